@@ -1,0 +1,17 @@
+# Options shared by every target of the project: warnings, sanitizers, and the
+# project root as the include root ("engine/runlog.h").
+add_library(tavrex_options INTERFACE)
+target_include_directories(tavrex_options INTERFACE ${PROJECT_SOURCE_DIR})
+target_compile_definitions(tavrex_options INTERFACE QT_NO_KEYWORDS)
+if(CMAKE_CXX_COMPILER_ID MATCHES "GNU|Clang")
+  target_compile_options(tavrex_options INTERFACE -Wall -Wextra)
+  if(TAVREX_WERROR)
+    target_compile_options(tavrex_options INTERFACE -Werror)
+  endif()
+  if(TAVREX_SANITIZE)
+    target_compile_options(tavrex_options INTERFACE -fsanitize=address,undefined -fno-omit-frame-pointer)
+    target_link_options(tavrex_options INTERFACE -fsanitize=address,undefined)
+  endif()
+elseif(MSVC)
+  target_compile_options(tavrex_options INTERFACE /W4 /utf-8)
+endif()

@@ -1,0 +1,124 @@
+#pragma once
+
+#include "connections/params.h"
+
+#include <QByteArray>
+#include <QString>
+#include <QVector>
+
+#include <cstdint>
+#include <memory>
+
+namespace tavrex {
+
+// The data type class that the MySQL client layer gives a column, named
+// "T" + kind + "Field" in the conversion log.
+enum class FieldKind {
+    String, WideString, Smallint, Integer, Largeint, Word, Float, BCD, FMTBCD,
+    Date, Time, DateTime, SQLTimeStamp, Bytes, VarBytes, Blob, Memo, WideMemo, Boolean,
+};
+
+// "TStringField", "TLargeintField", ...
+QString fieldKindName(FieldKind kind);
+
+// One value of a result row, exactly as the server sent it.
+struct MySqlValue {
+    enum class Type {
+        Null,
+        Integer,   // signed integer types, YEAR
+        Unsigned,  // unsigned integer types
+        Decimal,   // DECIMAL: exact text, never through a double
+        Float,     // FLOAT, DOUBLE: the server's text
+        Text,      // character data, decoded from the connection's character set
+        Bytes,     // binary data (BINARY, VARBINARY, BLOB, BIT other than BIT(1))
+        Date,      // "YYYY-MM-DD" as sent, zero dates included
+        DateTime,  // "YYYY-MM-DD hh:mm:ss[.ffffff]" (DATETIME, TIMESTAMP)
+        Time,      // "[-]hhh:mm:ss[.ffffff]"
+        Boolean,   // BIT(1)
+    };
+
+    Type type = Type::Null;
+    std::int64_t integer = 0;
+    std::uint64_t unsignedInteger = 0;
+    bool boolean = false;
+    QString text;      // Decimal, Float, Text, Date, DateTime, Time
+    QByteArray bytes;  // Bytes
+
+    bool isNull() const { return type == Type::Null; }
+};
+
+class MySqlConnection;
+
+// A forward-only, streamed result set (mysql_use_result): only the current row
+// is held in memory. Destroying it discards the rows not read.
+class MySqlResult {
+public:
+    ~MySqlResult();
+    MySqlResult(const MySqlResult &) = delete;
+    MySqlResult &operator=(const MySqlResult &) = delete;
+
+    int fieldCount() const;
+    const QString &fieldName(int column) const;
+    FieldKind fieldKind(int column) const;
+    // The position of the column of that name, compared without regard to
+    // case; -1 when there is none.
+    int fieldIndex(const QString &name) const;
+
+    // Moves to the next row; false after the last one. The first call moves to
+    // the first row. A read error throws DatabaseError.
+    bool next();
+
+    bool isNull(int column) const;
+    MySqlValue value(int column) const;
+    // The value as text (the listings read their columns this way); NULL gives
+    // an empty text.
+    QString text(int column) const;
+    QString text(const QString &columnName) const;
+    // The raw bytes the server sent for the column.
+    QByteArray raw(int column) const;
+
+private:
+    friend class MySqlConnection;
+    struct Impl;
+    explicit MySqlResult(std::unique_ptr<Impl> impl);
+    std::unique_ptr<Impl> d;
+};
+
+// A connection to a MySQL or MariaDB server through MariaDB Connector/C.
+// Parameters (Part of the connection profiles): Database, User_Name, Password,
+// Port, HostName and, when present, ServerCharSet. "localhost" goes through
+// the local socket as the client library defines it.
+class MySqlConnection {
+public:
+    MySqlConnection();
+    ~MySqlConnection();
+    MySqlConnection(const MySqlConnection &) = delete;
+    MySqlConnection &operator=(const MySqlConnection &) = delete;
+
+    Params &params() { return params_; }
+    const Params &params() const { return params_; }
+
+    // Connects with the parameter list; throws DatabaseError with the client's
+    // message, or for a Port that is not a whole number from 1 to 65535.
+    void connect();
+    // Closing a closed connection does nothing.
+    void close();
+    bool connected() const;
+
+    // Sends a statement as plain text and returns its rows, streamed. Only one
+    // result may be open on a connection at a time.
+    std::unique_ptr<MySqlResult> query(const QString &sql);
+
+    // The character set the connection's text is decoded from.
+    QString characterSet() const;
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> d;
+    Params params_;
+};
+
+// Quotes a MySQL identifier with backticks, doubling a backtick inside it.
+QString quoteMySqlName(const QString &name);
+
+} // namespace tavrex

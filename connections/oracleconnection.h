@@ -1,0 +1,31 @@
+#pragma once
+
+#include "connections/oraclesession.h"
+#include "connections/params.h"
+
+#include <memory>
+
+namespace tavrex {
+
+// An Oracle connection of the main window (oracleconn, and the connection of
+// oracledata): a parameter list and, once connected, a session.
+class OracleConnection {
+public:
+    Params &params() { return params_; }
+    const Params &params() const { return params_; }
+
+    // Opens a session from the parameter list; throws DatabaseError.
+    void connect();
+    // Closing a closed connection does nothing.
+    void close() { session_.reset(); }
+    bool connected() const { return bool(session_); }
+
+    // The open session; throws DatabaseError when not connected.
+    OracleSession &session();
+
+private:
+    Params params_;
+    std::unique_ptr<OracleSession> session_;
+};
+
+} // namespace tavrex

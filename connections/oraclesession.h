@@ -1,0 +1,194 @@
+#pragma once
+
+#include "connections/params.h"
+
+#include <QByteArray>
+#include <QString>
+#include <QVector>
+
+#include <memory>
+#include <vector>
+
+namespace tavrex {
+
+// A column of an Oracle query as a describe reports it.
+struct OracleColumn {
+    QString name;        // the catalogue name, exactly
+    QString type;        // "NUMBER", "VARCHAR2", "CHAR", "DATE", "BLOB", "CLOB" or "RAW"
+    int length = 0;      // VARCHAR2 and CHAR: characters; RAW: bytes; 0 for the others
+    int precision = 0;   // NUMBER(p) and NUMBER(p,s); 0 for an unsized NUMBER
+    int scale = 0;       // NUMBER(p,s)
+    bool nullable = true;  // false: the column requires a value (NOT NULL)
+
+    bool operator==(const OracleColumn &o) const
+    {
+        return name == o.name && type == o.type && length == o.length && precision == o.precision &&
+               scale == o.scale && nullable == o.nullable;
+    }
+};
+
+// An Oracle DATE: year -4712 to 9999 without year 0, seconds, no fractions.
+struct OracleDate {
+    int year = 1;
+    int month = 1;
+    int day = 1;
+    int hour = 0;
+    int minute = 0;
+    int second = 0;
+
+    bool operator==(const OracleDate &o) const
+    {
+        return year == o.year && month == o.month && day == o.day && hour == o.hour && minute == o.minute &&
+               second == o.second;
+    }
+};
+
+// One typed value bound into an INSERT. Numbers travel as exact decimal text
+// ("-12.50", "18446744073709551615", "1.5E+10"): an optional sign, digits with
+// an optional fraction, an optional exponent. Never through a double.
+class OracleValue {
+public:
+    enum class Kind { Null, Number, Text, Date, Bytes };
+
+    OracleValue() = default;
+    static OracleValue null() { return OracleValue(); }
+    static OracleValue number(QString decimalText) { return OracleValue(Kind::Number, std::move(decimalText)); }
+    static OracleValue text(QString text) { return OracleValue(Kind::Text, std::move(text)); }
+    static OracleValue bytes(QByteArray bytes)
+    {
+        OracleValue v;
+        v.kind_ = Kind::Bytes;
+        v.bytes_ = std::move(bytes);
+        return v;
+    }
+    static OracleValue date(const OracleDate &date)
+    {
+        OracleValue v;
+        v.kind_ = Kind::Date;
+        v.date_ = date;
+        return v;
+    }
+
+    Kind kind() const { return kind_; }
+    bool isNull() const { return kind_ == Kind::Null; }
+    // The text of a Number or a Text value.
+    const QString &textValue() const { return text_; }
+    const QByteArray &bytesValue() const { return bytes_; }
+    const OracleDate &dateValue() const { return date_; }
+
+    bool operator==(const OracleValue &o) const
+    {
+        if (kind_ != o.kind_)
+            return false;
+        switch (kind_) {
+        case Kind::Null: return true;
+        case Kind::Number:
+        case Kind::Text: return text_ == o.text_;
+        case Kind::Date: return date_ == o.date_;
+        case Kind::Bytes: return bytes_ == o.bytes_;
+        }
+        return false;
+    }
+
+private:
+    OracleValue(Kind kind, QString text) : kind_(kind), text_(std::move(text)) {}
+
+    Kind kind_ = Kind::Null;
+    QString text_;
+    QByteArray bytes_;
+    OracleDate date_;
+};
+
+// The rows of one batch insert: one value per described column per row, in
+// the order the rows were appended. A column left unwritten holds NULL.
+class OracleRowBatch {
+public:
+    OracleRowBatch() = default;
+    explicit OracleRowBatch(QVector<OracleColumn> columns) : columns_(std::move(columns)) {}
+
+    const QVector<OracleColumn> &columns() const { return columns_; }
+    int columnCount() const { return int(columns_.size()); }
+    int rowCount() const { return rows_; }
+
+    // Starts a new row of NULLs and returns its position.
+    int appendRow()
+    {
+        values_.resize(values_.size() + size_t(columns_.size()));
+        return rows_++;
+    }
+    // Drops the last row (a row whose post failed).
+    void removeLastRow()
+    {
+        if (rows_ == 0)
+            return;
+        values_.resize(values_.size() - size_t(columns_.size()));
+        --rows_;
+    }
+    OracleValue &at(int row, int column) { return values_[size_t(row) * size_t(columns_.size()) + size_t(column)]; }
+    const OracleValue &at(int row, int column) const
+    {
+        return values_[size_t(row) * size_t(columns_.size()) + size_t(column)];
+    }
+    void clear()
+    {
+        values_.clear();
+        rows_ = 0;
+    }
+
+private:
+    QVector<OracleColumn> columns_;
+    std::vector<OracleValue> values_;
+    int rows_ = 0;
+};
+
+// The outcome of one batch insert. A rejected row is not an exception: the
+// batch was rolled back, and the caller decides what follows.
+struct BatchResult {
+    bool ok = true;
+    int rejectedRow = -1;  // 0-based position in the batch of the rejected row
+    QString message;       // the server's message for that row, word for word
+};
+
+// What a connect takes from the twelve-line Oracle profile.
+struct OracleLogin {
+    QString service;           // "Database": the connect identifier
+    QString user;              // "User_Name"
+    QString password;          // "Password"
+    int prefetchRows = 20;     // "RowsetSize"
+    bool osAuthentication = false;  // "OS Authentication"
+    bool trimChar = false;     // "Trim Char"
+};
+
+// Reads the login from an Oracle parameter list; lines it does not know are
+// passed over.
+OracleLogin oracleLoginFromParams(const Params &params);
+
+// One connected Oracle session, either the real client library or the
+// embedded target. Destroying it closes the session. Every failure throws
+// DatabaseError with the server's "ORA-nnnnn: text" word for word.
+class OracleSession {
+public:
+    virtual ~OracleSession() = default;
+
+    // Runs one statement without parameters and without a result set (DDL).
+    virtual void execute(const QString &sql) = 0;
+
+    // Runs a query of one row and returns its first column as an integer.
+    virtual qint64 queryCount(const QString &sql) = 0;
+
+    // Describes the columns of a query without fetching any row.
+    virtual QVector<OracleColumn> describe(const QString &sql) = 0;
+
+    // Inserts the rows of the batch into the table (its catalogue name, as
+    // written between double quotes) in one transaction: one INSERT per row,
+    // in order, naming every column of the batch. Commits when every row is
+    // accepted; at the first rejected row stops, rolls back the whole batch
+    // and returns the row's position and the server's message.
+    virtual BatchResult insertBatch(const QString &table, const OracleRowBatch &batch) = 0;
+};
+
+// Opens a session for the login: a service name "embedded:PATH" selects the
+// embedded target in the file PATH, every other name the Oracle client library.
+std::unique_ptr<OracleSession> openOracleSession(const OracleLogin &login);
+
+} // namespace tavrex

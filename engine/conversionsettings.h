@@ -1,0 +1,50 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <cstdint>
+
+namespace tavrex {
+
+// What the run does with a target table that already exists. The values are
+// the item indexes of the "processtable" choice and are stored as such.
+enum class TExistingTablePolicy : std::int32_t {
+    Overwrite = 0,
+    Merge = 1,
+    Skip = 2,
+};
+
+// Every option of one conversion. The wizard keeps one instance whose fields
+// mirror its page controls; the settings store and the batch file fill it too.
+struct TConversionSettings {
+    int AccessMode = 0;            // 0 = local ("localhost"), 1 = remote (Host)
+    QString Host;
+    QString Port = QStringLiteral("3306");
+    QString ConnectDatabase;
+    QString SourceDatabase;        // the chosen entry of the database list
+    bool SourceDatabaseChosen = false;  // false: no entry chosen in the list
+    QString MySqlUser;
+    QString MySqlPassword;
+    QString ServerCharSet;         // empty: none is sent ("Default")
+    QString OracleService;
+    QString OracleUser;
+    QString OraclePassword;
+    TExistingTablePolicy ExistingTables = TExistingTablePolicy::Overwrite;
+    bool DefinitionsOnly = false;
+    bool SkipIndexes = false;
+    bool UppercaseNames = true;
+    bool BlobToText = false;
+    QStringList SelectedTables;
+    bool AllTables = false;        // batch mode only
+};
+
+// The entries of the character-set drop-down, in order; entry 0 "Default"
+// stands for no character set.
+const QStringList &serverCharSetEntries();
+
+// ServerCharSet as the run reads it from the drop-down: the text while the
+// list choice is past the first entry, empty otherwise (index < 1).
+QString serverCharSetForChoice(int itemIndex, const QString &text);
+
+} // namespace tavrex

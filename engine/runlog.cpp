@@ -1,0 +1,98 @@
+#include "engine/runlog.h"
+
+#include <QDir>
+#include <QSaveFile>
+#include <QStandardPaths>
+#include <QStringEncoder>
+
+#include <stdexcept>
+
+#ifdef Q_OS_WIN
+#include <windows.h>
+#include <shlobj.h>
+#endif
+
+namespace tavrex {
+
+void TRunLog::notify(Change change, const QString &line)
+{
+    if (observer_)
+        observer_(change, line);
+}
+
+void TRunLog::Append(const QString &line)
+{
+    lines_.append(line);
+    notify(Change::Appended, line);
+}
+
+void TRunLog::RewriteLast(const QString &line)
+{
+    if (lines_.isEmpty())
+        lines_.append(line);
+    else
+        lines_.last() = line;
+    notify(Change::RewrittenLast, line);
+}
+
+QString TRunLog::LastLine() const
+{
+    return lines_.isEmpty() ? QString() : lines_.last();
+}
+
+void TRunLog::Clear()
+{
+    lines_.clear();
+    notify(Change::Cleared, QString());
+}
+
+void TRunLog::SaveToFile(const QString &path) const
+{
+    QStringEncoder encoder(QStringConverter::System);
+    QByteArray bytes;
+    for (const QString &line : lines_) {
+        bytes += encoder.encode(line);
+        bytes += "\r\n";
+    }
+    QSaveFile file(path);
+    auto fail = [&](const QString &reason) {
+        throw std::runtime_error(
+            QStringLiteral("Cannot write the log file \"%1\": %2").arg(QDir::toNativeSeparators(path), reason).toStdString());
+    };
+    if (!file.open(QIODevice::WriteOnly))
+        fail(file.errorString());
+    if (file.write(bytes) != bytes.size())
+        fail(file.errorString());
+    if (!file.commit())
+        fail(file.errorString());
+}
+
+QString GetLogFolder()
+{
+#ifdef Q_OS_WIN
+    wchar_t path[MAX_PATH] = {};
+    QString base;
+    PIDLIST_ABSOLUTE list = nullptr;
+    if (SHGetSpecialFolderLocation(nullptr, CSIDL_APPDATA, &list) == S_OK) {
+        if (SHGetPathFromIDListW(list, path))
+            base = QString::fromWCharArray(path);
+        CoTaskMemFree(list);
+    }
+    return base + QStringLiteral("\\Orvendel\\");
+#else
+    QString base = qEnvironmentVariable("XDG_DATA_HOME");
+    if (base.isEmpty() || !QDir::isAbsolutePath(base))
+        base = QDir::homePath() + QStringLiteral("/.local/share");
+    return base + QStringLiteral("/Orvendel/");
+#endif
+}
+
+void EnsureLogFolder()
+{
+    const QString folder = GetLogFolder();
+    QDir dir(folder);
+    if (!dir.exists())
+        QDir().mkpath(folder);
+}
+
+} // namespace tavrex

@@ -1,0 +1,79 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+
+namespace tavrex {
+
+// The result pair of a database step that reports instead of throwing.
+struct TStepResult {
+    bool Ok = true;
+    QString ErrorText;
+};
+
+// The conversion log: an ordered list of lines that every step writes into and
+// that the last wizard page shows. A run never clears it; only "Finish" does.
+class TRunLog {
+public:
+    enum class Change { Appended, RewrittenLast, Cleared };
+    // Called after every change, for the window that mirrors the log.
+    using Observer = std::function<void(Change, const QString &line)>;
+
+    void Append(const QString &line);
+    void RewriteLast(const QString &line);
+    QString LastLine() const;
+    void Clear();
+
+    // Writes every line followed by CR LF in the locale's code page without a
+    // byte-order mark. The file is written completely beside the target and
+    // then put in its place, so a failure never leaves a half-written log;
+    // a failure throws std::runtime_error naming the path and the reason.
+    void SaveToFile(const QString &path) const;
+
+    const QStringList &lines() const { return lines_; }
+    int size() const { return int(lines_.size()); }
+    void setObserver(Observer observer) { observer_ = std::move(observer); }
+
+private:
+    void notify(Change change, const QString &line);
+
+    QStringList lines_;
+    Observer observer_;
+};
+
+// The stop request and the pump of one long operation. Everything runs on
+// the user-interface thread: pump() serves pending events (the window passes
+// QCoreApplication::processEvents), and a "Stop" handler that runs inside it
+// sets the request before the poll that follows the pump.
+class RunControl {
+public:
+    using Pump = std::function<void()>;
+
+    bool StopRequested() const { return stopRequested_; }
+    void requestStop() { stopRequested_ = true; }
+    void clearStop() { stopRequested_ = false; }
+
+    void setPump(Pump pump) { pump_ = std::move(pump); }
+    void pump()
+    {
+        if (pump_)
+            pump_();
+    }
+
+private:
+    bool stopRequested_ = false;
+    Pump pump_;
+};
+
+// The folder of interactive logs: the per-user data folder followed by
+// "Orvendel" and a trailing separator ("\" on Windows, "/" elsewhere).
+// On Linux that is $XDG_DATA_HOME, or ~/.local/share when it is unset.
+QString GetLogFolder();
+
+// Creates the log folder when it is missing; a failure is ignored (the save
+// of a run reports it later).
+void EnsureLogFolder();
+
+} // namespace tavrex
