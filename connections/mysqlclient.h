@@ -113,6 +113,7 @@ public:
     QString characterSet() const;
 
 private:
+    friend class MySqlResult;
     struct Impl;
     std::unique_ptr<Impl> d;
     Params params_;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "connections/params.h"
+#include "tests/support/qtprinters.h"
 
 #include <QString>
 #include <QTemporaryDir>

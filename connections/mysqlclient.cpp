@@ -1,0 +1,450 @@
+#include "connections/mysqlclient.h"
+
+#include "engine/errors.h"
+
+#include <QStringDecoder>
+
+#include <mysql.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+namespace tavrex {
+
+namespace {
+
+constexpr unsigned kBinaryCharset = 63;
+
+QString clientMessage(MYSQL *db)
+{
+    return QString::fromUtf8(mysql_error(db));
+}
+
+// MySQL's character-set names and the codec that decodes each. MySQL's
+// "latin1" is Windows-1252 and its "utf8" is UTF-8 limited to three bytes.
+// An empty codec means UTF-8; "binary" keeps character data as bytes.
+struct CharsetCodec {
+    const char *mysqlName;
+    const char *codec;
+};
+constexpr CharsetCodec kCharsetCodecs[] = {
+    {"utf8mb4", ""},           {"utf8", ""},           {"utf8mb3", ""},
+    {"ascii", "US-ASCII"},     {"big5", "Big5"},       {"cp1250", "windows-1250"},
+    {"cp1251", "windows-1251"}, {"cp1256", "windows-1256"}, {"cp1257", "windows-1257"},
+    {"cp850", "IBM850"},       {"cp852", "IBM852"},    {"cp866", "IBM866"},
+    {"cp932", "windows-31j"},  {"eucjpms", "EUC-JP"},  {"euckr", "EUC-KR"},
+    {"gb2312", "GB2312"},      {"gbk", "GBK"},         {"greek", "ISO-8859-7"},
+    {"hebrew", "ISO-8859-8"},  {"hp8", "hp-roman8"},   {"koi8r", "KOI8-R"},
+    {"koi8u", "KOI8-U"},       {"latin1", "windows-1252"}, {"latin2", "ISO-8859-2"},
+    {"latin5", "ISO-8859-9"},  {"latin7", "ISO-8859-13"}, {"macce", "x-mac-centraleurroman"},
+    {"macroman", "macintosh"}, {"sjis", "Shift_JIS"},  {"tis620", "TIS-620"},
+    {"ucs2", "UTF-16BE"},      {"utf16", "UTF-16BE"},  {"utf32", "UTF-32BE"},
+    {"ujis", "EUC-JP"},        {"binary", nullptr},
+};
+
+// How the result of one column is read.
+struct ColumnInfo {
+    QString name;
+    FieldKind kind = FieldKind::String;
+    MySqlValue::Type type = MySqlValue::Type::Text;
+};
+
+// The one table from MySQL column types to field kinds and value types.
+// Character data is told from binary data by its character set (63 = binary).
+ColumnInfo describeField(const MYSQL_FIELD &f, bool connectionIsBinary)
+{
+    using T = MySqlValue::Type;
+    const bool isUnsigned = f.flags & UNSIGNED_FLAG;
+    const bool binary = f.charsetnr == kBinaryCharset || connectionIsBinary;
+    ColumnInfo c;
+    switch (f.type) {
+    case MYSQL_TYPE_TINY:
+    case MYSQL_TYPE_SHORT:
+        c.kind = isUnsigned ? FieldKind::Word : FieldKind::Smallint;
+        c.type = T::Integer;
+        break;
+    case MYSQL_TYPE_INT24:
+        c.kind = FieldKind::Integer;
+        c.type = T::Integer;
+        break;
+    case MYSQL_TYPE_LONG:
+        c.kind = isUnsigned ? FieldKind::Largeint : FieldKind::Integer;
+        c.type = T::Integer;
+        break;
+    case MYSQL_TYPE_LONGLONG:
+        c.kind = isUnsigned ? FieldKind::FMTBCD : FieldKind::Largeint;
+        c.type = isUnsigned ? T::Unsigned : T::Integer;
+        break;
+    case MYSQL_TYPE_YEAR:
+        c.kind = FieldKind::Smallint;
+        c.type = T::Integer;
+        break;
+    case MYSQL_TYPE_DECIMAL:
+    case MYSQL_TYPE_NEWDECIMAL:
+        c.kind = FieldKind::FMTBCD;
+        c.type = T::Decimal;
+        break;
+    case MYSQL_TYPE_FLOAT:
+    case MYSQL_TYPE_DOUBLE:
+        c.kind = FieldKind::Float;
+        c.type = T::Float;
+        break;
+    case MYSQL_TYPE_DATE:
+    case MYSQL_TYPE_NEWDATE:
+        c.kind = FieldKind::Date;
+        c.type = T::Date;
+        break;
+    case MYSQL_TYPE_TIME:
+    case MYSQL_TYPE_TIME2:
+        c.kind = FieldKind::Time;
+        c.type = T::Time;
+        break;
+    case MYSQL_TYPE_DATETIME:
+    case MYSQL_TYPE_DATETIME2:
+        c.kind = FieldKind::DateTime;
+        c.type = T::DateTime;
+        break;
+    case MYSQL_TYPE_TIMESTAMP:
+    case MYSQL_TYPE_TIMESTAMP2:
+        c.kind = FieldKind::SQLTimeStamp;
+        c.type = T::DateTime;
+        break;
+    case MYSQL_TYPE_BIT:
+        // Only BIT(1) is a truth value; wider bit fields are their bytes.
+        c.kind = f.length == 1 ? FieldKind::Boolean : FieldKind::VarBytes;
+        c.type = f.length == 1 ? T::Boolean : T::Bytes;
+        break;
+    case MYSQL_TYPE_STRING:
+        c.kind = binary ? FieldKind::Bytes : FieldKind::WideString;
+        c.type = binary ? T::Bytes : T::Text;
+        break;
+    case MYSQL_TYPE_VAR_STRING:
+    case MYSQL_TYPE_VARCHAR:
+    case MYSQL_TYPE_ENUM:
+    case MYSQL_TYPE_SET:
+        c.kind = binary ? FieldKind::VarBytes : FieldKind::WideString;
+        c.type = binary ? T::Bytes : T::Text;
+        break;
+    case MYSQL_TYPE_TINY_BLOB:
+    case MYSQL_TYPE_MEDIUM_BLOB:
+    case MYSQL_TYPE_LONG_BLOB:
+    case MYSQL_TYPE_BLOB:
+        c.kind = binary ? FieldKind::Blob : FieldKind::WideMemo;
+        c.type = binary ? T::Bytes : T::Text;
+        break;
+    case MYSQL_TYPE_JSON:
+        c.kind = FieldKind::WideMemo;
+        c.type = T::Text;
+        break;
+    case MYSQL_TYPE_GEOMETRY:
+        c.kind = FieldKind::Blob;
+        c.type = T::Bytes;
+        break;
+    default:
+        c.kind = binary ? FieldKind::VarBytes : FieldKind::String;
+        c.type = binary ? T::Bytes : T::Text;
+        break;
+    }
+    return c;
+}
+
+// Port as typed: empty means the client's default; anything else must be a
+// whole number from 1 to 65535.
+unsigned parsePort(const QString &text)
+{
+    if (text.isEmpty())
+        return 0;
+    bool ok = false;
+    const uint port = text.toUInt(&ok, 10);
+    bool digitsOnly = true;
+    for (QChar ch : text)
+        digitsOnly = digitsOnly && ch >= QLatin1Char('0') && ch <= QLatin1Char('9');
+    if (!ok || !digitsOnly || port < 1 || port > 65535)
+        throw DatabaseError(
+            QStringLiteral("Invalid port \"%1\": the port must be a whole number from 1 to 65535").arg(text));
+    return port;
+}
+
+} // namespace
+
+QString fieldKindName(FieldKind kind)
+{
+    static const char *const names[] = {
+        "TStringField", "TWideStringField", "TSmallintField", "TIntegerField", "TLargeintField",
+        "TWordField", "TFloatField", "TBCDField", "TFMTBCDField", "TDateField", "TTimeField",
+        "TDateTimeField", "TSQLTimeStampField", "TBytesField", "TVarBytesField", "TBlobField",
+        "TMemoField", "TWideMemoField", "TBooleanField",
+    };
+    return QString::fromLatin1(names[int(kind)]);
+}
+
+QString quoteMySqlName(const QString &name)
+{
+    QString quoted = name;
+    quoted.replace(QLatin1Char('`'), QStringLiteral("``"));
+    return QLatin1Char('`') + quoted + QLatin1Char('`');
+}
+
+// ---------------------------------------------------------------------------
+
+struct MySqlConnection::Impl {
+    MYSQL *db = nullptr;
+    QString charset;
+    QByteArray codec;      // empty: UTF-8
+    bool binary = false;   // "binary": character data stays bytes
+    bool resultOpen = false;
+
+    ~Impl()
+    {
+        if (db)
+            mysql_close(db);
+    }
+};
+
+struct MySqlResult::Impl {
+    MySqlConnection::Impl *connection = nullptr;
+    MYSQL_RES *res = nullptr;
+    std::vector<ColumnInfo> columns;
+    MYSQL_ROW row = nullptr;
+    unsigned long *lengths = nullptr;
+    bool utf8 = true;
+    mutable QStringDecoder decoder;
+
+    ~Impl()
+    {
+        if (res)
+            mysql_free_result(res);
+        if (connection)
+            connection->resultOpen = false;
+    }
+
+    QString decode(const char *data, unsigned long length) const
+    {
+        if (utf8)
+            return QString::fromUtf8(data, qsizetype(length));
+        return decoder.decode(QByteArrayView(data, qsizetype(length)));
+    }
+};
+
+MySqlConnection::MySqlConnection() : d(std::make_unique<Impl>()) {}
+MySqlConnection::~MySqlConnection() = default;
+
+void MySqlConnection::connect()
+{
+    close();
+    const unsigned port = parsePort(params_.value(QStringLiteral("Port")));
+
+    QString charset = params_.has(QStringLiteral("ServerCharSet")) ? params_.value(QStringLiteral("ServerCharSet"))
+                                                                    : QString();
+    if (charset.isEmpty())
+        charset = QStringLiteral("utf8mb4");
+    const QByteArray charsetName = charset.toLatin1();
+    QByteArray codec;
+    bool binary = false;
+    bool known = false;
+    for (const CharsetCodec &entry : kCharsetCodecs) {
+        if (charsetName == entry.mysqlName) {
+            known = true;
+            binary = entry.codec == nullptr;
+            codec = binary ? QByteArray() : QByteArray(entry.codec);
+        }
+    }
+    if (!known || (!codec.isEmpty() && !QStringDecoder(codec.constData()).isValid()))
+        throw DatabaseError(QStringLiteral("Character set \"%1\" cannot be decoded by this program").arg(charset));
+
+    MYSQL *db = mysql_init(nullptr);
+    if (!db)
+        throw DatabaseError(QStringLiteral("Out of memory while creating a MySQL connection"));
+    std::unique_ptr<MYSQL, void (*)(MYSQL *)> guard(db, mysql_close);
+    mysql_options(db, MYSQL_SET_CHARSET_NAME, charsetName.constData());
+    const unsigned int noLocalInfile = 0;
+    mysql_options(db, MYSQL_OPT_LOCAL_INFILE, &noLocalInfile);
+
+    const QByteArray host = params_.value(QStringLiteral("HostName")).toUtf8();
+    const QByteArray user = params_.value(QStringLiteral("User_Name")).toUtf8();
+    const QByteArray password = params_.value(QStringLiteral("Password")).toUtf8();
+    const QByteArray database = params_.value(QStringLiteral("Database")).toUtf8();
+    if (!mysql_real_connect(db, host.constData(), user.constData(), password.constData(),
+                            database.isEmpty() ? nullptr : database.constData(), port, nullptr, 0))
+        throw DatabaseError(clientMessage(db), int(mysql_errno(db)));
+
+    d->db = guard.release();
+    d->charset = charset;
+    d->codec = codec;
+    d->binary = binary;
+}
+
+void MySqlConnection::close()
+{
+    if (d->db) {
+        mysql_close(d->db);
+        d->db = nullptr;
+    }
+}
+
+bool MySqlConnection::connected() const
+{
+    return d->db != nullptr;
+}
+
+QString MySqlConnection::characterSet() const
+{
+    return d->charset;
+}
+
+std::unique_ptr<MySqlResult> MySqlConnection::query(const QString &sql)
+{
+    if (!d->db)
+        throw DatabaseError(QStringLiteral("The MySQL connection is not open"));
+    if (d->resultOpen)
+        throw DatabaseError(QStringLiteral("Another result set is still open on this MySQL connection"));
+    QByteArray text;
+    if (d->codec.isEmpty() || d->binary) {
+        text = sql.toUtf8();
+    } else {
+        QStringEncoder encoder(d->codec.constData());
+        text = encoder.encode(sql);
+    }
+    if (mysql_real_query(d->db, text.constData(), static_cast<unsigned long>(text.size())) != 0)
+        throw DatabaseError(clientMessage(d->db), int(mysql_errno(d->db)));
+
+    auto impl = std::make_unique<MySqlResult::Impl>();
+    impl->res = mysql_use_result(d->db);
+    if (!impl->res) {
+        if (mysql_field_count(d->db) != 0)
+            throw DatabaseError(clientMessage(d->db), int(mysql_errno(d->db)));
+        // A statement without a result set: an empty result of no columns.
+    }
+    impl->utf8 = d->codec.isEmpty();
+    if (!impl->utf8)
+        impl->decoder = QStringDecoder(d->codec.constData());
+    if (impl->res) {
+        const unsigned count = mysql_num_fields(impl->res);
+        MYSQL_FIELD *fields = mysql_fetch_fields(impl->res);
+        impl->columns.reserve(count);
+        for (unsigned i = 0; i < count; ++i) {
+            ColumnInfo c = describeField(fields[i], d->binary);
+            c.name = impl->decode(fields[i].name, fields[i].name_length);
+            impl->columns.push_back(std::move(c));
+        }
+        impl->connection = d.get();
+        d->resultOpen = true;
+    }
+    return std::unique_ptr<MySqlResult>(new MySqlResult(std::move(impl)));
+}
+
+// ---------------------------------------------------------------------------
+
+MySqlResult::MySqlResult(std::unique_ptr<Impl> impl) : d(std::move(impl)) {}
+MySqlResult::~MySqlResult() = default;
+
+int MySqlResult::fieldCount() const
+{
+    return int(d->columns.size());
+}
+
+const QString &MySqlResult::fieldName(int column) const
+{
+    return d->columns.at(size_t(column)).name;
+}
+
+FieldKind MySqlResult::fieldKind(int column) const
+{
+    return d->columns.at(size_t(column)).kind;
+}
+
+int MySqlResult::fieldIndex(const QString &name) const
+{
+    for (size_t i = 0; i < d->columns.size(); ++i)
+        if (d->columns[i].name.compare(name, Qt::CaseInsensitive) == 0)
+            return int(i);
+    return -1;
+}
+
+bool MySqlResult::next()
+{
+    if (!d->res)
+        return false;
+    d->row = mysql_fetch_row(d->res);
+    if (!d->row) {
+        d->lengths = nullptr;
+        MYSQL *db = d->connection ? d->connection->db : nullptr;
+        if (db && mysql_errno(db) != 0)
+            throw DatabaseError(clientMessage(db), int(mysql_errno(db)));
+        return false;
+    }
+    d->lengths = mysql_fetch_lengths(d->res);
+    return true;
+}
+
+bool MySqlResult::isNull(int column) const
+{
+    return !d->row || d->row[column] == nullptr;
+}
+
+QByteArray MySqlResult::raw(int column) const
+{
+    if (isNull(column))
+        return QByteArray();
+    return QByteArray(d->row[column], qsizetype(d->lengths[column]));
+}
+
+MySqlValue MySqlResult::value(int column) const
+{
+    MySqlValue v;
+    if (isNull(column))
+        return v;
+    const char *data = d->row[column];
+    const unsigned long length = d->lengths[column];
+    const ColumnInfo &c = d->columns[size_t(column)];
+    v.type = c.type;
+    switch (c.type) {
+    case MySqlValue::Type::Null:
+        break;
+    case MySqlValue::Type::Integer:
+        // The text protocol sends the digits, terminated by the client library.
+        v.integer = std::strtoll(data, nullptr, 10);
+        break;
+    case MySqlValue::Type::Unsigned:
+        v.unsignedInteger = std::strtoull(data, nullptr, 10);
+        break;
+    case MySqlValue::Type::Boolean:
+        v.boolean = length > 0 && data[length - 1] != 0;
+        break;
+    case MySqlValue::Type::Bytes:
+        v.bytes = QByteArray(data, qsizetype(length));
+        break;
+    case MySqlValue::Type::Text:
+        v.text = d->decode(data, length);
+        break;
+    case MySqlValue::Type::Decimal:
+    case MySqlValue::Type::Float:
+    case MySqlValue::Type::Date:
+    case MySqlValue::Type::DateTime:
+    case MySqlValue::Type::Time:
+        v.text = QString::fromLatin1(data, qsizetype(length));
+        break;
+    }
+    return v;
+}
+
+QString MySqlResult::text(int column) const
+{
+    if (isNull(column))
+        return QString();
+    const ColumnInfo &c = d->columns[size_t(column)];
+    if (c.type == MySqlValue::Type::Text || c.type == MySqlValue::Type::Bytes)
+        return d->decode(d->row[column], d->lengths[column]);
+    return QString::fromLatin1(d->row[column], qsizetype(d->lengths[column]));
+}
+
+QString MySqlResult::text(const QString &columnName) const
+{
+    const int i = fieldIndex(columnName);
+    if (i < 0)
+        throw DatabaseError(QStringLiteral("Field '%1' not found").arg(columnName));
+    return text(i);
+}
+
+} // namespace tavrex

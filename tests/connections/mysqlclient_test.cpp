@@ -1,0 +1,258 @@
+#include "connections/mysqlclient.h"
+#include "engine/errors.h"
+#include "tests/support/testenv.h"
+
+#include <gtest/gtest.h>
+
+using namespace tavrex;
+using namespace tavrex::test;
+
+namespace {
+
+std::unique_ptr<MySqlConnection> connectTo(const QString &database, bool overSocket = false,
+                                           const QString &charset = QString())
+{
+    auto c = std::make_unique<MySqlConnection>();
+    c->params() = sandboxParams(database, overSocket);
+    if (!charset.isEmpty())
+        c->params().setValue("ServerCharSet", charset);
+    c->connect();
+    return c;
+}
+
+QStringList column(MySqlConnection &c, const QString &sql)
+{
+    QStringList out;
+    auto r = c.query(sql);
+    while (r->next())
+        out << r->text(0);
+    return out;
+}
+
+} // namespace
+
+TEST(MySqlConnection, ConnectsOverTcpAndOverTheLocalSocket)
+{
+    auto tcp = connectTo(QString());
+    EXPECT_EQ(column(*tcp, "select 1"), QStringList{"1"});
+
+    // "localhost" goes through the socket: a port nobody listens on is ignored.
+    MySqlConnection local;
+    local.params() = sandboxParams(QString(), true);
+    local.params().setValue("Port", "1");
+    local.connect();
+    EXPECT_EQ(column(local, "select 2"), QStringList{"2"});
+    local.close();
+    local.close();
+    EXPECT_FALSE(local.connected());
+}
+
+TEST(MySqlConnection, ClientErrorsCarryTheClientMessage)
+{
+    MySqlConnection c;
+    c.params() = sandboxParams(QString());
+    c.params().setValue("Password", "wrong");
+    try {
+        c.connect();
+        FAIL() << "a wrong password connected";
+    } catch (const DatabaseError &e) {
+        EXPECT_EQ(e.code(), 1045);
+        EXPECT_TRUE(e.message().startsWith("Access denied for user 'tavrex'")) << e.message().toStdString();
+    }
+    EXPECT_FALSE(c.connected());
+
+    c.params() = sandboxParams(QString());
+    c.params().setValue("Port", "1");
+    try {
+        c.connect();
+        FAIL() << "a closed port connected";
+    } catch (const DatabaseError &e) {
+        EXPECT_EQ(e.code(), 2002) << e.message().toStdString();
+        EXPECT_TRUE(e.message().contains("127.0.0.1")) << e.message().toStdString();
+    }
+
+    auto ok = connectTo(QString());
+    try {
+        ok->query("select * from no_such_db.no_such_table");
+        FAIL();
+    } catch (const DatabaseError &e) {
+        EXPECT_EQ(e.code(), 1146) << e.message().toStdString();
+        EXPECT_EQ(e.message(), "Table 'no_such_db.no_such_table' doesn't exist");
+    }
+}
+
+TEST(MySqlConnection, RefusesAPortThatIsNotAWholeNumberInRange)
+{
+    for (const char *port : {"abc", "0", "65536", "-1", "33 06", "12x", " 3306"}) {
+        SCOPED_TRACE(port);
+        MySqlConnection c;
+        c.params() = sandboxParams(QString());
+        c.params().setValue("Port", port);
+        try {
+            c.connect();
+            FAIL() << "connected with port " << port;
+        } catch (const DatabaseError &e) {
+            EXPECT_TRUE(e.message().contains(QStringLiteral("\"%1\"").arg(port))) << e.message().toStdString();
+            EXPECT_EQ(e.code(), 0);
+        }
+    }
+}
+
+TEST(MySqlConnection, ListsInTheServersOrder)
+{
+    recreateDatabase("tvx_order");
+    sandboxExec({"create table zeta (a int)", "create table Alpha (a int)", "create table mid (a int)"}, "tvx_order");
+    auto c = connectTo("tvx_order");
+    EXPECT_EQ(column(*c, "show tables"), (QStringList{"Alpha", "mid", "zeta"}));
+    const QStringList dbs = column(*c, "show databases ");
+    EXPECT_TRUE(dbs.contains("tvx_order"));
+    EXPECT_TRUE(dbs.contains("mysql")) << "system databases are listed too";
+}
+
+namespace {
+
+struct TypeCase {
+    const char *name;
+    const char *columnType;
+    const char *literal;  // SQL literal inserted
+    const char *kind;
+    MySqlValue::Type type;
+    const char *expected;  // text, or hex for bytes, or the integer as text
+};
+
+QString valueText(const MySqlValue &v)
+{
+    using T = MySqlValue::Type;
+    switch (v.type) {
+    case T::Null: return "NULL";
+    case T::Integer: return QString::number(v.integer);
+    case T::Unsigned: return QString::number(v.unsignedInteger);
+    case T::Boolean: return v.boolean ? "true" : "false";
+    case T::Bytes: return QString::fromLatin1(v.bytes.toHex());
+    default: return v.text;
+    }
+}
+
+} // namespace
+
+TEST(MySqlConnection, ReadsEveryColumnTypeUnchanged)
+{
+    using T = MySqlValue::Type;
+    const TypeCase cases[] = {
+        {"tiny_min", "tinyint", "-128", "TSmallintField", T::Integer, "-128"},
+        {"tiny_one", "tinyint(1)", "5", "TSmallintField", T::Integer, "5"},
+        {"utiny", "tinyint unsigned", "255", "TWordField", T::Integer, "255"},
+        {"small", "smallint", "-32768", "TSmallintField", T::Integer, "-32768"},
+        {"usmall", "smallint unsigned", "65535", "TWordField", T::Integer, "65535"},
+        {"medium", "mediumint", "-8388608", "TIntegerField", T::Integer, "-8388608"},
+        {"int_min", "int", "-2147483648", "TIntegerField", T::Integer, "-2147483648"},
+        {"uint_max", "int unsigned", "4294967295", "TLargeintField", T::Integer, "4294967295"},
+        {"big_min", "bigint", "-9223372036854775808", "TLargeintField", T::Integer, "-9223372036854775808"},
+        {"ubig_max", "bigint unsigned", "18446744073709551615", "TFMTBCDField", T::Unsigned, "18446744073709551615"},
+        {"dec65", "decimal(65,30)", "'-12345678901234567890123456789012345.123456789012345678901234567891'",
+         "TFMTBCDField", T::Decimal, "-12345678901234567890123456789012345.123456789012345678901234567891"},
+        {"dec_small", "decimal(12,2)", "0.1", "TFMTBCDField", T::Decimal, "0.10"},
+        {"flt", "float", "1.5e-7", "TFloatField", T::Float, "0.00000015"},
+        {"flt_big", "float", "3.4e38", "TFloatField", T::Float, "3.4e38"},
+        {"dbl", "double", "1.7976931348623157e308", "TFloatField", T::Float, "1.7976931348623157e308"},
+        {"yr", "year", "1999", "TSmallintField", T::Integer, "1999"},
+        {"d", "date", "'2024-02-29'", "TDateField", T::Date, "2024-02-29"},
+        {"d_zero", "date", "'0000-00-00'", "TDateField", T::Date, "0000-00-00"},
+        {"dt", "datetime", "'9999-12-31 23:59:59'", "TDateTimeField", T::DateTime, "9999-12-31 23:59:59"},
+        {"dt6", "datetime(6)", "'2024-01-02 09:15:05.123456'", "TDateTimeField", T::DateTime,
+         "2024-01-02 09:15:05.123456"},
+        {"dt_zero", "datetime", "'0000-00-00 00:00:00'", "TDateTimeField", T::DateTime, "0000-00-00 00:00:00"},
+        {"ts", "timestamp null", "'2038-01-19 03:14:07'", "TSQLTimeStampField", T::DateTime, "2038-01-19 03:14:07"},
+        {"tm", "time", "'-838:59:59'", "TTimeField", T::Time, "-838:59:59"},
+        {"ch", "char(36)", "'ab'", "TWideStringField", T::Text, "ab"},
+        {"vc", "varchar(255)", "'Grüße 汉字 😀'", "TWideStringField", T::Text, "Grüße 汉字 😀"},
+        {"tx", "text", "'line1\\r\\nline2'", "TWideMemoField", T::Text, "line1\r\nline2"},
+        {"ltx", "longtext", "'x'", "TWideMemoField", T::Text, "x"},
+        {"en", "enum('a','bc')", "'bc'", "TWideStringField", T::Text, "bc"},
+        {"st", "set('a','bc')", "'a,bc'", "TWideStringField", T::Text, "a,bc"},
+        {"js", "json", "'{\"k\": [1, 2]}'", "TWideMemoField", T::Text, "{\"k\": [1, 2]}"},
+        {"bn", "binary(4)", "x'00ff0001'", "TBytesField", T::Bytes, "00ff0001"},
+        {"vb", "varbinary(8)", "x'0000'", "TVarBytesField", T::Bytes, "0000"},
+        {"bl", "blob", "x'00010203ff00'", "TBlobField", T::Bytes, "00010203ff00"},
+        {"lbl", "longblob", "x'ff'", "TBlobField", T::Bytes, "ff"},
+        {"b1", "bit(1)", "b'1'", "TBooleanField", T::Boolean, "true"},
+        {"b1_off", "bit(1)", "b'0'", "TBooleanField", T::Boolean, "false"},
+        {"b8", "bit(8)", "b'10100101'", "TVarBytesField", T::Bytes, "a5"},
+        {"nul", "int", "NULL", "TIntegerField", T::Null, "NULL"},
+    };
+
+    recreateDatabase("tvx_types");
+    QStringList columns, values;
+    for (const TypeCase &c : cases) {
+        columns << QStringLiteral("`%1` %2").arg(c.name, c.columnType);
+        values << c.literal;
+    }
+    sandboxExec({"set sql_mode=''", "create table t (" + columns.join(", ") + ")",
+                 "insert into t values (" + values.join(", ") + ")"},
+                "tvx_types");
+
+    auto conn = connectTo("tvx_types");
+    auto r = conn->query("select * from t");
+    ASSERT_EQ(r->fieldCount(), int(std::size(cases)));
+    ASSERT_TRUE(r->next());
+    for (int i = 0; i < r->fieldCount(); ++i) {
+        const TypeCase &c = cases[i];
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(r->fieldName(i), c.name);
+        EXPECT_EQ(fieldKindName(r->fieldKind(i)), c.kind);
+        const MySqlValue v = r->value(i);
+        EXPECT_EQ(int(v.type), int(c.type));
+        EXPECT_EQ(valueText(v), QString::fromUtf8(c.expected));
+    }
+    EXPECT_FALSE(r->next());
+}
+
+TEST(MySqlConnection, LargeBinaryValuesArriveWhole)
+{
+    recreateDatabase("tvx_blob");
+    sandboxExec({"create table b (v longblob)", "insert into b values (repeat(x'00ff10', 5592406))"}, "tvx_blob");
+    auto c = connectTo("tvx_blob");
+    auto r = c->query("select v, length(v) from b");
+    ASSERT_TRUE(r->next());
+    const MySqlValue v = r->value(0);
+    ASSERT_EQ(v.bytes.size(), 16777218);
+    EXPECT_EQ(r->text(1), "16777218");
+    EXPECT_EQ(v.bytes.left(6), QByteArray::fromHex("00ff1000ff10"));
+    EXPECT_EQ(v.bytes.count('\0'), 5592406);
+}
+
+TEST(MySqlConnection, DecodesTheChosenCharacterSet)
+{
+    recreateDatabase("tvx_cs");
+    sandboxExec({"create table g (v varchar(20) character set gbk, w varchar(20) character set latin1, "
+                 "u varchar(20) character set utf8mb4)",
+                 "insert into g values ('汉字测试', '€ café', '😀 表')"},
+                "tvx_cs");
+    struct Case {
+        const char *charset;
+        int column;
+        const char *expected;
+    } cases[] = {
+        {"", 0, "汉字测试"},  {"", 1, "€ café"}, {"", 2, "😀 表"},
+        {"gbk", 0, "汉字测试"}, {"latin1", 1, "€ café"}, {"utf8", 0, "汉字测试"},
+    };
+    for (const Case &k : cases) {
+        SCOPED_TRACE(std::string(k.charset) + "/" + std::to_string(k.column));
+        auto c = connectTo("tvx_cs", false, k.charset);
+        EXPECT_EQ(c->characterSet(), *k.charset ? k.charset : "utf8mb4");
+        auto r = c->query("select * from g");
+        ASSERT_TRUE(r->next());
+        EXPECT_EQ(r->value(k.column).text, QString::fromUtf8(k.expected));
+    }
+
+    // A gbk connection sends gbk and reads gbk: a value written through it
+    // reads back unchanged through a utf8mb4 connection.
+    {
+        auto c = connectTo("tvx_cs", false, "gbk");
+        c->query("insert into g (v) values ('中文')");
+    }
+    auto c = connectTo("tvx_cs");
+    auto r = c->query("select v from g where w is null");
+    ASSERT_TRUE(r->next());
+    EXPECT_EQ(r->value(0).text, "中文");
+}
