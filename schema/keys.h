@@ -1,0 +1,75 @@
+#pragma once
+
+#include "engine/runlog.h"
+
+#include <QString>
+#include <QStringList>
+#include <QVector>
+
+namespace tavrex {
+
+class MySqlConnection;
+class OracleSession;
+
+// The four values of a "show index from" row that the key step reads.
+struct IndexListingRow {
+    QString Table;        // the table as MySQL reports it
+    QString Key_name;     // "PRIMARY" for the primary key
+    int Seq_in_index = 0; // 1 for the first column of a key
+    QString Column_name;
+};
+
+// One statement of the key step: the text to execute, or, when a name of
+// the key cannot be written into a statement, the refusal that takes the
+// place of the target's error (then nothing is sent).
+struct KeyStatement {
+    QString text;
+    QString refusal;
+
+    bool refused() const { return !refusal.isEmpty(); }
+};
+
+// The names of keys and indexes as the target's catalogue holds them: the
+// composed name cut to 30 characters, then upper-cased by the ASCII rule.
+// The constraint of the primary key: "PRIMARY" + the listing's Table value +
+// the row number of its first row. An index: "idx_" + Key_name + the shaped
+// table name.
+QString primaryKeyName(const QString &tableValue, int rowNumber);
+QString indexName(const QString &keyName, const QString &shapedName);
+
+// 'alter table "T"  add constraint "NAME" primary key ("A","B")' and
+// 'create index "NAME" on "T" ("A","B")': every name as given, in double
+// quotes, the columns joined by "," without blanks.
+QString primaryKeyStatement(const QString &targetName, const QString &constraintName, const QStringList &columns);
+QString createIndexStatement(const QString &targetName, const QString &indexName, const QStringList &columns);
+
+// The statements for an index listing, in listing order: a key starts at
+// every row whose Seq_in_index is 1 (after the first row) and takes the rows
+// up to the next such row; the primary key becomes its constraint and every
+// other key, unique or not, a plain index over whole columns. Column names
+// are written as the table definition created them: cut to 30 characters,
+// then ShapeName. A key whose names hold a double quote is refused. Throws
+// IdentifierError when the target name holds a double quote.
+QVector<KeyStatement> BuildKeyStatements(const QVector<IndexListingRow> &rows, const QString &shapedName,
+                                         const QString &targetName, bool uppercaseNames);
+
+// "show index from " + the table name as "show tables" listed it, quoted
+// with backticks (a backtick inside doubled).
+QString indexListingStatement(const QString &sourceName);
+
+// Reads the index listing of the table on the data connection. A failed
+// listing throws DatabaseError, which the key step does not catch.
+QVector<IndexListingRow> readIndexListing(MySqlConnection &dataConnection, const QString &sourceName);
+
+// The run's key and index step for one table: sourceName is the table as
+// listed (read from MySQL), shapedName the shaped name (the table part of
+// index names), targetName the Oracle table created by CreateTable. Each
+// statement runs on oracledata in its own error trap; a failure (the
+// target's message, or a refusal) sets Ok false and ErrorText, appends the
+// message and a line holding one blank to the log, and the next key is still
+// attempted. The run ignores the result. Listing errors are not caught.
+TStepResult CreateKeysAndIndexes(MySqlConnection &dataConnection, OracleSession &oracledata,
+                                 const QString &sourceName, const QString &shapedName, const QString &targetName,
+                                 bool uppercaseNames, TRunLog &log);
+
+} // namespace tavrex

@@ -1,0 +1,88 @@
+#include "schema/tabledefinition.h"
+
+#include "connections/mysqlclient.h"
+#include "connections/oraclesession.h"
+#include "engine/errors.h"
+#include "engine/identifiers.h"
+#include "schema/typemapping.h"
+
+#include <QStringList>
+
+#include <stdexcept>
+
+namespace tavrex {
+
+QString BuildCreateTableText(const QVector<ColumnListingRow> &columns, const QString &targetName,
+                             bool uppercaseNames)
+{
+    checkTableName(targetName);
+    QStringList lines;
+    lines.append(QStringLiteral("Create table ") + quoteOracleName(targetName) + QStringLiteral(" ("));
+    for (int i = 0; i < columns.size(); ++i) {
+        const QString name = cutName(columns.at(i).Field);
+        if (!isQuotableName(name))
+            throw IdentifierError(doubleQuoteProblem(targetName, QStringLiteral("the column name ") + name));
+        QString line = MapColumnType(name, columns.at(i).Type, uppercaseNames);
+        if (i + 1 < columns.size())
+            line += QStringLiteral(" , ");
+        lines.append(line);
+    }
+    return lines.join(QStringLiteral("\r\n")) + QStringLiteral(" ) ");
+}
+
+QString columnListingStatement(const QString &sourceName)
+{
+    return QStringLiteral("show FIELDS from ") + quoteMySqlName(sourceName);
+}
+
+QVector<ColumnListingRow> readColumnListing(MySqlConnection &catalogue, const QString &sourceName)
+{
+    const std::unique_ptr<MySqlResult> listing = catalogue.query(columnListingStatement(sourceName));
+    const int field = listing->fieldIndex(QStringLiteral("Field"));
+    const int type = listing->fieldIndex(QStringLiteral("Type"));
+    if (field < 0 || type < 0)
+        throw std::runtime_error(("The column listing of " + sourceName + " has no Field or Type column")
+                                     .toStdString());
+    QVector<ColumnListingRow> rows;
+    while (listing->next())
+        rows.append({listing->text(field), listing->text(type)});
+    return rows;
+}
+
+QString BuildCreateTable(MySqlConnection &catalogue, const QString &sourceName, const QString &targetName,
+                         bool uppercaseNames)
+{
+    return BuildCreateTableText(readColumnListing(catalogue, sourceName), targetName, uppercaseNames);
+}
+
+TStepResult CreateTable(MySqlConnection &catalogue, OracleSession &oracleconn, const QString &sourceName,
+                        const QString &targetName, bool uppercaseNames, QString *lastStatement)
+{
+    TStepResult result;
+    if (lastStatement)
+        lastStatement->clear();
+    if (!isQuotableName(targetName)) {
+        result.Ok = false;
+        result.ErrorText = tableNameProblem(targetName);
+        return result;
+    }
+    QString statement;
+    try {
+        statement = BuildCreateTable(catalogue, sourceName, targetName, uppercaseNames);
+    } catch (const IdentifierError &e) {
+        result.Ok = false;
+        result.ErrorText = e.message();
+        return result;
+    }
+    if (lastStatement)
+        *lastStatement = statement;
+    try {
+        oracleconn.execute(statement);
+    } catch (const DatabaseError &e) {
+        result.Ok = false;
+        result.ErrorText = e.message();
+    }
+    return result;
+}
+
+} // namespace tavrex
