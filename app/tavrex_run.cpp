@@ -1,0 +1,113 @@
+// tavrex-run: runs one conversion without any window, from options, and
+// prints the log lines as they are written. A developer's tool for tests and
+// benchmarks; it drives the same engine the wizard drives.
+
+#include "connections/profiles.h"
+#include "engine/conversionrun.h"
+#include "engine/errors.h"
+#include "engine/prompts.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+
+#include <cstdio>
+
+using namespace tavrex;
+
+namespace {
+
+class StdoutPrompts : public Prompts {
+public:
+    void information(const QString &, const QString &text) override { std::fprintf(stderr, "%s\n", qPrintable(text)); }
+    bool question(const QString &, const QString &) override { return false; }
+    void error(const QString &, const QString &text) override { std::fprintf(stderr, "%s\n", qPrintable(text)); }
+};
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("tavrex-run"));
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral("Converts MySQL tables into an Oracle schema without a window."));
+    parser.addHelpOption();
+    const QCommandLineOption host(QStringLiteral("host"), "MySQL host; empty or localhost: the local socket.", "name");
+    const QCommandLineOption port(QStringLiteral("port"), "MySQL port.", "port", "3306");
+    const QCommandLineOption user(QStringLiteral("user"), "MySQL user.", "name");
+    const QCommandLineOption password(QStringLiteral("password"), "MySQL password.", "text");
+    const QCommandLineOption database(QStringLiteral("database"), "The MySQL database to convert.", "name");
+    const QCommandLineOption charset(QStringLiteral("charset"), "Server character set of the data connection.", "name");
+    const QCommandLineOption service(QStringLiteral("oracle-service"), "Oracle service, or embedded:PATH.", "name");
+    const QCommandLineOption oracleUser(QStringLiteral("oracle-user"), "Oracle user (the schema owner).", "name");
+    const QCommandLineOption oraclePassword(QStringLiteral("oracle-password"), "Oracle password.", "text");
+    const QCommandLineOption policy(QStringLiteral("existing"), "Existing tables: overwrite, merge or skip.", "policy", "overwrite");
+    const QCommandLineOption definitionsOnly(QStringLiteral("definitions-only"), "Create the tables, copy no rows.");
+    const QCommandLineOption skipIndexes(QStringLiteral("skip-indexes"), "Create no keys or indexes.");
+    const QCommandLineOption keepCase(QStringLiteral("keep-case"), "Do not make names upper case.");
+    const QCommandLineOption logFolder(QStringLiteral("log-folder"), "Folder of the log file.", "path");
+    parser.addOptions({host, port, user, password, database, charset, service, oracleUser, oraclePassword, policy,
+                       definitionsOnly, skipIndexes, keepCase, logFolder});
+    parser.addPositionalArgument(QStringLiteral("tables"), QStringLiteral("Tables to convert, in order; none: all."));
+    parser.process(app);
+
+    TConversionSettings s;
+    s.AccessMode = parser.value(host).isEmpty() || parser.value(host) == QLatin1String("localhost") ? 0 : 1;
+    s.Host = parser.value(host);
+    s.Port = parser.value(port);
+    s.MySqlUser = parser.value(user);
+    s.MySqlPassword = parser.value(password);
+    s.ConnectDatabase = parser.value(database);
+    s.ServerCharSet = parser.value(charset);
+    s.OracleService = parser.value(service);
+    s.OracleUser = parser.value(oracleUser);
+    s.OraclePassword = parser.value(oraclePassword);
+    const QString p = parser.value(policy).toLower();
+    if (p == QLatin1String("merge"))
+        s.ExistingTables = TExistingTablePolicy::Merge;
+    else if (p == QLatin1String("skip"))
+        s.ExistingTables = TExistingTablePolicy::Skip;
+    else if (p != QLatin1String("overwrite")) {
+        std::fprintf(stderr, "--existing must be overwrite, merge or skip\n");
+        return 2;
+    }
+    s.DefinitionsOnly = parser.isSet(definitionsOnly);
+    s.SkipIndexes = parser.isSet(skipIndexes);
+    s.UppercaseNames = !parser.isSet(keepCase);
+
+    DatabaseObjects db;
+    TRunLog log;
+    RunControl control;
+    control.setPump([] { QCoreApplication::processEvents(); });
+    log.setObserver([](TRunLog::Change change, const QString &line) {
+        if (change != TRunLog::Change::Cleared)
+            std::printf("%s\n", qPrintable(line));
+        std::fflush(stdout);
+    });
+    StdoutPrompts prompts;
+    try {
+        ListChoice databases;
+        step2Click(db, s, databases, prompts, QStringLiteral("tavrex-run"));
+        step3Click(db, s);
+        QStringList tables;
+        s.SourceDatabase = step4Click(db, databases, tables);
+        s.SelectedTables = parser.positionalArguments().isEmpty() ? tables : parser.positionalArguments();
+        ConversionRun run(db, s, log, control);
+        run.setCaptions({QStringLiteral("Conversion is Completed"),
+                         QStringLiteral("Wizard has migrated your MySQL database to Oracle server successfully."),
+                         QString()});
+        if (parser.isSet(logFolder))
+            run.setLogFolder(parser.value(logFolder) + QLatin1Char('/'));
+        else
+            EnsureLogFolder();
+        const RunOutcome outcome = run.run();
+        std::fprintf(stderr, "log saved to %s\n", qPrintable(run.savedLogPath()));
+        return outcome == RunOutcome::Stopped ? 1 : 0;
+    } catch (const SilentAbort &) {
+        return 1;
+    } catch (const std::exception &e) {
+        std::fprintf(stderr, "%s\n", qPrintable(errorMessage(e)));
+        return 1;
+    }
+}

@@ -1,0 +1,332 @@
+#include "connections/rowbuffer.h"
+
+#include "engine/errors.h"
+
+#include <QDate>
+
+namespace tavrex {
+
+namespace {
+
+bool isDigit(QChar c)
+{
+    return c >= QLatin1Char('0') && c <= QLatin1Char('9');
+}
+
+// Reads exactly `count` digits at pos; -1 when they are not all digits.
+int digitsAt(QStringView text, qsizetype pos, int count)
+{
+    if (pos + count > text.size())
+        return -1;
+    int value = 0;
+    for (int i = 0; i < count; ++i) {
+        const QChar c = text.at(pos + i);
+        if (!isDigit(c))
+            return -1;
+        value = value * 10 + (c.unicode() - '0');
+    }
+    return value;
+}
+
+// A fraction of a second ".ffffff" at pos (or nothing): true when it is
+// absent or all zeros, which a DATE can keep.
+bool zeroFractionAt(QStringView text, qsizetype pos)
+{
+    if (pos == text.size())
+        return true;
+    if (text.at(pos) != QLatin1Char('.') || pos + 1 == text.size())
+        return false;
+    for (qsizetype i = pos + 1; i < text.size(); ++i)
+        if (text.at(i) != QLatin1Char('0'))
+            return false;
+    return true;
+}
+
+bool validOracleDay(int year, int month, int day)
+{
+    if (year < 1 || year > 9999 || !QDate::isValid(year, month, day))
+        return false;
+    // The ten days that the Gregorian reform skipped do not exist in an
+    // Oracle DATE, which counts in the Julian calendar before them.
+    if (year == 1582 && month == 10 && day >= 5 && day <= 14)
+        return false;
+    return true;
+}
+
+QString numberToText(const MySqlValue &v)
+{
+    switch (v.type) {
+    case MySqlValue::Type::Integer: return QString::number(v.integer);
+    case MySqlValue::Type::Unsigned: return QString::number(v.unsignedInteger);
+    case MySqlValue::Type::Boolean: return v.boolean ? QStringLiteral("1") : QStringLiteral("0");
+    default: return v.text;
+    }
+}
+
+std::optional<OracleValue> toNumber(const MySqlValue &v)
+{
+    switch (v.type) {
+    case MySqlValue::Type::Integer:
+    case MySqlValue::Type::Unsigned:
+    case MySqlValue::Type::Boolean: return OracleValue::number(numberToText(v));
+    case MySqlValue::Type::Decimal:
+    case MySqlValue::Type::Float:
+    case MySqlValue::Type::Text:
+        if (auto t = numberText(v.text))
+            return OracleValue::number(*t);
+        return std::nullopt;
+    default: return std::nullopt;
+    }
+}
+
+std::optional<OracleValue> toText(const MySqlValue &v)
+{
+    switch (v.type) {
+    case MySqlValue::Type::Text:
+    case MySqlValue::Type::Decimal:
+    case MySqlValue::Type::Float:
+    case MySqlValue::Type::Integer:
+    case MySqlValue::Type::Unsigned:
+    case MySqlValue::Type::Boolean: return OracleValue::text(numberToText(v));
+    case MySqlValue::Type::Date:
+    case MySqlValue::Type::DateTime:
+    case MySqlValue::Type::Time: return OracleValue::text(v.text);
+    default: return std::nullopt;
+    }
+}
+
+std::optional<OracleValue> toDate(const MySqlValue &v)
+{
+    std::optional<OracleDate> d;
+    switch (v.type) {
+    case MySqlValue::Type::Date: d = parseMySqlDate(v.text); break;
+    case MySqlValue::Type::DateTime: d = parseMySqlDateTime(v.text); break;
+    case MySqlValue::Type::Time: d = parseMySqlTime(v.text); break;
+    default: break;
+    }
+    if (!d)
+        return std::nullopt;
+    return OracleValue::date(*d);
+}
+
+std::optional<OracleValue> toBytes(const MySqlValue &v)
+{
+    switch (v.type) {
+    case MySqlValue::Type::Bytes: return OracleValue::bytes(v.bytes);
+    case MySqlValue::Type::Text: return OracleValue::bytes(v.text.toUtf8());
+    default: return std::nullopt;
+    }
+}
+
+} // namespace
+
+std::optional<QString> numberText(QStringView text)
+{
+    qsizetype i = 0;
+    const qsizetype n = text.size();
+    if (i < n && (text.at(i) == QLatin1Char('-') || text.at(i) == QLatin1Char('+')))
+        ++i;
+    qsizetype intStart = i;
+    while (i < n && isDigit(text.at(i)))
+        ++i;
+    const qsizetype intDigits = i - intStart;
+    qsizetype fracStart = i, fracDigits = 0;
+    if (i < n && text.at(i) == QLatin1Char('.')) {
+        ++i;
+        fracStart = i;
+        while (i < n && isDigit(text.at(i)))
+            ++i;
+        fracDigits = i - fracStart;
+    }
+    if (intDigits + fracDigits == 0)
+        return std::nullopt;
+    long long exponent = 0;
+    if (i < n && (text.at(i) == QLatin1Char('e') || text.at(i) == QLatin1Char('E'))) {
+        ++i;
+        bool negative = false;
+        if (i < n && (text.at(i) == QLatin1Char('-') || text.at(i) == QLatin1Char('+')))
+            negative = text.at(i++) == QLatin1Char('-');
+        const qsizetype expStart = i;
+        while (i < n && isDigit(text.at(i))) {
+            if (exponent < 100000)
+                exponent = exponent * 10 + (text.at(i).unicode() - '0');
+            ++i;
+        }
+        if (i == expStart)
+            return std::nullopt;
+        if (negative)
+            exponent = -exponent;
+    }
+    if (i != n)
+        return std::nullopt;
+
+    // The decimal exponent of the first significant digit.
+    long long magnitude = 0;
+    bool nonZero = false;
+    for (qsizetype k = intStart; k < intStart + intDigits; ++k) {
+        if (text.at(k) != QLatin1Char('0')) {
+            magnitude = (intStart + intDigits - k - 1) + exponent;
+            nonZero = true;
+            break;
+        }
+    }
+    if (!nonZero) {
+        for (qsizetype k = fracStart; k < fracStart + fracDigits; ++k) {
+            if (text.at(k) != QLatin1Char('0')) {
+                magnitude = -(k - fracStart + 1) + exponent;
+                nonZero = true;
+                break;
+            }
+        }
+    }
+    if (nonZero && magnitude >= 126)
+        return std::nullopt;
+    return text.toString();
+}
+
+std::optional<OracleDate> parseMySqlDate(QStringView t)
+{
+    if (t.size() != 10 || t.at(4) != QLatin1Char('-') || t.at(7) != QLatin1Char('-'))
+        return std::nullopt;
+    const int y = digitsAt(t, 0, 4), m = digitsAt(t, 5, 2), d = digitsAt(t, 8, 2);
+    if (y < 0 || m < 0 || d < 0 || !validOracleDay(y, m, d))
+        return std::nullopt;
+    OracleDate out;
+    out.year = y;
+    out.month = m;
+    out.day = d;
+    return out;
+}
+
+std::optional<OracleDate> parseMySqlDateTime(QStringView t)
+{
+    if (t.size() < 19 || t.at(10) != QLatin1Char(' ') || t.at(13) != QLatin1Char(':') || t.at(16) != QLatin1Char(':'))
+        return std::nullopt;
+    auto day = parseMySqlDate(t.left(10));
+    const int h = digitsAt(t, 11, 2), mi = digitsAt(t, 14, 2), s = digitsAt(t, 17, 2);
+    if (!day || h < 0 || h > 23 || mi < 0 || mi > 59 || s < 0 || s > 59 || !zeroFractionAt(t, 19))
+        return std::nullopt;
+    day->hour = h;
+    day->minute = mi;
+    day->second = s;
+    return day;
+}
+
+std::optional<OracleDate> parseMySqlTime(QStringView t)
+{
+    // "[-]h...h:mm:ss[.ffffff]"; only times within one day fit on the base day.
+    const qsizetype colon = t.indexOf(QLatin1Char(':'));
+    if (colon < 1 || t.at(0) == QLatin1Char('-') || colon + 6 > t.size() || t.at(colon + 3) != QLatin1Char(':'))
+        return std::nullopt;
+    int h = 0;
+    for (qsizetype i = 0; i < colon; ++i) {
+        if (!isDigit(t.at(i)) || h > 100)
+            return std::nullopt;
+        h = h * 10 + (t.at(i).unicode() - '0');
+    }
+    const int mi = digitsAt(t, colon + 1, 2), s = digitsAt(t, colon + 4, 2);
+    if (h > 23 || mi < 0 || mi > 59 || s < 0 || s > 59 || !zeroFractionAt(t, colon + 6))
+        return std::nullopt;
+    OracleDate out;
+    out.year = kTimeBaseYear;
+    out.month = kTimeBaseMonth;
+    out.day = kTimeBaseDay;
+    out.hour = h;
+    out.minute = mi;
+    out.second = s;
+    return out;
+}
+
+std::optional<OracleValue> convertForColumn(const MySqlValue &value, const OracleColumn &column)
+{
+    if (value.isNull())
+        return OracleValue::null();
+    const QString &type = column.type;
+    if (type == QLatin1String("NUMBER"))
+        return toNumber(value);
+    if (type == QLatin1String("VARCHAR2") || type == QLatin1String("CHAR") || type == QLatin1String("CLOB"))
+        return toText(value);
+    if (type == QLatin1String("DATE"))
+        return toDate(value);
+    if (type == QLatin1String("BLOB") || type == QLatin1String("RAW"))
+        return toBytes(value);
+    return std::nullopt;
+}
+
+// ---------------------------------------------------------------------------
+
+void RowBuffer::open(OracleSession &session, const QString &targetName)
+{
+    close();
+    QVector<OracleColumn> columns =
+        session.describe(QStringLiteral("select * from \"") + targetName + QStringLiteral("\" where 1=0"));
+    byUpperName_.clear();
+    for (int i = 0; i < columns.size(); ++i)
+        byUpperName_.insert(columns.at(i).name.toUpper(), i);
+    batch_ = OracleRowBatch(std::move(columns));
+    session_ = &session;
+    target_ = targetName;
+}
+
+void RowBuffer::close()
+{
+    batch_.clear();
+    written_.clear();
+    session_ = nullptr;
+}
+
+int RowBuffer::columnIndex(const QString &name) const
+{
+    return byUpperName_.value(name.toUpper(), -1);
+}
+
+void RowBuffer::append()
+{
+    batch_.appendRow();
+    written_.assign(size_t(batch_.columnCount()), false);
+}
+
+void RowBuffer::write(int column, const MySqlValue &value)
+{
+    if (column < 0 || column >= batch_.columnCount() || batch_.rowCount() == 0)
+        throw RowBufferError(QStringLiteral("Field not found"));
+    const OracleColumn &target = batch_.columns().at(column);
+    std::optional<OracleValue> converted = convertForColumn(value, target);
+    if (!converted)
+        throw RowBufferError(QStringLiteral("Value cannot be converted to %1 for column %2").arg(target.type, target.name));
+    batch_.at(batch_.rowCount() - 1, column) = std::move(*converted);
+    written_[size_t(column)] = true;
+}
+
+void RowBuffer::writeInteger(int column, qint64 value)
+{
+    MySqlValue v;
+    v.type = MySqlValue::Type::Integer;
+    v.integer = value;
+    write(column, v);
+}
+
+void RowBuffer::post()
+{
+    const int row = batch_.rowCount() - 1;
+    if (row < 0)
+        return;
+    for (int c = 0; c < batch_.columnCount(); ++c) {
+        const OracleColumn &column = batch_.columns().at(c);
+        if (!column.nullable && (!written_[size_t(c)] || batch_.at(row, c).isNull())) {
+            batch_.removeLastRow();
+            throw RowBufferError(QStringLiteral("Field '%1' must have a value").arg(column.name));
+        }
+    }
+}
+
+BatchResult RowBuffer::apply()
+{
+    if (batch_.rowCount() == 0 || !session_)
+        return BatchResult{};
+    BatchResult result = session_->insertBatch(target_, batch_);
+    batch_.clear();
+    return result;
+}
+
+} // namespace tavrex

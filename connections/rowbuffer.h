@@ -1,0 +1,92 @@
+#pragma once
+
+#include "connections/mysqlclient.h"
+#include "connections/oraclesession.h"
+
+#include <QHash>
+#include <QString>
+
+#include <optional>
+#include <stdexcept>
+
+namespace tavrex {
+
+// A value that cannot be written into its target column (wrong type, out of
+// range, an impossible date, no such column, a post with a required column
+// empty). The row copy turns it into a per-field log line or ends the copy.
+class RowBufferError : public std::runtime_error {
+public:
+    explicit RowBufferError(const QString &message) : std::runtime_error(message.toStdString()), message_(message) {}
+    const QString &message() const noexcept { return message_; }
+
+private:
+    QString message_;
+};
+
+// The base day of a MySQL TIME written into an Oracle DATE: a time of day
+// t becomes 1900-01-01 plus t. Oracle has no time-only type; a fixed day
+// keeps the value readable and the same on every run.
+constexpr int kTimeBaseYear = 1900;
+constexpr int kTimeBaseMonth = 1;
+constexpr int kTimeBaseDay = 1;
+
+// Conversions of one source value into the type of a described target
+// column; std::nullopt when the value cannot be converted. Pure, so that the
+// rules are tested one by one.
+std::optional<OracleValue> convertForColumn(const MySqlValue &value, const OracleColumn &column);
+
+// Checks and tidies a decimal text for NUMBER: an optional sign, digits with
+// an optional fraction and an optional exponent, and a magnitude Oracle can
+// hold (below 1E126). Returns the text to bind, or std::nullopt.
+std::optional<QString> numberText(QStringView text);
+
+// Parses MySQL's date and time texts into a DATE; std::nullopt for a zero or
+// impossible date, fractions of a second that a DATE cannot keep, or a TIME
+// outside one day.
+std::optional<OracleDate> parseMySqlDate(QStringView text);      // "YYYY-MM-DD"
+std::optional<OracleDate> parseMySqlDateTime(QStringView text);  // "YYYY-MM-DD hh:mm:ss[.ffffff]"
+std::optional<OracleDate> parseMySqlTime(QStringView text);      // "hh:mm:ss[.ffffff]"
+
+// The row buffer of the row copy (oracleinsertdata): opened on a target table
+// by describing "select * from "T" where 1=0", it collects typed, converted
+// rows and hands them to the Oracle session as one batch.
+class RowBuffer {
+public:
+    // Describes the target; throws DatabaseError when that fails.
+    void open(OracleSession &session, const QString &targetName);
+    // Discards every row held.
+    void close();
+    bool isOpen() const { return session_ != nullptr; }
+
+    const QVector<OracleColumn> &columns() const { return batch_.columns(); }
+    int rowCount() const { return batch_.rowCount(); }
+
+    // The column of that name, matched without regard to letter case; -1
+    // when the target has none.
+    int columnIndex(const QString &name) const;
+
+    // Starts a new row: every column unwritten.
+    void append();
+    // Writes a value into a column of the current row, converted to the
+    // column's type. Throws RowBufferError when there is no such column
+    // (column < 0) or the value cannot be converted; the column then stays
+    // unwritten.
+    void write(int column, const MySqlValue &value);
+    void writeInteger(int column, qint64 value);
+    // Completes the current row; throws RowBufferError when a column that
+    // requires a value holds none. The failed row is dropped.
+    void post();
+
+    // Sends the held rows as one transaction. A rejected row comes back in
+    // the result; any other failure throws DatabaseError.
+    BatchResult apply();
+
+private:
+    OracleSession *session_ = nullptr;
+    QString target_;
+    OracleRowBatch batch_;
+    QHash<QString, int> byUpperName_;
+    std::vector<bool> written_;
+};
+
+} // namespace tavrex

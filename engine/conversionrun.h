@@ -1,0 +1,92 @@
+#pragma once
+
+#include "connections/profiles.h"
+#include "connections/rowbuffer.h"
+#include "engine/conversionsettings.h"
+#include "engine/runlog.h"
+
+#include <QDateTime>
+#include <QString>
+
+#include <functional>
+
+namespace tavrex {
+
+// The closing lines of a run, from the active interface language.
+struct RunCaptions {
+    QString Label29;  // "Conversion is Completed"
+    QString Label30;  // "Wizard has migrated your MySQL database to Oracle server successfully."
+    QString Label32;  // "Click 'Finish' to exit the wizard."
+};
+
+enum class RunOutcome {
+    Completed,              // every table processed, log saved
+    CompletedWithLateStop,  // a stop confirmed after the last table poll; log saved
+    Stopped,                // the stop request was honoured at a table poll; nothing saved
+};
+
+// What the window does at fixed points of the run; each may be left empty.
+struct RunHooks {
+    std::function<void()> showLogPage;      // after the start line
+    std::function<void()> enterRunning;     // buttons: Back and Next off, "Stop" on
+    std::function<void()> closeMainWindow;  // batch mode, after the save
+};
+
+// "Start time:" and "The end time:" stamps: the short date and, unless the
+// time is exactly 00:00:00, a blank and the long time, in the locale given
+// (the system's in the window).
+QString runTimestamp(const QDateTime &when, const QLocale &locale);
+
+// The log file of an interactive run: logFolder + "qelt_YYYYMMDD_HHmmSS.log".
+QString interactiveLogPath(const QString &logFolder, const QDateTime &when);
+// The log file of a batch run: the settings file with its extension replaced
+// by ".log", or ".log" appended when it has none.
+QString batchLogPath(const QString &settingsFile);
+
+// The conversion run (step5Click): walks the selected tables in order and,
+// for each, drops, skips, creates and fills the Oracle table by the
+// existing-table policy, writing every step into the log. Errors that no
+// step result catches (a failed catalogue query, the data connection,
+// listings, the log save) escape as exceptions: no further line is written
+// and nothing is saved. The stop request is cleared at the start and
+// discarded at the end whatever the outcome, so it never outlives its run.
+class ConversionRun {
+public:
+    ConversionRun(DatabaseObjects &db, const TConversionSettings &settings, TRunLog &log, RunControl &control);
+
+    void setCaptions(const RunCaptions &captions) { captions_ = captions; }
+    void setHooks(RunHooks hooks) { hooks_ = std::move(hooks); }
+    // Batch mode: the log goes next to this settings file.
+    void setBatchSettingsFile(const QString &path) { batchSettingsFile_ = path; }
+    // The clock and the locale of the stamps and the file name (tests fix them).
+    void setClock(std::function<QDateTime()> clock) { clock_ = std::move(clock); }
+    void setLocale(const QLocale &locale) { locale_ = locale; }
+    // Where interactive logs go; GetLogFolder() unless set.
+    void setLogFolder(const QString &folder) { logFolder_ = folder; }
+
+    RunOutcome run();
+
+    // The file the last run saved, empty when it saved none.
+    const QString &savedLogPath() const { return savedLogPath_; }
+    // The last CREATE TABLE statement built.
+    const QString &lastStatement() const { return lastStatement_; }
+
+private:
+    void convertTable(const QString &entry, bool overwrite, bool skip, bool buildIndexes);
+
+    DatabaseObjects &db_;
+    const TConversionSettings &settings_;
+    TRunLog &log_;
+    RunControl &control_;
+    RunCaptions captions_;
+    RunHooks hooks_;
+    QString batchSettingsFile_;
+    std::function<QDateTime()> clock_;
+    QLocale locale_ = QLocale::system();
+    QString logFolder_;
+    QString savedLogPath_;
+    QString lastStatement_;
+    RowBuffer oracleinsertdata_;
+};
+
+} // namespace tavrex
