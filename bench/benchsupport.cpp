@@ -117,30 +117,33 @@ double peakRssMiB()
     return -1;
 }
 
-double peakRssOfChild(const std::function<double()> &fn, double *result)
+double peakRssOfChild(const std::function<std::vector<double>()> &fn, std::vector<double> *results)
 {
+    constexpr size_t kSlots = 9;  // peak memory, then up to 8 figures
     int fds[2];
     if (pipe(fds) != 0)
         return -1;
     const pid_t pid = fork();
     if (pid == 0) {
         close(fds[0]);
-        double out[2];
-        out[1] = fn();
+        double out[kSlots] = {};
+        const std::vector<double> figures = fn();
+        for (size_t i = 0; i < figures.size() && i + 1 < kSlots; ++i)
+            out[i + 1] = figures[i];
         out[0] = peakRssMiB();
         if (write(fds[1], out, sizeof out) != sizeof out)
             _exit(1);
         _exit(0);
     }
     close(fds[1]);
-    double in[2] = {-1, -1};
+    double in[kSlots] = {-1};
     if (read(fds[0], in, sizeof in) != sizeof in)
         in[0] = -1;
     close(fds[0]);
     int status = 0;
     waitpid(pid, &status, 0);
-    if (result)
-        *result = in[1];
+    if (results)
+        results->assign(in + 1, in + kSlots);
     return in[0];
 }
 

@@ -10,6 +10,7 @@
 #include <chrono>
 #include <cstdint>
 #include <functional>
+#include <vector>
 
 namespace tavrex::bench {
 
@@ -37,8 +38,8 @@ void ensureMixedTable(const QString &database, const QString &table, std::int64_
 double peakRssMiB();
 
 // Runs fn in a child process and returns the child's peak resident memory in
-// MiB; fn's return value is passed back too.
-double peakRssOfChild(const std::function<double()> &fn, double *result = nullptr);
+// MiB; fn's figures (at most 8) are passed back in results.
+double peakRssOfChild(const std::function<std::vector<double>()> &fn, std::vector<double> *results = nullptr);
 
 inline double seconds(std::chrono::steady_clock::time_point since)
 {

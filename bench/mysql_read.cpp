@@ -94,8 +94,8 @@ int main(int argc, char **argv)
     std::printf("mysql_read MySqlConnection rows/s: %.0f\n", ours);
     std::printf("mysql_read ratio MySqlConnection/bare: %.3f (target >= 0.8)\n", ours / bare);
 
-    const double rss100k = peakRssOfChild([] { return readThroughTavrex(QStringLiteral("mixed_100k")); });
-    const double rss1m = peakRssOfChild([] { return readThroughTavrex(QStringLiteral("mixed_1m")); });
+    const double rss100k = peakRssOfChild([] { return std::vector<double>{readThroughTavrex(QStringLiteral("mixed_100k"))}; });
+    const double rss1m = peakRssOfChild([] { return std::vector<double>{readThroughTavrex(QStringLiteral("mixed_1m"))}; });
     std::printf("mysql_read peak RSS MiB, 100,000 rows: %.1f\n", rss100k);
     std::printf("mysql_read peak RSS MiB, 1,000,000 rows: %.1f\n", rss1m);
     return 0;
