@@ -47,11 +47,7 @@ QString interactiveLogPath(const QString &logFolder, const QDateTime &when)
 
 QString batchLogPath(const QString &settingsFile)
 {
-    const qsizetype slash = std::max(settingsFile.lastIndexOf(QLatin1Char('/')), settingsFile.lastIndexOf(QLatin1Char('\\')));
-    const qsizetype dot = settingsFile.lastIndexOf(QLatin1Char('.'));
-    if (dot > slash)
-        return settingsFile.left(dot) + QStringLiteral(".log");
-    return settingsFile + QStringLiteral(".log");
+    return replaceExtension(settingsFile, QStringLiteral(".log"));
 }
 
 ConversionRun::ConversionRun(DatabaseObjects &db, const TConversionSettings &settings, TRunLog &log,

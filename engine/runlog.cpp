@@ -5,6 +5,7 @@
 #include <QStandardPaths>
 #include <QStringEncoder>
 
+#include <algorithm>
 #include <stdexcept>
 
 #ifdef Q_OS_WIN
@@ -85,6 +86,13 @@ QString GetLogFolder()
         base = QDir::homePath() + QStringLiteral("/.local/share");
     return base + QStringLiteral("/Orvendel/");
 #endif
+}
+
+QString replaceExtension(const QString &path, const QString &extension)
+{
+    const qsizetype slash = std::max(path.lastIndexOf(QLatin1Char('/')), path.lastIndexOf(QLatin1Char('\\')));
+    const qsizetype dot = path.lastIndexOf(QLatin1Char('.'));
+    return (dot > slash ? path.left(dot) : path) + extension;
 }
 
 void EnsureLogFolder()

@@ -72,6 +72,11 @@ private:
 // On Linux that is $XDG_DATA_HOME, or ~/.local/share when it is unset.
 QString GetLogFolder();
 
+// The path with the extension of its file name (from the last ".") replaced
+// by extension, or extension appended when the name has none. Batch runs name
+// their settings, log and launcher files this way.
+QString replaceExtension(const QString &path, const QString &extension);
+
 // Creates the log folder when it is missing; a failure is ignored (the save
 // of a run reports it later).
 void EnsureLogFolder();

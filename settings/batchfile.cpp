@@ -1,0 +1,207 @@
+#include "settings/batchfile.h"
+
+#include <QFile>
+#include <QSaveFile>
+#include <QStringDecoder>
+#include <QStringEncoder>
+
+#include <stdexcept>
+
+#ifndef Q_OS_WIN
+#include <sys/stat.h>
+#endif
+
+namespace tavrex {
+
+namespace {
+
+QString keyOf(const QString &line)
+{
+    const qsizetype eq = line.indexOf(QLatin1Char('='));
+    return eq < 0 ? line : line.left(eq);
+}
+
+bool isBlankOrControl(QChar c)
+{
+    return c.unicode() <= 0x20;
+}
+
+QString trimmedBlanksAndControls(const QString &text)
+{
+    qsizetype begin = 0, end = text.size();
+    while (begin < end && isBlankOrControl(text.at(begin)))
+        ++begin;
+    while (end > begin && isBlankOrControl(text.at(end - 1)))
+        --end;
+    return text.mid(begin, end - begin);
+}
+
+// A choice from the file: a conversion error for text that is not a number.
+int choiceValue(const BatchValues &values, const QString &key, int lastItem)
+{
+    const QString text = values.value(key);
+    bool ok = false;
+    const int n = text.toInt(&ok, 10);
+    if (!ok)
+        throw std::invalid_argument(QStringLiteral("'%1' is not a valid integer value").arg(text).toStdString());
+    if (n > lastItem)
+        return lastItem;
+    return n < 0 ? -1 : n;
+}
+
+} // namespace
+
+QString BatchValues::value(const QString &key) const
+{
+    for (const QString &line : lines_) {
+        const qsizetype eq = line.indexOf(QLatin1Char('='));
+        if (eq >= 0 && QStringView(line).left(eq).compare(key, Qt::CaseInsensitive) == 0)
+            return line.mid(eq + 1);
+    }
+    return QString();
+}
+
+bool BatchValues::has(const QString &key) const
+{
+    for (const QString &line : lines_)
+        if (line.contains(QLatin1Char('=')) && keyOf(line).compare(key, Qt::CaseInsensitive) == 0)
+            return true;
+    return false;
+}
+
+BatchValues parseBatchFile(const QByteArray &bytes)
+{
+    QString text;
+    if (bytes.startsWith("\xEF\xBB\xBF")) {
+        text = QString::fromUtf8(bytes.mid(3));
+    } else if (bytes.startsWith("\xFF\xFE")) {
+        QStringDecoder d(QStringConverter::Utf16LE);
+        text = d.decode(bytes.mid(2));
+    } else if (bytes.startsWith("\xFE\xFF")) {
+        QStringDecoder d(QStringConverter::Utf16BE);
+        text = d.decode(bytes.mid(2));
+    } else {
+        QStringDecoder d(QStringConverter::System);
+        text = d.decode(bytes);
+    }
+    QStringList lines;
+    qsizetype start = 0;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text.at(i);
+        if (c == QLatin1Char('\r') || c == QLatin1Char('\n')) {
+            lines.append(text.mid(start, i - start));
+            if (c == QLatin1Char('\r') && i + 1 < text.size() && text.at(i + 1) == QLatin1Char('\n'))
+                ++i;
+            start = i + 1;
+        }
+    }
+    if (start < text.size())
+        lines.append(text.mid(start));
+    return BatchValues(lines);
+}
+
+BatchValues loadBatchFile(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        throw std::runtime_error(
+            QStringLiteral("Cannot open file \"%1\". %2").arg(path, file.errorString()).toStdString());
+    return parseBatchFile(file.readAll());
+}
+
+void ApplyBatchSettings(const BatchValues &v, ControlValues &c)
+{
+    c.accessmode = choiceValue(v, QStringLiteral("accessmode"), 1);
+    c.edtdatabase = v.value(QStringLiteral("mysqldatabase"));
+    c.edtname = v.value(QStringLiteral("mysqlu"));
+    c.edtpassword = v.value(QStringLiteral("mysqlp"));
+    c.edthost = v.value(QStringLiteral("host"));
+    c.edtport = v.value(QStringLiteral("port"));
+    c.edtservice = v.value(QStringLiteral("oracleh"));
+    c.edtoracleusername = v.value(QStringLiteral("oracleu"));
+    c.edtoraclepassword = v.value(QStringLiteral("oraclep"));
+    // The drop-down takes the text; when the text is one of its entries that
+    // entry is chosen too, so that the run sends the file's character set.
+    c.cbcharsetText = v.value(QStringLiteral("character_set"));
+    c.cbcharsetIndex = int(serverCharSetEntries().indexOf(c.cbcharsetText));
+    c.processtable = choiceValue(v, QStringLiteral("processtable"), 2);
+    c.chktabledefi = v.value(QStringLiteral("tabledefonly")) == QLatin1String("1");
+    c.chkuppercase = v.value(QStringLiteral("nameuppercase")) == QLatin1String("1");
+    c.chkskipindex = v.value(QStringLiteral("skipindex")) == QLatin1String("1");
+    c.chkblobtotext = v.value(QStringLiteral("blobtotext")) == QLatin1String("1");
+}
+
+bool batchAllTables(const BatchValues &values)
+{
+    return values.value(QStringLiteral("alltables")) == QLatin1String("1");
+}
+
+QStringList batchTableNames(const BatchValues &values)
+{
+    QStringList names;
+    for (const QString &line : values.lines()) {
+        if (!line.startsWith(QLatin1String("tables")))
+            continue;
+        const qsizetype eq = line.indexOf(QLatin1Char('='));
+        const QString name = trimmedBlanksAndControls(eq < 0 ? line : line.mid(eq + 1));
+        if (!name.isEmpty())
+            names.append(name);
+    }
+    return names;
+}
+
+QStringList batchFileLines(const BatchRecording &r)
+{
+    auto option = [](bool on) { return on ? QStringLiteral("1") : QStringLiteral("0"); };
+    QStringList lines{
+        QStringLiteral("accessmode=") + QString::number(r.accessmode),
+        QStringLiteral("mysqldatabase=") + r.mysqldatabase,
+        QStringLiteral("port=") + r.port,
+        QStringLiteral("mysqlu=") + r.mysqlUser,
+        QStringLiteral("mysqlp=") + r.mysqlPassword,
+        QStringLiteral("host=") + r.host,
+        QStringLiteral("oracleh=") + r.oracleService,
+        QStringLiteral("oracleu=") + r.oracleUser,
+        QStringLiteral("oraclep=") + r.oraclePassword,
+        QStringLiteral("processtable=") + QString::number(r.processtable),
+        QStringLiteral("character_set=") + r.characterSet,
+        QStringLiteral("tabledefonly=") + option(r.tabledefonly),
+        QStringLiteral("skipindex=") + option(r.skipindex),
+        QStringLiteral("nameuppercase=") + option(r.nameuppercase),
+        QStringLiteral("blobtotext=") + option(r.blobtotext),
+        QStringLiteral("alltables=") + (r.allTables ? QStringLiteral("1") : QStringLiteral("0")),
+    };
+    if (!r.allTables)
+        for (int i = 0; i < r.tables.size(); ++i)
+            lines.append(QStringLiteral("tables%1=%2").arg(i + 1).arg(r.tables.at(i)));
+    return lines;
+}
+
+void writeBatchFile(const QString &path, const QStringList &lines)
+{
+    QStringEncoder encoder(QStringConverter::System);
+    QByteArray bytes;
+    for (const QString &line : lines) {
+        bytes += encoder.encode(line);
+        bytes += "\r\n";
+    }
+    QSaveFile file(path);
+    auto fail = [&] {
+        throw std::runtime_error(
+            QStringLiteral("Cannot write file \"%1\". %2").arg(path, file.errorString()).toStdString());
+    };
+#ifndef Q_OS_WIN
+    const mode_t previous = ::umask(077);
+#endif
+    const bool opened = file.open(QIODevice::WriteOnly);
+#ifndef Q_OS_WIN
+    ::umask(previous);
+#endif
+    if (!opened)
+        fail();
+    file.setPermissions(QFile::ReadOwner | QFile::WriteOwner);
+    if (file.write(bytes) != bytes.size() || !file.commit())
+        fail();
+}
+
+} // namespace tavrex

@@ -1,0 +1,36 @@
+#include "settings/controlvalues.h"
+
+namespace tavrex {
+
+bool ControlValues::operator==(const ControlValues &o) const
+{
+    return accessmode == o.accessmode && edtdatabase == o.edtdatabase && edtname == o.edtname &&
+           edtpassword == o.edtpassword && edthost == o.edthost && edtport == o.edtport &&
+           cbcharsetIndex == o.cbcharsetIndex && cbcharsetText == o.cbcharsetText && edtservice == o.edtservice &&
+           edtoracleusername == o.edtoracleusername && edtoraclepassword == o.edtoraclepassword &&
+           processtable == o.processtable && chktabledefi == o.chktabledefi && chkskipindex == o.chkskipindex &&
+           chkuppercase == o.chkuppercase && chkblobtotext == o.chkblobtotext;
+}
+
+void applyControlValues(const ControlValues &v, TConversionSettings &s)
+{
+    s.AccessMode = v.accessmode;
+    s.ConnectDatabase = v.edtdatabase;
+    s.MySqlUser = v.edtname;
+    s.MySqlPassword = v.edtpassword;
+    s.Host = v.edthost;
+    s.Port = v.edtport;
+    s.ServerCharSet = serverCharSetForChoice(v.cbcharsetIndex, v.cbcharsetText);
+    s.OracleService = v.edtservice;
+    s.OracleUser = v.edtoracleusername;
+    s.OraclePassword = v.edtoraclepassword;
+    s.ExistingTables = v.processtable == 2 ? TExistingTablePolicy::Skip
+                       : v.processtable == 1 ? TExistingTablePolicy::Merge
+                                             : TExistingTablePolicy::Overwrite;
+    s.DefinitionsOnly = v.chktabledefi;
+    s.SkipIndexes = v.chkskipindex;
+    s.UppercaseNames = v.chkuppercase;
+    s.BlobToText = v.chkblobtotext;
+}
+
+} // namespace tavrex

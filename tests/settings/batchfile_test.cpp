@@ -1,0 +1,161 @@
+#include "settings/batchfile.h"
+#include "tests/support/qtprinters.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QStringEncoder>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+
+#include <sys/stat.h>
+
+using namespace tavrex;
+
+namespace {
+
+BatchRecording sampleRecording()
+{
+    BatchRecording r;
+    r.accessmode = 0;
+    r.mysqldatabase = "shop";
+    r.port = "3306";
+    r.mysqlUser = "root";
+    r.mysqlPassword = "s=cret";
+    r.host = "db.example.org";  // left in the disabled host box
+    r.oracleService = "embedded:/srv/t.db";
+    r.oracleUser = "scott";
+    r.oraclePassword = "tiger";
+    r.processtable = 1;
+    r.characterSet = "Default";
+    r.tabledefonly = false;
+    r.skipindex = true;
+    r.nameuppercase = true;
+    r.blobtotext = false;
+    return r;
+}
+
+const QStringList kSixteen{
+    "accessmode=0",       "mysqldatabase=shop",  "port=3306",      "mysqlu=root",   "mysqlp=s=cret",
+    "host=db.example.org", "oracleh=embedded:/srv/t.db", "oracleu=scott", "oraclep=tiger", "processtable=1",
+    "character_set=Default", "tabledefonly=0",   "skipindex=1",    "nameuppercase=1", "blobtotext=0",
+};
+
+} // namespace
+
+TEST(BatchFile, RecordingsWriteTheirLinesInOrder)
+{
+    BatchRecording all = sampleRecording();
+    all.allTables = true;
+    all.tables = {"ignored"};
+    EXPECT_EQ(batchFileLines(all), kSixteen + QStringList{"alltables=1"});
+
+    BatchRecording three = sampleRecording();
+    three.allTables = false;
+    three.tables = {"orders", "order items", "客户"};
+    const QStringList threeLines =
+        kSixteen + QStringList{"alltables=0", "tables1=orders", "tables2=order items", "tables3=客户"};
+    EXPECT_EQ(batchFileLines(three), threeLines);
+
+    BatchRecording none = sampleRecording();
+    none.allTables = false;
+    EXPECT_EQ(batchFileLines(none), kSixteen + QStringList{"alltables=0"});
+}
+
+TEST(BatchFile, WritesCrLfInTheLocaleCodePageReadableByItsOwnerOnly)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("nightly.qelt");
+    writeBatchFile(path, {"a=1", "tables1=客户"});
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    QStringEncoder enc(QStringConverter::System);
+    const QByteArray expected = QByteArray("a=1\r\ntables1=") + QByteArray(enc.encode(QStringLiteral("客户"))) + "\r\n";
+    EXPECT_EQ(f.readAll(), expected);
+    struct stat st {};
+    ASSERT_EQ(::stat(QFile::encodeName(path).constData(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u) << "the file holds passwords";
+
+    EXPECT_THROW(writeBatchFile(dir.filePath("missing/x.qelt"), {"a"}), std::runtime_error);
+}
+
+TEST(BatchFile, ReadsEveryByteOrderMarkAndLineEnd)
+{
+    const QString text = QStringLiteral("port=3307\r\ntables1=客户\rhost=h\nlast=1");
+    QStringEncoder le(QStringConverter::Utf16LE), be(QStringConverter::Utf16BE), sys(QStringConverter::System);
+    struct Case {
+        const char *name;
+        QByteArray bytes;
+    } cases[] = {
+        {"utf-8 mark", QByteArray("\xEF\xBB\xBF") + text.toUtf8()},
+        {"utf-16 le mark", QByteArray("\xFF\xFE") + QByteArray(le.encode(text))},
+        {"utf-16 be mark", QByteArray("\xFE\xFF") + QByteArray(be.encode(text))},
+        {"no mark", QByteArray(sys.encode(text))},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        const BatchValues v = parseBatchFile(c.bytes);
+        EXPECT_EQ(v.lines(), (QStringList{"port=3307", "tables1=客户", "host=h", "last=1"}));
+    }
+    EXPECT_EQ(parseBatchFile("a=1\r\n\r\nb=2\n").lines(), (QStringList{"a=1", "", "b=2"}));
+}
+
+TEST(BatchFile, HandEditedFilesFollowTheLookupRules)
+{
+    const BatchValues v = parseBatchFile("PORT=3307\r\nport=9999\r\nalltables=1 \r\n"
+                                         "tables2= second \r\ntables1=first\r\nTables3=third\r\ntablesX\r\n"
+                                         "tables4=\r\nmysqlp= pad =\r\n");
+    EXPECT_EQ(v.value("port"), "3307") << "keys ignore case; the first line wins";
+    EXPECT_EQ(v.value("mysqlp"), " pad =") << "values are not trimmed";
+    EXPECT_EQ(v.value("missing"), "");
+    EXPECT_FALSE(batchAllTables(v)) << "\"1 \" is not \"1\"";
+    EXPECT_EQ(batchTableNames(v), (QStringList{"second", "first", "tablesX"}))
+        << "file order, trimmed, case-sensitive prefix, empty names dropped";
+    EXPECT_TRUE(batchAllTables(parseBatchFile("alltables=1\r\n")));
+}
+
+TEST(BatchFile, ApplyingSetsTheControlsAndStopsAtAConversionError)
+{
+    ControlValues c;
+    ApplyBatchSettings(parseBatchFile(batchFileLines(sampleRecording()).join("\r\n").toUtf8()), c);
+    EXPECT_EQ(c.accessmode, 0);
+    EXPECT_EQ(c.edtdatabase, "shop");
+    EXPECT_EQ(c.edtpassword, "s=cret");
+    EXPECT_EQ(c.edthost, "db.example.org");
+    EXPECT_EQ(c.processtable, 1);
+    EXPECT_EQ(c.cbcharsetText, "Default");
+    EXPECT_EQ(c.cbcharsetIndex, 0);
+    EXPECT_TRUE(c.chkskipindex);
+    EXPECT_FALSE(c.chktabledefi);
+
+    ControlValues gbk;
+    ApplyBatchSettings(parseBatchFile("accessmode=7\nprocesstable=-3\ncharacter_set=gbk\nport=\n"), gbk);
+    EXPECT_EQ(gbk.accessmode, 1);
+    EXPECT_EQ(gbk.processtable, -1);
+    EXPECT_EQ(gbk.cbcharsetIndex, 17);
+    EXPECT_EQ(gbk.edtport, "") << "no 3306 here";
+
+    ControlValues bad;
+    bad.edtdatabase = "before";
+    try {
+        ApplyBatchSettings(parseBatchFile("accessmode=x\nmysqldatabase=after\n"), bad);
+        FAIL() << "a non-numeric access mode was applied";
+    } catch (const std::invalid_argument &e) {
+        EXPECT_STREQ(e.what(), "'x' is not a valid integer value");
+    }
+    EXPECT_EQ(bad.edtdatabase, "before");
+    EXPECT_THROW(ApplyBatchSettings(parseBatchFile("accessmode=0\n"), bad), std::invalid_argument)
+        << "a missing processtable";
+}
+
+TEST(BatchFile, AMissingFileNamesItself)
+{
+    try {
+        loadBatchFile("/nonexistent/dir/job.qelt");
+        FAIL();
+    } catch (const std::runtime_error &e) {
+        EXPECT_TRUE(QString(e.what()).contains("/nonexistent/dir/job.qelt")) << e.what();
+    }
+}

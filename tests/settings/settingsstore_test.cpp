@@ -1,0 +1,133 @@
+#include "settings/settingsstore.h"
+#include "tests/support/qtprinters.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QFileInfo>
+#include <QSettings>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+using namespace tavrex;
+
+namespace {
+
+QString storeFile()
+{
+    return qEnvironmentVariable("XDG_CONFIG_HOME") + "/Kestrova/Tavrex.conf";
+}
+
+void resetStore()
+{
+    QFile::remove(storeFile());
+}
+
+// Writes raw values as another program (or a hand edit) would leave them.
+void writeRaw(const QList<QPair<QString, QString>> &values)
+{
+    QSettings raw(QSettings::NativeFormat, QSettings::UserScope, "Kestrova", "Tavrex");
+    raw.clear();
+    for (const auto &v : values)
+        raw.setValue(v.first, v.second);
+    raw.sync();
+}
+
+} // namespace
+
+TEST(SettingsStore, FirstStartKeepsTheDefaultsAndSaveWritesAllFifteenValues)
+{
+    resetStore();
+    ControlValues c;
+    c.edtport.clear();
+    LoadSettings(c);
+    ControlValues defaults;
+    EXPECT_EQ(c, defaults);
+    EXPECT_EQ(c.edtport, "3306");
+
+    SaveSettings(c);
+    ASSERT_TRUE(QFileInfo::exists(storeFile()));
+    struct stat st {};
+    ASSERT_EQ(::stat(QFile::encodeName(storeFile()).constData(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u) << "the file holds passwords: readable by its owner only";
+    QSettings raw(QSettings::NativeFormat, QSettings::UserScope, "Kestrova", "Tavrex");
+    QStringList keys = raw.allKeys();
+    keys.sort();
+    EXPECT_EQ(keys, (QStringList{"Character Set", "accessmode", "blobtotext", "host", "mysqldatabase", "mysqlp",
+                                 "mysqlu", "nameuppercase", "oracleh", "oraclep", "oracleu", "port", "processtable",
+                                 "skipindex", "tabledefonly"}));
+    EXPECT_EQ(raw.value("nameuppercase").toString(), "1");
+    EXPECT_EQ(raw.value("Character Set").toString(), "0");
+}
+
+TEST(SettingsStore, EveryValueComesBack)
+{
+    resetStore();
+    ControlValues c;
+    c.accessmode = 1;
+    c.edtdatabase = "shop";
+    c.edtname = "root";
+    c.edtpassword = "p=w;汉";
+    c.edthost = "db.example.org";
+    c.edtport = "3307";
+    c.cbcharsetIndex = 17;
+    c.cbcharsetText = "gbk";
+    c.edtservice = "embedded:/tmp/x.db";
+    c.edtoracleusername = "scott";
+    c.edtoraclepassword = "tiger";
+    c.processtable = 2;
+    c.chktabledefi = true;
+    c.chkskipindex = true;
+    c.chkuppercase = false;
+    c.chkblobtotext = true;
+    SaveSettings(c);
+    ControlValues back;
+    LoadSettings(back);
+    EXPECT_EQ(back, c);
+}
+
+TEST(SettingsStore, BadStoredValuesFallBackAsDocumented)
+{
+    struct Case {
+        const char *name;
+        QList<QPair<QString, QString>> stored;
+        std::function<void(const ControlValues &)> check;
+    } cases[] = {
+        {"empty port", {{"port", ""}}, [](const ControlValues &c) { EXPECT_EQ(c.edtport, "3306"); }},
+        {"a port", {{"port", "3307"}}, [](const ControlValues &c) { EXPECT_EQ(c.edtport, "3307"); }},
+        {"access mode not a number", {{"accessmode", "abc"}}, [](const ControlValues &c) { EXPECT_EQ(c.accessmode, 0); }},
+        {"access mode remote", {{"accessmode", "1"}}, [](const ControlValues &c) { EXPECT_EQ(c.accessmode, 1); }},
+        {"access mode above range", {{"accessmode", "5"}}, [](const ControlValues &c) { EXPECT_EQ(c.accessmode, 1); }},
+        {"policy negative", {{"processtable", "-1"}}, [](const ControlValues &c) { EXPECT_EQ(c.processtable, -1); }},
+        {"option written as true", {{"tabledefonly", "true"}}, [](const ControlValues &c) { EXPECT_FALSE(c.chktabledefi); }},
+        {"missing nameuppercase", {{"port", "1"}}, [](const ControlValues &c) { EXPECT_FALSE(c.chkuppercase); }},
+        {"character set 16", {{"Character Set", "16"}},
+         [](const ControlValues &c) {
+             EXPECT_EQ(c.cbcharsetIndex, 16);
+             EXPECT_EQ(c.cbcharsetText, "gb2312");
+         }},
+        {"character set outside the list", {{"Character Set", "37"}},
+         [](const ControlValues &c) { EXPECT_EQ(c.cbcharsetIndex, -1); }},
+        {"character set not a number", {{"Character Set", "x"}},
+         [](const ControlValues &c) { EXPECT_EQ(c.cbcharsetIndex, 0); }},
+    };
+    for (const Case &k : cases) {
+        SCOPED_TRACE(k.name);
+        writeRaw(k.stored);
+        ControlValues c;
+        LoadSettings(c);
+        k.check(c);
+    }
+}
+
+int main(int argc, char **argv)
+{
+    // A private configuration folder, set before Qt computes its paths.
+    QTemporaryDir home;
+    qputenv("XDG_CONFIG_HOME", home.path().toUtf8());
+    QCoreApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
