@@ -1,15 +1,57 @@
 #pragma once
 
+// The embedded Oracle-compatible target: an Oracle schema kept in one SQLite
+// file. openOracleSession (connections/oracleconnection.cpp) calls
+// openEmbeddedSession for a service name "embedded:PATH"; the conversion then
+// uses the session through the OracleSession interface only. Tests reach the
+// EmbeddedSession class for its one test hook; everything else about the file
+// is read through connections/embedded/embeddedreader.h.
+//
+// What the target accepts and enforces: see connections/embedded/README.md.
+
 #include "connections/oraclesession.h"
 
 #include <QString>
 
+#include <functional>
 #include <memory>
 
 namespace tavrex {
 
 // Opens a session on the embedded Oracle-compatible target stored in the
-// SQLite file at path (relative to the working folder; created when missing).
+// SQLite file at path (relative to the working folder; created when missing,
+// readable by its owner only). The schema owner is the login user upper-cased
+// by the ASCII rule; the password is not checked. Throws DatabaseError: the
+// Oracle logon error for an empty user, otherwise a message naming the path
+// (missing folder, a file that cannot be written or is not a database).
 std::unique_ptr<OracleSession> openEmbeddedSession(const QString &path, const OracleLogin &login);
+
+// The session of the embedded target. Each session is its own SQLite
+// connection (WAL mode, with a busy timeout), so two sessions on one file
+// behave like two Oracle sessions: DDL commits at once and is visible to the
+// other; a batch is one transaction, visible only after its commit.
+class EmbeddedSession : public OracleSession {
+public:
+    ~EmbeddedSession() override;
+
+    void execute(const QString &sql) override;
+    qint64 queryCount(const QString &sql) override;
+    QVector<OracleColumn> describe(const QString &sql) override;
+    BatchResult insertBatch(const QString &table, const OracleRowBatch &batch) override;
+
+    const QString &path() const;
+    const QString &owner() const;
+
+    // Test hook: called inside insertBatch after each accepted row (0-based
+    // position), while the batch's transaction is still open. Tests use it to
+    // look at the file from outside during a batch, or to be killed there.
+    void setRowObserver(std::function<void(int row)> observer);
+
+private:
+    friend std::unique_ptr<OracleSession> openEmbeddedSession(const QString &, const OracleLogin &);
+    struct Impl;
+    explicit EmbeddedSession(std::unique_ptr<Impl> impl);
+    std::unique_ptr<Impl> d_;
+};
 
 } // namespace tavrex

@@ -1,0 +1,338 @@
+#include "connections/embedded/embeddedcatalog.h"
+
+#include "connections/embedded/sqlitehandle.h"
+
+namespace tavrex::embedded {
+
+namespace {
+
+const char kCreateCatalogue[] =
+    "CREATE TABLE IF NOT EXISTS tavrex_meta(key TEXT PRIMARY KEY, value TEXT);"
+    "INSERT OR IGNORE INTO tavrex_meta(key, value) VALUES ('format', '1'), ('next_sys_c', '10001');"
+    "CREATE TABLE IF NOT EXISTS tavrex_tables("
+    " owner TEXT NOT NULL, table_name TEXT NOT NULL, sqlite_name TEXT NOT NULL,"
+    " PRIMARY KEY (owner, table_name));"
+    "CREATE TABLE IF NOT EXISTS tavrex_tab_columns("
+    " owner TEXT NOT NULL, table_name TEXT NOT NULL, column_id INTEGER NOT NULL,"
+    " column_name TEXT NOT NULL, sqlite_name TEXT NOT NULL, data_type TEXT NOT NULL,"
+    " data_length INTEGER NOT NULL, char_used TEXT NOT NULL, data_precision INTEGER NOT NULL,"
+    " data_scale INTEGER NOT NULL, scaled INTEGER NOT NULL, nullable TEXT NOT NULL,"
+    " PRIMARY KEY (owner, table_name, column_id));"
+    "CREATE TABLE IF NOT EXISTS tavrex_indexes("
+    " owner TEXT NOT NULL, index_name TEXT NOT NULL, table_name TEXT NOT NULL,"
+    " uniqueness TEXT NOT NULL, sqlite_name TEXT NOT NULL, PRIMARY KEY (owner, index_name));"
+    "CREATE TABLE IF NOT EXISTS tavrex_ind_columns("
+    " owner TEXT NOT NULL, index_name TEXT NOT NULL, column_position INTEGER NOT NULL,"
+    " column_name TEXT NOT NULL, PRIMARY KEY (owner, index_name, column_position));"
+    "CREATE TABLE IF NOT EXISTS tavrex_constraints("
+    " owner TEXT NOT NULL, constraint_name TEXT NOT NULL, constraint_type TEXT NOT NULL,"
+    " table_name TEXT NOT NULL, index_name TEXT NOT NULL, sqlite_index TEXT NOT NULL,"
+    " PRIMARY KEY (owner, constraint_name));"
+    "CREATE TABLE IF NOT EXISTS tavrex_cons_columns("
+    " owner TEXT NOT NULL, constraint_name TEXT NOT NULL, position INTEGER NOT NULL,"
+    " column_name TEXT NOT NULL, PRIMARY KEY (owner, constraint_name, position));";
+
+QByteArray utf8(const char *s)
+{
+    return QByteArray(s);
+}
+
+} // namespace
+
+Catalog::Catalog(sqlite3 *db, QString path, QString owner)
+    : db_(db), path_(std::move(path)), owner_(std::move(owner))
+{
+}
+
+void Catalog::create(sqlite3 *db, const QString &path)
+{
+    sqliteExec(db, path, "BEGIN IMMEDIATE");
+    try {
+        sqliteExec(db, path, kCreateCatalogue);
+        sqliteExec(db, path, "COMMIT");
+    } catch (...) {
+        sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
+        throw;
+    }
+}
+
+bool Catalog::findTable(const QString &name, TableInfo *out) const
+{
+    SqliteStmt t = SqliteStmt::prepare(
+        db_, path_, utf8("SELECT sqlite_name FROM tavrex_tables WHERE owner = ?1 AND table_name = ?2"));
+    t.bindText(1, owner_);
+    t.bindText(2, name);
+    if (!t.step(db_, path_))
+        return false;
+    if (!out)
+        return true;
+    out->name = name;
+    out->sqliteName = t.text(0);
+    out->columns.clear();
+    out->sqliteColumns.clear();
+    SqliteStmt c = SqliteStmt::prepare(
+        db_, path_,
+        utf8("SELECT column_name, sqlite_name, data_type, data_length, char_used, data_precision, data_scale,"
+             " scaled, nullable FROM tavrex_tab_columns WHERE owner = ?1 AND table_name = ?2 ORDER BY column_id"));
+    c.bindText(1, owner_);
+    c.bindText(2, name);
+    while (c.step(db_, path_)) {
+        ColumnSpec s;
+        s.name = c.text(0);
+        if (!oraTypeFromName(c.text(2), &s.type))
+            throw DatabaseError(QStringLiteral("Embedded target \"%1\": unknown column type %2 in the catalogue")
+                                    .arg(path_, c.text(2)));
+        s.length = int(c.integer(3));
+        s.byteSemantics = c.text(4) == QLatin1String("B");
+        s.precision = int(c.integer(5));
+        s.scale = int(c.integer(6));
+        s.scaled = c.integer(7) != 0;
+        s.nullable = c.text(8) != QLatin1String("N");
+        out->columns.append(s);
+        out->sqliteColumns.append(c.text(1));
+    }
+    return true;
+}
+
+QStringList Catalog::tableNames() const
+{
+    SqliteStmt t = SqliteStmt::prepare(db_, path_,
+                                       utf8("SELECT table_name FROM tavrex_tables WHERE owner = ?1 ORDER BY rowid"));
+    t.bindText(1, owner_);
+    QStringList names;
+    while (t.step(db_, path_))
+        names.append(t.text(0));
+    return names;
+}
+
+QVector<IndexInfo> Catalog::indexes(const QString &table) const
+{
+    SqliteStmt t = SqliteStmt::prepare(
+        db_, path_,
+        utf8("SELECT index_name, table_name, uniqueness, sqlite_name FROM tavrex_indexes"
+             " WHERE owner = ?1 AND (?2 IS NULL OR table_name = ?2) ORDER BY rowid"));
+    t.bindText(1, owner_);
+    if (!table.isEmpty())
+        t.bindText(2, table);
+    QVector<IndexInfo> out;
+    while (t.step(db_, path_)) {
+        IndexInfo i;
+        i.name = t.text(0);
+        i.table = t.text(1);
+        i.unique = t.text(2) == QLatin1String("UNIQUE");
+        i.sqliteName = t.text(3);
+        out.append(i);
+    }
+    for (IndexInfo &i : out) {
+        SqliteStmt c = SqliteStmt::prepare(
+            db_, path_,
+            utf8("SELECT column_name FROM tavrex_ind_columns WHERE owner = ?1 AND index_name = ?2"
+                 " ORDER BY column_position"));
+        c.bindText(1, owner_);
+        c.bindText(2, i.name);
+        while (c.step(db_, path_))
+            i.columns.append(c.text(0));
+    }
+    return out;
+}
+
+QVector<ConstraintInfo> Catalog::constraints(const QString &table) const
+{
+    SqliteStmt t = SqliteStmt::prepare(
+        db_, path_,
+        utf8("SELECT constraint_name, table_name, constraint_type, index_name, sqlite_index FROM tavrex_constraints"
+             " WHERE owner = ?1 AND (?2 IS NULL OR table_name = ?2) ORDER BY rowid"));
+    t.bindText(1, owner_);
+    if (!table.isEmpty())
+        t.bindText(2, table);
+    QVector<ConstraintInfo> out;
+    while (t.step(db_, path_)) {
+        ConstraintInfo c;
+        c.name = t.text(0);
+        c.table = t.text(1);
+        c.type = t.text(2);
+        c.indexName = t.text(3);
+        c.sqliteIndex = t.text(4);
+        out.append(c);
+    }
+    for (ConstraintInfo &c : out) {
+        SqliteStmt s = SqliteStmt::prepare(
+            db_, path_,
+            utf8("SELECT column_name FROM tavrex_cons_columns WHERE owner = ?1 AND constraint_name = ?2"
+                 " ORDER BY position"));
+        s.bindText(1, owner_);
+        s.bindText(2, c.name);
+        while (s.step(db_, path_))
+            c.columns.append(s.text(0));
+    }
+    return out;
+}
+
+bool Catalog::indexExists(const QString &name) const
+{
+    SqliteStmt t = SqliteStmt::prepare(
+        db_, path_, utf8("SELECT 1 FROM tavrex_indexes WHERE owner = ?1 AND index_name = ?2"));
+    t.bindText(1, owner_);
+    t.bindText(2, name);
+    return t.step(db_, path_);
+}
+
+bool Catalog::constraintExists(const QString &name) const
+{
+    SqliteStmt t = SqliteStmt::prepare(
+        db_, path_, utf8("SELECT 1 FROM tavrex_constraints WHERE owner = ?1 AND constraint_name = ?2"));
+    t.bindText(1, owner_);
+    t.bindText(2, name);
+    return t.step(db_, path_);
+}
+
+QString Catalog::freeSqliteName(const QString &candidate) const
+{
+    // SQLite keeps names beginning with "sqlite_" for itself.
+    QString base = candidate;
+    if (base.startsWith(QLatin1String("sqlite_"), Qt::CaseInsensitive))
+        base.prepend(QLatin1Char('~'));
+    SqliteStmt t = SqliteStmt::prepare(
+        db_, path_, utf8("SELECT 1 FROM sqlite_schema WHERE name = ?1 COLLATE NOCASE"));
+    QString name = base;
+    for (int n = 2;; ++n) {
+        sqlite3_reset(t.get());
+        t.bindText(1, name);
+        if (!t.step(db_, path_))
+            return name;
+        name = base + QLatin1Char('#') + QString::number(n);
+    }
+}
+
+qint64 Catalog::nextSystemNumber() const
+{
+    SqliteStmt t = SqliteStmt::prepare(db_, path_, utf8("SELECT value FROM tavrex_meta WHERE key = 'next_sys_c'"));
+    qint64 n = t.step(db_, path_) ? t.text(0).toLongLong() : 10001;
+    SqliteStmt u = SqliteStmt::prepare(db_, path_,
+                                       utf8("UPDATE tavrex_meta SET value = ?1 WHERE key = 'next_sys_c'"));
+    u.bindText(1, QString::number(n + 1));
+    u.step(db_, path_);
+    return n;
+}
+
+void Catalog::insertTable(const TableInfo &table) const
+{
+    SqliteStmt t = SqliteStmt::prepare(
+        db_, path_, utf8("INSERT INTO tavrex_tables(owner, table_name, sqlite_name) VALUES (?1, ?2, ?3)"));
+    t.bindText(1, owner_);
+    t.bindText(2, table.name);
+    t.bindText(3, table.sqliteName);
+    t.step(db_, path_);
+    SqliteStmt c = SqliteStmt::prepare(
+        db_, path_,
+        utf8("INSERT INTO tavrex_tab_columns(owner, table_name, column_id, column_name, sqlite_name, data_type,"
+             " data_length, char_used, data_precision, data_scale, scaled, nullable)"
+             " VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12)"));
+    for (int i = 0; i < table.columns.size(); ++i) {
+        const ColumnSpec &s = table.columns[i];
+        sqlite3_reset(c.get());
+        c.bindText(1, owner_);
+        c.bindText(2, table.name);
+        c.bindInt(3, i + 1);
+        c.bindText(4, s.name);
+        c.bindText(5, table.sqliteColumns[i]);
+        c.bindText(6, oraTypeName(s.type));
+        c.bindInt(7, s.length);
+        c.bindText(8, s.byteSemantics ? QStringLiteral("B") : QStringLiteral("C"));
+        c.bindInt(9, s.precision);
+        c.bindInt(10, s.scale);
+        c.bindInt(11, s.scaled ? 1 : 0);
+        c.bindText(12, s.nullable ? QStringLiteral("Y") : QStringLiteral("N"));
+        c.step(db_, path_);
+    }
+}
+
+void Catalog::deleteTable(const QString &name) const
+{
+    const char *statements[] = {
+        "DELETE FROM tavrex_ind_columns WHERE owner = ?1 AND index_name IN"
+        " (SELECT index_name FROM tavrex_indexes WHERE owner = ?1 AND table_name = ?2)",
+        "DELETE FROM tavrex_indexes WHERE owner = ?1 AND table_name = ?2",
+        "DELETE FROM tavrex_cons_columns WHERE owner = ?1 AND constraint_name IN"
+        " (SELECT constraint_name FROM tavrex_constraints WHERE owner = ?1 AND table_name = ?2)",
+        "DELETE FROM tavrex_constraints WHERE owner = ?1 AND table_name = ?2",
+        "DELETE FROM tavrex_tab_columns WHERE owner = ?1 AND table_name = ?2",
+        "DELETE FROM tavrex_tables WHERE owner = ?1 AND table_name = ?2",
+    };
+    for (const char *sql : statements) {
+        SqliteStmt s = SqliteStmt::prepare(db_, path_, utf8(sql));
+        s.bindText(1, owner_);
+        s.bindText(2, name);
+        s.step(db_, path_);
+    }
+}
+
+void Catalog::insertIndex(const IndexInfo &index) const
+{
+    SqliteStmt t = SqliteStmt::prepare(
+        db_, path_,
+        utf8("INSERT INTO tavrex_indexes(owner, index_name, table_name, uniqueness, sqlite_name)"
+             " VALUES (?1, ?2, ?3, ?4, ?5)"));
+    t.bindText(1, owner_);
+    t.bindText(2, index.name);
+    t.bindText(3, index.table);
+    t.bindText(4, index.unique ? QStringLiteral("UNIQUE") : QStringLiteral("NONUNIQUE"));
+    t.bindText(5, index.sqliteName);
+    t.step(db_, path_);
+    SqliteStmt c = SqliteStmt::prepare(
+        db_, path_,
+        utf8("INSERT INTO tavrex_ind_columns(owner, index_name, column_position, column_name)"
+             " VALUES (?1, ?2, ?3, ?4)"));
+    for (int i = 0; i < index.columns.size(); ++i) {
+        sqlite3_reset(c.get());
+        c.bindText(1, owner_);
+        c.bindText(2, index.name);
+        c.bindInt(3, i + 1);
+        c.bindText(4, index.columns[i]);
+        c.step(db_, path_);
+    }
+}
+
+void Catalog::insertConstraint(const ConstraintInfo &constraint) const
+{
+    SqliteStmt t = SqliteStmt::prepare(
+        db_, path_,
+        utf8("INSERT INTO tavrex_constraints(owner, constraint_name, constraint_type, table_name, index_name,"
+             " sqlite_index) VALUES (?1, ?2, ?3, ?4, ?5, ?6)"));
+    t.bindText(1, owner_);
+    t.bindText(2, constraint.name);
+    t.bindText(3, constraint.type);
+    t.bindText(4, constraint.table);
+    t.bindText(5, constraint.indexName);
+    t.bindText(6, constraint.sqliteIndex);
+    t.step(db_, path_);
+    SqliteStmt c = SqliteStmt::prepare(
+        db_, path_,
+        utf8("INSERT INTO tavrex_cons_columns(owner, constraint_name, position, column_name)"
+             " VALUES (?1, ?2, ?3, ?4)"));
+    for (int i = 0; i < constraint.columns.size(); ++i) {
+        sqlite3_reset(c.get());
+        c.bindText(1, owner_);
+        c.bindText(2, constraint.name);
+        c.bindInt(3, i + 1);
+        c.bindText(4, constraint.columns[i]);
+        c.step(db_, path_);
+    }
+}
+
+void Catalog::setNotNull(const QString &table, const QStringList &columns) const
+{
+    SqliteStmt t = SqliteStmt::prepare(
+        db_, path_,
+        utf8("UPDATE tavrex_tab_columns SET nullable = 'N' WHERE owner = ?1 AND table_name = ?2"
+             " AND column_name = ?3"));
+    for (const QString &c : columns) {
+        sqlite3_reset(t.get());
+        t.bindText(1, owner_);
+        t.bindText(2, table);
+        t.bindText(3, c);
+        t.step(db_, path_);
+    }
+}
+
+} // namespace tavrex::embedded

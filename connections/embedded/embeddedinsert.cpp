@@ -1,0 +1,141 @@
+// EmbeddedSession::insertBatch: the batch insert of the embedded target.
+// One SQLite transaction per batch; one prepared INSERT over every column of
+// the table, kept prepared for the next batch of the same shape; values bound
+// directly (UTF-16 text as it is, numbers and dates as their stored text,
+// bytes as blobs), no SQL text per row.
+
+#include "connections/embedded/embeddedsessionimpl.h"
+#include "connections/embedded/embeddedsql.h"
+
+#include <QSet>
+
+#include <vector>
+
+namespace tavrex {
+
+using namespace embedded;
+
+BatchResult EmbeddedSession::insertBatch(const QString &table, const OracleRowBatch &batch)
+{
+    BatchResult result;
+    if (batch.rowCount() == 0)
+        return result;  // nothing is sent
+
+    sqlite3 *db = d_->db.get();
+    const QString &path = d_->path;
+    const Catalog cat = d_->catalog();
+    WriteTransaction tx(db, path);
+
+    // The statement errors (raised by the apply itself, not a rejected row).
+    TableInfo t;
+    if (!cat.findTable(table, &t))
+        throw oraError(942, QStringLiteral("table or view does not exist"));
+    const int tableColumns = int(t.columns.size());
+    std::vector<int> source(size_t(tableColumns), -1);  // batch column of each table column
+    {
+        QSet<QString> seen;
+        for (int b = 0; b < batch.columnCount(); ++b) {
+            const QString &name = batch.columns()[b].name;
+            if (name.size() > kMaxIdentifier)
+                throw oraError(972, QStringLiteral("identifier is too long"));
+            if (seen.contains(name))
+                throw oraError(957, QStringLiteral("duplicate column name"));
+            seen.insert(name);
+            int found = -1;
+            for (int c = 0; c < tableColumns; ++c) {
+                if (t.columns[c].name == name) {
+                    found = c;
+                    break;
+                }
+            }
+            if (found < 0)
+                throw oraError(904, QStringLiteral("\"%1\": invalid identifier").arg(name));
+            source[size_t(found)] = b;
+        }
+    }
+    QString primaryKey;
+    for (const ConstraintInfo &c : cat.constraints(t.name)) {
+        if (c.type == QLatin1String("P"))
+            primaryKey = c.name;
+    }
+
+    // Unwritten columns are bound as NULL: the tables have no defaults.
+    QString sql = QStringLiteral("INSERT INTO ") + sqliteQuote(t.sqliteName) + QStringLiteral(" (");
+    QString params;
+    for (int c = 0; c < tableColumns; ++c) {
+        if (c > 0) {
+            sql += QLatin1Char(',');
+            params += QLatin1Char(',');
+        }
+        sql += sqliteQuote(t.sqliteColumns[c]);
+        params += QLatin1Char('?');
+    }
+    sql += QStringLiteral(") VALUES (") + params + QLatin1Char(')');
+    const QByteArray sqlUtf8 = sql.toUtf8();
+    if (!d_->insert || d_->insertSql != sqlUtf8) {
+        d_->insert.reset();
+        d_->insertSql.clear();
+        d_->insert = SqliteStmt::prepare(db, path, sqlUtf8);
+        d_->insertSql = sqlUtf8;
+    }
+    sqlite3_stmt *stmt = d_->insert.get();
+    sqlite3_reset(stmt);
+
+    QStringList qualified;
+    for (const ColumnSpec &c : t.columns)
+        qualified.append(QStringLiteral("\"%1\".\"%2\".\"%3\"").arg(d_->owner, t.name, c.name));
+
+    const OracleValue nullValue;
+    std::vector<StoredValue> stored(static_cast<size_t>(tableColumns));
+    QString message;
+    auto reject = [&](int row, QString text) {
+        sqlite3_reset(stmt);
+        sqlite3_clear_bindings(stmt);
+        tx.rollback();
+        result.ok = false;
+        result.rejectedRow = row;
+        result.message = std::move(text);
+        return result;
+    };
+
+    const int rows = batch.rowCount();
+    for (int r = 0; r < rows; ++r) {
+        for (int c = 0; c < tableColumns; ++c) {
+            const int b = source[size_t(c)];
+            const OracleValue &v = b >= 0 ? batch.at(r, b) : nullValue;
+            StoredValue &s = stored[size_t(c)];
+            if (convertValue(v, t.columns[c], qualified[c], s, &message) != 0)
+                return reject(r, message);
+            const int pos = c + 1;
+            switch (s.kind) {
+            case StoredValue::Kind::Null: sqlite3_bind_null(stmt, pos); break;
+            case StoredValue::Kind::Text16:
+                sqlite3_bind_text16(stmt, pos, s.text16->utf16(), int(s.text16->size() * 2), SQLITE_STATIC);
+                break;
+            case StoredValue::Kind::Utf8:
+                sqlite3_bind_text(stmt, pos, s.utf8.data(), int(s.utf8.size()), SQLITE_STATIC);
+                break;
+            case StoredValue::Kind::Blob:
+                sqlite3_bind_blob(stmt, pos, s.blob.constData(), int(s.blob.size()), SQLITE_STATIC);
+                break;
+            }
+        }
+        const int rc = sqlite3_step(stmt);
+        if (rc != SQLITE_DONE) {
+            if (rc == SQLITE_CONSTRAINT_UNIQUE || rc == SQLITE_CONSTRAINT_PRIMARYKEY)
+                return reject(r, oraMessage(1, QStringLiteral("unique constraint (%1.%2) violated")
+                                                   .arg(d_->owner, primaryKey)));
+            const DatabaseError e = sqliteError(db, path, "insert");
+            sqlite3_reset(stmt);
+            throw e;
+        }
+        sqlite3_reset(stmt);
+        if (d_->observer)
+            d_->observer(r);
+    }
+    sqlite3_clear_bindings(stmt);  // the bound texts belong to the batch
+    tx.commit();
+    return result;
+}
+
+} // namespace tavrex

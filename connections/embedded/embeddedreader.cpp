@@ -1,0 +1,130 @@
+#include "connections/embedded/embeddedreader.h"
+
+#include "connections/embedded/embeddedcatalog.h"
+#include "connections/embedded/sqlitehandle.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+namespace tavrex {
+
+using namespace embedded;
+
+namespace {
+
+SqliteDb openForReading(const QString &path)
+{
+    if (!QFileInfo(path).isFile())
+        throw DatabaseError(QStringLiteral("Cannot read the embedded target \"%1\": no such file").arg(path));
+    SqliteDb db;
+    const QByteArray native = QFile::encodeName(path);
+    // Read-write without create: reading a WAL file may have to recover it
+    // (after a killed writer), which needs write access to its -shm file.
+    if (sqlite3_open_v2(native.constData(), db.out(), SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr) !=
+        SQLITE_OK)
+        throw DatabaseError(QStringLiteral("Cannot read the embedded target \"%1\": %2")
+                                .arg(path, QString::fromUtf8(sqlite3_errmsg(db.get()))));
+    sqlite3_busy_timeout(db.get(), 60000);
+    return db;
+}
+
+TableInfo tableOf(const Catalog &cat, const QString &table)
+{
+    TableInfo t;
+    if (!cat.findTable(table, &t))
+        throw oraError(942, QStringLiteral("table or view does not exist"));
+    return t;
+}
+
+} // namespace
+
+QStringList listEmbeddedTables(const QString &path, const QString &owner)
+{
+    SqliteDb db = openForReading(path);
+    return Catalog(db.get(), path, owner).tableNames();
+}
+
+QVector<QVector<OracleValue>> readEmbeddedTable(const QString &path, const QString &owner, const QString &table)
+{
+    SqliteDb db = openForReading(path);
+    // One read transaction, so the catalogue and the rows agree.
+    sqliteExec(db.get(), path, "BEGIN");
+    const Catalog cat(db.get(), path, owner);
+    const TableInfo t = tableOf(cat, table);
+    QStringList cols;
+    for (const QString &c : t.sqliteColumns)
+        cols.append(sqliteQuote(c));
+    if (cols.isEmpty())
+        cols.append(QStringLiteral("NULL"));
+    SqliteStmt q = SqliteStmt::prepare(
+        db.get(), path,
+        QStringLiteral("SELECT %1 FROM %2 ORDER BY rowid").arg(cols.join(QLatin1Char(',')), sqliteQuote(t.sqliteName)).toUtf8());
+    QVector<QVector<OracleValue>> rows;
+    while (q.step(db.get(), path)) {
+        QVector<OracleValue> row;
+        row.reserve(t.columns.size());
+        for (int c = 0; c < t.columns.size(); ++c) {
+            sqlite3_stmt *s = q.get();
+            if (sqlite3_column_type(s, c) == SQLITE_NULL) {
+                row.append(OracleValue::null());
+                continue;
+            }
+            switch (t.columns[c].type) {
+            case OraType::Number: row.append(OracleValue::number(q.text(c))); break;
+            case OraType::Varchar2:
+            case OraType::Char:
+            case OraType::Clob: row.append(OracleValue::text(q.text(c))); break;
+            case OraType::Date: {
+                const QByteArray text(reinterpret_cast<const char *>(sqlite3_column_text(s, c)),
+                                      sqlite3_column_bytes(s, c));
+                OracleDate d;
+                if (!parseStoredDate(text, &d))
+                    throw DatabaseError(QStringLiteral("Embedded target \"%1\": a DATE of %2 is stored as \"%3\"")
+                                            .arg(path, table, QString::fromUtf8(text)));
+                row.append(OracleValue::date(d));
+                break;
+            }
+            case OraType::Blob:
+            case OraType::Raw: {
+                const void *p = sqlite3_column_blob(s, c);
+                row.append(OracleValue::bytes(QByteArray(static_cast<const char *>(p), sqlite3_column_bytes(s, c))));
+                break;
+            }
+            }
+        }
+        rows.append(row);
+    }
+    q.reset();
+    sqliteExec(db.get(), path, "COMMIT");
+    return rows;
+}
+
+QVector<OracleColumn> describeEmbeddedTable(const QString &path, const QString &owner, const QString &table)
+{
+    SqliteDb db = openForReading(path);
+    const TableInfo t = tableOf(Catalog(db.get(), path, owner), table);
+    QVector<OracleColumn> out;
+    for (const ColumnSpec &c : t.columns)
+        out.append(toOracleColumn(c));
+    return out;
+}
+
+QVector<EmbeddedIndex> listEmbeddedIndexes(const QString &path, const QString &owner)
+{
+    SqliteDb db = openForReading(path);
+    QVector<EmbeddedIndex> out;
+    for (const IndexInfo &i : Catalog(db.get(), path, owner).indexes())
+        out.append(EmbeddedIndex{i.name, i.table, i.columns, i.unique});
+    return out;
+}
+
+QVector<EmbeddedConstraint> listEmbeddedConstraints(const QString &path, const QString &owner)
+{
+    SqliteDb db = openForReading(path);
+    QVector<EmbeddedConstraint> out;
+    for (const ConstraintInfo &c : Catalog(db.get(), path, owner).constraints())
+        out.append(EmbeddedConstraint{c.name, c.table, c.type, c.columns, c.indexName});
+    return out;
+}
+
+} // namespace tavrex

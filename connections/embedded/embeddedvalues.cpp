@@ -1,0 +1,616 @@
+#include "connections/embedded/embeddedvalues.h"
+
+#include <cstdio>
+
+namespace tavrex::embedded {
+
+QString oraMessage(int code, const QString &text)
+{
+    return QStringLiteral("ORA-%1: %2").arg(code, 5, 10, QLatin1Char('0')).arg(text);
+}
+
+DatabaseError oraError(int code, const QString &text)
+{
+    return DatabaseError(oraMessage(code, text), code);
+}
+
+QString oraTypeName(OraType type)
+{
+    switch (type) {
+    case OraType::Number: return QStringLiteral("NUMBER");
+    case OraType::Varchar2: return QStringLiteral("VARCHAR2");
+    case OraType::Char: return QStringLiteral("CHAR");
+    case OraType::Date: return QStringLiteral("DATE");
+    case OraType::Blob: return QStringLiteral("BLOB");
+    case OraType::Clob: return QStringLiteral("CLOB");
+    case OraType::Raw: return QStringLiteral("RAW");
+    }
+    return QString();
+}
+
+bool oraTypeFromName(const QString &name, OraType *type)
+{
+    static const OraType all[] = {OraType::Number, OraType::Varchar2, OraType::Char, OraType::Date,
+                                  OraType::Blob,   OraType::Clob,     OraType::Raw};
+    for (OraType t : all) {
+        if (oraTypeName(t) == name) {
+            *type = t;
+            return true;
+        }
+    }
+    return false;
+}
+
+bool isLob(OraType type)
+{
+    return type == OraType::Blob || type == OraType::Clob;
+}
+
+OracleColumn toOracleColumn(const ColumnSpec &spec)
+{
+    OracleColumn c;
+    c.name = spec.name;
+    c.type = oraTypeName(spec.type);
+    if (spec.type == OraType::Varchar2 || spec.type == OraType::Char || spec.type == OraType::Raw)
+        c.length = spec.length;
+    if (spec.type == OraType::Number) {
+        c.precision = spec.precision;
+        c.scale = spec.scale;
+    }
+    c.nullable = spec.nullable;
+    return c;
+}
+
+// ---------------------------------------------------------------- NUMBER
+
+namespace {
+
+bool isBlank(char16_t c)
+{
+    return c == u' ' || c == u'\t' || c == u'\n' || c == u'\r';
+}
+
+// value = digits x 10^exp10, digits without leading or trailing zeros
+// ("" for zero).
+struct Decimal {
+    bool negative = false;
+    std::string digits;
+    long long exp10 = 0;
+
+    long long magnitude() const { return (long long)digits.size() + exp10; }  // digits before the point
+    void stripTrailingZeros()
+    {
+        size_t n = digits.size();
+        while (n > 0 && digits[n - 1] == '0')
+            --n;
+        exp10 += (long long)(digits.size() - n);
+        digits.resize(n);
+        if (digits.empty())
+            exp10 = 0;
+    }
+    // Keeps the first keep digits (keep < size), rounding half away from zero.
+    void roundTo(size_t keep)
+    {
+        const bool up = digits[keep] >= '5';
+        exp10 += (long long)(digits.size() - keep);
+        digits.resize(keep);
+        if (up) {
+            size_t i = digits.size();
+            while (i > 0 && digits[i - 1] == '9') {
+                digits[i - 1] = '0';
+                --i;
+            }
+            if (i == 0)
+                digits.insert(digits.begin(), '1');
+            else
+                ++digits[i - 1];
+        }
+        stripTrailingZeros();
+    }
+};
+
+bool parseDecimal(QStringView s, Decimal &d)
+{
+    d.negative = false;
+    d.digits.clear();
+    d.exp10 = 0;
+    qsizetype i = 0;
+    const qsizetype n = s.size();
+    while (i < n && isBlank(s[i].unicode()))
+        ++i;
+    if (i < n && (s[i] == u'+' || s[i] == u'-')) {
+        d.negative = s[i] == u'-';
+        ++i;
+    }
+    bool anyDigit = false;
+    bool leading = true;  // leading zeros are not kept
+    while (i < n && s[i] >= u'0' && s[i] <= u'9') {
+        anyDigit = true;
+        if (!(leading && s[i] == u'0')) {
+            leading = false;
+            d.digits.push_back(char(s[i].unicode()));
+        }
+        ++i;
+    }
+    if (i < n && s[i] == u'.') {
+        ++i;
+        while (i < n && s[i] >= u'0' && s[i] <= u'9') {
+            anyDigit = true;
+            if (!(leading && s[i] == u'0')) {
+                leading = false;
+                d.digits.push_back(char(s[i].unicode()));
+            }
+            --d.exp10;
+            ++i;
+        }
+    }
+    if (!anyDigit)
+        return false;
+    if (i < n && (s[i] == u'e' || s[i] == u'E')) {
+        ++i;
+        bool negExp = false;
+        if (i < n && (s[i] == u'+' || s[i] == u'-')) {
+            negExp = s[i] == u'-';
+            ++i;
+        }
+        if (i >= n || !(s[i] >= u'0' && s[i] <= u'9'))
+            return false;
+        long long e = 0;
+        while (i < n && s[i] >= u'0' && s[i] <= u'9') {
+            if (e < 1000000000LL)  // far beyond NUMBER's range either way
+                e = e * 10 + (s[i].unicode() - u'0');
+            ++i;
+        }
+        d.exp10 += negExp ? -e : e;
+    }
+    while (i < n && isBlank(s[i].unicode()))
+        ++i;
+    if (i != n)
+        return false;
+    d.stripTrailingZeros();
+    return true;
+}
+
+void writeDecimal(const Decimal &d, std::string &out, bool toCharForm)
+{
+    out.clear();
+    if (d.digits.empty()) {
+        out.push_back('0');
+        return;
+    }
+    if (d.negative)
+        out.push_back('-');
+    const long long m = d.magnitude();
+    if (d.exp10 >= 0) {
+        out += d.digits;
+        out.append(size_t(d.exp10), '0');
+    } else if (m > 0) {
+        out.append(d.digits, 0, size_t(m));
+        out.push_back('.');
+        out.append(d.digits, size_t(m), std::string::npos);
+    } else {
+        if (!toCharForm)
+            out.push_back('0');
+        out.push_back('.');
+        out.append(size_t(-m), '0');
+        out += d.digits;
+    }
+}
+
+} // namespace
+
+NumberStatus canonicalNumber(QStringView text, const ColumnSpec *spec, std::string &out, bool toCharForm)
+{
+    thread_local Decimal d;
+    out.clear();
+    if (!parseDecimal(text, d))
+        return NumberStatus::Invalid;
+    if (d.digits.size() > size_t(kNumberDigits))
+        d.roundTo(size_t(kNumberDigits));
+    if (!d.digits.empty()) {
+        // NUMBER's range: 1E-130 up to (but not including) 1E126.
+        if (d.magnitude() > 126)
+            return NumberStatus::Overflow;
+        if (d.magnitude() < -129) {
+            d.digits.clear();
+            d.exp10 = 0;
+        }
+    }
+    if (spec && spec->scaled && !d.digits.empty()) {
+        const long long s = spec->scale;
+        if (d.exp10 < -s) {
+            const long long drop = -s - d.exp10;
+            if (drop > (long long)d.digits.size()) {
+                d.digits.clear();
+                d.exp10 = 0;
+            } else if (drop == (long long)d.digits.size()) {
+                const bool up = d.digits[0] >= '5';
+                d.digits = up ? "1" : "";
+                d.exp10 = up ? -s : 0;
+            } else {
+                d.roundTo(d.digits.size() - size_t(drop));
+            }
+        }
+        const long long p = spec->precision > 0 ? spec->precision : kNumberDigits;
+        // Oracle's rule for NUMBER(p,s): the rounded value must be below 10^(p-s).
+        if (!d.digits.empty() && d.magnitude() > p - s)
+            return NumberStatus::Precision;
+    }
+    writeDecimal(d, out, toCharForm);
+    return NumberStatus::Ok;
+}
+
+// ---------------------------------------------------------------- DATE
+
+namespace {
+
+bool isLeapYear(int year)
+{
+    if (year < 0) {
+        // Oracle's year -1 is 1 BC, which the proleptic Julian calendar makes
+        // a leap year (astronomical year 0).
+        const int astronomical = year + 1;
+        return ((astronomical % 4) + 4) % 4 == 0;
+    }
+    if (year <= 1582)
+        return year % 4 == 0;  // Julian calendar before the Gregorian reform
+    return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+}
+
+int daysInMonth(int year, int month)
+{
+    static const int days[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    if (month == 2 && isLeapYear(year))
+        return 29;
+    return days[month - 1];
+}
+
+} // namespace
+
+int validateDate(const OracleDate &date, QString *message)
+{
+    auto fail = [message](int code, const char *text) {
+        if (message)
+            *message = oraMessage(code, QString::fromLatin1(text));
+        return code;
+    };
+    if (date.year < -4712 || date.year > 9999 || date.year == 0)
+        return fail(1841, "(full) year must be between -4713 and +9999, and not be 0");
+    if (date.month < 1 || date.month > 12)
+        return fail(1843, "not a valid month");
+    if (date.day < 1 || date.day > 31)
+        return fail(1847, "day of month must be between 1 and last day of month");
+    if (date.day > daysInMonth(date.year, date.month))
+        return fail(1839, "date not valid for month specified");
+    // The three texts below are Oracle's (ORA-01850..01852); the fact sheet
+    // does not list them.
+    if (date.hour < 0 || date.hour > 23)
+        return fail(1850, "hour must be between 0 and 23");
+    if (date.minute < 0 || date.minute > 59)
+        return fail(1851, "minutes must be between 0 and 59");
+    if (date.second < 0 || date.second > 59)
+        return fail(1852, "seconds must be between 0 and 59");
+    return 0;
+}
+
+void formatDate(const OracleDate &date, std::string &out)
+{
+    char buf[40];
+    const int year = date.year < 0 ? -date.year : date.year;
+    const int n = std::snprintf(buf, sizeof buf, "%s%04d-%02d-%02d %02d:%02d:%02d", date.year < 0 ? "-" : "", year,
+                                date.month, date.day, date.hour, date.minute, date.second);
+    out.assign(buf, size_t(n > 0 ? n : 0));
+}
+
+QString formatDate(const OracleDate &date)
+{
+    std::string s;
+    formatDate(date, s);
+    return QString::fromLatin1(s.data(), qsizetype(s.size()));
+}
+
+bool parseStoredDate(const QByteArray &text, OracleDate *date)
+{
+    int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
+    const char *p = text.constData();
+    bool negative = false;
+    if (*p == '-') {
+        negative = true;
+        ++p;
+    }
+    char tail = 0;
+    if (std::sscanf(p, "%d-%d-%d %d:%d:%d%c", &year, &month, &day, &hour, &minute, &second, &tail) != 6)
+        return false;
+    date->year = negative ? -year : year;
+    date->month = month;
+    date->day = day;
+    date->hour = hour;
+    date->minute = minute;
+    date->second = second;
+    return true;
+}
+
+// ---------------------------------------------------------------- lengths
+
+int codePoints(QStringView text)
+{
+    int n = 0;
+    const qsizetype size = text.size();
+    for (qsizetype i = 0; i < size; ++i) {
+        const char16_t c = text[i].unicode();
+        if (QChar::isHighSurrogate(c) && i + 1 < size && QChar::isLowSurrogate(text[i + 1].unicode()))
+            ++i;
+        ++n;
+    }
+    return n;
+}
+
+int utf8Length(QStringView text)
+{
+    int n = 0;
+    const qsizetype size = text.size();
+    for (qsizetype i = 0; i < size; ++i) {
+        const char16_t c = text[i].unicode();
+        if (c < 0x80)
+            n += 1;
+        else if (c < 0x800)
+            n += 2;
+        else if (QChar::isHighSurrogate(c) && i + 1 < size && QChar::isLowSurrogate(text[i + 1].unicode())) {
+            n += 4;
+            ++i;
+        } else
+            n += 3;
+    }
+    return n;
+}
+
+// ---------------------------------------------------------------- conversion
+
+/*
+ How a bound value goes into a column (Oracle's implicit conversions, as this
+ target defines them; what the real client adapter binds must agree):
+
+ column \ value   Number                Text                       Date                 Bytes
+ NUMBER           canonical NUMBER      TO_NUMBER, else 01722      00932                00932
+ VARCHAR2/CHAR    TO_CHAR text (".5")   as is                      'YYYY-MM-DD HH24:MI:SS'  RAWTOHEX text
+ CLOB             TO_CHAR text          as is                      as for VARCHAR2      RAWTOHEX text
+ DATE             00932                 01861 (no implicit format) validated           00932
+ BLOB / RAW       00932                 its UTF-8 bytes            00932                as is
+
+ - A zero-length text or byte string is NULL, as in Oracle.
+ - Text into DATE: the target has no NLS_DATE_FORMAT to parse by, so every
+   non-empty text is refused with ORA-01861, which is what Oracle answers for
+   a literal that does not match the session's date format.
+ - Text into BLOB/RAW stores its UTF-8 bytes: that is how Tavrex's adapters
+   bind text for binary columns (Oracle itself would read a VARCHAR2 as hex).
+ - The ORA-00932 texts are Oracle's "inconsistent datatypes: expected X got Y";
+   the fact sheet does not list ORA-00932.
+ - Lengths: VARCHAR2(n) and CHAR(n) count characters (code points) unless
+   declared BYTE, and a value is never longer than 4000 (VARCHAR2) or 2000
+   (CHAR) bytes in UTF-8; a value over that byte cap is reported in bytes
+   against the cap. CHAR is blank-padded to n characters, never past 2000 bytes.
+*/
+
+namespace {
+
+QString tooLarge(const QString &qualifiedName, int actual, int maximum)
+{
+    return oraMessage(12899, QStringLiteral("value too large for column %1 (actual: %2, maximum: %3)")
+                                 .arg(qualifiedName)
+                                 .arg(actual)
+                                 .arg(maximum));
+}
+
+int inconsistent(OraType column, OracleValue::Kind kind, QString *message)
+{
+    QString got;
+    switch (kind) {
+    case OracleValue::Kind::Number: got = QStringLiteral("NUMBER"); break;
+    case OracleValue::Kind::Text: got = QStringLiteral("CHAR"); break;
+    case OracleValue::Kind::Date: got = QStringLiteral("DATE"); break;
+    case OracleValue::Kind::Bytes: got = QStringLiteral("BINARY"); break;
+    case OracleValue::Kind::Null: break;
+    }
+    *message = oraMessage(932, QStringLiteral("inconsistent datatypes: expected %1 got %2").arg(oraTypeName(column), got));
+    return 932;
+}
+
+int numberFailure(NumberStatus status, QString *message)
+{
+    switch (status) {
+    case NumberStatus::Invalid: *message = oraMessage(1722, QStringLiteral("invalid number")); return 1722;
+    case NumberStatus::Overflow: *message = oraMessage(1426, QStringLiteral("numeric overflow")); return 1426;
+    case NumberStatus::Precision:
+        *message = oraMessage(1438, QStringLiteral("value larger than specified precision allowed for this column"));
+        return 1438;
+    case NumberStatus::Ok: break;
+    }
+    return 0;
+}
+
+// Checks and stores a text for VARCHAR2 / CHAR / CLOB. The text is either
+// the value's own (text16 borrowed) or made here (in utf8 or ownText).
+int storeText(const ColumnSpec &col, const QString &qualifiedName, StoredValue &out, QString *message)
+{
+    if (col.type == OraType::Clob)
+        return 0;
+    const QStringView text = out.kind == StoredValue::Kind::Text16
+                                 ? QStringView(*out.text16)
+                                 : QStringView();  // Utf8 texts are ASCII: handled below
+    const qsizetype units = out.kind == StoredValue::Kind::Text16 ? text.size() : qsizetype(out.utf8.size());
+    const int byteCap = col.type == OraType::Char ? kCharMaxBytes : kVarchar2MaxBytes;
+    int bytes = -1;  // computed only when it can matter
+    auto byteCount = [&]() {
+        if (bytes < 0)
+            bytes = out.kind == StoredValue::Kind::Text16 ? utf8Length(text) : int(out.utf8.size());
+        return bytes;
+    };
+    int chars = -1;
+    auto charCount = [&]() {
+        if (chars < 0)
+            chars = out.kind == StoredValue::Kind::Text16 ? codePoints(text) : int(out.utf8.size());
+        return chars;
+    };
+    if (col.byteSemantics) {
+        if (units * 3 > col.length && byteCount() > col.length) {
+            *message = tooLarge(qualifiedName, byteCount(), col.length);
+            return 12899;
+        }
+    } else {
+        if (units > col.length && charCount() > col.length) {
+            *message = tooLarge(qualifiedName, charCount(), col.length);
+            return 12899;
+        }
+        // UTF-8 needs at most 3 bytes per UTF-16 unit.
+        if (units * 3 > byteCap && byteCount() > byteCap) {
+            *message = tooLarge(qualifiedName, byteCount(), byteCap);
+            return 12899;
+        }
+    }
+    if (col.type == OraType::Char) {
+        // Blank-pad to the declared length (characters, or bytes for BYTE),
+        // never beyond the 2000-byte cap.
+        const int have = col.byteSemantics ? byteCount() : charCount();
+        int pad = col.length - have;
+        if (pad > 0) {
+            const int room = kCharMaxBytes - byteCount();
+            if (pad > room)
+                pad = room;
+        }
+        if (pad > 0) {
+            if (out.kind == StoredValue::Kind::Text16) {
+                out.ownText = *out.text16;
+                out.ownText.append(QString(pad, QLatin1Char(' ')));
+                out.text16 = &out.ownText;
+            } else {
+                out.utf8.append(size_t(pad), ' ');
+            }
+        }
+    }
+    return 0;
+}
+
+const char kHex[] = "0123456789ABCDEF";
+
+} // namespace
+
+int convertValue(const OracleValue &value, const ColumnSpec &col, const QString &qualifiedName, StoredValue &out,
+                 QString *message)
+{
+    out.kind = StoredValue::Kind::Null;
+    out.text16 = nullptr;
+    const OracleValue::Kind kind = value.kind();
+    int rc = 0;
+
+    switch (col.type) {
+    case OraType::Number:
+        switch (kind) {
+        case OracleValue::Kind::Null: break;
+        case OracleValue::Kind::Text:
+            if (value.textValue().isEmpty())
+                break;
+            [[fallthrough]];
+        case OracleValue::Kind::Number: {
+            const NumberStatus st = canonicalNumber(value.textValue(), &col, out.utf8);
+            if (st != NumberStatus::Ok)
+                return numberFailure(st, message);
+            out.kind = StoredValue::Kind::Utf8;
+            break;
+        }
+        default: return inconsistent(col.type, kind, message);
+        }
+        break;
+
+    case OraType::Varchar2:
+    case OraType::Char:
+    case OraType::Clob:
+        switch (kind) {
+        case OracleValue::Kind::Null: break;
+        case OracleValue::Kind::Text:
+            if (value.textValue().isEmpty())
+                break;
+            out.kind = StoredValue::Kind::Text16;
+            out.text16 = &value.textValue();
+            break;
+        case OracleValue::Kind::Number: {
+            const NumberStatus st = canonicalNumber(value.textValue(), nullptr, out.utf8, true);
+            if (st != NumberStatus::Ok)
+                return numberFailure(st, message);
+            out.kind = StoredValue::Kind::Utf8;
+            break;
+        }
+        case OracleValue::Kind::Date:
+            if (int bad = validateDate(value.dateValue(), message))
+                return bad;
+            formatDate(value.dateValue(), out.utf8);
+            out.kind = StoredValue::Kind::Utf8;
+            break;
+        case OracleValue::Kind::Bytes: {
+            const QByteArray &b = value.bytesValue();
+            if (b.isEmpty())
+                break;
+            out.utf8.resize(size_t(b.size()) * 2);
+            for (qsizetype i = 0; i < b.size(); ++i) {
+                const auto u = static_cast<unsigned char>(b[i]);
+                out.utf8[size_t(i) * 2] = kHex[u >> 4];
+                out.utf8[size_t(i) * 2 + 1] = kHex[u & 15];
+            }
+            out.kind = StoredValue::Kind::Utf8;
+            break;
+        }
+        }
+        if (out.kind != StoredValue::Kind::Null && (rc = storeText(col, qualifiedName, out, message)) != 0)
+            return rc;
+        break;
+
+    case OraType::Date:
+        switch (kind) {
+        case OracleValue::Kind::Null: break;
+        case OracleValue::Kind::Date:
+            if (int bad = validateDate(value.dateValue(), message))
+                return bad;
+            formatDate(value.dateValue(), out.utf8);
+            out.kind = StoredValue::Kind::Utf8;
+            break;
+        case OracleValue::Kind::Text:
+            if (value.textValue().isEmpty())
+                break;
+            *message = oraMessage(1861, QStringLiteral("literal does not match format string"));
+            return 1861;
+        default: return inconsistent(col.type, kind, message);
+        }
+        break;
+
+    case OraType::Blob:
+    case OraType::Raw:
+        switch (kind) {
+        case OracleValue::Kind::Null: break;
+        case OracleValue::Kind::Bytes:
+            if (value.bytesValue().isEmpty())
+                break;
+            out.blob = value.bytesValue();
+            out.kind = StoredValue::Kind::Blob;
+            break;
+        case OracleValue::Kind::Text:
+            if (value.textValue().isEmpty())
+                break;
+            out.blob = value.textValue().toUtf8();
+            out.kind = StoredValue::Kind::Blob;
+            break;
+        default: return inconsistent(col.type, kind, message);
+        }
+        if (col.type == OraType::Raw && out.kind == StoredValue::Kind::Blob && out.blob.size() > col.length) {
+            *message = tooLarge(qualifiedName, int(out.blob.size()), col.length);
+            return 12899;
+        }
+        break;
+    }
+
+    if (out.kind == StoredValue::Kind::Null && !col.nullable) {
+        *message = oraMessage(1400, QStringLiteral("cannot insert NULL into (%1)").arg(qualifiedName));
+        return 1400;
+    }
+    return 0;
+}
+
+} // namespace tavrex::embedded

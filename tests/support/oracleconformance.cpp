@@ -1,0 +1,664 @@
+#include "tests/support/oracleconformance.h"
+
+#include "engine/errors.h"
+
+#include <sstream>
+
+namespace tavrex::test {
+
+namespace {
+
+using Kind = ConformanceStep::Kind;
+using Rows = QVector<QVector<OracleValue>>;
+
+// ------------------------------------------------------------ step builders
+
+ConformanceStep exec(const QString &sql, const QString &error = QString())
+{
+    ConformanceStep s;
+    s.kind = Kind::Execute;
+    s.sql = sql;
+    s.error = error;
+    return s;
+}
+
+ConformanceStep count(const QString &sql, qint64 n)
+{
+    ConformanceStep s;
+    s.kind = Kind::Count;
+    s.sql = sql;
+    s.count = n;
+    return s;
+}
+
+ConformanceStep countFails(const QString &sql, const QString &error)
+{
+    ConformanceStep s = count(sql, 0);
+    s.error = error;
+    return s;
+}
+
+ConformanceStep describe(const QString &sql, QVector<OracleColumn> columns, const QString &error = QString())
+{
+    ConformanceStep s;
+    s.kind = Kind::Describe;
+    s.sql = sql;
+    s.described = std::move(columns);
+    s.error = error;
+    return s;
+}
+
+// A batch every row of which is accepted.
+ConformanceStep batch(const QString &table, const QStringList &columns, Rows rows)
+{
+    ConformanceStep s;
+    s.kind = Kind::Batch;
+    s.table = table;
+    s.columns = columns;
+    s.rows = std::move(rows);
+    return s;
+}
+
+// A batch whose row `row` is rejected with `message`.
+ConformanceStep rejected(const QString &table, const QStringList &columns, Rows rows, int row, const QString &message)
+{
+    ConformanceStep s = batch(table, columns, std::move(rows));
+    s.rejectedRow = row;
+    s.message = message;
+    return s;
+}
+
+// A batch that fails as a statement (DatabaseError), not as a row.
+ConformanceStep batchFails(const QString &table, const QStringList &columns, Rows rows, const QString &error)
+{
+    ConformanceStep s = batch(table, columns, std::move(rows));
+    s.error = error;
+    return s;
+}
+
+ConformanceStep rows(const QString &table, Rows expected)
+{
+    ConformanceStep s;
+    s.kind = Kind::Rows;
+    s.table = table;
+    s.rows = std::move(expected);
+    return s;
+}
+
+OracleColumn col(const QString &name, const QString &type, int length = 0, int precision = 0, int scale = 0,
+                 bool nullable = true)
+{
+    OracleColumn c;
+    c.name = name;
+    c.type = type;
+    c.length = length;
+    c.precision = precision;
+    c.scale = scale;
+    c.nullable = nullable;
+    return c;
+}
+
+OracleValue num(const char *text)
+{
+    return OracleValue::number(QString::fromLatin1(text));
+}
+OracleValue txt(const QString &text)
+{
+    return OracleValue::text(text);
+}
+OracleValue nul()
+{
+    return OracleValue::null();
+}
+OracleValue bin(const QByteArray &b)
+{
+    return OracleValue::bytes(b);
+}
+OracleValue dt(int y, int mo, int d, int h = 0, int mi = 0, int s = 0)
+{
+    OracleDate date;
+    date.year = y;
+    date.month = mo;
+    date.day = d;
+    date.hour = h;
+    date.minute = mi;
+    date.second = s;
+    return OracleValue::date(date);
+}
+
+QString countSql(const QString &table, const QString &owner)
+{
+    return QStringLiteral("select count(*) cn from all_tables where table_name='") + table +
+           QStringLiteral("' and upper(owner)='") + owner + QStringLiteral("'");
+}
+
+const QString kInvalidSql = QStringLiteral("ORA-00900: invalid SQL statement");
+const QString kNoTable = QStringLiteral("ORA-00942: table or view does not exist");
+const QString kNameUsed = QStringLiteral("ORA-00955: name is already used by an existing object");
+const QString kPrecision = QStringLiteral("ORA-01438: value larger than specified precision allowed for this column");
+
+QString tooLarge(const QString &table, const QString &column, int actual, int maximum)
+{
+    return QStringLiteral("ORA-12899: value too large for column \"%OWNER%\".\"%1\".\"%2\" (actual: %3, maximum: %4)")
+        .arg(table, column)
+        .arg(actual)
+        .arg(maximum);
+}
+
+QVector<ConformanceCase> buildCases()
+{
+    QVector<ConformanceCase> cases;
+    const QString ordersDdl = QStringLiteral(
+        "Create table \"ORDERS\" (\r\n\"ID\"  number  , \r\n\"LINE\"  number  , \r\n\"CUSTOMER\" varchar2(40)  , "
+        "\r\n\"NOTE\" BLOB  ) ");
+    const QVector<OracleColumn> ordersColumns = {col("ID", "NUMBER"), col("LINE", "NUMBER"),
+                                                 col("CUSTOMER", "VARCHAR2", 40), col("NOTE", "BLOB")};
+
+    // ---------------------------------------------------- catalogue query
+    cases.append({"CountQueryFindsATableByItsExactNameAndUpperCasedOwner",
+                  {"ORDERS", "orders"},
+                  {exec(ordersDdl), count(countSql("ORDERS", "%OWNER%"), 1), count(countSql("orders", "%OWNER%"), 0),
+                   count(countSql("ORDERS", "NOBODY"), 0),
+                   count(QStringLiteral("SELECT COUNT ( * )  CN\r\nFROM ALL_TABLES\r\nWHERE TABLE_NAME = 'ORDERS'\r\n"
+                                        "AND UPPER(OWNER) = '%OWNER%'"),
+                         1),
+                   exec(QStringLiteral("Create table \"orders\" ( \"a\" number )")),
+                   count(countSql("orders", "%OWNER%"), 1)}});
+    cases.append({"CountQueryLiteralsMayHoldDoubledQuotes",
+                  {"O'NEIL"},
+                  {exec(QStringLiteral("Create table \"O'NEIL\" ( \"A\" number )")),
+                   count(countSql("O''NEIL", "%OWNER%"), 1), count(countSql("ONEIL", "%OWNER%"), 0)}});
+    cases.append({"CountQueryOfAnotherFormIsNotAStatementTheTargetKnows",
+                  {},
+                  {countFails(QStringLiteral("select count(*) from dual"), kInvalidSql),
+                   countFails(QStringLiteral("select count(*) cn from all_tables where table_name='X' and"
+                                             " upper(owner)='Y' 'Z'"),
+                              QStringLiteral("ORA-00933: SQL command not properly ended"))}});
+
+    // ---------------------------------------------------- statements refused
+    cases.append({"StatementsOutsideTheAcceptedFormsAreInvalidSql",
+                  {},
+                  {exec(QStringLiteral("update t set a = 1"), kInvalidSql),
+                   exec(QStringLiteral("select 1 from dual"), kInvalidSql), exec(QString(), kInvalidSql),
+                   exec(QStringLiteral("truncate table t"), kInvalidSql),
+                   exec(QStringLiteral("create view v as select * from t"), kInvalidSql),
+                   exec(QStringLiteral("alter table t add (b number)"), kInvalidSql)}});
+
+    // ---------------------------------------------------- drop table
+    cases.append({"DropTableTakesQuotedAndUnquotedNames",
+                  {"T1", "T2", "t3"},
+                  {exec(QStringLiteral("Create table \"T1\" ( \"A\" number )")),
+                   exec(QStringLiteral("drop table \"T1\"")), count(countSql("T1", "%OWNER%"), 0),
+                   exec(QStringLiteral("drop table \"T1\""), kNoTable),
+                   exec(QStringLiteral("Create table \"T2\" ( \"A\" number )")), exec(QStringLiteral("DROP TABLE t2")),
+                   count(countSql("T2", "%OWNER%"), 0),
+                   exec(QStringLiteral("Create table \"t3\" ( \"A\" number )")),
+                   exec(QStringLiteral("drop table t3"), kNoTable), count(countSql("t3", "%OWNER%"), 1)}});
+
+    // ---------------------------------------------------- create table
+    cases.append({"CreateTableOfTheTableBuilderIsAcceptedAndDescribed",
+                  {"ORDERS"},
+                  {exec(ordersDdl), describe(QStringLiteral("select * from \"ORDERS\" where 1=0"), ordersColumns),
+                   describe(QStringLiteral("SELECT *\r\nFROM orders\r\nWHERE 1 = 0"), ordersColumns)}});
+    cases.append(
+        {"EveryColumnTypeWithinOraclesLimitsIsAccepted",
+         {"TYPES"},
+         {exec(QStringLiteral("create table \"TYPES\" (\"V\" varchar2(4000), \"V1\" VARCHAR2(1), \"C\" char(2000),"
+                              " \"C1\" char, \"N\" number, \"N38\" number(38), \"NPS\" number(10,2),"
+                              " \"NNEG\" number(5,-2), \"NBIG\" number(1,127), \"D\" date, \"B\" blob, \"CL\" clob,"
+                              " \"R\" raw(2000), \"VC\" varchar2(10 char), \"VB\" varchar2(10 byte))")),
+          describe(QStringLiteral("select * from \"TYPES\" where 1=0"),
+                   {col("V", "VARCHAR2", 4000), col("V1", "VARCHAR2", 1), col("C", "CHAR", 2000), col("C1", "CHAR", 1),
+                    col("N", "NUMBER"), col("N38", "NUMBER", 0, 38), col("NPS", "NUMBER", 0, 10, 2),
+                    col("NNEG", "NUMBER", 0, 5, -2), col("NBIG", "NUMBER", 0, 1, 127), col("D", "DATE"),
+                    col("B", "BLOB"), col("CL", "CLOB"), col("R", "RAW", 2000), col("VC", "VARCHAR2", 10),
+                    col("VB", "VARCHAR2", 10)})}});
+    cases.append({"AColumnWithoutATypeOrWithAnUnknownTypeIsInvalidDatatype",
+                  {"T"},
+                  {exec(QStringLiteral("Create table \"T\" (\r\n\"ID\"  number  , \r\n\"MASK\"  )"),
+                        QStringLiteral("ORA-00902: invalid datatype")),
+                   exec(QStringLiteral("Create table \"T\" (\r\n\"MASK\"  , \r\n\"ID\"  number  )"),
+                        QStringLiteral("ORA-00902: invalid datatype")),
+                   exec(QStringLiteral("Create table \"T\" ( \"A\" datetime )"),
+                        QStringLiteral("ORA-00902: invalid datatype")),
+                   count(countSql("T", "%OWNER%"), 0)}});
+    cases.append(
+        {"LengthsOutOfRangeAreRefused",
+         {"T"},
+         {exec(QStringLiteral("create table \"T\" (\"A\" varchar2(4001))"),
+               QStringLiteral("ORA-00910: specified length too long for its datatype")),
+          exec(QStringLiteral("create table \"T\" (\"A\" char(2001))"),
+               QStringLiteral("ORA-00910: specified length too long for its datatype")),
+          exec(QStringLiteral("create table \"T\" (\"A\" raw(2001))"),
+               QStringLiteral("ORA-00910: specified length too long for its datatype")),
+          exec(QStringLiteral("create table \"T\" (\"A\" varchar2(0))"),
+               QStringLiteral("ORA-01723: zero-length columns are not allowed")),
+          exec(QStringLiteral("create table \"T\" (\"A\" char(0))"),
+               QStringLiteral("ORA-01723: zero-length columns are not allowed")),
+          exec(QStringLiteral("create table \"T\" (\"A\" varchar2)"),
+               QStringLiteral("ORA-00906: missing left parenthesis")),
+          exec(QStringLiteral("create table \"T\" (\"A\" number(39))"),
+               QStringLiteral("ORA-01727: numeric precision specifier is out of range (1 to 38)")),
+          exec(QStringLiteral("create table \"T\" (\"A\" number(0))"),
+               QStringLiteral("ORA-01727: numeric precision specifier is out of range (1 to 38)")),
+          exec(QStringLiteral("create table \"T\" (\"A\" number(10,128))"),
+               QStringLiteral("ORA-01728: numeric scale specifier is out of range (-84 to 127)")),
+          exec(QStringLiteral("create table \"T\" (\"A\" number(10,-85))"),
+               QStringLiteral("ORA-01728: numeric scale specifier is out of range (-84 to 127)"))}});
+    cases.append({"TwoColumnsOfOneNameAreADuplicateColumn",
+                  {"T"},
+                  {exec(QStringLiteral("create table \"T\" (\"A\" number, \"B\" date, \"A\" varchar2(5))"),
+                        QStringLiteral("ORA-00957: duplicate column name")),
+                   exec(QStringLiteral("create table \"T\" (\"A\" number, \"a\" number)"))}});
+    cases.append({"IdentifiersLongerThanThirtyCharactersAreTooLong",
+                  {"ABCDEFGHIJABCDEFGHIJABCDEFGHIJ"},
+                  {exec(QStringLiteral("create table \"ABCDEFGHIJABCDEFGHIJABCDEFGHIJK\" (\"A\" number)"),
+                        QStringLiteral("ORA-00972: identifier is too long")),
+                   exec(QStringLiteral("create table \"ABCDEFGHIJABCDEFGHIJABCDEFGHIJ\" ("
+                                       "\"ABCDEFGHIJABCDEFGHIJABCDEFGHIJK\" number)"),
+                        QStringLiteral("ORA-00972: identifier is too long")),
+                   exec(QStringLiteral("create table \"ABCDEFGHIJABCDEFGHIJABCDEFGHIJ\" ("
+                                       "\"ABCDEFGHIJABCDEFGHIJABCDEFGHIJ\" number)"))}});
+    cases.append({"ASecondTableOfAUsedNameIsRefused",
+                  {"T"},
+                  {exec(QStringLiteral("create table \"T\" (\"A\" number)")),
+                   exec(QStringLiteral("create table \"T\" (\"B\" number)"), kNameUsed),
+                   exec(QStringLiteral("create table t (\"B\" number)"), kNameUsed)}});
+    cases.append({"MalformedCreateTableStatementsGetOraclesSyntaxErrors",
+                  {"T", "1T"},
+                  {exec(QStringLiteral("create table \"T\" (\"A\" number"),
+                        QStringLiteral("ORA-00907: missing right parenthesis")),
+                   exec(QStringLiteral("create table \"T\" (\"A\" varchar2(10) character set utf8)"),
+                        QStringLiteral("ORA-00907: missing right parenthesis")),
+                   exec(QStringLiteral("create table \"T\" ()"), QStringLiteral("ORA-00904: : invalid identifier")),
+                   exec(QStringLiteral("create table \"T\" (\"A\" number) nologging x"),
+                        QStringLiteral("ORA-00922: missing or invalid option")),
+                   exec(QStringLiteral("create table \"T\""), QStringLiteral("ORA-00906: missing left parenthesis")),
+                   exec(QStringLiteral("create table 1T (\"A\" number)"), QStringLiteral("ORA-00903: invalid table name")),
+                   exec(QStringLiteral("create table \"\" (\"A\" number)"),
+                        QStringLiteral("ORA-01741: illegal zero-length identifier")),
+                   exec(QStringLiteral("create table \"T (\"A\" number)"),
+                        QStringLiteral("ORA-01740: missing double quote in identifier")),
+                   exec(QStringLiteral("create table \"T\" (\"A\" date(7))"),
+                        QStringLiteral("ORA-00907: missing right parenthesis"))}});
+
+    // ---------------------------------------------------- primary key
+    const QString ordersPk = QStringLiteral("alter table ORDERS  add constraint PRIMARYorders1 primary key (id,line)");
+    cases.append(
+        {"PrimaryKeyStatementOfTheKeyBuilderMakesItsColumnsNotNull",
+         {"ORDERS"},
+         {exec(ordersDdl), exec(ordersPk),
+          describe(QStringLiteral("select * from \"ORDERS\" where 1=0"),
+                   {col("ID", "NUMBER", 0, 0, 0, false), col("LINE", "NUMBER", 0, 0, 0, false),
+                    col("CUSTOMER", "VARCHAR2", 40), col("NOTE", "BLOB")}),
+          exec(QStringLiteral("alter table \"ORDERS\"  add constraint \"PK2\" primary key (\"CUSTOMER\")"),
+               QStringLiteral("ORA-02260: table can have only one primary key"))}});
+    cases.append({"QuotedUpperCaseAndUnquotedKeyStatementsMeanTheSame",
+                  {"ORDERS"},
+                  {exec(ordersDdl),
+                   exec(QStringLiteral("alter table \"ORDERS\"  add constraint \"PRIMARYORDERS1\" primary key "
+                                       "(\"ID\",\"LINE\")")),
+                   exec(ordersPk, QStringLiteral("ORA-02260: table can have only one primary key")),
+                   exec(QStringLiteral("create index idx_custORDERS on ORDERS (customer)")),
+                   exec(QStringLiteral("create index \"IDX_CUSTORDERS\" on \"ORDERS\" (\"CUSTOMER\")"), kNameUsed)}});
+    cases.append({"AConstraintNameIsUsedOncePerSchema",
+                  {"A", "B"},
+                  {exec(QStringLiteral("create table \"A\" (\"ID\" number)")),
+                   exec(QStringLiteral("create table \"B\" (\"ID\" number)")),
+                   exec(QStringLiteral("alter table A  add constraint PK_X primary key (id)")),
+                   exec(QStringLiteral("alter table B  add constraint PK_X primary key (id)"),
+                        QStringLiteral("ORA-02264: name already used by an existing constraint"))}});
+    cases.append({"LobColumnsCannotBeKeyedOrIndexed",
+                  {"ORDERS"},
+                  {exec(ordersDdl),
+                   exec(QStringLiteral("alter table ORDERS  add constraint PK_O primary key (id,note)"),
+                        QStringLiteral("ORA-02329: column of datatype LOB cannot be unique or a primary key")),
+                   exec(QStringLiteral("create index idx_noteORDERS on ORDERS (note)"),
+                        QStringLiteral("ORA-02327: cannot create index on expression with datatype LOB"))}});
+    cases.append({"KeyAndIndexStatementsOnAMissingTableOrColumnAreRefused",
+                  {"ORDERS", "lower"},
+                  {exec(QStringLiteral("alter table NOPE  add constraint PK_N primary key (id)"), kNoTable),
+                   exec(QStringLiteral("create index I_N on NOPE (id)"), kNoTable),
+                   describe(QStringLiteral("select * from \"NOPE\" where 1=0"), {}, kNoTable), exec(ordersDdl),
+                   exec(QStringLiteral("alter table ORDERS  add constraint PK_O primary key (id,nope)"),
+                        QStringLiteral("ORA-00904: \"NOPE\": invalid identifier")),
+                   exec(QStringLiteral("create index I_O on ORDERS (\"id\")"),
+                        QStringLiteral("ORA-00904: \"id\": invalid identifier")),
+                   exec(QStringLiteral("Create table \"lower\" ( \"ID\" number )")),
+                   exec(QStringLiteral("alter table lower  add constraint PK_L primary key (id)"), kNoTable)}});
+    cases.append({"APrimaryKeyOverNullsOrDuplicatesCannotBeAdded",
+                  {"T"},
+                  {exec(QStringLiteral("create table \"T\" (\"ID\" number, \"V\" varchar2(5))")),
+                   batch("T", {"ID", "V"}, {{num("1"), txt("a")}, {nul(), txt("b")}}),
+                   exec(QStringLiteral("alter table T  add constraint PK_T primary key (id)"),
+                        QStringLiteral("ORA-01449: column contains NULL values; cannot alter to NOT NULL")),
+                   exec(QStringLiteral("alter table T  add constraint PK_T primary key (v)")),
+                   exec(QStringLiteral("drop table T")),
+                   exec(QStringLiteral("create table \"T\" (\"ID\" number, \"V\" varchar2(5))")),
+                   batch("T", {"ID", "V"}, {{num("1"), txt("a")}, {num("1.0"), txt("b")}}),
+                   exec(QStringLiteral("alter table T  add constraint PK_T primary key (id)"),
+                        QStringLiteral("ORA-02437: cannot validate (%OWNER%.PK_T) - primary key violated"))}});
+
+    // ---------------------------------------------------- indexes
+    cases.append({"AnIndexOverAnIndexedColumnListIsRefused",
+                  {"ORDERS"},
+                  {exec(ordersDdl), exec(ordersPk), exec(QStringLiteral("create index idx_custORDERS on ORDERS (customer)")),
+                   exec(QStringLiteral("create index idx_custORDERS on ORDERS (line)"), kNameUsed),
+                   exec(QStringLiteral("create index idx_cust2 on ORDERS (customer)"),
+                        QStringLiteral("ORA-01408: such column list already indexed")),
+                   exec(QStringLiteral("create index idx_pk on ORDERS (id,line)"),
+                        QStringLiteral("ORA-01408: such column list already indexed")),
+                   exec(QStringLiteral("create index idx_rev on ORDERS (line,id)")),
+                   exec(QStringLiteral("create index ORDERS on ORDERS (id)"))}});
+    cases.append({"APrimaryKeyUsesAnExistingIndexOfItsColumns",
+                  {"T"},
+                  {exec(QStringLiteral("create table \"T\" (\"ID\" number)")),
+                   exec(QStringLiteral("create index I_ID on T (id)")),
+                   exec(QStringLiteral("alter table T  add constraint PK_T primary key (id)")),
+                   exec(QStringLiteral("create index PK_T on T (id)"),
+                        QStringLiteral("ORA-01408: such column list already indexed"))}});
+    cases.append({"AnIndexAndATableMayShareANameButTwoIndexesMayNot",
+                  {"A", "B"},
+                  {exec(QStringLiteral("create table \"A\" (\"X\" number, \"Y\" number)")),
+                   exec(QStringLiteral("create table \"B\" (\"X\" number)")),
+                   exec(QStringLiteral("create index A on A (x)")),
+                   exec(QStringLiteral("create index B on A (y)")),
+                   exec(QStringLiteral("create index B on B (x)"), kNameUsed),
+                   exec(QStringLiteral("alter table B  add constraint A primary key (x)"), kNameUsed)}});
+    cases.append({"ReservedWordsCannotBeUnquotedNames",
+                  {"T"},
+                  {exec(QStringLiteral("create table \"T\" (\"LEVEL\" number, \"DATE\" date)")),
+                   exec(QStringLiteral("create index I_L on T (level)"),
+                        QStringLiteral("ORA-00904: : invalid identifier")),
+                   exec(QStringLiteral("create index I_L on T (\"LEVEL\")")),
+                   exec(QStringLiteral("create table order (\"A\" number)"),
+                        QStringLiteral("ORA-00903: invalid table name"))}});
+
+    // ---------------------------------------------------- batches and values
+    cases.append({"ABatchIsInsertedInOrderAndReadsBackExactly",
+                  {"ORDERS"},
+                  {exec(ordersDdl),
+                   batch("ORDERS", {"ID", "LINE", "CUSTOMER", "NOTE"},
+                         {{num("1"), num("1"), txt("Ann"), bin(QByteArray("\x00\x01\xff", 3))},
+                          {num("2"), num("-1.50"), txt(QString::fromUtf8("\xe5\xbc\xa0\xe4\xb8\x89")), nul()},
+                          {num("3"), nul(), nul(), txt(QStringLiteral("note text"))}}),
+                   rows("ORDERS", {{num("1"), num("1"), txt("Ann"), bin(QByteArray("\x00\x01\xff", 3))},
+                                   {num("2"), num("-1.5"), txt(QString::fromUtf8("\xe5\xbc\xa0\xe4\xb8\x89")), nul()},
+                                   {num("3"), nul(), nul(), bin(QByteArray("note text"))}})}});
+    cases.append(
+        {"NumbersKeepThirtyEightDigitsAndTheirCanonicalForm",
+         {"N"},
+         {exec(QStringLiteral("create table \"N\" (\"N\" number)")),
+          batch("N", {"N"},
+                {{num("1.50")}, {num("-0.50")}, {num("007")}, {num("1e3")}, {num("-0")}, {num("+12.5E-1")},
+                 {num("12345678901234567890123456789012345678951")}, {num("0.123456789012345678901234567890123456785")},
+                 {num("99999999999999999999999999999999999999.5")}, {num("1e-131")}, {num("9.99e125")},
+                 {txt(QStringLiteral(" 42 "))}, {txt(QString())}}),
+          rows("N", {{num("1.5")},
+                     {num("-0.5")},
+                     {num("7")},
+                     {num("1000")},
+                     {num("0")},
+                     {num("1.25")},
+                     {num("12345678901234567890123456789012345679000")},
+                     {num("0.12345678901234567890123456789012345679")},
+                     {num("100000000000000000000000000000000000000")},
+                     {num("0")},
+                     {num(("999" + std::string(123, '0')).c_str())},
+                     {num("42")},
+                     {nul()}}),
+          rejected("N", {"N"}, {{num("1")}, {num("1e126")}}, 1, QStringLiteral("ORA-01426: numeric overflow")),
+          rejected("N", {"N"}, {{txt(QStringLiteral("12a"))}}, 0, QStringLiteral("ORA-01722: invalid number"))}});
+    cases.append({"NumbersAreRoundedToTheScaleAndCheckedAgainstThePrecision",
+                  {"P"},
+                  {exec(QStringLiteral("create table \"P\" (\"A\" number(5,2), \"B\" number(3), \"C\" number(5,-2))")),
+                   batch("P", {"A", "B", "C"},
+                         {{num("123.456"), num("999.4"), num("12345")}, {num("-0.005"), num("-999"), num("49")}}),
+                   rows("P", {{num("123.46"), num("999"), num("12300")}, {num("-0.01"), num("-999"), num("0")}}),
+                   rejected("P", {"A"}, {{num("1")}, {num("999.995")}}, 1, kPrecision),
+                   rejected("P", {"B"}, {{num("999.5")}}, 0, kPrecision),
+                   rejected("P", {"C"}, {{num("9999999.9")}}, 0, kPrecision),
+                   rows("P", {{num("123.46"), num("999"), num("12300")}, {num("-0.01"), num("-999"), num("0")}})}});
+    cases.append(
+        {"DatesHoldYearsFromMinus4712To9999WithSecondsAndOraclesCalendar",
+         {"D"},
+         {exec(QStringLiteral("create table \"D\" (\"D\" date)")),
+          batch("D", {"D"},
+                {{dt(-4712, 1, 1)}, {dt(9999, 12, 31, 23, 59, 59)}, {dt(2024, 2, 29, 12, 30, 5)}, {dt(1500, 2, 29)},
+                 {dt(-1, 2, 29)}, {dt(1, 1, 1)}}),
+          rows("D", {{dt(-4712, 1, 1)}, {dt(9999, 12, 31, 23, 59, 59)}, {dt(2024, 2, 29, 12, 30, 5)}, {dt(1500, 2, 29)},
+                     {dt(-1, 2, 29)}, {dt(1, 1, 1)}}),
+          rejected("D", {"D"}, {{dt(0, 1, 1)}}, 0,
+                   QStringLiteral("ORA-01841: (full) year must be between -4713 and +9999, and not be 0")),
+          rejected("D", {"D"}, {{dt(10000, 1, 1)}}, 0,
+                   QStringLiteral("ORA-01841: (full) year must be between -4713 and +9999, and not be 0")),
+          rejected("D", {"D"}, {{dt(-4713, 12, 31)}}, 0,
+                   QStringLiteral("ORA-01841: (full) year must be between -4713 and +9999, and not be 0")),
+          rejected("D", {"D"}, {{dt(2023, 2, 29)}}, 0, QStringLiteral("ORA-01839: date not valid for month specified")),
+          rejected("D", {"D"}, {{dt(1900, 2, 29)}}, 0, QStringLiteral("ORA-01839: date not valid for month specified")),
+          rejected("D", {"D"}, {{dt(2023, 13, 1)}}, 0, QStringLiteral("ORA-01843: not a valid month")),
+          rejected("D", {"D"}, {{dt(2023, 1, 32)}}, 0,
+                   QStringLiteral("ORA-01847: day of month must be between 1 and last day of month")),
+          rejected("D", {"D"}, {{dt(2023, 1, 1, 24)}}, 0, QStringLiteral("ORA-01850: hour must be between 0 and 23")),
+          rejected("D", {"D"}, {{txt(QStringLiteral("2023-01-01"))}}, 0,
+                   QStringLiteral("ORA-01861: literal does not match format string"))}});
+    const QString chinese20 = QString::fromUtf8("\xe4\xb8\xad").repeated(20);
+    cases.append({"TextLengthsCountCharactersWithinAByteCap",
+                  {"S"},
+                  {exec(QStringLiteral("create table \"S\" (\"C36\" varchar2(36), \"BIG\" varchar2(4000),"
+                                       " \"B10\" varchar2(10 byte), \"E2\" varchar2(2))")),
+                   batch("S", {"C36", "E2"},
+                         {{txt(chinese20), txt(QString::fromUtf8("\xf0\x9f\x98\x80\xf0\x9f\x98\x81"))}}),
+                   rows("S", {{txt(chinese20), nul(), nul(), txt(QString::fromUtf8("\xf0\x9f\x98\x80\xf0\x9f\x98\x81"))}}),
+                   rejected("S", {"C36"}, {{txt(QString(37, QLatin1Char('x')))}}, 0, tooLarge("S", "C36", 37, 36)),
+                   rejected("S", {"BIG"}, {{txt(QString::fromUtf8("\xe4\xb8\xad").repeated(2000))}}, 0,
+                            tooLarge("S", "BIG", 6000, 4000)),
+                   rejected("S", {"B10"}, {{txt(QString::fromUtf8("\xe4\xb8\xad").repeated(4))}}, 0,
+                            tooLarge("S", "B10", 12, 10)),
+                   rows("S", {{txt(chinese20), nul(), nul(), txt(QString::fromUtf8("\xf0\x9f\x98\x80\xf0\x9f\x98\x81"))}})}});
+    cases.append({"CharValuesAreBlankPaddedAndRawValuesAreBoundedInBytes",
+                  {"C"},
+                  {exec(QStringLiteral("create table \"C\" (\"C\" char(5), \"R\" raw(4))")),
+                   batch("C", {"C", "R"}, {{txt(QStringLiteral("ab")), bin(QByteArray("\x01\x02", 2))}}),
+                   rows("C", {{txt(QStringLiteral("ab   ")), bin(QByteArray("\x01\x02", 2))}}),
+                   rejected("C", {"R"}, {{bin(QByteArray("12345"))}}, 0, tooLarge("C", "R", 5, 4)),
+                   rejected("C", {"C"}, {{txt(QStringLiteral("abcdef"))}}, 0, tooLarge("C", "C", 6, 5))}});
+    cases.append({"ValuesOfOtherKindsAreConvertedAsOracleWouldOrRefused",
+                  {"K"},
+                  {exec(QStringLiteral("create table \"K\" (\"V\" varchar2(50), \"N\" number, \"D\" date, \"B\" blob)")),
+                   batch("K", {"V", "B"}, {{num("0.50"), txt(QString::fromUtf8("\xc3\xa9t\xc3\xa9"))},
+                                           {dt(2024, 5, 6, 7, 8, 9), bin(QByteArray("raw"))},
+                                           {bin(QByteArray("\x0a\xff", 2)), nul()}}),
+                   rows("K", {{txt(QStringLiteral(".5")), nul(), nul(), bin(QByteArray("\xc3\xa9t\xc3\xa9"))},
+                              {txt(QStringLiteral("2024-05-06 07:08:09")), nul(), nul(), bin(QByteArray("raw"))},
+                              {txt(QStringLiteral("0AFF")), nul(), nul(), nul()}}),
+                   rejected("K", {"N"}, {{dt(2024, 1, 1)}}, 0,
+                            QStringLiteral("ORA-00932: inconsistent datatypes: expected NUMBER got DATE")),
+                   rejected("K", {"D"}, {{num("1")}}, 0,
+                            QStringLiteral("ORA-00932: inconsistent datatypes: expected DATE got NUMBER"))}});
+    cases.append({"RowsBreakingNotNullOrTheKeyRejectTheWholeBatch",
+                  {"T"},
+                  {exec(QStringLiteral("create table \"T\" (\"ID\" number, \"V\" varchar2(5))")),
+                   exec(QStringLiteral("alter table T  add constraint PK_T primary key (id)")),
+                   batch("T", {"ID", "V"}, {{num("1"), txt("a")}}),
+                   rejected("T", {"ID", "V"}, {{num("2"), txt("b")}, {num("3"), txt("c")}, {num("1"), txt("d")}}, 2,
+                            QStringLiteral("ORA-00001: unique constraint (%OWNER%.PK_T) violated")),
+                   rejected("T", {"ID", "V"}, {{num("4"), txt("e")}, {nul(), txt("f")}}, 1,
+                            QStringLiteral("ORA-01400: cannot insert NULL into (\"%OWNER%\".\"T\".\"ID\")")),
+                   rejected("T", {"ID", "V"}, {{txt(QString()), txt("g")}}, 0,
+                            QStringLiteral("ORA-01400: cannot insert NULL into (\"%OWNER%\".\"T\".\"ID\")")),
+                   rejected("T", {"V"}, {{txt("h")}}, 0,
+                            QStringLiteral("ORA-01400: cannot insert NULL into (\"%OWNER%\".\"T\".\"ID\")")),
+                   rows("T", {{num("1"), txt("a")}})}});
+    cases.append({"BatchStatementErrorsAreRaisedNotReportedAsRows",
+                  {"T"},
+                  {batch("NOPE", {"A"}, {}), batchFails("NOPE", {"A"}, {{num("1")}}, kNoTable),
+                   exec(QStringLiteral("create table \"T\" (\"A\" number)")),
+                   batchFails("T", {"A", "NOPE"}, {{num("1"), num("2")}},
+                              QStringLiteral("ORA-00904: \"NOPE\": invalid identifier")),
+                   batchFails("T", {"a"}, {{num("1")}}, QStringLiteral("ORA-00904: \"a\": invalid identifier")),
+                   rows("T", {})}});
+    return cases;
+}
+
+QString withOwner(QString text, const QString &owner)
+{
+    return text.replace(QLatin1String("%OWNER%"), owner);
+}
+
+std::string s(const QString &q)
+{
+    return q.toStdString();
+}
+
+int oraNumber(const QString &message)
+{
+    return message.startsWith(QLatin1String("ORA-")) ? message.mid(4, 5).toInt() : 0;
+}
+
+} // namespace
+
+const QVector<ConformanceCase> &conformanceCases()
+{
+    static const QVector<ConformanceCase> cases = buildCases();
+    return cases;
+}
+
+std::string conformanceName(const ::testing::TestParamInfo<std::tuple<OracleTargetFactory, ConformanceCase>> &info)
+{
+    return std::get<0>(info.param).name + "_" + std::get<1>(info.param).name;
+}
+
+void PrintTo(const OracleTargetFactory &factory, std::ostream *os)
+{
+    *os << factory.name;
+}
+
+void PrintTo(const ConformanceCase &c, std::ostream *os)
+{
+    *os << c.name;
+}
+
+std::string describeValue(const OracleValue &v)
+{
+    switch (v.kind()) {
+    case OracleValue::Kind::Null: return "NULL";
+    case OracleValue::Kind::Number: return "number(" + s(v.textValue()) + ")";
+    case OracleValue::Kind::Text: return "text('" + s(v.textValue()) + "')";
+    case OracleValue::Kind::Date: {
+        const OracleDate &d = v.dateValue();
+        std::ostringstream o;
+        o << "date(" << d.year << "-" << d.month << "-" << d.day << " " << d.hour << ":" << d.minute << ":"
+          << d.second << ")";
+        return o.str();
+    }
+    case OracleValue::Kind::Bytes: return "bytes(" + v.bytesValue().toHex().toStdString() + ")";
+    }
+    return "?";
+}
+
+std::string describeRows(const QVector<QVector<OracleValue>> &rows)
+{
+    std::string out;
+    for (const auto &row : rows) {
+        out += "[";
+        for (int i = 0; i < row.size(); ++i)
+            out += (i ? ", " : "") + describeValue(row[i]);
+        out += "]\n";
+    }
+    return out;
+}
+
+std::string describeColumns(const QVector<OracleColumn> &columns)
+{
+    std::ostringstream o;
+    for (const OracleColumn &c : columns)
+        o << s(c.name) << " " << s(c.type) << " len=" << c.length << " p=" << c.precision << " s=" << c.scale
+          << (c.nullable ? " null" : " not-null") << "\n";
+    return o.str();
+}
+
+TEST_P(OracleConformance, Case)
+{
+    const OracleTargetFactory &factory = std::get<0>(GetParam());
+    const ConformanceCase &cs = std::get<1>(GetParam());
+    if (!factory.make)
+        GTEST_SKIP() << factory.name << " is not configured here";
+    std::unique_ptr<OracleTargetInstance> target = factory.make();
+    if (!target)
+        GTEST_SKIP() << factory.name << " is not configured here";
+    std::unique_ptr<OracleSession> session = target->open();
+    const QString owner = target->owner();
+    auto dropAll = [&] {
+        for (const QString &t : cs.tables) {
+            try {
+                session->execute(QStringLiteral("drop table \"") + t + QStringLiteral("\""));
+            } catch (const DatabaseError &) {
+            }
+        }
+    };
+    dropAll();
+
+    int stepNo = 0;
+    for (const ConformanceStep &step : cs.steps) {
+        ++stepNo;
+        SCOPED_TRACE("step " + std::to_string(stepNo) + ": " + s(step.sql.isEmpty() ? step.table : step.sql));
+        const QString error = withOwner(step.error, owner);
+        try {
+            switch (step.kind) {
+            case Kind::Execute: session->execute(withOwner(step.sql, owner)); break;
+            case Kind::Count: EXPECT_EQ(session->queryCount(withOwner(step.sql, owner)), step.count); break;
+            case Kind::Describe: {
+                const QVector<OracleColumn> got = session->describe(withOwner(step.sql, owner));
+                EXPECT_TRUE(got == step.described) << "got:\n"
+                                                    << describeColumns(got) << "expected:\n"
+                                                    << describeColumns(step.described);
+                break;
+            }
+            case Kind::Batch: {
+                QVector<OracleColumn> cols;
+                for (const QString &c : step.columns) {
+                    OracleColumn oc;
+                    oc.name = c;
+                    cols.append(oc);
+                }
+                OracleRowBatch b(cols);
+                for (const auto &row : step.rows) {
+                    const int r = b.appendRow();
+                    for (int c = 0; c < row.size(); ++c)
+                        b.at(r, c) = row[c];
+                }
+                const BatchResult res = session->insertBatch(step.table, b);
+                if (step.rejectedRow < 0) {
+                    EXPECT_TRUE(res.ok) << "rejected row " << res.rejectedRow << ": " << s(res.message);
+                } else {
+                    EXPECT_FALSE(res.ok);
+                    EXPECT_EQ(res.rejectedRow, step.rejectedRow);
+                    EXPECT_EQ(s(res.message), s(withOwner(step.message, owner)));
+                }
+                break;
+            }
+            case Kind::Rows: {
+                const auto got = target->readTable(step.table);
+                if (got) {
+                    EXPECT_TRUE(*got == step.rows) << "got:\n"
+                                                   << describeRows(*got) << "expected:\n"
+                                                   << describeRows(step.rows);
+                }
+                break;
+            }
+            }
+            EXPECT_TRUE(error.isEmpty()) << "expected the error " << s(error);
+        } catch (const DatabaseError &e) {
+            if (error.isEmpty()) {
+                ADD_FAILURE() << "unexpected error " << s(e.message());
+            } else {
+                EXPECT_EQ(s(e.message()), s(error));
+                EXPECT_EQ(e.code(), oraNumber(error));
+            }
+        }
+    }
+    dropAll();
+}
+
+} // namespace tavrex::test
