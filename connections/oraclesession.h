@@ -134,6 +134,14 @@ public:
         values_.clear();
         rows_ = 0;
     }
+    // Empties the batch for new columns, keeping the memory of earlier rows
+    // for the next batch of the same size.
+    void reset(QVector<OracleColumn> columns, int expectedRows)
+    {
+        clear();
+        columns_ = std::move(columns);
+        values_.reserve(size_t(expectedRows) * size_t(columns_.size()));
+    }
 
 private:
     QVector<OracleColumn> columns_;

@@ -263,7 +263,8 @@ void RowBuffer::open(OracleSession &session, const QString &targetName)
     byUpperName_.clear();
     for (int i = 0; i < columns.size(); ++i)
         byUpperName_.insert(columns.at(i).name.toUpper(), i);
-    batch_ = OracleRowBatch(std::move(columns));
+    // A batch holds at most 5000 rows: keep that much room between batches.
+    batch_.reset(std::move(columns), 5000);
     session_ = &session;
     target_ = targetName;
 }
