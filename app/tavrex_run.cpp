@@ -80,10 +80,23 @@ int main(int argc, char **argv)
     TRunLog log;
     RunControl control;
     control.setPump([] { QCoreApplication::processEvents(); });
-    log.setObserver([](TRunLog::Change change, const QString &line) {
-        if (change != TRunLog::Change::Cleared)
-            std::printf("%s\n", qPrintable(line));
+    // A line is printed once it is final: progress rewrites of the row copy
+    // replace the pending line instead of printing a new one each time.
+    QString pending;
+    bool hasPending = false;
+    auto flushPending = [&] {
+        if (hasPending)
+            std::printf("%s\n", qPrintable(pending));
+        hasPending = false;
         std::fflush(stdout);
+    };
+    log.setObserver([&](TRunLog::Change change, const QString &line) {
+        if (change == TRunLog::Change::Appended)
+            flushPending();
+        if (change != TRunLog::Change::Cleared) {
+            pending = line;
+            hasPending = true;
+        }
     });
     StdoutPrompts prompts;
     try {
@@ -102,11 +115,14 @@ int main(int argc, char **argv)
         else
             EnsureLogFolder();
         const RunOutcome outcome = run.run();
+        flushPending();
         std::fprintf(stderr, "log saved to %s\n", qPrintable(run.savedLogPath()));
         return outcome == RunOutcome::Stopped ? 1 : 0;
     } catch (const SilentAbort &) {
+        flushPending();
         return 1;
     } catch (const std::exception &e) {
+        flushPending();
         std::fprintf(stderr, "%s\n", qPrintable(errorMessage(e)));
         return 1;
     }
