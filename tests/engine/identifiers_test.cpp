@@ -38,7 +38,8 @@ TEST(CatalogueStatements, EmbedNamesSafely)
     } cases[] = {
         {"existence query", tableExistsStatement(QStringLiteral("ORDERS"), QStringLiteral("scott")),
          "select count(*) cn from all_tables where table_name='ORDERS' and upper(owner)='SCOTT'"},
-        {"existence query keeps the name's case", tableExistsStatement(QStringLiteral("orders"), QStringLiteral("Sc_1")),
+        {"existence query keeps the name's case",
+         tableExistsStatement(QStringLiteral("orders"), QStringLiteral("Sc_1")),
          "select count(*) cn from all_tables where table_name='orders' and upper(owner)='SC_1'"},
         {"single quotes doubled", tableExistsStatement(QStringLiteral("O'BRIEN"), QStringLiteral("o'neil")),
          "select count(*) cn from all_tables where table_name='O''BRIEN' and upper(owner)='O''NEIL'"},
