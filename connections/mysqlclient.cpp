@@ -194,6 +194,10 @@ struct MySqlConnection::Impl {
     QByteArray codec;      // empty: UTF-8
     bool binary = false;   // "binary": character data stays bytes
     bool resultOpen = false;
+    MYSQL_RES *openResult = nullptr;  // the result streaming on this session
+    // A streamed result was left before its end: the session was closed
+    // instead of reading the rest, and the next statement reconnects.
+    bool reconnectPending = false;
 
     ~Impl()
     {
@@ -213,10 +217,23 @@ struct MySqlResult::Impl {
 
     ~Impl()
     {
-        if (res)
+        if (res && connection && connection->db && !res->eof) {
+            // Freeing an unfinished streamed result would read and discard
+            // every remaining row, which for a large table stopped early
+            // takes as long as reading it. Close the session instead; the
+            // connection reconnects at its next statement.
+            res->handle = nullptr;
             mysql_free_result(res);
-        if (connection)
+            mysql_close(connection->db);
+            connection->db = nullptr;
+            connection->reconnectPending = true;
+        } else if (res) {
+            mysql_free_result(res);
+        }
+        if (connection) {
             connection->resultOpen = false;
+            connection->openResult = nullptr;
+        }
     }
 
     QString decode(const char *data, unsigned long length) const
@@ -277,15 +294,23 @@ void MySqlConnection::connect()
 
 void MySqlConnection::close()
 {
+    if (d->openResult) {
+        // A result still open on this session must not read from it later.
+        d->openResult->handle = nullptr;
+        d->openResult->eof = 1;
+        d->openResult = nullptr;
+        d->resultOpen = false;
+    }
     if (d->db) {
         mysql_close(d->db);
         d->db = nullptr;
     }
+    d->reconnectPending = false;
 }
 
 bool MySqlConnection::connected() const
 {
-    return d->db != nullptr;
+    return d->db != nullptr || d->reconnectPending;
 }
 
 QString MySqlConnection::characterSet() const
@@ -295,6 +320,8 @@ QString MySqlConnection::characterSet() const
 
 std::unique_ptr<MySqlResult> MySqlConnection::query(const QString &sql)
 {
+    if (!d->db && d->reconnectPending)
+        connect();
     if (!d->db)
         throw DatabaseError(QStringLiteral("The MySQL connection is not open"));
     if (d->resultOpen)
@@ -330,6 +357,7 @@ std::unique_ptr<MySqlResult> MySqlConnection::query(const QString &sql)
         }
         impl->connection = d.get();
         d->resultOpen = true;
+        d->openResult = impl->res;
     }
     return std::unique_ptr<MySqlResult>(new MySqlResult(std::move(impl)));
 }

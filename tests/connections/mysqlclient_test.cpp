@@ -256,3 +256,28 @@ TEST(MySqlConnection, DecodesTheChosenCharacterSet)
     ASSERT_TRUE(r->next());
     EXPECT_EQ(r->value(0).text, "中文");
 }
+
+TEST(MySqlConnection, AResultLeftEarlyDoesNotReadTheRestAndTheConnectionGoesOn)
+{
+    recreateDatabase("tvx_abandon");
+    sandboxExec({"create table big (id int)", "insert into big select seq from seq_1_to_200000"}, "tvx_abandon");
+    auto c = connectTo("tvx_abandon");
+    {
+        auto r = c->query("select * from big");
+        for (int i = 0; i < 10; ++i)
+            ASSERT_TRUE(r->next());
+        EXPECT_EQ(r->text(0), "10");
+    }
+    EXPECT_TRUE(c->connected());
+    EXPECT_EQ(column(*c, "select count(*) from big"), QStringList{"200000"});
+
+    // Closing the connection under an open result leaves the result inert.
+    auto r = c->query("select * from big");
+    ASSERT_TRUE(r->next());
+    c->close();
+    EXPECT_FALSE(r->next());
+    r.reset();
+    EXPECT_FALSE(c->connected());
+    c->connect();
+    EXPECT_EQ(column(*c, "select max(id) from big"), QStringList{"200000"});
+}
