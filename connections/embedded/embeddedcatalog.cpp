@@ -46,6 +46,16 @@ Catalog::Catalog(sqlite3 *db, QString path, QString owner)
 
 void Catalog::create(sqlite3 *db, const QString &path)
 {
+    {
+        // A file that has its dictionary needs no write lock: opening a
+        // session never waits for another session's batch.
+        SqliteStmt q = SqliteStmt::prepare(
+            db, path, utf8("SELECT count(*) FROM sqlite_schema WHERE type = 'table' AND name IN ('tavrex_meta',"
+                 " 'tavrex_tables', 'tavrex_tab_columns', 'tavrex_indexes', 'tavrex_ind_columns',"
+                 " 'tavrex_constraints', 'tavrex_cons_columns')"));
+        if (q.step(db, path) && q.integer(0) >= 7)
+            return;
+    }
     sqliteExec(db, path, "BEGIN IMMEDIATE");
     try {
         sqliteExec(db, path, kCreateCatalogue);

@@ -250,16 +250,21 @@ TEST_F(EmbeddedFile, ABatchIsNotSeenByAnotherSessionBeforeItsCommit)
 
     int seenDuring = -1;
     qint64 countDuring = -1;
+    int describedDuring = -1;
     static_cast<EmbeddedSession *>(a.get())->setRowObserver([&](int r) {
         if (r != 2500)
             return;
         seenDuring = int(readEmbeddedTable(path_, QStringLiteral("SCOTT"), QStringLiteral("T")).size());
         countDuring = b->queryCount(QStringLiteral(
             "select count(*) cn from all_tables where table_name='T' and upper(owner)='SCOTT'"));
+        // A session opened meanwhile does not wait for the open batch either.
+        describedDuring = int(openEmbeddedSession(path_, login())->describe(
+                                  QStringLiteral("select * from \"T\" where 1=0")).size());
     });
     ASSERT_TRUE(a->insertBatch(QStringLiteral("T"), makeBatch({"ID", "NAME"}, 5000, row)).ok);
     EXPECT_EQ(seenDuring, 100);  // the open batch's 2501 rows are not visible
     EXPECT_EQ(countDuring, 1);   // and the other session is not blocked from reading
+    EXPECT_EQ(describedDuring, 2);
     EXPECT_EQ(readEmbeddedTable(path_, QStringLiteral("SCOTT"), QStringLiteral("T")).size(), 5100);
 }
 
