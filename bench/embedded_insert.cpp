@@ -99,7 +99,7 @@ double throughInterface(const QString &path, std::int64_t rows)
     OracleLogin login;
     login.user = QStringLiteral("bench");
     auto session = openEmbeddedSession(path, login);
-    // The table Tavrex creates for the shape (Part 2.1: numbers unsized,
+    // The table Tavrex creates for the shape (numbers unsized,
     // char/varchar kept, datetime as date, text as BLOB).
     session->execute(QStringLiteral(
         "Create table \"MIXED\" (\r\n\"ID\"  number  , \r\n\"UUID\" varchar2(36)  , \r\n\"TITLE\" varchar2(255)  , "

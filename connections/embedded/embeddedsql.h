@@ -18,7 +18,7 @@
 namespace tavrex::embedded {
 
 // Oracle's limit for one identifier here, in characters (Tavrex cuts every
-// name to 30 characters; see Part 1.3).
+// name to 30 characters).
 constexpr int kMaxIdentifier = 30;
 // Columns per table, and per key or index.
 constexpr int kMaxColumns = 1000;
