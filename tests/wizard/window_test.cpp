@@ -1,0 +1,572 @@
+// The wizard window driven by its controls' names against the throwaway
+// MariaDB and an embedded Oracle target in a temporary folder. The log
+// folder is temporary too (XDG_DATA_HOME), and the settings store is replaced
+// by a recorder, so the tests touch nothing of the user's.
+
+#include "connections/embedded/embeddedreader.h"
+#include "connections/profiles.h"
+#include "tests/support/recordingprompts.h"
+#include "tests/support/testenv.h"
+#include "wizard/mainwindow.h"
+#include "wizard/windowprompts.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QStackedWidget>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <vector>
+
+using namespace tavrex;
+using namespace tavrex::test;
+
+namespace {
+
+const QStringList kChineseSteps{"欢迎", "连接MYSQL", "连接Oracle", "设置", "选择要转换的表", "完成转换"};
+
+class WizardTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(dir.isValid());
+        qputenv("XDG_DATA_HOME", dir.path().toUtf8());
+        database = QStringLiteral("tvx_wiz_%1").arg(::testing::UnitTest::GetInstance()->current_test_info()->name());
+        database = database.left(60).toLower();
+        recreateDatabase(database);
+        targetPath = dir.filePath(QStringLiteral("target.db"));
+    }
+
+    void TearDown() override { window.reset(); }
+
+    void open()
+    {
+        WindowOptions options;
+        options.prompts = &prompts;
+        options.helpFolder = sourceDir() + QStringLiteral("/docs/help");
+        options.openUrl = [this](const QUrl &url) { opened.push_back(url); };
+        options.loadSettings = [this](ControlValues &) { ++loads; };
+        options.saveSettings = [this](const ControlValues &values) { saved.push_back(values); };
+        window = std::make_unique<Taaform1>(std::move(options));
+        window->show();
+    }
+
+    template <typename T>
+    T *control(const char *name)
+    {
+        T *widget = window->findChild<T *>(QString::fromLatin1(name));
+        if (!widget)
+            ADD_FAILURE() << "no control " << name;
+        return widget;
+    }
+    QPushButton *button(const char *name) { return control<QPushButton>(name); }
+    QListWidget *list(const char *name) { return control<QListWidget>(name); }
+    void click(const char *name) { QTest::mouseClick(button(name), Qt::LeftButton); }
+    void setText(const char *name, const QString &text) { control<QLineEdit>(name)->setText(text); }
+
+    // Item n of a radio group, clicked as the operator would.
+    void choose(const char *group, int item)
+    {
+        const QList<QRadioButton *> items = control<QWidget>(group)->findChildren<QRadioButton *>();
+        ASSERT_GT(items.size(), item);
+        // On the indicator: the button reacts to its circle and its text only.
+        QTest::mouseClick(items.at(item), Qt::LeftButton, {}, QPoint(7, items.at(item)->height() / 2));
+    }
+
+    void fillMySql()
+    {
+        const MySqlSandbox &sb = mysqlSandbox();
+        choose("accessmode", 1);
+        setText("edthost", QStringLiteral("127.0.0.1"));
+        setText("edtport", sb.port);
+        setText("edtdatabase", database);
+        setText("edtname", sb.user);
+        setText("edtpassword", sb.password);
+    }
+    void fillOracle()
+    {
+        setText("edtservice", QStringLiteral("embedded:") + targetPath);
+        setText("edtoracleusername", QStringLiteral("scott"));
+        setText("edtoraclepassword", QStringLiteral("tiger"));
+    }
+
+    // From page 1 to the table page, every step by "Next >".
+    void walkToTablePage()
+    {
+        click("btnext");
+        fillMySql();
+        click("btnext");
+        ASSERT_EQ(window->CurrentPage(), 3) << errorsShown().join('\n').toStdString();
+        fillOracle();
+        click("btnext");
+        ASSERT_EQ(window->CurrentPage(), 4) << errorsShown().join('\n').toStdString();
+        click("btnext");
+        ASSERT_EQ(window->CurrentPage(), 5) << errorsShown().join('\n').toStdString();
+    }
+
+    // Chooses the named tables in that order, each by a double click.
+    void chooseTables(const QStringList &names)
+    {
+        QListWidget *available = list("availabletables");
+        for (const QString &name : names) {
+            const QList<QListWidgetItem *> found = available->findItems(name, Qt::MatchExactly);
+            ASSERT_EQ(found.size(), 1) << name.toStdString();
+            // The sequence a real double click delivers: press, release, double click.
+            const QPoint at = available->visualItemRect(found.first()).center();
+            QTest::mouseClick(available->viewport(), Qt::LeftButton, {}, at);
+            QTest::mouseDClick(available->viewport(), Qt::LeftButton, {}, at);
+        }
+    }
+
+    QStringList items(const char *name)
+    {
+        QStringList texts;
+        QListWidget *l = list(name);
+        for (int i = 0; i < l->count(); ++i)
+            texts.append(l->item(i)->text());
+        return texts;
+    }
+    QStringList stepTexts()
+    {
+        QStringList texts;
+        for (const char *name : {"Label1", "Label2", "Label3", "Label4", "Label5", "Label6"})
+            texts.append(control<QLabel>(name)->text());
+        return texts;
+    }
+    int boldStep()
+    {
+        int bold = 0;
+        for (int i = 1; i <= 6; ++i)
+            if (control<QLabel>(QStringLiteral("Label%1").arg(i).toLatin1().constData())->font().bold())
+                bold = bold == 0 ? i : -1;
+        return bold;
+    }
+    QString memo() { return control<QPlainTextEdit>("sc")->toPlainText(); }
+    int sheetInView() { return control<QStackedWidget>("pg")->currentIndex() + 1; }
+    QStringList logFiles() { return QDir(GetLogFolder()).entryList({QStringLiteral("qelt_*.log")}, QDir::Files); }
+    QStringList errorsShown()
+    {
+        QStringList texts;
+        for (const RecordingPrompts::Shown &s : prompts.shown)
+            if (s.kind == QLatin1String("error"))
+                texts.append(s.text);
+        return texts;
+    }
+    // Serves queued events (a close asked for during a run) with a bound.
+    void settle(const std::function<bool()> &done)
+    {
+        for (int i = 0; i < 100 && !done(); ++i)
+            QCoreApplication::processEvents();
+    }
+
+    QTemporaryDir dir;
+    QString database;
+    QString targetPath;
+    RecordingPrompts prompts;
+    std::vector<QUrl> opened;
+    int loads = 0;
+    std::vector<ControlValues> saved;
+    std::unique_ptr<Taaform1> window;
+};
+
+} // namespace
+
+TEST_F(WizardTest, StartsOnPage1InChineseWithBackDisabled)
+{
+    open();
+    EXPECT_EQ(window->windowTitle(), "Tavrex 4.0");
+    EXPECT_EQ(window->size(), QSize(594, 425));
+    EXPECT_EQ(window->minimumSize(), window->maximumSize()) << "fixed size";
+    EXPECT_EQ(window->CurrentPage(), 1);
+    EXPECT_EQ(sheetInView(), 1);
+    EXPECT_EQ(boldStep(), 1);
+    EXPECT_FALSE(button("btback")->isEnabled());
+    EXPECT_TRUE(button("btnext")->isEnabled());
+    EXPECT_TRUE(button("btcancel")->isEnabled());
+    EXPECT_TRUE(button("bthelp")->isEnabled());
+    EXPECT_EQ(loads, 1) << "FormCreate loads the stored settings";
+    EXPECT_FALSE(window->BatchMode());
+    EXPECT_EQ(window->LanguageCode(), "cn");
+
+    EXPECT_EQ(stepTexts(), kChineseSteps);
+    const QStringList buttons{button("Button1")->text(), button("Button2")->text(), button("Button3")->text(),
+                              button("Button4")->text()};
+    EXPECT_EQ(buttons, (QStringList{"添加>", "添加全部>", "<去除", "<去除全部"}));
+    EXPECT_EQ(button("btback")->text(), "< Back");
+    EXPECT_EQ(button("btnext")->text(), "Next >");
+    EXPECT_EQ(button("btcancel")->text(), "Close");
+    EXPECT_EQ(button("bthelp")->text(), "帮助");
+    for (const char *empty : {"Label8", "Label19", "Label20"})
+        EXPECT_EQ(control<QLabel>(empty)->text(), "") << empty;
+
+    // "Close" asks first; No keeps the window open.
+    prompts.answers = {false};
+    click("btcancel");
+    ASSERT_EQ(prompts.shown.size(), 1u);
+    EXPECT_EQ(prompts.shown[0].kind, "question");
+    EXPECT_EQ(prompts.shown[0].title, "Information");
+    EXPECT_EQ(prompts.shown[0].text, "退出向导 ?");
+    EXPECT_TRUE(window->isVisible());
+    // Yes closes it.
+    click("btcancel");
+    EXPECT_FALSE(window->isVisible());
+}
+
+TEST_F(WizardTest, LocalAccessDisablesTheHostBoxInButtonFaceColour)
+{
+    open();
+    click("btnext");
+    QLineEdit *host = control<QLineEdit>("edthost");
+    QLineEdit *port = control<QLineEdit>("edtport");
+    const QPalette app = QApplication::palette();
+    EXPECT_FALSE(host->isEnabled());
+    EXPECT_EQ(host->palette().color(QPalette::Base), app.color(QPalette::Button));
+    EXPECT_EQ(port->text(), "3306");
+
+    choose("accessmode", 1);
+    EXPECT_TRUE(host->isEnabled());
+    EXPECT_EQ(host->palette().color(QPalette::Base), app.color(QPalette::Base));
+    EXPECT_TRUE(port->isEnabled());
+
+    choose("accessmode", 0);
+    EXPECT_FALSE(host->isEnabled());
+    EXPECT_TRUE(port->isEnabled());
+}
+
+TEST_F(WizardTest, AFullConversionByClickingShowsTheLogSavesItAndFinishEnds)
+{
+    sandboxExec({"create table customers (id int primary key, name varchar(20))",
+                 "insert into customers values (1, 'Ann'), (2, 'Bo'), (3, 'Cy')",
+                 "create table orders (id int, customer int, key by_customer (customer))",
+                 "insert into orders select seq, seq % 3 + 1 from seq_1_to_250"},
+                database);
+    open();
+    walkToTablePage();
+    EXPECT_EQ(list("mysqldblist")->currentItem()->text(), database) << "page 2 chose the typed database";
+    EXPECT_EQ(items("availabletables"), (QStringList{"customers", "orders"}));
+    EXPECT_TRUE(items("selecttables").isEmpty());
+    EXPECT_FALSE(button("btnext")->isEnabled()) << "nothing chosen yet";
+
+    click("Button2");
+    EXPECT_EQ(items("selecttables"), (QStringList{"customers", "orders"}));
+    EXPECT_TRUE(button("btnext")->isEnabled());
+    click("btnext");
+    ASSERT_TRUE(errorsShown().isEmpty()) << errorsShown().join('\n').toStdString();
+
+    // Page 6: the log in view, "Finish" the only enabled button.
+    EXPECT_EQ(window->CurrentPage(), 6);
+    EXPECT_EQ(sheetInView(), 6);
+    EXPECT_EQ(boldStep(), 6);
+    EXPECT_EQ(button("btnext")->text(), "Finish");
+    EXPECT_TRUE(button("btnext")->isEnabled());
+    EXPECT_FALSE(button("btback")->isEnabled());
+    EXPECT_FALSE(button("btcancel")->isEnabled());
+    EXPECT_FALSE(button("bthelp")->isEnabled());
+
+    const QStringList lines = window->log().lines();
+    EXPECT_EQ(memo(), lines.join('\n')) << "the memo mirrors the log, progress rewrites included";
+    EXPECT_TRUE(lines.first().startsWith("Start time:"));
+    EXPECT_TRUE(lines.contains("Create table CUSTOMERS...Done"));
+    EXPECT_TRUE(lines.contains("Insert table CUSTOMERS 3 Rows ...Done"));
+    EXPECT_TRUE(lines.contains("Insert table ORDERS 250 Rows ...Done"));
+    const qsizetype completed = lines.indexOf("已经完成转换");
+    ASSERT_GT(completed, 0);
+    EXPECT_EQ(lines.at(completed + 1), "向导已经完成Mysql 数据库到Orccle的转换.");
+    EXPECT_TRUE(lines.at(completed + 2).startsWith("The end time:"));
+    EXPECT_EQ(lines.last(), "点击 'Finish' 离开本向导.");
+
+    // The file holds every line but the last, in the log folder.
+    ASSERT_EQ(logFiles().size(), 1);
+    EXPECT_EQ(window->lastLogPath(), GetLogFolder() + logFiles().first());
+    QFile file(window->lastLogPath());
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray bytes = file.readAll();
+    EXPECT_EQ(bytes.count("\r\n"), lines.size() - 1);
+    EXPECT_TRUE(bytes.contains("Insert table ORDERS 250 Rows ...Done\r\n"));
+    EXPECT_EQ(readEmbeddedTable(targetPath, "SCOTT", "ORDERS").size(), 250);
+    EXPECT_EQ(readEmbeddedTable(targetPath, "SCOTT", "CUSTOMERS").size(), 3);
+
+    // The logo opens the help page although "Help" is disabled.
+    QTest::mouseClick(control<QWidget>("Image1"), Qt::LeftButton);
+    ASSERT_EQ(opened.size(), 1u);
+    EXPECT_TRUE(opened[0].isLocalFile());
+    EXPECT_TRUE(opened[0].toLocalFile().endsWith("tavrex-help-cn.html"));
+    EXPECT_TRUE(QFile::exists(opened[0].toLocalFile()));
+
+    // "Finish" empties the log view and the chosen list and closes the window;
+    // destroying it saves the settings.
+    click("btnext");
+    EXPECT_EQ(memo(), "");
+    EXPECT_TRUE(items("selecttables").isEmpty());
+    EXPECT_FALSE(window->isVisible());
+    EXPECT_TRUE(saved.empty());
+    window.reset();
+    ASSERT_EQ(saved.size(), 1u);
+    EXPECT_EQ(saved[0].edtdatabase, database);
+    EXPECT_EQ(saved[0].accessmode, 1);
+    EXPECT_EQ(saved[0].edtservice, "embedded:" + targetPath);
+}
+
+TEST_F(WizardTest, AConnectionFailureStaysOnItsPageWithTheClientsMessage)
+{
+    open();
+    click("btnext");
+    fillMySql();
+
+    // MySQL: nothing listens on port 1.
+    setText("edtport", QStringLiteral("1"));
+    QString clientMessage;
+    {
+        MySqlConnection probe;
+        probe.params() = mysqlCatalogueProfile(window->currentSettings());
+        try {
+            probe.connect();
+        } catch (const DatabaseError &e) {
+            clientMessage = e.message();
+        }
+    }
+    ASSERT_FALSE(clientMessage.isEmpty());
+    click("btnext");
+    ASSERT_EQ(prompts.shown.size(), 1u);
+    EXPECT_EQ(prompts.shown[0].kind, "error");
+    EXPECT_EQ(prompts.shown[0].title, "Tavrex 4.0");
+    EXPECT_EQ(prompts.shown[0].text, standardErrorText(clientMessage));
+    EXPECT_EQ(window->CurrentPage(), 2);
+    EXPECT_EQ(sheetInView(), 2);
+    EXPECT_TRUE(button("btback")->isEnabled());
+    EXPECT_TRUE(button("btnext")->isEnabled());
+    EXPECT_EQ(button("btnext")->text(), "Next >");
+
+    // Oracle: the embedded target refuses an empty user as Oracle does.
+    setText("edtport", mysqlSandbox().port);
+    click("btnext");
+    ASSERT_EQ(window->CurrentPage(), 3);
+    fillOracle();
+    setText("edtoracleusername", QString());
+    OracleConnection oracle;
+    oracle.params() = oracleProfile(window->currentSettings());
+    QString oracleMessage;
+    try {
+        oracle.connect();
+    } catch (const DatabaseError &e) {
+        oracleMessage = e.message();
+    }
+    ASSERT_FALSE(oracleMessage.isEmpty());
+    click("btnext");
+    ASSERT_EQ(errorsShown().size(), 2);
+    EXPECT_EQ(errorsShown().last(), standardErrorText(oracleMessage));
+    EXPECT_EQ(window->CurrentPage(), 3);
+    EXPECT_EQ(sheetInView(), 3);
+}
+
+TEST_F(WizardTest, ABlankDatabaseNameShowsItsMessageAndKeepsTheFocusThere)
+{
+    open();
+    click("btnext");
+    fillMySql();
+    setText("edtdatabase", QStringLiteral("  \t "));
+    click("btnext");
+    ASSERT_EQ(prompts.shown.size(), 1u);
+    EXPECT_EQ(prompts.shown[0].kind, "information");
+    EXPECT_EQ(prompts.shown[0].title, "Tavrex 4.0");
+    EXPECT_EQ(prompts.shown[0].text, "请输入数据库名称");
+    EXPECT_EQ(window->CurrentPage(), 2);
+    EXPECT_EQ(window->focusWidget(), control<QWidget>("edtdatabase"));
+}
+
+TEST_F(WizardTest, TablePageMovesFollowNextAndBackEmptiesBothLists)
+{
+    sandboxExec({"create table b_t (id int)", "create table A_t (id int)", "create table c_t (id int)"}, database);
+    open();
+    walkToTablePage();
+    const QStringList serverOrder = items("availabletables");
+    ASSERT_EQ(serverOrder.size(), 3);
+
+    click("Button1");
+    EXPECT_EQ(items("availabletables"), serverOrder) << "nothing highlighted, nothing moves";
+    EXPECT_FALSE(button("btnext")->isEnabled());
+
+    chooseTables({"c_t"});
+    EXPECT_EQ(items("selecttables"), QStringList{"c_t"});
+    EXPECT_TRUE(button("btnext")->isEnabled());
+
+    click("Button4");
+    EXPECT_TRUE(items("selecttables").isEmpty());
+    EXPECT_FALSE(button("btnext")->isEnabled());
+    EXPECT_EQ(items("availabletables"), (QStringList{"A_t", "b_t", "c_t"})) << "sorted without regard to case";
+
+    chooseTables({"b_t", "A_t"});
+    EXPECT_EQ(items("selecttables"), (QStringList{"b_t", "A_t"}));
+
+    // "< Back": page 4, both lists empty; forward again lists the tables in
+    // sorted order now that a remove has sorted the list.
+    click("btback");
+    EXPECT_EQ(window->CurrentPage(), 4);
+    EXPECT_EQ(boldStep(), 4);
+    EXPECT_TRUE(items("availabletables").isEmpty());
+    EXPECT_TRUE(items("selecttables").isEmpty());
+    click("btnext");
+    EXPECT_EQ(window->CurrentPage(), 5);
+    EXPECT_EQ(items("availabletables"), (QStringList{"A_t", "b_t", "c_t"}));
+    EXPECT_FALSE(button("btnext")->isEnabled());
+}
+
+namespace {
+
+// A run of a large table followed by a small one; "Stop" is pressed from
+// inside the run's third pump, which is the row copy's poll after 200 rows.
+class StopTest : public WizardTest {
+protected:
+    void SetUp() override
+    {
+        WizardTest::SetUp();
+        sandboxExec({"create table big (id int)", "insert into big select seq from seq_1_to_1000",
+                     "create table after_big (id int)", "insert into after_big values (1), (2), (3)"},
+                    database);
+    }
+
+    void runWithActionAtPump(int pump, const std::function<void()> &action)
+    {
+        walkToTablePage();
+        chooseTables({"big", "after_big"});
+        ASSERT_EQ(items("selecttables"), (QStringList{"big", "after_big"}));
+        window->setPump([this, pump, action] {
+            if (++pumps == pump)
+                action();
+            QCoreApplication::processEvents();
+        });
+        click("btnext");
+    }
+    void pressStop() { QTest::mouseClick(button("btcancel"), Qt::LeftButton); }
+
+    qsizetype lineAfter(const QString &startOfLine)
+    {
+        const QStringList lines = window->log().lines();
+        for (qsizetype i = 0; i + 1 < lines.size(); ++i)
+            if (lines.at(i).startsWith(startOfLine))
+                return i + 1;
+        return -1;
+    }
+
+    int pumps = 0;
+};
+
+} // namespace
+
+TEST_F(StopTest, StopAnsweredYesEndsTheRunWithoutALogFile)
+{
+    open();
+    prompts.answers = {true};
+    runWithActionAtPump(3, [this] {
+        EXPECT_EQ(button("btcancel")->text(), "Stop");
+        EXPECT_FALSE(button("btback")->isEnabled());
+        EXPECT_FALSE(button("btnext")->isEnabled());
+        pressStop();
+    });
+    ASSERT_TRUE(errorsShown().isEmpty()) << errorsShown().join('\n').toStdString();
+    ASSERT_FALSE(prompts.shown.empty());
+    EXPECT_EQ(prompts.shown[0].title, "Info");
+    EXPECT_EQ(prompts.shown[0].text, "Stop");
+
+    const qsizetype aborted = lineAfter("Insert table BIG ");
+    ASSERT_GT(aborted, 0);
+    EXPECT_EQ(window->log().lines().at(aborted), "Operation aborted");
+    EXPECT_FALSE(window->log().lines().join('\n').contains("AFTER_BIG")) << "the run ended at the next table";
+    EXPECT_TRUE(logFiles().isEmpty());
+    EXPECT_EQ(memo(), window->log().lines().join('\n'));
+
+    // Stopped: the log stays in view with "< Back" and "Close".
+    EXPECT_EQ(window->CurrentPage(), 5);
+    EXPECT_EQ(sheetInView(), 6);
+    EXPECT_TRUE(button("btback")->isEnabled());
+    EXPECT_FALSE(button("btnext")->isEnabled());
+    EXPECT_EQ(button("btcancel")->text(), "Close");
+    EXPECT_TRUE(button("btcancel")->isEnabled());
+
+    // "< Back" leads to page 4 with both lists empty, and the wizard goes on.
+    click("btback");
+    EXPECT_EQ(window->CurrentPage(), 4);
+    EXPECT_EQ(sheetInView(), 4);
+    EXPECT_EQ(boldStep(), 4);
+    EXPECT_TRUE(items("availabletables").isEmpty());
+    EXPECT_TRUE(items("selecttables").isEmpty());
+    click("btnext");
+    EXPECT_EQ(window->CurrentPage(), 5) << "no stop request is left to block the wizard";
+
+    // The third button asks the close question again.
+    prompts.answers = {false};
+    click("btcancel");
+    EXPECT_EQ(prompts.shown.back().title, "Information");
+    EXPECT_TRUE(window->isVisible());
+}
+
+TEST_F(StopTest, StopAnsweredNoLetsTheRunComplete)
+{
+    open();
+    prompts.answers = {false};
+    runWithActionAtPump(3, [this] { pressStop(); });
+    ASSERT_TRUE(errorsShown().isEmpty()) << errorsShown().join('\n').toStdString();
+    ASSERT_EQ(prompts.shown.size(), 1u);
+    EXPECT_EQ(prompts.shown[0].text, "Stop");
+    EXPECT_EQ(window->CurrentPage(), 6);
+    EXPECT_EQ(button("btnext")->text(), "Finish");
+    EXPECT_TRUE(window->log().lines().contains("Insert table BIG 1000 Rows ...Done"));
+    EXPECT_TRUE(window->log().lines().contains("Insert table AFTER_BIG 3 Rows ...Done"));
+    EXPECT_EQ(logFiles().size(), 1);
+    EXPECT_EQ(readEmbeddedTable(targetPath, "SCOTT", "BIG").size(), 1000);
+}
+
+TEST_F(StopTest, TheCloseBoxDuringARunStopsItAtItsNextPollThenCloses)
+{
+    open();
+    runWithActionAtPump(3, [this] { window->close(); });
+    EXPECT_TRUE(prompts.shown.empty()) << "the close box asks nothing";
+    const qsizetype aborted = lineAfter("Insert table BIG ");
+    ASSERT_GT(aborted, 0);
+    EXPECT_EQ(window->log().lines().at(aborted), "Operation aborted");
+    EXPECT_TRUE(logFiles().isEmpty()) << "no log is left half-written";
+    settle([this] { return !window->isVisible(); });
+    EXPECT_FALSE(window->isVisible());
+    window.reset();
+    EXPECT_EQ(saved.size(), 1u);
+}
+
+TEST_F(StopTest, AFailedRunKeepsItsButtonsAndAStopAfterItLeavesNoRequestBehind)
+{
+    open();
+    // The log folder turns into a file: the run's save fails.
+    const QString folder = GetLogFolder();
+    ASSERT_TRUE(QDir(folder).removeRecursively());
+    QFile blocker(folder.chopped(1));
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+
+    runWithActionAtPump(0, [] {});
+    ASSERT_EQ(errorsShown().size(), 1);
+    EXPECT_TRUE(errorsShown().first().contains(folder.chopped(1))) << errorsShown().first().toStdString();
+    EXPECT_EQ(window->CurrentPage(), 5);
+    EXPECT_EQ(sheetInView(), 6);
+    EXPECT_FALSE(button("btback")->isEnabled());
+    EXPECT_FALSE(button("btnext")->isEnabled());
+    EXPECT_EQ(button("btcancel")->text(), "Stop");
+    EXPECT_NE(window->log().LastLine(), "点击 'Finish' 离开本向导.") << "the run ended at the save";
+
+    prompts.answers = {true};
+    pressStop();
+    EXPECT_TRUE(button("btback")->isEnabled());
+    EXPECT_EQ(button("btcancel")->text(), "Close");
+    click("btback");
+    EXPECT_EQ(window->CurrentPage(), 4);
+    click("btnext");
+    EXPECT_EQ(window->CurrentPage(), 5) << "the stop after the failed run blocks nothing";
+}

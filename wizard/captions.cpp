@@ -1,0 +1,159 @@
+#include "wizard/captions.h"
+
+#include <QAbstractButton>
+#include <QCheckBox>
+#include <QDir>
+#include <QGroupBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QUrl>
+#include <QWidget>
+
+namespace tavrex {
+
+namespace {
+
+struct CaptionRow {
+    const char *key;
+    const char *english;
+    const char *chinese;
+};
+
+// Both tables in one list so they cannot drift apart: same keys, same order.
+// Row 43 (helpurl) is filled in from the help folder at run time.
+const CaptionRow kRows[] = {
+    {"Label1", "Welcome", "欢迎"},
+    {"Label2", "Connect to Mysql server", "连接MYSQL"},
+    {"Label3", "Connect to Oracle server", "连接Oracle"},
+    {"Label4", "Conversion Settings", "设置"},
+    {"Label5", "Select table to convert", "选择要转换的表"},
+    {"Label6", "Conversion is Completed", "完成转换"},
+    {"Label7", "Welcome to the Database", "欢迎使用数据库转换向导"},
+    {"Label8", "Conversion Wizard", ""},
+    {"Label9", "This wizard helps you move Mysql database to Oracle  server.", "本向导将实现Mysql 的表到Oracle的转换"},
+    {"Label10", "Click 'Next' to continue.", "点击 'Next' 按钮进行下一步"},
+    {"Label11", "Provide necessary information to establish connection with MySQL server.", "请提供连接到Mysql 的必要信息"},
+    {"Label12", "User name:", "用户名:"},
+    {"Label13", "Password:", "密码:"},
+    {"Label15", "Database :", "数据库名称 :"},
+    {"Label14", "Host:", "Host:"},
+    {"edtport111", "Port number:", "端口号:"},
+    {"Label16", "(it could be network name or IP address)", "(网络名称或IP地址)"},
+    {"Label17", "(Default Mysql Port is 3306)", "(Default Mysql Port is 3306)"},
+    {"Label18", "Provide the necessary information to establish connection with Oracle server.", "请提供连接到Oracle 的必要信息"},
+    {"Label19", "Enter the same values that you specify for standard Oracle applications", ""},
+    {"Label20", "Link Oracle Enterprise Manager Console.", ""},
+    {"Label21", "&Service:", "Service 名称:"},
+    {"Label22", "&User name:", "用户名:"},
+    {"Label23", "&Password", "密码:"},
+    {"Label24", "On this page you can specify source database name and conversion settings.", "转换设置"},
+    {"Label25", "MySQL database name:", "MySQL 数据库选择"},
+    {"Label33", "Character Set", "字符集"},
+    {"Label26", "Select MySQL tables to convert into Oracle format.", "选择要进行转换的表"},
+    {"Label27", "Available tables:", "Mysql 表"},
+    {"Label28", "Selected tables:", "已选择表"},
+    {"Label29", "Conversion is Completed", "已经完成转换"},
+    {"Label30", "Wizard has migrated your MySQL database to Oracle server successfully.", "向导已经完成Mysql 数据库到Orccle的转换."},
+    {"Label32", "Click 'Finish' to exit the wizard.", "点击 'Finish' 离开本向导."},
+    {"accessmode", "Access mode", "存取模式"},
+    {"processtable", "How to process existing tables:", "如何处理已经存在的表:"},
+    {"authorization", "Authorization settings", "登陆设置"},
+    {"GroupBox1", "Port settings", "Port settings"},
+    {"GroupBox2", "Remote settings", "远程连接设置"},
+    {"chktabledefi", "Convert table definitions only", "只转换表定义(不导入数据)"},
+    {"chkskipindex", "Skip converting indexes", "选中则不处理索引"},
+    {"chkuppercase", "Make names uppercase", "名称转换为大写"},
+    {"chkblobtotext", "Convert BLOB to text", "转换BLOB为TEXT类型"},
+    {"helpurl", nullptr, nullptr},
+    {"queryclose", "Close this Wizard ?", "退出向导 ?"},
+};
+
+QString helpAddress(const QString &helpFolder, const QString &page)
+{
+    return QUrl::fromLocalFile(QDir(helpFolder).absoluteFilePath(page)).toString();
+}
+
+QStringList buildTable(bool english, const QString &helpFolder)
+{
+    QStringList table;
+    for (const CaptionRow &row : kRows) {
+        QString caption;
+        if (row.english == nullptr)
+            caption = helpAddress(helpFolder, english ? helpPageEnglish() : helpPageChinese());
+        else
+            caption = QString::fromUtf8(english ? row.english : row.chinese);
+        table.append(QString::fromLatin1(row.key) + QLatin1Char('=') + caption);
+    }
+    return table;
+}
+
+// Qt's compound widgets keep parts of their own (named "qt_..." or unnamed);
+// they are not controls of the window and keep their texts.
+bool isWindowControl(const QObject *object)
+{
+    const QString name = object->objectName();
+    return !name.isEmpty() && !name.startsWith(QLatin1String("qt_"));
+}
+
+void applyTable(QWidget &window, const QStringList &table)
+{
+    for (QWidget *widget : window.findChildren<QWidget *>()) {
+        if (!isWindowControl(widget))
+            continue;
+        const QString caption = captionFor(table, widget->objectName());
+        if (auto *label = qobject_cast<QLabel *>(widget))
+            label->setText(caption);
+        else if (auto *group = qobject_cast<QGroupBox *>(widget))
+            group->setTitle(caption);
+        else if (auto *check = qobject_cast<QCheckBox *>(widget))
+            check->setText(caption);
+    }
+}
+
+void setButtonCaption(QWidget &window, const char *name, const QString &caption)
+{
+    if (auto *button = window.findChild<QAbstractButton *>(QString::fromLatin1(name)))
+        button->setText(caption);
+}
+
+} // namespace
+
+QStringList englishTable(const QString &helpFolder) { return buildTable(true, helpFolder); }
+QStringList chnTable(const QString &helpFolder) { return buildTable(false, helpFolder); }
+
+QString rowKey(const QString &row)
+{
+    const qsizetype eq = row.indexOf(QLatin1Char('='));
+    return eq < 0 ? row : row.left(eq);
+}
+
+QString captionFor(const QStringList &table, const QString &name)
+{
+    for (const QString &row : table) {
+        const qsizetype eq = row.indexOf(QLatin1Char('='));
+        if (eq < 0)
+            continue;
+        if (QStringView(row).left(eq).compare(name, Qt::CaseInsensitive) == 0)
+            return row.mid(eq + 1);
+    }
+    return QString();
+}
+
+void ApplyLanguage(QWidget &window, const QString &languageCode, const QStringList &english, const QStringList &chn)
+{
+    if (languageCode == languageEnglish()) {
+        applyTable(window, english);
+        setButtonCaption(window, "btcreatebat", QStringLiteral("Create Shortcut File"));
+    }
+    if (languageCode == languageChinese()) {
+        applyTable(window, chn);
+        setButtonCaption(window, "btcreatebat", QStringLiteral("创建快捷方式"));
+        setButtonCaption(window, "Button1", QStringLiteral("添加>"));
+        setButtonCaption(window, "Button2", QStringLiteral("添加全部>"));
+        setButtonCaption(window, "Button3", QStringLiteral("<去除"));
+        setButtonCaption(window, "Button4", QStringLiteral("<去除全部"));
+        setButtonCaption(window, "bthelp", QStringLiteral("帮助"));
+    }
+}
+
+} // namespace tavrex

@@ -1,0 +1,922 @@
+#include "wizard/mainwindow.h"
+
+#include "engine/conversionrun.h"
+#include "engine/errors.h"
+#include "wizard/captions.h"
+#include "wizard/windowprompts.h"
+
+#include <QApplication>
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QDesktopServices>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QLinearGradient>
+#include <QListWidget>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScreen>
+#include <QStackedWidget>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTimer>
+#include <QVBoxLayout>
+
+namespace tavrex {
+
+namespace {
+
+constexpr int kClientWidth = 594;
+constexpr int kClientHeight = 425;
+constexpr int kStepPanelWidth = 177;
+constexpr int kButtonBarHeight = 41;
+constexpr int kLogoHeight = 47;
+
+// The logo at the foot of the step panel: a picture that acts as a second
+// "Help" button. It is no label, so the caption walk leaves it alone.
+class LogoImage : public QWidget {
+public:
+    LogoImage(QWidget *parent, std::function<void()> onClick) : QWidget(parent), onClick_(std::move(onClick))
+    {
+        setCursor(Qt::PointingHandCursor);
+    }
+
+protected:
+    void paintEvent(QPaintEvent *) override
+    {
+        QPainter p(this);
+        p.setRenderHint(QPainter::Antialiasing);
+        QLinearGradient fill(0, 0, width(), 0);
+        fill.setColorAt(0, QColor(0x1f, 0x4e, 0x79));
+        fill.setColorAt(1, QColor(0x2e, 0x86, 0x8c));
+        p.fillRect(rect(), fill);
+        // Two overlapping cylinders: a table moving from one database to another.
+        const auto drum = [&p](int x, int y, QColor colour) {
+            p.setPen(QPen(Qt::white, 1.5));
+            p.setBrush(colour);
+            p.drawRect(x, y + 4, 18, 18);
+            p.drawEllipse(x, y + 18, 18, 8);
+            p.drawEllipse(x, y, 18, 8);
+        };
+        drum(12, 9, QColor(0xf0, 0x9a, 0x2b));
+        drum(28, 13, QColor(0xc0, 0x39, 0x2b));
+        QFont f = font();
+        f.setBold(true);
+        f.setPointSize(12);
+        p.setFont(f);
+        p.setPen(Qt::white);
+        p.drawText(QRect(56, 0, width() - 60, height()), Qt::AlignVCenter | Qt::AlignLeft, applicationTitle());
+    }
+    void mouseReleaseEvent(QMouseEvent *event) override
+    {
+        if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint()) && onClick_)
+            onClick_();
+    }
+
+private:
+    std::function<void()> onClick_;
+};
+
+template <typename T>
+T *named(T *widget, const char *name)
+{
+    widget->setObjectName(QString::fromLatin1(name));
+    return widget;
+}
+
+QLabel *label(QWidget *parent, const char *name, int x, int y, int w, int h, bool wrap = false)
+{
+    auto *l = named(new QLabel(parent), name);
+    l->setGeometry(x, y, w, h);
+    l->setWordWrap(wrap);
+    l->setAlignment(Qt::AlignLeft | (wrap ? Qt::AlignTop : Qt::AlignVCenter));
+    return l;
+}
+
+QLineEdit *edit(QWidget *parent, const char *name, int x, int y, int w)
+{
+    auto *e = named(new QLineEdit(parent), name);
+    e->setGeometry(x, y, w, 21);
+    return e;
+}
+
+QListWidget *list(QWidget *parent, const char *name, QRect geometry, QAbstractItemView::SelectionMode mode)
+{
+    auto *l = named(new QListWidget(parent), name);
+    l->setGeometry(geometry);
+    l->setSelectionMode(mode);
+    return l;
+}
+
+QPushButton *button(QWidget *parent, const char *name, const QString &caption, QRect geometry)
+{
+    auto *b = named(new QPushButton(caption, parent), name);
+    b->setGeometry(geometry);
+    b->setAutoDefault(false);
+    return b;
+}
+
+// Chooses the item of a radio choice; -1 (or any number outside it) none.
+void chooseItem(QButtonGroup *group, int item)
+{
+    if (QAbstractButton *b = group->button(item)) {
+        b->setChecked(true);
+        return;
+    }
+    group->setExclusive(false);
+    for (QAbstractButton *b : group->buttons())
+        b->setChecked(false);
+    group->setExclusive(true);
+}
+
+} // namespace
+
+QString applicationTitle() { return QStringLiteral("Tavrex 4.0"); }
+
+void setApplicationTitle() { QGuiApplication::setApplicationDisplayName(applicationTitle()); }
+
+Taaform1::Taaform1(WindowOptions options) : QWidget(nullptr), options_(std::move(options))
+{
+    setObjectName(QStringLiteral("Taaform1"));
+    if (options_.prompts) {
+        prompts_ = options_.prompts;
+    } else {
+        ownPrompts_ = std::make_unique<WindowPrompts>(this);
+        prompts_ = ownPrompts_.get();
+    }
+    if (options_.helpFolder.isEmpty())
+        options_.helpFolder = QCoreApplication::applicationDirPath() + QStringLiteral("/help");
+    english_ = englishTable(options_.helpFolder);
+    chn_ = chnTable(options_.helpFolder);
+
+    control_.setPump([] { QCoreApplication::processEvents(); });
+    log_.setObserver([this](TRunLog::Change change, const QString &line) { mirrorLog(change, line); });
+
+    buildWindow();
+    connectControls();
+    FormCreate();
+}
+
+Taaform1::~Taaform1()
+{
+    FormDestroy();
+}
+
+// ---------------------------------------------------------------------------
+// The window's controls. Sizes and places of the frame are the designed ones;
+// the pages are laid out inside the 415 x 372 page set.
+
+void Taaform1::buildWindow()
+{
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
+    setFixedSize(kClientWidth, kClientHeight);
+    setFont(QFont(QStringLiteral("MS Sans Serif"), 8));
+    if (const QScreen *screen = QGuiApplication::primaryScreen())
+        move(screen->availableGeometry().center() - rect().center());
+
+    buildStepPanel();
+
+    // The page set: a stacked widget has no tab strip, so the pages change
+    // only through the buttons.
+    pg = named(new QStackedWidget(this), "pg");
+    pg->setGeometry(kStepPanelWidth + 2, 4, kClientWidth - kStepPanelWidth - 2, 372);
+    const char *sheetNames[] = {"TabSheet1", "TabSheet2", "TabSheet3", "TabSheet4", "TabSheet5", "TabSheet6"};
+    QWidget *sheets[6];
+    for (int i = 0; i < 6; ++i) {
+        sheets[i] = named(new QWidget, sheetNames[i]);
+        pg->addWidget(sheets[i]);
+    }
+    buildPage1(sheets[0]);
+    buildPage2(sheets[1]);
+    buildPage3(sheets[2]);
+    buildPage4(sheets[3]);
+    buildPage5(sheets[4]);
+    buildPage6(sheets[5]);
+    buildTextHolders();
+
+    Panel3 = named(new QWidget(this), "Panel3");
+    Panel3->setGeometry(kStepPanelWidth, kClientHeight - kButtonBarHeight, kClientWidth - kStepPanelWidth,
+                        kButtonBarHeight);
+    btback = button(Panel3, "btback", QStringLiteral("< Back"), QRect(90, 8, 75, 25));
+    btnext = button(Panel3, "btnext", QStringLiteral("Next >"), QRect(168, 8, 75, 25));
+    btcancel = button(Panel3, "btcancel", QStringLiteral("Close"), QRect(255, 8, 75, 25));
+    bthelp = button(Panel3, "bthelp", QStringLiteral("Help"), QRect(332, 8, 75, 25));
+
+    timer1_ = named(new QTimer(this), "Timer1");
+    timer1_->setInterval(1000);
+}
+
+void Taaform1::buildStepPanel()
+{
+    Panel1 = named(new QWidget(this), "Panel1");
+    Panel1->setGeometry(0, 0, kStepPanelWidth, kClientHeight);
+    Panel1->setAutoFillBackground(true);
+    QPalette panel = Panel1->palette();
+    panel.setColor(QPalette::Window, QColor(0xe8, 0xee, 0xf4));
+    Panel1->setPalette(panel);
+    const char *names[] = {"Label1", "Label2", "Label3", "Label4", "Label5", "Label6"};
+    for (int i = 0; i < 6; ++i)
+        stepLabels_[i] = label(Panel1, names[i], 13, 24 + 40 * i, 150, 13);
+    Image1 = named(new LogoImage(Panel1, [this] { guarded([this] { Image1Click(); }); }), "Image1");
+    Image1->setGeometry(0, kClientHeight - kLogoHeight, kStepPanelWidth, kLogoHeight);
+}
+
+void Taaform1::buildPage1(QWidget *sheet)
+{
+    QFont title = font();
+    title.setBold(true);
+    title.setPointSize(12);
+    for (QLabel *l : {label(sheet, "Label7", 20, 24, 380, 24), label(sheet, "Label8", 20, 50, 380, 24)})
+        l->setFont(title);
+    label(sheet, "Label9", 20, 110, 380, 40, true);
+    label(sheet, "Label10", 20, 160, 380, 20);
+}
+
+void Taaform1::buildPage2(QWidget *sheet)
+{
+    label(sheet, "Label11", 12, 8, 390, 28, true);
+
+    accessmode = named(new QGroupBox(sheet), "accessmode");
+    accessmode->setGeometry(12, 40, 390, 46);
+    accessmodeItems_ = new QButtonGroup(this);
+    auto *local = new QRadioButton(QStringLiteral("&Local"), accessmode);
+    local->setGeometry(12, 20, 150, 18);
+    auto *remote = new QRadioButton(QStringLiteral("&Romote"), accessmode);
+    remote->setGeometry(200, 20, 150, 18);
+    accessmodeItems_->addButton(local, 0);
+    accessmodeItems_->addButton(remote, 1);
+    local->setChecked(true);
+
+    auto *authorization = named(new QGroupBox(sheet), "authorization");
+    authorization->setGeometry(12, 92, 390, 100);
+    label(authorization, "Label15", 12, 22, 105, 13);
+    edtdatabase = edit(authorization, "edtdatabase", 120, 18, 255);
+    label(authorization, "Label12", 12, 48, 105, 13);
+    edtname = edit(authorization, "edtname", 120, 44, 255);
+    label(authorization, "Label13", 12, 74, 105, 13);
+    edtpassword = edit(authorization, "edtpassword", 120, 70, 255);
+    edtpassword->setEchoMode(QLineEdit::Password);
+
+    auto *remoteBox = named(new QGroupBox(sheet), "GroupBox2");
+    remoteBox->setGeometry(12, 198, 390, 72);
+    label(remoteBox, "Label14", 12, 22, 105, 13);
+    edthost = edit(remoteBox, "edthost", 120, 18, 255);
+    label(remoteBox, "Label16", 120, 44, 255, 13);
+
+    auto *portBox = named(new QGroupBox(sheet), "GroupBox1");
+    portBox->setGeometry(12, 276, 390, 72);
+    label(portBox, "edtport111", 12, 22, 105, 13);
+    edtport = edit(portBox, "edtport", 120, 18, 80);
+    edtport->setText(QStringLiteral("3306"));
+    label(portBox, "Label17", 120, 44, 255, 13);
+}
+
+void Taaform1::buildPage3(QWidget *sheet)
+{
+    label(sheet, "Label18", 12, 8, 390, 28, true);
+    label(sheet, "Label19", 12, 44, 390, 28, true);
+    label(sheet, "Label20", 12, 80, 390, 16);
+    QLabel *service = label(sheet, "Label21", 24, 124, 100, 13);
+    edtservice = edit(sheet, "edtservice", 130, 120, 250);
+    QLabel *user = label(sheet, "Label22", 24, 156, 100, 13);
+    edtoracleusername = edit(sheet, "edtoracleusername", 130, 152, 250);
+    QLabel *password = label(sheet, "Label23", 24, 188, 100, 13);
+    edtoraclepassword = edit(sheet, "edtoraclepassword", 130, 184, 250);
+    edtoraclepassword->setEchoMode(QLineEdit::Password);
+    // The English captions carry accelerators ("&Service:") for these boxes.
+    service->setBuddy(edtservice);
+    user->setBuddy(edtoracleusername);
+    password->setBuddy(edtoraclepassword);
+}
+
+void Taaform1::buildPage4(QWidget *sheet)
+{
+    label(sheet, "Label24", 12, 8, 390, 28, true);
+    label(sheet, "Label25", 12, 44, 180, 13);
+    mysqldblist = list(sheet, "mysqldblist", QRect(12, 60, 180, 292), QAbstractItemView::SingleSelection);
+
+    processtable = named(new QGroupBox(sheet), "processtable");
+    processtable->setGeometry(204, 44, 198, 92);
+    processtableItems_ = new QButtonGroup(this);
+    const QString policies[] = {QStringLiteral("Overwrite"), QStringLiteral("Merge"), QStringLiteral("Skip")};
+    for (int i = 0; i < 3; ++i) {
+        auto *item = new QRadioButton(policies[i], processtable);
+        item->setGeometry(12, 20 + 22 * i, 170, 18);
+        processtableItems_->addButton(item, i);
+    }
+    processtableItems_->button(0)->setChecked(true);
+
+    chktabledefi = named(new QCheckBox(sheet), "chktabledefi");
+    chktabledefi->setGeometry(204, 146, 205, 17);
+    chkskipindex = named(new QCheckBox(sheet), "chkskipindex");
+    chkskipindex->setGeometry(204, 168, 205, 17);
+    chkuppercase = named(new QCheckBox(sheet), "chkuppercase");
+    chkuppercase->setGeometry(204, 190, 205, 17);
+    chkuppercase->setChecked(true);
+    chkblobtotext = named(new QCheckBox(sheet), "chkblobtotext");
+    chkblobtotext->setGeometry(204, 212, 205, 17);
+
+    label(sheet, "Label33", 204, 244, 198, 13);
+    cbcharset = named(new QComboBox(sheet), "cbcharset");
+    cbcharset->setGeometry(204, 260, 198, 22);
+    cbcharset->setEditable(true);
+    cbcharset->setInsertPolicy(QComboBox::NoInsert);
+    cbcharset->addItems(serverCharSetEntries());
+    cbcharset->setMaxVisibleItems(6);
+    cbcharset->setCurrentIndex(0);
+}
+
+void Taaform1::buildPage5(QWidget *sheet)
+{
+    label(sheet, "Label26", 12, 8, 390, 28, true);
+    label(sheet, "Label27", 12, 44, 160, 13);
+    availabletables = list(sheet, "availabletables", QRect(12, 60, 160, 262), QAbstractItemView::ExtendedSelection);
+    label(sheet, "Label28", 245, 44, 160, 13);
+    selecttables = list(sheet, "selecttables", QRect(245, 60, 160, 262), QAbstractItemView::ExtendedSelection);
+    Button1 = button(sheet, "Button1", QStringLiteral("Add >"), QRect(177, 100, 63, 25));
+    Button2 = button(sheet, "Button2", QStringLiteral("Add all >"), QRect(177, 135, 63, 25));
+    Button3 = button(sheet, "Button3", QStringLiteral("< Remove"), QRect(177, 185, 63, 25));
+    Button4 = button(sheet, "Button4", QStringLiteral("< Remove all"), QRect(177, 220, 63, 25));
+    btcreatebat = button(sheet, "btcreatebat", QStringLiteral("Create Shortcut File"), QRect(245, 332, 160, 25));
+}
+
+void Taaform1::buildPage6(QWidget *sheet)
+{
+    auto *fill = new QVBoxLayout(sheet);
+    fill->setContentsMargins(0, 0, 0, 0);
+    sc = named(new QPlainTextEdit(sheet), "sc");
+    sc->setReadOnly(true);
+    sc->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    sc->setLineWrapMode(QPlainTextEdit::NoWrap);
+    fill->addWidget(sc);
+}
+
+void Taaform1::buildTextHolders()
+{
+    // Never shown: its labels hold the texts of the current language that
+    // the run's closing lines, "Help" and the close question read.
+    TabSheet7 = named(new QWidget(this), "TabSheet7");
+    TabSheet7->hide();
+    Label29 = label(TabSheet7, "Label29", 0, 0, 10, 10);
+    Label30 = label(TabSheet7, "Label30", 0, 0, 10, 10);
+    Label32 = label(TabSheet7, "Label32", 0, 0, 10, 10);
+    helpurl = label(TabSheet7, "helpurl", 0, 0, 10, 10);
+    queryclose = label(TabSheet7, "queryclose", 0, 0, 10, 10);
+}
+
+void Taaform1::connectControls()
+{
+    connect(btnext, &QPushButton::clicked, this, [this] { guarded([this] { btnextClick(); }); });
+    connect(btback, &QPushButton::clicked, this, [this] { guarded([this] { btbackClick(); }); });
+    connect(btcancel, &QPushButton::clicked, this, [this] { guarded([this] { btcancelClick(); }); });
+    connect(bthelp, &QPushButton::clicked, this, [this] { guarded([this] { bthelpClick(); }); });
+    connect(Button1, &QPushButton::clicked, this, [this] { guarded([this] { Button1Click(); }); });
+    connect(Button2, &QPushButton::clicked, this, [this] { guarded([this] { Button2Click(); }); });
+    connect(Button3, &QPushButton::clicked, this, [this] { guarded([this] { Button3Click(); }); });
+    connect(Button4, &QPushButton::clicked, this, [this] { guarded([this] { Button4Click(); }); });
+    connect(btcreatebat, &QPushButton::clicked, this, [this] { guarded([this] { btcreatebatClick(); }); });
+    connect(availabletables, &QListWidget::itemDoubleClicked, this,
+            [this] { guarded([this] { availabletablesDblClick(); }); });
+    connect(selecttables, &QListWidget::itemDoubleClicked, this,
+            [this] { guarded([this] { selecttablesDblClick(); }); });
+    connect(accessmodeItems_, &QButtonGroup::idToggled, this, [this](int, bool checked) {
+        if (checked)
+            accessmodeClick();
+    });
+    connect(timer1_, &QTimer::timeout, this, [this] { Timer1Timer(); });
+    accessmodeClick();
+}
+
+// ---------------------------------------------------------------------------
+// Start and end.
+
+void Taaform1::FormCreate()
+{
+    EnsureLogFolder();
+    batchMode_ = !options_.arguments.isEmpty();
+    languageCode_ = languageChinese();
+    ApplyLanguage();
+    control_.clearStop();
+    cancelAction_ = CancelAction::QueryClose;
+    setWindowTitle(applicationTitle());
+    guarded([this] {
+        if (!options_.loadSettings)
+            return;
+        ControlValues values = controlValues();
+        try {
+            options_.loadSettings(values);
+        } catch (...) {
+            // The values read before the error stay in the controls.
+            setControlValues(values);
+            throw;
+        }
+        setControlValues(values);
+    });
+    if (batchMode_ && options_.batchStart)
+        guarded([this] { options_.batchStart(*this); });
+    currentPage_ = 1;
+    ShowPage(1);
+}
+
+void Taaform1::FormDestroy()
+{
+    if (!options_.saveSettings)
+        return;
+    try {
+        options_.saveSettings(controlValues());
+    } catch (const std::exception &e) {
+        showError(errorMessage(e));
+    }
+}
+
+void Taaform1::ApplyLanguage()
+{
+    tavrex::ApplyLanguage(*this, languageCode_, english_, chn_);
+}
+
+QString Taaform1::batchSettingsFile() const
+{
+    return options_.arguments.isEmpty() ? QString() : options_.arguments.first();
+}
+
+void Taaform1::armStartTimer()
+{
+    timer1_->start();
+}
+
+void Taaform1::endProgram()
+{
+    endRequested_ = true;
+    closeWhenIdle();
+}
+
+// ---------------------------------------------------------------------------
+// Pages and navigation.
+
+void Taaform1::ShowPage(int page)
+{
+    btback->setEnabled(true);
+    btnext->setEnabled(true);
+    btcancel->setEnabled(true);
+    bthelp->setEnabled(true);
+    btnext->setText(QStringLiteral("Next >"));
+    if (page == 1)
+        btback->setEnabled(false);
+    if (page == 6) {
+        btback->setEnabled(false);
+        btnext->setText(QStringLiteral("Finish"));
+        btcancel->setEnabled(false);
+        bthelp->setEnabled(false);
+    }
+    if (page >= 1 && page <= 6)
+        pg->setCurrentIndex(page - 1);
+    for (int i = 0; i < 6; ++i) {
+        QFont f = stepLabels_[i]->font();
+        f.setBold(i + 1 == page);
+        stepLabels_[i]->setFont(f);
+    }
+    if (page == 5)
+        btnext->setEnabled(lists_.nextEnabled());
+    QWidget *focus = page == 2   ? static_cast<QWidget *>(edtdatabase)
+                     : page == 3 ? static_cast<QWidget *>(edtservice)
+                     : page == 4 ? static_cast<QWidget *>(mysqldblist)
+                     : page == 5 ? static_cast<QWidget *>(availabletables)
+                                 : nullptr;
+    if (focus)
+        focus->setFocus();
+}
+
+void Taaform1::btnextClick()
+{
+    switch (currentPage_) {
+    case 2: step2Click(); break;
+    case 3: step3Click(); break;
+    case 4: step4Click(); break;
+    case 5: step5Click(); break;
+    case 6: step6Click(); break;
+    default: break;
+    }
+    if (!control_.StopRequested()) {
+        if (currentPage_ < 6) {
+            ++currentPage_;
+            ShowPage(currentPage_);
+        } else if (!batchMode_) {
+            currentPage_ = 1;
+            ShowPage(1);
+        }
+    }
+    if (batchMode_)
+        continueUnattendedRun();
+}
+
+void Taaform1::continueUnattendedRun()
+{
+    // Each press is nested and may carry the chain further; every check reads
+    // the page anew, so after a nested press has moved on the rest do nothing.
+    for (int page = 1; page <= 4; ++page)
+        if (currentPage_ == page)
+            btnextClick();
+    if (currentPage_ == 5) {
+        if (options_.batchTableChoice)
+            options_.batchTableChoice(*this);
+        btnextClick();
+    }
+}
+
+void Taaform1::btbackClick()
+{
+    if (currentPage_ == 5)
+        bkstep5Click();
+    --currentPage_;
+    ShowPage(currentPage_);
+}
+
+void Taaform1::btcancelClick()
+{
+    if (cancelAction_ == CancelAction::Stop)
+        StopClick();
+    else
+        QueryCloseClick();
+}
+
+void Taaform1::bthelpClick()
+{
+    const QUrl address(helpurl->text());
+    if (options_.openUrl)
+        options_.openUrl(address);
+    else
+        QDesktopServices::openUrl(address);
+}
+
+void Taaform1::Image1Click()
+{
+    bthelpClick();
+}
+
+void Taaform1::Timer1Timer()
+{
+    timer1_->stop();
+    guarded([this] { btnextClick(); });
+}
+
+void Taaform1::accessmodeClick()
+{
+    const int item = accessmodeItems_->checkedId();
+    if (item < 0)
+        return;
+    const bool remote = item == 1;
+    edthost->setEnabled(remote);
+    const QColor colour = QApplication::palette().color(remote ? QPalette::Base : QPalette::Button);
+    QPalette p = edthost->palette();
+    for (QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled})
+        p.setColor(group, QPalette::Base, colour);
+    edthost->setPalette(p);
+    edtport->setEnabled(true);
+}
+
+// ---------------------------------------------------------------------------
+// The page steps.
+
+void Taaform1::step2Click()
+{
+    const TConversionSettings settings = currentSettings();
+    ListChoice databases = databaseList();
+    try {
+        tavrex::step2Click(db_, settings, databases, *prompts_, applicationTitle());
+    } catch (const BlankDatabaseName &) {
+        edtdatabase->setFocus();
+        throw;
+    }
+    reflectDatabaseList(databases);
+}
+
+void Taaform1::step3Click()
+{
+    tavrex::step3Click(db_, currentSettings());
+}
+
+void Taaform1::step4Click()
+{
+    QStringList listed;
+    tavrex::step4Click(db_, databaseList(), listed);
+    lists_.appendAvailable(listed);
+    reflectTableLists();
+    if (availabletables->count() > 0)
+        availabletables->setCurrentRow(0, QItemSelectionModel::NoUpdate);
+}
+
+void Taaform1::step5Click()
+{
+    runSettings_ = currentSettings();
+    lastLogPath_.clear();
+    ConversionRun run(db_, runSettings_, log_, control_);
+    run.setCaptions({Label29->text(), Label30->text(), Label32->text()});
+    RunHooks hooks;
+    hooks.showLogPage = [this] { pg->setCurrentIndex(5); };
+    hooks.enterRunning = [this] { enterRunning(); };
+    hooks.closeMainWindow = [this] { closeWhenIdle(); };
+    run.setHooks(std::move(hooks));
+    if (batchMode_)
+        run.setBatchSettingsFile(batchSettingsFile());
+
+    // However the run ends: no run is in progress any more, and a close asked
+    // for during it is carried out once the handlers have returned.
+    struct RunEnd {
+        Taaform1 &window;
+        ~RunEnd()
+        {
+            window.runActive_ = false;
+            if (window.closeAfterRun_)
+                window.closeWhenIdle();
+        }
+    };
+    runActive_ = true;
+    RunEnd end{*this};
+    const RunOutcome outcome = run.run();
+    lastLogPath_ = run.savedLogPath();
+    // A stop the run honoured, or one confirmed after its last poll, leaves
+    // the log page in view with "< Back" and "Close" (the state "Stop"
+    // set); the press then ends like any silent abort, without advancing.
+    if (outcome != RunOutcome::Completed)
+        throw SilentAbort();
+}
+
+void Taaform1::step6Click()
+{
+    log_.Clear();
+    lists_.clearSelected();
+    reflectTableLists();
+    close();
+}
+
+void Taaform1::enterRunning()
+{
+    btback->setEnabled(false);
+    btnext->setEnabled(false);
+    btcancel->setText(QStringLiteral("Stop"));
+    btcancel->setEnabled(true);
+    cancelAction_ = CancelAction::Stop;
+}
+
+void Taaform1::StopClick()
+{
+    if (!prompts_->question(QStringLiteral("Info"), QStringLiteral("Stop"))) {
+        control_.clearStop();
+        return;
+    }
+    // A request is made only for a run in progress: after a failed run there
+    // is nothing left to stop, and a request would outlive it.
+    if (runActive_)
+        control_.requestStop();
+    btback->setEnabled(true);
+    btcancel->setText(QStringLiteral("Close"));
+    cancelAction_ = CancelAction::QueryClose;
+}
+
+void Taaform1::QueryCloseClick()
+{
+    if (prompts_->question(QStringLiteral("Information"), queryclose->text()))
+        close();
+}
+
+void Taaform1::closeEvent(QCloseEvent *event)
+{
+    if (runActive_) {
+        // The close box during a run: stop at the run's next poll, then close,
+        // so the run never leaves a log behind half-written.
+        closeAfterRun_ = true;
+        control_.requestStop();
+        event->ignore();
+        return;
+    }
+    event->accept();
+}
+
+void Taaform1::closeWhenIdle()
+{
+    QMetaObject::invokeMethod(this, [this] { close(); }, Qt::QueuedConnection);
+}
+
+void Taaform1::btcreatebatClick()
+{
+    if (options_.createShortcut)
+        options_.createShortcut(*this);
+}
+
+// ---------------------------------------------------------------------------
+// The table lists of page 5.
+
+void Taaform1::Button1Click()
+{
+    QList<int> rows;
+    for (QListWidgetItem *item : availabletables->selectedItems())
+        rows.append(availabletables->row(item));
+    lists_.add(rows);
+    reflectTableLists();
+}
+
+void Taaform1::Button2Click()
+{
+    lists_.addAll();
+    reflectTableLists();
+}
+
+void Taaform1::Button3Click()
+{
+    QList<int> rows;
+    for (QListWidgetItem *item : selecttables->selectedItems())
+        rows.append(selecttables->row(item));
+    lists_.remove(rows);
+    reflectTableLists();
+}
+
+void Taaform1::Button4Click()
+{
+    lists_.removeAll();
+    reflectTableLists();
+}
+
+void Taaform1::availabletablesDblClick() { Button1Click(); }
+
+void Taaform1::selecttablesDblClick() { Button3Click(); }
+
+void Taaform1::bkstep5Click()
+{
+    lists_.clear();
+    reflectTableLists();
+}
+
+bool Taaform1::highlightAvailable(const QString &name)
+{
+    availabletables->clearSelection();
+    for (int i = 0; i < availabletables->count(); ++i) {
+        if (availabletables->item(i)->text() == name) {
+            availabletables->item(i)->setSelected(true);
+            return true;
+        }
+    }
+    return false;
+}
+
+void Taaform1::reflectTableLists()
+{
+    availabletables->clear();
+    availabletables->addItems(lists_.available());
+    selecttables->clear();
+    selecttables->addItems(lists_.selected());
+    applyNextRule();
+}
+
+void Taaform1::applyNextRule()
+{
+    if (currentPage_ == 5)
+        btnext->setEnabled(lists_.nextEnabled());
+}
+
+// ---------------------------------------------------------------------------
+// Controls and values.
+
+ListChoice Taaform1::databaseList() const
+{
+    ListChoice choice;
+    for (int i = 0; i < mysqldblist->count(); ++i)
+        choice.items.append(mysqldblist->item(i)->text());
+    const QList<QListWidgetItem *> chosen = mysqldblist->selectedItems();
+    choice.chosen = chosen.isEmpty() ? -1 : mysqldblist->row(chosen.first());
+    return choice;
+}
+
+void Taaform1::reflectDatabaseList(const ListChoice &choice)
+{
+    mysqldblist->clear();
+    mysqldblist->addItems(choice.items);
+    if (choice.chosen >= 0 && choice.chosen < mysqldblist->count())
+        mysqldblist->setCurrentRow(choice.chosen);
+}
+
+ControlValues Taaform1::controlValues() const
+{
+    ControlValues v;
+    v.accessmode = accessmodeItems_->checkedId();
+    v.edtdatabase = edtdatabase->text();
+    v.edtname = edtname->text();
+    v.edtpassword = edtpassword->text();
+    v.edthost = edthost->text();
+    v.edtport = edtport->text();
+    v.cbcharsetIndex = cbcharset->currentIndex();
+    v.cbcharsetText = cbcharset->currentText();
+    v.edtservice = edtservice->text();
+    v.edtoracleusername = edtoracleusername->text();
+    v.edtoraclepassword = edtoraclepassword->text();
+    v.processtable = processtableItems_->checkedId();
+    v.chktabledefi = chktabledefi->isChecked();
+    v.chkskipindex = chkskipindex->isChecked();
+    v.chkuppercase = chkuppercase->isChecked();
+    v.chkblobtotext = chkblobtotext->isChecked();
+    return v;
+}
+
+void Taaform1::setControlValues(const ControlValues &v)
+{
+    chooseItem(accessmodeItems_, v.accessmode);
+    edtdatabase->setText(v.edtdatabase);
+    edtname->setText(v.edtname);
+    edtpassword->setText(v.edtpassword);
+    edthost->setText(v.edthost);
+    edtport->setText(v.edtport);
+    cbcharset->setCurrentIndex(v.cbcharsetIndex >= 0 && v.cbcharsetIndex < cbcharset->count() ? v.cbcharsetIndex : -1);
+    // A replay may set a text that is no entry of the list; the choice stays.
+    if (cbcharset->currentText() != v.cbcharsetText)
+        cbcharset->setEditText(v.cbcharsetText);
+    edtservice->setText(v.edtservice);
+    edtoracleusername->setText(v.edtoracleusername);
+    edtoraclepassword->setText(v.edtoraclepassword);
+    chooseItem(processtableItems_, v.processtable);
+    chktabledefi->setChecked(v.chktabledefi);
+    chkskipindex->setChecked(v.chkskipindex);
+    chkuppercase->setChecked(v.chkuppercase);
+    chkblobtotext->setChecked(v.chkblobtotext);
+}
+
+TConversionSettings Taaform1::currentSettings() const
+{
+    TConversionSettings s;
+    applyControlValues(controlValues(), s);
+    const ListChoice databases = databaseList();
+    s.SourceDatabaseChosen = databases.chosen >= 0;
+    s.SourceDatabase = s.SourceDatabaseChosen ? databases.items.at(databases.chosen) : QString();
+    s.SelectedTables = lists_.selected();
+    return s;
+}
+
+void Taaform1::setPump(RunControl::Pump pump)
+{
+    control_.setPump(std::move(pump));
+}
+
+void Taaform1::previewPage(int page, const ListChoice &databases, const QStringList &available,
+                           const QStringList &selected)
+{
+    reflectDatabaseList(databases);
+    lists_ = TableLists();
+    lists_.appendAvailable(available + selected);
+    QList<int> rows;
+    for (int i = 0; i < selected.size(); ++i)
+        rows.append(int(available.size()) + i);
+    lists_.add(rows);
+    currentPage_ = page;
+    reflectTableLists();
+    ShowPage(page);
+}
+
+// ---------------------------------------------------------------------------
+// The log memo and the error box.
+
+void Taaform1::mirrorLog(TRunLog::Change change, const QString &line)
+{
+    switch (change) {
+    case TRunLog::Change::Appended:
+        // The first line replaces the empty document, so that a first empty
+        // line still counts as a line.
+        if (log_.size() == 1)
+            sc->setPlainText(line);
+        else
+            sc->appendPlainText(line);
+        break;
+    case TRunLog::Change::RewrittenLast: {
+        QTextCursor cursor(sc->document());
+        cursor.movePosition(QTextCursor::End);
+        cursor.movePosition(QTextCursor::StartOfBlock, QTextCursor::KeepAnchor);
+        cursor.insertText(line);
+        break;
+    }
+    case TRunLog::Change::Cleared:
+        sc->clear();
+        break;
+    }
+}
+
+void Taaform1::guarded(const std::function<void()> &handler)
+{
+    try {
+        handler();
+    } catch (const SilentAbort &) {
+        // Ends the operation without a box.
+    } catch (const std::exception &e) {
+        showError(errorMessage(e));
+    }
+}
+
+void Taaform1::showError(const QString &message)
+{
+    prompts_->error(applicationTitle(), standardErrorText(message));
+}
+
+} // namespace tavrex

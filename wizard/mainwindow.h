@@ -1,0 +1,259 @@
+#pragma once
+
+// Taaform1, the main window: a six-step wizard over one conversion. It is a
+// thin binding: the controls are copied into a TConversionSettings when a
+// step needs them, the page steps of connections/profiles.h and the run of
+// engine/conversionrun.h do the work, and the window reflects their results
+// (lists, log, page, buttons). Every message box goes through a Prompts.
+//
+// app/main.cpp creates it once (start-up order: title, this window, the other
+// windows, message loop); widget tests create it with a recording Prompts and
+// drive it by the object names of its controls.
+
+#include "connections/profiles.h"
+#include "engine/runlog.h"
+#include "settings/controlvalues.h"
+#include "wizard/tablelists.h"
+
+#include <QString>
+#include <QStringList>
+#include <QUrl>
+#include <QWidget>
+
+#include <functional>
+#include <memory>
+
+class QButtonGroup;
+class QCheckBox;
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QPlainTextEdit;
+class QPushButton;
+class QRadioButton;
+class QStackedWidget;
+class QTimer;
+
+namespace tavrex {
+
+class Taaform1;
+
+// The application title: the caption of the window and of its message boxes.
+QString applicationTitle();
+// Start-up step 1: sets the title on the application object.
+void setApplicationTitle();
+
+// What the window is given at creation. Everything may be left empty.
+struct WindowOptions {
+    // The command-line arguments after the program's name; at least one puts
+    // the window in batch mode, the first naming the batch settings file.
+    QStringList arguments;
+    // Where the message boxes go; null: the window's own QMessageBox boxes.
+    Prompts *prompts = nullptr;
+    // FormCreate step 7 and FormDestroy: the per-user settings store.
+    std::function<void(ControlValues &)> loadSettings;
+    std::function<void(const ControlValues &)> saveSettings;
+    // Batch mode hooks (the batch settings file and replay fill them in).
+    // batchStart: FormCreate step 8, batch mode only. Expected to load the
+    // file named by batchSettingsFile(), put its values into the controls
+    // (setControlValues) and call armStartTimer(); when the file cannot be
+    // loaded, to write the batch log and call endProgram() instead. An
+    // exception it throws is shown in the standard error box and the timer
+    // stays off.
+    std::function<void(Taaform1 &)> batchStart;
+    // batchTableChoice: the unattended run on page 5, just before it presses
+    // "Next >". Expected to move the tables of the file into the selected
+    // list with Button2Click(), or highlightAvailable() and Button1Click()
+    // per name.
+    std::function<void(Taaform1 &)> batchTableChoice;
+    // btcreatebatClick: "Create Shortcut File" on page 5 (the batch window).
+    std::function<void(Taaform1 &)> createShortcut;
+    // bthelpClick: opens the help page; QDesktopServices::openUrl when empty.
+    std::function<void(const QUrl &)> openUrl;
+    // The folder of the help pages; "help" beside the program when empty.
+    QString helpFolder;
+};
+
+class Taaform1 : public QWidget {
+    Q_OBJECT
+
+public:
+    explicit Taaform1(WindowOptions options = {});
+    ~Taaform1() override;
+
+    // Part 4.1 operations, public for presses made by the program (timer,
+    // logo, unattended run) and for the batch replay.
+    void ShowPage(int page);
+    void btnextClick();
+    void btbackClick();
+    void bthelpClick();
+    void Image1Click();
+    void Timer1Timer();
+    void StopClick();
+    void QueryCloseClick();
+
+    // Part 4.2: the table buttons, the double clicks and the page-5 back step.
+    void Button1Click();
+    void Button2Click();
+    void Button3Click();
+    void Button4Click();
+    void availabletablesDblClick();
+    void selecttablesDblClick();
+    void bkstep5Click();
+
+    // The state a test or the batch replay reads and sets.
+    int CurrentPage() const { return currentPage_; }
+    bool BatchMode() const { return batchMode_; }
+    const QString &LanguageCode() const { return languageCode_; }
+    QString batchSettingsFile() const;
+    // The batch replay arms the one-second start timer (Timer1).
+    void armStartTimer();
+    QTimer *Timer1() const { return timer1_; }
+    // Ends the program from FormCreate (a batch file that cannot be loaded):
+    // app/main.cpp then runs no message loop; later it closes the window.
+    void endProgram();
+    bool endRequested() const { return endRequested_; }
+
+    // The settings controls as values, as the store and the batch file use them.
+    ControlValues controlValues() const;
+    void setControlValues(const ControlValues &values);
+    // The record the steps and the run read: the controls as they are now.
+    TConversionSettings currentSettings() const;
+
+    // The table lists, and highlighting in the available list by name: the
+    // first entry equal to name (with case) alone; false when none matches.
+    const TableLists &tableLists() const { return lists_; }
+    bool highlightAvailable(const QString &name);
+
+    TRunLog &log() { return log_; }
+    // The file the last run saved, empty when it saved none.
+    const QString &lastLogPath() const { return lastLogPath_; }
+    // The run's pump; QCoreApplication::processEvents unless replaced (tests
+    // press "Stop" from inside it).
+    void setPump(RunControl::Pump pump);
+    Prompts &prompts() { return *prompts_; }
+
+    // For the screenshot program: shows a page with sample content that
+    // needs no server (database list, table lists).
+    void previewPage(int page, const ListChoice &databases, const QStringList &available,
+                     const QStringList &selected);
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    enum class CancelAction { QueryClose, Stop };
+
+    void buildWindow();
+    void buildStepPanel();
+    void buildPage1(QWidget *sheet);
+    void buildPage2(QWidget *sheet);
+    void buildPage3(QWidget *sheet);
+    void buildPage4(QWidget *sheet);
+    void buildPage5(QWidget *sheet);
+    void buildPage6(QWidget *sheet);
+    void buildTextHolders();
+    void connectControls();
+
+    void FormCreate();
+    void FormDestroy();
+    void ApplyLanguage();
+    void accessmodeClick();
+    void step2Click();
+    void step3Click();
+    void step4Click();
+    void step5Click();
+    void step6Click();
+    void btcancelClick();
+    void btcreatebatClick();
+    void continueUnattendedRun();
+    void enterRunning();
+    void applyNextRule();
+    void reflectTableLists();
+    void reflectDatabaseList(const ListChoice &choice);
+    ListChoice databaseList() const;
+    void mirrorLog(TRunLog::Change change, const QString &line);
+    void closeWhenIdle();
+
+    // Runs an event handler: an error ends it and shows the standard error
+    // box; a silent abort ends it without a box.
+    void guarded(const std::function<void()> &handler);
+    void showError(const QString &message);
+
+    WindowOptions options_;
+    std::unique_ptr<Prompts> ownPrompts_;
+    Prompts *prompts_ = nullptr;
+
+    // Wizard state.
+    int currentPage_ = 1;
+    bool batchMode_ = false;
+    QString languageCode_ = QStringLiteral("cn");
+    CancelAction cancelAction_ = CancelAction::QueryClose;
+    bool runActive_ = false;
+    bool closeAfterRun_ = false;
+    bool endRequested_ = false;
+    QStringList english_;
+    QStringList chn_;
+
+    DatabaseObjects db_;
+    TConversionSettings runSettings_;  // fixed for the length of one run
+    TRunLog log_;
+    RunControl control_;
+    TableLists lists_;
+    QString lastLogPath_;
+    QTimer *timer1_ = nullptr;
+
+    // Controls, named as the object names they carry.
+    QWidget *Panel1 = nullptr;
+    QLabel *stepLabels_[6] = {};
+    QWidget *Image1 = nullptr;
+    QStackedWidget *pg = nullptr;
+    QWidget *Panel3 = nullptr;
+    QPushButton *btback = nullptr;
+    QPushButton *btnext = nullptr;
+    QPushButton *btcancel = nullptr;
+    QPushButton *bthelp = nullptr;
+
+    QGroupBox *accessmode = nullptr;
+    QButtonGroup *accessmodeItems_ = nullptr;
+    QLineEdit *edtdatabase = nullptr;
+    QLineEdit *edtname = nullptr;
+    QLineEdit *edtpassword = nullptr;
+    QLineEdit *edthost = nullptr;
+    QLineEdit *edtport = nullptr;
+
+    QLineEdit *edtservice = nullptr;
+    QLineEdit *edtoracleusername = nullptr;
+    QLineEdit *edtoraclepassword = nullptr;
+
+    QListWidget *mysqldblist = nullptr;
+    QGroupBox *processtable = nullptr;
+    QButtonGroup *processtableItems_ = nullptr;
+    QCheckBox *chktabledefi = nullptr;
+    QCheckBox *chkskipindex = nullptr;
+    QCheckBox *chkuppercase = nullptr;
+    QCheckBox *chkblobtotext = nullptr;
+    QComboBox *cbcharset = nullptr;
+
+    QListWidget *availabletables = nullptr;
+    QListWidget *selecttables = nullptr;
+    QPushButton *Button1 = nullptr;
+    QPushButton *Button2 = nullptr;
+    QPushButton *Button3 = nullptr;
+    QPushButton *Button4 = nullptr;
+    QPushButton *btcreatebat = nullptr;
+
+    QPlainTextEdit *sc = nullptr;
+
+    // The text holders of the seventh sheet, which is never shown.
+    QWidget *TabSheet7 = nullptr;
+    QLabel *Label29 = nullptr;
+    QLabel *Label30 = nullptr;
+    QLabel *Label32 = nullptr;
+    QLabel *helpurl = nullptr;
+    QLabel *queryclose = nullptr;
+};
+
+} // namespace tavrex
