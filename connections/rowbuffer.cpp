@@ -237,20 +237,37 @@ std::optional<OracleDate> parseMySqlTime(QStringView t)
     return out;
 }
 
-std::optional<OracleValue> convertForColumn(const MySqlValue &value, const OracleColumn &column)
+TargetKind targetKind(const OracleColumn &column)
+{
+    const QString &type = column.type;
+    if (type == QLatin1String("NUMBER"))
+        return TargetKind::Number;
+    if (type == QLatin1String("VARCHAR2") || type == QLatin1String("CHAR") || type == QLatin1String("CLOB"))
+        return TargetKind::Text;
+    if (type == QLatin1String("DATE"))
+        return TargetKind::Date;
+    if (type == QLatin1String("BLOB") || type == QLatin1String("RAW"))
+        return TargetKind::Bytes;
+    return TargetKind::Unsupported;
+}
+
+std::optional<OracleValue> convertForKind(const MySqlValue &value, TargetKind kind)
 {
     if (value.isNull())
         return OracleValue::null();
-    const QString &type = column.type;
-    if (type == QLatin1String("NUMBER"))
-        return toNumber(value);
-    if (type == QLatin1String("VARCHAR2") || type == QLatin1String("CHAR") || type == QLatin1String("CLOB"))
-        return toText(value);
-    if (type == QLatin1String("DATE"))
-        return toDate(value);
-    if (type == QLatin1String("BLOB") || type == QLatin1String("RAW"))
-        return toBytes(value);
+    switch (kind) {
+    case TargetKind::Number: return toNumber(value);
+    case TargetKind::Text: return toText(value);
+    case TargetKind::Date: return toDate(value);
+    case TargetKind::Bytes: return toBytes(value);
+    case TargetKind::Unsupported: break;
+    }
     return std::nullopt;
+}
+
+std::optional<OracleValue> convertForColumn(const MySqlValue &value, const OracleColumn &column)
+{
+    return convertForKind(value, targetKind(column));
 }
 
 // ---------------------------------------------------------------------------
@@ -261,8 +278,11 @@ void RowBuffer::open(OracleSession &session, const QString &targetName)
     QVector<OracleColumn> columns =
         session.describe(QStringLiteral("select * from \"") + targetName + QStringLiteral("\" where 1=0"));
     byUpperName_.clear();
-    for (int i = 0; i < columns.size(); ++i)
+    kinds_.clear();
+    for (int i = 0; i < columns.size(); ++i) {
         byUpperName_.insert(columns.at(i).name.toUpper(), i);
+        kinds_.push_back(targetKind(columns.at(i)));
+    }
     // A batch holds at most 5000 rows: keep that much room between batches.
     batch_.reset(std::move(columns), 5000);
     session_ = &session;
@@ -292,7 +312,7 @@ void RowBuffer::write(int column, const MySqlValue &value)
     if (column < 0 || column >= batch_.columnCount() || batch_.rowCount() == 0)
         throw RowBufferError(QStringLiteral("Field not found"));
     const OracleColumn &target = batch_.columns().at(column);
-    std::optional<OracleValue> converted = convertForColumn(value, target);
+    std::optional<OracleValue> converted = convertForKind(value, kinds_[size_t(column)]);
     if (!converted)
         throw RowBufferError(QStringLiteral("Value cannot be converted to %1 for column %2").arg(target.type, target.name));
     batch_.at(batch_.rowCount() - 1, column) = std::move(*converted);

@@ -35,6 +35,11 @@ constexpr int kTimeBaseDay = 1;
 // rules are tested one by one.
 std::optional<OracleValue> convertForColumn(const MySqlValue &value, const OracleColumn &column);
 
+// The conversion family of a target column type, decided once per column.
+enum class TargetKind { Number, Text, Date, Bytes, Unsupported };
+TargetKind targetKind(const OracleColumn &column);
+std::optional<OracleValue> convertForKind(const MySqlValue &value, TargetKind kind);
+
 // Checks and tidies a decimal text for NUMBER: an optional sign, digits with
 // an optional fraction and an optional exponent, and a magnitude Oracle can
 // hold (below 1E126). Returns the text to bind, or std::nullopt.
@@ -86,6 +91,7 @@ private:
     QString target_;
     OracleRowBatch batch_;
     QHash<QString, int> byUpperName_;
+    std::vector<TargetKind> kinds_;
     std::vector<bool> written_;
 };
 

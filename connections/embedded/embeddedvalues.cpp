@@ -295,11 +295,30 @@ int validateDate(const OracleDate &date, QString *message)
 
 void formatDate(const OracleDate &date, std::string &out)
 {
-    char buf[40];
+    // "[-]YYYY-MM-DD HH24:MI:SS", written by hand: this runs for every DATE
+    // value of every batch. The fields are in range (validateDate).
+    char buf[24];
+    char *p = buf;
+    auto two = [&p](int v) {
+        *p++ = char('0' + v / 10 % 10);
+        *p++ = char('0' + v % 10);
+    };
     const int year = date.year < 0 ? -date.year : date.year;
-    const int n = std::snprintf(buf, sizeof buf, "%s%04d-%02d-%02d %02d:%02d:%02d", date.year < 0 ? "-" : "", year,
-                                date.month, date.day, date.hour, date.minute, date.second);
-    out.assign(buf, size_t(n > 0 ? n : 0));
+    if (date.year < 0)
+        *p++ = '-';
+    two(year / 100);
+    two(year % 100);
+    *p++ = '-';
+    two(date.month);
+    *p++ = '-';
+    two(date.day);
+    *p++ = ' ';
+    two(date.hour);
+    *p++ = ':';
+    two(date.minute);
+    *p++ = ':';
+    two(date.second);
+    out.assign(buf, size_t(p - buf));
 }
 
 QString formatDate(const OracleDate &date)
