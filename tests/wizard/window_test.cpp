@@ -22,10 +22,12 @@
 #include <QStackedWidget>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <stdexcept>
 #include <vector>
 
 using namespace tavrex;
@@ -49,7 +51,8 @@ protected:
 
     void TearDown() override { window.reset(); }
 
-    void open()
+    // Creates and shows the window; adjust changes its options first.
+    void open(const std::function<void(WindowOptions &)> &adjust = {})
     {
         WindowOptions options;
         options.prompts = &prompts;
@@ -57,6 +60,8 @@ protected:
         options.openUrl = [this](const QUrl &url) { opened.push_back(url); };
         options.loadSettings = [this](ControlValues &) { ++loads; };
         options.saveSettings = [this](const ControlValues &values) { saved.push_back(values); };
+        if (adjust)
+            adjust(options);
         window = std::make_unique<Taaform1>(std::move(options));
         window->show();
     }
@@ -419,6 +424,104 @@ TEST_F(WizardTest, TablePageMovesFollowNextAndBackEmptiesBothLists)
     EXPECT_EQ(window->CurrentPage(), 5);
     EXPECT_EQ(items("availabletables"), (QStringList{"A_t", "b_t", "c_t"}));
     EXPECT_FALSE(button("btnext")->isEnabled());
+}
+
+TEST_F(WizardTest, AnErrorWhileCreatingIsShownAndTheWindowOpensOnPage1)
+{
+    open([](WindowOptions &options) {
+        options.loadSettings = [](ControlValues &values) {
+            values.edtdatabase = QStringLiteral("read before the error");
+            throw std::runtime_error("settings store unreadable");
+        };
+    });
+    ASSERT_EQ(prompts.shown.size(), 1u);
+    EXPECT_EQ(prompts.shown[0].kind, "error");
+    EXPECT_EQ(prompts.shown[0].title, "Tavrex 4.0");
+    EXPECT_EQ(prompts.shown[0].text, "settings store unreadable.");
+    EXPECT_EQ(control<QLineEdit>("edtdatabase")->text(), "read before the error");
+    EXPECT_EQ(window->CurrentPage(), 1);
+    EXPECT_EQ(sheetInView(), 1);
+    EXPECT_FALSE(button("btback")->isEnabled());
+    EXPECT_TRUE(button("btnext")->isEnabled());
+}
+
+// The unattended run: the start timer's one press carries the wizard from
+// page 1 through every step to the run, with nested presses.
+TEST_F(WizardTest, TheStartTimerWalksEveryPageByItselfInBatchMode)
+{
+    sandboxExec({"create table customers (id int primary key)", "insert into customers values (1), (2)",
+                 "create table other (id int)"},
+                database);
+    const struct {
+        const char *name;
+        QString oracleUser;
+        QStringList tables;  // what the batch file names
+        int wantPage;
+        bool wantLog;
+        QString wantError;  // a part of the error box's text
+    } cases[] = {
+        {"the run converts the named tables and closes the window", "scott", {"customers", "nosuch"}, 6, true, {}},
+        {"no table matched: the run converts none", "scott", {"nosuch"}, 6, true, {}},
+        {"a failed Oracle login ends the chain on page 3", "", {"customers"}, 3, false, "ORA-"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        prompts.shown.clear();
+        saved.clear();
+        const QString job = dir.filePath(QStringLiteral("job.qelt"));
+        const QString jobLog = dir.filePath(QStringLiteral("job.log"));
+        QFile::remove(jobLog);
+        QStringList chosen;
+        open([&](WindowOptions &options) {
+            options.arguments = {job};
+            options.batchStart = [&](Taaform1 &w) {
+                EXPECT_EQ(w.batchSettingsFile(), job);
+                ControlValues v = w.controlValues();
+                v.accessmode = 1;
+                v.edthost = QStringLiteral("127.0.0.1");
+                v.edtport = mysqlSandbox().port;
+                v.edtdatabase = database;
+                v.edtname = mysqlSandbox().user;
+                v.edtpassword = mysqlSandbox().password;
+                v.edtservice = QStringLiteral("embedded:") + targetPath;
+                v.edtoracleusername = c.oracleUser;
+                w.setControlValues(v);
+                w.armStartTimer();
+            };
+            options.batchTableChoice = [&](Taaform1 &w) {
+                EXPECT_EQ(w.CurrentPage(), 5);
+                for (const QString &name : c.tables)
+                    if (w.highlightAvailable(name))
+                        w.Button1Click();
+                chosen = w.tableLists().selected();
+            };
+        });
+        EXPECT_TRUE(window->BatchMode());
+        ASSERT_TRUE(window->Timer1()->isActive());
+        EXPECT_EQ(window->Timer1()->interval(), 1000);
+        EXPECT_EQ(window->CurrentPage(), 1);
+
+        window->Timer1Timer();
+        EXPECT_FALSE(window->Timer1()->isActive()) << "it fires once";
+        EXPECT_EQ(window->CurrentPage(), c.wantPage);
+        EXPECT_EQ(QFile::exists(jobLog), c.wantLog) << "the batch log goes next to the settings file";
+        if (c.wantError.isEmpty()) {
+            EXPECT_TRUE(errorsShown().isEmpty()) << errorsShown().join('\n').toStdString();
+            const QStringList wantChosen = c.tables.contains("customers") ? QStringList{"customers"} : QStringList{};
+            EXPECT_EQ(chosen, wantChosen);
+            EXPECT_EQ(window->log().lines().contains("Insert table CUSTOMERS 2 Rows ...Done"), !wantChosen.isEmpty());
+            settle([this] { return !window->isVisible(); });
+            EXPECT_FALSE(window->isVisible()) << "the end of the run closes the window";
+        } else {
+            ASSERT_EQ(errorsShown().size(), 1);
+            EXPECT_TRUE(errorsShown().first().contains(c.wantError)) << errorsShown().first().toStdString();
+            EXPECT_EQ(sheetInView(), c.wantPage);
+            settle([] { return false; });
+            EXPECT_TRUE(window->isVisible()) << "the operator takes over";
+        }
+        window.reset();
+        EXPECT_EQ(saved.size(), 1u);
+    }
 }
 
 namespace {
