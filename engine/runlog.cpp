@@ -19,6 +19,8 @@ void TRunLog::notify(Change change, const QString &line)
 {
     if (observer_)
         observer_(change, line);
+    for (const Observer &listener : listeners_)
+        listener(change, line);
 }
 
 void TRunLog::Append(const QString &line)

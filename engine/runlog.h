@@ -4,6 +4,7 @@
 #include <QStringList>
 
 #include <functional>
+#include <vector>
 
 namespace tavrex {
 
@@ -35,12 +36,16 @@ public:
     const QStringList &lines() const { return lines_; }
     int size() const { return int(lines_.size()); }
     void setObserver(Observer observer) { observer_ = std::move(observer); }
+    // A further observer beside the window's (the unattended replay without
+    // a window prints the lines as they are written).
+    void addListener(Observer listener) { listeners_.push_back(std::move(listener)); }
 
 private:
     void notify(Change change, const QString &line);
 
     QStringList lines_;
     Observer observer_;
+    std::vector<Observer> listeners_;
 };
 
 // The stop request and the pump of one long operation. Everything runs on
