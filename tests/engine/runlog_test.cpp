@@ -47,10 +47,15 @@ TEST(RunLog, ObserverSeesEveryChange)
     log.setObserver([&](TRunLog::Change change, const QString &line) {
         seen << QString::number(int(change)) + ":" + line;
     });
+    QStringList heard;
+    log.addListener([&](TRunLog::Change change, const QString &line) {
+        heard << QString::number(int(change)) + ":" + line;
+    });
     log.Append("a");
     log.RewriteLast("b");
     log.Clear();
     EXPECT_EQ(seen, (QStringList{"0:a", "1:b", "2:"}));
+    EXPECT_EQ(heard, seen);
 }
 
 TEST(RunLog, SavesCrLfLinesInTheLocaleCodePageWithoutBom)
@@ -78,7 +83,7 @@ TEST(RunLog, SavesCrLfLinesInTheLocaleCodePageWithoutBom)
         << "no temporary file is left behind";
 }
 
-TEST(RunLog, AFailedSaveNamesThePathAndKeepsTheOldFile)
+TEST(RunLog, AFailedSaveNamesThePath)
 {
     QTemporaryDir dir;
     TRunLog log;
@@ -90,10 +95,15 @@ TEST(RunLog, AFailedSaveNamesThePathAndKeepsTheOldFile)
     } catch (const std::runtime_error &e) {
         EXPECT_TRUE(QString::fromUtf8(e.what()).contains(QDir::toNativeSeparators(missing))) << e.what();
     }
+}
 
-    // An unwritable folder: the old file stays as it was.
+TEST(RunLog, AFailedSaveInAnUnwritableFolderKeepsTheOldFile)
+{
     if (::geteuid() == 0)
         GTEST_SKIP() << "root may write into any folder";
+    QTemporaryDir dir;
+    TRunLog log;
+    log.Append("x");
     const QString path = dir.filePath("keep.log");
     {
         QFile f(path);
