@@ -12,6 +12,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QMessageBox>
+#include <QPainter>
 #include <QPixmap>
 
 #include <cstdio>
@@ -37,6 +38,20 @@ bool save(const QPixmap &picture, const QDir &dir, const QString &name)
     }
     std::printf("%s\n", qPrintable(path));
     return true;
+}
+
+// The offscreen platform draws no window frame: the title is put above the
+// box's client area so the picture shows it.
+QPixmap withTitle(const QPixmap &client, const QString &title)
+{
+    const int strip = 24;
+    QPixmap picture(client.width(), client.height() + strip);
+    picture.fill(QColor(0x1f, 0x4e, 0x79));
+    QPainter p(&picture);
+    p.setPen(Qt::white);
+    p.drawText(QRect(8, 0, client.width() - 16, strip), Qt::AlignVCenter | Qt::AlignLeft, title);
+    p.drawPixmap(0, strip, client);
+    return picture;
 }
 
 } // namespace
@@ -94,6 +109,6 @@ int main(int argc, char **argv)
                               standardErrorText(QStringLiteral("Can't connect to server on 'db.example.net' (113)")));
     box->show();
     QCoreApplication::processEvents();
-    ok = save(box->grab(), dir, QStringLiteral("errorbox.png")) && ok;
+    ok = save(withTitle(box->grab(), box->windowTitle()), dir, QStringLiteral("errorbox.png")) && ok;
     return ok ? 0 : 1;
 }
