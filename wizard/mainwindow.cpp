@@ -914,6 +914,12 @@ void Taaform1::guarded(const std::function<void()> &handler)
     }
 }
 
+QString Taaform1::processtableCaption() const
+{
+    const QAbstractButton *chosen = processtableItems_->checkedButton();
+    return chosen ? chosen->text() : QString();
+}
+
 void Taaform1::showError(const QString &message)
 {
     prompts_->error(applicationTitle(), standardErrorText(message));

@@ -127,6 +127,13 @@ public:
     const TableLists &tableLists() const { return lists_; }
     bool highlightAvailable(const QString &name);
 
+    // The caption of the chosen existing-table policy, as the batch window
+    // shows it.
+    QString processtableCaption() const;
+    // The application's standard error box, for the windows the main window
+    // opens.
+    void showError(const QString &message);
+
     TRunLog &log() { return log_; }
     // The file the last run saved, empty when it saved none.
     const QString &lastLogPath() const { return lastLogPath_; }
@@ -180,7 +187,6 @@ private:
     // Runs an event handler: an error ends it and shows the standard error
     // box; a silent abort ends it without a box.
     void guarded(const std::function<void()> &handler);
-    void showError(const QString &message);
 
     WindowOptions options_;
     std::unique_ptr<Prompts> ownPrompts_;

@@ -1,0 +1,92 @@
+#include "settings/batchmode.h"
+
+#include "engine/errors.h"
+#include "engine/runlog.h"
+#include "settings/batchwindow.h"
+#include "wizard/mainwindow.h"
+
+#include <exception>
+
+namespace tavrex {
+
+void BatchReplay::start(Taaform1 &window)
+{
+    const QString file = window.batchSettingsFile();
+    try {
+        values_ = loadBatchFile(file);
+    } catch (const std::exception &e) {
+        TRunLog &log = window.log();
+        log.Append(errorMessage(e));
+        try {
+            log.SaveToFile(replaceExtension(file, QStringLiteral(".log")));
+        } catch (const std::exception &) {
+            // Nowhere to report it: the program ends either way.
+        }
+        window.endProgram();
+        return;
+    }
+    ControlValues controls = window.controlValues();
+    try {
+        ApplyBatchSettings(values_, controls);
+    } catch (...) {
+        // The values before the failing one stay applied.
+        window.setControlValues(controls);
+        throw;
+    }
+    window.setControlValues(controls);
+    window.armStartTimer();
+}
+
+void BatchReplay::chooseTables(Taaform1 &window)
+{
+    if (batchAllTables(values_)) {
+        window.Button2Click();
+        return;
+    }
+    for (const QString &name : batchTableNames(values_))
+        if (window.highlightAvailable(name))
+            window.Button1Click();
+}
+
+BatchWindowInput batchWindowInput(const Taaform1 &window)
+{
+    const ControlValues c = window.controlValues();
+    const TConversionSettings s = window.currentSettings();
+    BatchWindowInput in;
+    in.mysqlHost = c.accessmode == 0 ? QStringLiteral("localhost") : c.edthost;
+    in.port = c.edtport;
+    in.database = s.SourceDatabase;
+    in.mysqlUser = c.edtname;
+    in.mysqlPassword = c.edtpassword;
+    in.oracleService = c.edtservice;
+    in.oracleUser = c.edtoracleusername;
+    in.oraclePassword = c.edtoraclepassword;
+    in.policyCaption = window.processtableCaption();
+    in.characterSet = c.cbcharsetText;
+    in.tabledefonly = c.chktabledefi;
+    in.skipindex = c.chkskipindex;
+    in.nameuppercase = c.chkuppercase;
+    in.blobtotext = c.chkblobtotext;
+    in.selectedTables = s.SelectedTables;
+    return in;
+}
+
+void openBatchWindow(Taaform1 &window, Tmarfrm_bat &batchWindow)
+{
+    batchWindow.fill(batchWindowInput(window));
+    batchWindow.setMainValues([&window] {
+        const ControlValues c = window.controlValues();
+        return BatchMainValues{c.accessmode, c.edthost, c.processtable};
+    });
+    batchWindow.setErrorHandler([&window](const std::exception &e) { window.showError(errorMessage(e)); });
+    batchWindow.exec();
+}
+
+void installBatchMode(WindowOptions &options, BatchReplay &replay, std::function<Tmarfrm_bat &()> batchWindow)
+{
+    options.batchStart = [&replay](Taaform1 &window) { replay.start(window); };
+    options.batchTableChoice = [&replay](Taaform1 &window) { replay.chooseTables(window); };
+    options.createShortcut = [batchWindow](Taaform1 &window) { openBatchWindow(window, batchWindow()); };
+}
+
+} // namespace tavrex

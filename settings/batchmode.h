@@ -1,0 +1,50 @@
+#pragma once
+
+#include "settings/batchfile.h"
+
+#include <functional>
+
+namespace tavrex {
+
+struct WindowOptions;
+class Taaform1;
+class Tmarfrm_bat;
+
+// The replay of a batch settings file: what the main window's batch hooks do.
+// It holds the loaded lines (the window's value list), from the batch start
+// until the table choice on page 5.
+class BatchReplay {
+public:
+    // FormCreate step 8: loads the file named by the first argument and puts
+    // its values into the controls, then arms the one-second start timer. A
+    // file that cannot be loaded becomes the one line of the batch log, which
+    // is saved next to it, and the program ends. A conversion error in the
+    // file (accessmode, processtable) is thrown after the values before it
+    // were applied; the timer then stays off.
+    void start(Taaform1 &window);
+
+    // Page 5 of the unattended run: every available table when "alltables"
+    // is exactly "1", otherwise the file's table lines one by one, each moving
+    // the first available entry of exactly that name.
+    void chooseTables(Taaform1 &window);
+
+    const BatchValues &values() const { return values_; }
+
+private:
+    BatchValues values_;
+};
+
+struct BatchWindowInput;
+
+// What the batch window shows, taken from the main window (btcreatebatClick).
+BatchWindowInput batchWindowInput(const Taaform1 &window);
+// "Create Shortcut File": fills the batch window from the main window and
+// shows it modally.
+void openBatchWindow(Taaform1 &window, Tmarfrm_bat &batchWindow);
+
+// Fills the batch hooks of the main window's options with the replay and
+// lets "Create Shortcut File" open the batch window, which the program
+// creates after the main window (batchWindow returns it).
+void installBatchMode(WindowOptions &options, BatchReplay &replay, std::function<Tmarfrm_bat &()> batchWindow);
+
+} // namespace tavrex
