@@ -7,7 +7,11 @@
 namespace tavrex {
 
 // Opens a session through the Oracle client library for a service name that
-// is not an embedded target.
+// is not an embedded target (openOracleSession, connections/oracleconnection.cpp):
+// loads the library on first use (connections/ociloader.h: TAVREX_OCI_LIBRARY,
+// then libclntsh by the system's search path, then $ORACLE_HOME/lib) and
+// connects (connections/ocisession.h). Throws DatabaseError: the load error
+// with every place tried, or the server's "ORA-nnnnn: text".
 std::unique_ptr<OracleSession> openOciSession(const OracleLogin &login);
 
 } // namespace tavrex

@@ -1,0 +1,252 @@
+#include "connections/ocibatch.h"
+
+#include <algorithm>
+
+namespace tavrex::oci {
+
+namespace {
+
+ub1 saturate(long long v)
+{
+    return ub1(std::clamp<long long>(v, 0, 255));
+}
+
+} // namespace
+
+void encodeDate(const OracleDate &date, ub1 out[7])
+{
+    // Truncating division keeps the sign on both parts: -4712 gives 53, 88.
+    out[0] = saturate(date.year / 100 + 100);
+    out[1] = saturate(date.year % 100 + 100);
+    out[2] = saturate(date.month);
+    out[3] = saturate(date.day);
+    out[4] = saturate(date.hour + 1LL);
+    out[5] = saturate(date.minute + 1LL);
+    out[6] = saturate(date.second + 1LL);
+}
+
+qint64 utf8Size(QStringView text)
+{
+    qint64 n = 0;
+    const qsizetype size = text.size();
+    for (qsizetype i = 0; i < size; ++i) {
+        const char16_t c = text[i].unicode();
+        if (c < 0x80)
+            n += 1;
+        else if (c < 0x800)
+            n += 2;
+        else if (QChar::isHighSurrogate(c) && i + 1 < size && QChar::isLowSurrogate(text[i + 1].unicode())) {
+            n += 4;
+            ++i;
+        } else
+            n += 3;  // the BMP, and U+FFFD for an unpaired surrogate
+    }
+    return n;
+}
+
+char *encodeUtf8(QStringView text, char *out)
+{
+    const qsizetype size = text.size();
+    for (qsizetype i = 0; i < size; ++i) {
+        char32_t c = text[i].unicode();
+        if (c < 0x80) {
+            *out++ = char(c);
+            continue;
+        }
+        if (c < 0x800) {
+            *out++ = char(0xC0 | (c >> 6));
+            *out++ = char(0x80 | (c & 0x3F));
+            continue;
+        }
+        if (QChar::isHighSurrogate(c) && i + 1 < size && QChar::isLowSurrogate(text[i + 1].unicode())) {
+            c = QChar::surrogateToUcs4(char16_t(c), text[i + 1].unicode());
+            ++i;
+            *out++ = char(0xF0 | (c >> 18));
+            *out++ = char(0x80 | ((c >> 12) & 0x3F));
+            *out++ = char(0x80 | ((c >> 6) & 0x3F));
+            *out++ = char(0x80 | (c & 0x3F));
+            continue;
+        }
+        if (QChar::isSurrogate(c))
+            c = 0xFFFD;
+        *out++ = char(0xE0 | (c >> 12));
+        *out++ = char(0x80 | ((c >> 6) & 0x3F));
+        *out++ = char(0x80 | (c & 0x3F));
+    }
+    return out;
+}
+
+OracleColumn columnFromDescribe(const DescribedItem &item)
+{
+    OracleColumn c;
+    c.name = item.name;
+    c.nullable = item.nullable;
+    const bool national = item.charsetForm == SQLCS_NCHAR;
+    switch (item.dataType) {
+    case SQLT_CHR:
+        c.type = national ? QStringLiteral("NVARCHAR2") : QStringLiteral("VARCHAR2");
+        c.length = item.charSize ? item.charSize : item.dataSize;
+        break;
+    case SQLT_AFC:
+        c.type = national ? QStringLiteral("NCHAR") : QStringLiteral("CHAR");
+        c.length = item.charSize ? item.charSize : item.dataSize;
+        break;
+    case SQLT_NUM:
+        c.type = QStringLiteral("NUMBER");
+        // Scale -127 marks a number without a decimal scale: unconstrained
+        // NUMBER (precision 0) or FLOAT (binary precision). Both take any
+        // number the server can round.
+        if (item.scale != -127) {
+            c.precision = item.precision;
+            c.scale = item.scale;
+        }
+        break;
+    case SQLT_DAT: c.type = QStringLiteral("DATE"); break;
+    case SQLT_BIN:
+        c.type = QStringLiteral("RAW");
+        c.length = item.dataSize;
+        break;
+    case SQLT_BLOB: c.type = QStringLiteral("BLOB"); break;
+    case SQLT_CLOB: c.type = national ? QStringLiteral("NCLOB") : QStringLiteral("CLOB"); break;
+    case SQLT_LNG: c.type = QStringLiteral("LONG"); break;
+    case SQLT_LBI: c.type = QStringLiteral("LONG RAW"); break;
+    case 100: c.type = QStringLiteral("BINARY_FLOAT"); break;
+    case 101: c.type = QStringLiteral("BINARY_DOUBLE"); break;
+    case 114: c.type = QStringLiteral("BFILE"); break;
+    case 187: c.type = QStringLiteral("TIMESTAMP"); break;
+    case 188: c.type = QStringLiteral("TIMESTAMP WITH TIME ZONE"); break;
+    case 232: c.type = QStringLiteral("TIMESTAMP WITH LOCAL TIME ZONE"); break;
+    case 189: c.type = QStringLiteral("INTERVAL YEAR TO MONTH"); break;
+    case 190: c.type = QStringLiteral("INTERVAL DAY TO SECOND"); break;
+    default: c.type = QStringLiteral("TYPE %1").arg(item.dataType); break;
+    }
+    return c;
+}
+
+bool isLobType(const QString &columnType)
+{
+    return columnType == QLatin1String("BLOB") || columnType == QLatin1String("CLOB") ||
+           columnType == QLatin1String("NCLOB");
+}
+
+qint64 boundSize(const OracleValue &value)
+{
+    switch (value.kind()) {
+    case OracleValue::Kind::Null: return 0;
+    case OracleValue::Kind::Number:
+    case OracleValue::Kind::Text: return utf8Size(value.textValue());
+    case OracleValue::Kind::Date: return 7;
+    case OracleValue::Kind::Bytes: return value.bytesValue().size();
+    }
+    return 0;
+}
+
+QVector<InsertRun> planInsertRuns(const OracleRowBatch &batch, qint64 bufferLimit)
+{
+    QVector<InsertRun> runs;
+    const int columns = batch.columnCount();
+    const int rows = batch.rowCount();
+    InsertRun run;
+    std::vector<qint64> sizes(size_t(columns), 0);
+    auto startRun = [&](int row) {
+        run = InsertRun();
+        run.firstRow = row;
+        run.kinds.fill(OracleValue::Kind::Null, columns);
+        run.widths.fill(1, columns);
+    };
+    startRun(0);
+    for (int r = 0; r < rows; ++r) {
+        bool fits = true;
+        qint64 newRowWidth = 0;
+        for (int c = 0; c < columns; ++c) {
+            const OracleValue &v = batch.at(r, c);
+            sizes[size_t(c)] = boundSize(v);
+            if (!v.isNull() && run.kinds[c] != OracleValue::Kind::Null && run.kinds[c] != v.kind())
+                fits = false;
+            newRowWidth += std::max(run.widths[c], sizes[size_t(c)]);
+        }
+        if (run.rowCount > 0 && (!fits || newRowWidth * (run.rowCount + 1) > bufferLimit)) {
+            runs.append(run);
+            startRun(r);
+        }
+        for (int c = 0; c < columns; ++c) {
+            const OracleValue &v = batch.at(r, c);
+            if (!v.isNull())
+                run.kinds[c] = v.kind();
+            run.widths[c] = std::max(run.widths[c], sizes[size_t(c)]);
+        }
+        ++run.rowCount;
+    }
+    if (run.rowCount > 0)
+        runs.append(run);
+    return runs;
+}
+
+ub2 bindType(OracleValue::Kind kind, const QString &columnType)
+{
+    switch (kind) {
+    case OracleValue::Kind::Null:
+    case OracleValue::Kind::Number: return SQLT_CHR;
+    case OracleValue::Kind::Text:
+        return columnType == QLatin1String("CLOB") || columnType == QLatin1String("NCLOB") ? SQLT_LNG : SQLT_CHR;
+    case OracleValue::Kind::Date: return SQLT_DAT;
+    case OracleValue::Kind::Bytes: return columnType == QLatin1String("BLOB") ? SQLT_LBI : SQLT_BIN;
+    }
+    return SQLT_CHR;
+}
+
+QVector<int> bindOrder(const QVector<QString> &columnTypes)
+{
+    QVector<int> order;
+    order.reserve(columnTypes.size());
+    for (int pass = 0; pass < 2; ++pass) {
+        for (int c = 0; c < columnTypes.size(); ++c) {
+            if (isLobType(columnTypes[c]) == (pass == 1))
+                order.append(c);
+        }
+    }
+    return order;
+}
+
+QString insertStatement(const QString &table, const QVector<OracleColumn> &columns, const QVector<int> &order,
+                        const QVector<OracleValue::Kind> &kinds)
+{
+    QString names, values;
+    for (int i = 0; i < order.size(); ++i) {
+        const int c = order[i];
+        if (i > 0) {
+            names += QLatin1Char(',');
+            values += QLatin1Char(',');
+        }
+        names += QLatin1Char('"') + columns[c].name + QLatin1Char('"');
+        const QString placeholder = QLatin1Char(':') + QString::number(i + 1);
+        values += kinds[c] == OracleValue::Kind::Number ? QStringLiteral("TO_NUMBER(") + placeholder + QLatin1Char(')')
+                                                        : placeholder;
+    }
+    return QStringLiteral("INSERT INTO \"") + table + QStringLiteral("\" (") + names + QStringLiteral(") VALUES (") +
+           values + QLatin1Char(')');
+}
+
+bool isSessionLost(int oraCode)
+{
+    switch (oraCode) {
+    case 28:     // your session has been killed
+    case 1012:   // not logged on
+    case 1033:   // initialization or shutdown in progress
+    case 1034:   // not available
+    case 1089:   // immediate shutdown in progress
+    case 1092:   // instance terminated
+    case 2396:   // exceeded maximum idle time
+    case 3113:   // end-of-file on communication channel
+    case 3114:   // not connected
+    case 3135:   // connection lost contact
+    case 12537:  // TNS: connection closed
+    case 12547:  // TNS: lost contact
+    case 12570:  // TNS: packet reader failure
+    case 12571:  // TNS: packet writer failure
+        return true;
+    default: return false;
+    }
+}
+
+} // namespace tavrex::oci

@@ -1,0 +1,175 @@
+#pragma once
+
+// Our own declarations of the part of the Oracle Call Interface that the
+// adapter calls. The library is loaded at run time (connections/ociloader.h),
+// so nothing here links against it: the types, constants and function-pointer
+// types below restate the public OCI reference, and TAVREX_OCI_FUNCTIONS is
+// the one list of functions that the loader resolves and that the test double
+// (tests/support/ocidouble) exports.
+//
+// The OCI names are kept exactly as the reference spells them (OCIEnv,
+// OCI_HTYPE_ENV, OCIStmtExecute), so every line can be checked against it.
+
+#include <cstddef>
+
+namespace tavrex::oci {
+
+// ------------------------------------------------------------ base types
+using ub1 = unsigned char;
+using sb1 = signed char;
+using ub2 = unsigned short;
+using sb2 = short;
+using ub4 = unsigned int;
+using sb4 = int;
+using ub8 = unsigned long long;
+using sb8 = long long;
+using sword = int;
+using OraText = unsigned char;
+
+// Opaque handles: only pointers to them are ever used.
+struct OCIEnv;
+struct OCIError;
+struct OCISvcCtx;
+struct OCIStmt;
+struct OCIServer;
+struct OCISession;
+struct OCIBind;
+struct OCIDefine;
+struct OCIParam;
+struct OCISnapshot;
+
+// ------------------------------------------------------------ constants
+// Handle and descriptor types.
+constexpr ub4 OCI_HTYPE_ENV = 1;
+constexpr ub4 OCI_HTYPE_ERROR = 2;
+constexpr ub4 OCI_HTYPE_SVCCTX = 3;
+constexpr ub4 OCI_HTYPE_STMT = 4;
+constexpr ub4 OCI_HTYPE_SERVER = 8;
+constexpr ub4 OCI_HTYPE_SESSION = 9;
+constexpr ub4 OCI_DTYPE_PARAM = 53;
+
+// Return codes.
+constexpr sword OCI_SUCCESS = 0;
+constexpr sword OCI_SUCCESS_WITH_INFO = 1;
+constexpr sword OCI_NO_DATA = 100;
+constexpr sword OCI_ERROR = -1;
+constexpr sword OCI_INVALID_HANDLE = -2;
+
+// Modes.
+constexpr ub4 OCI_DEFAULT = 0;
+constexpr ub4 OCI_CRED_RDBMS = 1;
+constexpr ub4 OCI_CRED_EXT = 2;
+constexpr ub4 OCI_NTV_SYNTAX = 1;
+constexpr ub4 OCI_DESCRIBE_ONLY = 0x10;
+constexpr ub4 OCI_COMMIT_ON_SUCCESS = 0x20;
+constexpr ub4 OCI_PARSE_ONLY = 0x100;
+
+// Attributes. One number names different things on different handle types.
+constexpr ub4 OCI_ATTR_DATA_SIZE = 1;     // param, ub2
+constexpr ub4 OCI_ATTR_DATA_TYPE = 2;     // param, ub2
+constexpr ub4 OCI_ATTR_NAME = 4;          // param, OraText* + ub4 bytes
+constexpr ub4 OCI_ATTR_PRECISION = 5;     // param, sb2
+constexpr ub4 OCI_ATTR_SCALE = 6;         // param, sb1
+constexpr ub4 OCI_ATTR_SERVER = 6;        // svcctx, OCIServer*
+constexpr ub4 OCI_ATTR_IS_NULL = 7;       // param, ub1
+constexpr ub4 OCI_ATTR_SESSION = 7;       // svcctx, OCISession*
+constexpr ub4 OCI_ATTR_ROW_COUNT = 9;     // stmt, ub4
+constexpr ub4 OCI_ATTR_PREFETCH_ROWS = 11;  // stmt, ub4
+constexpr ub4 OCI_ATTR_PARAM_COUNT = 18;  // stmt, ub4
+constexpr ub4 OCI_ATTR_USERNAME = 22;     // session, text + bytes
+constexpr ub4 OCI_ATTR_PASSWORD = 23;     // session, text + bytes
+constexpr ub4 OCI_ATTR_CHARSET_FORM = 32; // param, ub1
+constexpr ub4 OCI_ATTR_CHAR_SIZE = 286;   // param, ub2
+
+// External data type codes.
+constexpr ub2 SQLT_CHR = 1;    // VARCHAR2: characters, length given separately
+constexpr ub2 SQLT_NUM = 2;    // NUMBER (internal form)
+constexpr ub2 SQLT_INT = 3;    // signed integer of value_sz bytes
+constexpr ub2 SQLT_LNG = 8;    // LONG
+constexpr ub2 SQLT_DAT = 12;   // 7-byte DATE
+constexpr ub2 SQLT_BIN = 23;   // RAW
+constexpr ub2 SQLT_LBI = 24;   // LONG RAW
+constexpr ub2 SQLT_AFC = 96;   // CHAR
+constexpr ub2 SQLT_CLOB = 112;
+constexpr ub2 SQLT_BLOB = 113;
+
+constexpr sb2 OCI_IND_NOTNULL = 0;
+constexpr sb2 OCI_IND_NULL = -1;
+
+constexpr ub1 SQLCS_NCHAR = 2;  // OCI_ATTR_CHARSET_FORM of NCHAR, NVARCHAR2, NCLOB
+constexpr ub2 AL32UTF8 = 873;   // character set id of UTF-8
+constexpr ub4 OCI_ERROR_MAXMSG_SIZE2 = 3072;
+// The largest value_sz a bind accepts, even through the sb8 calls.
+constexpr sb8 SB4MAXVAL = 2147483647;
+
+// ------------------------------------------------------------ functions
+using OCIEnvNlsCreateFn = sword (*)(OCIEnv **envp, ub4 mode, void *ctxp, void *(*malocfp)(void *ctxp, size_t size),
+                                    void *(*ralocfp)(void *ctxp, void *memptr, size_t newsize),
+                                    void (*mfreefp)(void *ctxp, void *memptr), size_t xtramem_sz, void **usrmempp,
+                                    ub2 charset, ub2 ncharset);
+using OCIHandleAllocFn = sword (*)(const void *parenth, void **hndlpp, ub4 type, size_t xtramem_sz, void **usrmempp);
+using OCIHandleFreeFn = sword (*)(void *hndlp, ub4 type);
+using OCIDescriptorFreeFn = sword (*)(void *descp, ub4 type);
+using OCIErrorGetFn = sword (*)(void *hndlp, ub4 recordno, OraText *sqlstate, sb4 *errcodep, OraText *bufp,
+                                ub4 bufsiz, ub4 type);
+using OCIServerAttachFn = sword (*)(OCIServer *srvhp, OCIError *errhp, const OraText *dblink, sb4 dblink_len,
+                                    ub4 mode);
+using OCIServerDetachFn = sword (*)(OCIServer *srvhp, OCIError *errhp, ub4 mode);
+using OCISessionBeginFn = sword (*)(OCISvcCtx *svchp, OCIError *errhp, OCISession *usrhp, ub4 credt, ub4 mode);
+using OCISessionEndFn = sword (*)(OCISvcCtx *svchp, OCIError *errhp, OCISession *usrhp, ub4 mode);
+using OCIAttrSetFn = sword (*)(void *trgthndlp, ub4 trghndltyp, void *attributep, ub4 size, ub4 attrtype,
+                               OCIError *errhp);
+using OCIAttrGetFn = sword (*)(const void *trgthndlp, ub4 trghndltyp, void *attributep, ub4 *sizep, ub4 attrtype,
+                               OCIError *errhp);
+using OCIParamGetFn = sword (*)(const void *hndlp, ub4 htype, OCIError *errhp, void **parmdpp, ub4 pos);
+using OCIStmtPrepare2Fn = sword (*)(OCISvcCtx *svchp, OCIStmt **stmtp, OCIError *errhp, const OraText *stmt,
+                                    ub4 stmt_len, const OraText *key, ub4 key_len, ub4 language, ub4 mode);
+using OCIStmtReleaseFn = sword (*)(OCIStmt *stmtp, OCIError *errhp, const OraText *key, ub4 key_len, ub4 mode);
+using OCIStmtExecuteFn = sword (*)(OCISvcCtx *svchp, OCIStmt *stmtp, OCIError *errhp, ub4 iters, ub4 rowoff,
+                                   const OCISnapshot *snap_in, OCISnapshot *snap_out, ub4 mode);
+using OCIDefineByPosFn = sword (*)(OCIStmt *stmtp, OCIDefine **defnp, OCIError *errhp, ub4 position, void *valuep,
+                                   sb4 value_sz, ub2 dty, void *indp, ub2 *rlenp, ub2 *rcodep, ub4 mode);
+using OCIBindByPos2Fn = sword (*)(OCIStmt *stmtp, OCIBind **bindp, OCIError *errhp, ub4 position, void *valuep,
+                                  sb8 value_sz, ub2 dty, void *indp, ub4 *alenp, ub2 *rcodep, ub4 maxarr_len,
+                                  ub4 *curelep, ub4 mode);
+using OCIBindArrayOfStructFn = sword (*)(OCIBind *bindp, OCIError *errhp, ub4 pvskip, ub4 indskip, ub4 alskip,
+                                         ub4 rcskip);
+using OCITransRollbackFn = sword (*)(OCISvcCtx *svchp, OCIError *errhp, ub4 flags);
+
+// Every function the adapter calls, as X(name, pointer type).
+#define TAVREX_OCI_FUNCTIONS(X)                          \
+    X(OCIEnvNlsCreate, OCIEnvNlsCreateFn)                \
+    X(OCIHandleAlloc, OCIHandleAllocFn)                  \
+    X(OCIHandleFree, OCIHandleFreeFn)                    \
+    X(OCIDescriptorFree, OCIDescriptorFreeFn)            \
+    X(OCIErrorGet, OCIErrorGetFn)                        \
+    X(OCIServerAttach, OCIServerAttachFn)                \
+    X(OCIServerDetach, OCIServerDetachFn)                \
+    X(OCISessionBegin, OCISessionBeginFn)                \
+    X(OCISessionEnd, OCISessionEndFn)                    \
+    X(OCIAttrSet, OCIAttrSetFn)                          \
+    X(OCIAttrGet, OCIAttrGetFn)                          \
+    X(OCIParamGet, OCIParamGetFn)                        \
+    X(OCIStmtPrepare2, OCIStmtPrepare2Fn)                \
+    X(OCIStmtRelease, OCIStmtReleaseFn)                  \
+    X(OCIStmtExecute, OCIStmtExecuteFn)                  \
+    X(OCIDefineByPos, OCIDefineByPosFn)                  \
+    X(OCIBindByPos2, OCIBindByPos2Fn)                    \
+    X(OCIBindArrayOfStruct, OCIBindArrayOfStructFn)      \
+    X(OCITransRollback, OCITransRollbackFn)
+
+// The resolved functions of one loaded library.
+struct Api {
+#define TAVREX_OCI_POINTER(name, type) type name = nullptr;
+    TAVREX_OCI_FUNCTIONS(TAVREX_OCI_POINTER)
+#undef TAVREX_OCI_POINTER
+};
+
+// The names of TAVREX_OCI_FUNCTIONS, in its order.
+inline constexpr const char *kFunctionNames[] = {
+#define TAVREX_OCI_NAME(name, type) #name,
+    TAVREX_OCI_FUNCTIONS(TAVREX_OCI_NAME)
+#undef TAVREX_OCI_NAME
+};
+
+} // namespace tavrex::oci

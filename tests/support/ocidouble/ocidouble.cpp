@@ -1,0 +1,989 @@
+// The test double of the Oracle client library: a shared library that
+// exports exactly the functions of TAVREX_OCI_FUNCTIONS (connections/ocidefs.h)
+// and serves them from the embedded target. The connect identifier is the
+// path of an embedded target file; statements go to an EmbeddedSession. The
+// adapter loads it through TAVREX_OCI_LIBRARY, so its real code (loader,
+// handles, binds, array executes, error records) runs in the tests.
+//
+// It follows the documented behaviours the adapter relies on:
+// - handles have types and parents; a call given a freed handle or a handle
+//   of the wrong type returns OCI_INVALID_HANDLE; freeing the environment
+//   frees everything under it; OCIStmtRelease frees binds, defines and
+//   parameter descriptors;
+// - errors are records "ORA-nnnnn: text\n" on the error handle (on the
+//   environment for environment and allocation errors), read with
+//   OCIErrorGet; each call clears the record of the error handle it is given;
+// - text is encoded in the environment's character set: AL32UTF8 when asked
+//   for, else (charset 0, that is NLS_LANG) WE8ISO8859P1;
+// - a new session counts lengths in BYTE and uses ',' as decimal separator,
+//   as a server in a decimal-comma territory would: CREATE TABLE is refused
+//   until ALTER SESSION SET NLS_LENGTH_SEMANTICS=CHAR (the embedded target
+//   counts characters only), and a number bound as text with '.' is
+//   ORA-01722 until NLS_NUMERIC_CHARACTERS='.,';
+// - an array INSERT runs its rows in order and stops at the first rejected
+//   row: OCI_ERROR, the row's message, OCI_ATTR_ROW_COUNT = the rows done
+//   before it, which stay in the open transaction; OCI_COMMIT_ON_SUCCESS
+//   commits when every row is accepted; OCITransRollback discards the open
+//   transaction; DDL and OCISessionEnd commit it;
+// - OCI_DESCRIBE_ONLY describes a query without running it, OCI_PARSE_ONLY
+//   checks an INSERT's table and columns without running it;
+// - a bind longer than 4000 bytes after a LONG bind is ORA-24816.
+//
+// What it does not prove: anything about Oracle's own behaviour beyond these
+// rules. Rows of an open transaction are kept in memory and checked by
+// running them through the embedded target and rolling back; only one
+// table's rows with one column list may be open at a time.
+
+#include "connections/embedded/embeddedtarget.h"
+#include "connections/ocidefs.h"
+#include "engine/errors.h"
+#include "tests/support/ocidouble/ocidoublesql.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QSet>
+
+#include <algorithm>
+#include <cstring>
+#include <map>
+#include <memory>
+#include <set>
+#include <type_traits>
+#include <vector>
+
+using namespace tavrex;
+using namespace tavrex::oci;
+
+namespace {
+
+using tavrex::ocidouble::InsertShape;
+using tavrex::ocidouble::StatementKind;
+
+constexpr ub2 kLatin1 = 31;  // WE8ISO8859P1
+constexpr ub4 kMaxIdentifier = 30;
+
+// ------------------------------------------------------------ objects
+
+struct Object {
+    explicit Object(ub4 t, Object *p) : type(t), parent(p) {}
+    virtual ~Object() = default;
+    ub4 type;
+    Object *parent;
+    std::vector<Object *> children;
+};
+
+std::set<Object *> &live()
+{
+    static std::set<Object *> objects;
+    return objects;
+}
+
+template <typename T>
+T *adopt(T *object)
+{
+    live().insert(object);
+    if (object->parent)
+        object->parent->children.push_back(object);
+    return object;
+}
+
+void destroy(Object *object)
+{
+    while (!object->children.empty())
+        destroy(object->children.back());
+    if (object->parent) {
+        auto &siblings = object->parent->children;
+        siblings.erase(std::remove(siblings.begin(), siblings.end(), object), siblings.end());
+    }
+    live().erase(object);
+    delete object;
+}
+
+template <typename T>
+T *as(const void *handle, ub4 type)
+{
+    auto *object = static_cast<Object *>(const_cast<void *>(handle));
+    if (!handle || !live().count(object) || object->type != type)
+        return nullptr;
+    return static_cast<T *>(object);
+}
+
+struct ErrorRecord {
+    bool set = false;
+    sb4 code = 0;
+    QByteArray text;
+};
+
+struct Env : Object {
+    Env() : Object(OCI_HTYPE_ENV, nullptr) {}
+    ub2 charset = AL32UTF8;
+    ErrorRecord record;
+
+    QString decode(const void *bytes, qint64 size) const
+    {
+        const char *p = static_cast<const char *>(bytes);
+        return charset == AL32UTF8 ? QString::fromUtf8(p, size) : QString::fromLatin1(p, size);
+    }
+    QByteArray encode(const QString &text) const { return charset == AL32UTF8 ? text.toUtf8() : text.toLatin1(); }
+};
+
+Env *envOf(Object *object)
+{
+    while (object->parent)
+        object = object->parent;
+    return static_cast<Env *>(object);
+}
+
+struct Error : Object {
+    explicit Error(Env *env) : Object(OCI_HTYPE_ERROR, env) {}
+    ErrorRecord record;
+};
+
+struct Server : Object {
+    explicit Server(Env *env) : Object(OCI_HTYPE_SERVER, env) {}
+    QString path;
+    bool attached = false;
+};
+
+// The rows of the open transaction, not yet in the file.
+struct Pending {
+    QString table;
+    QStringList columns;
+    std::vector<std::vector<OracleValue>> rows;
+};
+
+struct Session : Object {
+    explicit Session(Env *env) : Object(OCI_HTYPE_SESSION, env) {}
+    ~Session() override { end(); }
+    QString user;
+    QString password;
+    std::unique_ptr<OracleSession> target;
+    bool charSemantics = false;
+    QChar decimal = QLatin1Char(',');
+    Pending pending;
+
+    EmbeddedSession &embedded() { return static_cast<EmbeddedSession &>(*target); }
+    void commit();
+    void end()
+    {
+        if (!target)
+            return;
+        try {
+            commit();  // ending a session commits its transaction
+        } catch (...) {
+        }
+        target.reset();
+    }
+};
+
+struct SvcCtx : Object {
+    explicit SvcCtx(Env *env) : Object(OCI_HTYPE_SVCCTX, env) {}
+    Server *server = nullptr;
+    Session *session = nullptr;
+};
+
+constexpr ub4 kBindType = 5;    // OCI_HTYPE_BIND
+constexpr ub4 kDefineType = 6;  // OCI_HTYPE_DEFINE
+
+struct Bind : Object {
+    explicit Bind(Object *stmt) : Object(kBindType, stmt) {}
+    char *value = nullptr;
+    sb8 size = 0;
+    ub2 dty = 0;
+    char *indicators = nullptr;
+    char *lengths = nullptr;
+    ub4 valueSkip = 0;
+    ub4 indicatorSkip = sizeof(sb2);
+    ub4 lengthSkip = sizeof(ub4);
+};
+
+struct Define : Object {
+    explicit Define(Object *stmt) : Object(kDefineType, stmt) {}
+    void *value = nullptr;
+    sb4 size = 0;
+    ub2 dty = 0;
+    sb2 *indicator = nullptr;
+    ub2 *length = nullptr;
+};
+
+struct Param : Object {
+    explicit Param(Object *stmt) : Object(OCI_DTYPE_PARAM, stmt) {}
+    QByteArray name;
+    ub2 dataType = 0, dataSize = 0, charSize = 0;
+    sb2 precision = 0;
+    sb1 scale = 0;
+    ub1 isNull = 1, charsetForm = 0;
+};
+
+struct Stmt : Object {
+    Stmt(Env *env, SvcCtx *s) : Object(OCI_HTYPE_STMT, env), svc(s) {}
+    SvcCtx *svc;
+    QString sql;
+    StatementKind kind = StatementKind::Other;
+    std::optional<InsertShape> insert;
+    std::map<ub4, Bind *> binds;
+    std::map<ub4, Define *> defines;
+    QVector<OracleColumn> described;
+    ub4 rowCount = 0;
+    ub4 prefetch = 1;
+};
+
+// ------------------------------------------------------------ errors
+
+struct Failure {
+    sb4 code;
+    QString text;
+};
+
+Failure ora(int code, const QString &text)
+{
+    return {code, QStringLiteral("ORA-%1: %2").arg(code, 5, 10, QLatin1Char('0')).arg(text)};
+}
+
+Failure misuse(const QString &text)
+{
+    return {0, QStringLiteral("tavrex oci double: ") + text};
+}
+
+void record(Error *err, const Failure &f)
+{
+    if (!err)
+        return;
+    err->record = {true, f.code, envOf(err)->encode(f.text + QLatin1Char('\n'))};
+}
+
+// Runs a call: a Failure becomes OCI_ERROR with its record, a DatabaseError
+// of the embedded target its ORA record; nothing crosses the C boundary.
+template <typename F>
+sword guarded(Error *err, F &&body)
+{
+    if (err)
+        err->record = ErrorRecord();
+    try {
+        return body();
+    } catch (const Failure &f) {
+        record(err, f);
+    } catch (const DatabaseError &e) {
+        record(err, {e.code(), e.message()});
+    } catch (const std::exception &e) {
+        record(err, misuse(QStringLiteral("internal error: %1").arg(QString::fromUtf8(e.what()))));
+    } catch (...) {
+        record(err, misuse(QStringLiteral("internal error")));
+    }
+    return OCI_ERROR;
+}
+
+// ------------------------------------------------------------ transactions
+
+OracleRowBatch toBatch(const QStringList &columns, const std::vector<std::vector<OracleValue>> &rows)
+{
+    QVector<OracleColumn> cols;
+    for (const QString &name : columns) {
+        OracleColumn c;
+        c.name = name;
+        cols.append(c);
+    }
+    OracleRowBatch batch(cols);
+    for (const auto &row : rows) {
+        const int r = batch.appendRow();
+        for (int c = 0; c < int(row.size()); ++c)
+            batch.at(r, c) = row[size_t(c)];
+    }
+    return batch;
+}
+
+void Session::commit()
+{
+    if (pending.rows.empty())
+        return;
+    const Pending rows = std::move(pending);
+    pending = Pending();
+    target->insertBatch(rows.table, toBatch(rows.columns, rows.rows));
+}
+
+struct ValidationDone {};
+
+// Runs the rows through the target and rolls them back: the first rejected
+// row, or -1 when every row is accepted.
+BatchResult validate(Session &s, const QString &table, const OracleRowBatch &batch)
+{
+    const int last = batch.rowCount() - 1;
+    s.embedded().setRowObserver([last](int row) {
+        if (row == last)
+            throw ValidationDone();
+    });
+    BatchResult result;
+    try {
+        result = s.target->insertBatch(table, batch);
+    } catch (const ValidationDone &) {
+        result = BatchResult();
+    } catch (...) {
+        s.embedded().setRowObserver({});
+        throw;
+    }
+    s.embedded().setRowObserver({});
+    return result;
+}
+
+// Adds a chunk of rows to the open transaction, committing when asked.
+// Returns the rejected row's position in the chunk, or -1.
+int applyChunk(Session &s, const InsertShape &shape, std::vector<std::vector<OracleValue>> chunk, bool commit,
+               QString *message)
+{
+    Pending &p = s.pending;
+    if (!p.rows.empty() && (p.table != shape.table || p.columns != shape.columns))
+        throw misuse(QStringLiteral("the open transaction holds rows of another table or column list"));
+    const int before = int(p.rows.size());
+    std::vector<std::vector<OracleValue>> all = std::move(p.rows);
+    all.insert(all.end(), std::make_move_iterator(chunk.begin()), std::make_move_iterator(chunk.end()));
+    p = Pending{shape.table, shape.columns, {}};
+    const OracleRowBatch batch = toBatch(shape.columns, all);
+    const BatchResult r = commit ? s.target->insertBatch(shape.table, batch) : validate(s, shape.table, batch);
+    if (r.ok) {
+        if (!commit)
+            p.rows = std::move(all);
+        return -1;
+    }
+    // The target rolled back; the rows before the rejected one stay open.
+    all.resize(size_t(r.rejectedRow));
+    p.rows = std::move(all);
+    *message = r.message;
+    return std::max(0, r.rejectedRow - before);
+}
+
+// ------------------------------------------------------------ statements
+
+Session &sessionOf(SvcCtx *svc)
+{
+    if (!svc->session || !live().count(svc->session) || !svc->session->target)
+        throw ora(3114, QStringLiteral("not connected to ORACLE"));
+    return *svc->session;
+}
+
+void checkInsertShape(Session &s, const InsertShape &shape)
+{
+    const QVector<OracleColumn> columns =
+        s.target->describe(QStringLiteral("select * from \"") + shape.table + QStringLiteral("\" where 1=0"));
+    QSet<QString> seen;
+    for (const QString &name : shape.columns) {
+        if (ub4(name.size()) > kMaxIdentifier)
+            throw ora(972, QStringLiteral("identifier is too long"));
+        if (seen.contains(name))
+            throw ora(957, QStringLiteral("duplicate column name"));
+        seen.insert(name);
+        const bool known = std::any_of(columns.begin(), columns.end(), [&](const OracleColumn &c) {
+            return c.name == name;
+        });
+        if (!known)
+            throw ora(904, QStringLiteral("\"%1\": invalid identifier").arg(name));
+    }
+}
+
+bool isLong(ub2 dty)
+{
+    return dty == SQLT_LNG || dty == SQLT_LBI;
+}
+
+// One bound value of one row.
+OracleValue boundValue(const Env &env, const Bind &b, ub4 row, bool toNumber, QChar decimal, bool *badNumber)
+{
+    if (b.indicators && *reinterpret_cast<const sb2 *>(b.indicators + size_t(row) * b.indicatorSkip) == OCI_IND_NULL)
+        return OracleValue::null();
+    const ub4 length = b.lengths ? *reinterpret_cast<const ub4 *>(b.lengths + size_t(row) * b.lengthSkip)
+                                 : ub4(b.size);
+    if (sb8(length) > b.size)
+        throw misuse(QStringLiteral("a bound length of %1 bytes exceeds the bind's value_sz %2").arg(length).arg(b.size));
+    const char *data = b.value + size_t(row) * b.valueSkip;
+    switch (b.dty) {
+    case SQLT_CHR:
+    case SQLT_LNG: {
+        QString text = env.decode(data, length);
+        if (!toNumber)
+            return OracleValue::text(text);
+        if (text.isEmpty())
+            return OracleValue::null();  // TO_NUMBER('') is NULL
+        // A number bound as text is read with the session's decimal
+        // separator; the other separator is a group mark, not allowed here.
+        const QChar other = decimal == QLatin1Char('.') ? QLatin1Char(',') : QLatin1Char('.');
+        if (text.contains(other))
+            *badNumber = true;
+        text.replace(decimal, QLatin1Char('.'));
+        return OracleValue::number(text);
+    }
+    case SQLT_DAT: {
+        if (length != 7)
+            throw misuse(QStringLiteral("a SQLT_DAT value of %1 bytes").arg(length));
+        const auto *d = reinterpret_cast<const ub1 *>(data);
+        OracleDate date;
+        date.year = (int(d[0]) - 100) * 100 + (int(d[1]) - 100);
+        date.month = d[2];
+        date.day = d[3];
+        date.hour = d[4] - 1;
+        date.minute = d[5] - 1;
+        date.second = d[6] - 1;
+        if (toNumber)
+            throw misuse(QStringLiteral("TO_NUMBER over a SQLT_DAT bind"));
+        return OracleValue::date(date);
+    }
+    case SQLT_BIN:
+    case SQLT_LBI:
+        if (toNumber)
+            throw misuse(QStringLiteral("TO_NUMBER over a binary bind"));
+        return OracleValue::bytes(QByteArray(data, length));
+    default: throw misuse(QStringLiteral("bind type %1 is not modelled").arg(b.dty));
+    }
+}
+
+sword executeInsert(Session &s, Stmt &st, ub4 iters, ub4 rowoff, ub4 mode, Error *err)
+{
+    if (!st.insert)
+        throw misuse(QStringLiteral("an INSERT of a form the double does not read: ") + st.sql);
+    const InsertShape &shape = *st.insert;
+    if (mode & OCI_PARSE_ONLY) {
+        checkInsertShape(s, shape);
+        return OCI_SUCCESS;
+    }
+    if (iters == 0)
+        throw ora(24333, QStringLiteral("zero iteration count"));
+    const Env &env = *envOf(&st);
+    std::vector<const Bind *> binds;
+    for (int position : shape.positions) {
+        auto it = st.binds.find(ub4(position));
+        if (it == st.binds.end())
+            throw ora(1008, QStringLiteral("not all variables bound"));
+        binds.push_back(it->second);
+    }
+    // Long binds (the LOB data interface) must come last.
+    for (ub4 r = rowoff; r < rowoff + iters; ++r) {
+        bool afterLong = false;
+        for (const auto &entry : st.binds) {
+            const Bind &b = *entry.second;
+            const bool isNull = b.indicators &&
+                                *reinterpret_cast<const sb2 *>(b.indicators + size_t(r) * b.indicatorSkip) ==
+                                    OCI_IND_NULL;
+            const ub4 length =
+                b.lengths ? *reinterpret_cast<const ub4 *>(b.lengths + size_t(r) * b.lengthSkip) : ub4(b.size);
+            if (afterLong && !isLong(b.dty) && !isNull && length > 4000)
+                throw ora(24816, QStringLiteral("Expanded non LONG bind data supplied after actual LONG or LOB column"));
+            afterLong = afterLong || isLong(b.dty);
+        }
+    }
+    std::vector<std::vector<OracleValue>> chunk;
+    int badRow = -1;
+    for (ub4 r = 0; r < iters && badRow < 0; ++r) {
+        std::vector<OracleValue> row;
+        bool badNumber = false;
+        for (size_t c = 0; c < binds.size(); ++c)
+            row.push_back(boundValue(env, *binds[c], rowoff + r, shape.toNumber[int(c)], s.decimal, &badNumber));
+        if (badNumber)
+            badRow = int(r);
+        else
+            chunk.push_back(std::move(row));
+    }
+    const bool commit = (mode & OCI_COMMIT_ON_SUCCESS) && badRow < 0;
+    QString message;
+    const int rejected = applyChunk(s, shape, std::move(chunk), commit, &message);
+    if (rejected >= 0) {
+        st.rowCount = ub4(rejected);
+        record(err, {message.mid(4, 5).toInt(), message});
+        return OCI_ERROR;
+    }
+    if (badRow >= 0) {
+        st.rowCount = ub4(badRow);
+        throw ora(1722, QStringLiteral("invalid number"));
+    }
+    st.rowCount = iters;
+    return OCI_SUCCESS;
+}
+
+void alterSession(Session &s, const QString &sql)
+{
+    const auto settings = ocidouble::parseAlterSession(sql);
+    if (!settings)
+        throw ora(922, QStringLiteral("missing or invalid option"));
+    for (auto it = settings->begin(); it != settings->end(); ++it) {
+        const QString value = it.value().toUpper();
+        if (it.key() == QLatin1String("NLS_LENGTH_SEMANTICS")) {
+            if (value != QLatin1String("CHAR") && value != QLatin1String("BYTE"))
+                throw ora(12705, QStringLiteral("Cannot access NLS data files or invalid environment specified"));
+            s.charSemantics = value == QLatin1String("CHAR");
+        } else if (it.key() == QLatin1String("NLS_NUMERIC_CHARACTERS")) {
+            if (value.size() != 2 || value[0] == value[1])
+                throw ora(12705, QStringLiteral("Cannot access NLS data files or invalid environment specified"));
+            s.decimal = value[0];
+        } else if (it.key() != QLatin1String("NLS_DATE_FORMAT")) {
+            throw ora(2248, QStringLiteral("invalid option for ALTER SESSION"));
+        }
+    }
+}
+
+// What the describe of a column reports, as Oracle would for that column
+// in an AL32UTF8 database with character length semantics.
+void describeInto(Param &p, const OracleColumn &c, const Env &env)
+{
+    p.name = env.encode(c.name);
+    p.isNull = c.nullable ? 1 : 0;
+    const QString &t = c.type;
+    if (t == QLatin1String("VARCHAR2") || t == QLatin1String("CHAR")) {
+        p.dataType = t == QLatin1String("CHAR") ? SQLT_AFC : SQLT_CHR;
+        p.charSize = ub2(c.length);
+        p.dataSize = ub2(std::min(c.length * 4, t == QLatin1String("CHAR") ? 2000 : 4000));
+        p.charsetForm = 1;
+    } else if (t == QLatin1String("NUMBER")) {
+        p.dataType = SQLT_NUM;
+        p.dataSize = 22;
+        p.precision = sb2(c.precision);
+        p.scale = c.precision == 0 && c.scale == 0 ? sb1(-127) : sb1(c.scale);
+    } else if (t == QLatin1String("DATE")) {
+        p.dataType = SQLT_DAT;
+        p.dataSize = 7;
+    } else if (t == QLatin1String("RAW")) {
+        p.dataType = SQLT_BIN;
+        p.dataSize = ub2(c.length);
+    } else if (t == QLatin1String("BLOB")) {
+        p.dataType = SQLT_BLOB;
+        p.dataSize = 4000;
+    } else if (t == QLatin1String("CLOB")) {
+        p.dataType = SQLT_CLOB;
+        p.dataSize = 4000;
+        p.charsetForm = 1;
+    } else {
+        throw misuse(QStringLiteral("column type %1 is not modelled").arg(t));
+    }
+}
+
+void writeDefine(const Define &d, qint64 value)
+{
+    switch (d.dty) {
+    case SQLT_INT:
+        switch (d.size) {
+        case 1: *static_cast<sb1 *>(d.value) = sb1(value); break;
+        case 2: *static_cast<sb2 *>(d.value) = sb2(value); break;
+        case 4: *static_cast<sb4 *>(d.value) = sb4(value); break;
+        case 8: *static_cast<sb8 *>(d.value) = sb8(value); break;
+        default: throw misuse(QStringLiteral("SQLT_INT define of %1 bytes").arg(d.size));
+        }
+        if (d.length)
+            *d.length = ub2(d.size);
+        break;
+    case SQLT_CHR: {
+        const QByteArray text = QByteArray::number(value);
+        if (text.size() > d.size)
+            throw ora(1406, QStringLiteral("fetched column value was truncated"));
+        std::memcpy(d.value, text.constData(), size_t(text.size()));
+        if (d.length)
+            *d.length = ub2(text.size());
+        break;
+    }
+    default: throw misuse(QStringLiteral("define type %1 is not modelled").arg(d.dty));
+    }
+    if (d.indicator)
+        *d.indicator = OCI_IND_NOTNULL;
+}
+
+} // namespace
+
+// ------------------------------------------------------------ the exports
+
+extern "C" {
+
+sword OCIEnvNlsCreate(OCIEnv **envp, ub4, void *, void *(*)(void *, size_t), void *(*)(void *, void *, size_t),
+                      void (*)(void *, void *), size_t, void **, ub2 charset, ub2 ncharset)
+{
+    if (!envp)
+        return OCI_INVALID_HANDLE;
+    Env *env = adopt(new Env());
+    *envp = reinterpret_cast<OCIEnv *>(static_cast<Object *>(env));
+    auto refuse = [&](const QString &text) {
+        env->charset = AL32UTF8;
+        env->record = {true, 0, env->encode(misuse(text).text + QLatin1Char('\n'))};
+        return OCI_ERROR;
+    };
+    if ((charset == 0) != (ncharset == 0))
+        return refuse(QStringLiteral("OCIEnvNlsCreate takes both character sets or neither"));
+    if (charset == 0)
+        env->charset = kLatin1;  // NLS_LANG of this client
+    else if (charset == AL32UTF8 && ncharset == AL32UTF8)
+        env->charset = AL32UTF8;
+    else
+        return refuse(QStringLiteral("character sets %1/%2 are not modelled").arg(charset).arg(ncharset));
+    return OCI_SUCCESS;
+}
+
+sword OCIHandleAlloc(const void *parenth, void **hndlpp, ub4 type, size_t, void **)
+{
+    Env *env = as<Env>(parenth, OCI_HTYPE_ENV);
+    if (!env || !hndlpp)
+        return OCI_INVALID_HANDLE;
+    env->record = ErrorRecord();
+    Object *made = nullptr;
+    switch (type) {
+    case OCI_HTYPE_ERROR: made = adopt(new Error(env)); break;
+    case OCI_HTYPE_SERVER: made = adopt(new Server(env)); break;
+    case OCI_HTYPE_SVCCTX: made = adopt(new SvcCtx(env)); break;
+    case OCI_HTYPE_SESSION: made = adopt(new Session(env)); break;
+    default:
+        env->record = {true, 0, env->encode(misuse(QStringLiteral("handle type %1").arg(type)).text + QLatin1Char('\n'))};
+        return OCI_ERROR;
+    }
+    *hndlpp = made;
+    return OCI_SUCCESS;
+}
+
+sword OCIHandleFree(void *hndlp, ub4 type)
+{
+    // Statements come from OCIStmtPrepare2 and go back with OCIStmtRelease.
+    if (type == OCI_HTYPE_STMT || type == kBindType || type == kDefineType)
+        return OCI_INVALID_HANDLE;
+    Object *object = as<Object>(hndlp, type);
+    if (!object)
+        return OCI_INVALID_HANDLE;
+    destroy(object);
+    return OCI_SUCCESS;
+}
+
+sword OCIDescriptorFree(void *descp, ub4 type)
+{
+    Param *param = as<Param>(descp, OCI_DTYPE_PARAM);
+    if (!param || type != OCI_DTYPE_PARAM)
+        return OCI_INVALID_HANDLE;
+    destroy(param);
+    return OCI_SUCCESS;
+}
+
+sword OCIErrorGet(void *hndlp, ub4 recordno, OraText *, sb4 *errcodep, OraText *bufp, ub4 bufsiz, ub4 type)
+{
+    const ErrorRecord *rec = nullptr;
+    if (type == OCI_HTYPE_ERROR) {
+        if (Error *err = as<Error>(hndlp, OCI_HTYPE_ERROR))
+            rec = &err->record;
+    } else if (type == OCI_HTYPE_ENV) {
+        if (Env *env = as<Env>(hndlp, OCI_HTYPE_ENV))
+            rec = &env->record;
+    }
+    if (!rec || !bufp || bufsiz == 0)
+        return OCI_INVALID_HANDLE;
+    if (recordno != 1 || !rec->set)
+        return OCI_NO_DATA;
+    const size_t n = std::min(size_t(bufsiz) - 1, size_t(rec->text.size()));
+    std::memcpy(bufp, rec->text.constData(), n);
+    bufp[n] = 0;
+    if (errcodep)
+        *errcodep = rec->code;
+    return OCI_SUCCESS;
+}
+
+sword OCIServerAttach(OCIServer *srvhp, OCIError *errhp, const OraText *dblink, sb4 dblink_len, ub4)
+{
+    Server *srv = as<Server>(srvhp, OCI_HTYPE_SERVER);
+    Error *err = as<Error>(errhp, OCI_HTYPE_ERROR);
+    if (!srv || !err)
+        return OCI_INVALID_HANDLE;
+    return guarded(err, [&] {
+        const QString path = envOf(srv)->decode(dblink, dblink_len);
+        const QFileInfo file(path);
+        if (path.isEmpty() || !file.absoluteDir().exists())
+            throw ora(12154, QStringLiteral("TNS:could not resolve the connect identifier specified"));
+        srv->path = path;
+        srv->attached = true;
+        return OCI_SUCCESS;
+    });
+}
+
+sword OCIServerDetach(OCIServer *srvhp, OCIError *errhp, ub4)
+{
+    Server *srv = as<Server>(srvhp, OCI_HTYPE_SERVER);
+    Error *err = as<Error>(errhp, OCI_HTYPE_ERROR);
+    if (!srv || !err)
+        return OCI_INVALID_HANDLE;
+    srv->attached = false;
+    return OCI_SUCCESS;
+}
+
+sword OCISessionBegin(OCISvcCtx *svchp, OCIError *errhp, OCISession *usrhp, ub4 credt, ub4)
+{
+    SvcCtx *svc = as<SvcCtx>(svchp, OCI_HTYPE_SVCCTX);
+    Error *err = as<Error>(errhp, OCI_HTYPE_ERROR);
+    Session *usr = as<Session>(usrhp, OCI_HTYPE_SESSION);
+    if (!svc || !err || !usr)
+        return OCI_INVALID_HANDLE;
+    return guarded(err, [&] {
+        if (!svc->server || !live().count(svc->server) || !svc->server->attached)
+            throw misuse(QStringLiteral("OCISessionBegin on a service context without an attached server"));
+        if (usr->target)
+            throw misuse(QStringLiteral("OCISessionBegin on a session already begun"));
+        if (credt != OCI_CRED_RDBMS)
+            throw ora(1017, QStringLiteral("invalid username/password; logon denied"));
+        OracleLogin login;
+        login.service = svc->server->path;
+        login.user = usr->user;
+        login.password = usr->password;
+        usr->target = openEmbeddedSession(svc->server->path, login);
+        return OCI_SUCCESS;
+    });
+}
+
+sword OCISessionEnd(OCISvcCtx *svchp, OCIError *errhp, OCISession *usrhp, ub4)
+{
+    SvcCtx *svc = as<SvcCtx>(svchp, OCI_HTYPE_SVCCTX);
+    Error *err = as<Error>(errhp, OCI_HTYPE_ERROR);
+    Session *usr = as<Session>(usrhp, OCI_HTYPE_SESSION);
+    if (!svc || !err || !usr)
+        return OCI_INVALID_HANDLE;
+    return guarded(err, [&] {
+        usr->end();
+        if (svc->session == usr)
+            svc->session = nullptr;
+        return OCI_SUCCESS;
+    });
+}
+
+sword OCIAttrSet(void *trgthndlp, ub4 trghndltyp, void *attributep, ub4 size, ub4 attrtype, OCIError *errhp)
+{
+    Error *err = as<Error>(errhp, OCI_HTYPE_ERROR);
+    Object *target = as<Object>(trgthndlp, trghndltyp);
+    if (!err || !target)
+        return OCI_INVALID_HANDLE;
+    return guarded(err, [&] {
+        if (trghndltyp == OCI_HTYPE_SVCCTX && attrtype == OCI_ATTR_SERVER) {
+            Server *srv = as<Server>(attributep, OCI_HTYPE_SERVER);
+            if (!srv)
+                return OCI_INVALID_HANDLE;
+            static_cast<SvcCtx *>(target)->server = srv;
+        } else if (trghndltyp == OCI_HTYPE_SVCCTX && attrtype == OCI_ATTR_SESSION) {
+            Session *usr = as<Session>(attributep, OCI_HTYPE_SESSION);
+            if (!usr)
+                return OCI_INVALID_HANDLE;
+            static_cast<SvcCtx *>(target)->session = usr;
+        } else if (trghndltyp == OCI_HTYPE_SESSION && attrtype == OCI_ATTR_USERNAME) {
+            static_cast<Session *>(target)->user = envOf(target)->decode(attributep, size);
+        } else if (trghndltyp == OCI_HTYPE_SESSION && attrtype == OCI_ATTR_PASSWORD) {
+            static_cast<Session *>(target)->password = envOf(target)->decode(attributep, size);
+        } else if (trghndltyp == OCI_HTYPE_STMT && attrtype == OCI_ATTR_PREFETCH_ROWS) {
+            static_cast<Stmt *>(target)->prefetch = *static_cast<const ub4 *>(attributep);
+        } else {
+            throw ora(24315, QStringLiteral("illegal attribute type"));
+        }
+        return OCI_SUCCESS;
+    });
+}
+
+sword OCIAttrGet(const void *trgthndlp, ub4 trghndltyp, void *attributep, ub4 *sizep, ub4 attrtype,
+                 OCIError *errhp)
+{
+    Error *err = as<Error>(errhp, OCI_HTYPE_ERROR);
+    Object *target = as<Object>(trgthndlp, trghndltyp);
+    if (!err || !target || !attributep)
+        return OCI_INVALID_HANDLE;
+    return guarded(err, [&] {
+        auto put = [&](const auto &value) {
+            std::memcpy(attributep, &value, sizeof value);
+            if (sizep)
+                *sizep = ub4(sizeof value);
+        };
+        if (trghndltyp == OCI_HTYPE_STMT) {
+            const Stmt &st = *static_cast<Stmt *>(target);
+            if (attrtype == OCI_ATTR_ROW_COUNT)
+                put(ub4(st.rowCount));
+            else if (attrtype == OCI_ATTR_PARAM_COUNT)
+                put(ub4(st.described.size()));
+            else
+                throw ora(24315, QStringLiteral("illegal attribute type"));
+            return OCI_SUCCESS;
+        }
+        if (trghndltyp == OCI_DTYPE_PARAM) {
+            const Param &p = *static_cast<Param *>(target);
+            switch (attrtype) {
+            case OCI_ATTR_NAME:
+                *static_cast<const char **>(attributep) = p.name.constData();
+                if (sizep)
+                    *sizep = ub4(p.name.size());
+                break;
+            case OCI_ATTR_DATA_TYPE: put(p.dataType); break;
+            case OCI_ATTR_DATA_SIZE: put(p.dataSize); break;
+            case OCI_ATTR_CHAR_SIZE: put(p.charSize); break;
+            case OCI_ATTR_PRECISION: put(p.precision); break;
+            case OCI_ATTR_SCALE: put(p.scale); break;
+            case OCI_ATTR_IS_NULL: put(p.isNull); break;
+            case OCI_ATTR_CHARSET_FORM: put(p.charsetForm); break;
+            default: throw ora(24315, QStringLiteral("illegal attribute type"));
+            }
+            return OCI_SUCCESS;
+        }
+        throw ora(24315, QStringLiteral("illegal attribute type"));
+    });
+}
+
+sword OCIParamGet(const void *hndlp, ub4 htype, OCIError *errhp, void **parmdpp, ub4 pos)
+{
+    Error *err = as<Error>(errhp, OCI_HTYPE_ERROR);
+    Stmt *st = as<Stmt>(hndlp, OCI_HTYPE_STMT);
+    if (!err || !st || htype != OCI_HTYPE_STMT || !parmdpp)
+        return OCI_INVALID_HANDLE;
+    return guarded(err, [&] {
+        if (pos < 1 || pos > ub4(st->described.size()))
+            throw ora(24334, QStringLiteral("no descriptor for this position"));
+        auto param = std::make_unique<Param>(st);
+        describeInto(*param, st->described[int(pos - 1)], *envOf(st));
+        *parmdpp = adopt(param.release());
+        return OCI_SUCCESS;
+    });
+}
+
+sword OCIStmtPrepare2(OCISvcCtx *svchp, OCIStmt **stmtp, OCIError *errhp, const OraText *stmt, ub4 stmt_len,
+                      const OraText *key, ub4, ub4 language, ub4 mode)
+{
+    SvcCtx *svc = as<SvcCtx>(svchp, OCI_HTYPE_SVCCTX);
+    Error *err = as<Error>(errhp, OCI_HTYPE_ERROR);
+    if (!svc || !err || !stmtp || !stmt)
+        return OCI_INVALID_HANDLE;
+    return guarded(err, [&] {
+        if (language != OCI_NTV_SYNTAX || mode != OCI_DEFAULT || key)
+            throw misuse(QStringLiteral("OCIStmtPrepare2 without a statement cache takes OCI_NTV_SYNTAX and "
+                                        "OCI_DEFAULT"));
+        Stmt *st = adopt(new Stmt(envOf(svc), svc));
+        st->sql = envOf(svc)->decode(stmt, stmt_len);
+        st->kind = ocidouble::statementKind(st->sql);
+        if (st->kind == StatementKind::Insert)
+            st->insert = ocidouble::parseInsert(st->sql);
+        *stmtp = reinterpret_cast<OCIStmt *>(static_cast<Object *>(st));
+        return OCI_SUCCESS;
+    });
+}
+
+sword OCIStmtRelease(OCIStmt *stmtp, OCIError *errhp, const OraText *, ub4, ub4 mode)
+{
+    Stmt *st = as<Stmt>(stmtp, OCI_HTYPE_STMT);
+    Error *err = as<Error>(errhp, OCI_HTYPE_ERROR);
+    if (!st || !err)
+        return OCI_INVALID_HANDLE;
+    return guarded(err, [&] {
+        if (mode != OCI_DEFAULT)
+            throw ora(24300, QStringLiteral("bad value for mode"));
+        destroy(st);
+        return OCI_SUCCESS;
+    });
+}
+
+sword OCIStmtExecute(OCISvcCtx *svchp, OCIStmt *stmtp, OCIError *errhp, ub4 iters, ub4 rowoff,
+                     const OCISnapshot *, OCISnapshot *, ub4 mode)
+{
+    SvcCtx *svc = as<SvcCtx>(svchp, OCI_HTYPE_SVCCTX);
+    Stmt *st = as<Stmt>(stmtp, OCI_HTYPE_STMT);
+    Error *err = as<Error>(errhp, OCI_HTYPE_ERROR);
+    if (!svc || !st || !err || st->svc != svc)
+        return OCI_INVALID_HANDLE;
+    st->rowCount = 0;
+    return guarded(err, [&] {
+        Session &s = sessionOf(svc);
+        switch (st->kind) {
+        case StatementKind::Select: {
+            if (mode & OCI_DESCRIBE_ONLY) {
+                st->described = s.target->describe(st->sql);
+                return OCI_SUCCESS;
+            }
+            const qint64 n = s.target->queryCount(st->sql);
+            if (iters > 0) {
+                auto it = st->defines.find(1);
+                if (it != st->defines.end())
+                    writeDefine(*it->second, n);
+                st->rowCount = 1;
+            }
+            return OCI_SUCCESS;
+        }
+        case StatementKind::Insert: return executeInsert(s, *st, iters, rowoff, mode, err);
+        case StatementKind::AlterSession: alterSession(s, st->sql); return OCI_SUCCESS;
+        case StatementKind::CreateTable:
+            if (!s.charSemantics)
+                throw misuse(QStringLiteral("CREATE TABLE under NLS_LENGTH_SEMANTICS=BYTE is not modelled (the "
+                                            "embedded target counts characters)"));
+            [[fallthrough]];
+        case StatementKind::Other:
+            s.commit();  // DDL commits the open transaction first
+            s.target->execute(st->sql);
+            return OCI_SUCCESS;
+        }
+        return OCI_SUCCESS;
+    });
+}
+
+sword OCIDefineByPos(OCIStmt *stmtp, OCIDefine **defnp, OCIError *errhp, ub4 position, void *valuep, sb4 value_sz,
+                     ub2 dty, void *indp, ub2 *rlenp, ub2 *, ub4)
+{
+    Stmt *st = as<Stmt>(stmtp, OCI_HTYPE_STMT);
+    Error *err = as<Error>(errhp, OCI_HTYPE_ERROR);
+    if (!st || !err || !defnp || position == 0)
+        return OCI_INVALID_HANDLE;
+    return guarded(err, [&] {
+        Define *&d = st->defines[position];
+        if (!d)
+            d = adopt(new Define(st));
+        d->value = valuep;
+        d->size = value_sz;
+        d->dty = dty;
+        d->indicator = static_cast<sb2 *>(indp);
+        d->length = rlenp;
+        *defnp = reinterpret_cast<OCIDefine *>(static_cast<Object *>(d));
+        return OCI_SUCCESS;
+    });
+}
+
+sword OCIBindByPos2(OCIStmt *stmtp, OCIBind **bindp, OCIError *errhp, ub4 position, void *valuep, sb8 value_sz,
+                    ub2 dty, void *indp, ub4 *alenp, ub2 *, ub4 maxarr_len, ub4 *curelep, ub4 mode)
+{
+    Stmt *st = as<Stmt>(stmtp, OCI_HTYPE_STMT);
+    Error *err = as<Error>(errhp, OCI_HTYPE_ERROR);
+    if (!st || !err || !bindp || position == 0)
+        return OCI_INVALID_HANDLE;
+    return guarded(err, [&] {
+        if (value_sz > SB4MAXVAL)
+            throw ora(24452, QStringLiteral("value_sz exceeding SB4MAXVAL is not supported"));
+        if (maxarr_len != 0 || curelep || mode != OCI_DEFAULT)
+            throw misuse(QStringLiteral("PL/SQL array binds and bind modes are not modelled"));
+        Bind *&b = st->binds[position];
+        if (!b)
+            b = adopt(new Bind(st));
+        b->value = static_cast<char *>(valuep);
+        b->size = value_sz;
+        b->dty = dty;
+        b->indicators = static_cast<char *>(indp);
+        b->lengths = reinterpret_cast<char *>(alenp);
+        b->valueSkip = ub4(value_sz);
+        b->indicatorSkip = sizeof(sb2);
+        b->lengthSkip = sizeof(ub4);
+        *bindp = reinterpret_cast<OCIBind *>(static_cast<Object *>(b));
+        return OCI_SUCCESS;
+    });
+}
+
+sword OCIBindArrayOfStruct(OCIBind *bindp, OCIError *errhp, ub4 pvskip, ub4 indskip, ub4 alskip, ub4)
+{
+    Bind *b = as<Bind>(bindp, kBindType);
+    Error *err = as<Error>(errhp, OCI_HTYPE_ERROR);
+    if (!b || !err)
+        return OCI_INVALID_HANDLE;
+    b->valueSkip = pvskip;
+    b->indicatorSkip = indskip;
+    b->lengthSkip = alskip;
+    return OCI_SUCCESS;
+}
+
+sword OCITransRollback(OCISvcCtx *svchp, OCIError *errhp, ub4)
+{
+    SvcCtx *svc = as<SvcCtx>(svchp, OCI_HTYPE_SVCCTX);
+    Error *err = as<Error>(errhp, OCI_HTYPE_ERROR);
+    if (!svc || !err)
+        return OCI_INVALID_HANDLE;
+    return guarded(err, [&] {
+        sessionOf(svc).pending = Pending();
+        return OCI_SUCCESS;
+    });
+}
+
+} // extern "C"
+
+// Each export has exactly the type the adapter declares for it.
+#define TAVREX_OCI_DOUBLE_CHECK(name, type) \
+    static_assert(std::is_same_v<decltype(&::name), tavrex::oci::type>, #name " differs from its declaration");
+TAVREX_OCI_FUNCTIONS(TAVREX_OCI_DOUBLE_CHECK)
+#undef TAVREX_OCI_DOUBLE_CHECK
