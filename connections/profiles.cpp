@@ -1,6 +1,7 @@
 #include "connections/profiles.h"
 
 #include "engine/prompts.h"
+#include "engine/textrules.h"
 
 #include <stdexcept>
 
@@ -11,21 +12,6 @@ namespace {
 QString hostName(const TConversionSettings &s)
 {
     return s.AccessMode == 0 ? QStringLiteral("localhost") : s.Host;
-}
-
-bool isBlankOrControl(QChar c)
-{
-    return c.unicode() <= 0x20;
-}
-
-QString trimmedBlanksAndControls(const QString &text)
-{
-    qsizetype begin = 0, end = text.size();
-    while (begin < end && isBlankOrControl(text.at(begin)))
-        ++begin;
-    while (end > begin && isBlankOrControl(text.at(end - 1)))
-        --end;
-    return text.mid(begin, end - begin);
 }
 
 // Runs one listing on a connection and returns its first column, in order.
@@ -39,15 +25,6 @@ QStringList firstColumn(MySqlConnection &connection, const QString &statement)
 }
 
 } // namespace
-
-QString asciiUpper(const QString &text)
-{
-    QString out = text;
-    for (QChar &c : out)
-        if (c >= QLatin1Char('a') && c <= QLatin1Char('z'))
-            c = QChar(c.unicode() - 'a' + 'A');
-    return out;
-}
 
 Params mysqlCatalogueProfile(const TConversionSettings &s)
 {

@@ -64,7 +64,4 @@ int matchDatabaseEntry(const QStringList &listed, const QString &typed);
 // The start of a run: closes, rebuilds and connects the data connection.
 void OpenDataConnection(DatabaseObjects &db, const TConversionSettings &settings);
 
-// Upper-cases ASCII letters only (a-z to A-Z); every other character stays.
-QString asciiUpper(const QString &text);
-
 } // namespace tavrex

@@ -1,5 +1,7 @@
 #include "engine/identifiers.h"
 
+#include "engine/textrules.h"
+
 #include "connections/oraclesession.h"
 #include "engine/errors.h"
 
@@ -12,15 +14,7 @@ IdentifierError::IdentifierError(const QString &message)
 
 QString ShapeName(const QString &name, bool uppercaseNames)
 {
-    if (!uppercaseNames)
-        return name;
-    QString shaped = name;
-    for (QChar &c : shaped) {
-        const char16_t u = c.unicode();
-        if (u >= u'a' && u <= u'z')
-            c = QChar(char16_t(u - u'a' + u'A'));
-    }
-    return shaped;
+    return uppercaseNames ? asciiUpper(name) : name;
 }
 
 QString cutName(const QString &name)

@@ -1,9 +1,9 @@
 #include "engine/runlog.h"
 
+#include "engine/textrules.h"
+
 #include <QDir>
-#include <QSaveFile>
 #include <QStandardPaths>
-#include <QStringEncoder>
 
 #include <algorithm>
 #include <stdexcept>
@@ -51,23 +51,7 @@ void TRunLog::Clear()
 
 void TRunLog::SaveToFile(const QString &path) const
 {
-    QStringEncoder encoder(QStringConverter::System);
-    QByteArray bytes;
-    for (const QString &line : lines_) {
-        bytes += encoder.encode(line);
-        bytes += "\r\n";
-    }
-    QSaveFile file(path);
-    auto fail = [&](const QString &reason) {
-        throw std::runtime_error(
-            QStringLiteral("Cannot write the log file \"%1\": %2").arg(QDir::toNativeSeparators(path), reason).toStdString());
-    };
-    if (!file.open(QIODevice::WriteOnly))
-        fail(file.errorString());
-    if (file.write(bytes) != bytes.size())
-        fail(file.errorString());
-    if (!file.commit())
-        fail(file.errorString());
+    writeFileReplacing(path, encodeTextLines(lines_), false);
 }
 
 QString GetLogFolder()

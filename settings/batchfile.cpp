@@ -1,15 +1,12 @@
 #include "settings/batchfile.h"
 
+#include "engine/textrules.h"
+
 #include <QFile>
-#include <QSaveFile>
 #include <QStringDecoder>
-#include <QStringEncoder>
 
 #include <stdexcept>
 
-#ifndef Q_OS_WIN
-#include <sys/stat.h>
-#endif
 
 namespace tavrex {
 
@@ -19,21 +16,6 @@ QString keyOf(const QString &line)
 {
     const qsizetype eq = line.indexOf(QLatin1Char('='));
     return eq < 0 ? line : line.left(eq);
-}
-
-bool isBlankOrControl(QChar c)
-{
-    return c.unicode() <= 0x20;
-}
-
-QString trimmedBlanksAndControls(const QString &text)
-{
-    qsizetype begin = 0, end = text.size();
-    while (begin < end && isBlankOrControl(text.at(begin)))
-        ++begin;
-    while (end > begin && isBlankOrControl(text.at(end - 1)))
-        --end;
-    return text.mid(begin, end - begin);
 }
 
 // A choice from the file: a conversion error for text that is not a number.
@@ -179,29 +161,7 @@ QStringList batchFileLines(const BatchRecording &r)
 
 void writeBatchFile(const QString &path, const QStringList &lines)
 {
-    QStringEncoder encoder(QStringConverter::System);
-    QByteArray bytes;
-    for (const QString &line : lines) {
-        bytes += encoder.encode(line);
-        bytes += "\r\n";
-    }
-    QSaveFile file(path);
-    auto fail = [&] {
-        throw std::runtime_error(
-            QStringLiteral("Cannot write file \"%1\". %2").arg(path, file.errorString()).toStdString());
-    };
-#ifndef Q_OS_WIN
-    const mode_t previous = ::umask(077);
-#endif
-    const bool opened = file.open(QIODevice::WriteOnly);
-#ifndef Q_OS_WIN
-    ::umask(previous);
-#endif
-    if (!opened)
-        fail();
-    file.setPermissions(QFile::ReadOwner | QFile::WriteOwner);
-    if (file.write(bytes) != bytes.size() || !file.commit())
-        fail();
+    writeFileReplacing(path, encodeTextLines(lines), true);
 }
 
 } // namespace tavrex

@@ -1,5 +1,7 @@
 #include "connections/embedded/embeddedtarget.h"
 
+#include "engine/textrules.h"
+
 #include "connections/embedded/embeddedsessionimpl.h"
 #include "connections/embedded/embeddedsql.h"
 
@@ -23,15 +25,6 @@ namespace {
 
 constexpr int kBusyTimeoutMs = 60000;
 
-QString asciiUpper(const QString &s)
-{
-    QString out = s;
-    for (QChar &c : out) {
-        if (c >= u'a' && c <= u'z')
-            c = QChar(c.unicode() - 'a' + 'A');
-    }
-    return out;
-}
 
 DatabaseError openError(const QString &path, const QString &reason)
 {
