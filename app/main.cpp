@@ -10,6 +10,7 @@
 //                                exits 0 only when the conversion completed
 //   tavrex --help | --version
 
+#include "app/logprinter.h"
 #include "engine/errors.h"
 #include "engine/prompts.h"
 #include "settings/batchmode.h"
@@ -114,14 +115,7 @@ int main(int argc, char **argv)
     installBatchMode(options, replay, [&batchWindow]() -> Tmarfrm_bat & { return *batchWindow; });
 
     // The replay without a window prints each log line once it is final.
-    QString pending;
-    bool hasPending = false;
-    auto flushPending = [&] {
-        if (hasPending)
-            std::printf("%s\n", qPrintable(pending));
-        hasPending = false;
-        std::fflush(stdout);
-    };
+    LogPrinter printer;
 
     Taaform1 window(std::move(options));
     console.setWindow(&window);
@@ -130,14 +124,7 @@ int main(int argc, char **argv)
     if (noWindow) {
         for (const QString &line : window.log().lines())
             std::printf("%s\n", qPrintable(line));
-        window.log().addListener([&](TRunLog::Change change, const QString &line) {
-            if (change == TRunLog::Change::Appended)
-                flushPending();
-            if (change != TRunLog::Change::Cleared) {
-                pending = line;
-                hasPending = true;
-            }
-        });
+        printer.attach(window.log());
     }
     // A batch settings file that could not be loaded ends the program before
     // the window is shown; its log line is written next to it.
@@ -149,6 +136,6 @@ int main(int argc, char **argv)
     // "shown", so that closing it at the end of the replay ends the program.
     window.show();
     const int code = app.exec();
-    flushPending();
+    printer.flush();
     return code;
 }

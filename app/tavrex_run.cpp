@@ -2,6 +2,7 @@
 // prints the log lines as they are written. A developer's tool for tests and
 // benchmarks; it drives the same engine the wizard drives.
 
+#include "app/logprinter.h"
 #include "connections/profiles.h"
 #include "engine/conversionrun.h"
 #include "engine/errors.h"
@@ -80,24 +81,8 @@ int main(int argc, char **argv)
     TRunLog log;
     RunControl control;
     control.setPump([] { QCoreApplication::processEvents(); });
-    // A line is printed once it is final: progress rewrites of the row copy
-    // replace the pending line instead of printing a new one each time.
-    QString pending;
-    bool hasPending = false;
-    auto flushPending = [&] {
-        if (hasPending)
-            std::printf("%s\n", qPrintable(pending));
-        hasPending = false;
-        std::fflush(stdout);
-    };
-    log.setObserver([&](TRunLog::Change change, const QString &line) {
-        if (change == TRunLog::Change::Appended)
-            flushPending();
-        if (change != TRunLog::Change::Cleared) {
-            pending = line;
-            hasPending = true;
-        }
-    });
+    LogPrinter printer;
+    printer.attach(log);
     StdoutPrompts prompts;
     try {
         ListChoice databases;
@@ -115,14 +100,14 @@ int main(int argc, char **argv)
         else
             EnsureLogFolder();
         const RunOutcome outcome = run.run();
-        flushPending();
+        printer.flush();
         std::fprintf(stderr, "log saved to %s\n", qPrintable(run.savedLogPath()));
         return outcome == RunOutcome::Stopped ? 1 : 0;
     } catch (const SilentAbort &) {
-        flushPending();
+        printer.flush();
         return 1;
     } catch (const std::exception &e) {
-        flushPending();
+        printer.flush();
         std::fprintf(stderr, "%s\n", qPrintable(errorMessage(e)));
         return 1;
     }
