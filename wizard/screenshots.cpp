@@ -6,6 +6,8 @@
 // read or written.
 
 #include "engine/prompts.h"
+#include "settings/batchmode.h"
+#include "settings/batchwindow.h"
 #include "wizard/mainwindow.h"
 #include "wizard/windowprompts.h"
 
@@ -110,5 +112,14 @@ int main(int argc, char **argv)
     box->show();
     QCoreApplication::processEvents();
     ok = save(withTitle(box->grab(), box->windowTitle()), dir, QStringLiteral("errorbox.png")) && ok;
+    box->hide();
+
+    // The batch window as "Create Shortcut File" opens it on page 5.
+    window.previewPage(5, databases, available, selected);
+    Tmarfrm_bat batch(prompts);
+    batch.fill(batchWindowInput(window));
+    batch.show();
+    QCoreApplication::processEvents();
+    ok = save(withTitle(batch.grab(), batch.windowTitle()), dir, QStringLiteral("batchwindow.png")) && ok;
     return ok ? 0 : 1;
 }
