@@ -6,6 +6,12 @@
 // synchronous settings. Prints rows/s and MB/s of both, the ratio, Tavrex's
 // peak resident memory (100,000 and 1,000,000 rows) and the longest gap
 // between two pump calls.
+//
+// Then the same run once more through the Oracle client library adapter on
+// its test double (tests/support/ocidouble, loaded through
+// TAVREX_OCI_LIBRARY): the difference to the embedded direct path is the
+// adapter's own cost per row (bind buffers, array executes) plus the double's
+// reading of them, which a real client library does in its own way.
 
 #include "bench/benchsupport.h"
 #include "connections/profiles.h"
@@ -55,7 +61,8 @@ double tableBytes(const QString &table)
     return bytes;
 }
 
-Figures runTavrex(const QString &table, const QString &targetFile)
+// A plain path as the service name goes through the client library adapter.
+Figures runTavrex(const QString &table, const QString &targetFile, bool throughAdapter)
 {
     TConversionSettings s;
     const Sandbox &sb = sandbox();
@@ -65,7 +72,7 @@ Figures runTavrex(const QString &table, const QString &targetFile)
     s.MySqlPassword = sb.password;
     s.ConnectDatabase = kDatabase;
     s.SourceDatabase = kDatabase;
-    s.OracleService = QStringLiteral("embedded:") + targetFile;
+    s.OracleService = throughAdapter ? targetFile : QStringLiteral("embedded:") + targetFile;
     s.OracleUser = QStringLiteral("bench");
     s.SelectedTables = {table};
     s.SkipIndexes = true;
@@ -161,26 +168,44 @@ void ensureBlobTable()
          kDatabase);
 }
 
-void report(const QString &table, std::int64_t rows)
+void report(const QString &table, std::int64_t rows, bool withAdapter)
 {
     QTemporaryDir dir;
     const double bytes = tableBytes(table);
     const double base = runBaseline(table, dir.filePath(QStringLiteral("baseline.db")));
-    std::vector<double> figures;
-    const double rss = peakRssOfChild(
-        [&] {
-            const Figures f = runTavrex(table, dir.filePath(QStringLiteral("tavrex.db")));
-            return std::vector<double>{f.seconds, f.maxPumpGapMs};
-        },
-        &figures);
+    auto measure = [&](const QString &file, bool throughAdapter, double *rss) {
+        std::vector<double> figures;
+        *rss = peakRssOfChild(
+            [&] {
+                const Figures f = runTavrex(table, dir.filePath(file), throughAdapter);
+                return std::vector<double>{f.seconds, f.maxPumpGapMs};
+            },
+            &figures);
+        return figures;
+    };
+    double rss = 0;
+    const std::vector<double> figures = measure(QStringLiteral("tavrex.db"), false, &rss);
     const double tavrexSeconds = figures.at(0);
     const double gap = figures.at(1);
-    const char *t = qPrintable(table);
+    const QByteArray name = table.toUtf8();
+    const char *t = name.constData();
     std::printf("row_copy %s baseline rows/s: %.0f  MB/s: %.1f\n", t, rows / base, bytes / base / 1e6);
     std::printf("row_copy %s tavrex rows/s: %.0f  MB/s: %.1f\n", t, rows / tavrexSeconds, bytes / tavrexSeconds / 1e6);
     std::printf("row_copy %s ratio tavrex/baseline time: %.2f (target <= 1.5)\n", t, tavrexSeconds / base);
     std::printf("row_copy %s tavrex peak RSS MiB: %.1f (target < 150)\n", t, rss);
     std::printf("row_copy %s longest pump gap ms: %.1f (target < 100)\n", t, gap);
+    if (!withAdapter)
+        return;
+    double adapterRss = 0;
+    const std::vector<double> adapter = measure(QStringLiteral("adapter.db"), true, &adapterRss);
+    const double adapterSeconds = adapter.at(0);
+    std::printf("row_copy %s OCI adapter on its test double rows/s: %.0f  MB/s: %.1f\n", t, rows / adapterSeconds,
+                bytes / adapterSeconds / 1e6);
+    std::printf("row_copy %s ratio OCI adapter/embedded direct time: %.2f\n", t, adapterSeconds / tavrexSeconds);
+    std::printf("row_copy %s OCI adapter cost per row us: %.2f\n", t,
+                (adapterSeconds - tavrexSeconds) / double(rows) * 1e6);
+    std::printf("row_copy %s OCI adapter peak RSS MiB: %.1f\n", t, adapterRss);
+    std::printf("row_copy %s OCI adapter longest pump gap ms: %.1f\n", t, adapter.at(1));
 }
 
 } // namespace
@@ -188,11 +213,21 @@ void report(const QString &table, std::int64_t rows)
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
+    bool withAdapter = qEnvironmentVariableIsSet("TAVREX_OCI_LIBRARY");
+#ifdef TAVREX_OCI_DOUBLE
+    if (!withAdapter) {
+        qputenv("TAVREX_OCI_LIBRARY", TAVREX_OCI_DOUBLE);
+        withAdapter = true;
+    }
+#endif
+    if (!withAdapter)
+        std::fprintf(stderr, "No OCI test double in this build (tests off) and TAVREX_OCI_LIBRARY unset: the "
+                             "adapter figures are left out.\n");
     ensureMixedTable(kDatabase, QStringLiteral("mixed_100k"), 100000);
     ensureMixedTable(kDatabase, QStringLiteral("mixed_1m"), 1000000);
     ensureBlobTable();
-    report(QStringLiteral("mixed_100k"), 100000);
-    report(QStringLiteral("mixed_1m"), 1000000);
-    report(QStringLiteral("blobs"), 2000);
+    report(QStringLiteral("mixed_100k"), 100000, withAdapter);
+    report(QStringLiteral("mixed_1m"), 1000000, withAdapter);
+    report(QStringLiteral("blobs"), 2000, withAdapter);
     return 0;
 }

@@ -149,7 +149,7 @@ struct Server : Object {
 struct Pending {
     QString table;
     QStringList columns;
-    std::vector<std::vector<OracleValue>> rows;
+    OracleRowBatch rows;
 };
 
 struct Session : Object {
@@ -161,6 +161,7 @@ struct Session : Object {
     bool charSemantics = false;
     QChar decimal = QLatin1Char(',');
     Pending pending;
+    OracleRowBatch chunk;  // the rows of one execute, its memory kept
 
     EmbeddedSession &embedded() { return static_cast<EmbeddedSession &>(*target); }
     void commit();
@@ -275,36 +276,19 @@ sword guarded(Error *err, F &&body)
 
 // ------------------------------------------------------------ transactions
 
-OracleRowBatch toBatch(const QStringList &columns, const std::vector<std::vector<OracleValue>> &rows)
-{
-    QVector<OracleColumn> cols;
-    for (const QString &name : columns) {
-        OracleColumn c;
-        c.name = name;
-        cols.append(c);
-    }
-    OracleRowBatch batch(cols);
-    for (const auto &row : rows) {
-        const int r = batch.appendRow();
-        for (int c = 0; c < int(row.size()); ++c)
-            batch.at(r, c) = row[size_t(c)];
-    }
-    return batch;
-}
-
 void Session::commit()
 {
-    if (pending.rows.empty())
+    if (pending.rows.rowCount() == 0)
         return;
     const Pending rows = std::move(pending);
     pending = Pending();
-    target->insertBatch(rows.table, toBatch(rows.columns, rows.rows));
+    target->insertBatch(rows.table, rows.rows);
 }
 
 struct ValidationDone {};
 
 // Runs the rows through the target and rolls them back: the first rejected
-// row, or -1 when every row is accepted.
+// row, or ok when every row is accepted.
 BatchResult validate(Session &s, const QString &table, const OracleRowBatch &batch)
 {
     const int last = batch.rowCount() - 1;
@@ -325,28 +309,87 @@ BatchResult validate(Session &s, const QString &table, const OracleRowBatch &bat
     return result;
 }
 
-// Adds a chunk of rows to the open transaction, committing when asked.
-// Returns the rejected row's position in the chunk, or -1.
-int applyChunk(Session &s, const InsertShape &shape, std::vector<std::vector<OracleValue>> chunk, bool commit,
-               QString *message)
+// Copies rows into the open transaction. Bytes are copied deeply: a chunk
+// reads them in place from the caller's bind buffers, which live only as long
+// as the call.
+void appendRows(OracleRowBatch &to, const OracleRowBatch &from, int count)
+{
+    for (int r = 0; r < count; ++r) {
+        const int row = to.appendRow();
+        for (int c = 0; c < from.columnCount(); ++c) {
+            const OracleValue &v = from.at(r, c);
+            to.at(row, c) = v.kind() == OracleValue::Kind::Bytes
+                                ? OracleValue::bytes(QByteArray(v.bytesValue().constData(), v.bytesValue().size()))
+                                : v;
+        }
+    }
+}
+
+// The open rows for a check of the rows after `checked`: the rows before it
+// passed their own check, and LOB values take part in no key, so they are
+// cut to one byte or character of their kind there.
+OracleRowBatch forCheck(Session &s, const QString &table, const OracleRowBatch &rows, int checked)
+{
+    const QVector<OracleColumn> described =
+        s.target->describe(QStringLiteral("select * from \"") + table + QStringLiteral("\" where 1=0"));
+    std::vector<bool> lob(size_t(rows.columnCount()), false);
+    for (int c = 0; c < rows.columnCount(); ++c) {
+        for (const OracleColumn &d : described) {
+            if (d.name == rows.columns()[c].name)
+                lob[size_t(c)] = d.type == QLatin1String("BLOB") || d.type == QLatin1String("CLOB");
+        }
+    }
+    OracleRowBatch out;
+    out.reset(rows.columns(), rows.rowCount());
+    for (int r = 0; r < rows.rowCount(); ++r) {
+        const int row = out.appendRow();
+        for (int c = 0; c < rows.columnCount(); ++c) {
+            const OracleValue &v = rows.at(r, c);
+            if (r >= checked || !lob[size_t(c)] || v.isNull())
+                out.at(row, c) = v;
+            else if (v.kind() == OracleValue::Kind::Bytes)
+                out.at(row, c) = OracleValue::bytes(QByteArray(1, 'x'));
+            else
+                out.at(row, c) = OracleValue::text(QStringLiteral("x"));
+        }
+    }
+    return out;
+}
+
+// Adds the session's chunk of rows to the open transaction, committing when
+// asked. Returns the rejected row's position in the chunk, or -1.
+int applyChunk(Session &s, const InsertShape &shape, bool commit, QString *message)
 {
     Pending &p = s.pending;
-    if (!p.rows.empty() && (p.table != shape.table || p.columns != shape.columns))
+    OracleRowBatch &chunk = s.chunk;
+    const int before = p.rows.rowCount();
+    if (before > 0 && (p.table != shape.table || p.columns != shape.columns))
         throw misuse(QStringLiteral("the open transaction holds rows of another table or column list"));
-    const int before = int(p.rows.size());
-    std::vector<std::vector<OracleValue>> all = std::move(p.rows);
-    all.insert(all.end(), std::make_move_iterator(chunk.begin()), std::make_move_iterator(chunk.end()));
-    p = Pending{shape.table, shape.columns, {}};
-    const OracleRowBatch batch = toBatch(shape.columns, all);
-    const BatchResult r = commit ? s.target->insertBatch(shape.table, batch) : validate(s, shape.table, batch);
-    if (r.ok) {
-        if (!commit)
-            p.rows = std::move(all);
-        return -1;
+    if (before == 0) {
+        p.table = shape.table;
+        p.columns = shape.columns;
+        p.rows.reset(chunk.columns(), 0);
     }
-    // The target rolled back; the rows before the rejected one stay open.
-    all.resize(size_t(r.rejectedRow));
-    p.rows = std::move(all);
+    BatchResult r;
+    if (before == 0 && commit) {
+        // The usual case: a whole transaction in one execute.
+        r = s.target->insertBatch(shape.table, chunk);
+        if (r.ok)
+            return -1;
+        appendRows(p.rows, chunk, r.rejectedRow);
+    } else {
+        appendRows(p.rows, chunk, chunk.rowCount());
+        r = commit ? s.target->insertBatch(shape.table, p.rows)
+                   : validate(s, shape.table, forCheck(s, shape.table, p.rows, before));
+        if (r.ok) {
+            if (commit)
+                p = Pending();
+            return -1;
+        }
+        // The target rolled back; the rows before the rejected one stay open.
+        while (p.rows.rowCount() > r.rejectedRow)
+            p.rows.removeLastRow();
+    }
     *message = r.message;
     return std::max(0, r.rejectedRow - before);
 }
@@ -429,7 +472,7 @@ OracleValue boundValue(const Env &env, const Bind &b, ub4 row, bool toNumber, QC
     case SQLT_LBI:
         if (toNumber)
             throw misuse(QStringLiteral("TO_NUMBER over a binary bind"));
-        return OracleValue::bytes(QByteArray(data, length));
+        return OracleValue::bytes(QByteArray::fromRawData(data, qsizetype(length)));
     default: throw misuse(QStringLiteral("bind type %1 is not modelled").arg(b.dty));
     }
 }
@@ -468,21 +511,30 @@ sword executeInsert(Session &s, Stmt &st, ub4 iters, ub4 rowoff, ub4 mode, Error
             afterLong = afterLong || isLong(b.dty);
         }
     }
-    std::vector<std::vector<OracleValue>> chunk;
+    QVector<OracleColumn> columns;
+    for (const QString &name : shape.columns) {
+        OracleColumn c;
+        c.name = name;
+        columns.append(c);
+    }
+    OracleRowBatch &chunk = s.chunk;
+    chunk.reset(columns, int(iters));
     int badRow = -1;
     for (ub4 r = 0; r < iters && badRow < 0; ++r) {
-        std::vector<OracleValue> row;
+        const int row = chunk.appendRow();
         bool badNumber = false;
         for (size_t c = 0; c < binds.size(); ++c)
-            row.push_back(boundValue(env, *binds[c], rowoff + r, shape.toNumber[int(c)], s.decimal, &badNumber));
-        if (badNumber)
+            chunk.at(row, int(c)) =
+                boundValue(env, *binds[c], rowoff + r, shape.toNumber[int(c)], s.decimal, &badNumber);
+        if (badNumber) {
             badRow = int(r);
-        else
-            chunk.push_back(std::move(row));
+            chunk.removeLastRow();
+        }
     }
     const bool commit = (mode & OCI_COMMIT_ON_SUCCESS) && badRow < 0;
     QString message;
-    const int rejected = applyChunk(s, shape, std::move(chunk), commit, &message);
+    const int rejected = applyChunk(s, shape, commit, &message);
+    chunk.clear();  // it points into the caller's buffers
     if (rejected >= 0) {
         st.rowCount = ub4(rejected);
         record(err, {message.mid(4, 5).toInt(), message});
