@@ -255,11 +255,15 @@ QVector<OracleColumn> OciSession::describeNow(const QString &sql)
         get(&name, OCI_ATTR_NAME, &nameBytes);
         get(&item.dataType, OCI_ATTR_DATA_TYPE);
         get(&item.dataSize, OCI_ATTR_DATA_SIZE);
-        get(&item.charSize, OCI_ATTR_CHAR_SIZE);
         get(&item.precision, OCI_ATTR_PRECISION);
         get(&item.scale, OCI_ATTR_SCALE);
         get(&nullable, OCI_ATTR_IS_NULL);
-        get(&item.charsetForm, OCI_ATTR_CHARSET_FORM);
+        // The character attributes only where they mean something.
+        const bool characters = item.dataType == SQLT_CHR || item.dataType == SQLT_AFC;
+        if (characters)
+            get(&item.charSize, OCI_ATTR_CHAR_SIZE);
+        if (characters || item.dataType == SQLT_CLOB)
+            get(&item.charsetForm, OCI_ATTR_CHARSET_FORM);
         item.name = QString::fromUtf8(reinterpret_cast<const char *>(name), qsizetype(nameBytes));
         item.nullable = nullable != 0;
         columns.append(columnFromDescribe(item));

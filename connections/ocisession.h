@@ -25,6 +25,9 @@ namespace tavrex {
 // column (LOB columns last) and sends the rows as array executes, normally
 // one per batch, committed with the last; a rejected row is found by the row
 // count, the batch rolled back, and its position and message returned.
+// Texts are bound as they are, trailing blanks included; the profile's
+// "Trim Char" and "BlobSize" concern values read back, and this session
+// reads none but the count.
 std::unique_ptr<OracleSession> connectOciSession(const oci::Api &api, const OracleLogin &login);
 
 } // namespace tavrex
