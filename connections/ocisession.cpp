@@ -397,8 +397,14 @@ BatchResult OciSession::insertBatch(const QString &table, const OracleRowBatch &
             ub4 done = 0;
             api_.OCIAttrGet(stmt.get(), OCI_HTYPE_STMT, &done, nullptr, OCI_ATTR_ROW_COUNT, err_.get());
             open = false;
-            rollback();
-            if (status == OCI_INVALID_HANDLE || isSessionLost(error.code()))
+            const bool lost = status == OCI_INVALID_HANDLE || isSessionLost(error.code());
+            try {
+                rollback();
+            } catch (const DatabaseError &) {
+                if (!lost)
+                    throw;
+            }
+            if (lost)
                 throw error;
             BatchResult result;
             result.ok = false;

@@ -379,8 +379,15 @@ int applyChunk(Session &s, const InsertShape &shape, bool commit, QString *messa
         appendRows(p.rows, chunk, r.rejectedRow);
     } else {
         appendRows(p.rows, chunk, chunk.rowCount());
-        r = commit ? s.target->insertBatch(shape.table, p.rows)
-                   : validate(s, shape.table, forCheck(s, shape.table, p.rows, before));
+        try {
+            r = commit ? s.target->insertBatch(shape.table, p.rows)
+                       : validate(s, shape.table, forCheck(s, shape.table, p.rows, before));
+        } catch (...) {
+            // A statement that fails as a whole leaves the transaction as it was.
+            while (p.rows.rowCount() > before)
+                p.rows.removeLastRow();
+            throw;
+        }
         if (r.ok) {
             if (commit)
                 p = Pending();
