@@ -83,7 +83,7 @@ public:
     explicit Taaform1(WindowOptions options = {});
     ~Taaform1() override;
 
-    // Part 4.1 operations, public for presses made by the program (timer,
+    // The page operations, public for presses made by the program (timer,
     // logo, unattended run) and for the batch replay.
     void ShowPage(int page);
     void btnextClick();
@@ -94,7 +94,7 @@ public:
     void StopClick();
     void QueryCloseClick();
 
-    // Part 4.2: the table buttons, the double clicks and the page-5 back step.
+    // The table buttons, the double clicks and the page-5 back step.
     void Button1Click();
     void Button2Click();
     void Button3Click();
