@@ -85,7 +85,7 @@ private:
 };
 
 // A connection to a MySQL or MariaDB server through MariaDB Connector/C.
-// Parameters (Part of the connection profiles): Database, User_Name, Password,
+// Parameters (from the connection profiles): Database, User_Name, Password,
 // Port, HostName and, when present, ServerCharSet. "localhost" goes through
 // the local socket as the client library defines it.
 class MySqlConnection {
