@@ -49,9 +49,12 @@ public:
     void setWindow(Taaform1 *window) { window_ = window; }
     bool failed() const { return failed_; }
 
+    // The one message an unattended replay can meet is the blank-database
+    // message of page 2, after which the walk stops: without a window that
+    // ends the replay as a failure.
     void information(const QString &, const QString &text) override
     {
-        std::fprintf(stderr, "%s\n", qPrintable(text));
+        fail(text);
     }
     bool question(const QString &, const QString &text) override
     {
@@ -60,12 +63,17 @@ public:
     }
     void error(const QString &, const QString &text) override
     {
+        fail(text);
+    }
+
+private:
+    void fail(const QString &text)
+    {
         failed_ = true;
         std::fprintf(stderr, "Error on page %d: %s\n", window_ ? window_->CurrentPage() : 0, qPrintable(text));
         QMetaObject::invokeMethod(qApp, [] { QCoreApplication::exit(1); }, Qt::QueuedConnection);
     }
 
-private:
     Taaform1 *window_ = nullptr;
     bool failed_ = false;
 };
@@ -74,7 +82,6 @@ private:
 
 int main(int argc, char **argv)
 {
-    QStringList arguments;
     bool noWindow = false;
     for (int i = 1; i < argc; ++i) {
         if (i == 1 && std::strcmp(argv[i], "--help") == 0) {
@@ -85,14 +92,11 @@ int main(int argc, char **argv)
             std::printf("Tavrex 4.0\n");
             return 0;
         }
-        if (i == 1 && std::strcmp(argv[i], "--no-window") == 0) {
+        if (i == 1 && std::strcmp(argv[i], "--no-window") == 0)
             noWindow = true;
-            continue;
-        }
-        arguments << QString::fromLocal8Bit(argv[i]);
     }
     if (noWindow) {
-        if (arguments.isEmpty()) {
+        if (argc < 3) {
             std::fputs("tavrex: --no-window needs a batch settings file\n", stderr);
             return 2;
         }
@@ -102,6 +106,10 @@ int main(int argc, char **argv)
 
     QApplication app(argc, argv);
     setApplicationTitle();
+    // The file names as Qt decodes the command line (Unicode on Windows).
+    QStringList arguments = QCoreApplication::arguments().mid(1);
+    if (noWindow)
+        arguments.removeFirst();
 
     ConsolePrompts console;
     BatchReplay replay;

@@ -4,6 +4,7 @@
 
 #include <QStringDecoder>
 
+#include <errmsg.h>
 #include <mysql.h>
 
 #include <cstdlib>
@@ -286,6 +287,12 @@ void MySqlConnection::connect()
                             database.isEmpty() ? nullptr : database.constData(), port, nullptr, 0))
         throw DatabaseError(clientMessage(db), int(mysql_errno(db)));
 
+    // Rows are streamed: while the copy waits (an open "Stop" question, a
+    // long batch apply) the server must not give up on writing to us.
+    static const char keepStreaming[] = "SET SESSION net_write_timeout = 31536000";
+    if (mysql_real_query(db, keepStreaming, sizeof keepStreaming - 1) != 0)
+        throw DatabaseError(clientMessage(db), int(mysql_errno(db)));
+
     d->db = guard.release();
     d->charset = charset;
     d->codec = codec;
@@ -345,7 +352,9 @@ std::unique_ptr<MySqlResult> MySqlConnection::query(const QString &sql)
     }
     impl->utf8 = d->codec.isEmpty();
     if (!impl->utf8)
-        impl->decoder = QStringDecoder(d->codec.constData());
+        // Stateless: a value that ends in an incomplete sequence must not
+        // lend its bytes to the next value.
+        impl->decoder = QStringDecoder(d->codec.constData(), QStringConverter::Flag::Stateless);
     if (impl->res) {
         const unsigned count = mysql_num_fields(impl->res);
         MYSQL_FIELD *fields = mysql_fetch_fields(impl->res);
@@ -398,8 +407,20 @@ bool MySqlResult::next()
     if (!d->row) {
         d->lengths = nullptr;
         MYSQL *db = d->connection ? d->connection->db : nullptr;
-        if (db && mysql_errno(db) != 0)
-            throw DatabaseError(clientMessage(db), int(mysql_errno(db)));
+        if (db && mysql_errno(db) != 0) {
+            const DatabaseError error(clientMessage(db), int(mysql_errno(db)));
+            if (error.code() == CR_SERVER_LOST || error.code() == CR_SERVER_GONE_ERROR) {
+                // The session is gone: the connection reconnects at its next
+                // statement instead of failing every later one.
+                d->res->handle = nullptr;
+                d->res->eof = 1;
+                mysql_close(db);
+                d->connection->db = nullptr;
+                d->connection->reconnectPending = true;
+                d->connection->openResult = nullptr;
+            }
+            throw error;
+        }
         return false;
     }
     d->lengths = mysql_fetch_lengths(d->res);

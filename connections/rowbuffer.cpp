@@ -3,6 +3,7 @@
 #include "engine/errors.h"
 
 #include <QDate>
+#include <QStringDecoder>
 
 namespace tavrex {
 
@@ -91,6 +92,16 @@ std::optional<OracleValue> toText(const MySqlValue &v)
     case MySqlValue::Type::Date:
     case MySqlValue::Type::DateTime:
     case MySqlValue::Type::Time: return OracleValue::text(v.text);
+    case MySqlValue::Type::Bytes: {
+        // Character data read over a "binary" connection arrives as its
+        // bytes: it becomes text when it is valid UTF-8, and is reported
+        // otherwise rather than guessed at.
+        QStringDecoder utf8(QStringConverter::Utf8, QStringConverter::Flag::Stateless);
+        QString text = utf8.decode(v.bytes);
+        if (utf8.hasError())
+            return std::nullopt;
+        return OracleValue::text(std::move(text));
+    }
     default: return std::nullopt;
     }
 }
@@ -239,15 +250,27 @@ std::optional<OracleDate> parseMySqlTime(QStringView t)
 
 TargetKind targetKind(const OracleColumn &column)
 {
-    const QString &type = column.type;
-    if (type == QLatin1String("NUMBER"))
-        return TargetKind::Number;
-    if (type == QLatin1String("VARCHAR2") || type == QLatin1String("CHAR") || type == QLatin1String("CLOB"))
-        return TargetKind::Text;
-    if (type == QLatin1String("DATE"))
+    // The tables Tavrex creates hold NUMBER, VARCHAR2, DATE and BLOB; a
+    // table that existed before (Merge) may hold the other common types,
+    // into which the client converts the same values.
+    static const struct {
+        const char *type;
+        TargetKind kind;
+    } kinds[] = {
+        {"NUMBER", TargetKind::Number},   {"FLOAT", TargetKind::Number},
+        {"BINARY_FLOAT", TargetKind::Number}, {"BINARY_DOUBLE", TargetKind::Number},
+        {"VARCHAR2", TargetKind::Text},   {"CHAR", TargetKind::Text},
+        {"NVARCHAR2", TargetKind::Text},  {"NCHAR", TargetKind::Text},
+        {"CLOB", TargetKind::Text},       {"NCLOB", TargetKind::Text},
+        {"LONG", TargetKind::Text},       {"DATE", TargetKind::Date},
+        {"BLOB", TargetKind::Bytes},      {"RAW", TargetKind::Bytes},
+        {"LONG RAW", TargetKind::Bytes},
+    };
+    for (const auto &k : kinds)
+        if (column.type == QLatin1String(k.type))
+            return k.kind;
+    if (column.type.startsWith(QLatin1String("TIMESTAMP")))
         return TargetKind::Date;
-    if (type == QLatin1String("BLOB") || type == QLatin1String("RAW"))
-        return TargetKind::Bytes;
     return TargetKind::Unsupported;
 }
 

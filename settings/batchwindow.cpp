@@ -217,7 +217,12 @@ void Tmarfrm_bat::Button1Click()
     const QString shortcut = chooseFile_ ? chooseFile_() : chooseFileWithDialog();
     if (shortcut.isEmpty())
         return;
-    const QString absoluteShortcut = QFileInfo(shortcut).absoluteFilePath();
+    // The launcher always carries its own extension, so that a name typed as
+    // "job.qelt" or "job.log" cannot make it overwrite the settings file or
+    // be overwritten by the replay's log.
+    QString absoluteShortcut = QFileInfo(shortcut).absoluteFilePath();
+    if (QFileInfo(absoluteShortcut).suffix().compare(launcherExtension(), Qt::CaseInsensitive) != 0)
+        absoluteShortcut += QLatin1Char('.') + launcherExtension();
     const QString settingsFile = replaceExtension(absoluteShortcut, QStringLiteral(".qelt"));
     const QString logFile = replaceExtension(absoluteShortcut, QStringLiteral(".log"));
     writeBatchFile(settingsFile, batchFileLines(recording()));

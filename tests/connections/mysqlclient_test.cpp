@@ -281,3 +281,25 @@ TEST(MySqlConnection, AResultLeftEarlyDoesNotReadTheRestAndTheConnectionGoesOn)
     c->connect();
     EXPECT_EQ(column(*c, "select max(id) from big"), QStringList{"200000"});
 }
+
+TEST(MySqlConnection, ALostSessionFailsTheReadAndTheConnectionReconnects)
+{
+    recreateDatabase("tvx_lost");
+    sandboxExec({"create table big (id int)", "insert into big select seq from seq_1_to_100000"}, "tvx_lost");
+    auto c = connectTo("tvx_lost");
+    EXPECT_EQ(column(*c, "select @@session.net_write_timeout"), QStringList{"31536000"})
+        << "a stream that waits is not dropped by the server";
+    const QString id = column(*c, "select connection_id()").value(0);
+    auto r = c->query("select * from big");
+    ASSERT_TRUE(r->next());
+    sandboxExec({"KILL " + id});
+    try {
+        while (r->next()) {
+        }
+        FAIL() << "the read of a killed session went on to its end";
+    } catch (const DatabaseError &e) {
+        EXPECT_TRUE(e.code() == 2013 || e.code() == 2006 || e.code() == 1927) << e.message().toStdString();
+    }
+    r.reset();
+    EXPECT_EQ(column(*c, "select count(*) from big"), QStringList{"100000"});
+}

@@ -99,6 +99,15 @@ TEST(BatchWindow, RecordingWritesTheSettingsFileAndTheLauncher)
     EXPECT_EQ(prompts.shown[0].text.count('\r'), 2);
     EXPECT_FALSE(prompts.shown[0].text.contains('\n'));
 
+    // A name typed with the settings file's extension still gets a launcher
+    // of its own beside the settings file.
+    prompts.shown.clear();
+    window.setChooseFile([&] { return dir.filePath("weekly.qelt"); });
+    window.findChild<QPushButton *>("Button1")->click();
+    EXPECT_TRUE(readAll(dir.filePath("weekly.qelt.qelt")).startsWith("accessmode=0\r\n"));
+    EXPECT_TRUE(readAll(dir.filePath("weekly.qelt.desktop")).startsWith("[Desktop Entry]"));
+    EXPECT_FALSE(QFile::exists(dir.filePath("weekly.qelt")));
+
     // A cancelled dialog writes nothing; a file that cannot be written shows
     // the error and keeps the window open.
     prompts.shown.clear();

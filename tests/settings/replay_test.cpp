@@ -109,6 +109,20 @@ TEST_F(ReplayTest, AFailedOracleLoginStopsOnPage3AndExitsNonZero)
     EXPECT_FALSE(QFile::exists(dir.filePath("bad.log"))) << "only a run that reaches its end writes the log";
 }
 
+TEST_F(ReplayTest, ABlankDatabaseEndsTheReplayWithoutAWindow)
+{
+    QString job = writeJob("blank.qelt", "scott", {"tables1=alpha"});
+    QFile f(job);
+    ASSERT_TRUE(f.open(QIODevice::ReadWrite));
+    QByteArray text = f.readAll().replace("mysqldatabase=tvx_replay", "mysqldatabase=  ");
+    f.resize(0);
+    f.write(text);
+    f.close();
+    QString out, err;
+    EXPECT_EQ(runProgram({"--no-window", job}, dir.path(), &out, &err), 1) << "ends instead of waiting for nobody";
+    EXPECT_TRUE(err.contains("Error on page 2: 请输入数据库名称")) << err.toStdString();
+}
+
 TEST_F(ReplayTest, AMissingSettingsFileWritesItsOneLineLog)
 {
     QString out, err;
