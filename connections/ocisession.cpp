@@ -172,7 +172,12 @@ OciSession::OciSession(const Api &api, const OracleLogin &login)
     // OCI_SUCCESS_WITH_INFO here is a warning such as a password about to
     // expire: the session is open.
     check(api_.OCISessionBegin(svc_.get(), err_.get(), user_.get(), credentials, OCI_DEFAULT), "OCISessionBegin");
-    endSession_.arm([this] { api_.OCISessionEnd(svc_.get(), err_.get(), user_.get(), OCI_DEFAULT); });
+    // Ending a session commits its open transaction: roll back first, so a
+    // batch that did not finish can never be committed by a close.
+    endSession_.arm([this] {
+        api_.OCITransRollback(svc_.get(), err_.get(), OCI_DEFAULT);
+        api_.OCISessionEnd(svc_.get(), err_.get(), user_.get(), OCI_DEFAULT);
+    });
     check(api_.OCIAttrSet(svc_.get(), OCI_HTYPE_SVCCTX, user_.get(), 0, OCI_ATTR_SESSION, err_.get()),
           "OCIAttrSet");
     run(QString::fromLatin1(kSessionSetup));
@@ -423,6 +428,16 @@ BatchResult OciSession::insertBatch(const QString &table, const OracleRowBatch &
         }
         if (!sql.isEmpty())
             e.addContext(QStringLiteral("while executing \"%1\"").arg(sql));
+        throw;
+    } catch (...) {
+        // Any other failure (a bind buffer that cannot be allocated) must not
+        // leave the rows of earlier executes to a later commit.
+        if (open) {
+            try {
+                rollback();
+            } catch (...) {
+            }
+        }
         throw;
     }
 }

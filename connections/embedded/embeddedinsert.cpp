@@ -9,6 +9,7 @@
 
 #include <QSet>
 
+#include <climits>
 #include <vector>
 
 namespace tavrex {
@@ -107,17 +108,38 @@ BatchResult EmbeddedSession::insertBatch(const QString &table, const OracleRowBa
             if (convertValue(v, t.columns[c], qualified[c], s, &message) != 0)
                 return reject(r, message);
             const int pos = c + 1;
+            // A value larger than SQLite can hold is refused by its bind,
+            // which would leave the parameter NULL: check every bind, so that
+            // no value is lost while the batch reports success.
+            qint64 bytes = 0;
+            int bound = SQLITE_OK;
             switch (s.kind) {
-            case StoredValue::Kind::Null: sqlite3_bind_null(stmt, pos); break;
+            case StoredValue::Kind::Null: bound = sqlite3_bind_null(stmt, pos); break;
             case StoredValue::Kind::Text16:
-                sqlite3_bind_text16(stmt, pos, s.text16->utf16(), int(s.text16->size() * 2), SQLITE_STATIC);
+                bytes = qint64(s.text16->size()) * 2;
+                bound = bytes > INT_MAX ? SQLITE_TOOBIG
+                                        : sqlite3_bind_text16(stmt, pos, s.text16->utf16(), int(bytes), SQLITE_STATIC);
                 break;
             case StoredValue::Kind::Utf8:
-                sqlite3_bind_text(stmt, pos, s.utf8.data(), int(s.utf8.size()), SQLITE_STATIC);
+                bytes = qint64(s.utf8.size());
+                bound = bytes > INT_MAX ? SQLITE_TOOBIG
+                                        : sqlite3_bind_text(stmt, pos, s.utf8.data(), int(bytes), SQLITE_STATIC);
                 break;
             case StoredValue::Kind::Blob:
-                sqlite3_bind_blob(stmt, pos, s.blob.constData(), int(s.blob.size()), SQLITE_STATIC);
+                bytes = qint64(s.blob.size());
+                bound = bytes > INT_MAX ? SQLITE_TOOBIG
+                                        : sqlite3_bind_blob(stmt, pos, s.blob.constData(), int(bytes), SQLITE_STATIC);
                 break;
+            }
+            if (bound != SQLITE_OK) {
+                sqlite3_reset(stmt);
+                sqlite3_clear_bindings(stmt);
+                throw DatabaseError(QStringLiteral("The value of column %1 in row %2 of the batch (%3 bytes) is larger "
+                                                   "than the embedded target \"%4\" can store")
+                                        .arg(qualified[c])
+                                        .arg(r + 1)
+                                        .arg(bytes)
+                                        .arg(path));
             }
         }
         const int rc = sqlite3_step(stmt);

@@ -205,7 +205,11 @@ NumberStatus canonicalNumber(QStringView text, const ColumnSpec *spec, std::stri
     out.clear();
     if (!parseDecimal(text, d))
         return NumberStatus::Invalid;
-    if (d.digits.size() > size_t(kNumberDigits))
+    // A column with a scale rounds once, to its scale, from the digits as
+    // given; rounding to 38 digits first could round twice (1.4499...95
+    // into NUMBER(10,1) must give 1.4, not 1.5).
+    const bool scaled = spec && spec->scaled;
+    if (!scaled && d.digits.size() > size_t(kNumberDigits))
         d.roundTo(size_t(kNumberDigits));
     if (!d.digits.empty()) {
         // NUMBER's range: 1E-130 up to (but not including) 1E126.
@@ -231,6 +235,8 @@ NumberStatus canonicalNumber(QStringView text, const ColumnSpec *spec, std::stri
                 d.roundTo(d.digits.size() - size_t(drop));
             }
         }
+        if (d.digits.size() > size_t(kNumberDigits))
+            d.roundTo(size_t(kNumberDigits));
         const long long p = spec->precision > 0 ? spec->precision : kNumberDigits;
         // Oracle's rule for NUMBER(p,s): the rounded value must be below 10^(p-s).
         if (!d.digits.empty() && d.magnitude() > p - s)

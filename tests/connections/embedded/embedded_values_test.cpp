@@ -88,6 +88,10 @@ TEST(EmbeddedValues, NumbersGetTheirCanonicalText)
         {"9999999999.995", &money, NumberStatus::Precision, ""},
         {"9999999999.994", &money, NumberStatus::Ok, "9999999999.99"},
         {"-12.345", &money, NumberStatus::Ok, "-12.35"},
+        // Rounded once, to the scale: not first to 38 digits (which would
+        // make the 39-digit value end in ...5 and round up).
+        {"1.44999999999999999999999999999999999995", &money, NumberStatus::Ok, "1.45"},
+        {"1.444999999999999999999999999999999999995", &money, NumberStatus::Ok, "1.44"},
     };
     for (const Row &r : rows) {
         SCOPED_TRACE(r.in);
