@@ -4,6 +4,7 @@
 #include "engine/prompts.h"
 #include "engine/runlog.h"
 #include "settings/launcher.h"
+#include "wizard/mainwindow.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -133,7 +134,7 @@ Tmarfrm_bat::Tmarfrm_bat(Prompts &prompts, QWidget *parent) : QDialog(parent), p
             if (errorHandler_)
                 errorHandler_(e);
             else
-                prompts_.error(QGuiApplication::applicationDisplayName(), errorMessage(e));
+                prompts_.error(applicationTitle(), errorMessage(e));
         }
     });
     rgselecttableClick();
@@ -169,7 +170,7 @@ void Tmarfrm_bat::rgselecttableClick()
 
 void Tmarfrm_bat::bttableselectClick()
 {
-    prompts_.information(QGuiApplication::applicationDisplayName(),
+    prompts_.information(applicationTitle(),
                          QStringLiteral("现在将返回到上一个界面,当你选择好要导入的表后,请点击\"创建快捷方式\"按钮,重新进入这个界面"));
     reject();
 }
@@ -228,7 +229,7 @@ void Tmarfrm_bat::Button1Click()
     writeBatchFile(settingsFile, batchFileLines(recording()));
     const QString program = programPath_.isEmpty() ? QCoreApplication::applicationFilePath() : programPath_;
     CreateShortcut(program, settingsFile, absoluteShortcut);
-    prompts_.information(QGuiApplication::applicationDisplayName(), recordingMessage(absoluteShortcut, settingsFile, logFile));
+    prompts_.information(applicationTitle(), recordingMessage(absoluteShortcut, settingsFile, logFile));
     accept();
 }
 

@@ -16,6 +16,9 @@
 #include <QLineEdit>
 #include <QLinearGradient>
 #include <QListWidget>
+#include <QSignalBlocker>
+#include <QScrollBar>
+#include <QSet>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPlainTextEdit>
@@ -139,7 +142,9 @@ void chooseItem(QButtonGroup *group, int item)
 
 QString applicationTitle() { return QStringLiteral("Tavrex 4.0"); }
 
-void setApplicationTitle() { QGuiApplication::setApplicationDisplayName(applicationTitle()); }
+// The title goes into the application's name, not its display name, which
+// the window system would append to every other window's title ("Info").
+void setApplicationTitle() { QCoreApplication::setApplicationName(applicationTitle()); }
 
 Taaform1::Taaform1(WindowOptions options) : QWidget(nullptr), options_(std::move(options))
 {
@@ -495,6 +500,13 @@ void Taaform1::ShowPage(int page)
 
 void Taaform1::btnextClick()
 {
+    // Any press makes the start press of a replay redundant; and while a run
+    // is in progress (a press served by one of its pumps) no page step may
+    // start, least of all a second run.
+    if (timer1_)
+        timer1_->stop();
+    if (runActive_)
+        return;
     switch (currentPage_) {
     case 2: step2Click(); break;
     case 3: step3Click(); break;
@@ -532,6 +544,10 @@ void Taaform1::continueUnattendedRun()
 
 void Taaform1::btbackClick()
 {
+    // "< Back" is enabled by a confirmed stop while the run still unwinds to
+    // its next poll; the page changes once it has.
+    if (runActive_)
+        return;
     if (currentPage_ == 5)
         bkstep5Click();
     --currentPage_;
@@ -765,12 +781,35 @@ bool Taaform1::highlightAvailable(const QString &name)
     return false;
 }
 
+namespace {
+
+// Refills a list widget from the model, keeping what the operator sees of the
+// entries that stay: their highlight, the current entry and the scroll place.
+void refill(QListWidget *list, const QStringList &names)
+{
+    QSet<QString> highlighted;
+    for (const QListWidgetItem *item : list->selectedItems())
+        highlighted.insert(item->text());
+    const QString current = list->currentItem() ? list->currentItem()->text() : QString();
+    const int scroll = list->verticalScrollBar()->value();
+    const QSignalBlocker blocker(list);
+    list->clear();
+    list->addItems(names);
+    for (int i = 0; i < list->count(); ++i) {
+        QListWidgetItem *item = list->item(i);
+        if (item->text() == current)
+            list->setCurrentItem(item, QItemSelectionModel::NoUpdate);
+        item->setSelected(highlighted.contains(item->text()));
+    }
+    list->verticalScrollBar()->setValue(scroll);
+}
+
+} // namespace
+
 void Taaform1::reflectTableLists()
 {
-    availabletables->clear();
-    availabletables->addItems(lists_.available());
-    selecttables->clear();
-    selecttables->addItems(lists_.selected());
+    refill(availabletables, lists_.available());
+    refill(selecttables, lists_.selected());
     applyNextRule();
 }
 

@@ -13,6 +13,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QRegularExpression>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -522,6 +523,67 @@ TEST_F(WizardTest, TheStartTimerWalksEveryPageByItselfInBatchMode)
         window.reset();
         EXPECT_EQ(saved.size(), 1u);
     }
+}
+
+TEST_F(WizardTest, AMoveKeepsTheHighlightOfTheEntriesThatStay)
+{
+    open();
+    window->previewPage(5, ListChoice{}, {"a", "b", "c"}, {"x", "y"});
+    auto *selected = window->findChild<QListWidget *>("selecttables");
+    auto *available = window->findChild<QListWidget *>("availabletables");
+    ASSERT_TRUE(selected && available);
+    selected->item(1)->setSelected(true);  // y
+    available->item(2)->setSelected(true);  // c, left where it is
+    ASSERT_TRUE(window->highlightAvailable("a"));
+    available->item(2)->setSelected(true);
+    window->Button1Click();  // moves the highlighted entries: a and c
+    ASSERT_EQ(window->tableLists().selected(), (QStringList{"x", "y", "a", "c"}));
+    ASSERT_EQ(selected->count(), 4);
+    EXPECT_TRUE(selected->item(1)->isSelected()) << "y stays highlighted, so \"< Remove\" still acts on it";
+    window->Button3Click();
+    EXPECT_FALSE(window->tableLists().selected().contains("y"));
+}
+
+TEST_F(WizardTest, APressDuringTheRunNeverStartsASecondRun)
+{
+    sandboxExec({"create table items (id int)", "insert into items select seq from seq_1_to_300"}, database);
+    const QString job = dir.filePath(QStringLiteral("early.qelt"));
+    open([&](WindowOptions &options) {
+        options.arguments = {job};
+        options.batchStart = [&](Taaform1 &w) {
+            ControlValues v = w.controlValues();
+            v.accessmode = 1;
+            v.edthost = QStringLiteral("127.0.0.1");
+            v.edtport = mysqlSandbox().port;
+            v.edtdatabase = database;
+            v.edtname = mysqlSandbox().user;
+            v.edtpassword = mysqlSandbox().password;
+            v.edtservice = QStringLiteral("embedded:") + targetPath;
+            v.edtoracleusername = QStringLiteral("scott");
+            w.setControlValues(v);
+            w.armStartTimer();
+        };
+        options.batchTableChoice = [](Taaform1 &w) { w.Button2Click(); };
+    });
+    ASSERT_TRUE(window->Timer1()->isActive());
+    // Presses served by the run's pumps: the overdue start timer and the
+    // operator's "Next >" and "< Back".
+    int pumps = 0;
+    window->setPump([&] {
+        if (++pumps == 2) {
+            window->Timer1Timer();
+            window->btnextClick();
+            window->btbackClick();
+        }
+    });
+    // The operator presses "Next >" on page 1 before the timer fires: that
+    // press carries the whole chain, and the timer is off from then on.
+    window->btnextClick();
+    EXPECT_FALSE(window->Timer1()->isActive());
+    EXPECT_GE(pumps, 2);
+    EXPECT_EQ(window->log().lines().filter(QRegularExpression("^Start time:")).size(), 1);
+    EXPECT_EQ(window->log().lines().filter("Insert table ITEMS 300 Rows ...Done").size(), 1);
+    EXPECT_EQ(window->CurrentPage(), 6);
 }
 
 namespace {
