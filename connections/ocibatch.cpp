@@ -25,25 +25,6 @@ void encodeDate(const OracleDate &date, ub1 out[7])
     out[6] = saturate(date.second + 1LL);
 }
 
-qint64 utf8Size(QStringView text)
-{
-    qint64 n = 0;
-    const qsizetype size = text.size();
-    for (qsizetype i = 0; i < size; ++i) {
-        const char16_t c = text[i].unicode();
-        if (c < 0x80)
-            n += 1;
-        else if (c < 0x800)
-            n += 2;
-        else if (QChar::isHighSurrogate(c) && i + 1 < size && QChar::isLowSurrogate(text[i + 1].unicode())) {
-            n += 4;
-            ++i;
-        } else
-            n += 3;  // the BMP, and U+FFFD for an unpaired surrogate
-    }
-    return n;
-}
-
 char *encodeUtf8(QStringView text, char *out)
 {
     const qsizetype size = text.size();

@@ -7,6 +7,7 @@
 
 #include "connections/ocidefs.h"
 #include "connections/oraclesession.h"
+#include "engine/textrules.h"
 
 #include <QString>
 #include <QStringView>
@@ -21,8 +22,8 @@ namespace tavrex::oci {
 void encodeDate(const OracleDate &date, ub1 out[7]);
 
 // UTF-8 of a text, as the AL32UTF8 environment expects it; an unpaired
-// surrogate becomes U+FFFD. utf8Size is exactly what encodeUtf8 writes.
-qint64 utf8Size(QStringView text);
+// surrogate becomes U+FFFD. utf8Size (engine/textrules.h) is exactly what
+// encodeUtf8 writes.
 char *encodeUtf8(QStringView text, char *out);
 
 // What OCIAttrGet reports for one item of a described select list.

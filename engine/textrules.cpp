@@ -33,6 +33,25 @@ QString trimmedBlanksAndControls(const QString &text)
     return text.mid(begin, end - begin);
 }
 
+qint64 utf8Size(QStringView text)
+{
+    qint64 n = 0;
+    const qsizetype size = text.size();
+    for (qsizetype i = 0; i < size; ++i) {
+        const char16_t c = text[i].unicode();
+        if (c < 0x80)
+            n += 1;
+        else if (c < 0x800)
+            n += 2;
+        else if (QChar::isHighSurrogate(c) && i + 1 < size && QChar::isLowSurrogate(text[i + 1].unicode())) {
+            n += 4;
+            ++i;
+        } else
+            n += 3;
+    }
+    return n;
+}
+
 QByteArray encodeTextLines(const QStringList &lines)
 {
     QStringEncoder encoder(QStringConverter::System);

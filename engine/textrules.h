@@ -14,6 +14,11 @@ QString asciiUpper(const QString &text);
 // (every character up to U+0020).
 QString trimmedBlanksAndControls(const QString &text);
 
+// The number of bytes of the text in UTF-8; an unpaired surrogate counts as
+// U+FFFD (three bytes), as the encoders write it. Oracle's byte limits of
+// VARCHAR2 and CHAR are checked with it.
+qint64 utf8Size(QStringView text);
+
 // The bytes of a text file the system writes: every line followed by CR LF,
 // in the locale's code page, without a byte-order mark.
 QByteArray encodeTextLines(const QStringList &lines);

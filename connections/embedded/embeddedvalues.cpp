@@ -1,5 +1,7 @@
 #include "connections/embedded/embeddedvalues.h"
 
+#include "engine/textrules.h"
+
 #include <cstdio>
 
 namespace tavrex::embedded {
@@ -372,21 +374,7 @@ int codePoints(QStringView text)
 
 int utf8Length(QStringView text)
 {
-    int n = 0;
-    const qsizetype size = text.size();
-    for (qsizetype i = 0; i < size; ++i) {
-        const char16_t c = text[i].unicode();
-        if (c < 0x80)
-            n += 1;
-        else if (c < 0x800)
-            n += 2;
-        else if (QChar::isHighSurrogate(c) && i + 1 < size && QChar::isLowSurrogate(text[i + 1].unicode())) {
-            n += 4;
-            ++i;
-        } else
-            n += 3;
-    }
-    return n;
+    return int(utf8Size(text));
 }
 
 // ---------------------------------------------------------------- conversion
