@@ -194,8 +194,7 @@ struct MySqlConnection::Impl {
     QString charset;
     QByteArray codec;      // empty: UTF-8
     bool binary = false;   // "binary": character data stays bytes
-    bool resultOpen = false;
-    MYSQL_RES *openResult = nullptr;  // the result streaming on this session
+    MYSQL_RES *openResult = nullptr;  // the result streaming on this session, if any
     // A streamed result was left before its end: the session was closed
     // instead of reading the rest, and the next statement reconnects.
     bool reconnectPending = false;
@@ -218,6 +217,9 @@ struct MySqlResult::Impl {
 
     ~Impl()
     {
+        // Only this result's own mark is cleared: after a close the
+        // connection may already stream a newer one.
+        const bool mine = connection && res && connection->openResult == res;
         if (res && connection && connection->db && !res->eof) {
             // Freeing an unfinished streamed result would read and discard
             // every remaining row, which for a large table stopped early
@@ -231,10 +233,8 @@ struct MySqlResult::Impl {
         } else if (res) {
             mysql_free_result(res);
         }
-        if (connection) {
-            connection->resultOpen = false;
+        if (mine)
             connection->openResult = nullptr;
-        }
     }
 
     QString decode(const char *data, unsigned long length) const
@@ -306,7 +306,6 @@ void MySqlConnection::close()
         d->openResult->handle = nullptr;
         d->openResult->eof = 1;
         d->openResult = nullptr;
-        d->resultOpen = false;
     }
     if (d->db) {
         mysql_close(d->db);
@@ -331,7 +330,7 @@ std::unique_ptr<MySqlResult> MySqlConnection::query(const QString &sql)
         connect();
     if (!d->db)
         throw DatabaseError(QStringLiteral("The MySQL connection is not open"));
-    if (d->resultOpen)
+    if (d->openResult)
         throw DatabaseError(QStringLiteral("Another result set is still open on this MySQL connection"));
     QByteArray text;
     if (d->codec.isEmpty() || d->binary) {
@@ -365,7 +364,6 @@ std::unique_ptr<MySqlResult> MySqlConnection::query(const QString &sql)
             impl->columns.push_back(std::move(c));
         }
         impl->connection = d.get();
-        d->resultOpen = true;
         d->openResult = impl->res;
     }
     return std::unique_ptr<MySqlResult>(new MySqlResult(std::move(impl)));
