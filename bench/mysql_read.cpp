@@ -4,7 +4,7 @@
 // resident memory of a reader child for 100,000 and 1,000,000 rows.
 
 #include "bench/benchsupport.h"
-#include "connections/mysqlclient.h"
+#include "connections/mysql/mysqlclient.h"
 
 #include <QCoreApplication>
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "connections/mysqlclient.h"
-#include "connections/oracleconnection.h"
+#include "connections/mysql/mysqlclient.h"
+#include "connections/oracle/oracleconnection.h"
 #include "connections/params.h"
 #include "engine/conversionsettings.h"
 #include "engine/errors.h"

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "connections/mysqlclient.h"
-#include "connections/oraclesession.h"
+#include "connections/mysql/mysqlclient.h"
+#include "connections/oracle/oraclesession.h"
 #include "connections/rowbuffer.h"
 #include "engine/runlog.h"
 

@@ -2,7 +2,7 @@
 
 #include "engine/textrules.h"
 
-#include "connections/oraclesession.h"
+#include "connections/oracle/oraclesession.h"
 #include "engine/errors.h"
 
 namespace tavrex {

@@ -1,7 +1,7 @@
 #include "schema/tabledefinition.h"
 
-#include "connections/mysqlclient.h"
-#include "connections/oraclesession.h"
+#include "connections/mysql/mysqlclient.h"
+#include "connections/oracle/oraclesession.h"
 #include "engine/errors.h"
 #include "engine/identifiers.h"
 #include "schema/typemapping.h"

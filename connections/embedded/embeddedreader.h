@@ -8,7 +8,7 @@
 // owner does not have, a message naming the path when the file cannot be
 // opened).
 
-#include "connections/oraclesession.h"
+#include "connections/oracle/oraclesession.h"
 
 #include <QString>
 #include <QStringList>

@@ -1,7 +1,7 @@
 #pragma once
 
 // The embedded Oracle-compatible target: an Oracle schema kept in one SQLite
-// file. openOracleSession (connections/oracleconnection.cpp) calls
+// file. openOracleSession (connections/oracle/oracleconnection.cpp) calls
 // openEmbeddedSession for a service name "embedded:PATH"; the conversion then
 // uses the session through the OracleSession interface only. Tests reach the
 // EmbeddedSession class for its one test hook; everything else about the file
@@ -9,7 +9,7 @@
 //
 // What the target accepts and enforces: see connections/embedded/README.md.
 
-#include "connections/oraclesession.h"
+#include "connections/oracle/oraclesession.h"
 
 #include <QString>
 

@@ -6,7 +6,7 @@
 // bound value into the form a column stores. The session's batch insert and
 // the reader call these; the conformance and unit tests check them directly.
 
-#include "connections/oraclesession.h"
+#include "connections/oracle/oraclesession.h"
 #include "engine/errors.h"
 
 #include <QByteArray>

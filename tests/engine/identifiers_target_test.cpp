@@ -1,6 +1,6 @@
 #include "engine/identifiers.h"
 
-#include "connections/oraclesession.h"
+#include "connections/oracle/oraclesession.h"
 #include "engine/errors.h"
 #include "tests/support/qtprinters.h"
 

@@ -3,8 +3,8 @@
 #include "schema/keys.h"
 #include "schema/tabledefinition.h"
 
-#include "connections/mysqlclient.h"
-#include "connections/oraclesession.h"
+#include "connections/mysql/mysqlclient.h"
+#include "connections/oracle/oraclesession.h"
 #include "engine/errors.h"
 #include "engine/identifiers.h"
 #include "tests/support/qtprinters.h"

@@ -14,7 +14,7 @@
 // client adapter can run it when a server is configured, and skip it
 // otherwise (its factory returns no target).
 
-#include "connections/oraclesession.h"
+#include "connections/oracle/oraclesession.h"
 
 #include <QString>
 #include <QStringList>

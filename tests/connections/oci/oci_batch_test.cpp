@@ -2,7 +2,7 @@
 // describe mapping, how a batch is cut into array executes, bind types and
 // order, and the INSERT text.
 
-#include "connections/ocibatch.h"
+#include "connections/oracle/ocibatch.h"
 #include "tests/support/qtprinters.h"
 
 #include <gtest/gtest.h>

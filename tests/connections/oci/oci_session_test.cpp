@@ -4,7 +4,7 @@
 // commit or roll back as one, and LOB binds placed after the others.
 
 #include "connections/embedded/embeddedreader.h"
-#include "connections/oraclesession.h"
+#include "connections/oracle/oraclesession.h"
 #include "engine/errors.h"
 #include "tests/support/qtprinters.h"
 

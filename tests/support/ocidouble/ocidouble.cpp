@@ -1,5 +1,5 @@
 // The test double of the Oracle client library: a shared library that
-// exports exactly the functions of TAVREX_OCI_FUNCTIONS (connections/ocidefs.h)
+// exports exactly the functions of TAVREX_OCI_FUNCTIONS (connections/oracle/ocidefs.h)
 // and serves them from the embedded target. The connect identifier is the
 // path of an embedded target file; statements go to an EmbeddedSession. The
 // adapter loads it through TAVREX_OCI_LIBRARY, so its real code (loader,
@@ -35,7 +35,7 @@
 // table's rows with one column list may be open at a time.
 
 #include "connections/embedded/embeddedtarget.h"
-#include "connections/ocidefs.h"
+#include "connections/oracle/ocidefs.h"
 #include "engine/errors.h"
 #include "tests/support/ocidouble/ocidoublesql.h"
 

@@ -2,7 +2,7 @@
 // order, the error when none opens (as page 3 shows it), and the refusal of a
 // library that lacks functions, which is unloaded again.
 
-#include "connections/ociloader.h"
+#include "connections/oracle/ociloader.h"
 #include "connections/profiles.h"
 #include "engine/errors.h"
 #include "tests/support/testenv.h"

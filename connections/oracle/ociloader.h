@@ -1,10 +1,10 @@
 #pragma once
 
 // Finding and binding the Oracle client library at run time. openOciSession
-// (connections/ociclient.cpp) calls loadOciLibrary() before every connect;
+// (connections/oracle/ociclient.cpp) calls loadOciLibrary() before every connect;
 // the loader tests call the candidate list and the explicit-list overload.
 
-#include "connections/ocidefs.h"
+#include "connections/oracle/ocidefs.h"
 
 #include <QString>
 #include <QVector>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "connections/oraclesession.h"
+#include "connections/oracle/oraclesession.h"
 #include "connections/params.h"
 
 #include <memory>

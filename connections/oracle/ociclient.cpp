@@ -1,7 +1,7 @@
-#include "connections/ociclient.h"
+#include "connections/oracle/ociclient.h"
 
-#include "connections/ociloader.h"
-#include "connections/ocisession.h"
+#include "connections/oracle/ociloader.h"
+#include "connections/oracle/ocisession.h"
 
 namespace tavrex {
 

@@ -1,4 +1,4 @@
-#include "connections/ocibatch.h"
+#include "connections/oracle/ocibatch.h"
 
 #include <algorithm>
 

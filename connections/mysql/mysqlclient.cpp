@@ -1,4 +1,4 @@
-#include "connections/mysqlclient.h"
+#include "connections/mysql/mysqlclient.h"
 
 #include "engine/errors.h"
 

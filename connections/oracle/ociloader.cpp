@@ -1,4 +1,4 @@
-#include "connections/ociloader.h"
+#include "connections/oracle/ociloader.h"
 
 #include "engine/errors.h"
 

@@ -1,10 +1,10 @@
 #pragma once
 
-// Owners of OCI handles for the adapter (connections/ocisession.cpp): every
+// Owners of OCI handles for the adapter (connections/oracle/ocisession.cpp): every
 // handle gets its owner at the line that allocates it, so no path out of a
 // connect or a statement leaks one. Private to connections/oci*.
 
-#include "connections/ocidefs.h"
+#include "connections/oracle/ocidefs.h"
 
 #include <utility>
 

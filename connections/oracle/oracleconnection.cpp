@@ -1,7 +1,7 @@
-#include "connections/oracleconnection.h"
+#include "connections/oracle/oracleconnection.h"
 
 #include "connections/embedded/embeddedtarget.h"
-#include "connections/ociclient.h"
+#include "connections/oracle/ociclient.h"
 #include "engine/errors.h"
 
 namespace tavrex {

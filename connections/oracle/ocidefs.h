@@ -1,7 +1,7 @@
 #pragma once
 
 // Our own declarations of the part of the Oracle Call Interface that the
-// adapter calls. The library is loaded at run time (connections/ociloader.h),
+// adapter calls. The library is loaded at run time (connections/oracle/ociloader.h),
 // so nothing here links against it: the types, constants and function-pointer
 // types below restate the public OCI reference, and TAVREX_OCI_FUNCTIONS is
 // the one list of functions that the loader resolves and that the test double

@@ -1,12 +1,12 @@
 #pragma once
 
-// The pure parts of the OCI adapter (connections/ocisession.cpp): how a
+// The pure parts of the OCI adapter (connections/oracle/ocisession.cpp): how a
 // batch is cut into array executes, the INSERT text and bind types of each,
 // the 7-byte DATE, UTF-8 text, and how a describe maps onto OracleColumn.
 // Kept apart from the calls so that each rule is tested on its own.
 
-#include "connections/ocidefs.h"
-#include "connections/oraclesession.h"
+#include "connections/oracle/ocidefs.h"
+#include "connections/oracle/oraclesession.h"
 #include "engine/textrules.h"
 
 #include <QString>

@@ -1,7 +1,7 @@
-#include "connections/ocisession.h"
+#include "connections/oracle/ocisession.h"
 
-#include "connections/ocibatch.h"
-#include "connections/ocihandles.h"
+#include "connections/oracle/ocibatch.h"
+#include "connections/oracle/ocihandles.h"
 #include "engine/errors.h"
 
 #include <algorithm>

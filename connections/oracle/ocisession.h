@@ -1,11 +1,11 @@
 #pragma once
 
 // The OracleSession of the Oracle client library. openOciSession
-// (connections/ociclient.cpp) connects one through the loaded library for
+// (connections/oracle/ociclient.cpp) connects one through the loaded library for
 // every service name that is not an embedded target.
 
-#include "connections/ocidefs.h"
-#include "connections/oraclesession.h"
+#include "connections/oracle/ocidefs.h"
+#include "connections/oracle/oraclesession.h"
 
 #include <memory>
 
