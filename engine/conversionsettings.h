@@ -35,6 +35,9 @@ struct TConversionSettings {
     bool SkipIndexes = false;
     bool UppercaseNames = true;
     bool BlobToText = false;
+    bool RejectRows = false;       // continue past rows Oracle rejects
+    bool Verify = false;           // read every copied table back and compare
+    bool KeepDetails = false;      // keep column details (sizes, defaults, keys)
     QStringList SelectedTables;
     bool AllTables = false;        // batch mode only
 };

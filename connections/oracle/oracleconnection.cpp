@@ -4,6 +4,8 @@
 #include "connections/oracle/ociclient.h"
 #include "engine/errors.h"
 
+#include <algorithm>
+
 namespace tavrex {
 
 namespace {
@@ -24,6 +26,40 @@ OracleLogin oracleLoginFromParams(const Params &params)
         params.value(QStringLiteral("OS Authentication")).compare(QStringLiteral("True"), Qt::CaseInsensitive) == 0;
     login.trimChar = params.value(QStringLiteral("Trim Char")).compare(QStringLiteral("True"), Qt::CaseInsensitive) == 0;
     return login;
+}
+
+BatchResult OracleSession::insertBatchKeepingAccepted(const QString &table, const OracleRowBatch &batch)
+{
+    // The rows still to try, by their position in the batch.
+    std::vector<int> remaining(size_t(batch.rowCount()));
+    for (int i = 0; i < batch.rowCount(); ++i)
+        remaining[size_t(i)] = i;
+    std::vector<RejectedRow> rejected;
+    while (!remaining.empty()) {
+        OracleRowBatch attempt(batch.columns());
+        for (int row : remaining) {
+            const int r = attempt.appendRow();
+            for (int c = 0; c < batch.columnCount(); ++c)
+                attempt.at(r, c) = batch.at(row, c);
+        }
+        const BatchResult result = insertBatch(table, attempt);
+        if (result.ok)
+            break;
+        if (result.rejectedRow < 0 || result.rejectedRow >= int(remaining.size()))
+            return result;  // a rejection without a row: nothing was kept
+        rejected.push_back({remaining[size_t(result.rejectedRow)], result.message});
+        remaining.erase(remaining.begin() + result.rejectedRow);
+    }
+    std::sort(rejected.begin(), rejected.end(),
+              [](const RejectedRow &a, const RejectedRow &b) { return a.row < b.row; });
+    BatchResult out;
+    if (!rejected.empty()) {
+        out.ok = false;
+        out.rejectedRow = rejected.front().row;
+        out.message = rejected.front().message;
+    }
+    out.rejected = std::move(rejected);
+    return out;
 }
 
 std::unique_ptr<OracleSession> openOracleSession(const OracleLogin &login)

@@ -151,10 +151,17 @@ private:
 
 // The outcome of one batch insert. A rejected row is not an exception: the
 // batch was rolled back, and the caller decides what follows.
+struct RejectedRow {
+    int row = -1;     // 0-based position in the batch
+    QString message;  // the server's message for that row, word for word
+};
+
 struct BatchResult {
     bool ok = true;
-    int rejectedRow = -1;  // 0-based position in the batch of the rejected row
+    int rejectedRow = -1;  // 0-based position in the batch of the (first) rejected row
     QString message;       // the server's message for that row, word for word
+    // insertBatchKeepingAccepted: every rejected row, in batch order.
+    std::vector<RejectedRow> rejected;
 };
 
 // What a connect takes from the twelve-line Oracle profile.
@@ -193,6 +200,14 @@ public:
     // accepted; at the first rejected row stops, rolls back the whole batch
     // and returns the row's position and the server's message.
     virtual BatchResult insertBatch(const QString &table, const OracleRowBatch &batch) = 0;
+
+    // Inserts the rows of the batch in one transaction that keeps every row
+    // the server accepts: each rejected row is listed in `rejected` with its
+    // message, the others are committed together. ok is true when no row was
+    // rejected. This version finds the rejected rows one batch insert at a
+    // time (a rejected row, then the batch again without it); a session that
+    // can collect every rejection of one execute does better.
+    virtual BatchResult insertBatchKeepingAccepted(const QString &table, const OracleRowBatch &batch);
 };
 
 // Opens a session for the login: a service name "embedded:PATH" selects the
