@@ -4,6 +4,7 @@
 
 #include <QDate>
 #include <QStringDecoder>
+#include <QtNumeric>
 
 namespace tavrex {
 
@@ -333,11 +334,11 @@ void RowBuffer::append()
 void RowBuffer::write(int column, const MySqlValue &value)
 {
     if (column < 0 || column >= batch_.columnCount() || batch_.rowCount() == 0)
-        throw RowBufferError(QStringLiteral("Field not found"));
+        throw RowBufferError(QStringLiteral("the Oracle table has no column of that name"));
     const OracleColumn &target = batch_.columns().at(column);
     std::optional<OracleValue> converted = convertForKind(value, kinds_[size_t(column)]);
     if (!converted)
-        throw RowBufferError(QStringLiteral("Value cannot be converted to %1 for column %2").arg(target.type, target.name));
+        throw RowBufferError(conversionFailureReason(value, target, kinds_[size_t(column)]));
     batch_.at(batch_.rowCount() - 1, column) = std::move(*converted);
     written_[size_t(column)] = true;
 }
@@ -366,11 +367,95 @@ void RowBuffer::post()
 
 BatchResult RowBuffer::apply()
 {
+    lastRejectedRow_ = -1;
     if (batch_.rowCount() == 0 || !session_)
         return BatchResult{};
     BatchResult result = session_->insertBatch(target_, batch_);
     batch_.clear();
+    if (!result.ok)
+        lastRejectedRow_ = result.rejectedRow;
     return result;
+}
+
+BatchResult RowBuffer::applyKeepingAccepted()
+{
+    lastRejectedRow_ = -1;
+    if (batch_.rowCount() == 0 || !session_)
+        return BatchResult{};
+    BatchResult result = session_->insertBatchKeepingAccepted(target_, batch_);
+    batch_.clear();
+    return result;
+}
+
+namespace {
+
+// Why a date or time text does not fit an Oracle DATE.
+QString dateFailureReason(const MySqlValue &v)
+{
+    const QString &t = v.text;
+    if (v.type == MySqlValue::Type::Time) {
+        if (t.startsWith(QLatin1Char('-')))
+            return QStringLiteral("negative time");
+        const qsizetype colon = t.indexOf(QLatin1Char(':'));
+        if (colon > 0 && t.left(colon).toInt() > 23)
+            return QStringLiteral("time beyond one day");
+        return QStringLiteral("fractions of a second, which an Oracle DATE cannot keep");
+    }
+    const int year = t.mid(0, 4).toInt(), month = t.mid(5, 2).toInt(), day = t.mid(8, 2).toInt();
+    if (year == 0 || month == 0 || day == 0)
+        return QStringLiteral("zero date");
+    if (year == 1582 && month == 10 && day >= 5 && day <= 14)
+        return QStringLiteral("day skipped by the calendar change of 1582");
+    if (!QDate::isValid(year, month, day))
+        return QStringLiteral("impossible date");
+    if (v.type == MySqlValue::Type::DateTime && t.size() > 19)
+        return QStringLiteral("fractions of a second, which an Oracle DATE cannot keep");
+    return QStringLiteral("date outside the range of Oracle DATE");
+}
+
+QString typeName(MySqlValue::Type type)
+{
+    switch (type) {
+    case MySqlValue::Type::Date: return QStringLiteral("date");
+    case MySqlValue::Type::DateTime: return QStringLiteral("date and time");
+    case MySqlValue::Type::Time: return QStringLiteral("time");
+    case MySqlValue::Type::Bytes: return QStringLiteral("binary value");
+    case MySqlValue::Type::Text: return QStringLiteral("text");
+    default: return QStringLiteral("number");
+    }
+}
+
+} // namespace
+
+QString conversionFailureReason(const MySqlValue &value, const OracleColumn &column, TargetKind kind)
+{
+    const QString wrongType =
+        QStringLiteral("a %1 cannot be written into Oracle %2").arg(typeName(value.type), column.type);
+    switch (kind) {
+    case TargetKind::Number:
+        if (value.type == MySqlValue::Type::Decimal || value.type == MySqlValue::Type::Float ||
+            value.type == MySqlValue::Type::Text) {
+            const QString normal = value.text.trimmed();
+            bool finite = false;
+            const double d = normal.toDouble(&finite);
+            if (finite && qIsFinite(d))
+                return value.text + QStringLiteral(" is beyond the range of Oracle NUMBER");
+            return value.text + QStringLiteral(" is not a number");
+        }
+        return wrongType;
+    case TargetKind::Date:
+        if (value.type == MySqlValue::Type::Date || value.type == MySqlValue::Type::DateTime ||
+            value.type == MySqlValue::Type::Time)
+            return dateFailureReason(value);
+        return wrongType;
+    case TargetKind::Text:
+        if (value.type == MySqlValue::Type::Bytes)
+            return QStringLiteral("bytes that are not valid UTF-8 text");
+        return wrongType;
+    case TargetKind::Bytes: return wrongType;
+    case TargetKind::Unsupported: break;
+    }
+    return QStringLiteral("Oracle %1 columns are not supported").arg(column.type);
 }
 
 } // namespace tavrex

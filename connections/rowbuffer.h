@@ -85,6 +85,13 @@ public:
     // Sends the held rows as one transaction. A rejected row comes back in
     // the result; any other failure throws DatabaseError.
     BatchResult apply();
+    // Sends the held rows as one transaction that keeps every accepted row;
+    // the rejected rows come back in the result.
+    BatchResult applyKeepingAccepted();
+    // The batch position of the row the last apply() found rejected, -1 when
+    // none was.
+    int lastRejectedRow() const { return lastRejectedRow_; }
+    const QString &target() const { return target_; }
 
 private:
     OracleSession *session_ = nullptr;
@@ -93,6 +100,11 @@ private:
     QHash<QString, int> byUpperName_;
     std::vector<TargetKind> kinds_;
     std::vector<bool> written_;
+    int lastRejectedRow_ = -1;
 };
+
+// Why a value cannot be written into a column of that kind, in words a user
+// understands ("zero date", "1E+308 is beyond the range of Oracle NUMBER").
+QString conversionFailureReason(const MySqlValue &value, const OracleColumn &column, TargetKind kind);
 
 } // namespace tavrex

@@ -23,6 +23,23 @@ QString sourceRowsStatement(const QString &listedName)
     return QStringLiteral("select * from ") + quoteMySqlName(listedName);
 }
 
+QString repeatedLineText(const QString &line, std::int64_t more)
+{
+    return line + QStringLiteral(" repeated %1 more %2").arg(more).arg(more == 1 ? "time" : "times");
+}
+
+QString sourceValueText(const MySqlValue &v)
+{
+    switch (v.type) {
+    case MySqlValue::Type::Null: return QString();
+    case MySqlValue::Type::Integer: return QString::number(v.integer);
+    case MySqlValue::Type::Unsigned: return QString::number(v.unsignedInteger);
+    case MySqlValue::Type::Boolean: return v.boolean ? QStringLiteral("1") : QStringLiteral("0");
+    case MySqlValue::Type::Bytes: return QStringLiteral("0x") + QString::fromLatin1(v.bytes.toHex().toUpper());
+    default: return v.text;
+    }
+}
+
 void oracleinsertdataReconcileError(ApplyState &state, const QString &message)
 {
     state.ApplyOk = false;
@@ -38,11 +55,190 @@ ApplyState ApplyInserts(RowBuffer &buffer)
     return state;
 }
 
+namespace {
+
+// One table's copy: the source, the buffer, the counters and the records of
+// what could not be written.
+class TableCopy {
+public:
+    TableCopy(RowBuffer &buffer, const QString &listedName, TRunLog &log, const CopyOptions &options,
+              CopyCounts &counts)
+        : buffer_(buffer), listedName_(listedName), log_(log), options_(options), counts_(counts)
+    {
+    }
+
+    void describeFields(const MySqlResult &sjb)
+    {
+        const int fieldCount = sjb.fieldCount();
+        for (int i = 0; i < fieldCount; ++i) {
+            const QString &name = sjb.fieldName(i);
+            fieldNames_ << name;
+            targetColumn_.push_back(buffer_.columnIndex(name.left(kTargetNameLimit)));
+            const QString kind = fieldKindName(sjb.fieldKind(i));
+            errorLine_.push_back(name + QLatin1Char(':') + kind);
+            isBoolean_.push_back(kind.toLower() == QLatin1String("tbooleanfield"));
+            timesLogged_.push_back(0);
+        }
+    }
+
+    int fieldCount() const { return int(targetColumn_.size()); }
+
+    // Writes the fields of the current source row into a new buffer row.
+    void copyRow(const MySqlResult &sjb, std::int64_t row)
+    {
+        buffer_.append();
+        batchRows_.push_back(row);
+        if (options_.continuePastRejected)
+            batchValues_.emplace_back();
+        for (int i = 0; i < fieldCount(); ++i) {
+            const int column = targetColumn_[size_t(i)];
+            MySqlValue v = sjb.value(i);
+            try {
+                if (isBoolean_[size_t(i)]) {
+                    if (v.isNull())
+                        throw RowBufferError(QStringLiteral("NULL in a boolean field cannot be read as true or false"));
+                    buffer_.writeInteger(column, v.boolean ? 1 : 0);
+                } else {
+                    buffer_.write(column, v);
+                }
+            } catch (const RowBufferError &e) {
+                rejectValue(i, row, e.message(), v);
+            }
+            if (options_.continuePastRejected)
+                batchValues_.back().push_back(std::move(v));
+        }
+    }
+
+    // Completes the row; false when the copy must end (the error is in
+    // postError()).
+    bool postRow(std::int64_t row)
+    {
+        try {
+            buffer_.post();
+            return true;
+        } catch (const RowBufferError &e) {
+            postError_ = e.message();
+            rejectRow(row, e.message(), batchValues_.empty() ? nullptr : &batchValues_.back());
+            batchRows_.pop_back();
+            if (!batchValues_.empty())
+                batchValues_.pop_back();
+            return options_.continuePastRejected;
+        }
+    }
+    const QString &postError() const { return postError_; }
+
+    // Sends the buffered rows; false when the copy must end, with the
+    // rejection's message in applyError().
+    bool applyBatch()
+    {
+        const std::int64_t rows = buffer_.rowCount();
+        if (options_.continuePastRejected) {
+            const BatchResult result = buffer_.applyKeepingAccepted();
+            counts_.rowsWritten += rows - std::int64_t(result.rejected.size());
+            for (const RejectedRow &r : result.rejected)
+                rejectRow(batchRows_.at(size_t(r.row)), r.message, &batchValues_.at(size_t(r.row)));
+            clearBatch();
+            return true;
+        }
+        const ApplyState applied = ApplyInserts(buffer_);
+        if (applied.ApplyOk) {
+            counts_.rowsWritten += rows;
+            clearBatch();
+            return true;
+        }
+        const int rejected = buffer_.lastRejectedRow();
+        if (rejected >= 0 && size_t(rejected) < batchRows_.size())
+            rejectRow(batchRows_[size_t(rejected)], applied.ApplyErrorText, nullptr);
+        applyError_ = applied.ApplyErrorText;
+        clearBatch();
+        return false;
+    }
+    const QString &applyError() const { return applyError_; }
+
+    // A progress text: a line of its own after per-field error lines, else
+    // it replaces the last line.
+    void progress(const QString &text)
+    {
+        if (errorLineSinceProgress_)
+            log_.Append(text);
+        else
+            log_.RewriteLast(text);
+        errorLineSinceProgress_ = false;
+    }
+
+    void finish()
+    {
+        for (int i = 0; i < fieldCount(); ++i) {
+            const std::int64_t more = timesLogged_[size_t(i)] - kRepeatedLineLimit;
+            if (more > 0)
+                counts_.suppressedLines.emplace_back(errorLine_[size_t(i)], more);
+        }
+    }
+
+private:
+    void rejectValue(int field, std::int64_t row, const QString &reason, const MySqlValue &value)
+    {
+        ++counts_.valuesRejected;
+        if (options_.ledger)
+            options_.ledger->recordValue(listedName_, row, fieldNames_.at(field), reason, sourceValueText(value));
+        if (++timesLogged_[size_t(field)] <= kRepeatedLineLimit) {
+            log_.Append(errorLine_[size_t(field)]);
+            errorLineSinceProgress_ = true;
+        }
+    }
+
+    void rejectRow(std::int64_t row, const QString &reason, const std::vector<MySqlValue> *values)
+    {
+        ++counts_.rowsRejected;
+        if (!options_.ledger)
+            return;
+        options_.ledger->recordRow(listedName_, row, reason);
+        if (values && options_.continuePastRejected) {
+            QStringList texts;
+            for (const MySqlValue &v : *values)
+                texts << sourceValueText(v);
+            options_.ledger->recordReloadRow(buffer_.target(), fieldNames_, texts);
+        }
+    }
+
+    void clearBatch()
+    {
+        batchRows_.clear();
+        batchValues_.clear();
+    }
+
+    RowBuffer &buffer_;
+    const QString &listedName_;
+    TRunLog &log_;
+    const CopyOptions &options_;
+    CopyCounts &counts_;
+    QStringList fieldNames_;
+    std::vector<int> targetColumn_;
+    std::vector<QString> errorLine_;
+    std::vector<bool> isBoolean_;
+    std::vector<std::int64_t> timesLogged_;
+    // The source row number (1-based) of every buffered row, and with rows
+    // kept past rejections their source values for the reload files.
+    std::vector<std::int64_t> batchRows_;
+    std::vector<std::vector<MySqlValue>> batchValues_;
+    bool errorLineSinceProgress_ = false;
+    QString postError_;
+    QString applyError_;
+};
+
+} // namespace
+
 TStepResult CopyRows(MySqlConnection &data, OracleSession &oracleconn, RowBuffer &oracleinsertdata,
-                     const QString &listedName, const QString &targetName, TRunLog &log, RunControl &control)
+                     const QString &listedName, const QString &targetName, TRunLog &log, RunControl &control,
+                     const CopyOptions &options, CopyCounts *counts)
 {
+    CopyCounts ownCounts;
+    CopyCounts &count = counts ? *counts : ownCounts;
+    count = CopyCounts();
     TStepResult result;
+    TableCopy copy(oracleinsertdata, listedName, log, options, count);
     auto fail = [&](const QString &message) {
+        copy.finish();
         result.Ok = false;
         result.ErrorText = message;
         return result;
@@ -60,69 +256,40 @@ TStepResult CopyRows(MySqlConnection &data, OracleSession &oracleconn, RowBuffer
     } catch (const DatabaseError &e) {
         return fail(e.message());
     }
-
     // The target column of each source field, by the first 30 characters of
     // its name; the field list is the same for every row of a result.
-    const int fieldCount = sjb->fieldCount();
-    std::vector<int> targetColumn(static_cast<size_t>(fieldCount));
-    std::vector<QString> errorLine(static_cast<size_t>(fieldCount));
-    std::vector<bool> isBoolean(static_cast<size_t>(fieldCount));
-    for (int i = 0; i < fieldCount; ++i) {
-        const QString &name = sjb->fieldName(i);
-        targetColumn[size_t(i)] = oracleinsertdata.columnIndex(name.left(kTargetNameLimit));
-        const QString kind = fieldKindName(sjb->fieldKind(i));
-        errorLine[size_t(i)] = name + QLatin1Char(':') + kind;
-        isBoolean[size_t(i)] = kind.toLower() == QLatin1String("tbooleanfield");
-    }
+    copy.describeFields(*sjb);
 
     std::int64_t counter = 0;
     try {
         while (sjb->next()) {
-            oracleinsertdata.append();
             ++counter;
-            for (int i = 0; i < fieldCount; ++i) {
-                const int column = targetColumn[size_t(i)];
-                try {
-                    if (isBoolean[size_t(i)]) {
-                        const MySqlValue v = sjb->value(i);
-                        if (v.isNull())
-                            throw RowBufferError(QStringLiteral("Could not convert NULL to a boolean"));
-                        oracleinsertdata.writeInteger(column, v.boolean ? 1 : 0);
-                    } else {
-                        oracleinsertdata.write(column, sjb->value(i));
-                    }
-                } catch (const RowBufferError &) {
-                    log.Append(errorLine[size_t(i)]);
-                }
-            }
-            try {
-                oracleinsertdata.post();
-            } catch (const RowBufferError &e) {
-                return fail(e.message());
-            }
+            count.rowsRead = counter;
+            copy.copyRow(*sjb, counter);
+            if (!copy.postRow(counter))
+                return fail(copy.postError());
 
             if (counter % kProgressPeriod == 0) {
                 if (counter % kApplyPeriod == kApplyPhase) {
-                    const ApplyState applied = ApplyInserts(oracleinsertdata);
-                    if (!applied.ApplyOk)
-                        return fail(applied.ApplyErrorText);
+                    if (!copy.applyBatch())
+                        return fail(copy.applyError());
                     oracleinsertdata.close();
                     oracleinsertdata.open(oracleconn, targetName);
                 }
-                log.RewriteLast(progressLine(targetName, counter));
+                copy.progress(progressLine(targetName, counter));
                 control.pump();
                 if (control.StopRequested())
                     return fail(operationAbortedText());
             }
         }
-        const ApplyState applied = ApplyInserts(oracleinsertdata);
-        if (!applied.ApplyOk)
-            return fail(applied.ApplyErrorText);
+        if (!copy.applyBatch())
+            return fail(copy.applyError());
     } catch (const DatabaseError &e) {
         return fail(e.message());
     }
     sjb.reset();
-    log.RewriteLast(progressLine(targetName, counter));
+    copy.progress(progressLine(targetName, counter));
+    copy.finish();
     return result;
 }
 

@@ -3,6 +3,7 @@
 #include "connections/mysql/mysqlclient.h"
 #include "connections/oracle/oraclesession.h"
 #include "connections/rowbuffer.h"
+#include "engine/runledger.h"
 #include "engine/runlog.h"
 
 #include <QString>
@@ -38,6 +39,38 @@ void oracleinsertdataReconcileError(ApplyState &state, const QString &message);
 // rejected row, throws DatabaseError.
 ApplyState ApplyInserts(RowBuffer &buffer);
 
+// A per-field error line repeats at most this often in one table's copy; the
+// rest are counted and reported in one line after the table's insert line.
+constexpr int kRepeatedLineLimit = 20;
+
+// How the copy treats what it cannot write, and where it records it.
+struct CopyOptions {
+    // Rows that Oracle rejects are recorded and left out, and the other rows
+    // of their batch are committed; otherwise the batch is rolled back and the
+    // copy ends.
+    bool continuePastRejected = false;
+    RunLedger *ledger = nullptr;  // none: nothing is recorded
+};
+
+// What one copy did.
+struct CopyCounts {
+    std::int64_t rowsRead = 0;
+    std::int64_t rowsWritten = 0;  // rows committed in Oracle
+    std::int64_t valuesRejected = 0;
+    std::int64_t rowsRejected = 0;
+    // Per-field error lines beyond the repeat limit: the line and how many
+    // more times it came.
+    std::vector<std::pair<QString, std::int64_t>> suppressedLines;
+};
+
+// The line written after a table's insert line for an error line that came
+// more often than the repeat limit.
+QString repeatedLineText(const QString &line, std::int64_t more);
+
+// A source value as the ledger and the reload files write it: NULL empty,
+// bytes as 0x and hex digits, everything else as its text.
+QString sourceValueText(const MySqlValue &value);
+
 // Copies every row of the MySQL table (listedName, read on the data
 // connection) into the Oracle table targetName through the row buffer on
 // oracleconn. The run appends "Insert table T... " before the call; the copy
@@ -45,7 +78,12 @@ ApplyState ApplyInserts(RowBuffer &buffer);
 // name + ":" + kind for every field it could not write. Every 100 rows it
 // pumps and tests the stop request; a batch is applied after rows 100, 5100,
 // 10100, ... and at the end. On success ErrorText is left as it was.
+//
+// A progress text never replaces a per-field error line: after error lines
+// the next progress text is a line of its own. Every value left unwritten and
+// every row not inserted is recorded in the ledger with its reason.
 TStepResult CopyRows(MySqlConnection &data, OracleSession &oracleconn, RowBuffer &oracleinsertdata,
-                     const QString &listedName, const QString &targetName, TRunLog &log, RunControl &control);
+                     const QString &listedName, const QString &targetName, TRunLog &log, RunControl &control,
+                     const CopyOptions &options = {}, CopyCounts *counts = nullptr);
 
 } // namespace tavrex

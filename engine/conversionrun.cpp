@@ -5,7 +5,14 @@
 #include "schema/keys.h"
 #include "schema/tabledefinition.h"
 
+#include "engine/errors.h"
+#include "engine/textrules.h"
+
+#include <QElapsedTimer>
+#include <QFile>
 #include <QFileInfo>
+
+#include <stdexcept>
 
 namespace tavrex {
 
@@ -56,12 +63,22 @@ ConversionRun::ConversionRun(DatabaseObjects &db, const TConversionSettings &set
 {
 }
 
+QString ConversionRun::logPath(const QDateTime &when) const
+{
+    return batchSettingsFile_.isEmpty()
+               ? interactiveLogPath(logFolder_.isEmpty() ? GetLogFolder() : logFolder_, when)
+               : batchLogPath(batchSettingsFile_);
+}
+
 RunOutcome ConversionRun::run()
 {
     savedLogPath_.clear();
+    report_ = RunReport();
+    writtenTargets_.clear();
     StopDiscard discard(control_);
 
-    log_.Append(QStringLiteral("Start time:") + runTimestamp(clock_(), locale_));
+    report_.started = clock_();
+    log_.Append(QStringLiteral("Start time:") + runTimestamp(report_.started, locale_));
     if (hooks_.showLogPage)
         hooks_.showLogPage();
     const bool overwrite = settings_.ExistingTables == TExistingTablePolicy::Overwrite;
@@ -70,24 +87,64 @@ RunOutcome ConversionRun::run()
     if (hooks_.enterRunning)
         hooks_.enterRunning();
     control_.clearStop();
-    OpenDataConnection(db_, settings_);
+
+    // The ledger is written as the copy goes, beside the log. An interactive
+    // log is named at its save, and the ledger is moved to match it then.
+    const QString startLog = logPath(report_.started);
+    ledger_.setPaths(ledgerPathForLog(startLog), reloadFolderForLog(startLog));
+    if (!batchSettingsFile_.isEmpty())
+        QFile::remove(ledgerPathForLog(startLog));  // the ledger of an earlier replay of the job
+
+    try {
+        OpenDataConnection(db_, settings_);
+    } catch (...) {
+        report_.outcome = RunResultOutcome::Failed;
+        report_.ended = clock_();
+        throw;
+    }
+
+    for (const QString &name : missingTables_) {
+        TableResult missing;
+        missing.source = name;
+        missing.action = QStringLiteral("failed");
+        missing.errors << QStringLiteral("Table %1 named in %2 is not in database %3")
+                              .arg(name, QFileInfo(batchSettingsFile_).fileName(), settings_.SourceDatabase);
+        log_.Append(missing.errors.first());
+        log_.Append(QString());
+        report_.tables.push_back(missing);
+    }
 
     const QStringList tables = settings_.SelectedTables;
     for (const QString &entry : tables) {
         control_.pump();
-        if (control_.StopRequested())
+        if (control_.StopRequested()) {
+            if (saveWhenStopped_)
+                finishRun(RunResultOutcome::Stopped, false);
+            report_.outcome = RunResultOutcome::Stopped;
             return RunOutcome::Stopped;
-        convertTable(entry, overwrite, skip, buildIndexes);
+        }
+        TableResult result;
+        result.source = entry;
+        QElapsedTimer timer;
+        timer.start();
+        try {
+            convertTable(entry, overwrite, skip, buildIndexes, result);
+        } catch (const std::exception &e) {
+            // The table's own error: the run goes on with the next table.
+            const QString message = errorMessage(e);
+            log_.Append(message);
+            log_.Append(QString());
+            result.errors << message;
+            if (result.action.isEmpty() || result.action == QLatin1String("created"))
+                result.action = QStringLiteral("failed");
+        }
+        if (result.action.isEmpty())
+            result.action = QStringLiteral("failed");
+        result.seconds = double(timer.nsecsElapsed()) / 1e9;
+        report_.tables.push_back(result);
     }
 
-    log_.Append(captions_.Label29);
-    log_.Append(captions_.Label30);
-    log_.Append(QStringLiteral("The end time:") + runTimestamp(clock_(), locale_));
-    const QString path = batchSettingsFile_.isEmpty()
-                             ? interactiveLogPath(logFolder_.isEmpty() ? GetLogFolder() : logFolder_, clock_())
-                             : batchLogPath(batchSettingsFile_);
-    log_.SaveToFile(path);
-    savedLogPath_ = path;
+    finishRun(report_.finishedOutcome(), true);
     const bool lateStop = control_.StopRequested();
     if (!batchSettingsFile_.isEmpty() && hooks_.closeMainWindow)
         hooks_.closeMainWindow();
@@ -95,7 +152,52 @@ RunOutcome ConversionRun::run()
     return lateStop ? RunOutcome::CompletedWithLateStop : RunOutcome::Completed;
 }
 
-void ConversionRun::convertTable(const QString &entry, bool overwrite, bool skip, bool buildIndexes)
+void ConversionRun::finishRun(RunResultOutcome outcome, bool closingLines)
+{
+    report_.outcome = outcome;
+    const QDateTime ended = clock_();
+    report_.ended = ended;
+    const QString path = logPath(ended);
+    if (ledger_.records() > 0) {
+        ledger_.moveTo(ledgerPathForLog(path), reloadFolderForLog(path));
+        report_.ledgerFileName = QFileInfo(ledgerPathForLog(path)).fileName();
+    }
+    ledger_.close();
+    for (const QString &line : report_.summaryLines())
+        log_.Append(line);
+    if (closingLines) {
+        log_.Append(captions_.Label29);
+        log_.Append(outcome == RunResultOutcome::Completed ? captions_.Label30 : captions_.completedWithErrors);
+    }
+    log_.Append(QStringLiteral("The end time:") + runTimestamp(ended, locale_));
+    log_.SaveToFile(path);
+    savedLogPath_ = path;
+    writeFileReplacing(reportPathForLog(path), report_.toJson(), false);
+}
+
+QString ConversionRun::targetNameFor(OracleSession &oracle, const QString &entry, const QString &sourceName)
+{
+    const QString shortened = ShortenTableName(oracle, sourceName, settings_.OracleUser);
+    const auto earlier = writtenTargets_.constFind(shortened);
+    if (earlier == writtenTargets_.constEnd())
+        return shortened;
+    // Another table of this run is already there: the name cut to 26
+    // characters and the first four-digit number free in Oracle and in this run.
+    const QString stem = sourceName.left(OracleNameLimit - 4);
+    for (int suffix = 0; suffix <= 9999; ++suffix) {
+        const QString candidate = stem + QStringLiteral("%1").arg(suffix, 4, 10, QLatin1Char('0'));
+        if (writtenTargets_.contains(candidate) || TableExists(oracle, candidate, settings_.OracleUser))
+            continue;
+        log_.Append(QStringLiteral("Table %1 is converted into %2: %3 holds table %4 of this run")
+                        .arg(entry, candidate, shortened, earlier.value()));
+        return candidate;
+    }
+    throw std::runtime_error(
+        QStringLiteral("Cannot find a free Oracle name for table %1").arg(entry).toStdString());
+}
+
+void ConversionRun::convertTable(const QString &entry, bool overwrite, bool skip, bool buildIndexes,
+                                 TableResult &result)
 {
     const QString sourceName = ShapeName(entry, settings_.UppercaseNames);
     // A name Oracle cannot hold fails this table alone, before anything is sent.
@@ -104,19 +206,27 @@ void ConversionRun::convertTable(const QString &entry, bool overwrite, bool skip
     } catch (const IdentifierError &e) {
         log_.Append(e.message());
         log_.Append(QString());
+        result.errors << e.message();
+        result.action = QStringLiteral("failed");
         return;
     }
     OracleSession &oracle = db_.oracleconn.session();
-    const QString targetName = ShortenTableName(oracle, sourceName, settings_.OracleUser);
+    const QString targetName = targetNameFor(oracle, entry, sourceName);
+    result.target = targetName;
     const bool exists = TableExists(oracle, targetName, settings_.OracleUser);
+    result.action = exists && skip ? QStringLiteral("skipped")
+                    : exists && !overwrite ? QStringLiteral("merged")
+                                           : QStringLiteral("created");
 
     if (exists && overwrite) {
         log_.Append(QStringLiteral("Drop table ") + targetName + QStringLiteral("... "));
         const TStepResult dropped = DropTable(oracle, targetName);
         if (dropped.Ok)
             log_.RewriteLast(QStringLiteral("Drop table ") + targetName + QStringLiteral("...Done"));
-        else
+        else {
             log_.Append(dropped.ErrorText);
+            result.errors << dropped.ErrorText;
+        }
         log_.Append(QString());
     }
     if (exists && skip) {
@@ -124,30 +234,55 @@ void ConversionRun::convertTable(const QString &entry, bool overwrite, bool skip
         log_.Append(QString());
     }
     if (!exists || overwrite) {
+        writtenTargets_.insert(targetName, entry);
         log_.Append(QStringLiteral("Create table ") + targetName + QStringLiteral("... "));
         const TStepResult created =
             CreateTable(db_.mysqlconnect, oracle, entry, targetName, settings_.UppercaseNames, &lastStatement_);
         if (created.Ok)
             log_.RewriteLast(QStringLiteral("Create table ") + targetName + QStringLiteral("...Done"));
-        else
+        else {
             log_.Append(created.ErrorText);
+            result.errors << created.ErrorText;
+            result.action = QStringLiteral("failed");
+        }
         log_.Append(QString());
-        if (buildIndexes)
+        if (buildIndexes) {
+            // The key step writes each error followed by a line of one blank.
+            const int before = log_.size();
             CreateKeysAndIndexes(db_.mysqlsjbconnection, db_.oracledata.session(), entry, sourceName, targetName,
                                  settings_.UppercaseNames, log_);
+            for (int i = before; i < log_.size(); ++i)
+                if (!log_.lines().at(i).trimmed().isEmpty())
+                    result.errors << log_.lines().at(i);
+        }
     }
     if (!settings_.DefinitionsOnly) {
         if (skip && exists) {
             log_.Append(QStringLiteral("Skip table ") + targetName);
             log_.Append(QString());
         } else {
+            writtenTargets_.insert(targetName, entry);
             log_.Append(QStringLiteral("Insert table ") + targetName + QStringLiteral("... "));
-            const TStepResult copied =
-                CopyRows(db_.mysqlsjbconnection, oracle, oracleinsertdata_, entry, targetName, log_, control_);
+            CopyOptions options;
+            options.continuePastRejected = settings_.RejectRows;
+            options.ledger = &ledger_;
+            CopyCounts counts;
+            const TStepResult copied = CopyRows(db_.mysqlsjbconnection, oracle, oracleinsertdata_, entry,
+                                                targetName, log_, control_, options, &counts);
+            result.rowsRead = counts.rowsRead;
+            result.rowsWritten = counts.rowsWritten;
+            result.valuesRejected = counts.valuesRejected;
+            result.rowsRejected = counts.rowsRejected;
             if (copied.Ok)
                 log_.RewriteLast(log_.LastLine() + QStringLiteral("...Done"));
-            else
+            else {
                 log_.Append(copied.ErrorText);
+                result.errors << copied.ErrorText;
+            }
+            for (const auto &[line, more] : counts.suppressedLines)
+                log_.Append(repeatedLineText(line, more));
+            if (settings_.RejectRows && counts.rowsRejected > 0)
+                log_.Append(QStringLiteral("%1 %2 rejected").arg(counts.rowsRejected).arg(counts.rowsRejected == 1 ? "row" : "rows"));
             log_.Append(QString());
         }
     }

@@ -3,7 +3,9 @@
 #include "connections/profiles.h"
 #include "connections/rowbuffer.h"
 #include "engine/conversionsettings.h"
+#include "engine/runledger.h"
 #include "engine/runlog.h"
+#include "engine/runreport.h"
 
 #include <QDateTime>
 #include <QString>
@@ -17,12 +19,16 @@ struct RunCaptions {
     QString Label29;  // "Conversion is Completed"
     QString Label30;  // "Wizard has migrated your MySQL database to Oracle server successfully."
     QString Label32;  // "Click 'Finish' to exit the wizard."
+    // Takes the place of Label30 when anything failed or was rejected:
+    // "Conversion completed with errors: see the summary above."
+    QString completedWithErrors = QStringLiteral("Conversion completed with errors: see the summary above.");
 };
 
 enum class RunOutcome {
     Completed,              // every table processed, log saved
     CompletedWithLateStop,  // a stop confirmed after the last table poll; log saved
     Stopped,                // the stop request was honoured at a table poll; nothing saved
+                            // unless the run saves stopped runs
 };
 
 // What the window does at fixed points of the run; each may be left empty.
@@ -45,11 +51,16 @@ QString batchLogPath(const QString &settingsFile);
 
 // The conversion run (step5Click): walks the selected tables in order and,
 // for each, drops, skips, creates and fills the Oracle table by the
-// existing-table policy, writing every step into the log. Errors that no
-// step result catches (a failed catalogue query, the data connection,
-// listings, the log save) escape as exceptions: no further line is written
-// and nothing is saved. The stop request is cleared at the start and
-// discarded at the end whatever the outcome, so it never outlives its run.
+// existing-table policy, writing every step into the log. An error that
+// escapes a step of one table (a failed listing or catalogue query, a type
+// the mapping cannot read, a lost session) becomes that table's error and
+// the run goes on; only a failure to open the data connection and a failed
+// save end the run early, and then nothing is saved. Every run that reaches
+// its tables ends with a summary, its closing lines, the saved log, the
+// ledger and the report. A later table whose Oracle name is one this run
+// already created or filled gets a new name, so no table of the run is
+// dropped, merged into or skipped. The stop request is cleared at the start
+// and discarded at the end whatever the outcome, so it never outlives its run.
 class ConversionRun {
 public:
     ConversionRun(DatabaseObjects &db, const TConversionSettings &settings, TRunLog &log, RunControl &control);
@@ -63,16 +74,28 @@ public:
     void setLocale(const QLocale &locale) { locale_ = locale; }
     // Where interactive logs go; GetLogFolder() unless set.
     void setLogFolder(const QString &folder) { logFolder_ = folder; }
+    // A run stopped at a table poll saves its log, ledger and report too (a
+    // replay ended by a signal); the window's Stop saves nothing.
+    void setSaveWhenStopped(bool save) { saveWhenStopped_ = save; }
+    // Tables named in the batch settings file that the database does not
+    // list: each gets a log line before the first table and counts as a
+    // failed table of the run.
+    void setMissingTables(QStringList names) { missingTables_ = std::move(names); }
 
     RunOutcome run();
 
     // The file the last run saved, empty when it saved none.
     const QString &savedLogPath() const { return savedLogPath_; }
+    // The record of the last run: outcome and per-table figures.
+    const RunReport &report() const { return report_; }
     // The last CREATE TABLE statement built.
     const QString &lastStatement() const { return lastStatement_; }
 
 private:
-    void convertTable(const QString &entry, bool overwrite, bool skip, bool buildIndexes);
+    void convertTable(const QString &entry, bool overwrite, bool skip, bool buildIndexes, TableResult &result);
+    QString targetNameFor(OracleSession &oracle, const QString &entry, const QString &sourceName);
+    void finishRun(RunResultOutcome outcome, bool closingLines);
+    QString logPath(const QDateTime &when) const;
 
     DatabaseObjects &db_;
     const TConversionSettings &settings_;
@@ -87,6 +110,12 @@ private:
     QString savedLogPath_;
     QString lastStatement_;
     RowBuffer oracleinsertdata_;
+    bool saveWhenStopped_ = false;
+    QStringList missingTables_;
+    RunReport report_;
+    RunLedger ledger_;
+    // The Oracle tables this run created or filled, and the MySQL table of each.
+    QHash<QString, QString> writtenTargets_;
 };
 
 } // namespace tavrex

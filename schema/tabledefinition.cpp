@@ -22,7 +22,15 @@ QString BuildCreateTableText(const QVector<ColumnListingRow> &columns, const QSt
         const QString name = cutName(columns.at(i).Field);
         if (!isQuotableName(name))
             throw IdentifierError(doubleQuoteProblem(targetName, QStringLiteral("the column name ") + name));
-        QString line = MapColumnType(name, columns.at(i).Type, uppercaseNames);
+        QString line;
+        try {
+            line = MapColumnType(name, columns.at(i).Type, uppercaseNames);
+        } catch (const std::invalid_argument &e) {
+            // The table fails with the column and its type named.
+            throw std::invalid_argument(QStringLiteral("Cannot convert column %1 of type %2: %3")
+                                            .arg(columns.at(i).Field, columns.at(i).Type, QString::fromUtf8(e.what()))
+                                            .toStdString());
+        }
         if (i + 1 < columns.size())
             line += QStringLiteral(" , ");
         lines.append(line);

@@ -88,13 +88,42 @@ protected:
         return outcome;
     }
 
-    // The lines the tables produced: between the start line and Label29.
+    // The lines the tables produced: between the start line and the summary.
     QStringList tableLines() const
     {
-        QStringList lines = log.lines();
-        const int end = int(lines.lastIndexOf(kCaptions.Label29));
-        const int start = int(lines.lastIndexOf(QRegularExpression("^Start time:.*"), end < 0 ? -1 : end));
-        return lines.mid(start + 1, (end < 0 ? lines.size() : end) - start - 1);
+        QStringList lines = summaryAndAfter(false);
+        return lines;
+    }
+    // The summary lines: from the first "Problem in table" or "Summary:" line
+    // of the last run up to Label29.
+    QStringList summaryLines() const { return summaryAndAfter(true); }
+
+    QStringList summaryAndAfter(bool summary) const
+    {
+        const QStringList lines = log.lines();
+        const int start = int(lines.lastIndexOf(QRegularExpression("^Start time:.*")));
+        int first = start + 1;
+        while (first < lines.size() && !lines.at(first).startsWith("Problem in table ") &&
+               !lines.at(first).startsWith("Summary: "))
+            ++first;
+        if (!summary)
+            return lines.mid(start + 1, first - start - 1);
+        int end = first;
+        while (end < lines.size() && lines.at(end) != kCaptions.Label29)
+            ++end;
+        return lines.mid(first, end - first);
+    }
+
+    // The lines of the last run's ledger, without the header.
+    QStringList ledgerLines() const
+    {
+        QFile f(QString(savedPath).replace(".log", ".rejects.csv"));
+        if (!f.open(QIODevice::ReadOnly))
+            return {};
+        QStringList lines = QString::fromUtf8(f.readAll()).split("\r\n");
+        EXPECT_EQ(lines.first(), "table,row,column,reason,value");
+        EXPECT_EQ(lines.last(), "");
+        return lines.mid(1, lines.size() - 2);
     }
 
     qint64 targetRows(const QString &table) { return readEmbeddedTable(targetPath, "SCOTT", table).size(); }
@@ -212,8 +241,10 @@ TEST_F(RunFixture, SavedFileHoldsEveryLineButTheLastCaption)
     ASSERT_EQ(run({"t"}), RunOutcome::Completed);
     EXPECT_EQ(savedPath, dir.filePath("logs/qelt_20240102_091505.log"));
     const QStringList expectedLines{"Start time:2 Jan 2024 09:15:05", "Create table T...Done", "",
-                                    "Insert table T 1 Rows ...Done", "", kCaptions.Label29, kCaptions.Label30,
-                                    "The end time:2 Jan 2024 09:15:05"};
+                                    "Insert table T 1 Rows ...Done", "",
+                                    "Summary: 1 table without errors, 0 tables with errors; 1 row copied; "
+                                    "0 values and 0 rows rejected",
+                                    kCaptions.Label29, kCaptions.Label30, "The end time:2 Jan 2024 09:15:05"};
     EXPECT_EQ(log.lines(), expectedLines + QStringList{kCaptions.Label32});
     QFile f(savedPath);
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
@@ -223,8 +254,11 @@ TEST_F(RunFixture, SavedFileHoldsEveryLineButTheLastCaption)
     ASSERT_EQ(run({}), RunOutcome::Completed);
     EXPECT_EQ(log.lines().mid(0, expectedLines.size()), expectedLines);
     EXPECT_EQ(log.lines().mid(expectedLines.size() + 1),
-              (QStringList{"Start time:2 Jan 2024 09:15:05", kCaptions.Label29, kCaptions.Label30,
-                           "The end time:2 Jan 2024 09:15:05", kCaptions.Label32}));
+              (QStringList{"Start time:2 Jan 2024 09:15:05",
+                           "Summary: 0 tables without errors, 0 tables with errors; 0 rows copied; "
+                           "0 values and 0 rows rejected",
+                           kCaptions.Label29, kCaptions.Label30, "The end time:2 Jan 2024 09:15:05",
+                           kCaptions.Label32}));
 }
 
 TEST_F(RunFixture, ARejectedRowRollsBackItsBatchAndTheRunGoesOn)
@@ -243,6 +277,16 @@ TEST_F(RunFixture, ARejectedRowRollsBackItsBatchAndTheRunGoesOn)
     ASSERT_EQ(rows.size(), 100);
     EXPECT_EQ(rows.first().first().textValue(), "1");
     EXPECT_EQ(rows.last().first().textValue(), "100");
+    // The rejected row is in the ledger; the rolled-back rows show in the summary.
+    EXPECT_EQ(ledgerLines(),
+              QStringList{"wide,3000,,\"ORA-12899: value too large for column \"\"SCOTT\"\".\"\"WIDE\"\".\"\"V\"\" "
+                          "(actual: 12, maximum: 5)\","});
+    EXPECT_EQ(summaryLines(),
+              (QStringList{"Problem in table wide (WIDE): ORA-12899: value too large for column \"SCOTT\".\"WIDE\".\"V\" "
+                           "(actual: 12, maximum: 5); 100 rows written of 5100 read; 0 values and 1 row rejected",
+                           "Summary: 1 table without errors, 1 table with errors; 101 rows copied; 0 values and 1 row "
+                           "rejected; see qelt_20240102_091505.rejects.csv"}));
+    EXPECT_EQ(log.lines().at(log.size() - 3), "Conversion completed with errors: see the summary above.");
 }
 
 TEST_F(RunFixture, StopAtTheRowPollEndsTheTableAndTheNextPollEndsTheRun)
@@ -361,10 +405,13 @@ TEST_F(RunFixture, EveryMappedTypeArrivesExactlyOrIsReported)
            "insert into fidelity values (" + values.join(", ") + ")",
            "insert into fidelity values (" + nulls.join(", ") + ")"});
     ASSERT_EQ(run({"fidelity"}), RunOutcome::Completed);
-    // Both values that a DATE cannot hold are reported; the final progress
-    // line replaces the last line of the log, which is the second report.
+    // Both values that a DATE cannot hold are reported and stay in the log:
+    // the final progress text follows them on a line of its own.
     EXPECT_EQ(tableLines(), (QStringList{"Create table FIDELITY...Done", "", "Insert table FIDELITY... ",
-                                         "c_zero:TDateField", "Insert table FIDELITY 2 Rows ...Done", ""}));
+                                         "c_zero:TDateField", "c_longtime:TTimeField",
+                                         "Insert table FIDELITY 2 Rows ...Done", ""}));
+    EXPECT_EQ(ledgerLines(), (QStringList{"fidelity,1,c_zero,zero date,0000-00-00",
+                                          "fidelity,1,c_longtime,time beyond one day,100:00:00"}));
     const auto rows = readEmbeddedTable(targetPath, "SCOTT", "FIDELITY");
     ASSERT_EQ(rows.size(), 2);
     ASSERT_EQ(rows[0].size(), int(std::size(columns)));

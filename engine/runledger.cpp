@@ -1,0 +1,157 @@
+#include "engine/runledger.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+#include <stdexcept>
+
+namespace tavrex {
+
+namespace {
+
+[[noreturn]] void fail(const QString &path, const QString &reason)
+{
+    throw std::runtime_error(
+        QStringLiteral("Cannot write the file \"%1\": %2").arg(QDir::toNativeSeparators(path), reason).toStdString());
+}
+
+// A file name for an Oracle table: the name with the characters that a file
+// name cannot hold replaced by "_".
+QString reloadFileName(const QString &target)
+{
+    QString name = target;
+    for (QChar &c : name)
+        if (c == QLatin1Char('/') || c == QLatin1Char('\\') || c.unicode() < 0x20)
+            c = QLatin1Char('_');
+    if (name == QLatin1String(".") || name == QLatin1String(".."))
+        name = QStringLiteral("_");
+    return name + QStringLiteral(".csv");
+}
+
+std::unique_ptr<QFile> createFile(const QString &path)
+{
+    auto file = std::make_unique<QFile>(path);
+    if (!file->open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered))
+        fail(path, file->errorString());
+    return file;
+}
+
+} // namespace
+
+QString csvField(const QString &text)
+{
+    bool quote = false;
+    for (QChar c : text)
+        if (c == QLatin1Char(',') || c == QLatin1Char('"') || c == QLatin1Char('\r') || c == QLatin1Char('\n')) {
+            quote = true;
+            break;
+        }
+    if (!quote)
+        return text;
+    QString out = text;
+    out.replace(QLatin1Char('"'), QStringLiteral("\"\""));
+    return QLatin1Char('"') + out + QLatin1Char('"');
+}
+
+RunLedger::~RunLedger()
+{
+    close();
+}
+
+void RunLedger::setPaths(const QString &ledgerPath, const QString &reloadFolder)
+{
+    close();
+    ledgerPath_ = ledgerPath;
+    reloadFolder_ = reloadFolder;
+    records_ = 0;
+}
+
+void RunLedger::appendLine(QFile &file, const QString &line)
+{
+    const QByteArray bytes = line.toUtf8() + "\r\n";
+    if (file.write(bytes) != bytes.size() || !file.flush())
+        fail(file.fileName(), file.errorString());
+}
+
+void RunLedger::recordValue(const QString &table, std::int64_t row, const QString &column, const QString &reason,
+                            const QString &value)
+{
+    if (ledgerPath_.isEmpty())
+        return;
+    if (!ledger_) {
+        ledger_ = createFile(ledgerPath_);
+        appendLine(*ledger_, QStringLiteral("table,row,column,reason,value"));
+    }
+    appendLine(*ledger_, csvField(table) + QLatin1Char(',') + QString::number(row) + QLatin1Char(',') +
+                             csvField(column) + QLatin1Char(',') + csvField(reason) + QLatin1Char(',') +
+                             csvField(value));
+    ++records_;
+}
+
+void RunLedger::recordRow(const QString &table, std::int64_t row, const QString &reason)
+{
+    recordValue(table, row, QString(), reason, QString());
+}
+
+QFile &RunLedger::reloadFile(const QString &target, const QStringList &fieldNames)
+{
+    auto found = reloads_.find(target);
+    if (found != reloads_.end())
+        return **found;
+    if (!QDir().mkpath(reloadFolder_))
+        fail(reloadFolder_, QStringLiteral("the folder cannot be created"));
+    std::shared_ptr<QFile> file = createFile(reloadFolder_ + QLatin1Char('/') + reloadFileName(target));
+    QStringList header;
+    for (const QString &name : fieldNames)
+        header << csvField(name);
+    appendLine(*file, header.join(QLatin1Char(',')));
+    reloads_.insert(target, file);
+    return *file;
+}
+
+void RunLedger::recordReloadRow(const QString &target, const QStringList &fieldNames, const QStringList &values)
+{
+    if (reloadFolder_.isEmpty())
+        return;
+    QStringList fields;
+    for (const QString &v : values)
+        fields << csvField(v);
+    appendLine(reloadFile(target, fieldNames), fields.join(QLatin1Char(',')));
+}
+
+QStringList RunLedger::reloadFiles() const
+{
+    QStringList files;
+    for (const auto &file : reloads_)
+        files << file->fileName();
+    files.sort();
+    return files;
+}
+
+void RunLedger::close()
+{
+    if (ledger_)
+        ledger_->close();
+    ledger_.reset();
+    for (const auto &file : reloads_)
+        file->close();
+    reloads_.clear();
+}
+
+void RunLedger::moveTo(const QString &ledgerPath, const QString &reloadFolder)
+{
+    const bool hadLedger = ledger_ != nullptr;
+    const bool hadReloads = !reloads_.isEmpty();
+    close();
+    if (hadLedger && ledgerPath != ledgerPath_) {
+        QFile::remove(ledgerPath);
+        if (!QFile::rename(ledgerPath_, ledgerPath))
+            fail(ledgerPath, QStringLiteral("the ledger %1 cannot be renamed").arg(ledgerPath_));
+    }
+    if (hadReloads && reloadFolder != reloadFolder_ && !QDir().rename(reloadFolder_, reloadFolder))
+        fail(reloadFolder, QStringLiteral("the folder %1 cannot be renamed").arg(reloadFolder_));
+    ledgerPath_ = ledgerPath;
+    reloadFolder_ = reloadFolder;
+}
+
+} // namespace tavrex

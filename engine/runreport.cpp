@@ -1,0 +1,138 @@
+#include "engine/runreport.h"
+
+#include "engine/runlog.h"
+
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+namespace tavrex {
+
+namespace {
+
+QString count(std::int64_t n, const char *one, const char *many)
+{
+    return QString::number(n) + QLatin1Char(' ') + QLatin1String(n == 1 ? one : many);
+}
+
+QString isoTime(const QDateTime &t)
+{
+    return t.toOffsetFromUtc(t.offsetFromUtc()).toString(Qt::ISODate);
+}
+
+} // namespace
+
+bool RunReport::anyProblem() const
+{
+    for (const TableResult &t : tables)
+        if (t.hasProblem())
+            return true;
+    return false;
+}
+
+RunResultOutcome RunReport::finishedOutcome() const
+{
+    return anyProblem() ? RunResultOutcome::CompletedWithErrors : RunResultOutcome::Completed;
+}
+
+QString RunReport::outcomeText(RunResultOutcome outcome)
+{
+    switch (outcome) {
+    case RunResultOutcome::Completed: return QStringLiteral("completed");
+    case RunResultOutcome::CompletedWithErrors: return QStringLiteral("completed with errors");
+    case RunResultOutcome::Stopped: return QStringLiteral("stopped");
+    case RunResultOutcome::Failed: return QStringLiteral("failed");
+    }
+    return QString();
+}
+
+QStringList RunReport::summaryLines() const
+{
+    QStringList lines;
+    std::int64_t rows = 0, values = 0, rejectedRows = 0;
+    int clean = 0, failed = 0;
+    for (const TableResult &t : tables) {
+        rows += t.rowsWritten;
+        values += t.valuesRejected;
+        rejectedRows += t.rowsRejected;
+        if (!t.hasProblem()) {
+            ++clean;
+            continue;
+        }
+        ++failed;
+        QStringList parts;
+        if (!t.errors.isEmpty())
+            parts << t.errors.join(QStringLiteral("; "));
+        parts << count(t.rowsWritten, "row", "rows") + QStringLiteral(" written of %1 read").arg(t.rowsRead);
+        if (t.valuesRejected > 0 || t.rowsRejected > 0)
+            parts << count(t.valuesRejected, "value", "values") + QStringLiteral(" and ") +
+                         count(t.rowsRejected, "row", "rows") + QStringLiteral(" rejected");
+        const QString name = t.target.isEmpty() || t.target == t.source
+                                 ? t.source
+                                 : t.source + QStringLiteral(" (") + t.target + QLatin1Char(')');
+        lines << QStringLiteral("Problem in table ") + name + QStringLiteral(": ") + parts.join(QStringLiteral("; "));
+    }
+    QString totals = QStringLiteral("Summary: ") + count(clean, "table", "tables") +
+                     QStringLiteral(" without errors, ") + count(failed, "table", "tables") +
+                     QStringLiteral(" with errors; ") + count(rows, "row", "rows") + QStringLiteral(" copied; ") +
+                     count(values, "value", "values") + QStringLiteral(" and ") +
+                     count(rejectedRows, "row", "rows") + QStringLiteral(" rejected");
+    if (!ledgerFileName.isEmpty())
+        totals += QStringLiteral("; see ") + ledgerFileName;
+    lines << totals;
+    return lines;
+}
+
+QByteArray RunReport::toJson() const
+{
+    QJsonArray list;
+    for (const TableResult &t : tables) {
+        QJsonObject o;
+        o.insert(QStringLiteral("source"), t.source);
+        o.insert(QStringLiteral("target"), t.target);
+        o.insert(QStringLiteral("action"), t.action);
+        o.insert(QStringLiteral("rowsRead"), double(t.rowsRead));
+        o.insert(QStringLiteral("rowsWritten"), double(t.rowsWritten));
+        o.insert(QStringLiteral("valuesRejected"), double(t.valuesRejected));
+        o.insert(QStringLiteral("rowsRejected"), double(t.rowsRejected));
+        o.insert(QStringLiteral("errors"), QJsonArray::fromStringList(t.errors));
+        o.insert(QStringLiteral("seconds"), double(qRound64(t.seconds * 1000)) / 1000);
+        o.insert(QStringLiteral("verified"), t.verified);
+        list.append(o);
+    }
+    QJsonObject root;
+    root.insert(QStringLiteral("outcome"), outcomeText(outcome));
+    root.insert(QStringLiteral("started"), isoTime(started));
+    root.insert(QStringLiteral("ended"), isoTime(ended));
+    root.insert(QStringLiteral("tables"), list);
+    return QJsonDocument(root).toJson(QJsonDocument::Indented);
+}
+
+int exitCodeFor(RunResultOutcome outcome)
+{
+    switch (outcome) {
+    case RunResultOutcome::Completed: return 0;
+    case RunResultOutcome::CompletedWithErrors: return 2;
+    case RunResultOutcome::Stopped: return 130;
+    case RunResultOutcome::Failed: return 1;
+    }
+    return 1;
+}
+
+QString ledgerPathForLog(const QString &logPath)
+{
+    return replaceExtension(logPath, QStringLiteral(".rejects.csv"));
+}
+
+QString reloadFolderForLog(const QString &logPath)
+{
+    return replaceExtension(logPath, QStringLiteral(".rejects"));
+}
+
+QString reportPathForLog(const QString &logPath)
+{
+    return replaceExtension(logPath, QStringLiteral(".report.json"));
+}
+
+} // namespace tavrex
