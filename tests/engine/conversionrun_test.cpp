@@ -5,6 +5,9 @@
 
 #include <QDir>
 #include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 
@@ -423,4 +426,145 @@ TEST_F(RunFixture, EveryMappedTypeArrivesExactlyOrIsReported)
     const QByteArray big = rows[0].last().bytesValue();
     EXPECT_EQ(big.count('\0'), 8388608);
     EXPECT_EQ(big.left(4), QByteArray::fromHex("00ff00ff"));
+}
+
+TEST_F(RunFixture, ErrorLinesStayAroundProgressLinesAndRepeatsAreCounted)
+{
+    // Zero dates in rows 1, 99, 100, 101, 5100 and the last row of 5150: each
+    // error line stays, and the progress text that follows one is a line of
+    // its own.
+    mysql({"set sql_mode=''", "create table d (id int, v date)",
+           "insert into d select seq, if(seq in (1, 99, 100, 101, 5100, 5150), '0000-00-00', '2024-01-01') "
+           "from seq_1_to_5150"});
+    ASSERT_EQ(run({"d"}), RunOutcome::Completed);
+    QStringList expected{"Create table D...Done", "", "Insert table D... ", "v:TDateField", "v:TDateField",
+                         "v:TDateField", "Insert table D 100 Rows ", "v:TDateField", "Insert table D 200 Rows "};
+    // Rows 300 to 5000 rewrite the progress line; row 5100 fails.
+    expected.last() = "Insert table D 5000 Rows ";
+    expected << "v:TDateField"
+             << "Insert table D 5100 Rows "
+             << "v:TDateField"
+             << "Insert table D 5150 Rows ...Done"
+             << "";
+    EXPECT_EQ(tableLines(), expected);
+    EXPECT_EQ(ledgerLines().size(), 6);
+    EXPECT_EQ(targetRows("D"), 5150);
+
+    // A field that fails on every row: 20 lines, then one line with the rest.
+    mysql({"create table e (id int, v date)", "insert into e select seq, '0000-00-00' from seq_1_to_250"});
+    log.Clear();
+    ASSERT_EQ(run({"e"}), RunOutcome::Completed);
+    const QStringList lines = tableLines();
+    EXPECT_EQ(lines.count("v:TDateField"), 20);
+    EXPECT_EQ(lines.mid(lines.size() - 3),
+              (QStringList{"Insert table E 250 Rows ...Done", "v:TDateField repeated 230 more times", ""}));
+    EXPECT_EQ(ledgerLines().size(), 250) << "the ledger keeps every value";
+}
+
+TEST_F(RunFixture, TheLedgerGivesTheReasonOfEveryValueNotWrittenAsItCame)
+{
+    mysql({"set sql_mode=''",
+           "create table r (id int, n double, d date, t time, dt datetime(3), b bit(1), x varchar(5), extra int)",
+           "insert into r values (1, 1e308, '0000-00-00', '100:00:00', '2024-01-01 10:00:00.5', NULL, 'a,\"b', 7)",
+           "insert into r values (2, 1, '1582-10-10', '-01:00:00', '2024-01-01 10:00:00', 1, 'ok', 8)"});
+    db.oracleconn.session().execute("Create table \"R\" (\"ID\" number, \"N\" number, \"D\" date, \"T\" date, "
+                                    "\"DT\" date, \"B\" number, \"X\" number)");
+    s.ExistingTables = TExistingTablePolicy::Merge;
+    ASSERT_EQ(run({"r"}), RunOutcome::Completed);
+    EXPECT_EQ(ledgerLines(), (QStringList{
+                                 "r,1,n,1e308 is beyond the range of Oracle NUMBER,1e308",
+                                 "r,1,d,zero date,0000-00-00",
+                                 "r,1,t,time beyond one day,100:00:00",
+                                 "r,1,dt,\"fractions of a second, which an Oracle DATE cannot keep\",2024-01-01 10:00:00.500",
+                                 "r,1,b,NULL in a boolean field cannot be read as true or false,",
+                                 "r,1,x,\"a,\"\"b is not a number\",\"a,\"\"b\"",
+                                 "r,1,extra,the Oracle table has no column of that name,7",
+                                 "r,2,d,day skipped by the calendar change of 1582,1582-10-10",
+                                 "r,2,t,negative time,-01:00:00",
+                                 "r,2,x,ok is not a number,ok",
+                                 "r,2,extra,the Oracle table has no column of that name,8",
+                             }));
+    EXPECT_EQ(summaryLines().first(), "Problem in table r (R): 2 rows written of 2 read; 11 values and 0 rows rejected");
+}
+
+TEST_F(RunFixture, RejectedRowsAreLeftOutAndRecordedWhenTheRunContinuesPastThem)
+{
+    mysql({"create table wide (id int, v varchar(20))",
+           "insert into wide select seq, if(seq = 3000, 'far, too long', 'ok') from seq_1_to_6000"});
+    db.oracleconn.session().execute("Create table \"WIDE\" (\"ID\" number, \"V\" varchar2(5))");
+    s.ExistingTables = TExistingTablePolicy::Merge;
+    s.RejectRows = true;
+    ASSERT_EQ(run({"wide"}), RunOutcome::Completed);
+    EXPECT_EQ(tableLines(), (QStringList{"Insert table WIDE 6000 Rows ...Done", "1 row rejected", ""}));
+    const auto rows = readEmbeddedTable(targetPath, "SCOTT", "WIDE");
+    ASSERT_EQ(rows.size(), 5999);
+    EXPECT_EQ(rows[2998].first().textValue(), "2999");
+    EXPECT_EQ(rows[2999].first().textValue(), "3001");
+    const QStringList ledger = ledgerLines();
+    ASSERT_EQ(ledger.size(), 1);
+    EXPECT_TRUE(ledger.first().startsWith("wide,3000,,\"ORA-12899: value too large for column")) << ledger.first().toStdString();
+    QFile reload(QString(savedPath).replace(".log", ".rejects/WIDE.csv"));
+    ASSERT_TRUE(reload.open(QIODevice::ReadOnly));
+    EXPECT_EQ(reload.readAll(), "id,v\r\n3000,\"far, too long\"\r\n");
+    EXPECT_EQ(summaryLines().first(), "Problem in table wide (WIDE): 5999 rows written of 6000 read; 0 values and 1 row rejected");
+}
+
+TEST_F(RunFixture, AnUnreadableColumnTypeFailsItsTableOnlyAndTheRunSavesItsRecord)
+{
+    mysql({"create table comp (id int, v varchar(100) compressed)", "insert into comp values (1, 'x')",
+           "create table later (id int)", "insert into later values (1), (2)"});
+    ASSERT_EQ(run({"comp", "later"}), RunOutcome::Completed);
+    const QStringList lines = tableLines();
+    ASSERT_GE(lines.size(), 3);
+    EXPECT_EQ(lines.at(0), "Create table COMP... ");
+    EXPECT_TRUE(lines.at(1).startsWith("Cannot convert column v of type varchar(100) /*M!100301 COMPRESSED*/"))
+        << lines.at(1).toStdString();
+    EXPECT_TRUE(lines.contains("Insert table LATER 2 Rows ...Done"));
+    EXPECT_EQ(targetRows("LATER"), 2);
+    EXPECT_FALSE(savedPath.isEmpty());
+    EXPECT_TRUE(QFile::exists(savedPath));
+
+    QFile reportFile(QString(savedPath).replace(".log", ".report.json"));
+    ASSERT_TRUE(reportFile.open(QIODevice::ReadOnly));
+    const QJsonObject report = QJsonDocument::fromJson(reportFile.readAll()).object();
+    EXPECT_EQ(report.value("outcome").toString(), "completed with errors");
+    EXPECT_EQ(report.value("started").toString().left(19), "2024-01-02T09:15:05");
+    EXPECT_EQ(report.value("ended").toString().left(19), "2024-01-02T09:15:05");
+    const QJsonArray tables = report.value("tables").toArray();
+    ASSERT_EQ(tables.size(), 2);
+    const QJsonObject comp = tables.at(0).toObject(), later = tables.at(1).toObject();
+    EXPECT_EQ(comp.value("source").toString(), "comp");
+    EXPECT_EQ(comp.value("target").toString(), "COMP");
+    EXPECT_EQ(comp.value("action").toString(), "failed");
+    EXPECT_EQ(comp.value("errors").toArray().size(), 1);
+    EXPECT_EQ(later.value("action").toString(), "created");
+    EXPECT_EQ(later.value("rowsRead").toInt(), 2);
+    EXPECT_EQ(later.value("rowsWritten").toInt(), 2);
+    EXPECT_EQ(later.value("valuesRejected").toInt(), 0);
+    EXPECT_EQ(later.value("rowsRejected").toInt(), 0);
+    EXPECT_TRUE(later.value("errors").toArray().isEmpty());
+    EXPECT_TRUE(later.value("seconds").isDouble());
+    EXPECT_EQ(later.value("verified").toString(), "not verified");
+}
+
+TEST_F(RunFixture, TablesWhoseNamesDifferOnlyInCaseBothArriveWhole)
+{
+    auto setting = db.mysqlconnect.query("select @@lower_case_table_names");
+    ASSERT_TRUE(setting->next());
+    if (setting->text(0) != "0")
+        GTEST_SKIP() << "the server compares table names without case";
+    mysql({"create table Orders (id int)", "insert into Orders values (1), (2)", "create table orders (id int)",
+           "insert into orders values (3)"});
+    for (TExistingTablePolicy policy :
+         {TExistingTablePolicy::Overwrite, TExistingTablePolicy::Merge, TExistingTablePolicy::Skip}) {
+        SCOPED_TRACE(int(policy));
+        newTarget();
+        log.Clear();
+        s.ExistingTables = policy;
+        ASSERT_EQ(run({"Orders", "orders"}), RunOutcome::Completed);
+        EXPECT_TRUE(tableLines().contains(
+            "Table orders is converted into ORDERS0000: ORDERS holds table Orders of this run"));
+        EXPECT_EQ(targetRows("ORDERS"), 2);
+        EXPECT_EQ(targetRows("ORDERS0000"), 1);
+    }
 }
