@@ -6,9 +6,12 @@
 //
 //   tavrex                       the wizard
 //   tavrex FILE                  replays the batch settings file FILE in the window
-//   tavrex --no-window FILE      replays FILE without any window, printing the log;
-//                                exits 0 only when the conversion completed
+//   tavrex --no-window FILE      replays FILE without any window, printing the log
 //   tavrex --help | --version
+//
+// A replay exits 0 when the conversion completed without any error, 2 when
+// it completed with errors, 1 when it could not run or ended early, and 130
+// when SIGINT or SIGTERM stopped it (its log, ledger and report are saved).
 
 #include "app/logprinter.h"
 #include "engine/errors.h"
@@ -19,6 +22,11 @@
 #include "wizard/mainwindow.h"
 
 #include <QApplication>
+#include <QSocketNotifier>
+
+#include <csignal>
+#include <fcntl.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstring>
@@ -29,17 +37,78 @@ using namespace tavrex;
 namespace {
 
 const char kUsage[] =
-    "Usage: tavrex [FILE]\n"
-    "       tavrex --no-window FILE\n"
+    "Usage: tavrex [--language en|cn] [FILE]\n"
+    "       tavrex --no-window [--language en|cn] FILE\n"
     "\n"
     "Converts MySQL tables into an Oracle schema through a six-step wizard.\n"
     "\n"
     "  FILE               a batch settings file (.qelt): replays the recorded conversion\n"
-    "                     unattended and writes its log next to the file\n"
+    "                     unattended and writes its log (FILE.log), its ledger of rejected\n"
+    "                     values and rows (FILE.rejects.csv) and its report (FILE.report.json)\n"
+    "                     next to the file\n"
     "  --no-window FILE   replays FILE the same way without showing any window, printing\n"
-    "                     the log lines; the exit code is 0 only when the conversion completed\n"
+    "                     the log lines\n"
+    "  --language en|cn   the language of the window for this start\n"
     "  --help             shows this text\n"
-    "  --version          shows the version\n";
+    "  --version          shows the version\n"
+    "\n"
+    "Exit codes of a replay:\n"
+    "  0    the conversion completed without any error\n"
+    "  2    the conversion completed with errors (a failed step, a rejected value or row)\n"
+    "  1    the replay could not run or ended early (settings file, connections, saving the log)\n"
+    "  130  stopped by SIGINT or SIGTERM; the log, the ledger and the report are saved\n"
+    "  2    also for a command line this program does not understand\n";
+
+// SIGINT and SIGTERM: the handler only writes a byte into a pipe, which the
+// event loop reads; a second signal ends the program at once.
+int signalPipe[2] = {-1, -1};
+volatile sig_atomic_t signalsSeen = 0;
+
+extern "C" void onStopSignal(int)
+{
+    if (signalsSeen++ > 0)
+        _exit(130);
+    const char byte = 1;
+    [[maybe_unused]] const ssize_t n = write(signalPipe[1], &byte, 1);
+}
+
+void installStopSignals()
+{
+    if (pipe(signalPipe) != 0)
+        return;
+    fcntl(signalPipe[0], F_SETFD, FD_CLOEXEC);
+    fcntl(signalPipe[1], F_SETFD, FD_CLOEXEC);
+    struct sigaction action = {};
+    action.sa_handler = onStopSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGTERM, &action, nullptr);
+}
+
+// The command line: at most one file, the known options, no empty argument.
+// Returns false when it does not understand it.
+bool checkArguments(int argc, char **argv)
+{
+    int files = 0;
+    for (int i = 1; i < argc; ++i) {
+        const char *a = argv[i];
+        if (a[0] == '\0')
+            return false;
+        if (std::strcmp(a, "--no-window") == 0)
+            continue;
+        if (std::strcmp(a, "--language") == 0) {
+            if (i + 1 >= argc || (std::strcmp(argv[i + 1], "en") != 0 && std::strcmp(argv[i + 1], "cn") != 0))
+                return false;
+            ++i;
+            continue;
+        }
+        if (a[0] == '-' && a[1] != '\0')
+            return false;
+        ++files;
+    }
+    return files <= 1;
+}
 
 // The prompts of a replay without a window: nothing can be answered, so an
 // error is printed with the page it stopped on and the program ends with a
@@ -95,8 +164,19 @@ int main(int argc, char **argv)
         if (i == 1 && std::strcmp(argv[i], "--no-window") == 0)
             noWindow = true;
     }
+    if (!checkArguments(argc, argv)) {
+        std::fputs(kUsage, stderr);
+        return 2;
+    }
     if (noWindow) {
-        if (argc < 3) {
+        bool file = false;
+        for (int i = 2; i < argc; ++i) {
+            if (std::strcmp(argv[i], "--language") == 0)
+                ++i;
+            else
+                file = true;
+        }
+        if (!file) {
             std::fputs("tavrex: --no-window needs a batch settings file\n", stderr);
             return 2;
         }
@@ -140,10 +220,40 @@ int main(int argc, char **argv)
         return 1;
     if (console.failed())
         return 1;
+    // SIGINT and SIGTERM stop a replay the way "Stop" answered Yes would, and
+    // the stopped run saves its record; outside a run they end the program.
+    bool signalled = false;
+    installStopSignals();
+    std::unique_ptr<QSocketNotifier> signals;
+    if (signalPipe[0] >= 0) {
+        signals = std::make_unique<QSocketNotifier>(signalPipe[0], QSocketNotifier::Read);
+        QObject::connect(signals.get(), &QSocketNotifier::activated, [&] {
+            char byte;
+            [[maybe_unused]] const ssize_t n = read(signalPipe[0], &byte, 1);
+            signalled = true;
+            std::fputs("tavrex: stopping on a signal\n", stderr);
+            if (!window.requestStopAndSave())
+                QCoreApplication::exit(130);
+        });
+    }
+
     // Without a window the offscreen platform shows it nowhere; it is still
     // "shown", so that closing it at the end of the replay ends the program.
     window.show();
     const int code = app.exec();
     printer.flush();
+    if (signalled)
+        return 130;
+    if (code != 0 || console.failed())
+        return code != 0 ? code : 1;
+    if (window.BatchMode()) {
+        // A replay: its exit code tells what the run did.
+        const std::optional<RunReport> &report = window.lastRunReport();
+        if (!report)
+            return 1;
+        if (report->outcome == RunResultOutcome::Failed || report->outcome == RunResultOutcome::Stopped)
+            return 1;
+        return exitCodeFor(report->outcome);
+    }
     return code;
 }

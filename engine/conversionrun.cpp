@@ -118,7 +118,7 @@ RunOutcome ConversionRun::run()
     for (const QString &entry : tables) {
         control_.pump();
         if (control_.StopRequested()) {
-            if (saveWhenStopped_)
+            if (saveWhenStopped_ || control_.saveWhenStopped())
                 finishRun(RunResultOutcome::Stopped, false);
             report_.outcome = RunResultOutcome::Stopped;
             return RunOutcome::Stopped;
@@ -170,9 +170,14 @@ void ConversionRun::finishRun(RunResultOutcome outcome, bool closingLines)
         log_.Append(outcome == RunResultOutcome::Completed ? captions_.Label30 : captions_.completedWithErrors);
     }
     log_.Append(QStringLiteral("The end time:") + runTimestamp(ended, locale_));
-    log_.SaveToFile(path);
-    savedLogPath_ = path;
-    writeFileReplacing(reportPathForLog(path), report_.toJson(), false);
+    try {
+        log_.SaveToFile(path);
+        savedLogPath_ = path;
+        writeFileReplacing(reportPathForLog(path), report_.toJson(), false);
+    } catch (...) {
+        report_.outcome = RunResultOutcome::Failed;
+        throw;
+    }
 }
 
 QString ConversionRun::targetNameFor(OracleSession &oracle, const QString &entry, const QString &sourceName)

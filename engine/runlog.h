@@ -58,7 +58,19 @@ public:
 
     bool StopRequested() const { return stopRequested_; }
     void requestStop() { stopRequested_ = true; }
-    void clearStop() { stopRequested_ = false; }
+    // A stop whose run saves its log, ledger and report all the same (a
+    // replay ended by a signal).
+    void requestStopAndSave()
+    {
+        stopRequested_ = true;
+        saveWhenStopped_ = true;
+    }
+    bool saveWhenStopped() const { return saveWhenStopped_; }
+    void clearStop()
+    {
+        stopRequested_ = false;
+        saveWhenStopped_ = false;
+    }
 
     void setPump(Pump pump) { pump_ = std::move(pump); }
     void pump()
@@ -69,6 +81,7 @@ public:
 
 private:
     bool stopRequested_ = false;
+    bool saveWhenStopped_ = false;
     Pump pump_;
 };
 

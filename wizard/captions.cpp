@@ -156,4 +156,10 @@ void ApplyLanguage(QWidget &window, const QString &languageCode, const QStringLi
     }
 }
 
+QString completedWithErrorsCaption(const QString &languageCode)
+{
+    return languageCode == languageEnglish() ? QStringLiteral("Conversion completed with errors: see the summary above.")
+                                             : QStringLiteral("转换已完成，但有错误：请查看上面的汇总。");
+}
+
 } // namespace tavrex

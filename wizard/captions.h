@@ -42,4 +42,8 @@ QString captionFor(const QStringList &table, const QString &name);
 void ApplyLanguage(QWidget &window, const QString &languageCode, const QStringList &english,
                    const QStringList &chn);
 
+// The caption that takes the place of Label30 when a run completed with
+// errors, in the language given ("en" or "cn").
+QString completedWithErrorsCaption(const QString &languageCode);
+
 } // namespace tavrex

@@ -633,7 +633,9 @@ void Taaform1::step5Click()
     runSettings_ = currentSettings();
     lastLogPath_.clear();
     ConversionRun run(db_, runSettings_, log_, control_);
-    run.setCaptions({Label29->text(), Label30->text(), Label32->text()});
+    RunCaptions captions{Label29->text(), Label30->text(), Label32->text()};
+    captions.completedWithErrors = completedWithErrorsCaption(languageCode_);
+    run.setCaptions(captions);
     RunHooks hooks;
     hooks.showLogPage = [this] { pg->setCurrentIndex(5); };
     hooks.enterRunning = [this] { enterRunning(); };
@@ -655,6 +657,12 @@ void Taaform1::step5Click()
     };
     runActive_ = true;
     RunEnd end{*this};
+    lastReport_.reset();
+    struct KeepReport {
+        Taaform1 &window;
+        const ConversionRun &run;
+        ~KeepReport() { window.lastReport_ = run.report(); }
+    } keep{*this, run};
     const RunOutcome outcome = run.run();
     lastLogPath_ = run.savedLogPath();
     // A stop the run honoured, or one confirmed after its last poll, leaves
@@ -694,6 +702,16 @@ void Taaform1::StopClick()
     btback->setEnabled(true);
     btcancel->setText(QStringLiteral("Close"));
     cancelAction_ = CancelAction::QueryClose;
+}
+
+bool Taaform1::requestStopAndSave()
+{
+    if (!runActive_)
+        return false;
+    control_.requestStopAndSave();
+    // The program ends once the stopped run has saved its record.
+    closeAfterRun_ = true;
+    return true;
 }
 
 void Taaform1::QueryCloseClick()

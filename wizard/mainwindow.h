@@ -1,5 +1,9 @@
 #pragma once
 
+#include "engine/runreport.h"
+
+#include <optional>
+
 // Taaform1, the main window: a six-step wizard over one conversion. It is a
 // thin binding: the controls are copied into a TConversionSettings when a
 // step needs them, the page steps of connections/profiles.h and the run of
@@ -137,6 +141,12 @@ public:
     TRunLog &log() { return log_; }
     // The file the last run saved, empty when it saved none.
     const QString &lastLogPath() const { return lastLogPath_; }
+    // A stop asked for by a signal (a replay ended by SIGINT or SIGTERM):
+    // during a run, the run stops at its next pump point and saves its log,
+    // ledger and report; returns false when no run is in progress.
+    bool requestStopAndSave();
+    // The record of the last run, when a run has ended since the start.
+    const std::optional<RunReport> &lastRunReport() const { return lastReport_; }
     // The run's pump; QCoreApplication::processEvents unless replaced (tests
     // press "Stop" from inside it).
     void setPump(RunControl::Pump pump);
@@ -209,6 +219,7 @@ private:
     RunControl control_;
     TableLists lists_;
     QString lastLogPath_;
+    std::optional<RunReport> lastReport_;
     QTimer *timer1_ = nullptr;
 
     // Controls, named as the object names they carry.

@@ -2,11 +2,15 @@
 #include "tests/support/testenv.h"
 
 #include <QFile>
+#include <QDir>
+#include <QFileInfo>
 #include <QProcess>
 #include <QSettings>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
+
+#include <csignal>
 
 using namespace tavrex;
 using namespace tavrex::test;
@@ -133,4 +137,80 @@ TEST_F(ReplayTest, AMissingSettingsFileWritesItsOneLineLog)
     EXPECT_TRUE(text.endsWith("\r\n"));
     EXPECT_EQ(text.count("\r\n"), 1);
     EXPECT_TRUE(text.contains("absent.qelt"));
+}
+
+TEST_F(ReplayTest, ExitCodesTellWhatTheRunDid)
+{
+    sandboxExec({"create table comp (id int, v varchar(100) compressed)", "insert into comp values (1, 'x')"},
+                "tvx_replay");
+    struct Case {
+        const char *name;
+        QStringList tables;
+        int code;
+        const char *outcome;
+    } cases[] = {
+        {"clean.qelt", {"tables1=alpha"}, 0, "completed"},
+        {"errors.qelt", {"tables1=comp", "tables2=alpha"}, 2, "completed with errors"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString job = writeJob(c.name, "scott", c.tables);
+        QString out, err;
+        EXPECT_EQ(runProgram({"--no-window", job}, dir.path(), &out, &err), c.code) << err.toStdString();
+        QFile report(QString(job).replace(".qelt", ".report.json"));
+        ASSERT_TRUE(report.open(QIODevice::ReadOnly));
+        EXPECT_TRUE(report.readAll().contains(QByteArray("\"outcome\": \"") + c.outcome + "\""));
+    }
+    QFile log(dir.filePath("errors.log"));
+    ASSERT_TRUE(log.open(QIODevice::ReadOnly));
+    const QString text = QString::fromUtf8(log.readAll());
+    EXPECT_TRUE(text.contains("Problem in table comp (COMP): Cannot convert column v")) << text.toStdString();
+    EXPECT_TRUE(text.contains("Conversion completed with errors: see the summary above.") ||
+                text.contains("转换已完成，但有错误：请查看上面的汇总。"));
+
+    // A command line the program does not understand: the usage, exit 2, no file.
+    QTemporaryDir home;
+    for (const QStringList &arguments : {QStringList{"--frobnicate"}, QStringList{""},
+                                         QStringList{"--no-window", "a.qelt", "b.qelt"}}) {
+        QString out, err;
+        EXPECT_EQ(runProgram(arguments, home.path(), &out, &err), 2) << arguments.join(' ').toStdString();
+        EXPECT_TRUE(err.startsWith("Usage: tavrex")) << err.toStdString();
+    }
+    EXPECT_TRUE(QDir(home.path()).isEmpty()) << "nothing is written";
+}
+
+TEST_F(ReplayTest, ASignalStopsTheCopySavesTheRecordAndExits130)
+{
+    sandboxExec({"create table big (id int, v varchar(20))",
+                 "insert into big select seq, concat('row ', seq) from seq_1_to_3000000"},
+                "tvx_replay");
+    const QString job = writeJob("signal.qelt", "scott", {"tables1=big", "tables2=alpha"});
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("XDG_CONFIG_HOME", dir.path() + "/config");
+    env.insert("XDG_DATA_HOME", dir.path() + "/data");
+    p.setProcessEnvironment(env);
+    p.start(binaryDir() + "/app/tavrex", {"--no-window", job});
+    ASSERT_TRUE(p.waitForStarted());
+    // The copy has begun once the create line is final (the printer writes a
+    // line when the next one follows it).
+    QByteArray out;
+    for (int i = 0; i < 600 && !out.contains("Create table BIG...Done"); ++i) {
+        p.waitForReadyRead(100);
+        out += p.readAllStandardOutput();
+    }
+    ASSERT_TRUE(out.contains("Create table BIG...Done")) << out.toStdString();
+    ::kill(pid_t(p.processId()), SIGTERM);
+    ASSERT_TRUE(p.waitForFinished(120000));
+    EXPECT_EQ(p.exitCode(), 130);
+    QFile log(dir.filePath("signal.log"));
+    ASSERT_TRUE(log.open(QIODevice::ReadOnly)) << "a stopped replay saves its log";
+    const QString text = QString::fromUtf8(log.readAll());
+    EXPECT_TRUE(text.contains("Operation aborted")) << text.toStdString();
+    EXPECT_FALSE(text.contains("ALPHA")) << "the run ends at the next table's poll";
+    EXPECT_TRUE(QFile::exists(dir.filePath("signal.report.json")));
+    // Only whole batches: 100 rows, then batches of 5000.
+    const qint64 rows = readEmbeddedTable(target, "SCOTT", "BIG").size();
+    EXPECT_LT(rows, 3000000);
+    EXPECT_EQ((rows - 100) % 5000, 0) << rows;
 }
