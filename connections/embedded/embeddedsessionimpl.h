@@ -17,6 +17,7 @@ struct EmbeddedSession::Impl {
     QString owner;
     embedded::SqliteDb db;
     std::function<void(int)> observer;
+    std::function<bool()> commitGate;
 
     // The INSERT of the last batch, kept prepared while the next batch goes
     // to the same table with the same columns.

@@ -190,6 +190,11 @@ void EmbeddedSession::setRowObserver(std::function<void(int)> observer)
     d_->observer = std::move(observer);
 }
 
+void EmbeddedSession::setCommitGate(std::function<bool()> gate)
+{
+    d_->commitGate = std::move(gate);
+}
+
 // ------------------------------------------------------------------ statements
 
 namespace {

@@ -62,6 +62,10 @@ constexpr ub4 OCI_CRED_EXT = 2;
 constexpr ub4 OCI_NTV_SYNTAX = 1;
 constexpr ub4 OCI_DESCRIBE_ONLY = 0x10;
 constexpr ub4 OCI_COMMIT_ON_SUCCESS = 0x20;
+// Array DML that tries every row and keeps the errors of the failing ones
+// (OCI programmer's guide, "Batch Error Mode for OCIStmtExecute()"; value as
+// in oci.h, ODPI-C's DPI_MODE_EXEC_BATCH_ERRORS and OCILIB).
+constexpr ub4 OCI_BATCH_ERRORS = 0x80;
 constexpr ub4 OCI_PARSE_ONLY = 0x100;
 
 // Attributes. One number names different things on different handle types.
@@ -79,6 +83,12 @@ constexpr ub4 OCI_ATTR_PARAM_COUNT = 18;  // stmt, ub4
 constexpr ub4 OCI_ATTR_USERNAME = 22;     // session, text + bytes
 constexpr ub4 OCI_ATTR_PASSWORD = 23;     // session, text + bytes
 constexpr ub4 OCI_ATTR_CHARSET_FORM = 32; // param, ub1
+// Batch errors (oci.h, ODPI-C dpiStmt.c, OCILIB): the count of failed rows on
+// the statement after an OCI_BATCH_ERRORS execute, and on the error handle
+// that OCIParamGet(errhp, OCI_HTYPE_ERROR, errhp, &rowErr, i) filled for the
+// i-th of them (0-based), that row's 0-based offset in the array.
+constexpr ub4 OCI_ATTR_NUM_DML_ERRORS = 73;  // stmt, ub4
+constexpr ub4 OCI_ATTR_DML_ROW_OFFSET = 74;  // error, ub4
 constexpr ub4 OCI_ATTR_CHAR_SIZE = 286;   // param, ub2
 
 // External data type codes.
@@ -135,6 +145,7 @@ using OCIBindByPos2Fn = sword (*)(OCIStmt *stmtp, OCIBind **bindp, OCIError *err
 using OCIBindArrayOfStructFn = sword (*)(OCIBind *bindp, OCIError *errhp, ub4 pvskip, ub4 indskip, ub4 alskip,
                                          ub4 rcskip);
 using OCITransRollbackFn = sword (*)(OCISvcCtx *svchp, OCIError *errhp, ub4 flags);
+using OCITransCommitFn = sword (*)(OCISvcCtx *svchp, OCIError *errhp, ub4 flags);
 
 // Every function the adapter calls, as X(name, pointer type).
 #define TAVREX_OCI_FUNCTIONS(X)                          \
@@ -156,7 +167,8 @@ using OCITransRollbackFn = sword (*)(OCISvcCtx *svchp, OCIError *errhp, ub4 flag
     X(OCIDefineByPos, OCIDefineByPosFn)                  \
     X(OCIBindByPos2, OCIBindByPos2Fn)                    \
     X(OCIBindArrayOfStruct, OCIBindArrayOfStructFn)      \
-    X(OCITransRollback, OCITransRollbackFn)
+    X(OCITransRollback, OCITransRollbackFn)              \
+    X(OCITransCommit, OCITransCommitFn)
 
 // The resolved functions of one loaded library.
 struct Api {

@@ -89,6 +89,7 @@ public:
     qint64 queryCount(const QString &sql) override;
     QVector<OracleColumn> describe(const QString &sql) override;
     BatchResult insertBatch(const QString &table, const OracleRowBatch &batch) override;
+    BatchResult insertBatchKeepingAccepted(const QString &table, const OracleRowBatch &batch) override;
 
 private:
     void check(sword status, const char *call)
@@ -110,6 +111,8 @@ private:
     Statement parsedInsert(const QString &sql);
     void bindRun(Statement &stmt, const OracleRowBatch &batch, const InsertRun &run, const QVector<int> &order,
                  const QVector<QString> &types);
+    BatchResult insertRows(const QString &table, const OracleRowBatch &batch, bool keepAccepted);
+    std::vector<RejectedRow> batchErrors(Statement &stmt);
     void rollback() { check(api_.OCITransRollback(svc_.get(), err_.get(), OCI_DEFAULT), "OCITransRollback"); }
 
     const Api &api_;
@@ -376,6 +379,48 @@ void OciSession::bindRun(Statement &stmt, const OracleRowBatch &batch, const Ins
 
 BatchResult OciSession::insertBatch(const QString &table, const OracleRowBatch &batch)
 {
+    return insertRows(table, batch, false);
+}
+
+BatchResult OciSession::insertBatchKeepingAccepted(const QString &table, const OracleRowBatch &batch)
+{
+    return insertRows(table, batch, true);
+}
+
+// The batch errors of the last execute of stmt, each with its row's offset in
+// the run. The records are read through two error handles of our own: one
+// that OCIParamGet fills with a row's error, one for the calls that read it,
+// so that the execute's error handle keeps its records while they are read.
+std::vector<RejectedRow> OciSession::batchErrors(Statement &stmt)
+{
+    ub4 count = 0;
+    check(api_.OCIAttrGet(stmt.get(), OCI_HTYPE_STMT, &count, nullptr, OCI_ATTR_NUM_DML_ERRORS, err_.get()),
+          "OCIAttrGet");
+    std::vector<RejectedRow> out;
+    if (count == 0)
+        return out;
+    Handle<OCIError> rowError(api_), reader(api_);
+    allocate(rowError, "OCIHandleAlloc");
+    allocate(reader, "OCIHandleAlloc");
+    out.reserve(count);
+    for (ub4 i = 0; i < count; ++i) {
+        void *slot = rowError.get();
+        check(api_.OCIParamGet(err_.get(), OCI_HTYPE_ERROR, err_.get(), &slot, i), "OCIParamGet");
+        ub4 offset = 0;
+        const sword got =
+            api_.OCIAttrGet(slot, OCI_HTYPE_ERROR, &offset, nullptr, OCI_ATTR_DML_ROW_OFFSET, reader.get());
+        if (!succeeded(got))
+            throw readError(api_, reader.get(), OCI_HTYPE_ERROR, got, "OCIAttrGet");
+        const DatabaseError rowFailure = readError(api_, slot, OCI_HTYPE_ERROR, OCI_ERROR, "OCIStmtExecute");
+        if (isSessionLost(rowFailure.code()))
+            throw rowFailure;
+        out.push_back({int(offset), rowFailure.message()});
+    }
+    return out;
+}
+
+BatchResult OciSession::insertRows(const QString &table, const OracleRowBatch &batch, bool keepAccepted)
+{
     if (batch.rowCount() == 0)
         return BatchResult{};
     bool open = false;  // a run has executed: the transaction holds rows
@@ -384,40 +429,72 @@ BatchResult OciSession::insertBatch(const QString &table, const OracleRowBatch &
         const QVector<QString> types = columnTypes(table, batch);
         const QVector<int> order = bindOrder(types);
         const QVector<InsertRun> runs = planInsertRuns(batch, kRunBufferLimit);
+        std::vector<RejectedRow> rejected;
         for (int i = 0; i < runs.size(); ++i) {
             const InsertRun &run = runs[i];
             sql = insertStatement(table, batch.columns(), order, run.kinds);
             Statement stmt = parsedInsert(sql);
             bindRun(stmt, batch, run, order, types);
-            const ub4 mode = i + 1 == runs.size() ? OCI_COMMIT_ON_SUCCESS : OCI_DEFAULT;
+            // Keeping the accepted rows, every run is sent in batch-error mode
+            // and the commit follows the last one (whether a commit on success
+            // covers an execute with batch errors is not documented).
+            const ub4 mode = keepAccepted ? OCI_BATCH_ERRORS
+                             : i + 1 == runs.size() ? OCI_COMMIT_ON_SUCCESS
+                                                    : OCI_DEFAULT;
             const sword status =
                 api_.OCIStmtExecute(svc_.get(), stmt.get(), err_.get(), ub4(run.rowCount), 0, nullptr, nullptr, mode);
             open = true;
-            if (succeeded(status))
+            if (succeeded(status) && !keepAccepted)
                 continue;
             // The message and the row count first: the rollback reuses the
             // error handle. The array stopped at the failing row, so the rows
             // done before it are its position in the run.
-            DatabaseError error = readError(api_, err_.get(), OCI_HTYPE_ERROR, status, "OCIStmtExecute");
+            DatabaseError error = succeeded(status) ? DatabaseError(QString())
+                                                    : readError(api_, err_.get(), OCI_HTYPE_ERROR, status,
+                                                                "OCIStmtExecute");
+            // In batch-error mode the rows' errors are reported as ORA-24381
+            // ("error(s) in array DML"), with a warning or an error status;
+            // every other error belongs to the statement.
+            if (keepAccepted && (succeeded(status) || error.code() == 24381)) {
+                for (RejectedRow &r : batchErrors(stmt)) {
+                    if (r.row < 0 || r.row >= run.rowCount)
+                        throw DatabaseError(QStringLiteral("The Oracle client library reported a failed row at "
+                                                           "offset %1 of an array of %2 rows")
+                                                .arg(r.row)
+                                                .arg(run.rowCount));
+                    r.row += run.firstRow;
+                    rejected.push_back(std::move(r));
+                }
+                continue;
+            }
             ub4 done = 0;
             api_.OCIAttrGet(stmt.get(), OCI_HTYPE_STMT, &done, nullptr, OCI_ATTR_ROW_COUNT, err_.get());
-            open = false;
             const bool lost = status == OCI_INVALID_HANDLE || isSessionLost(error.code());
-            try {
-                rollback();
-            } catch (const DatabaseError &) {
-                if (!lost)
-                    throw;
-            }
-            if (lost)
-                throw error;
+            if (keepAccepted || lost)
+                throw error;  // rolled back below
+            open = false;
+            rollback();
             BatchResult result;
             result.ok = false;
             result.rejectedRow = run.firstRow + int(std::min<ub4>(done, ub4(run.rowCount - 1)));
             result.message = error.message();
             return result;
         }
-        return BatchResult{};
+        BatchResult result;
+        if (keepAccepted) {
+            check(api_.OCITransCommit(svc_.get(), err_.get(), OCI_DEFAULT), "OCITransCommit");
+            open = false;
+            // The server lists batch errors in an order of its own.
+            std::sort(rejected.begin(), rejected.end(),
+                      [](const RejectedRow &a, const RejectedRow &b) { return a.row < b.row; });
+            if (!rejected.empty()) {
+                result.ok = false;
+                result.rejectedRow = rejected.front().row;
+                result.message = rejected.front().message;
+            }
+            result.rejected = std::move(rejected);
+        }
+        return result;
     } catch (DatabaseError &e) {
         if (open) {
             try {

@@ -204,9 +204,10 @@ public:
     // Inserts the rows of the batch in one transaction that keeps every row
     // the server accepts: each rejected row is listed in `rejected` with its
     // message, the others are committed together. ok is true when no row was
-    // rejected. This version finds the rejected rows one batch insert at a
-    // time (a rejected row, then the batch again without it); a session that
-    // can collect every rejection of one execute does better.
+    // rejected. Errors of the statement itself (no such table) throw, and
+    // then no row is kept. This version finds the rejected rows one batch
+    // insert at a time (a rejected row, then the batch again without it); the
+    // embedded target and the OCI adapter collect them in one pass.
     virtual BatchResult insertBatchKeepingAccepted(const QString &table, const OracleRowBatch &batch);
 };
 

@@ -18,6 +18,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <QPair>
 #include <QVector>
 
 #include <gtest/gtest.h>
@@ -53,7 +54,7 @@ struct OracleTargetFactory {
 
 // One step of a case. Texts may hold %OWNER%, replaced by the target's owner.
 struct ConformanceStep {
-    enum class Kind { Execute, Count, Describe, Batch, Rows };
+    enum class Kind { Execute, Count, Describe, Batch, KeepingBatch, Rows };
     Kind kind = Kind::Execute;
     QString sql;                          // Execute, Count, Describe
     QString table;                        // Batch, Rows
@@ -64,6 +65,9 @@ struct ConformanceStep {
     QVector<OracleColumn> described;      // Describe
     int rejectedRow = -1;                 // Batch: the rejected row; -1: every row accepted
     QString message;                      // Batch: the message for the rejected row
+    // KeepingBatch (insertBatchKeepingAccepted): every rejected row and its
+    // message, in batch order; empty: every row accepted.
+    QVector<QPair<int, QString>> rejections;
 };
 
 struct ConformanceCase {

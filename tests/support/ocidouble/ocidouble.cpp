@@ -24,7 +24,14 @@
 //   row: OCI_ERROR, the row's message, OCI_ATTR_ROW_COUNT = the rows done
 //   before it, which stay in the open transaction; OCI_COMMIT_ON_SUCCESS
 //   commits when every row is accepted; OCITransRollback discards the open
-//   transaction; DDL and OCISessionEnd commit it;
+//   transaction; OCITransCommit, DDL and OCISessionEnd commit it;
+// - with OCI_BATCH_ERRORS every row is tried: the accepted ones join the open
+//   transaction, the execute returns OCI_SUCCESS_WITH_INFO with ORA-24381
+//   when any row failed, OCI_ATTR_NUM_DML_ERRORS counts the failed rows, and
+//   OCIParamGet(errhp, OCI_HTYPE_ERROR, errhp, &rowErr, i) fills the error
+//   handle the caller allocated for the i-th of them (0-based) with its record
+//   and OCI_ATTR_DML_ROW_OFFSET. The server lists batch errors in no promised
+//   order: the double lists them last row first;
 // - OCI_DESCRIBE_ONLY describes a query without running it, OCI_PARSE_ONLY
 //   checks an INSERT's table and columns without running it;
 // - a bind longer than 4000 bytes after a LONG bind is ORA-24816.
@@ -134,9 +141,18 @@ Env *envOf(Object *object)
     return static_cast<Env *>(object);
 }
 
+struct BatchError {
+    ub4 offset = 0;
+    ErrorRecord record;
+};
+
 struct Error : Object {
     explicit Error(Env *env) : Object(OCI_HTYPE_ERROR, env) {}
     ErrorRecord record;
+    // The failed rows of the last execute in batch-error mode.
+    std::vector<BatchError> batchErrors;
+    // Of an error handle that OCIParamGet filled with one batch error.
+    ub4 rowOffset = 0;
 };
 
 struct Server : Object {
@@ -226,6 +242,7 @@ struct Stmt : Object {
     std::map<ub4, Define *> defines;
     QVector<OracleColumn> described;
     ub4 rowCount = 0;
+    ub4 dmlErrors = 0;
     ub4 prefetch = 1;
 };
 
@@ -282,30 +299,25 @@ void Session::commit()
         return;
     const Pending rows = std::move(pending);
     pending = Pending();
-    target->insertBatch(rows.table, rows.rows);
+    const BatchResult r = target->insertBatch(rows.table, rows.rows);
+    if (!r.ok)
+        throw misuse(QStringLiteral("a row checked when it was sent was rejected at commit: ") + r.message);
 }
 
-struct ValidationDone {};
-
 // Runs the rows through the target and rolls them back: the first rejected
-// row, or ok when every row is accepted.
-BatchResult validate(Session &s, const QString &table, const OracleRowBatch &batch)
+// row, or every rejected row when keepAccepted; ok when every row is accepted.
+BatchResult validate(Session &s, const QString &table, const OracleRowBatch &batch, bool keepAccepted = false)
 {
-    const int last = batch.rowCount() - 1;
-    s.embedded().setRowObserver([last](int row) {
-        if (row == last)
-            throw ValidationDone();
-    });
+    s.embedded().setCommitGate([] { return false; });
     BatchResult result;
     try {
-        result = s.target->insertBatch(table, batch);
-    } catch (const ValidationDone &) {
-        result = BatchResult();
+        result = keepAccepted ? s.target->insertBatchKeepingAccepted(table, batch)
+                              : s.target->insertBatch(table, batch);
     } catch (...) {
-        s.embedded().setRowObserver({});
+        s.embedded().setCommitGate({});
         throw;
     }
-    s.embedded().setRowObserver({});
+    s.embedded().setCommitGate({});
     return result;
 }
 
@@ -356,20 +368,68 @@ OracleRowBatch forCheck(Session &s, const QString &table, const OracleRowBatch &
     return out;
 }
 
-// Adds the session's chunk of rows to the open transaction, committing when
-// asked. Returns the rejected row's position in the chunk, or -1.
-int applyChunk(Session &s, const InsertShape &shape, bool commit, QString *message)
+// The open transaction, ready for rows of the shape; its row count.
+int openPending(Session &s, const InsertShape &shape)
 {
     Pending &p = s.pending;
-    OracleRowBatch &chunk = s.chunk;
     const int before = p.rows.rowCount();
     if (before > 0 && (p.table != shape.table || p.columns != shape.columns))
         throw misuse(QStringLiteral("the open transaction holds rows of another table or column list"));
     if (before == 0) {
         p.table = shape.table;
         p.columns = shape.columns;
-        p.rows.reset(chunk.columns(), 0);
+        p.rows.reset(s.chunk.columns(), 0);
     }
+    return before;
+}
+
+// Adds the accepted rows of the session's chunk to the open transaction, in
+// batch-error mode. Returns the rejected rows by their position in the chunk.
+std::vector<RejectedRow> applyChunkKeepingAccepted(Session &s, const InsertShape &shape)
+{
+    Pending &p = s.pending;
+    const int before = openPending(s, shape);
+    appendRows(p.rows, s.chunk, s.chunk.rowCount());
+    BatchResult r;
+    try {
+        r = validate(s, shape.table, forCheck(s, shape.table, p.rows, before), true);
+    } catch (...) {
+        while (p.rows.rowCount() > before)
+            p.rows.removeLastRow();
+        throw;
+    }
+    std::vector<RejectedRow> out;
+    if (r.rejected.empty())
+        return out;
+    std::vector<bool> drop(size_t(p.rows.rowCount()), false);
+    for (const RejectedRow &row : r.rejected) {
+        if (row.row < before)
+            throw misuse(QStringLiteral("a row of the open transaction was rejected when checked again: ") +
+                         row.message);
+        drop[size_t(row.row)] = true;
+        out.push_back({row.row - before, row.message});
+    }
+    // A failed row takes no part in the transaction.
+    OracleRowBatch kept;
+    kept.reset(p.rows.columns(), p.rows.rowCount());
+    for (int row = 0; row < p.rows.rowCount(); ++row) {
+        if (drop[size_t(row)])
+            continue;
+        const int to = kept.appendRow();
+        for (int c = 0; c < p.rows.columnCount(); ++c)
+            kept.at(to, c) = p.rows.at(row, c);
+    }
+    p.rows = std::move(kept);
+    return out;
+}
+
+// Adds the session's chunk of rows to the open transaction, committing when
+// asked. Returns the rejected row's position in the chunk, or -1.
+int applyChunk(Session &s, const InsertShape &shape, bool commit, QString *message)
+{
+    Pending &p = s.pending;
+    OracleRowBatch &chunk = s.chunk;
+    const int before = openPending(s, shape);
     BatchResult r;
     if (before == 0 && commit) {
         // The usual case: a whole transaction in one execute.
@@ -526,6 +586,46 @@ sword executeInsert(Session &s, Stmt &st, ub4 iters, ub4 rowoff, ub4 mode, Error
     }
     OracleRowBatch &chunk = s.chunk;
     chunk.reset(columns, int(iters));
+    if (mode & OCI_BATCH_ERRORS) {
+        if (mode & OCI_COMMIT_ON_SUCCESS)
+            throw misuse(QStringLiteral("OCI_COMMIT_ON_SUCCESS with OCI_BATCH_ERRORS is not modelled"));
+        std::vector<BatchError> errors;
+        std::vector<ub4> iteration;  // of each chunk row
+        for (ub4 r = 0; r < iters; ++r) {
+            const int row = chunk.appendRow();
+            bool badNumber = false;
+            for (size_t c = 0; c < binds.size(); ++c)
+                chunk.at(row, int(c)) =
+                    boundValue(env, *binds[c], rowoff + r, shape.toNumber[int(c)], s.decimal, &badNumber);
+            if (badNumber) {
+                chunk.removeLastRow();
+                const Failure f = ora(1722, QStringLiteral("invalid number"));
+                errors.push_back({r, {true, f.code, env.encode(f.text + QLatin1Char('\n'))}});
+            } else {
+                iteration.push_back(r);
+            }
+        }
+        std::vector<RejectedRow> rejected;
+        try {
+            rejected = applyChunkKeepingAccepted(s, shape);
+        } catch (...) {
+            chunk.clear();
+            throw;
+        }
+        chunk.clear();  // it points into the caller's buffers
+        for (const RejectedRow &r : rejected)
+            errors.push_back({iteration[size_t(r.row)],
+                              {true, r.message.mid(4, 5).toInt(), env.encode(r.message + QLatin1Char('\n'))}});
+        std::sort(errors.begin(), errors.end(),
+                  [](const BatchError &a, const BatchError &b) { return a.offset > b.offset; });
+        st.dmlErrors = ub4(errors.size());
+        st.rowCount = iters - ub4(errors.size());
+        err->batchErrors = std::move(errors);
+        if (st.dmlErrors == 0)
+            return OCI_SUCCESS;
+        record(err, ora(24381, QStringLiteral("error(s) in array DML")));
+        return OCI_SUCCESS_WITH_INFO;
+    }
     int badRow = -1;
     for (ub4 r = 0; r < iters && badRow < 0; ++r) {
         const int row = chunk.appendRow();
@@ -844,6 +944,8 @@ sword OCIAttrGet(const void *trgthndlp, ub4 trghndltyp, void *attributep, ub4 *s
             const Stmt &st = *static_cast<Stmt *>(target);
             if (attrtype == OCI_ATTR_ROW_COUNT)
                 put(ub4(st.rowCount));
+            else if (attrtype == OCI_ATTR_NUM_DML_ERRORS)
+                put(ub4(st.dmlErrors));
             else if (attrtype == OCI_ATTR_PARAM_COUNT)
                 put(ub4(st.described.size()));
             else
@@ -869,6 +971,10 @@ sword OCIAttrGet(const void *trgthndlp, ub4 trghndltyp, void *attributep, ub4 *s
             }
             return OCI_SUCCESS;
         }
+        if (trghndltyp == OCI_HTYPE_ERROR && attrtype == OCI_ATTR_DML_ROW_OFFSET) {
+            put(ub4(static_cast<Error *>(target)->rowOffset));
+            return OCI_SUCCESS;
+        }
         throw ora(24315, QStringLiteral("illegal attribute type"));
     });
 }
@@ -876,6 +982,21 @@ sword OCIAttrGet(const void *trgthndlp, ub4 trghndltyp, void *attributep, ub4 *s
 sword OCIParamGet(const void *hndlp, ub4 htype, OCIError *errhp, void **parmdpp, ub4 pos)
 {
     Error *err = as<Error>(errhp, OCI_HTYPE_ERROR);
+    if (htype == OCI_HTYPE_ERROR) {
+        // One batch error (0-based pos) into an error handle the caller
+        // allocated and passes in *parmdpp.
+        Error *from = as<Error>(hndlp, OCI_HTYPE_ERROR);
+        Error *into = parmdpp ? as<Error>(*parmdpp, OCI_HTYPE_ERROR) : nullptr;
+        if (!err || !from || !into)
+            return OCI_INVALID_HANDLE;
+        if (pos >= ub4(from->batchErrors.size())) {
+            record(err, ora(24334, QStringLiteral("no descriptor for this position")));
+            return OCI_ERROR;
+        }
+        into->record = from->batchErrors[pos].record;
+        into->rowOffset = from->batchErrors[pos].offset;
+        return OCI_SUCCESS;
+    }
     Stmt *st = as<Stmt>(hndlp, OCI_HTYPE_STMT);
     if (!err || !st || htype != OCI_HTYPE_STMT || !parmdpp)
         return OCI_INVALID_HANDLE;
@@ -933,6 +1054,8 @@ sword OCIStmtExecute(OCISvcCtx *svchp, OCIStmt *stmtp, OCIError *errhp, ub4 iter
     if (!svc || !st || !err || st->svc != svc)
         return OCI_INVALID_HANDLE;
     st->rowCount = 0;
+    st->dmlErrors = 0;
+    err->batchErrors.clear();
     return guarded(err, [&] {
         Session &s = sessionOf(svc);
         switch (st->kind) {
@@ -1025,6 +1148,20 @@ sword OCIBindArrayOfStruct(OCIBind *bindp, OCIError *errhp, ub4 pvskip, ub4 inds
     b->indicatorSkip = indskip;
     b->lengthSkip = alskip;
     return OCI_SUCCESS;
+}
+
+sword OCITransCommit(OCISvcCtx *svchp, OCIError *errhp, ub4 flags)
+{
+    SvcCtx *svc = as<SvcCtx>(svchp, OCI_HTYPE_SVCCTX);
+    Error *err = as<Error>(errhp, OCI_HTYPE_ERROR);
+    if (!svc || !err)
+        return OCI_INVALID_HANDLE;
+    return guarded(err, [&] {
+        if (flags != OCI_DEFAULT)
+            throw misuse(QStringLiteral("two-phase commit flags are not modelled"));
+        sessionOf(svc).commit();
+        return OCI_SUCCESS;
+    });
 }
 
 sword OCITransRollback(OCISvcCtx *svchp, OCIError *errhp, ub4)

@@ -82,3 +82,7 @@ OCISTUB(OCIBindArrayOfStruct)
 #ifndef OCISTUB_OMIT_OCITransRollback
 OCISTUB(OCITransRollback)
 #endif
+
+#ifndef OCISTUB_OMIT_OCITransCommit
+OCISTUB(OCITransCommit)
+#endif
