@@ -4,8 +4,9 @@
 // adapter calls. The library is loaded at run time (connections/oracle/ociloader.h),
 // so nothing here links against it: the types, constants and function-pointer
 // types below restate the public OCI reference, and TAVREX_OCI_FUNCTIONS is
-// the one list of functions that the loader resolves and that the test double
-// (tests/support/ocidouble) exports.
+// the one list of functions that the loader resolves. The test double
+// (tests/support/ocidouble) exports them from declarations of its own, written
+// apart from these, so a wrong constant or signature here fails its tests.
 //
 // The OCI names are kept exactly as the reference spells them (OCIEnv,
 // OCI_HTYPE_ENV, OCIStmtExecute), so every line can be checked against it.

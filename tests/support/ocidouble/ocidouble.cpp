@@ -1,6 +1,7 @@
 // The test double of the Oracle client library: a shared library that
-// exports exactly the functions of TAVREX_OCI_FUNCTIONS (connections/oracle/ocidefs.h)
-// and serves them from the embedded target. The connect identifier is the
+// exports the OCI functions the adapter calls, declared by the double itself
+// (ocidoubledecls.h, written from the OCI reference apart from the adapter's
+// connections/oracle/ocidefs.h), and serves them from the embedded target. The connect identifier is the
 // path of an embedded target file; statements go to an EmbeddedSession. The
 // adapter loads it through TAVREX_OCI_LIBRARY, so its real code (loader,
 // handles, binds, array executes, error records) runs in the tests.
@@ -13,7 +14,7 @@
 // - errors are records "ORA-nnnnn: text\n" on the error handle (on the
 //   environment for environment and allocation errors), read with
 //   OCIErrorGet; each call clears the record of the error handle it is given;
-// - text is encoded in the environment's character set: AL32UTF8 when asked
+// - text is encoded in the environment's character set: OCI_CHARSET_AL32UTF8 when asked
 //   for, else (charset 0, that is NLS_LANG) WE8ISO8859P1;
 // - a new session counts lengths in BYTE and uses ',' as decimal separator,
 //   as a server in a decimal-comma territory would: CREATE TABLE is refused
@@ -42,9 +43,15 @@
 // table's rows with one column list may be open at a time.
 
 #include "connections/embedded/embeddedtarget.h"
-#include "connections/oracle/ocidefs.h"
 #include "engine/errors.h"
+#include "tests/support/ocidouble/ocidoubledecls.h"
 #include "tests/support/ocidouble/ocidoublesql.h"
+
+// The double agrees with the adapter only where both follow the reference:
+// it must never see the adapter's declarations.
+#ifdef TAVREX_OCI_FUNCTIONS
+#error "the OCI test double keeps its own declarations (ocidoubledecls.h)"
+#endif
 
 #include <QDir>
 #include <QFileInfo>
@@ -59,14 +66,13 @@
 #include <vector>
 
 using namespace tavrex;
-using namespace tavrex::oci;
+using namespace tavrex::ocidouble;
 
 namespace {
 
 using tavrex::ocidouble::InsertShape;
 using tavrex::ocidouble::StatementKind;
 
-constexpr ub2 kLatin1 = 31;  // WE8ISO8859P1
 constexpr ub4 kMaxIdentifier = 30;
 
 // ------------------------------------------------------------ objects
@@ -123,15 +129,15 @@ struct ErrorRecord {
 
 struct Env : Object {
     Env() : Object(OCI_HTYPE_ENV, nullptr) {}
-    ub2 charset = AL32UTF8;
+    ub2 charset = OCI_CHARSET_AL32UTF8;
     ErrorRecord record;
 
     QString decode(const void *bytes, qint64 size) const
     {
         const char *p = static_cast<const char *>(bytes);
-        return charset == AL32UTF8 ? QString::fromUtf8(p, size) : QString::fromLatin1(p, size);
+        return charset == OCI_CHARSET_AL32UTF8 ? QString::fromUtf8(p, size) : QString::fromLatin1(p, size);
     }
-    QByteArray encode(const QString &text) const { return charset == AL32UTF8 ? text.toUtf8() : text.toLatin1(); }
+    QByteArray encode(const QString &text) const { return charset == OCI_CHARSET_AL32UTF8 ? text.toUtf8() : text.toLatin1(); }
 };
 
 Env *envOf(Object *object)
@@ -199,11 +205,9 @@ struct SvcCtx : Object {
     Session *session = nullptr;
 };
 
-constexpr ub4 kBindType = 5;    // OCI_HTYPE_BIND
-constexpr ub4 kDefineType = 6;  // OCI_HTYPE_DEFINE
 
 struct Bind : Object {
-    explicit Bind(Object *stmt) : Object(kBindType, stmt) {}
+    explicit Bind(Object *stmt) : Object(OCI_HTYPE_BIND, stmt) {}
     char *value = nullptr;
     sb8 size = 0;
     ub2 dty = 0;
@@ -215,7 +219,7 @@ struct Bind : Object {
 };
 
 struct Define : Object {
-    explicit Define(Object *stmt) : Object(kDefineType, stmt) {}
+    explicit Define(Object *stmt) : Object(OCI_HTYPE_DEFINE, stmt) {}
     void *value = nullptr;
     sb4 size = 0;
     ub2 dty = 0;
@@ -677,7 +681,7 @@ void alterSession(Session &s, const QString &sql)
 }
 
 // What the describe of a column reports, as Oracle would for that column
-// in an AL32UTF8 database with character length semantics.
+// in an OCI_CHARSET_AL32UTF8 database with character length semantics.
 void describeInto(Param &p, const OracleColumn &c, const Env &env)
 {
     p.name = env.encode(c.name);
@@ -754,16 +758,16 @@ sword OCIEnvNlsCreate(OCIEnv **envp, ub4, void *, void *(*)(void *, size_t), voi
     Env *env = adopt(new Env());
     *envp = reinterpret_cast<OCIEnv *>(static_cast<Object *>(env));
     auto refuse = [&](const QString &text) {
-        env->charset = AL32UTF8;
+        env->charset = OCI_CHARSET_AL32UTF8;
         env->record = {true, 0, env->encode(misuse(text).text + QLatin1Char('\n'))};
         return OCI_ERROR;
     };
     if ((charset == 0) != (ncharset == 0))
         return refuse(QStringLiteral("OCIEnvNlsCreate takes both character sets or neither"));
     if (charset == 0)
-        env->charset = kLatin1;  // NLS_LANG of this client
-    else if (charset == AL32UTF8 && ncharset == AL32UTF8)
-        env->charset = AL32UTF8;
+        env->charset = OCI_CHARSET_WE8ISO8859P1;  // NLS_LANG of this client
+    else if (charset == OCI_CHARSET_AL32UTF8 && ncharset == OCI_CHARSET_AL32UTF8)
+        env->charset = OCI_CHARSET_AL32UTF8;
     else
         return refuse(QStringLiteral("character sets %1/%2 are not modelled").arg(charset).arg(ncharset));
     return OCI_SUCCESS;
@@ -792,7 +796,7 @@ sword OCIHandleAlloc(const void *parenth, void **hndlpp, ub4 type, size_t, void 
 sword OCIHandleFree(void *hndlp, ub4 type)
 {
     // Statements come from OCIStmtPrepare2 and go back with OCIStmtRelease.
-    if (type == OCI_HTYPE_STMT || type == kBindType || type == kDefineType)
+    if (type == OCI_HTYPE_STMT || type == OCI_HTYPE_BIND || type == OCI_HTYPE_DEFINE)
         return OCI_INVALID_HANDLE;
     Object *object = as<Object>(hndlp, type);
     if (!object)
@@ -1140,7 +1144,7 @@ sword OCIBindByPos2(OCIStmt *stmtp, OCIBind **bindp, OCIError *errhp, ub4 positi
 
 sword OCIBindArrayOfStruct(OCIBind *bindp, OCIError *errhp, ub4 pvskip, ub4 indskip, ub4 alskip, ub4)
 {
-    Bind *b = as<Bind>(bindp, kBindType);
+    Bind *b = as<Bind>(bindp, OCI_HTYPE_BIND);
     Error *err = as<Error>(errhp, OCI_HTYPE_ERROR);
     if (!b || !err)
         return OCI_INVALID_HANDLE;
@@ -1177,9 +1181,3 @@ sword OCITransRollback(OCISvcCtx *svchp, OCIError *errhp, ub4)
 }
 
 } // extern "C"
-
-// Each export has exactly the type the adapter declares for it.
-#define TAVREX_OCI_DOUBLE_CHECK(name, type) \
-    static_assert(std::is_same_v<decltype(&::name), tavrex::oci::type>, #name " differs from its declaration");
-TAVREX_OCI_FUNCTIONS(TAVREX_OCI_DOUBLE_CHECK)
-#undef TAVREX_OCI_DOUBLE_CHECK
