@@ -39,6 +39,9 @@ public:
     QVector<OracleColumn> describe(const QString &sql) override;
     BatchResult insertBatch(const QString &table, const OracleRowBatch &batch) override;
     BatchResult insertBatchKeepingAccepted(const QString &table, const OracleRowBatch &batch) override;
+    // "select * from T" (rows in insertion order), the describe query (no
+    // rows) and the catalogue count (one row).
+    std::unique_ptr<OracleRowReader> query(const QString &sql) override;
 
     const QString &path() const;
     const QString &owner() const;

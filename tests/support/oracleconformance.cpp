@@ -94,6 +94,18 @@ ConformanceStep keepingFails(const QString &table, const QStringList &columns, R
     return s;
 }
 
+// A query read back through OracleSession::query.
+ConformanceStep query(const QString &sql, QVector<OracleColumn> columns, Rows expected, const QString &error = QString())
+{
+    ConformanceStep s;
+    s.kind = Kind::Query;
+    s.sql = sql;
+    s.described = std::move(columns);
+    s.rows = std::move(expected);
+    s.error = error;
+    return s;
+}
+
 ConformanceStep rows(const QString &table, Rows expected)
 {
     ConformanceStep s;
@@ -579,6 +591,43 @@ QVector<ConformanceCase> buildCases()
                             {1, tooLarge("T", "V", 3, 2)},
                             {2, tooLarge("T", "V", 19, 2)}}),
                    rows("T", {{num("1"), txt("a")}}), keepingFails("NOPE", {"A"}, {{num("1")}}, kNoTable)}});
+
+    // ---------------------------------------------------- reading rows back
+    {
+        const QString emoji = QString::fromUtf8("\xf0\x9f\x98\x80");
+        const QString chinese = QString::fromUtf8("\xe4\xb8\xad\xe6\x96\x87");
+        // Values over a megabyte, so that a LOB is read in more than one piece.
+        QByteArray bigBytes(3 * 1024 * 1024 + 17, '\0');
+        for (int i = 0; i < bigBytes.size(); ++i)
+            bigBytes[i] = char(i * 7 % 251);
+        const QString bigText = (chinese + emoji + QStringLiteral("abc")).repeated(200000);
+        const Rows typed = {
+            {num("-12.5"), num("0.5"), txt(QStringLiteral("a") + emoji), txt(QStringLiteral("ab   ")),
+             dt(-4712, 1, 1, 0, 0, 0), bin(QByteArray("\x00\x01\x00", 3)), txt(chinese), bin(QByteArray("\xff\x00", 2))},
+            {num("12345678901234567890123456789012345678"), num("-0.001"), txt(chinese), nul(), dt(9999, 12, 31, 23, 59, 59),
+             bin(bigBytes), txt(bigText), nul()},
+            {nul(), nul(), nul(), nul(), nul(), nul(), nul(), nul()}};
+        cases.append({"AQueryReadsEveryColumnTypeBackTyped",
+                      {"R"},
+                      {exec(QStringLiteral("create table \"R\" (\"N\" number, \"S\" number(6,3), \"V\" varchar2(10),"
+                                           " \"C\" char(5), \"D\" date, \"B\" blob, \"CL\" clob, \"RW\" raw(4))")),
+                       batch("R", {"N", "S", "V", "C", "D", "B", "CL", "RW"}, typed),
+                       query(QStringLiteral("select * from \"R\""),
+                             {col("N", "NUMBER"), col("S", "NUMBER", 0, 6, 3), col("V", "VARCHAR2", 10), col("C", "CHAR", 5),
+                              col("D", "DATE"), col("B", "BLOB"), col("CL", "CLOB"), col("RW", "RAW", 4)},
+                             typed)}});
+    }
+    {
+        Rows many;
+        for (int i = 1; i <= 1234; ++i)
+            many.append({num(QByteArray::number(i).constData()), txt(QStringLiteral("row %1").arg(i))});
+        cases.append({"AQueryStreamsMoreRowsThanOneFetchHoldsInTheirOrder",
+                      {"M"},
+                      {exec(QStringLiteral("create table \"M\" (\"ID\" number, \"V\" varchar2(20))")),
+                       query(QStringLiteral("select * from M"), {}, {}), batch("M", {"ID", "V"}, many),
+                       query(QStringLiteral("select * from M"), {}, many),
+                       query(QStringLiteral("select * from \"NOPE\""), {}, {}, kNoTable)}});
+    }
     return cases;
 }
 
@@ -738,6 +787,35 @@ TEST_P(OracleConformance, Case)
                 if (!expected.empty()) {
                     EXPECT_EQ(res.rejectedRow, expected.front().first);
                     EXPECT_EQ(s(res.message), expected.front().second);
+                }
+                break;
+            }
+            case Kind::Query: {
+                std::unique_ptr<OracleRowReader> reader = session->query(withOwner(step.sql, owner));
+                if (!step.described.isEmpty()) {
+                    EXPECT_TRUE(reader->columns() == step.described) << "got:\n"
+                                                                   << describeColumns(reader->columns())
+                                                                   << "expected:\n"
+                                                                   << describeColumns(step.described);
+                }
+                Rows got;
+                while (reader->next()) {
+                    QVector<OracleValue> row;
+                    for (int c = 0; c < reader->columns().size(); ++c)
+                        row.append(reader->value(c));
+                    got.append(row);
+                }
+                EXPECT_FALSE(reader->next()) << "a reader past its end moved again";
+                EXPECT_EQ(got.size(), step.rows.size());
+                if (!(got == step.rows)) {
+                    for (int r = 0; r < std::min(got.size(), step.rows.size()); ++r) {
+                        if (!(got[r] == step.rows[r])) {
+                            ADD_FAILURE() << "row " << r << " differs; got:\n"
+                                          << describeRows({got[r]}).substr(0, 2000) << "expected:\n"
+                                          << describeRows({step.rows[r]}).substr(0, 2000);
+                            break;
+                        }
+                    }
                 }
                 break;
             }

@@ -35,7 +35,16 @@
 //   order: the double lists them last row first;
 // - OCI_DESCRIBE_ONLY describes a query without running it, OCI_PARSE_ONLY
 //   checks an INSERT's table and columns without running it;
-// - a bind longer than 4000 bytes after a LONG bind is ORA-24816.
+// - a bind longer than 4000 bytes after a LONG bind is ORA-24816;
+// - a query executed with 0 iterations is run without a fetch; with n
+//   iterations and defines it fetches n rows at once; OCIStmtFetch2 fills
+//   the defines' arrays (element i at value + i * value_sz, indicators and
+//   lengths at i) and sets OCI_ATTR_ROWS_FETCHED, returning OCI_NO_DATA when
+//   fewer rows than asked were left; NUMBER defined as text reads as TO_CHAR
+//   writes it (".5"), a value longer than its define is ORA-01406; a LOB
+//   column is defined as an array of locators the caller allocated with
+//   OCIDescriptorAlloc, read with OCILobGetLength2 and OCILobRead2 (BLOB in
+//   bytes, CLOB in characters counted as UTF-16 code units, offsets 1-based).
 //
 // What it does not prove: anything about Oracle's own behaviour beyond these
 // rules. Rows of an open transaction are kept in memory and checked by
@@ -236,6 +245,15 @@ struct Param : Object {
     ub1 isNull = 1, charsetForm = 0;
 };
 
+// A LOB locator: after a fetch, the value of its row.
+struct Lob : Object {
+    explicit Lob(Env *env) : Object(OCI_DTYPE_LOB, env) {}
+    bool filled = false;
+    bool characters = false;
+    QByteArray bytes;
+    QString text;
+};
+
 struct Stmt : Object {
     Stmt(Env *env, SvcCtx *s) : Object(OCI_HTYPE_STMT, env), svc(s) {}
     SvcCtx *svc;
@@ -247,6 +265,8 @@ struct Stmt : Object {
     QVector<OracleColumn> described;
     ub4 rowCount = 0;
     ub4 dmlErrors = 0;
+    std::unique_ptr<OracleRowReader> reader;  // of an executed query
+    ub4 rowsFetched = 0;
     ub4 prefetch = 1;
 };
 
@@ -715,33 +735,122 @@ void describeInto(Param &p, const OracleColumn &c, const Env &env)
     }
 }
 
-void writeDefine(const Define &d, qint64 value)
+// Oracle's TO_CHAR form of a canonical number: no zero before the point.
+QByteArray numberText(const QString &canonical)
 {
+    QByteArray t = canonical.toLatin1();
+    if (t.startsWith("0."))
+        t.remove(0, 1);
+    else if (t.startsWith("-0."))
+        t.remove(1, 1);
+    return t;
+}
+
+// Writes one fetched value into element i of a define.
+void writeDefine(const Define &d, ub4 i, const OracleValue &v, const OracleColumn &column, const Env &env)
+{
+    sb2 *indicator = d.indicator ? d.indicator + i : nullptr;
+    ub2 *length = d.length ? d.length + i : nullptr;
+    char *slot = static_cast<char *>(d.value) + size_t(i) * size_t(d.size);
+    const bool lob = d.dty == SQLT_BLOB || d.dty == SQLT_CLOB;
+    if (lob) {
+        // The element is a locator the caller allocated.
+        Lob *locator = as<Lob>(*reinterpret_cast<void **>(slot), OCI_DTYPE_LOB);
+        if (!locator)
+            throw misuse(QStringLiteral("a LOB define whose element %1 is not an allocated LOB locator").arg(i));
+        const bool clob = d.dty == SQLT_CLOB;
+        if (column.type != (clob ? QLatin1String("CLOB") : QLatin1String("BLOB")))
+            throw ora(932, QStringLiteral("inconsistent datatypes: expected %1 got %2")
+                               .arg(column.type, clob ? QStringLiteral("CLOB") : QStringLiteral("BLOB")));
+        locator->filled = !v.isNull();
+        locator->characters = clob;
+        locator->bytes = v.kind() == OracleValue::Kind::Bytes ? v.bytesValue() : QByteArray();
+        locator->text = v.kind() == OracleValue::Kind::Text ? v.textValue() : QString();
+    }
+    if (v.isNull()) {
+        if (!indicator)
+            throw ora(1405, QStringLiteral("fetched column value is NULL"));
+        *indicator = OCI_IND_NULL;
+        return;
+    }
+    if (lob) {
+        if (indicator)
+            *indicator = OCI_IND_NOTNULL;
+        return;
+    }
+    auto put = [&](const QByteArray &bytes) {
+        if (bytes.size() > d.size)
+            throw ora(1406, QStringLiteral("fetched column value was truncated"));
+        std::memcpy(slot, bytes.constData(), size_t(bytes.size()));
+        if (length)
+            *length = ub2(bytes.size());
+    };
     switch (d.dty) {
-    case SQLT_INT:
+    case SQLT_INT: {
+        bool ok = false;
+        const qint64 n = v.kind() == OracleValue::Kind::Number ? v.textValue().toLongLong(&ok) : 0;
+        if (!ok)
+            throw ora(1722, QStringLiteral("invalid number"));
         switch (d.size) {
-        case 1: *static_cast<sb1 *>(d.value) = sb1(value); break;
-        case 2: *static_cast<sb2 *>(d.value) = sb2(value); break;
-        case 4: *static_cast<sb4 *>(d.value) = sb4(value); break;
-        case 8: *static_cast<sb8 *>(d.value) = sb8(value); break;
+        case 1: *reinterpret_cast<sb1 *>(slot) = sb1(n); break;
+        case 2: *reinterpret_cast<sb2 *>(slot) = sb2(n); break;
+        case 4: *reinterpret_cast<sb4 *>(slot) = sb4(n); break;
+        case 8: *reinterpret_cast<sb8 *>(slot) = sb8(n); break;
         default: throw misuse(QStringLiteral("SQLT_INT define of %1 bytes").arg(d.size));
         }
-        if (d.length)
-            *d.length = ub2(d.size);
-        break;
-    case SQLT_CHR: {
-        const QByteArray text = QByteArray::number(value);
-        if (text.size() > d.size)
-            throw ora(1406, QStringLiteral("fetched column value was truncated"));
-        std::memcpy(d.value, text.constData(), size_t(text.size()));
-        if (d.length)
-            *d.length = ub2(text.size());
+        if (length)
+            *length = ub2(d.size);
         break;
     }
+    case SQLT_CHR:
+        if (v.kind() == OracleValue::Kind::Number)
+            put(numberText(v.textValue()));
+        else if (v.kind() == OracleValue::Kind::Text)
+            put(env.encode(v.textValue()));
+        else
+            throw misuse(QStringLiteral("a %1 column defined as text is not modelled").arg(column.type));
+        break;
+    case SQLT_DAT: {
+        if (v.kind() != OracleValue::Kind::Date)
+            throw ora(932, QStringLiteral("inconsistent datatypes: expected DATE got %1").arg(column.type));
+        const OracleDate &date = v.dateValue();
+        char bytes[7] = {char(date.year / 100 + 100), char(date.year % 100 + 100), char(date.month),
+                         char(date.day),              char(date.hour + 1),        char(date.minute + 1),
+                         char(date.second + 1)};
+        put(QByteArray(bytes, 7));
+        break;
+    }
+    case SQLT_BIN:
+        if (v.kind() != OracleValue::Kind::Bytes)
+            throw ora(932, QStringLiteral("inconsistent datatypes: expected BINARY got %1").arg(column.type));
+        put(v.bytesValue());
+        break;
     default: throw misuse(QStringLiteral("define type %1 is not modelled").arg(d.dty));
     }
-    if (d.indicator)
-        *d.indicator = OCI_IND_NOTNULL;
+    if (indicator)
+        *indicator = OCI_IND_NOTNULL;
+}
+
+// Fetches up to n rows of the statement's query into its defines.
+ub4 fetchRows(Stmt &st, ub4 n)
+{
+    if (!st.reader)
+        throw ora(1002, QStringLiteral("fetch out of sequence"));
+    const Env &env = *envOf(&st);
+    const QVector<OracleColumn> &columns = st.reader->columns();
+    for (const auto &entry : st.defines) {
+        if (entry.first > ub4(columns.size()))
+            throw ora(1007, QStringLiteral("variable not in select list"));
+    }
+    ub4 got = 0;
+    while (got < n && st.reader->next()) {
+        for (const auto &entry : st.defines)
+            writeDefine(*entry.second, got, st.reader->value(int(entry.first - 1)), columns[int(entry.first - 1)],
+                        env);
+        ++got;
+    }
+    st.rowsFetched = got;
+    return got;
 }
 
 } // namespace
@@ -805,12 +914,27 @@ sword OCIHandleFree(void *hndlp, ub4 type)
     return OCI_SUCCESS;
 }
 
+sword OCIDescriptorAlloc(const void *parenth, void **descpp, ub4 type, size_t, void **)
+{
+    Env *env = as<Env>(parenth, OCI_HTYPE_ENV);
+    if (!env || !descpp)
+        return OCI_INVALID_HANDLE;
+    if (type != OCI_DTYPE_LOB) {
+        env->record = {true, 0, env->encode(misuse(QStringLiteral("descriptor type %1").arg(type)).text + QLatin1Char('\n'))};
+        return OCI_ERROR;
+    }
+    *descpp = adopt(new Lob(env));
+    return OCI_SUCCESS;
+}
+
 sword OCIDescriptorFree(void *descp, ub4 type)
 {
-    Param *param = as<Param>(descp, OCI_DTYPE_PARAM);
-    if (!param || type != OCI_DTYPE_PARAM)
+    if (type != OCI_DTYPE_PARAM && type != OCI_DTYPE_LOB)
         return OCI_INVALID_HANDLE;
-    destroy(param);
+    Object *object = as<Object>(descp, type);
+    if (!object)
+        return OCI_INVALID_HANDLE;
+    destroy(object);
     return OCI_SUCCESS;
 }
 
@@ -948,6 +1072,8 @@ sword OCIAttrGet(const void *trgthndlp, ub4 trghndltyp, void *attributep, ub4 *s
             const Stmt &st = *static_cast<Stmt *>(target);
             if (attrtype == OCI_ATTR_ROW_COUNT)
                 put(ub4(st.rowCount));
+            else if (attrtype == OCI_ATTR_ROWS_FETCHED)
+                put(ub4(st.rowsFetched));
             else if (attrtype == OCI_ATTR_NUM_DML_ERRORS)
                 put(ub4(st.dmlErrors));
             else if (attrtype == OCI_ATTR_PARAM_COUNT)
@@ -1068,14 +1194,13 @@ sword OCIStmtExecute(OCISvcCtx *svchp, OCIStmt *stmtp, OCIError *errhp, ub4 iter
                 st->described = s.target->describe(st->sql);
                 return OCI_SUCCESS;
             }
-            const qint64 n = s.target->queryCount(st->sql);
-            if (iters > 0) {
-                auto it = st->defines.find(1);
-                if (it != st->defines.end())
-                    writeDefine(*it->second, n);
-                st->rowCount = 1;
-            }
-            return OCI_SUCCESS;
+            st->reader = s.target->query(st->sql);
+            st->described = st->reader->columns();
+            st->rowsFetched = 0;
+            if (iters == 0)
+                return OCI_SUCCESS;
+            st->rowCount = fetchRows(*st, iters);
+            return st->rowCount < iters ? OCI_NO_DATA : OCI_SUCCESS;
         }
         case StatementKind::Insert: return executeInsert(s, *st, iters, rowoff, mode, err);
         case StatementKind::AlterSession: alterSession(s, st->sql); return OCI_SUCCESS;
@@ -1152,6 +1277,85 @@ sword OCIBindArrayOfStruct(OCIBind *bindp, OCIError *errhp, ub4 pvskip, ub4 inds
     b->indicatorSkip = indskip;
     b->lengthSkip = alskip;
     return OCI_SUCCESS;
+}
+
+sword OCIStmtFetch2(OCIStmt *stmtp, OCIError *errhp, ub4 nrows, ub2 orientation, sb4, ub4 mode)
+{
+    Stmt *st = as<Stmt>(stmtp, OCI_HTYPE_STMT);
+    Error *err = as<Error>(errhp, OCI_HTYPE_ERROR);
+    if (!st || !err)
+        return OCI_INVALID_HANDLE;
+    return guarded(err, [&] {
+        if (orientation != OCI_FETCH_NEXT || mode != OCI_DEFAULT)
+            throw misuse(QStringLiteral("fetch orientation %1, mode %2 are not modelled").arg(orientation).arg(mode));
+        if (nrows == 0)
+            throw misuse(QStringLiteral("a fetch of 0 rows"));
+        return fetchRows(*st, nrows) < nrows ? OCI_NO_DATA : OCI_SUCCESS;
+    });
+}
+
+sword OCILobGetLength2(OCISvcCtx *svchp, OCIError *errhp, OCILobLocator *locp, ub8 *lenp)
+{
+    SvcCtx *svc = as<SvcCtx>(svchp, OCI_HTYPE_SVCCTX);
+    Error *err = as<Error>(errhp, OCI_HTYPE_ERROR);
+    Lob *lob = as<Lob>(locp, OCI_DTYPE_LOB);
+    if (!svc || !err || !lob || !lenp)
+        return OCI_INVALID_HANDLE;
+    return guarded(err, [&] {
+        if (!lob->filled)
+            throw ora(22275, QStringLiteral("invalid LOB locator specified"));
+        *lenp = lob->characters ? ub8(lob->text.size()) : ub8(lob->bytes.size());
+        return OCI_SUCCESS;
+    });
+}
+
+sword OCILobRead2(OCISvcCtx *svchp, OCIError *errhp, OCILobLocator *locp, ub8 *byte_amtp, ub8 *char_amtp,
+                  ub8 offset, void *bufp, ub8 bufl, ub1 piece, void *,
+                  sb4 (*cbfp)(void *, const void *, ub8, ub1, void **, ub8 *), ub2 csid, ub1 csfrm)
+{
+    SvcCtx *svc = as<SvcCtx>(svchp, OCI_HTYPE_SVCCTX);
+    Error *err = as<Error>(errhp, OCI_HTYPE_ERROR);
+    Lob *lob = as<Lob>(locp, OCI_DTYPE_LOB);
+    if (!svc || !err || !lob || !byte_amtp || !char_amtp || !bufp)
+        return OCI_INVALID_HANDLE;
+    return guarded(err, [&] {
+        if (piece != OCI_ONE_PIECE || cbfp || csid != 0 || csfrm != SQLCS_IMPLICIT)
+            throw misuse(QStringLiteral("streamed LOB reads, callbacks and other character sets are not modelled"));
+        if (!lob->filled)
+            throw ora(22275, QStringLiteral("invalid LOB locator specified"));
+        if (offset == 0)
+            throw ora(24801, QStringLiteral("illegal parameter value in OCI lob function"));
+        const Env &env = *envOf(lob);
+        if (!lob->characters) {
+            const ub8 size = ub8(lob->bytes.size());
+            const ub8 from = std::min(offset - 1, size);
+            const ub8 amount = std::min({*byte_amtp, size - from, bufl});
+            std::memcpy(bufp, lob->bytes.constData() + from, size_t(amount));
+            *byte_amtp = amount;
+            *char_amtp = 0;
+            return OCI_SUCCESS;
+        }
+        // A CLOB read by characters (*byte_amtp 0), as many whole ones as
+        // the buffer holds, never half of a surrogate pair.
+        if (*byte_amtp != 0)
+            throw misuse(QStringLiteral("CLOB reads by a byte amount are not modelled"));
+        const ub8 size = ub8(lob->text.size());
+        const ub8 from = std::min(offset - 1, size);
+        ub8 chars = std::min(*char_amtp, size - from);
+        QByteArray bytes;
+        for (;;) {
+            if (chars > 0 && from + chars < size && QChar::isHighSurrogate(lob->text[qsizetype(from + chars - 1)].unicode()))
+                --chars;
+            bytes = env.encode(lob->text.mid(qsizetype(from), qsizetype(chars)));
+            if (ub8(bytes.size()) <= bufl || chars == 0)
+                break;
+            chars = chars / 2;
+        }
+        std::memcpy(bufp, bytes.constData(), size_t(bytes.size()));
+        *byte_amtp = ub8(bytes.size());
+        *char_amtp = chars;
+        return OCI_SUCCESS;
+    });
 }
 
 sword OCITransCommit(OCISvcCtx *svchp, OCIError *errhp, ub4 flags)
