@@ -1,8 +1,9 @@
-// EmbeddedSession::insertBatch: the batch insert of the embedded target.
-// One SQLite transaction per batch; one prepared INSERT over every column of
-// the table, kept prepared for the next batch of the same shape; values bound
-// directly (UTF-16 text as it is, numbers and dates as their stored text,
-// bytes as blobs), no SQL text per row.
+// EmbeddedSession::insertBatch and insertBatchKeepingAccepted: the batch
+// inserts of the embedded target. One SQLite transaction per batch; one
+// prepared INSERT over every column of the table, kept prepared for the next
+// batch of the same shape; values bound directly (UTF-16 text as it is,
+// numbers and dates as their stored text, bytes as blobs), no SQL text per
+// row.
 
 #include "connections/embedded/embeddedsessionimpl.h"
 #include "connections/embedded/embeddedsql.h"
@@ -17,6 +18,20 @@ namespace tavrex {
 using namespace embedded;
 
 BatchResult EmbeddedSession::insertBatch(const QString &table, const OracleRowBatch &batch)
+{
+    return insertRows(table, batch, false);
+}
+
+BatchResult EmbeddedSession::insertBatchKeepingAccepted(const QString &table, const OracleRowBatch &batch)
+{
+    return insertRows(table, batch, true);
+}
+
+// keepAccepted false: the first rejected row rolls the batch back and ends it.
+// keepAccepted true: a rejected row is listed and left out (a failed SQLite
+// statement undoes only its own row, as a rejected row of Oracle's array DML
+// does), every row is tried, and the accepted ones are committed together.
+BatchResult EmbeddedSession::insertRows(const QString &table, const OracleRowBatch &batch, bool keepAccepted)
 {
     BatchResult result;
     if (batch.rowCount() == 0)
@@ -89,24 +104,36 @@ BatchResult EmbeddedSession::insertBatch(const QString &table, const OracleRowBa
     const OracleValue nullValue;
     std::vector<StoredValue> stored(static_cast<size_t>(tableColumns));
     QString message;
+    // Returns true when the batch ends here.
     auto reject = [&](int row, QString text) {
         sqlite3_reset(stmt);
+        if (result.ok) {
+            result.ok = false;
+            result.rejectedRow = row;
+            result.message = text;
+        }
+        if (keepAccepted) {
+            result.rejected.push_back({row, std::move(text)});
+            return false;
+        }
         sqlite3_clear_bindings(stmt);
         tx.rollback();
-        result.ok = false;
-        result.rejectedRow = row;
-        result.message = std::move(text);
-        return result;
+        return true;
     };
 
     const int rows = batch.rowCount();
     for (int r = 0; r < rows; ++r) {
-        for (int c = 0; c < tableColumns; ++c) {
+        bool refused = false;
+        for (int c = 0; c < tableColumns && !refused; ++c) {
             const int b = source[size_t(c)];
             const OracleValue &v = b >= 0 ? batch.at(r, b) : nullValue;
             StoredValue &s = stored[size_t(c)];
-            if (convertValue(v, t.columns[c], qualified[c], s, &message) != 0)
-                return reject(r, message);
+            if (convertValue(v, t.columns[c], qualified[c], s, &message) != 0) {
+                if (reject(r, message))
+                    return result;
+                refused = true;
+                break;
+            }
             const int pos = c + 1;
             // A value larger than SQLite can hold is refused by its bind,
             // which would leave the parameter NULL: check every bind, so that
@@ -142,11 +169,16 @@ BatchResult EmbeddedSession::insertBatch(const QString &table, const OracleRowBa
                                         .arg(path));
             }
         }
+        if (refused)
+            continue;
         const int rc = sqlite3_step(stmt);
         if (rc != SQLITE_DONE) {
-            if (rc == SQLITE_CONSTRAINT_UNIQUE || rc == SQLITE_CONSTRAINT_PRIMARYKEY)
-                return reject(r, oraMessage(1, QStringLiteral("unique constraint (%1.%2) violated")
-                                                   .arg(d_->owner, primaryKey)));
+            if (rc == SQLITE_CONSTRAINT_UNIQUE || rc == SQLITE_CONSTRAINT_PRIMARYKEY) {
+                if (reject(r, oraMessage(1, QStringLiteral("unique constraint (%1.%2) violated")
+                                                .arg(d_->owner, primaryKey))))
+                    return result;
+                continue;
+            }
             const DatabaseError e = sqliteError(db, path, "insert");
             sqlite3_reset(stmt);
             throw e;
@@ -156,6 +188,10 @@ BatchResult EmbeddedSession::insertBatch(const QString &table, const OracleRowBa
             d_->observer(r);
     }
     sqlite3_clear_bindings(stmt);  // the bound texts belong to the batch
+    if (d_->commitGate && !d_->commitGate()) {
+        tx.rollback();
+        return result;
+    }
     tx.commit();
     return result;
 }

@@ -1,6 +1,7 @@
 #include "connections/embedded/embeddedreader.h"
 
 #include "connections/embedded/embeddedcatalog.h"
+#include "connections/embedded/embeddedsessionimpl.h"
 #include "connections/embedded/sqlitehandle.h"
 
 #include <QFile>
@@ -38,6 +39,44 @@ TableInfo tableOf(const Catalog &cat, const QString &table)
 
 } // namespace
 
+namespace embedded {
+
+OracleValue readStoredValue(sqlite3_stmt *s, int c, OraType type, const QString &path, const QString &table)
+{
+    if (sqlite3_column_type(s, c) == SQLITE_NULL)
+        return OracleValue::null();
+    // The one mapping of stored forms to values; a new column type adds its
+    // case here.
+    switch (type) {
+    case OraType::Number:
+        return OracleValue::number(QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(s, c)),
+                                                     sqlite3_column_bytes(s, c)));
+    case OraType::Varchar2:
+    case OraType::Char:
+    case OraType::Clob: {
+        const void *p = sqlite3_column_text16(s, c);
+        return OracleValue::text(
+            QString(static_cast<const QChar *>(p), sqlite3_column_bytes16(s, c) / qsizetype(sizeof(QChar))));
+    }
+    case OraType::Date: {
+        const QByteArray text(reinterpret_cast<const char *>(sqlite3_column_text(s, c)), sqlite3_column_bytes(s, c));
+        OracleDate d;
+        if (!parseStoredDate(text, &d))
+            throw DatabaseError(QStringLiteral("Embedded target \"%1\": a DATE of %2 is stored as \"%3\"")
+                                    .arg(path, table, QString::fromUtf8(text)));
+        return OracleValue::date(d);
+    }
+    case OraType::Blob:
+    case OraType::Raw: {
+        const void *p = sqlite3_column_blob(s, c);
+        return OracleValue::bytes(QByteArray(static_cast<const char *>(p), sqlite3_column_bytes(s, c)));
+    }
+    }
+    return OracleValue::null();
+}
+
+} // namespace embedded
+
 QStringList listEmbeddedTables(const QString &path, const QString &owner)
 {
     SqliteDb db = openForReading(path);
@@ -63,35 +102,8 @@ QVector<QVector<OracleValue>> readEmbeddedTable(const QString &path, const QStri
     while (q.step(db.get(), path)) {
         QVector<OracleValue> row;
         row.reserve(t.columns.size());
-        for (int c = 0; c < t.columns.size(); ++c) {
-            sqlite3_stmt *s = q.get();
-            if (sqlite3_column_type(s, c) == SQLITE_NULL) {
-                row.append(OracleValue::null());
-                continue;
-            }
-            switch (t.columns[c].type) {
-            case OraType::Number: row.append(OracleValue::number(q.text(c))); break;
-            case OraType::Varchar2:
-            case OraType::Char:
-            case OraType::Clob: row.append(OracleValue::text(q.text(c))); break;
-            case OraType::Date: {
-                const QByteArray text(reinterpret_cast<const char *>(sqlite3_column_text(s, c)),
-                                      sqlite3_column_bytes(s, c));
-                OracleDate d;
-                if (!parseStoredDate(text, &d))
-                    throw DatabaseError(QStringLiteral("Embedded target \"%1\": a DATE of %2 is stored as \"%3\"")
-                                            .arg(path, table, QString::fromUtf8(text)));
-                row.append(OracleValue::date(d));
-                break;
-            }
-            case OraType::Blob:
-            case OraType::Raw: {
-                const void *p = sqlite3_column_blob(s, c);
-                row.append(OracleValue::bytes(QByteArray(static_cast<const char *>(p), sqlite3_column_bytes(s, c))));
-                break;
-            }
-            }
-        }
+        for (int c = 0; c < t.columns.size(); ++c)
+            row.append(readStoredValue(q.get(), c, t.columns[c].type, path, table));
         rows.append(row);
     }
     q.reset();

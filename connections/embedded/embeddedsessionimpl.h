@@ -17,6 +17,7 @@ struct EmbeddedSession::Impl {
     QString owner;
     embedded::SqliteDb db;
     std::function<void(int)> observer;
+    std::function<bool()> commitGate;
 
     // The INSERT of the last batch, kept prepared while the next batch goes
     // to the same table with the same columns.
@@ -27,6 +28,10 @@ struct EmbeddedSession::Impl {
 };
 
 namespace embedded {
+
+// The value of column c of the statement's current row, as a column of that
+// type stores it. Shared by the session's query and embeddedreader.h.
+OracleValue readStoredValue(sqlite3_stmt *s, int c, OraType type, const QString &path, const QString &table);
 
 // BEGIN IMMEDIATE ... COMMIT, rolled back when left without commit(). The
 // write lock is taken at the start, so a second connection waits (busy

@@ -220,6 +220,7 @@ private:
 
     // select count(*) [alias] from all_tables where table_name='T' and upper(owner)='O'
     // select * from T where 1=0
+    // select * from T
     Statement select()
     {
         next();
@@ -230,6 +231,10 @@ private:
                 unsupported();
             s.kind = Statement::Kind::DescribeTable;
             s.table = takeTableName();
+            if (atEnd()) {
+                s.kind = Statement::Kind::SelectTable;
+                return s;
+            }
             if (!(takeWord("WHERE") && peek().type == Token::Type::Integer && peek().text == QLatin1String("1")))
                 unsupported();
             next();

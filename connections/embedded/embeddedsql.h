@@ -32,6 +32,7 @@ struct Statement {
         AddPrimaryKey,  // alter table T add [constraint C] primary key (cols)
         CreateIndex,    // create index I on T (cols)
         DescribeTable,  // select * from T where 1=0
+        SelectTable,    // select * from T
     };
     Kind kind = Kind::CountTables;
     QString table;             // the table's name (as Oracle resolves it)

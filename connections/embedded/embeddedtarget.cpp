@@ -190,6 +190,11 @@ void EmbeddedSession::setRowObserver(std::function<void(int)> observer)
     d_->observer = std::move(observer);
 }
 
+void EmbeddedSession::setCommitGate(std::function<bool()> gate)
+{
+    d_->commitGate = std::move(gate);
+}
+
 // ------------------------------------------------------------------ statements
 
 namespace {
@@ -407,6 +412,97 @@ void EmbeddedSession::execute(const QString &sql)
     case Statement::Kind::CreateIndex: createIndex(cat, st); break;
     case Statement::Kind::CountTables: countTables(cat, st); break;
     case Statement::Kind::DescribeTable: describeTable(cat, st); break;
+    case Statement::Kind::SelectTable: throw oraError(900, QStringLiteral("invalid SQL statement"));
+    }
+}
+
+namespace {
+
+// The rows of one table in insertion order, stepped through one SQLite
+// statement: only the current row is held.
+class TableReader final : public OracleRowReader {
+public:
+    // withRows false: the describe query, which returns no row.
+    TableReader(sqlite3 *db, const QString &path, TableInfo table, bool withRows)
+        : db_(db), path_(path), table_(std::move(table)), done_(!withRows)
+    {
+        for (const ColumnSpec &c : table_.columns)
+            columns_.append(toOracleColumn(c));
+        row_.resize(columns_.size());
+        if (done_)
+            return;
+        QStringList cols;
+        for (const QString &c : table_.sqliteColumns)
+            cols.append(sqliteQuote(c));
+        if (cols.isEmpty())
+            cols.append(QStringLiteral("NULL"));
+        stmt_ = SqliteStmt::prepare(db_, path_,
+                                    QStringLiteral("SELECT %1 FROM %2 ORDER BY rowid")
+                                        .arg(cols.join(QLatin1Char(',')), sqliteQuote(table_.sqliteName))
+                                        .toUtf8());
+    }
+
+    const QVector<OracleColumn> &columns() const override { return columns_; }
+    bool next() override
+    {
+        if (done_ || !stmt_.step(db_, path_)) {
+            done_ = true;
+            return false;
+        }
+        for (int c = 0; c < columns_.size(); ++c)
+            row_[c] = readStoredValue(stmt_.get(), c, table_.columns[c].type, path_, table_.name);
+        return true;
+    }
+    const OracleValue &value(int column) const override { return row_[column]; }
+
+private:
+    sqlite3 *db_;
+    QString path_;
+    TableInfo table_;
+    SqliteStmt stmt_;
+    QVector<OracleColumn> columns_;
+    QVector<OracleValue> row_;
+    bool done_;
+};
+
+// The one row of the catalogue count.
+class CountReader final : public OracleRowReader {
+public:
+    explicit CountReader(qint64 n)
+    {
+        OracleColumn cn;
+        cn.name = QStringLiteral("CN");
+        cn.type = QStringLiteral("NUMBER");
+        columns_ = {cn};
+        value_ = OracleValue::number(QString::number(n));
+    }
+    const QVector<OracleColumn> &columns() const override { return columns_; }
+    bool next() override { return !read_ && (read_ = true); }
+    const OracleValue &value(int) const override { return value_; }
+
+private:
+    QVector<OracleColumn> columns_;
+    OracleValue value_;
+    bool read_ = false;
+};
+
+} // namespace
+
+std::unique_ptr<OracleRowReader> EmbeddedSession::query(const QString &sql)
+{
+    const Statement st = parseStatement(sql);
+    const Catalog cat = d_->catalog();
+    switch (st.kind) {
+    case Statement::Kind::SelectTable:
+    case Statement::Kind::DescribeTable: {
+        TableInfo t;
+        if (!cat.findTable(st.table, &t))
+            tableMissing();
+        return std::make_unique<TableReader>(d_->db.get(), d_->path, std::move(t),
+                                             st.kind == Statement::Kind::SelectTable);
+    }
+    case Statement::Kind::CountTables: return std::make_unique<CountReader>(countTables(cat, st));
+    default: throw oraError(900, QStringLiteral("invalid SQL statement"));
     }
 }
 

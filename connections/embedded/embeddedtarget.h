@@ -38,6 +38,10 @@ public:
     qint64 queryCount(const QString &sql) override;
     QVector<OracleColumn> describe(const QString &sql) override;
     BatchResult insertBatch(const QString &table, const OracleRowBatch &batch) override;
+    BatchResult insertBatchKeepingAccepted(const QString &table, const OracleRowBatch &batch) override;
+    // "select * from T" (rows in insertion order), the describe query (no
+    // rows) and the catalogue count (one row).
+    std::unique_ptr<OracleRowReader> query(const QString &sql) override;
 
     const QString &path() const;
     const QString &owner() const;
@@ -46,11 +50,17 @@ public:
     // position), while the batch's transaction is still open. Tests use it to
     // look at the file from outside during a batch, or to be killed there.
     void setRowObserver(std::function<void(int row)> observer);
+    // Test hook: asked once a batch has every row it keeps, just before its
+    // commit; false rolls the batch back instead, and the batch still returns
+    // what it found. The OCI test double checks the rows of a transaction it
+    // keeps open this way.
+    void setCommitGate(std::function<bool()> gate);
 
 private:
     friend std::unique_ptr<OracleSession> openEmbeddedSession(const QString &, const OracleLogin &);
     struct Impl;
     explicit EmbeddedSession(std::unique_ptr<Impl> impl);
+    BatchResult insertRows(const QString &table, const OracleRowBatch &batch, bool keepAccepted);
     std::unique_ptr<Impl> d_;
 };
 

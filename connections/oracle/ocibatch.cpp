@@ -25,6 +25,18 @@ void encodeDate(const OracleDate &date, ub1 out[7])
     out[6] = saturate(date.second + 1LL);
 }
 
+OracleDate decodeDate(const ub1 in[7])
+{
+    OracleDate d;
+    d.year = (int(in[0]) - 100) * 100 + (int(in[1]) - 100);
+    d.month = in[2];
+    d.day = in[3];
+    d.hour = in[4] - 1;
+    d.minute = in[5] - 1;
+    d.second = in[6] - 1;
+    return d;
+}
+
 char *encodeUtf8(QStringView text, char *out)
 {
     const qsizetype size = text.size();

@@ -21,6 +21,9 @@ namespace tavrex::oci {
 // refuses them instead of reading another date.
 void encodeDate(const OracleDate &date, ub1 out[7]);
 
+// The date of SQLT_DAT bytes, the inverse of encodeDate.
+OracleDate decodeDate(const ub1 in[7]);
+
 // UTF-8 of a text, as the AL32UTF8 environment expects it; an unpaired
 // surrogate becomes U+FFFD. utf8Size (engine/textrules.h) is exactly what
 // encodeUtf8 writes.

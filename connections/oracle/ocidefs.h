@@ -4,8 +4,9 @@
 // adapter calls. The library is loaded at run time (connections/oracle/ociloader.h),
 // so nothing here links against it: the types, constants and function-pointer
 // types below restate the public OCI reference, and TAVREX_OCI_FUNCTIONS is
-// the one list of functions that the loader resolves and that the test double
-// (tests/support/ocidouble) exports.
+// the one list of functions that the loader resolves. The test double
+// (tests/support/ocidouble) exports them from declarations of its own, written
+// apart from these, so a wrong constant or signature here fails its tests.
 //
 // The OCI names are kept exactly as the reference spells them (OCIEnv,
 // OCI_HTYPE_ENV, OCIStmtExecute), so every line can be checked against it.
@@ -37,6 +38,7 @@ struct OCIBind;
 struct OCIDefine;
 struct OCIParam;
 struct OCISnapshot;
+struct OCILobLocator;
 
 // ------------------------------------------------------------ constants
 // Handle and descriptor types.
@@ -46,11 +48,13 @@ constexpr ub4 OCI_HTYPE_SVCCTX = 3;
 constexpr ub4 OCI_HTYPE_STMT = 4;
 constexpr ub4 OCI_HTYPE_SERVER = 8;
 constexpr ub4 OCI_HTYPE_SESSION = 9;
+constexpr ub4 OCI_DTYPE_LOB = 50;     // a LOB locator (OCIDescriptorAlloc)
 constexpr ub4 OCI_DTYPE_PARAM = 53;
 
 // Return codes.
 constexpr sword OCI_SUCCESS = 0;
 constexpr sword OCI_SUCCESS_WITH_INFO = 1;
+constexpr sword OCI_NEED_DATA = 99;
 constexpr sword OCI_NO_DATA = 100;
 constexpr sword OCI_ERROR = -1;
 constexpr sword OCI_INVALID_HANDLE = -2;
@@ -62,7 +66,15 @@ constexpr ub4 OCI_CRED_EXT = 2;
 constexpr ub4 OCI_NTV_SYNTAX = 1;
 constexpr ub4 OCI_DESCRIBE_ONLY = 0x10;
 constexpr ub4 OCI_COMMIT_ON_SUCCESS = 0x20;
+// Array DML that tries every row and keeps the errors of the failing ones
+// (OCI programmer's guide, "Batch Error Mode for OCIStmtExecute()"; value as
+// in oci.h, ODPI-C's DPI_MODE_EXEC_BATCH_ERRORS and OCILIB).
+constexpr ub4 OCI_BATCH_ERRORS = 0x80;
 constexpr ub4 OCI_PARSE_ONLY = 0x100;
+// OCIStmtFetch2 orientation (oci.h; ODPI-C DPI_MODE_FETCH_NEXT; OCILIB).
+constexpr ub2 OCI_FETCH_NEXT = 0x02;
+// OCILobRead2 piece: the whole amount asked for in one call (oci.h).
+constexpr ub1 OCI_ONE_PIECE = 0;
 
 // Attributes. One number names different things on different handle types.
 constexpr ub4 OCI_ATTR_DATA_SIZE = 1;     // param, ub2
@@ -79,6 +91,14 @@ constexpr ub4 OCI_ATTR_PARAM_COUNT = 18;  // stmt, ub4
 constexpr ub4 OCI_ATTR_USERNAME = 22;     // session, text + bytes
 constexpr ub4 OCI_ATTR_PASSWORD = 23;     // session, text + bytes
 constexpr ub4 OCI_ATTR_CHARSET_FORM = 32; // param, ub1
+// Batch errors (oci.h, ODPI-C dpiStmt.c, OCILIB): the count of failed rows on
+// the statement after an OCI_BATCH_ERRORS execute, and on the error handle
+// that OCIParamGet(errhp, OCI_HTYPE_ERROR, errhp, &rowErr, i) filled for the
+// i-th of them (0-based), that row's 0-based offset in the array.
+constexpr ub4 OCI_ATTR_NUM_DML_ERRORS = 73;  // stmt, ub4
+constexpr ub4 OCI_ATTR_DML_ROW_OFFSET = 74;  // error, ub4
+// Rows placed by the last OCIStmtFetch2 (oci.h, ODPI-C dpiStmt__fetch).
+constexpr ub4 OCI_ATTR_ROWS_FETCHED = 197;  // stmt, ub4
 constexpr ub4 OCI_ATTR_CHAR_SIZE = 286;   // param, ub2
 
 // External data type codes.
@@ -96,6 +116,7 @@ constexpr ub2 SQLT_BLOB = 113;
 constexpr sb2 OCI_IND_NOTNULL = 0;
 constexpr sb2 OCI_IND_NULL = -1;
 
+constexpr ub1 SQLCS_IMPLICIT = 1;  // the database character set (ocidfn.h)
 constexpr ub1 SQLCS_NCHAR = 2;  // OCI_ATTR_CHARSET_FORM of NCHAR, NVARCHAR2, NCLOB
 constexpr ub2 AL32UTF8 = 873;   // character set id of UTF-8
 constexpr ub4 OCI_ERROR_MAXMSG_SIZE2 = 3072;
@@ -110,6 +131,8 @@ using OCIEnvNlsCreateFn = sword (*)(OCIEnv **envp, ub4 mode, void *ctxp, void *(
 using OCIHandleAllocFn = sword (*)(const void *parenth, void **hndlpp, ub4 type, size_t xtramem_sz, void **usrmempp);
 using OCIHandleFreeFn = sword (*)(void *hndlp, ub4 type);
 using OCIDescriptorFreeFn = sword (*)(void *descp, ub4 type);
+using OCIDescriptorAllocFn = sword (*)(const void *parenth, void **descpp, ub4 type, size_t xtramem_sz,
+                                       void **usrmempp);
 using OCIErrorGetFn = sword (*)(void *hndlp, ub4 recordno, OraText *sqlstate, sb4 *errcodep, OraText *bufp,
                                 ub4 bufsiz, ub4 type);
 using OCIServerAttachFn = sword (*)(OCIServer *srvhp, OCIError *errhp, const OraText *dblink, sb4 dblink_len,
@@ -127,6 +150,19 @@ using OCIStmtPrepare2Fn = sword (*)(OCISvcCtx *svchp, OCIStmt **stmtp, OCIError 
 using OCIStmtReleaseFn = sword (*)(OCIStmt *stmtp, OCIError *errhp, const OraText *key, ub4 key_len, ub4 mode);
 using OCIStmtExecuteFn = sword (*)(OCISvcCtx *svchp, OCIStmt *stmtp, OCIError *errhp, ub4 iters, ub4 rowoff,
                                    const OCISnapshot *snap_in, OCISnapshot *snap_out, ub4 mode);
+using OCIStmtFetch2Fn = sword (*)(OCIStmt *stmtp, OCIError *errhp, ub4 nrows, ub2 orientation, sb4 scrollOffset,
+                                  ub4 mode);
+// LOB reads by locator (OCI programmer's guide, "OCILobGetLength2()" and
+// "OCILobRead2()"): lengths and offsets are in bytes for a BLOB and in
+// characters for a CLOB, offsets 1-based; OCILobRead2 takes the amount to
+// read in *byte_amtp (BLOB) or, with *byte_amtp 0, in *char_amtp (CLOB), and
+// returns the amounts read in both; bufl is the buffer's size in bytes.
+using OCILobGetLength2Fn = sword (*)(OCISvcCtx *svchp, OCIError *errhp, OCILobLocator *locp, ub8 *lenp);
+using OCILobRead2Fn = sword (*)(OCISvcCtx *svchp, OCIError *errhp, OCILobLocator *locp, ub8 *byte_amtp,
+                                ub8 *char_amtp, ub8 offset, void *bufp, ub8 bufl, ub1 piece, void *ctxp,
+                                sb4 (*cbfp)(void *ctxp, const void *bufp, ub8 lenp, ub1 piecep,
+                                            void **changed_bufpp, ub8 *changed_lenp),
+                                ub2 csid, ub1 csfrm);
 using OCIDefineByPosFn = sword (*)(OCIStmt *stmtp, OCIDefine **defnp, OCIError *errhp, ub4 position, void *valuep,
                                    sb4 value_sz, ub2 dty, void *indp, ub2 *rlenp, ub2 *rcodep, ub4 mode);
 using OCIBindByPos2Fn = sword (*)(OCIStmt *stmtp, OCIBind **bindp, OCIError *errhp, ub4 position, void *valuep,
@@ -135,6 +171,7 @@ using OCIBindByPos2Fn = sword (*)(OCIStmt *stmtp, OCIBind **bindp, OCIError *err
 using OCIBindArrayOfStructFn = sword (*)(OCIBind *bindp, OCIError *errhp, ub4 pvskip, ub4 indskip, ub4 alskip,
                                          ub4 rcskip);
 using OCITransRollbackFn = sword (*)(OCISvcCtx *svchp, OCIError *errhp, ub4 flags);
+using OCITransCommitFn = sword (*)(OCISvcCtx *svchp, OCIError *errhp, ub4 flags);
 
 // Every function the adapter calls, as X(name, pointer type).
 #define TAVREX_OCI_FUNCTIONS(X)                          \
@@ -142,6 +179,7 @@ using OCITransRollbackFn = sword (*)(OCISvcCtx *svchp, OCIError *errhp, ub4 flag
     X(OCIHandleAlloc, OCIHandleAllocFn)                  \
     X(OCIHandleFree, OCIHandleFreeFn)                    \
     X(OCIDescriptorFree, OCIDescriptorFreeFn)            \
+    X(OCIDescriptorAlloc, OCIDescriptorAllocFn)          \
     X(OCIErrorGet, OCIErrorGetFn)                        \
     X(OCIServerAttach, OCIServerAttachFn)                \
     X(OCIServerDetach, OCIServerDetachFn)                \
@@ -153,10 +191,14 @@ using OCITransRollbackFn = sword (*)(OCISvcCtx *svchp, OCIError *errhp, ub4 flag
     X(OCIStmtPrepare2, OCIStmtPrepare2Fn)                \
     X(OCIStmtRelease, OCIStmtReleaseFn)                  \
     X(OCIStmtExecute, OCIStmtExecuteFn)                  \
+    X(OCIStmtFetch2, OCIStmtFetch2Fn)                    \
+    X(OCILobGetLength2, OCILobGetLength2Fn)              \
+    X(OCILobRead2, OCILobRead2Fn)                        \
     X(OCIDefineByPos, OCIDefineByPosFn)                  \
     X(OCIBindByPos2, OCIBindByPos2Fn)                    \
     X(OCIBindArrayOfStruct, OCIBindArrayOfStructFn)      \
-    X(OCITransRollback, OCITransRollbackFn)
+    X(OCITransRollback, OCITransRollbackFn)              \
+    X(OCITransCommit, OCITransCommitFn)
 
 // The resolved functions of one loaded library.
 struct Api {

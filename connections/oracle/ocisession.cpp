@@ -81,7 +81,11 @@ struct ColumnBuffer {
     std::vector<ub4> lengths;
 };
 
+class OciRowReader;
+
 class OciSession final : public OracleSession {
+    friend class OciRowReader;
+
 public:
     OciSession(const Api &api, const OracleLogin &login);
 
@@ -89,6 +93,8 @@ public:
     qint64 queryCount(const QString &sql) override;
     QVector<OracleColumn> describe(const QString &sql) override;
     BatchResult insertBatch(const QString &table, const OracleRowBatch &batch) override;
+    BatchResult insertBatchKeepingAccepted(const QString &table, const OracleRowBatch &batch) override;
+    std::unique_ptr<OracleRowReader> query(const QString &sql) override;
 
 private:
     void check(sword status, const char *call)
@@ -106,10 +112,13 @@ private:
     Statement prepare(const QString &sql);
     void run(const QString &sql);
     QVector<OracleColumn> describeNow(const QString &sql);
+    QVector<DescribedItem> selectList(Statement &stmt);
     QVector<QString> columnTypes(const QString &table, const OracleRowBatch &batch);
     Statement parsedInsert(const QString &sql);
     void bindRun(Statement &stmt, const OracleRowBatch &batch, const InsertRun &run, const QVector<int> &order,
                  const QVector<QString> &types);
+    BatchResult insertRows(const QString &table, const OracleRowBatch &batch, bool keepAccepted);
+    std::vector<RejectedRow> batchErrors(Statement &stmt);
     void rollback() { check(api_.OCITransRollback(svc_.get(), err_.get(), OCI_DEFAULT), "OCITransRollback"); }
 
     const Api &api_;
@@ -242,11 +251,20 @@ QVector<OracleColumn> OciSession::describeNow(const QString &sql)
     Statement stmt = prepare(sql);
     check(api_.OCIStmtExecute(svc_.get(), stmt.get(), err_.get(), 0, 0, nullptr, nullptr, OCI_DESCRIBE_ONLY),
           "OCIStmtExecute");
+    QVector<OracleColumn> columns;
+    for (const DescribedItem &item : selectList(stmt))
+        columns.append(columnFromDescribe(item));
+    return columns;
+}
+
+// The select list of an executed (or described) query.
+QVector<DescribedItem> OciSession::selectList(Statement &stmt)
+{
     ub4 count = 0;
     check(api_.OCIAttrGet(stmt.get(), OCI_HTYPE_STMT, &count, nullptr, OCI_ATTR_PARAM_COUNT, err_.get()),
           "OCIAttrGet");
-    QVector<OracleColumn> columns;
-    columns.reserve(int(count));
+    QVector<DescribedItem> items;
+    items.reserve(int(count));
     for (ub4 pos = 1; pos <= count; ++pos) {
         ParamDescriptor param(api_);
         check(api_.OCIParamGet(stmt.get(), OCI_HTYPE_STMT, err_.get(), param.slot(), pos), "OCIParamGet");
@@ -271,9 +289,9 @@ QVector<OracleColumn> OciSession::describeNow(const QString &sql)
             get(&item.charsetForm, OCI_ATTR_CHARSET_FORM);
         item.name = QString::fromUtf8(reinterpret_cast<const char *>(name), qsizetype(nameBytes));
         item.nullable = nullable != 0;
-        columns.append(columnFromDescribe(item));
+        items.append(item);
     }
-    return columns;
+    return items;
 }
 
 QVector<OracleColumn> OciSession::describe(const QString &sql)
@@ -376,6 +394,48 @@ void OciSession::bindRun(Statement &stmt, const OracleRowBatch &batch, const Ins
 
 BatchResult OciSession::insertBatch(const QString &table, const OracleRowBatch &batch)
 {
+    return insertRows(table, batch, false);
+}
+
+BatchResult OciSession::insertBatchKeepingAccepted(const QString &table, const OracleRowBatch &batch)
+{
+    return insertRows(table, batch, true);
+}
+
+// The batch errors of the last execute of stmt, each with its row's offset in
+// the run. The records are read through two error handles of our own: one
+// that OCIParamGet fills with a row's error, one for the calls that read it,
+// so that the execute's error handle keeps its records while they are read.
+std::vector<RejectedRow> OciSession::batchErrors(Statement &stmt)
+{
+    ub4 count = 0;
+    check(api_.OCIAttrGet(stmt.get(), OCI_HTYPE_STMT, &count, nullptr, OCI_ATTR_NUM_DML_ERRORS, err_.get()),
+          "OCIAttrGet");
+    std::vector<RejectedRow> out;
+    if (count == 0)
+        return out;
+    Handle<OCIError> rowError(api_), reader(api_);
+    allocate(rowError, "OCIHandleAlloc");
+    allocate(reader, "OCIHandleAlloc");
+    out.reserve(count);
+    for (ub4 i = 0; i < count; ++i) {
+        void *slot = rowError.get();
+        check(api_.OCIParamGet(err_.get(), OCI_HTYPE_ERROR, err_.get(), &slot, i), "OCIParamGet");
+        ub4 offset = 0;
+        const sword got =
+            api_.OCIAttrGet(slot, OCI_HTYPE_ERROR, &offset, nullptr, OCI_ATTR_DML_ROW_OFFSET, reader.get());
+        if (!succeeded(got))
+            throw readError(api_, reader.get(), OCI_HTYPE_ERROR, got, "OCIAttrGet");
+        const DatabaseError rowFailure = readError(api_, slot, OCI_HTYPE_ERROR, OCI_ERROR, "OCIStmtExecute");
+        if (isSessionLost(rowFailure.code()))
+            throw rowFailure;
+        out.push_back({int(offset), rowFailure.message()});
+    }
+    return out;
+}
+
+BatchResult OciSession::insertRows(const QString &table, const OracleRowBatch &batch, bool keepAccepted)
+{
     if (batch.rowCount() == 0)
         return BatchResult{};
     bool open = false;  // a run has executed: the transaction holds rows
@@ -384,40 +444,72 @@ BatchResult OciSession::insertBatch(const QString &table, const OracleRowBatch &
         const QVector<QString> types = columnTypes(table, batch);
         const QVector<int> order = bindOrder(types);
         const QVector<InsertRun> runs = planInsertRuns(batch, kRunBufferLimit);
+        std::vector<RejectedRow> rejected;
         for (int i = 0; i < runs.size(); ++i) {
             const InsertRun &run = runs[i];
             sql = insertStatement(table, batch.columns(), order, run.kinds);
             Statement stmt = parsedInsert(sql);
             bindRun(stmt, batch, run, order, types);
-            const ub4 mode = i + 1 == runs.size() ? OCI_COMMIT_ON_SUCCESS : OCI_DEFAULT;
+            // Keeping the accepted rows, every run is sent in batch-error mode
+            // and the commit follows the last one (whether a commit on success
+            // covers an execute with batch errors is not documented).
+            const ub4 mode = keepAccepted ? OCI_BATCH_ERRORS
+                             : i + 1 == runs.size() ? OCI_COMMIT_ON_SUCCESS
+                                                    : OCI_DEFAULT;
             const sword status =
                 api_.OCIStmtExecute(svc_.get(), stmt.get(), err_.get(), ub4(run.rowCount), 0, nullptr, nullptr, mode);
             open = true;
-            if (succeeded(status))
+            if (succeeded(status) && !keepAccepted)
                 continue;
             // The message and the row count first: the rollback reuses the
             // error handle. The array stopped at the failing row, so the rows
             // done before it are its position in the run.
-            DatabaseError error = readError(api_, err_.get(), OCI_HTYPE_ERROR, status, "OCIStmtExecute");
+            DatabaseError error = succeeded(status) ? DatabaseError(QString())
+                                                    : readError(api_, err_.get(), OCI_HTYPE_ERROR, status,
+                                                                "OCIStmtExecute");
+            // In batch-error mode the rows' errors are reported as ORA-24381
+            // ("error(s) in array DML"), with a warning or an error status;
+            // every other error belongs to the statement.
+            if (keepAccepted && (succeeded(status) || error.code() == 24381)) {
+                for (RejectedRow &r : batchErrors(stmt)) {
+                    if (r.row < 0 || r.row >= run.rowCount)
+                        throw DatabaseError(QStringLiteral("The Oracle client library reported a failed row at "
+                                                           "offset %1 of an array of %2 rows")
+                                                .arg(r.row)
+                                                .arg(run.rowCount));
+                    r.row += run.firstRow;
+                    rejected.push_back(std::move(r));
+                }
+                continue;
+            }
             ub4 done = 0;
             api_.OCIAttrGet(stmt.get(), OCI_HTYPE_STMT, &done, nullptr, OCI_ATTR_ROW_COUNT, err_.get());
-            open = false;
             const bool lost = status == OCI_INVALID_HANDLE || isSessionLost(error.code());
-            try {
-                rollback();
-            } catch (const DatabaseError &) {
-                if (!lost)
-                    throw;
-            }
-            if (lost)
-                throw error;
+            if (keepAccepted || lost)
+                throw error;  // rolled back below
+            open = false;
+            rollback();
             BatchResult result;
             result.ok = false;
             result.rejectedRow = run.firstRow + int(std::min<ub4>(done, ub4(run.rowCount - 1)));
             result.message = error.message();
             return result;
         }
-        return BatchResult{};
+        BatchResult result;
+        if (keepAccepted) {
+            check(api_.OCITransCommit(svc_.get(), err_.get(), OCI_DEFAULT), "OCITransCommit");
+            open = false;
+            // The server lists batch errors in an order of its own.
+            std::sort(rejected.begin(), rejected.end(),
+                      [](const RejectedRow &a, const RejectedRow &b) { return a.row < b.row; });
+            if (!rejected.empty()) {
+                result.ok = false;
+                result.rejectedRow = rejected.front().row;
+                result.message = rejected.front().message;
+            }
+            result.rejected = std::move(rejected);
+        }
+        return result;
     } catch (DatabaseError &e) {
         if (open) {
             try {
@@ -438,6 +530,249 @@ BatchResult OciSession::insertBatch(const QString &table, const OracleRowBatch &
             } catch (...) {
             }
         }
+        throw;
+    }
+}
+
+// ------------------------------------------------------------ reading rows
+
+// A query's rows by array fetch: every column is defined over an array of
+// rowsPerFetch values, so memory holds that many rows whatever the table's
+// size. LOB columns are defined as locators and read one value at a time with
+// OCILobRead2 when their row is reached.
+class OciRowReader final : public OracleRowReader {
+public:
+    OciRowReader(OciSession &session, Statement stmt, const QVector<DescribedItem> &items);
+    ~OciRowReader() override;
+
+    const QVector<OracleColumn> &columns() const override { return columns_; }
+    bool next() override;
+    const OracleValue &value(int column) const override { return row_[column]; }
+
+private:
+    // How a column is fetched and what value it gives: the one mapping from
+    // described types to values, so a new type adds its case here.
+    enum class Read { Number, Text, Date, Bytes, Blob, Clob };
+    struct Column {
+        Read read = Read::Text;
+        ub2 dty = SQLT_CHR;
+        sb4 width = 0;
+        std::vector<char> data;
+        std::vector<sb2> indicators;
+        std::vector<ub2> lengths;
+        std::vector<OCILobLocator *> locators;
+    };
+    static Column columnFor(const DescribedItem &item);
+    OracleValue decode(Column &c, int slot);
+    QByteArray readLob(OCILobLocator *locator, bool characters);
+
+    OciSession &s_;
+    Statement stmt_;
+    QVector<OracleColumn> columns_;
+    std::vector<Column> fetch_;
+    QVector<OracleValue> row_;
+    int rowsPerFetch_ = 1;
+    int fetched_ = 0;   // rows of the last fetch
+    int position_ = 0;  // the current row's slot in them
+    bool ended_ = false;  // the last fetch reached the end
+};
+
+// A fetch array stays below this many bytes (one row may exceed it).
+constexpr qint64 kFetchBufferLimit = qint64(4) * 1024 * 1024;
+constexpr int kMaxRowsPerFetch = 500;
+// Texts of NUMBER: up to 40 digits, sign, point and exponent.
+constexpr sb4 kNumberTextBytes = 64;
+// One OCILobRead2 reads at most this many bytes or characters.
+constexpr ub8 kLobPiece = 1024 * 1024;
+
+OciRowReader::Column OciRowReader::columnFor(const DescribedItem &item)
+{
+    Column c;
+    switch (item.dataType) {
+    case SQLT_NUM:
+        // As text: the session set '.' as the decimal separator, and the text
+        // is exact where a binary number is not.
+        c.read = Read::Number;
+        c.dty = SQLT_CHR;
+        c.width = kNumberTextBytes;
+        break;
+    case SQLT_CHR:
+    case SQLT_AFC:
+        c.read = Read::Text;
+        c.dty = SQLT_CHR;
+        // UTF-8 takes up to 4 bytes per character.
+        c.width = std::max<sb4>({sb4(item.dataSize), sb4(item.charSize) * 4, 1});
+        break;
+    case SQLT_DAT:
+        c.read = Read::Date;
+        c.dty = SQLT_DAT;
+        c.width = 7;
+        break;
+    case SQLT_BIN:
+        c.read = Read::Bytes;
+        c.dty = SQLT_BIN;
+        c.width = std::max<sb4>(sb4(item.dataSize), 1);
+        break;
+    case SQLT_BLOB:
+    case SQLT_CLOB:
+        c.read = item.dataType == SQLT_BLOB ? Read::Blob : Read::Clob;
+        c.dty = item.dataType;
+        c.width = sb4(sizeof(OCILobLocator *));
+        break;
+    default:
+        throw DatabaseError(QStringLiteral("The column %1 of type %2 cannot be read back")
+                                .arg(item.name, columnFromDescribe(item).type));
+    }
+    return c;
+}
+
+OciRowReader::OciRowReader(OciSession &session, Statement stmt, const QVector<DescribedItem> &items)
+    : s_(session), stmt_(std::move(stmt))
+{
+    qint64 rowBytes = 0;
+    for (const DescribedItem &item : items) {
+        columns_.append(columnFromDescribe(item));
+        fetch_.push_back(columnFor(item));
+        rowBytes += fetch_.back().width + qint64(sizeof(sb2) + sizeof(ub2));
+    }
+    row_.resize(columns_.size());
+    rowsPerFetch_ = int(std::clamp<qint64>(kFetchBufferLimit / std::max<qint64>(rowBytes, 1), 1, kMaxRowsPerFetch));
+    const Api &api = s_.api_;
+    for (size_t i = 0; i < fetch_.size(); ++i) {
+        Column &c = fetch_[i];
+        c.indicators.assign(size_t(rowsPerFetch_), OCI_IND_NULL);
+        c.lengths.assign(size_t(rowsPerFetch_), 0);
+        void *buffer = nullptr;
+        if (c.read == Read::Blob || c.read == Read::Clob) {
+            c.locators.assign(size_t(rowsPerFetch_), nullptr);
+            for (OCILobLocator *&locator : c.locators) {
+                void *made = nullptr;
+                const sword status = api.OCIDescriptorAlloc(s_.env_.get(), &made, OCI_DTYPE_LOB, 0, nullptr);
+                if (!succeeded(status))
+                    throw readError(api, s_.env_.get(), OCI_HTYPE_ENV, status, "OCIDescriptorAlloc");
+                locator = static_cast<OCILobLocator *>(made);
+            }
+            buffer = c.locators.data();
+        } else {
+            c.data.resize(size_t(rowsPerFetch_) * size_t(c.width));
+            buffer = c.data.data();
+        }
+        OCIDefine *define = nullptr;
+        s_.check(api.OCIDefineByPos(stmt_.get(), &define, s_.err_.get(), ub4(i + 1), buffer, c.width, c.dty,
+                                    c.indicators.data(), c.lengths.data(), nullptr, OCI_DEFAULT),
+                 "OCIDefineByPos");
+    }
+}
+
+OciRowReader::~OciRowReader()
+{
+    stmt_.reset();
+    for (Column &c : fetch_) {
+        for (OCILobLocator *locator : c.locators) {
+            if (locator)
+                s_.api_.OCIDescriptorFree(locator, OCI_DTYPE_LOB);
+        }
+    }
+}
+
+bool OciRowReader::next()
+{
+    if (position_ + 1 < fetched_) {
+        ++position_;
+    } else {
+        if (ended_)
+            return false;
+        const sword status =
+            s_.api_.OCIStmtFetch2(stmt_.get(), s_.err_.get(), ub4(rowsPerFetch_), OCI_FETCH_NEXT, 0, OCI_DEFAULT);
+        if (status == OCI_NO_DATA)
+            ended_ = true;
+        else
+            s_.check(status, "OCIStmtFetch2");
+        ub4 rows = 0;
+        s_.check(s_.api_.OCIAttrGet(stmt_.get(), OCI_HTYPE_STMT, &rows, nullptr, OCI_ATTR_ROWS_FETCHED,
+                                    s_.err_.get()),
+                 "OCIAttrGet");
+        fetched_ = int(rows);
+        position_ = 0;
+        if (fetched_ == 0) {
+            ended_ = true;
+            return false;
+        }
+    }
+    for (size_t i = 0; i < fetch_.size(); ++i)
+        row_[int(i)] = decode(fetch_[i], position_);
+    return true;
+}
+
+OracleValue OciRowReader::decode(Column &c, int slot)
+{
+    if (c.indicators[size_t(slot)] == OCI_IND_NULL)
+        return OracleValue::null();
+    const char *data = c.data.data() + size_t(slot) * size_t(c.width);
+    const int length = c.lengths[size_t(slot)];
+    switch (c.read) {
+    case Read::Number: {
+        // TO_CHAR writes no zero before the point (".5", "-.5").
+        QString text = QString::fromLatin1(data, length);
+        if (text.startsWith(QLatin1Char('.')))
+            text.prepend(QLatin1Char('0'));
+        else if (text.startsWith(QLatin1String("-.")))
+            text.insert(1, QLatin1Char('0'));
+        return OracleValue::number(text);
+    }
+    case Read::Text: return OracleValue::text(QString::fromUtf8(data, length));
+    case Read::Date: return OracleValue::date(decodeDate(reinterpret_cast<const ub1 *>(data)));
+    case Read::Bytes: return OracleValue::bytes(QByteArray(data, length));
+    case Read::Blob: return OracleValue::bytes(readLob(c.locators[size_t(slot)], false));
+    case Read::Clob: return OracleValue::text(QString::fromUtf8(readLob(c.locators[size_t(slot)], true)));
+    }
+    return OracleValue::null();
+}
+
+// The whole value of a LOB, in pieces of at most kLobPiece bytes or
+// characters, each asked for at its offset.
+QByteArray OciRowReader::readLob(OCILobLocator *locator, bool characters)
+{
+    const Api &api = s_.api_;
+    ub8 length = 0;
+    s_.check(api.OCILobGetLength2(s_.svc_.get(), s_.err_.get(), locator, &length), "OCILobGetLength2");
+    QByteArray out;
+    QByteArray buffer;
+    ub8 offset = 1;
+    while (offset <= length) {
+        const ub8 amount = std::min(kLobPiece, length - offset + 1);
+        // A character takes at most 4 bytes of UTF-8.
+        const ub8 bufferBytes = characters ? amount * 4 : amount;
+        buffer.resize(qsizetype(bufferBytes));
+        ub8 bytes = characters ? 0 : amount;
+        ub8 chars = characters ? amount : 0;
+        s_.check(api.OCILobRead2(s_.svc_.get(), s_.err_.get(), locator, &bytes, &chars, offset, buffer.data(),
+                                 bufferBytes, OCI_ONE_PIECE, nullptr, nullptr, 0, SQLCS_IMPLICIT),
+                 "OCILobRead2");
+        const ub8 advanced = characters ? chars : bytes;
+        if (advanced == 0 || bytes > bufferBytes)
+            throw DatabaseError(QStringLiteral("OCILobRead2 read %1 of the %2 %3 of a LOB at offset %4")
+                                    .arg(advanced)
+                                    .arg(length)
+                                    .arg(characters ? QStringLiteral("characters") : QStringLiteral("bytes"))
+                                    .arg(offset));
+        out.append(buffer.constData(), qsizetype(bytes));
+        offset += advanced;
+    }
+    return out;
+}
+
+std::unique_ptr<OracleRowReader> OciSession::query(const QString &sql)
+{
+    try {
+        Statement stmt = prepare(sql);
+        // A query executed without iterations is run, not fetched.
+        check(api_.OCIStmtExecute(svc_.get(), stmt.get(), err_.get(), 0, 0, nullptr, nullptr, OCI_DEFAULT),
+              "OCIStmtExecute");
+        const QVector<DescribedItem> items = selectList(stmt);
+        return std::make_unique<OciRowReader>(*this, std::move(stmt), items);
+    } catch (DatabaseError &e) {
+        e.addContext(QStringLiteral("while executing \"%1\"").arg(sql));
         throw;
     }
 }

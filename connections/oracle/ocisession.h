@@ -25,6 +25,10 @@ namespace tavrex {
 // column (LOB columns last) and sends the rows as array executes, normally
 // one per batch, committed with the last; a rejected row is found by the row
 // count, the batch rolled back, and its position and message returned.
+// insertBatchKeepingAccepted sends the same arrays in batch-error mode, so
+// that one execute reports every rejected row (OCI_ATTR_NUM_DML_ERRORS, then
+// each row's error handle and OCI_ATTR_DML_ROW_OFFSET), and commits the
+// accepted rows with OCITransCommit.
 // Texts are bound as they are, trailing blanks included; the profile's
 // "Trim Char" and "BlobSize" concern values read back, and this session
 // reads none but the count.

@@ -62,6 +62,11 @@ BatchResult OracleSession::insertBatchKeepingAccepted(const QString &table, cons
     return out;
 }
 
+std::unique_ptr<OracleRowReader> OracleSession::query(const QString &)
+{
+    throw DatabaseError(QStringLiteral("This Oracle session cannot read rows back"));
+}
+
 std::unique_ptr<OracleSession> openOracleSession(const OracleLogin &login)
 {
     if (login.service.startsWith(kEmbeddedPrefix))

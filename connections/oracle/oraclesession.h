@@ -164,6 +164,23 @@ struct BatchResult {
     std::vector<RejectedRow> rejected;
 };
 
+// The rows of a query, read forward. An implementation holds a bounded number
+// of rows at a time (an array fetch), never the whole result.
+class OracleRowReader {
+public:
+    virtual ~OracleRowReader() = default;
+    // The select list, as a describe reports it.
+    virtual const QVector<OracleColumn> &columns() const = 0;
+    // Moves to the next row (the first call to the first row); false after
+    // the last one. Throws DatabaseError.
+    virtual bool next() = 0;
+    // A value of the current row, typed by its column: NUMBER as a Number
+    // (exact decimal text, possibly with an exponent), VARCHAR2 / CHAR / CLOB
+    // as Text (CHAR with its blank padding), DATE as a Date, RAW / BLOB as
+    // Bytes, NULL as Null.
+    virtual const OracleValue &value(int column) const = 0;
+};
+
 // What a connect takes from the twelve-line Oracle profile.
 struct OracleLogin {
     QString service;           // "Database": the connect identifier
@@ -204,10 +221,16 @@ public:
     // Inserts the rows of the batch in one transaction that keeps every row
     // the server accepts: each rejected row is listed in `rejected` with its
     // message, the others are committed together. ok is true when no row was
-    // rejected. This version finds the rejected rows one batch insert at a
-    // time (a rejected row, then the batch again without it); a session that
-    // can collect every rejection of one execute does better.
+    // rejected. Errors of the statement itself (no such table) throw, and
+    // then no row is kept. This version finds the rejected rows one batch
+    // insert at a time (a rejected row, then the batch again without it); the
+    // embedded target and the OCI adapter collect them in one pass.
     virtual BatchResult insertBatchKeepingAccepted(const QString &table, const OracleRowBatch &batch);
+
+    // Runs a query and streams its rows; the verification of a copied table
+    // reads it back this way. This version throws DatabaseError: a session
+    // that cannot read rows says so.
+    virtual std::unique_ptr<OracleRowReader> query(const QString &sql);
 };
 
 // Opens a session for the login: a service name "embedded:PATH" selects the

@@ -76,6 +76,36 @@ ConformanceStep batchFails(const QString &table, const QStringList &columns, Row
     return s;
 }
 
+// A batch sent keeping its accepted rows; `rejections` lists the rows it
+// rejects, in batch order.
+ConformanceStep keeping(const QString &table, const QStringList &columns, Rows rows,
+                        QVector<QPair<int, QString>> rejections = {})
+{
+    ConformanceStep s = batch(table, columns, std::move(rows));
+    s.kind = Kind::KeepingBatch;
+    s.rejections = std::move(rejections);
+    return s;
+}
+
+ConformanceStep keepingFails(const QString &table, const QStringList &columns, Rows rows, const QString &error)
+{
+    ConformanceStep s = keeping(table, columns, std::move(rows));
+    s.error = error;
+    return s;
+}
+
+// A query read back through OracleSession::query.
+ConformanceStep query(const QString &sql, QVector<OracleColumn> columns, Rows expected, const QString &error = QString())
+{
+    ConformanceStep s;
+    s.kind = Kind::Query;
+    s.sql = sql;
+    s.described = std::move(columns);
+    s.rows = std::move(expected);
+    s.error = error;
+    return s;
+}
+
 ConformanceStep rows(const QString &table, Rows expected)
 {
     ConformanceStep s;
@@ -498,6 +528,106 @@ QVector<ConformanceCase> buildCases()
                               QStringLiteral("ORA-00904: \"NOPE\": invalid identifier")),
                    batchFails("T", {"a"}, {{num("1")}}, QStringLiteral("ORA-00904: \"a\": invalid identifier")),
                    rows("T", {})}});
+
+    // ---------------------------------------------------- keeping the accepted rows
+    {
+        // 6000 rows, the 3000th too long for its column: the 5999 others stay.
+        Rows all, kept;
+        for (int i = 1; i <= 6000; ++i) {
+            const QVector<OracleValue> row = {num(QByteArray::number(i).constData()),
+                                              txt(i == 3000 ? QStringLiteral("toolong") : QStringLiteral("r%1").arg(i % 97))};
+            all.append(row);
+            if (i != 3000)
+                kept.append(row);
+        }
+        cases.append({"ABatchKeepingItsAcceptedRowsLosesOnlyTheRejectedOne",
+                      {"BIG"},
+                      {exec(QStringLiteral("create table \"BIG\" (\"ID\" number, \"V\" varchar2(5))")),
+                       keeping("BIG", {"ID", "V"}, all, {{2999, tooLarge("BIG", "V", 7, 5)}}), rows("BIG", kept)}});
+    }
+    cases.append(
+        {"ABatchKeepingItsAcceptedRowsListsEveryRejectedRowInBatchOrder",
+         {"T"},
+         {exec(QStringLiteral("create table \"T\" (\"ID\" number, \"V\" varchar2(3))")),
+          exec(QStringLiteral("alter table T  add constraint PK_T primary key (id)")),
+          batch("T", {"ID", "V"}, {{num("1"), txt("old")}}),
+          // A number column that meets text in its middle rows is sent in
+          // three arrays: the rows keep their positions across them.
+          keeping("T", {"ID", "V"},
+                  {{num("2"), txt("a")},
+                   {num("1"), txt("dup")},
+                   {nul(), txt("nul")},
+                   {num("3"), txt("b")},
+                   {txt(QStringLiteral("x")), txt("txt")},
+                   {txt(QStringLiteral("4")), txt("c")},
+                   {num("2"), txt("du2")},
+                   {num("5"), txt("long")},
+                   {num("6"), txt("d")}},
+                  {{1, QStringLiteral("ORA-00001: unique constraint (%OWNER%.PK_T) violated")},
+                   {2, QStringLiteral("ORA-01400: cannot insert NULL into (\"%OWNER%\".\"T\".\"ID\")")},
+                   {4, QStringLiteral("ORA-01722: invalid number")},
+                   {6, QStringLiteral("ORA-00001: unique constraint (%OWNER%.PK_T) violated")},
+                   {7, tooLarge("T", "V", 4, 3)}}),
+          rows("T", {{num("1"), txt("old")},
+                     {num("2"), txt("a")},
+                     {num("3"), txt("b")},
+                     {num("4"), txt("c")},
+                     {num("6"), txt("d")}})}});
+    cases.append({"ABatchKeepingItsAcceptedRowsWithoutARejectionKeepsThemAll",
+                  {"T"},
+                  {exec(QStringLiteral("create table \"T\" (\"ID\" number, \"D\" date, \"B\" blob)")),
+                   keeping("T", {"ID", "D", "B"},
+                           {{num("1"), dt(2024, 2, 29, 23, 59, 58), bin(QByteArray("\x00\x01", 2))},
+                            {num("2"), nul(), nul()}}),
+                   rows("T", {{num("1"), dt(2024, 2, 29, 23, 59, 58), bin(QByteArray("\x00\x01", 2))},
+                              {num("2"), nul(), nul()}})}});
+    cases.append({"ABatchKeepingItsAcceptedRowsWhoseEveryRowIsRejectedLeavesTheTableAsItWas",
+                  {"T"},
+                  {exec(QStringLiteral("create table \"T\" (\"ID\" number not null, \"V\" varchar2(2))")),
+                   batch("T", {"ID", "V"}, {{num("1"), txt("a")}}),
+                   keeping("T", {"ID", "V"},
+                           {{nul(), txt("a")}, {num("2"), txt("abc")}, {num("3"), dt(2020, 1, 1)}},
+                           {{0, QStringLiteral("ORA-01400: cannot insert NULL into (\"%OWNER%\".\"T\".\"ID\")")},
+                            {1, tooLarge("T", "V", 3, 2)},
+                            {2, tooLarge("T", "V", 19, 2)}}),
+                   rows("T", {{num("1"), txt("a")}}), keepingFails("NOPE", {"A"}, {{num("1")}}, kNoTable)}});
+
+    // ---------------------------------------------------- reading rows back
+    {
+        const QString emoji = QString::fromUtf8("\xf0\x9f\x98\x80");
+        const QString chinese = QString::fromUtf8("\xe4\xb8\xad\xe6\x96\x87");
+        // Values over a megabyte, so that a LOB is read in more than one piece.
+        QByteArray bigBytes(3 * 1024 * 1024 + 17, '\0');
+        for (int i = 0; i < bigBytes.size(); ++i)
+            bigBytes[i] = char(i * 7 % 251);
+        const QString bigText = (chinese + emoji + QStringLiteral("abc")).repeated(200000);
+        const Rows typed = {
+            {num("-12.5"), num("0.5"), txt(QStringLiteral("a") + emoji), txt(QStringLiteral("ab   ")),
+             dt(-4712, 1, 1, 0, 0, 0), bin(QByteArray("\x00\x01\x00", 3)), txt(chinese), bin(QByteArray("\xff\x00", 2))},
+            {num("12345678901234567890123456789012345678"), num("-0.001"), txt(chinese), nul(), dt(9999, 12, 31, 23, 59, 59),
+             bin(bigBytes), txt(bigText), nul()},
+            {nul(), nul(), nul(), nul(), nul(), nul(), nul(), nul()}};
+        cases.append({"AQueryReadsEveryColumnTypeBackTyped",
+                      {"R"},
+                      {exec(QStringLiteral("create table \"R\" (\"N\" number, \"S\" number(6,3), \"V\" varchar2(10),"
+                                           " \"C\" char(5), \"D\" date, \"B\" blob, \"CL\" clob, \"RW\" raw(4))")),
+                       batch("R", {"N", "S", "V", "C", "D", "B", "CL", "RW"}, typed),
+                       query(QStringLiteral("select * from \"R\""),
+                             {col("N", "NUMBER"), col("S", "NUMBER", 0, 6, 3), col("V", "VARCHAR2", 10), col("C", "CHAR", 5),
+                              col("D", "DATE"), col("B", "BLOB"), col("CL", "CLOB"), col("RW", "RAW", 4)},
+                             typed)}});
+    }
+    {
+        Rows many;
+        for (int i = 1; i <= 1234; ++i)
+            many.append({num(QByteArray::number(i).constData()), txt(QStringLiteral("row %1").arg(i))});
+        cases.append({"AQueryStreamsMoreRowsThanOneFetchHoldsInTheirOrder",
+                      {"M"},
+                      {exec(QStringLiteral("create table \"M\" (\"ID\" number, \"V\" varchar2(20))")),
+                       query(QStringLiteral("select * from M"), {}, {}), batch("M", {"ID", "V"}, many),
+                       query(QStringLiteral("select * from M"), {}, many),
+                       query(QStringLiteral("select * from \"NOPE\""), {}, {}, kNoTable)}});
+    }
     return cases;
 }
 
@@ -509,6 +639,23 @@ QString withOwner(QString text, const QString &owner)
 std::string s(const QString &q)
 {
     return q.toStdString();
+}
+
+OracleRowBatch batchOf(const ConformanceStep &step)
+{
+    QVector<OracleColumn> cols;
+    for (const QString &c : step.columns) {
+        OracleColumn oc;
+        oc.name = c;
+        cols.append(oc);
+    }
+    OracleRowBatch b(cols);
+    for (const auto &row : step.rows) {
+        const int r = b.appendRow();
+        for (int c = 0; c < row.size(); ++c)
+            b.at(r, c) = row[c];
+    }
+    return b;
 }
 
 int oraNumber(const QString &message)
@@ -616,18 +763,7 @@ TEST_P(OracleConformance, Case)
                 break;
             }
             case Kind::Batch: {
-                QVector<OracleColumn> cols;
-                for (const QString &c : step.columns) {
-                    OracleColumn oc;
-                    oc.name = c;
-                    cols.append(oc);
-                }
-                OracleRowBatch b(cols);
-                for (const auto &row : step.rows) {
-                    const int r = b.appendRow();
-                    for (int c = 0; c < row.size(); ++c)
-                        b.at(r, c) = row[c];
-                }
+                const OracleRowBatch b = batchOf(step);
                 const BatchResult res = session->insertBatch(step.table, b);
                 if (step.rejectedRow < 0) {
                     EXPECT_TRUE(res.ok) << "rejected row " << res.rejectedRow << ": " << s(res.message);
@@ -635,6 +771,51 @@ TEST_P(OracleConformance, Case)
                     EXPECT_FALSE(res.ok);
                     EXPECT_EQ(res.rejectedRow, step.rejectedRow);
                     EXPECT_EQ(s(res.message), s(withOwner(step.message, owner)));
+                }
+                break;
+            }
+            case Kind::KeepingBatch: {
+                const OracleRowBatch b = batchOf(step);
+                const BatchResult res = session->insertBatchKeepingAccepted(step.table, b);
+                std::vector<std::pair<int, std::string>> got, expected;
+                for (const RejectedRow &r : res.rejected)
+                    got.emplace_back(r.row, s(r.message));
+                for (const auto &r : step.rejections)
+                    expected.emplace_back(r.first, s(withOwner(r.second, owner)));
+                EXPECT_EQ(got, expected);
+                EXPECT_EQ(res.ok, expected.empty());
+                if (!expected.empty()) {
+                    EXPECT_EQ(res.rejectedRow, expected.front().first);
+                    EXPECT_EQ(s(res.message), expected.front().second);
+                }
+                break;
+            }
+            case Kind::Query: {
+                std::unique_ptr<OracleRowReader> reader = session->query(withOwner(step.sql, owner));
+                if (!step.described.isEmpty()) {
+                    EXPECT_TRUE(reader->columns() == step.described) << "got:\n"
+                                                                   << describeColumns(reader->columns())
+                                                                   << "expected:\n"
+                                                                   << describeColumns(step.described);
+                }
+                Rows got;
+                while (reader->next()) {
+                    QVector<OracleValue> row;
+                    for (int c = 0; c < reader->columns().size(); ++c)
+                        row.append(reader->value(c));
+                    got.append(row);
+                }
+                EXPECT_FALSE(reader->next()) << "a reader past its end moved again";
+                EXPECT_EQ(got.size(), step.rows.size());
+                if (!(got == step.rows)) {
+                    for (int r = 0; r < std::min(got.size(), step.rows.size()); ++r) {
+                        if (!(got[r] == step.rows[r])) {
+                            ADD_FAILURE() << "row " << r << " differs; got:\n"
+                                          << describeRows({got[r]}).substr(0, 2000) << "expected:\n"
+                                          << describeRows({step.rows[r]}).substr(0, 2000);
+                            break;
+                        }
+                    }
                 }
                 break;
             }

@@ -18,6 +18,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <QPair>
 #include <QVector>
 
 #include <gtest/gtest.h>
@@ -53,17 +54,20 @@ struct OracleTargetFactory {
 
 // One step of a case. Texts may hold %OWNER%, replaced by the target's owner.
 struct ConformanceStep {
-    enum class Kind { Execute, Count, Describe, Batch, Rows };
+    enum class Kind { Execute, Count, Describe, Batch, KeepingBatch, Rows, Query };
     Kind kind = Kind::Execute;
-    QString sql;                          // Execute, Count, Describe
+    QString sql;                          // Execute, Count, Describe, Query
     QString table;                        // Batch, Rows
     QStringList columns;                  // Batch: the column names of the batch
-    QVector<QVector<OracleValue>> rows;   // Batch: the rows; Rows: the expected rows
+    QVector<QVector<OracleValue>> rows;   // Batch: the rows; Rows, Query: the expected rows
     QString error;                        // the exact DatabaseError message expected; empty: none
     qint64 count = 0;                     // Count
-    QVector<OracleColumn> described;      // Describe
+    QVector<OracleColumn> described;      // Describe, Query (empty: not checked)
     int rejectedRow = -1;                 // Batch: the rejected row; -1: every row accepted
     QString message;                      // Batch: the message for the rejected row
+    // KeepingBatch (insertBatchKeepingAccepted): every rejected row and its
+    // message, in batch order; empty: every row accepted.
+    QVector<QPair<int, QString>> rejections;
 };
 
 struct ConformanceCase {

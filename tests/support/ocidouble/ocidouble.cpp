@@ -1,6 +1,7 @@
 // The test double of the Oracle client library: a shared library that
-// exports exactly the functions of TAVREX_OCI_FUNCTIONS (connections/oracle/ocidefs.h)
-// and serves them from the embedded target. The connect identifier is the
+// exports the OCI functions the adapter calls, declared by the double itself
+// (ocidoubledecls.h, written from the OCI reference apart from the adapter's
+// connections/oracle/ocidefs.h), and serves them from the embedded target. The connect identifier is the
 // path of an embedded target file; statements go to an EmbeddedSession. The
 // adapter loads it through TAVREX_OCI_LIBRARY, so its real code (loader,
 // handles, binds, array executes, error records) runs in the tests.
@@ -13,7 +14,7 @@
 // - errors are records "ORA-nnnnn: text\n" on the error handle (on the
 //   environment for environment and allocation errors), read with
 //   OCIErrorGet; each call clears the record of the error handle it is given;
-// - text is encoded in the environment's character set: AL32UTF8 when asked
+// - text is encoded in the environment's character set: OCI_CHARSET_AL32UTF8 when asked
 //   for, else (charset 0, that is NLS_LANG) WE8ISO8859P1;
 // - a new session counts lengths in BYTE and uses ',' as decimal separator,
 //   as a server in a decimal-comma territory would: CREATE TABLE is refused
@@ -24,10 +25,26 @@
 //   row: OCI_ERROR, the row's message, OCI_ATTR_ROW_COUNT = the rows done
 //   before it, which stay in the open transaction; OCI_COMMIT_ON_SUCCESS
 //   commits when every row is accepted; OCITransRollback discards the open
-//   transaction; DDL and OCISessionEnd commit it;
+//   transaction; OCITransCommit, DDL and OCISessionEnd commit it;
+// - with OCI_BATCH_ERRORS every row is tried: the accepted ones join the open
+//   transaction, the execute returns OCI_SUCCESS_WITH_INFO with ORA-24381
+//   when any row failed, OCI_ATTR_NUM_DML_ERRORS counts the failed rows, and
+//   OCIParamGet(errhp, OCI_HTYPE_ERROR, errhp, &rowErr, i) fills the error
+//   handle the caller allocated for the i-th of them (0-based) with its record
+//   and OCI_ATTR_DML_ROW_OFFSET. The server lists batch errors in no promised
+//   order: the double lists them last row first;
 // - OCI_DESCRIBE_ONLY describes a query without running it, OCI_PARSE_ONLY
 //   checks an INSERT's table and columns without running it;
-// - a bind longer than 4000 bytes after a LONG bind is ORA-24816.
+// - a bind longer than 4000 bytes after a LONG bind is ORA-24816;
+// - a query executed with 0 iterations is run without a fetch; with n
+//   iterations and defines it fetches n rows at once; OCIStmtFetch2 fills
+//   the defines' arrays (element i at value + i * value_sz, indicators and
+//   lengths at i) and sets OCI_ATTR_ROWS_FETCHED, returning OCI_NO_DATA when
+//   fewer rows than asked were left; NUMBER defined as text reads as TO_CHAR
+//   writes it (".5"), a value longer than its define is ORA-01406; a LOB
+//   column is defined as an array of locators the caller allocated with
+//   OCIDescriptorAlloc, read with OCILobGetLength2 and OCILobRead2 (BLOB in
+//   bytes, CLOB in characters counted as UTF-16 code units, offsets 1-based).
 //
 // What it does not prove: anything about Oracle's own behaviour beyond these
 // rules. Rows of an open transaction are kept in memory and checked by
@@ -35,9 +52,15 @@
 // table's rows with one column list may be open at a time.
 
 #include "connections/embedded/embeddedtarget.h"
-#include "connections/oracle/ocidefs.h"
 #include "engine/errors.h"
+#include "tests/support/ocidouble/ocidoubledecls.h"
 #include "tests/support/ocidouble/ocidoublesql.h"
+
+// The double agrees with the adapter only where both follow the reference:
+// it must never see the adapter's declarations.
+#ifdef TAVREX_OCI_FUNCTIONS
+#error "the OCI test double keeps its own declarations (ocidoubledecls.h)"
+#endif
 
 #include <QDir>
 #include <QFileInfo>
@@ -52,14 +75,13 @@
 #include <vector>
 
 using namespace tavrex;
-using namespace tavrex::oci;
+using namespace tavrex::ocidouble;
 
 namespace {
 
 using tavrex::ocidouble::InsertShape;
 using tavrex::ocidouble::StatementKind;
 
-constexpr ub2 kLatin1 = 31;  // WE8ISO8859P1
 constexpr ub4 kMaxIdentifier = 30;
 
 // ------------------------------------------------------------ objects
@@ -116,15 +138,15 @@ struct ErrorRecord {
 
 struct Env : Object {
     Env() : Object(OCI_HTYPE_ENV, nullptr) {}
-    ub2 charset = AL32UTF8;
+    ub2 charset = OCI_CHARSET_AL32UTF8;
     ErrorRecord record;
 
     QString decode(const void *bytes, qint64 size) const
     {
         const char *p = static_cast<const char *>(bytes);
-        return charset == AL32UTF8 ? QString::fromUtf8(p, size) : QString::fromLatin1(p, size);
+        return charset == OCI_CHARSET_AL32UTF8 ? QString::fromUtf8(p, size) : QString::fromLatin1(p, size);
     }
-    QByteArray encode(const QString &text) const { return charset == AL32UTF8 ? text.toUtf8() : text.toLatin1(); }
+    QByteArray encode(const QString &text) const { return charset == OCI_CHARSET_AL32UTF8 ? text.toUtf8() : text.toLatin1(); }
 };
 
 Env *envOf(Object *object)
@@ -134,9 +156,18 @@ Env *envOf(Object *object)
     return static_cast<Env *>(object);
 }
 
+struct BatchError {
+    ub4 offset = 0;
+    ErrorRecord record;
+};
+
 struct Error : Object {
     explicit Error(Env *env) : Object(OCI_HTYPE_ERROR, env) {}
     ErrorRecord record;
+    // The failed rows of the last execute in batch-error mode.
+    std::vector<BatchError> batchErrors;
+    // Of an error handle that OCIParamGet filled with one batch error.
+    ub4 rowOffset = 0;
 };
 
 struct Server : Object {
@@ -183,11 +214,9 @@ struct SvcCtx : Object {
     Session *session = nullptr;
 };
 
-constexpr ub4 kBindType = 5;    // OCI_HTYPE_BIND
-constexpr ub4 kDefineType = 6;  // OCI_HTYPE_DEFINE
 
 struct Bind : Object {
-    explicit Bind(Object *stmt) : Object(kBindType, stmt) {}
+    explicit Bind(Object *stmt) : Object(OCI_HTYPE_BIND, stmt) {}
     char *value = nullptr;
     sb8 size = 0;
     ub2 dty = 0;
@@ -199,7 +228,7 @@ struct Bind : Object {
 };
 
 struct Define : Object {
-    explicit Define(Object *stmt) : Object(kDefineType, stmt) {}
+    explicit Define(Object *stmt) : Object(OCI_HTYPE_DEFINE, stmt) {}
     void *value = nullptr;
     sb4 size = 0;
     ub2 dty = 0;
@@ -216,6 +245,15 @@ struct Param : Object {
     ub1 isNull = 1, charsetForm = 0;
 };
 
+// A LOB locator: after a fetch, the value of its row.
+struct Lob : Object {
+    explicit Lob(Env *env) : Object(OCI_DTYPE_LOB, env) {}
+    bool filled = false;
+    bool characters = false;
+    QByteArray bytes;
+    QString text;
+};
+
 struct Stmt : Object {
     Stmt(Env *env, SvcCtx *s) : Object(OCI_HTYPE_STMT, env), svc(s) {}
     SvcCtx *svc;
@@ -226,6 +264,9 @@ struct Stmt : Object {
     std::map<ub4, Define *> defines;
     QVector<OracleColumn> described;
     ub4 rowCount = 0;
+    ub4 dmlErrors = 0;
+    std::unique_ptr<OracleRowReader> reader;  // of an executed query
+    ub4 rowsFetched = 0;
     ub4 prefetch = 1;
 };
 
@@ -282,30 +323,25 @@ void Session::commit()
         return;
     const Pending rows = std::move(pending);
     pending = Pending();
-    target->insertBatch(rows.table, rows.rows);
+    const BatchResult r = target->insertBatch(rows.table, rows.rows);
+    if (!r.ok)
+        throw misuse(QStringLiteral("a row checked when it was sent was rejected at commit: ") + r.message);
 }
 
-struct ValidationDone {};
-
 // Runs the rows through the target and rolls them back: the first rejected
-// row, or ok when every row is accepted.
-BatchResult validate(Session &s, const QString &table, const OracleRowBatch &batch)
+// row, or every rejected row when keepAccepted; ok when every row is accepted.
+BatchResult validate(Session &s, const QString &table, const OracleRowBatch &batch, bool keepAccepted = false)
 {
-    const int last = batch.rowCount() - 1;
-    s.embedded().setRowObserver([last](int row) {
-        if (row == last)
-            throw ValidationDone();
-    });
+    s.embedded().setCommitGate([] { return false; });
     BatchResult result;
     try {
-        result = s.target->insertBatch(table, batch);
-    } catch (const ValidationDone &) {
-        result = BatchResult();
+        result = keepAccepted ? s.target->insertBatchKeepingAccepted(table, batch)
+                              : s.target->insertBatch(table, batch);
     } catch (...) {
-        s.embedded().setRowObserver({});
+        s.embedded().setCommitGate({});
         throw;
     }
-    s.embedded().setRowObserver({});
+    s.embedded().setCommitGate({});
     return result;
 }
 
@@ -356,20 +392,68 @@ OracleRowBatch forCheck(Session &s, const QString &table, const OracleRowBatch &
     return out;
 }
 
-// Adds the session's chunk of rows to the open transaction, committing when
-// asked. Returns the rejected row's position in the chunk, or -1.
-int applyChunk(Session &s, const InsertShape &shape, bool commit, QString *message)
+// The open transaction, ready for rows of the shape; its row count.
+int openPending(Session &s, const InsertShape &shape)
 {
     Pending &p = s.pending;
-    OracleRowBatch &chunk = s.chunk;
     const int before = p.rows.rowCount();
     if (before > 0 && (p.table != shape.table || p.columns != shape.columns))
         throw misuse(QStringLiteral("the open transaction holds rows of another table or column list"));
     if (before == 0) {
         p.table = shape.table;
         p.columns = shape.columns;
-        p.rows.reset(chunk.columns(), 0);
+        p.rows.reset(s.chunk.columns(), 0);
     }
+    return before;
+}
+
+// Adds the accepted rows of the session's chunk to the open transaction, in
+// batch-error mode. Returns the rejected rows by their position in the chunk.
+std::vector<RejectedRow> applyChunkKeepingAccepted(Session &s, const InsertShape &shape)
+{
+    Pending &p = s.pending;
+    const int before = openPending(s, shape);
+    appendRows(p.rows, s.chunk, s.chunk.rowCount());
+    BatchResult r;
+    try {
+        r = validate(s, shape.table, forCheck(s, shape.table, p.rows, before), true);
+    } catch (...) {
+        while (p.rows.rowCount() > before)
+            p.rows.removeLastRow();
+        throw;
+    }
+    std::vector<RejectedRow> out;
+    if (r.rejected.empty())
+        return out;
+    std::vector<bool> drop(size_t(p.rows.rowCount()), false);
+    for (const RejectedRow &row : r.rejected) {
+        if (row.row < before)
+            throw misuse(QStringLiteral("a row of the open transaction was rejected when checked again: ") +
+                         row.message);
+        drop[size_t(row.row)] = true;
+        out.push_back({row.row - before, row.message});
+    }
+    // A failed row takes no part in the transaction.
+    OracleRowBatch kept;
+    kept.reset(p.rows.columns(), p.rows.rowCount());
+    for (int row = 0; row < p.rows.rowCount(); ++row) {
+        if (drop[size_t(row)])
+            continue;
+        const int to = kept.appendRow();
+        for (int c = 0; c < p.rows.columnCount(); ++c)
+            kept.at(to, c) = p.rows.at(row, c);
+    }
+    p.rows = std::move(kept);
+    return out;
+}
+
+// Adds the session's chunk of rows to the open transaction, committing when
+// asked. Returns the rejected row's position in the chunk, or -1.
+int applyChunk(Session &s, const InsertShape &shape, bool commit, QString *message)
+{
+    Pending &p = s.pending;
+    OracleRowBatch &chunk = s.chunk;
+    const int before = openPending(s, shape);
     BatchResult r;
     if (before == 0 && commit) {
         // The usual case: a whole transaction in one execute.
@@ -526,6 +610,46 @@ sword executeInsert(Session &s, Stmt &st, ub4 iters, ub4 rowoff, ub4 mode, Error
     }
     OracleRowBatch &chunk = s.chunk;
     chunk.reset(columns, int(iters));
+    if (mode & OCI_BATCH_ERRORS) {
+        if (mode & OCI_COMMIT_ON_SUCCESS)
+            throw misuse(QStringLiteral("OCI_COMMIT_ON_SUCCESS with OCI_BATCH_ERRORS is not modelled"));
+        std::vector<BatchError> errors;
+        std::vector<ub4> iteration;  // of each chunk row
+        for (ub4 r = 0; r < iters; ++r) {
+            const int row = chunk.appendRow();
+            bool badNumber = false;
+            for (size_t c = 0; c < binds.size(); ++c)
+                chunk.at(row, int(c)) =
+                    boundValue(env, *binds[c], rowoff + r, shape.toNumber[int(c)], s.decimal, &badNumber);
+            if (badNumber) {
+                chunk.removeLastRow();
+                const Failure f = ora(1722, QStringLiteral("invalid number"));
+                errors.push_back({r, {true, f.code, env.encode(f.text + QLatin1Char('\n'))}});
+            } else {
+                iteration.push_back(r);
+            }
+        }
+        std::vector<RejectedRow> rejected;
+        try {
+            rejected = applyChunkKeepingAccepted(s, shape);
+        } catch (...) {
+            chunk.clear();
+            throw;
+        }
+        chunk.clear();  // it points into the caller's buffers
+        for (const RejectedRow &r : rejected)
+            errors.push_back({iteration[size_t(r.row)],
+                              {true, r.message.mid(4, 5).toInt(), env.encode(r.message + QLatin1Char('\n'))}});
+        std::sort(errors.begin(), errors.end(),
+                  [](const BatchError &a, const BatchError &b) { return a.offset > b.offset; });
+        st.dmlErrors = ub4(errors.size());
+        st.rowCount = iters - ub4(errors.size());
+        err->batchErrors = std::move(errors);
+        if (st.dmlErrors == 0)
+            return OCI_SUCCESS;
+        record(err, ora(24381, QStringLiteral("error(s) in array DML")));
+        return OCI_SUCCESS_WITH_INFO;
+    }
     int badRow = -1;
     for (ub4 r = 0; r < iters && badRow < 0; ++r) {
         const int row = chunk.appendRow();
@@ -577,7 +701,7 @@ void alterSession(Session &s, const QString &sql)
 }
 
 // What the describe of a column reports, as Oracle would for that column
-// in an AL32UTF8 database with character length semantics.
+// in an OCI_CHARSET_AL32UTF8 database with character length semantics.
 void describeInto(Param &p, const OracleColumn &c, const Env &env)
 {
     p.name = env.encode(c.name);
@@ -611,33 +735,122 @@ void describeInto(Param &p, const OracleColumn &c, const Env &env)
     }
 }
 
-void writeDefine(const Define &d, qint64 value)
+// Oracle's TO_CHAR form of a canonical number: no zero before the point.
+QByteArray numberText(const QString &canonical)
 {
+    QByteArray t = canonical.toLatin1();
+    if (t.startsWith("0."))
+        t.remove(0, 1);
+    else if (t.startsWith("-0."))
+        t.remove(1, 1);
+    return t;
+}
+
+// Writes one fetched value into element i of a define.
+void writeDefine(const Define &d, ub4 i, const OracleValue &v, const OracleColumn &column, const Env &env)
+{
+    sb2 *indicator = d.indicator ? d.indicator + i : nullptr;
+    ub2 *length = d.length ? d.length + i : nullptr;
+    char *slot = static_cast<char *>(d.value) + size_t(i) * size_t(d.size);
+    const bool lob = d.dty == SQLT_BLOB || d.dty == SQLT_CLOB;
+    if (lob) {
+        // The element is a locator the caller allocated.
+        Lob *locator = as<Lob>(*reinterpret_cast<void **>(slot), OCI_DTYPE_LOB);
+        if (!locator)
+            throw misuse(QStringLiteral("a LOB define whose element %1 is not an allocated LOB locator").arg(i));
+        const bool clob = d.dty == SQLT_CLOB;
+        if (column.type != (clob ? QLatin1String("CLOB") : QLatin1String("BLOB")))
+            throw ora(932, QStringLiteral("inconsistent datatypes: expected %1 got %2")
+                               .arg(column.type, clob ? QStringLiteral("CLOB") : QStringLiteral("BLOB")));
+        locator->filled = !v.isNull();
+        locator->characters = clob;
+        locator->bytes = v.kind() == OracleValue::Kind::Bytes ? v.bytesValue() : QByteArray();
+        locator->text = v.kind() == OracleValue::Kind::Text ? v.textValue() : QString();
+    }
+    if (v.isNull()) {
+        if (!indicator)
+            throw ora(1405, QStringLiteral("fetched column value is NULL"));
+        *indicator = OCI_IND_NULL;
+        return;
+    }
+    if (lob) {
+        if (indicator)
+            *indicator = OCI_IND_NOTNULL;
+        return;
+    }
+    auto put = [&](const QByteArray &bytes) {
+        if (bytes.size() > d.size)
+            throw ora(1406, QStringLiteral("fetched column value was truncated"));
+        std::memcpy(slot, bytes.constData(), size_t(bytes.size()));
+        if (length)
+            *length = ub2(bytes.size());
+    };
     switch (d.dty) {
-    case SQLT_INT:
+    case SQLT_INT: {
+        bool ok = false;
+        const qint64 n = v.kind() == OracleValue::Kind::Number ? v.textValue().toLongLong(&ok) : 0;
+        if (!ok)
+            throw ora(1722, QStringLiteral("invalid number"));
         switch (d.size) {
-        case 1: *static_cast<sb1 *>(d.value) = sb1(value); break;
-        case 2: *static_cast<sb2 *>(d.value) = sb2(value); break;
-        case 4: *static_cast<sb4 *>(d.value) = sb4(value); break;
-        case 8: *static_cast<sb8 *>(d.value) = sb8(value); break;
+        case 1: *reinterpret_cast<sb1 *>(slot) = sb1(n); break;
+        case 2: *reinterpret_cast<sb2 *>(slot) = sb2(n); break;
+        case 4: *reinterpret_cast<sb4 *>(slot) = sb4(n); break;
+        case 8: *reinterpret_cast<sb8 *>(slot) = sb8(n); break;
         default: throw misuse(QStringLiteral("SQLT_INT define of %1 bytes").arg(d.size));
         }
-        if (d.length)
-            *d.length = ub2(d.size);
-        break;
-    case SQLT_CHR: {
-        const QByteArray text = QByteArray::number(value);
-        if (text.size() > d.size)
-            throw ora(1406, QStringLiteral("fetched column value was truncated"));
-        std::memcpy(d.value, text.constData(), size_t(text.size()));
-        if (d.length)
-            *d.length = ub2(text.size());
+        if (length)
+            *length = ub2(d.size);
         break;
     }
+    case SQLT_CHR:
+        if (v.kind() == OracleValue::Kind::Number)
+            put(numberText(v.textValue()));
+        else if (v.kind() == OracleValue::Kind::Text)
+            put(env.encode(v.textValue()));
+        else
+            throw misuse(QStringLiteral("a %1 column defined as text is not modelled").arg(column.type));
+        break;
+    case SQLT_DAT: {
+        if (v.kind() != OracleValue::Kind::Date)
+            throw ora(932, QStringLiteral("inconsistent datatypes: expected DATE got %1").arg(column.type));
+        const OracleDate &date = v.dateValue();
+        char bytes[7] = {char(date.year / 100 + 100), char(date.year % 100 + 100), char(date.month),
+                         char(date.day),              char(date.hour + 1),        char(date.minute + 1),
+                         char(date.second + 1)};
+        put(QByteArray(bytes, 7));
+        break;
+    }
+    case SQLT_BIN:
+        if (v.kind() != OracleValue::Kind::Bytes)
+            throw ora(932, QStringLiteral("inconsistent datatypes: expected BINARY got %1").arg(column.type));
+        put(v.bytesValue());
+        break;
     default: throw misuse(QStringLiteral("define type %1 is not modelled").arg(d.dty));
     }
-    if (d.indicator)
-        *d.indicator = OCI_IND_NOTNULL;
+    if (indicator)
+        *indicator = OCI_IND_NOTNULL;
+}
+
+// Fetches up to n rows of the statement's query into its defines.
+ub4 fetchRows(Stmt &st, ub4 n)
+{
+    if (!st.reader)
+        throw ora(1002, QStringLiteral("fetch out of sequence"));
+    const Env &env = *envOf(&st);
+    const QVector<OracleColumn> &columns = st.reader->columns();
+    for (const auto &entry : st.defines) {
+        if (entry.first > ub4(columns.size()))
+            throw ora(1007, QStringLiteral("variable not in select list"));
+    }
+    ub4 got = 0;
+    while (got < n && st.reader->next()) {
+        for (const auto &entry : st.defines)
+            writeDefine(*entry.second, got, st.reader->value(int(entry.first - 1)), columns[int(entry.first - 1)],
+                        env);
+        ++got;
+    }
+    st.rowsFetched = got;
+    return got;
 }
 
 } // namespace
@@ -654,16 +867,16 @@ sword OCIEnvNlsCreate(OCIEnv **envp, ub4, void *, void *(*)(void *, size_t), voi
     Env *env = adopt(new Env());
     *envp = reinterpret_cast<OCIEnv *>(static_cast<Object *>(env));
     auto refuse = [&](const QString &text) {
-        env->charset = AL32UTF8;
+        env->charset = OCI_CHARSET_AL32UTF8;
         env->record = {true, 0, env->encode(misuse(text).text + QLatin1Char('\n'))};
         return OCI_ERROR;
     };
     if ((charset == 0) != (ncharset == 0))
         return refuse(QStringLiteral("OCIEnvNlsCreate takes both character sets or neither"));
     if (charset == 0)
-        env->charset = kLatin1;  // NLS_LANG of this client
-    else if (charset == AL32UTF8 && ncharset == AL32UTF8)
-        env->charset = AL32UTF8;
+        env->charset = OCI_CHARSET_WE8ISO8859P1;  // NLS_LANG of this client
+    else if (charset == OCI_CHARSET_AL32UTF8 && ncharset == OCI_CHARSET_AL32UTF8)
+        env->charset = OCI_CHARSET_AL32UTF8;
     else
         return refuse(QStringLiteral("character sets %1/%2 are not modelled").arg(charset).arg(ncharset));
     return OCI_SUCCESS;
@@ -692,7 +905,7 @@ sword OCIHandleAlloc(const void *parenth, void **hndlpp, ub4 type, size_t, void 
 sword OCIHandleFree(void *hndlp, ub4 type)
 {
     // Statements come from OCIStmtPrepare2 and go back with OCIStmtRelease.
-    if (type == OCI_HTYPE_STMT || type == kBindType || type == kDefineType)
+    if (type == OCI_HTYPE_STMT || type == OCI_HTYPE_BIND || type == OCI_HTYPE_DEFINE)
         return OCI_INVALID_HANDLE;
     Object *object = as<Object>(hndlp, type);
     if (!object)
@@ -701,12 +914,27 @@ sword OCIHandleFree(void *hndlp, ub4 type)
     return OCI_SUCCESS;
 }
 
+sword OCIDescriptorAlloc(const void *parenth, void **descpp, ub4 type, size_t, void **)
+{
+    Env *env = as<Env>(parenth, OCI_HTYPE_ENV);
+    if (!env || !descpp)
+        return OCI_INVALID_HANDLE;
+    if (type != OCI_DTYPE_LOB) {
+        env->record = {true, 0, env->encode(misuse(QStringLiteral("descriptor type %1").arg(type)).text + QLatin1Char('\n'))};
+        return OCI_ERROR;
+    }
+    *descpp = adopt(new Lob(env));
+    return OCI_SUCCESS;
+}
+
 sword OCIDescriptorFree(void *descp, ub4 type)
 {
-    Param *param = as<Param>(descp, OCI_DTYPE_PARAM);
-    if (!param || type != OCI_DTYPE_PARAM)
+    if (type != OCI_DTYPE_PARAM && type != OCI_DTYPE_LOB)
         return OCI_INVALID_HANDLE;
-    destroy(param);
+    Object *object = as<Object>(descp, type);
+    if (!object)
+        return OCI_INVALID_HANDLE;
+    destroy(object);
     return OCI_SUCCESS;
 }
 
@@ -844,6 +1072,10 @@ sword OCIAttrGet(const void *trgthndlp, ub4 trghndltyp, void *attributep, ub4 *s
             const Stmt &st = *static_cast<Stmt *>(target);
             if (attrtype == OCI_ATTR_ROW_COUNT)
                 put(ub4(st.rowCount));
+            else if (attrtype == OCI_ATTR_ROWS_FETCHED)
+                put(ub4(st.rowsFetched));
+            else if (attrtype == OCI_ATTR_NUM_DML_ERRORS)
+                put(ub4(st.dmlErrors));
             else if (attrtype == OCI_ATTR_PARAM_COUNT)
                 put(ub4(st.described.size()));
             else
@@ -869,6 +1101,10 @@ sword OCIAttrGet(const void *trgthndlp, ub4 trghndltyp, void *attributep, ub4 *s
             }
             return OCI_SUCCESS;
         }
+        if (trghndltyp == OCI_HTYPE_ERROR && attrtype == OCI_ATTR_DML_ROW_OFFSET) {
+            put(ub4(static_cast<Error *>(target)->rowOffset));
+            return OCI_SUCCESS;
+        }
         throw ora(24315, QStringLiteral("illegal attribute type"));
     });
 }
@@ -876,6 +1112,21 @@ sword OCIAttrGet(const void *trgthndlp, ub4 trghndltyp, void *attributep, ub4 *s
 sword OCIParamGet(const void *hndlp, ub4 htype, OCIError *errhp, void **parmdpp, ub4 pos)
 {
     Error *err = as<Error>(errhp, OCI_HTYPE_ERROR);
+    if (htype == OCI_HTYPE_ERROR) {
+        // One batch error (0-based pos) into an error handle the caller
+        // allocated and passes in *parmdpp.
+        Error *from = as<Error>(hndlp, OCI_HTYPE_ERROR);
+        Error *into = parmdpp ? as<Error>(*parmdpp, OCI_HTYPE_ERROR) : nullptr;
+        if (!err || !from || !into)
+            return OCI_INVALID_HANDLE;
+        if (pos >= ub4(from->batchErrors.size())) {
+            record(err, ora(24334, QStringLiteral("no descriptor for this position")));
+            return OCI_ERROR;
+        }
+        into->record = from->batchErrors[pos].record;
+        into->rowOffset = from->batchErrors[pos].offset;
+        return OCI_SUCCESS;
+    }
     Stmt *st = as<Stmt>(hndlp, OCI_HTYPE_STMT);
     if (!err || !st || htype != OCI_HTYPE_STMT || !parmdpp)
         return OCI_INVALID_HANDLE;
@@ -933,6 +1184,8 @@ sword OCIStmtExecute(OCISvcCtx *svchp, OCIStmt *stmtp, OCIError *errhp, ub4 iter
     if (!svc || !st || !err || st->svc != svc)
         return OCI_INVALID_HANDLE;
     st->rowCount = 0;
+    st->dmlErrors = 0;
+    err->batchErrors.clear();
     return guarded(err, [&] {
         Session &s = sessionOf(svc);
         switch (st->kind) {
@@ -941,14 +1194,13 @@ sword OCIStmtExecute(OCISvcCtx *svchp, OCIStmt *stmtp, OCIError *errhp, ub4 iter
                 st->described = s.target->describe(st->sql);
                 return OCI_SUCCESS;
             }
-            const qint64 n = s.target->queryCount(st->sql);
-            if (iters > 0) {
-                auto it = st->defines.find(1);
-                if (it != st->defines.end())
-                    writeDefine(*it->second, n);
-                st->rowCount = 1;
-            }
-            return OCI_SUCCESS;
+            st->reader = s.target->query(st->sql);
+            st->described = st->reader->columns();
+            st->rowsFetched = 0;
+            if (iters == 0)
+                return OCI_SUCCESS;
+            st->rowCount = fetchRows(*st, iters);
+            return st->rowCount < iters ? OCI_NO_DATA : OCI_SUCCESS;
         }
         case StatementKind::Insert: return executeInsert(s, *st, iters, rowoff, mode, err);
         case StatementKind::AlterSession: alterSession(s, st->sql); return OCI_SUCCESS;
@@ -1017,7 +1269,7 @@ sword OCIBindByPos2(OCIStmt *stmtp, OCIBind **bindp, OCIError *errhp, ub4 positi
 
 sword OCIBindArrayOfStruct(OCIBind *bindp, OCIError *errhp, ub4 pvskip, ub4 indskip, ub4 alskip, ub4)
 {
-    Bind *b = as<Bind>(bindp, kBindType);
+    Bind *b = as<Bind>(bindp, OCI_HTYPE_BIND);
     Error *err = as<Error>(errhp, OCI_HTYPE_ERROR);
     if (!b || !err)
         return OCI_INVALID_HANDLE;
@@ -1025,6 +1277,99 @@ sword OCIBindArrayOfStruct(OCIBind *bindp, OCIError *errhp, ub4 pvskip, ub4 inds
     b->indicatorSkip = indskip;
     b->lengthSkip = alskip;
     return OCI_SUCCESS;
+}
+
+sword OCIStmtFetch2(OCIStmt *stmtp, OCIError *errhp, ub4 nrows, ub2 orientation, sb4, ub4 mode)
+{
+    Stmt *st = as<Stmt>(stmtp, OCI_HTYPE_STMT);
+    Error *err = as<Error>(errhp, OCI_HTYPE_ERROR);
+    if (!st || !err)
+        return OCI_INVALID_HANDLE;
+    return guarded(err, [&] {
+        if (orientation != OCI_FETCH_NEXT || mode != OCI_DEFAULT)
+            throw misuse(QStringLiteral("fetch orientation %1, mode %2 are not modelled").arg(orientation).arg(mode));
+        if (nrows == 0)
+            throw misuse(QStringLiteral("a fetch of 0 rows"));
+        return fetchRows(*st, nrows) < nrows ? OCI_NO_DATA : OCI_SUCCESS;
+    });
+}
+
+sword OCILobGetLength2(OCISvcCtx *svchp, OCIError *errhp, OCILobLocator *locp, ub8 *lenp)
+{
+    SvcCtx *svc = as<SvcCtx>(svchp, OCI_HTYPE_SVCCTX);
+    Error *err = as<Error>(errhp, OCI_HTYPE_ERROR);
+    Lob *lob = as<Lob>(locp, OCI_DTYPE_LOB);
+    if (!svc || !err || !lob || !lenp)
+        return OCI_INVALID_HANDLE;
+    return guarded(err, [&] {
+        if (!lob->filled)
+            throw ora(22275, QStringLiteral("invalid LOB locator specified"));
+        *lenp = lob->characters ? ub8(lob->text.size()) : ub8(lob->bytes.size());
+        return OCI_SUCCESS;
+    });
+}
+
+sword OCILobRead2(OCISvcCtx *svchp, OCIError *errhp, OCILobLocator *locp, ub8 *byte_amtp, ub8 *char_amtp,
+                  ub8 offset, void *bufp, ub8 bufl, ub1 piece, void *,
+                  sb4 (*cbfp)(void *, const void *, ub8, ub1, void **, ub8 *), ub2 csid, ub1 csfrm)
+{
+    SvcCtx *svc = as<SvcCtx>(svchp, OCI_HTYPE_SVCCTX);
+    Error *err = as<Error>(errhp, OCI_HTYPE_ERROR);
+    Lob *lob = as<Lob>(locp, OCI_DTYPE_LOB);
+    if (!svc || !err || !lob || !byte_amtp || !char_amtp || !bufp)
+        return OCI_INVALID_HANDLE;
+    return guarded(err, [&] {
+        if (piece != OCI_ONE_PIECE || cbfp || csid != 0 || csfrm != SQLCS_IMPLICIT)
+            throw misuse(QStringLiteral("streamed LOB reads, callbacks and other character sets are not modelled"));
+        if (!lob->filled)
+            throw ora(22275, QStringLiteral("invalid LOB locator specified"));
+        if (offset == 0)
+            throw ora(24801, QStringLiteral("illegal parameter value in OCI lob function"));
+        const Env &env = *envOf(lob);
+        if (!lob->characters) {
+            const ub8 size = ub8(lob->bytes.size());
+            const ub8 from = std::min(offset - 1, size);
+            const ub8 amount = std::min({*byte_amtp, size - from, bufl});
+            std::memcpy(bufp, lob->bytes.constData() + from, size_t(amount));
+            *byte_amtp = amount;
+            *char_amtp = 0;
+            return OCI_SUCCESS;
+        }
+        // A CLOB read by characters (*byte_amtp 0), as many whole ones as
+        // the buffer holds, never half of a surrogate pair.
+        if (*byte_amtp != 0)
+            throw misuse(QStringLiteral("CLOB reads by a byte amount are not modelled"));
+        const ub8 size = ub8(lob->text.size());
+        const ub8 from = std::min(offset - 1, size);
+        ub8 chars = std::min(*char_amtp, size - from);
+        QByteArray bytes;
+        for (;;) {
+            if (chars > 0 && from + chars < size && QChar::isHighSurrogate(lob->text[qsizetype(from + chars - 1)].unicode()))
+                --chars;
+            bytes = env.encode(lob->text.mid(qsizetype(from), qsizetype(chars)));
+            if (ub8(bytes.size()) <= bufl || chars == 0)
+                break;
+            chars = chars / 2;
+        }
+        std::memcpy(bufp, bytes.constData(), size_t(bytes.size()));
+        *byte_amtp = ub8(bytes.size());
+        *char_amtp = chars;
+        return OCI_SUCCESS;
+    });
+}
+
+sword OCITransCommit(OCISvcCtx *svchp, OCIError *errhp, ub4 flags)
+{
+    SvcCtx *svc = as<SvcCtx>(svchp, OCI_HTYPE_SVCCTX);
+    Error *err = as<Error>(errhp, OCI_HTYPE_ERROR);
+    if (!svc || !err)
+        return OCI_INVALID_HANDLE;
+    return guarded(err, [&] {
+        if (flags != OCI_DEFAULT)
+            throw misuse(QStringLiteral("two-phase commit flags are not modelled"));
+        sessionOf(svc).commit();
+        return OCI_SUCCESS;
+    });
 }
 
 sword OCITransRollback(OCISvcCtx *svchp, OCIError *errhp, ub4)
@@ -1040,9 +1385,3 @@ sword OCITransRollback(OCISvcCtx *svchp, OCIError *errhp, ub4)
 }
 
 } // extern "C"
-
-// Each export has exactly the type the adapter declares for it.
-#define TAVREX_OCI_DOUBLE_CHECK(name, type) \
-    static_assert(std::is_same_v<decltype(&::name), tavrex::oci::type>, #name " differs from its declaration");
-TAVREX_OCI_FUNCTIONS(TAVREX_OCI_DOUBLE_CHECK)
-#undef TAVREX_OCI_DOUBLE_CHECK

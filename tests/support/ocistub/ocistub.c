@@ -82,3 +82,23 @@ OCISTUB(OCIBindArrayOfStruct)
 #ifndef OCISTUB_OMIT_OCITransRollback
 OCISTUB(OCITransRollback)
 #endif
+
+#ifndef OCISTUB_OMIT_OCITransCommit
+OCISTUB(OCITransCommit)
+#endif
+
+#ifndef OCISTUB_OMIT_OCIDescriptorAlloc
+OCISTUB(OCIDescriptorAlloc)
+#endif
+
+#ifndef OCISTUB_OMIT_OCIStmtFetch2
+OCISTUB(OCIStmtFetch2)
+#endif
+
+#ifndef OCISTUB_OMIT_OCILobGetLength2
+OCISTUB(OCILobGetLength2)
+#endif
+
+#ifndef OCISTUB_OMIT_OCILobRead2
+OCISTUB(OCILobRead2)
+#endif

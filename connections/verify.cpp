@@ -1,0 +1,454 @@
+#include "connections/verify.h"
+
+#include "engine/errors.h"
+
+#include <QCryptographicHash>
+#include <QHash>
+#include <QtEndian>
+
+#include <cstring>
+#include <memory>
+#include <vector>
+
+namespace tavrex {
+
+namespace {
+
+constexpr qint64 kPumpPeriod = 100;
+constexpr int kMaxKeys = 10;
+constexpr int kMaxTargetName = 30;
+
+struct RowHash {
+    quint64 lo = 0;
+    quint64 hi = 0;
+    bool operator==(const RowHash &o) const { return lo == o.lo && hi == o.hi; }
+};
+
+size_t qHash(const RowHash &h, size_t seed = 0)
+{
+    return ::qHash(h.lo ^ (h.hi * 0x9E3779B97F4A7C15ULL), seed);
+}
+
+// A multiset of row hashes in constant memory: 128-bit sum, xor, count.
+struct Multiset {
+    qint64 count = 0;
+    quint64 sumLo = 0, sumHi = 0, xorLo = 0, xorHi = 0;
+
+    void add(const RowHash &h)
+    {
+        ++count;
+        const quint64 lo = sumLo + h.lo;
+        sumHi += h.hi + (lo < sumLo ? 1 : 0);
+        sumLo = lo;
+        xorLo ^= h.lo;
+        xorHi ^= h.hi;
+    }
+    bool operator==(const Multiset &o) const
+    {
+        return count == o.count && sumLo == o.sumLo && sumHi == o.sumHi && xorLo == o.xorLo && xorHi == o.xorHi;
+    }
+};
+
+// What a target column holds, for the canonical form.
+enum class Holds { Number, Text, Char, Date, Bytes, Other };
+
+Holds holdsOf(const OracleColumn &c)
+{
+    if (c.type == QLatin1String("NUMBER"))
+        return Holds::Number;
+    if (c.type == QLatin1String("CHAR") || c.type == QLatin1String("NCHAR"))
+        return Holds::Char;
+    if (c.type == QLatin1String("VARCHAR2") || c.type == QLatin1String("NVARCHAR2") ||
+        c.type == QLatin1String("CLOB") || c.type == QLatin1String("NCLOB"))
+        return Holds::Text;
+    if (c.type == QLatin1String("DATE"))
+        return Holds::Date;
+    if (c.type == QLatin1String("BLOB") || c.type == QLatin1String("RAW"))
+        return Holds::Bytes;
+    return Holds::Other;
+}
+
+// One row's hash over its tagged values: a tag byte, the length, the bytes.
+class RowHasher {
+public:
+    void begin() { hash_.reset(); }
+    void null() { add('N', QByteArray()); }
+    void add(char tag, const QByteArray &bytes)
+    {
+        if (bytes.isEmpty() && tag != 'N') {
+            null();  // '' is NULL
+            return;
+        }
+        char head[9];
+        head[0] = tag;
+        qToLittleEndian<quint64>(quint64(bytes.size()), head + 1);
+        hash_.addData(QByteArrayView(head, 9));
+        hash_.addData(bytes);
+    }
+    RowHash finish()
+    {
+        const QByteArray r = hash_.result();
+        RowHash h;
+        std::memcpy(&h.lo, r.constData(), 8);
+        std::memcpy(&h.hi, r.constData() + 8, 8);
+        return h;
+    }
+
+private:
+    QCryptographicHash hash_{QCryptographicHash::Blake2b_256};
+};
+
+QByteArray trimmedBlanks(QByteArray text)
+{
+    while (text.endsWith(' '))
+        text.chop(1);
+    return text;
+}
+
+// "YYYY-MM-DD hh:mm:ss" parts of MySQL's texts.
+struct DateParts {
+    int year = 0, month = 0, day = 0;
+};
+
+bool readInt(QStringView t, qsizetype from, qsizetype n, int *out)
+{
+    if (from + n > t.size())
+        return false;
+    bool ok = false;
+    *out = t.mid(from, n).toInt(&ok);
+    return ok;
+}
+
+// NULL for the dates the copy reports instead of writing.
+bool isReportedDate(const DateParts &d)
+{
+    if (d.year == 0 || d.month == 0 || d.day == 0)
+        return true;
+    return d.year == 1582 && d.month == 10 && d.day >= 5 && d.day <= 14;
+}
+
+void addSource(RowHasher &h, const MySqlValue &v, Holds holds)
+{
+    if (v.isNull()) {
+        h.null();
+        return;
+    }
+    switch (holds) {
+    case Holds::Number: {
+        QByteArray n;
+        switch (v.type) {
+        case MySqlValue::Type::Integer: n = QByteArray::number(qint64(v.integer)); break;
+        case MySqlValue::Type::Unsigned: n = QByteArray::number(quint64(v.unsignedInteger)); break;
+        case MySqlValue::Type::Boolean: n = v.boolean ? "1" : "0"; break;
+        case MySqlValue::Type::Decimal:
+        case MySqlValue::Type::Float:
+        case MySqlValue::Type::Text: n = v.text.toLatin1(); break;
+        default: break;
+        }
+        const QByteArray norm = normalisedNumber(QString::fromLatin1(n));
+        if (norm.isEmpty())
+            h.add('S', n.isEmpty() ? v.text.toUtf8() : n);  // not a number: differs from any number
+        else
+            h.add('D', norm);
+        return;
+    }
+    case Holds::Text:
+    case Holds::Char: {
+        QByteArray text;
+        switch (v.type) {
+        case MySqlValue::Type::Integer: text = QByteArray::number(qint64(v.integer)); break;
+        case MySqlValue::Type::Unsigned: text = QByteArray::number(quint64(v.unsignedInteger)); break;
+        case MySqlValue::Type::Boolean: text = v.boolean ? "1" : "0"; break;
+        case MySqlValue::Type::Bytes: text = v.bytes; break;
+        default: text = v.text.toUtf8(); break;
+        }
+        h.add('S', holds == Holds::Char ? trimmedBlanks(text) : text);
+        return;
+    }
+    case Holds::Date: {
+        const QStringView t = v.text;
+        if (v.type == MySqlValue::Type::Time) {
+            // [-]hhh:mm:ss[.ffffff] on the base day; a TIME outside one day
+            // is reported by the copy.
+            const qsizetype colon = t.indexOf(QLatin1Char(':'));
+            int hours = 0;
+            if (t.startsWith(QLatin1Char('-')) || colon < 0 || !readInt(t, 0, colon, &hours) || hours > 23) {
+                h.null();
+                return;
+            }
+            h.add('T', QStringLiteral("1900-01-01 %1%2")
+                           .arg(hours, 2, 10, QLatin1Char('0'))
+                           .arg(t.mid(colon))
+                           .toUtf8());
+            return;
+        }
+        DateParts d;
+        if ((v.type != MySqlValue::Type::Date && v.type != MySqlValue::Type::DateTime) ||
+            !readInt(t, 0, 4, &d.year) || !readInt(t, 5, 2, &d.month) || !readInt(t, 8, 2, &d.day)) {
+            h.add('S', v.text.toUtf8());
+            return;
+        }
+        if (isReportedDate(d)) {
+            h.null();
+            return;
+        }
+        QString text = t.left(10).toString() + QLatin1Char(' ') +
+                       (v.type == MySqlValue::Type::Date ? QStringLiteral("00:00:00") : t.mid(11).toString());
+        // A fraction of zero is no fraction.
+        const qsizetype dot = text.indexOf(QLatin1Char('.'));
+        if (dot >= 0 && text.mid(dot + 1).count(QLatin1Char('0')) == text.size() - dot - 1)
+            text.truncate(dot);
+        h.add('T', text.toUtf8());
+        return;
+    }
+    case Holds::Bytes:
+        h.add('B', v.type == MySqlValue::Type::Bytes ? v.bytes : v.text.toUtf8());
+        return;
+    case Holds::Other: h.add('S', v.type == MySqlValue::Type::Bytes ? v.bytes : v.text.toUtf8()); return;
+    }
+}
+
+void addTarget(RowHasher &h, const OracleValue &v, Holds holds)
+{
+    switch (v.kind()) {
+    case OracleValue::Kind::Null: h.null(); return;
+    case OracleValue::Kind::Number: {
+        const QByteArray norm = normalisedNumber(v.textValue());
+        h.add(norm.isEmpty() ? 'S' : 'D', norm.isEmpty() ? v.textValue().toUtf8() : norm);
+        return;
+    }
+    case OracleValue::Kind::Text: {
+        const QByteArray text = v.textValue().toUtf8();
+        h.add('S', holds == Holds::Char ? trimmedBlanks(text) : text);
+        return;
+    }
+    case OracleValue::Kind::Date: {
+        const OracleDate &d = v.dateValue();
+        const QString text = QStringLiteral("%1%2-%3-%4 %5:%6:%7")
+                                 .arg(d.year < 0 ? QStringLiteral("-") : QString())
+                                 .arg(std::abs(d.year), 4, 10, QLatin1Char('0'))
+                                 .arg(d.month, 2, 10, QLatin1Char('0'))
+                                 .arg(d.day, 2, 10, QLatin1Char('0'))
+                                 .arg(d.hour, 2, 10, QLatin1Char('0'))
+                                 .arg(d.minute, 2, 10, QLatin1Char('0'))
+                                 .arg(d.second, 2, 10, QLatin1Char('0'));
+        h.add('T', text.toUtf8());
+        return;
+    }
+    case OracleValue::Kind::Bytes: h.add('B', v.bytesValue()); return;
+    }
+}
+
+// One side's rows, read afresh for each pass.
+class Side {
+public:
+    virtual ~Side() = default;
+    virtual bool next() = 0;
+    virtual RowHash hash() = 0;
+};
+
+class SourceSide final : public Side {
+public:
+    SourceSide(MySqlConnection &data, const QString &listedName, const QVector<OracleColumn> &target,
+               const QStringList &keyColumns)
+    {
+        result_ = data.query(QStringLiteral("select * from ") + quoteMySqlName(listedName));
+        for (const OracleColumn &c : target) {
+            int found = -1;
+            for (int f = 0; f < result_->fieldCount() && found < 0; ++f) {
+                if (result_->fieldName(f).left(kMaxTargetName).compare(c.name, Qt::CaseInsensitive) == 0)
+                    found = f;
+            }
+            fields_.push_back(found);
+            holds_.push_back(holdsOf(c));
+        }
+        for (const QString &k : keyColumns) {
+            const int f = result_->fieldIndex(k);
+            if (f < 0)
+                throw DatabaseError(QStringLiteral("The key column %1 is not a column of %2").arg(k, listedName));
+            keys_.push_back(f);
+        }
+    }
+    bool next() override { return result_->next(); }
+    RowHash hash() override
+    {
+        h_.begin();
+        for (size_t c = 0; c < fields_.size(); ++c) {
+            if (fields_[c] < 0)
+                h_.null();
+            else
+                addSource(h_, result_->value(fields_[c]), holds_[c]);
+        }
+        return h_.finish();
+    }
+    QString key() const
+    {
+        QStringList parts;
+        for (int f : keys_)
+            parts.append(result_->isNull(f) ? QStringLiteral("NULL") : result_->text(f));
+        return parts.join(QLatin1String(", "));
+    }
+
+private:
+    std::unique_ptr<MySqlResult> result_;
+    std::vector<int> fields_;
+    std::vector<Holds> holds_;
+    std::vector<int> keys_;
+    RowHasher h_;
+};
+
+class TargetSide final : public Side {
+public:
+    TargetSide(OracleSession &oracle, const QString &targetName)
+    {
+        reader_ = oracle.query(QStringLiteral("select * from \"") + targetName + QLatin1Char('"'));
+        for (const OracleColumn &c : reader_->columns())
+            holds_.push_back(holdsOf(c));
+    }
+    const QVector<OracleColumn> &columns() const { return reader_->columns(); }
+    bool next() override { return reader_->next(); }
+    RowHash hash() override
+    {
+        h_.begin();
+        for (size_t c = 0; c < holds_.size(); ++c)
+            addTarget(h_, reader_->value(int(c)), holds_[c]);
+        return h_.finish();
+    }
+
+private:
+    std::unique_ptr<OracleRowReader> reader_;
+    std::vector<Holds> holds_;
+    RowHasher h_;
+};
+
+// Counts a row and pumps every 100; true when a stop was requested there.
+bool tick(qint64 &rows, RunControl &control)
+{
+    ++rows;
+    if (rows % kPumpPeriod != 0)
+        return false;
+    control.pump();
+    return control.StopRequested();
+}
+
+} // namespace
+
+QByteArray normalisedNumber(QStringView text)
+{
+    text = text.trimmed();
+    qsizetype i = 0;
+    bool negative = false;
+    if (i < text.size() && (text[i] == QLatin1Char('+') || text[i] == QLatin1Char('-')))
+        negative = text[i++] == QLatin1Char('-');
+    QByteArray digits;
+    qint64 exponent = 0;  // of the last digit read
+    bool any = false, point = false;
+    for (; i < text.size(); ++i) {
+        const QChar c = text[i];
+        if (c.isDigit() && c.unicode() < 128) {
+            any = true;
+            if (!(digits.isEmpty() && c == QLatin1Char('0')))
+                digits.append(char(c.unicode()));
+            if (point)
+                --exponent;
+        } else if (c == QLatin1Char('.') && !point) {
+            point = true;
+        } else {
+            break;
+        }
+    }
+    if (!any)
+        return QByteArray();
+    if (i < text.size()) {
+        if (text[i] != QLatin1Char('e') && text[i] != QLatin1Char('E'))
+            return QByteArray();
+        bool ok = false;
+        const qint64 e = text.mid(i + 1).toLongLong(&ok);
+        if (!ok || e > 100000 || e < -100000)
+            return QByteArray();
+        exponent += e;
+    }
+    // Leading zeros were skipped; digits after a leading zero run count from
+    // the point, which the exponent already holds.
+    qsizetype zeros = 0;
+    while (zeros < digits.size() && digits[digits.size() - 1 - zeros] == '0')
+        ++zeros;
+    if (digits.isEmpty())
+        return QByteArrayLiteral("0");
+    digits.chop(zeros);
+    exponent += zeros;
+    return (negative ? QByteArrayLiteral("-") : QByteArray()) + digits + 'E' + QByteArray::number(exponent);
+}
+
+VerifyResult verifyTable(MySqlConnection &data, OracleSession &oracle, const QString &listedName,
+                         const QString &targetName, const QStringList &keyColumns, RunControl &control)
+{
+    VerifyResult result;
+    Multiset source, target;
+    QVector<OracleColumn> columns;
+    {
+        TargetSide t(oracle, targetName);
+        columns = t.columns();
+        while (t.next()) {
+            target.add(t.hash());
+            if (tick(result.targetRows, control)) {
+                result.stopped = true;
+                return result;
+            }
+        }
+    }
+    {
+        SourceSide s(data, listedName, columns, keyColumns);
+        while (s.next()) {
+            source.add(s.hash());
+            if (tick(result.sourceRows, control)) {
+                result.stopped = true;
+                return result;
+            }
+        }
+    }
+    if (source == target)
+        return result;
+
+    // They differ: count the rows of each side that the other lacks, with a
+    // table of the target's row hashes, one share of the hashes per pass.
+    const qint64 passes = std::max<qint64>(1, (result.targetRows + kVerifyTableEntries - 1) / kVerifyTableEntries);
+    qint64 rows = 0;
+    for (qint64 pass = 0; pass < passes; ++pass) {
+        QHash<RowHash, qint64> counts;
+        auto mine = [&](const RowHash &h) { return qint64(h.hi % quint64(passes)) == pass; };
+        TargetSide t(oracle, targetName);
+        while (t.next()) {
+            const RowHash h = t.hash();
+            if (mine(h))
+                ++counts[h];
+            if (tick(rows, control)) {
+                result.stopped = true;
+                return result;
+            }
+        }
+        SourceSide s(data, listedName, columns, keyColumns);
+        while (s.next()) {
+            const RowHash h = s.hash();
+            if (mine(h)) {
+                auto it = counts.find(h);
+                if (it != counts.end() && it.value() > 0) {
+                    --it.value();
+                } else {
+                    ++result.sourceOnly;
+                    if (!keyColumns.isEmpty() && result.differingKeys.size() < kMaxKeys)
+                        result.differingKeys.append(s.key());
+                }
+            }
+            if (tick(rows, control)) {
+                result.stopped = true;
+                return result;
+            }
+        }
+        for (auto it = counts.cbegin(); it != counts.cend(); ++it)
+            result.targetOnly += it.value();
+    }
+    return result;
+}
+
+} // namespace tavrex
