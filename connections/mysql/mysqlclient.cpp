@@ -2,11 +2,20 @@
 
 #include "engine/errors.h"
 
+#include <QHash>
 #include <QStringDecoder>
 
 #include <errmsg.h>
 #include <mysql.h>
 
+#if __has_include(<iconv.h>)
+#include <iconv.h>
+#define TAVREX_HAVE_ICONV 1
+#else
+#define TAVREX_HAVE_ICONV 0
+#endif
+
+#include <array>
 #include <cstdlib>
 #include <cstring>
 #include <vector>
@@ -16,6 +25,8 @@ namespace tavrex {
 namespace {
 
 constexpr unsigned kBinaryCharset = 63;
+
+using ByteTable = std::array<char16_t, 256>;
 
 QString clientMessage(MYSQL *db)
 {
@@ -40,9 +51,119 @@ constexpr CharsetCodec kCharsetCodecs[] = {
     {"koi8u", "KOI8-U"},       {"latin1", "windows-1252"}, {"latin2", "ISO-8859-2"},
     {"latin5", "ISO-8859-9"},  {"latin7", "ISO-8859-13"}, {"macce", "x-mac-centraleurroman"},
     {"macroman", "macintosh"}, {"sjis", "Shift_JIS"},  {"tis620", "TIS-620"},
-    {"ucs2", "UTF-16BE"},      {"utf16", "UTF-16BE"},  {"utf32", "UTF-32BE"},
     {"ujis", "EUC-JP"},        {"binary", nullptr},
 };
+
+// Character sets a server accepts for columns but refuses as the client's:
+// their text is read as utf8mb4, which holds every character of them.
+constexpr const char *kServerOnlyCharsets[] = {"ucs2", "utf16", "utf16le", "utf32"};
+
+// Single-byte sets that Qt's converters do not know. Each is read through a
+// 256-entry table built once from the C library's iconv converter; where the
+// server's definition of a byte differs from the converter's, the server's
+// wins (the server is what stored the bytes). keybcs2 (Kamenicky) has no
+// converter in the C library: it is IBM437 with Czech and Slovak letters in
+// 0x80..0xAF.
+struct ByteOverride {
+    unsigned char byte;
+    char16_t unit;
+};
+constexpr ByteOverride kSwe7Overrides[] = {{0x24, u'$'}};
+constexpr ByteOverride kDec8Overrides[] = {{0xA0, 0x00A0}};
+constexpr ByteOverride kGeostd8Overrides[] = {{0x80, 0x20AC}, {0xFD, 0x2116}};
+constexpr ByteOverride kArmscii8Overrides[] = {
+    {0xA1, 0x2741}, {0xA2, 0x00A7}, {0xAD, 0x055F}, {0xFE, 0x2019}, {0xFF, 0x0027}};
+constexpr ByteOverride kKeybcs2Overrides[] = {
+    {0x80, 0x010C}, {0x81, 0x00FC}, {0x82, 0x00E9}, {0x83, 0x010F}, {0x84, 0x00E4}, {0x85, 0x010E},
+    {0x86, 0x0164}, {0x87, 0x010D}, {0x88, 0x011B}, {0x89, 0x011A}, {0x8A, 0x0139}, {0x8B, 0x00CD},
+    {0x8C, 0x013E}, {0x8D, 0x013A}, {0x8E, 0x00C4}, {0x8F, 0x00C1}, {0x90, 0x00C9}, {0x91, 0x017E},
+    {0x92, 0x017D}, {0x93, 0x00F4}, {0x94, 0x00F6}, {0x95, 0x00D3}, {0x96, 0x016F}, {0x97, 0x00DA},
+    {0x98, 0x00FD}, {0x99, 0x00D6}, {0x9A, 0x00DC}, {0x9B, 0x0160}, {0x9C, 0x013D}, {0x9D, 0x00DD},
+    {0x9E, 0x0158}, {0x9F, 0x0165}, {0xA0, 0x00E1}, {0xA1, 0x00ED}, {0xA2, 0x00F3}, {0xA3, 0x00FA},
+    {0xA4, 0x0148}, {0xA5, 0x0147}, {0xA6, 0x016E}, {0xA7, 0x00D4}, {0xA8, 0x0161}, {0xA9, 0x0159},
+    {0xAA, 0x0155}, {0xAB, 0x0154}, {0xAC, 0x00BC}, {0xAD, 0x00A1}, {0xAE, 0x00AB}, {0xAF, 0x00BB},
+};
+struct TableCharset {
+    const char *mysqlName;
+    const char *iconvName;
+    const ByteOverride *overrides;
+    std::size_t overrideCount;
+};
+template <std::size_t N>
+constexpr TableCharset tableCharset(const char *mysqlName, const char *iconvName, const ByteOverride (&o)[N])
+{
+    return {mysqlName, iconvName, o, N};
+}
+constexpr TableCharset kTableCharsets[] = {
+    tableCharset("armscii8", "ARMSCII-8", kArmscii8Overrides),
+    tableCharset("dec8", "DEC-MCS", kDec8Overrides),
+    tableCharset("geostd8", "GEORGIAN-PS", kGeostd8Overrides),
+    tableCharset("keybcs2", "IBM437", kKeybcs2Overrides),
+    tableCharset("swe7", "SEN_850200_C", kSwe7Overrides),
+};
+
+// The decoding table of one single-byte set; bytes the converter does not
+// define read as U+FFFD, as Qt's converters read them.
+std::shared_ptr<const ByteTable> buildByteTable(const TableCharset &set)
+{
+    auto table = std::make_shared<ByteTable>();
+    table->fill(char16_t(0xFFFD));
+#if TAVREX_HAVE_ICONV
+    iconv_t cd = iconv_open("UTF-32LE", set.iconvName);
+    if (cd == iconv_t(-1))
+        return nullptr;
+    for (int byte = 0; byte < 256; ++byte) {
+        char in = char(byte);
+        unsigned char out[8] = {};
+        char *inPtr = &in;
+        char *outPtr = reinterpret_cast<char *>(out);
+        std::size_t inLeft = 1, outLeft = sizeof out;
+        iconv(cd, nullptr, nullptr, nullptr, nullptr);
+        if (iconv(cd, &inPtr, &inLeft, &outPtr, &outLeft) != std::size_t(-1) && outLeft == 4) {
+            const std::uint32_t cp = std::uint32_t(out[0]) | std::uint32_t(out[1]) << 8 |
+                                     std::uint32_t(out[2]) << 16 | std::uint32_t(out[3]) << 24;
+            if (cp < 0x10000)
+                (*table)[std::size_t(byte)] = char16_t(cp);
+        }
+    }
+    iconv_close(cd);
+#else
+    return nullptr;
+#endif
+    for (std::size_t i = 0; i < set.overrideCount; ++i)
+        (*table)[set.overrides[i].byte] = set.overrides[i].unit;
+    return table;
+}
+
+QString decodeByTable(const ByteTable &table, const char *data, unsigned long length)
+{
+    QString text(qsizetype(length), Qt::Uninitialized);
+    QChar *out = text.data();
+    for (unsigned long i = 0; i < length; ++i)
+        out[i] = QChar(table[static_cast<unsigned char>(data[i])]);
+    return text;
+}
+
+// Statement text for a single-byte set. The server's parser reads ASCII
+// bytes as statement syntax whatever the set, so ASCII goes out unchanged
+// (swe7 puts letters on ASCII punctuation: those letters cannot be told from
+// the punctuation in a statement); other characters go out as the set's
+// byte, or "?" when the set lacks them, as the server's own conversion does.
+QByteArray encodeByTable(const ByteTable &table, const QString &text)
+{
+    QHash<char16_t, char> bytes;
+    for (int byte = 255; byte >= 0x80; --byte)
+        if (table[std::size_t(byte)] != 0xFFFD)
+            bytes.insert(table[std::size_t(byte)], char(byte));
+    for (int byte = 0; byte < 0x80; ++byte)
+        if (table[std::size_t(byte)] >= 0x80)
+            bytes.insert(table[std::size_t(byte)], char(byte));
+    QByteArray out;
+    out.reserve(text.size());
+    for (QChar ch : text)
+        out.append(ch.unicode() < 0x80 ? char(ch.unicode()) : bytes.value(ch.unicode(), '?'));
+    return out;
+}
 
 // How the result of one column is read.
 struct ColumnInfo {
@@ -192,8 +313,10 @@ QString quoteMySqlName(const QString &name)
 struct MySqlConnection::Impl {
     MYSQL *db = nullptr;
     QString charset;
-    QByteArray codec;      // empty: UTF-8
+    QByteArray codec;      // a Qt converter's name; empty: UTF-8 or a byte table
+    std::shared_ptr<const ByteTable> table;  // single-byte sets Qt does not know
     bool binary = false;   // "binary": character data stays bytes
+    QStringList notes;
     MYSQL_RES *openResult = nullptr;  // the result streaming on this session, if any
     // A streamed result was left before its end: the session was closed
     // instead of reading the rest, and the next statement reconnects.
@@ -213,6 +336,7 @@ struct MySqlResult::Impl {
     MYSQL_ROW row = nullptr;
     unsigned long *lengths = nullptr;
     bool utf8 = true;
+    std::shared_ptr<const ByteTable> table;
     mutable QStringDecoder decoder;
 
     ~Impl()
@@ -241,6 +365,8 @@ struct MySqlResult::Impl {
     {
         if (utf8)
             return QString::fromUtf8(data, qsizetype(length));
+        if (table)
+            return decodeByTable(*table, data, length);
         return decoder.decode(QByteArrayView(data, qsizetype(length)));
     }
 };
@@ -257,8 +383,18 @@ void MySqlConnection::connect()
                                                                     : QString();
     if (charset.isEmpty())
         charset = QStringLiteral("utf8mb4");
+    QStringList notes;
+    for (const char *serverOnly : kServerOnlyCharsets) {
+        if (charset == QLatin1String(serverOnly)) {
+            notes.append(QStringLiteral("The character set %1 cannot be a client character set: the data is read "
+                                        "as utf8mb4, which holds every %1 character")
+                             .arg(charset));
+            charset = QStringLiteral("utf8mb4");
+        }
+    }
     const QByteArray charsetName = charset.toLatin1();
     QByteArray codec;
+    std::shared_ptr<const ByteTable> table;
     bool binary = false;
     bool known = false;
     for (const CharsetCodec &entry : kCharsetCodecs) {
@@ -266,6 +402,12 @@ void MySqlConnection::connect()
             known = true;
             binary = entry.codec == nullptr;
             codec = binary ? QByteArray() : QByteArray(entry.codec);
+        }
+    }
+    for (const TableCharset &entry : kTableCharsets) {
+        if (charsetName == entry.mysqlName) {
+            table = buildByteTable(entry);
+            known = table != nullptr;
         }
     }
     if (!known || (!codec.isEmpty() && !QStringDecoder(codec.constData()).isValid()))
@@ -296,7 +438,9 @@ void MySqlConnection::connect()
     d->db = guard.release();
     d->charset = charset;
     d->codec = codec;
+    d->table = std::move(table);
     d->binary = binary;
+    d->notes = notes;
 }
 
 void MySqlConnection::close()
@@ -324,6 +468,11 @@ QString MySqlConnection::characterSet() const
     return d->charset;
 }
 
+QStringList MySqlConnection::notes() const
+{
+    return d->notes;
+}
+
 std::unique_ptr<MySqlResult> MySqlConnection::query(const QString &sql)
 {
     if (!d->db && d->reconnectPending)
@@ -333,7 +482,9 @@ std::unique_ptr<MySqlResult> MySqlConnection::query(const QString &sql)
     if (d->openResult)
         throw DatabaseError(QStringLiteral("Another result set is still open on this MySQL connection"));
     QByteArray text;
-    if (d->codec.isEmpty() || d->binary) {
+    if (d->table) {
+        text = encodeByTable(*d->table, sql);
+    } else if (d->codec.isEmpty() || d->binary) {
         text = sql.toUtf8();
     } else {
         QStringEncoder encoder(d->codec.constData());
@@ -349,8 +500,9 @@ std::unique_ptr<MySqlResult> MySqlConnection::query(const QString &sql)
             throw DatabaseError(clientMessage(d->db), int(mysql_errno(d->db)));
         // A statement without a result set: an empty result of no columns.
     }
-    impl->utf8 = d->codec.isEmpty();
-    if (!impl->utf8)
+    impl->utf8 = d->codec.isEmpty() && !d->table;
+    impl->table = d->table;
+    if (!impl->utf8 && !impl->table)
         // Stateless: a value that ends in an incomplete sequence must not
         // lend its bytes to the next value.
         impl->decoder = QStringDecoder(d->codec.constData(), QStringConverter::Flag::Stateless);

@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 #include <QVector>
 
 #include <cstdint>
@@ -111,6 +112,10 @@ public:
 
     // The character set the connection's text is decoded from.
     QString characterSet() const;
+    // What the last connect did differently from its parameters, one line
+    // each (a server character set that cannot be the client's is read as
+    // utf8mb4). The run writes them into its log after connecting.
+    QStringList notes() const;
 
 private:
     friend class MySqlResult;
