@@ -16,6 +16,7 @@
 #endif
 
 #include <array>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <vector>
@@ -28,9 +29,20 @@ constexpr unsigned kBinaryCharset = 63;
 
 using ByteTable = std::array<char16_t, 256>;
 
+using Clock = std::chrono::steady_clock;
+
 QString clientMessage(MYSQL *db)
 {
     return QString::fromUtf8(mysql_error(db));
+}
+
+// The client errors of a session that is gone: the server went away or the
+// link broke (2006, 2013, 2055), the server killed the session (1927) or is
+// shutting down (1053).
+bool sessionLost(unsigned code)
+{
+    return code == CR_SERVER_GONE_ERROR || code == CR_SERVER_LOST || code == 2055 || code == 1927 ||
+           code == 1053;
 }
 
 // MySQL's character-set names and the codec that decodes each. MySQL's
@@ -301,6 +313,19 @@ QString fieldKindName(FieldKind kind)
     return QString::fromLatin1(names[int(kind)]);
 }
 
+MySqlTimeouts mysqlTimeouts()
+{
+    MySqlTimeouts t;
+    const QByteArray text = qgetenv("TAVREX_MYSQL_TIMEOUT").trimmed();
+    bool ok = !text.isEmpty();
+    for (char ch : text)
+        ok = ok && ch >= '0' && ch <= '9';
+    const uint seconds = ok ? text.toUInt(&ok) : 0;
+    if (ok && seconds >= 1 && seconds <= 31536000)
+        t.connect = t.read = t.write = seconds;
+    return t;
+}
+
 QString quoteMySqlName(const QString &name)
 {
     QString quoted = name;
@@ -312,6 +337,8 @@ QString quoteMySqlName(const QString &name)
 
 struct MySqlConnection::Impl {
     MYSQL *db = nullptr;
+    QString server;        // "host:port", or "localhost" for the local socket
+    MySqlTimeouts timeouts;
     QString charset;
     QByteArray codec;      // a Qt converter's name; empty: UTF-8 or a byte table
     std::shared_ptr<const ByteTable> table;  // single-byte sets Qt does not know
@@ -326,6 +353,35 @@ struct MySqlConnection::Impl {
     {
         if (db)
             mysql_close(db);
+    }
+
+    // The error of the session's last call, which began at `since`. A call
+    // that ended after the whole read time-out without an answer says so and
+    // names the server; the client's own words come first.
+    DatabaseError failure(Clock::time_point since) const
+    {
+        const unsigned code = mysql_errno(db);
+        QString message = clientMessage(db);
+        if ((code == CR_SERVER_LOST || code == 2055) &&
+            Clock::now() - since >= std::chrono::seconds(timeouts.read))
+            message += QStringLiteral(": the MySQL server %1 sent nothing for %2 seconds")
+                           .arg(server)
+                           .arg(timeouts.read);
+        return DatabaseError(message, int(code));
+    }
+
+    // Forgets a session that is gone: the next statement connects again.
+    void dropSession()
+    {
+        if (openResult) {
+            openResult->handle = nullptr;
+            openResult->eof = 1;
+            openResult = nullptr;
+        }
+        if (db)
+            mysql_close(db);
+        db = nullptr;
+        reconnectPending = true;
     }
 };
 
@@ -420,14 +476,32 @@ void MySqlConnection::connect()
     mysql_options(db, MYSQL_SET_CHARSET_NAME, charsetName.constData());
     const unsigned int noLocalInfile = 0;
     mysql_options(db, MYSQL_OPT_LOCAL_INFILE, &noLocalInfile);
+    // A server that stops answering ends the call instead of hanging it.
+    // These are the client's waits for the next packet; the server-side
+    // waits below stay long, so a slow stream keeps working.
+    const MySqlTimeouts timeouts = mysqlTimeouts();
+    mysql_options(db, MYSQL_OPT_CONNECT_TIMEOUT, &timeouts.connect);
+    mysql_options(db, MYSQL_OPT_READ_TIMEOUT, &timeouts.read);
+    mysql_options(db, MYSQL_OPT_WRITE_TIMEOUT, &timeouts.write);
 
-    const QByteArray host = params_.value(QStringLiteral("HostName")).toUtf8();
+    const QString hostName = params_.value(QStringLiteral("HostName"));
+    const QString server = hostName == QLatin1String("localhost") || hostName.isEmpty()
+                               ? QStringLiteral("localhost")
+                               : hostName + QLatin1Char(':') + QString::number(port ? port : 3306);
+    const QByteArray host = hostName.toUtf8();
     const QByteArray user = params_.value(QStringLiteral("User_Name")).toUtf8();
     const QByteArray password = params_.value(QStringLiteral("Password")).toUtf8();
     const QByteArray database = params_.value(QStringLiteral("Database")).toUtf8();
+    const Clock::time_point started = Clock::now();
     if (!mysql_real_connect(db, host.constData(), user.constData(), password.constData(),
-                            database.isEmpty() ? nullptr : database.constData(), port, nullptr, 0))
-        throw DatabaseError(clientMessage(db), int(mysql_errno(db)));
+                            database.isEmpty() ? nullptr : database.constData(), port, nullptr, 0)) {
+        QString message = clientMessage(db);
+        if (Clock::now() - started >= std::chrono::seconds(timeouts.connect))
+            message += QStringLiteral(": the MySQL server %1 did not answer within %2 seconds")
+                           .arg(server)
+                           .arg(timeouts.connect);
+        throw DatabaseError(message, int(mysql_errno(db)));
+    }
 
     // Rows are streamed: while the copy waits (an open "Stop" question, a
     // long batch apply) the server must not give up on writing to us.
@@ -436,6 +510,8 @@ void MySqlConnection::connect()
         throw DatabaseError(clientMessage(db), int(mysql_errno(db)));
 
     d->db = guard.release();
+    d->server = server;
+    d->timeouts = timeouts;
     d->charset = charset;
     d->codec = codec;
     d->table = std::move(table);
@@ -475,6 +551,24 @@ QStringList MySqlConnection::notes() const
 
 std::unique_ptr<MySqlResult> MySqlConnection::query(const QString &sql)
 {
+    return run(sql, false);
+}
+
+std::unique_ptr<MySqlResult> MySqlConnection::listing(const QString &sql)
+{
+    try {
+        return run(sql, true);
+    } catch (const DatabaseError &e) {
+        if (!d->reconnectPending || !sessionLost(unsigned(e.code())))
+            throw;
+    }
+    // The session was gone (an idle catalogue session dropped by the
+    // server's wait_timeout, a restart, a KILL): once more on a new one.
+    return run(sql, true);
+}
+
+std::unique_ptr<MySqlResult> MySqlConnection::run(const QString &sql, bool whole)
+{
     if (!d->db && d->reconnectPending)
         connect();
     if (!d->db)
@@ -490,14 +584,21 @@ std::unique_ptr<MySqlResult> MySqlConnection::query(const QString &sql)
         QStringEncoder encoder(d->codec.constData());
         text = encoder.encode(sql);
     }
+    const Clock::time_point started = Clock::now();
+    auto fail = [&] {
+        const DatabaseError error = d->failure(started);
+        if (sessionLost(unsigned(error.code())))
+            d->dropSession();
+        throw error;
+    };
     if (mysql_real_query(d->db, text.constData(), static_cast<unsigned long>(text.size())) != 0)
-        throw DatabaseError(clientMessage(d->db), int(mysql_errno(d->db)));
+        fail();
 
     auto impl = std::make_unique<MySqlResult::Impl>();
-    impl->res = mysql_use_result(d->db);
+    impl->res = whole ? mysql_store_result(d->db) : mysql_use_result(d->db);
     if (!impl->res) {
         if (mysql_field_count(d->db) != 0)
-            throw DatabaseError(clientMessage(d->db), int(mysql_errno(d->db)));
+            fail();
         // A statement without a result set: an empty result of no columns.
     }
     impl->utf8 = d->codec.isEmpty() && !d->table;
@@ -515,8 +616,10 @@ std::unique_ptr<MySqlResult> MySqlConnection::query(const QString &sql)
             c.name = impl->decode(fields[i].name, fields[i].name_length);
             impl->columns.push_back(std::move(c));
         }
-        impl->connection = d.get();
-        d->openResult = impl->res;
+        if (!whole) {
+            impl->connection = d.get();
+            d->openResult = impl->res;
+        }
     }
     return std::unique_ptr<MySqlResult>(new MySqlResult(std::move(impl)));
 }
@@ -553,21 +656,20 @@ bool MySqlResult::next()
 {
     if (!d->res)
         return false;
+    const Clock::time_point started = d->connection ? Clock::now() : Clock::time_point();
     d->row = mysql_fetch_row(d->res);
     if (!d->row) {
         d->lengths = nullptr;
         MYSQL *db = d->connection ? d->connection->db : nullptr;
         if (db && mysql_errno(db) != 0) {
-            const DatabaseError error(clientMessage(db), int(mysql_errno(db)));
-            if (error.code() == CR_SERVER_LOST || error.code() == CR_SERVER_GONE_ERROR) {
-                // The session is gone: the connection reconnects at its next
-                // statement instead of failing every later one.
+            const DatabaseError error = d->connection->failure(started);
+            if (sessionLost(unsigned(error.code()))) {
+                // The session is gone: this read fails, and the connection
+                // reconnects at its next statement instead of failing every
+                // later one. A stream is never resumed.
                 d->res->handle = nullptr;
                 d->res->eof = 1;
-                mysql_close(db);
-                d->connection->db = nullptr;
-                d->connection->reconnectPending = true;
-                d->connection->openResult = nullptr;
+                d->connection->dropSession();
             }
             throw error;
         }
