@@ -18,7 +18,7 @@ QString hostName(const TConversionSettings &s)
 QStringList firstColumn(MySqlConnection &connection, const QString &statement)
 {
     QStringList values;
-    auto result = connection.query(statement);
+    auto result = connection.listing(statement);
     while (result->next())
         values.append(result->fieldCount() > 0 ? result->text(0) : QString());
     return values;

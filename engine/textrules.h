@@ -4,6 +4,12 @@
 #include <QString>
 #include <QStringList>
 
+#include <memory>
+
+#ifdef Q_OS_WIN
+#include <QFile>
+#endif
+
 namespace tavrex {
 
 // Upper-cases the ASCII letters a to z only; every other character stays and
@@ -24,9 +30,46 @@ qint64 utf8Size(QStringView text);
 QByteArray encodeTextLines(const QStringList &lines);
 
 // Writes the bytes to path, replacing any file of that name only once the new
-// one is complete, so a failure never leaves a half-written file. ownerOnly
-// creates it readable by its owner alone (files that hold passwords). A
-// failure throws std::runtime_error naming the path and the reason.
+// one is complete and on the disk, so a failure never leaves a half-written
+// or empty file in place of a good one. ownerOnly creates it readable by its
+// owner alone (files that hold passwords). A failed write, flush or rename
+// throws std::runtime_error: Cannot write the file "PATH": REASON, the reason
+// in the system's words ("No space left on device").
 void writeFileReplacing(const QString &path, const QByteArray &bytes, bool ownerOnly);
+
+// A text file written line by line as a run goes (the ledger): each line goes
+// to the system at once, so the lines appended before a killed run stay in
+// the file. Lines are encoded as encodeTextLines() encodes them. A failed
+// append is cut back off (the file holds whole lines only) and every later
+// call fails too; errorText() says Cannot write the file "PATH": REASON.
+class AppendingTextFile {
+public:
+    AppendingTextFile();
+    ~AppendingTextFile();
+    AppendingTextFile(const AppendingTextFile &) = delete;
+    AppendingTextFile &operator=(const AppendingTextFile &) = delete;
+
+    // Opens the file for appending, creating it when missing (ownerOnly:
+    // readable by its owner alone). False, with errorText(), on failure.
+    bool open(const QString &path, bool ownerOnly = false);
+    bool isOpen() const;
+    bool appendLine(const QString &line);
+    // Forces the lines appended so far onto the disk.
+    bool flush();
+    void close();
+
+    const QString &path() const { return path_; }
+    // Empty while every call succeeded.
+    const QString &errorText() const { return error_; }
+
+private:
+    QString path_;
+    QString error_;
+#ifndef Q_OS_WIN
+    int fd_ = -1;
+#else
+    std::unique_ptr<QFile> file_;
+#endif
+};
 
 } // namespace tavrex

@@ -113,7 +113,7 @@ QString indexListingStatement(const QString &sourceName)
 
 QVector<IndexListingRow> readIndexListing(MySqlConnection &dataConnection, const QString &sourceName)
 {
-    const std::unique_ptr<MySqlResult> listing = dataConnection.query(indexListingStatement(sourceName));
+    const std::unique_ptr<MySqlResult> listing = dataConnection.listing(indexListingStatement(sourceName));
     const int table = listing->fieldIndex(QStringLiteral("Table"));
     const int keyName = listing->fieldIndex(QStringLiteral("Key_name"));
     const int seq = listing->fieldIndex(QStringLiteral("Seq_in_index"));

@@ -45,7 +45,7 @@ QString columnListingStatement(const QString &sourceName)
 
 QVector<ColumnListingRow> readColumnListing(MySqlConnection &catalogue, const QString &sourceName)
 {
-    const std::unique_ptr<MySqlResult> listing = catalogue.query(columnListingStatement(sourceName));
+    const std::unique_ptr<MySqlResult> listing = catalogue.listing(columnListingStatement(sourceName));
     const int field = listing->fieldIndex(QStringLiteral("Field"));
     const int type = listing->fieldIndex(QStringLiteral("Type"));
     if (field < 0 || type < 0)

@@ -3,6 +3,7 @@
 #include "engine/textrules.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QStringDecoder>
 
 #include <stdexcept>
@@ -18,14 +19,21 @@ QString keyOf(const QString &line)
     return eq < 0 ? line : line.left(eq);
 }
 
-// A choice from the file: a conversion error for text that is not a number.
+// A choice from the file: a conversion error for text that is not a number,
+// naming the file and the key: job.qelt: accessmode: '' is not a valid
+// integer value.
 int choiceValue(const BatchValues &values, const QString &key, int lastItem)
 {
     const QString text = values.value(key);
     bool ok = false;
     const int n = text.toInt(&ok, 10);
-    if (!ok)
-        throw std::invalid_argument(QStringLiteral("'%1' is not a valid integer value").arg(text).toStdString());
+    if (!ok) {
+        const QString where = values.fileName().isEmpty() ? key + QStringLiteral(": ")
+                                                          : values.fileName() + QStringLiteral(": ") + key +
+                                                                QStringLiteral(": ");
+        throw std::invalid_argument(
+            (where + QStringLiteral("'%1' is not a valid integer value.").arg(text)).toStdString());
+    }
     if (n > lastItem)
         return lastItem;
     return n < 0 ? -1 : n;
@@ -88,7 +96,9 @@ BatchValues loadBatchFile(const QString &path)
     if (!file.open(QIODevice::ReadOnly))
         throw std::runtime_error(
             QStringLiteral("Cannot open file \"%1\". %2").arg(path, file.errorString()).toStdString());
-    return parseBatchFile(file.readAll());
+    BatchValues values = parseBatchFile(file.readAll());
+    values.fileName_ = QFileInfo(path).fileName();
+    return values;
 }
 
 void ApplyBatchSettings(const BatchValues &v, ControlValues &c)
@@ -156,6 +166,29 @@ QStringList batchFileLines(const BatchRecording &r)
     if (!r.allTables)
         for (int i = 0; i < r.tables.size(); ++i)
             lines.append(QStringLiteral("tables%1=%2").arg(i + 1).arg(r.tables.at(i)));
+    // A value holding a line break would come back as two lines: the job
+    // would replay other settings than those recorded.
+    auto breaks = [](const QString &value) {
+        return value.contains(QLatin1Char('\n')) || value.contains(QLatin1Char('\r'));
+    };
+    auto shown = [](QString value) {
+        return value.replace(QLatin1Char('\r'), QLatin1String("\\r")).replace(QLatin1Char('\n'), QLatin1String("\\n"));
+    };
+    if (!r.allTables)
+        for (const QString &table : r.tables)
+            if (breaks(table))
+                throw std::invalid_argument(
+                    QStringLiteral("The table name \"%1\" holds a line break, which a line of the settings file "
+                                   "cannot hold: the job was not recorded.")
+                        .arg(shown(table))
+                        .toStdString());
+    for (const QString &line : lines) {
+        if (breaks(line))
+            throw std::invalid_argument(QStringLiteral("The value of %1 holds a line break, which a line of the "
+                                                       "settings file cannot hold: the job was not recorded.")
+                                            .arg(line.left(line.indexOf(QLatin1Char('='))))
+                                            .toStdString());
+    }
     return lines;
 }
 

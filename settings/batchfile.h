@@ -19,10 +19,15 @@ public:
     const QStringList &lines() const { return lines_; }
     QString value(const QString &key) const;
     bool has(const QString &key) const;
+    // The name of the file the lines came from (empty when parsed from
+    // bytes); errors about a value name it.
+    const QString &fileName() const { return fileName_; }
 
 private:
     QStringList lines_;
+    QString fileName_;
     friend BatchValues parseBatchFile(const QByteArray &bytes);
+    friend BatchValues loadBatchFile(const QString &path);
 };
 
 // Decodes the bytes of a settings file: a UTF-8, UTF-16 LE or UTF-16 BE
@@ -36,8 +41,9 @@ BatchValues loadBatchFile(const QString &path);
 
 // Puts the file's values into the controls, in the documented order. A
 // missing or non-numeric "accessmode" or "processtable" throws
-// std::invalid_argument (a conversion error) and the values after it are not
-// applied. A number above the last item chooses the last; a negative one none.
+// std::invalid_argument (a conversion error) naming the file, the key and the
+// text ("job.qelt: accessmode: '' is not a valid integer value.") and the
+// values after it are not applied. A number above the last item chooses the last; a negative one none.
 void ApplyBatchSettings(const BatchValues &values, ControlValues &controls);
 
 // The table choice of a replay: true when "alltables" is exactly "1".
@@ -67,7 +73,10 @@ struct BatchRecording {
     QStringList tables;          // written when allTables is off
 };
 
-// The lines of the settings file, in the order written.
+// The lines of the settings file, in the order written. A table name or a
+// value holding a line break throws std::invalid_argument naming it (the
+// table's name, or the key of another value): a line-based file cannot hold
+// it, and nothing is written.
 QStringList batchFileLines(const BatchRecording &recording);
 // Writes them (CR LF after every line, the locale's code page, no byte-order
 // mark, mode 0600 on Linux: the file holds passwords), replacing any file of

@@ -1,8 +1,9 @@
 #include "settings/launcher.h"
 
+#include "engine/textrules.h"
+
 #include <QDir>
 #include <QFileInfo>
-#include <QSaveFile>
 
 #include <stdexcept>
 
@@ -104,15 +105,7 @@ void CreateShortcut(const QString &targetPath, const QString &settingsFile, cons
 void CreateShortcut(const QString &targetPath, const QString &settingsFile, const QString &shortcutFile)
 {
     const QByteArray bytes = desktopEntryText(targetPath, settingsFile).toUtf8();
-    QSaveFile file(shortcutFile);
-    auto fail = [&] {
-        throw std::runtime_error(
-            QStringLiteral("Cannot write file \"%1\". %2").arg(shortcutFile, file.errorString()).toStdString());
-    };
-    if (!file.open(QIODevice::WriteOnly))
-        fail();
-    if (file.write(bytes) != bytes.size() || !file.commit())
-        fail();
+    writeFileReplacing(shortcutFile, bytes, false);
     // Desktops start only entries that are marked executable.
     QFile::setPermissions(shortcutFile, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadGroup |
                                             QFile::ExeGroup | QFile::ReadOther | QFile::ExeOther);

@@ -1,12 +1,15 @@
 #include "settings/settingsstore.h"
 
+#include "engine/textrules.h"
+
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QSettings>
+#include <QTemporaryDir>
 
-#ifndef Q_OS_WIN
-#include <sys/stat.h>
-#endif
+#include <memory>
+#include <stdexcept>
 
 namespace tavrex {
 
@@ -42,6 +45,56 @@ bool readOption(const QSettings &store, const QString &name)
 }
 
 QString option(bool on) { return on ? QStringLiteral("1") : QStringLiteral("0"); }
+
+#ifndef Q_OS_WIN
+// The store's values while they are saved. QSettings writes its file through
+// QSaveFile, whose commit() in Qt 6.4 reported success after a failed flush
+// and left an empty file in place of the last settings. So the values are
+// assembled in a scratch copy (seeded with everything stored so far), read
+// back to check them, and only then written over the store's file by the
+// checked writer, which reports the path and the system's reason.
+class ScratchStore {
+public:
+    ScratchStore()
+    {
+        const QSettings stored(QSettings::NativeFormat, QSettings::UserScope, organisation(), application());
+        path_ = stored.fileName();
+        scratch_ = std::make_unique<QSettings>(dir_.filePath(QStringLiteral("settings.conf")), QSettings::IniFormat);
+        for (const QString &key : stored.allKeys())
+            scratch_->setValue(key, stored.value(key));
+    }
+
+    QSettings &settings() { return *scratch_; }
+
+    void commit()
+    {
+        auto fail = [&](const QString &reason) {
+            throw std::runtime_error(QStringLiteral("Cannot write the file \"%1\": %2").arg(path_, reason).toStdString());
+        };
+        if (!dir_.isValid())
+            fail(QStringLiteral("no scratch folder for the settings: ") + dir_.errorString());
+        scratch_->sync();
+        const QString scratchPath = scratch_->fileName();
+        bool whole = scratch_->status() == QSettings::NoError;
+        if (whole) {
+            const QSettings check(scratchPath, QSettings::IniFormat);
+            for (const QString &key : scratch_->allKeys())
+                whole = whole && check.value(key) == scratch_->value(key);
+        }
+        QFile file(scratchPath);
+        if (!whole || !file.open(QIODevice::ReadOnly))
+            fail(QStringLiteral("the settings could not be assembled in ") + scratchPath);
+        const QByteArray bytes = file.readAll();
+        QDir().mkpath(QFileInfo(path_).absolutePath());
+        writeFileReplacing(path_, bytes, true);
+    }
+
+private:
+    QTemporaryDir dir_;
+    QString path_;
+    std::unique_ptr<QSettings> scratch_;
+};
+#endif
 
 } // namespace
 
@@ -81,7 +134,12 @@ void LoadSettings(ControlValues &c)
 
 void SaveSettings(const ControlValues &c)
 {
+#ifndef Q_OS_WIN
+    ScratchStore scratch;
+    QSettings &store = scratch.settings();
+#else
     QSettings store(QSettings::NativeFormat, QSettings::UserScope, organisation(), application());
+#endif
     store.setValue(QStringLiteral("accessmode"), QString::number(c.accessmode));
     store.setValue(QStringLiteral("mysqldatabase"), c.edtdatabase);
     store.setValue(QStringLiteral("mysqlu"), c.edtname);
@@ -98,14 +156,9 @@ void SaveSettings(const ControlValues &c)
     store.setValue(QStringLiteral("skipindex"), option(c.chkskipindex));
     store.setValue(QStringLiteral("blobtotext"), option(c.chkblobtotext));
 #ifndef Q_OS_WIN
-    // The file holds passwords in plain text: readable by its owner only,
-    // from the moment it is written (Qt writes a new file and renames it).
-    const mode_t previous = ::umask(077);
-    store.sync();
-    ::umask(previous);
-    const QString path = store.fileName();
-    if (QFileInfo::exists(path))
-        QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner);
+    // The file holds passwords in plain text: it is written readable by its
+    // owner only, from its first byte.
+    scratch.commit();
 #else
     store.sync();
 #endif

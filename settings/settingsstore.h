@@ -16,6 +16,8 @@ namespace tavrex {
 void LoadSettings(ControlValues &controls);
 
 // Writes the fifteen values from the controls; called once by FormDestroy.
+// A file that cannot be written throws std::runtime_error naming the path and
+// the system's reason; the stored settings then stay as they were.
 void SaveSettings(const ControlValues &controls);
 
 } // namespace tavrex

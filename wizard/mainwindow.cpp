@@ -425,7 +425,18 @@ void Taaform1::FormCreate()
         setControlValues(values);
     });
     if (batchMode_ && options_.batchStart)
-        guarded([this] { options_.batchStart(*this); });
+        guarded([this] {
+            try {
+                options_.batchStart(*this);
+            } catch (...) {
+                // A settings file in error leaves an ordinary window: no press
+                // may then start the unattended run with other settings.
+                batchMode_ = false;
+                if (timer1_)
+                    timer1_->stop();
+                throw;
+            }
+        });
     currentPage_ = 1;
     ShowPage(1);
 }

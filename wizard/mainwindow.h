@@ -64,8 +64,9 @@ struct WindowOptions {
     // file named by batchSettingsFile(), put its values into the controls
     // (setControlValues) and call armStartTimer(); when the file cannot be
     // loaded, to write the batch log and call endProgram() instead. An
-    // exception it throws is shown in the standard error box and the timer
-    // stays off.
+    // exception it throws is shown in the standard error box, the timer
+    // stays off and the window leaves batch mode: it opens on page 1 as an
+    // ordinary window.
     std::function<void(Taaform1 &)> batchStart;
     // batchTableChoice: the unattended run on page 5, just before it presses
     // "Next >". Expected to move the tables of the file into the selected

@@ -2,11 +2,21 @@
 
 #include "engine/errors.h"
 
+#include <QHash>
 #include <QStringDecoder>
 
 #include <errmsg.h>
 #include <mysql.h>
 
+#if __has_include(<iconv.h>)
+#include <iconv.h>
+#define TAVREX_HAVE_ICONV 1
+#else
+#define TAVREX_HAVE_ICONV 0
+#endif
+
+#include <array>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <vector>
@@ -17,9 +27,22 @@ namespace {
 
 constexpr unsigned kBinaryCharset = 63;
 
+using ByteTable = std::array<char16_t, 256>;
+
+using Clock = std::chrono::steady_clock;
+
 QString clientMessage(MYSQL *db)
 {
     return QString::fromUtf8(mysql_error(db));
+}
+
+// The client errors of a session that is gone: the server went away or the
+// link broke (2006, 2013, 2055), the server killed the session (1927) or is
+// shutting down (1053).
+bool sessionLost(unsigned code)
+{
+    return code == CR_SERVER_GONE_ERROR || code == CR_SERVER_LOST || code == 2055 || code == 1927 ||
+           code == 1053;
 }
 
 // MySQL's character-set names and the codec that decodes each. MySQL's
@@ -40,9 +63,119 @@ constexpr CharsetCodec kCharsetCodecs[] = {
     {"koi8u", "KOI8-U"},       {"latin1", "windows-1252"}, {"latin2", "ISO-8859-2"},
     {"latin5", "ISO-8859-9"},  {"latin7", "ISO-8859-13"}, {"macce", "x-mac-centraleurroman"},
     {"macroman", "macintosh"}, {"sjis", "Shift_JIS"},  {"tis620", "TIS-620"},
-    {"ucs2", "UTF-16BE"},      {"utf16", "UTF-16BE"},  {"utf32", "UTF-32BE"},
     {"ujis", "EUC-JP"},        {"binary", nullptr},
 };
+
+// Character sets a server accepts for columns but refuses as the client's:
+// their text is read as utf8mb4, which holds every character of them.
+constexpr const char *kServerOnlyCharsets[] = {"ucs2", "utf16", "utf16le", "utf32"};
+
+// Single-byte sets that Qt's converters do not know. Each is read through a
+// 256-entry table built once from the C library's iconv converter; where the
+// server's definition of a byte differs from the converter's, the server's
+// wins (the server is what stored the bytes). keybcs2 (Kamenicky) has no
+// converter in the C library: it is IBM437 with Czech and Slovak letters in
+// 0x80..0xAF.
+struct ByteOverride {
+    unsigned char byte;
+    char16_t unit;
+};
+constexpr ByteOverride kSwe7Overrides[] = {{0x24, u'$'}};
+constexpr ByteOverride kDec8Overrides[] = {{0xA0, 0x00A0}};
+constexpr ByteOverride kGeostd8Overrides[] = {{0x80, 0x20AC}, {0xFD, 0x2116}};
+constexpr ByteOverride kArmscii8Overrides[] = {
+    {0xA1, 0x2741}, {0xA2, 0x00A7}, {0xAD, 0x055F}, {0xFE, 0x2019}, {0xFF, 0x0027}};
+constexpr ByteOverride kKeybcs2Overrides[] = {
+    {0x80, 0x010C}, {0x81, 0x00FC}, {0x82, 0x00E9}, {0x83, 0x010F}, {0x84, 0x00E4}, {0x85, 0x010E},
+    {0x86, 0x0164}, {0x87, 0x010D}, {0x88, 0x011B}, {0x89, 0x011A}, {0x8A, 0x0139}, {0x8B, 0x00CD},
+    {0x8C, 0x013E}, {0x8D, 0x013A}, {0x8E, 0x00C4}, {0x8F, 0x00C1}, {0x90, 0x00C9}, {0x91, 0x017E},
+    {0x92, 0x017D}, {0x93, 0x00F4}, {0x94, 0x00F6}, {0x95, 0x00D3}, {0x96, 0x016F}, {0x97, 0x00DA},
+    {0x98, 0x00FD}, {0x99, 0x00D6}, {0x9A, 0x00DC}, {0x9B, 0x0160}, {0x9C, 0x013D}, {0x9D, 0x00DD},
+    {0x9E, 0x0158}, {0x9F, 0x0165}, {0xA0, 0x00E1}, {0xA1, 0x00ED}, {0xA2, 0x00F3}, {0xA3, 0x00FA},
+    {0xA4, 0x0148}, {0xA5, 0x0147}, {0xA6, 0x016E}, {0xA7, 0x00D4}, {0xA8, 0x0161}, {0xA9, 0x0159},
+    {0xAA, 0x0155}, {0xAB, 0x0154}, {0xAC, 0x00BC}, {0xAD, 0x00A1}, {0xAE, 0x00AB}, {0xAF, 0x00BB},
+};
+struct TableCharset {
+    const char *mysqlName;
+    const char *iconvName;
+    const ByteOverride *overrides;
+    std::size_t overrideCount;
+};
+template <std::size_t N>
+constexpr TableCharset tableCharset(const char *mysqlName, const char *iconvName, const ByteOverride (&o)[N])
+{
+    return {mysqlName, iconvName, o, N};
+}
+constexpr TableCharset kTableCharsets[] = {
+    tableCharset("armscii8", "ARMSCII-8", kArmscii8Overrides),
+    tableCharset("dec8", "DEC-MCS", kDec8Overrides),
+    tableCharset("geostd8", "GEORGIAN-PS", kGeostd8Overrides),
+    tableCharset("keybcs2", "IBM437", kKeybcs2Overrides),
+    tableCharset("swe7", "SEN_850200_C", kSwe7Overrides),
+};
+
+// The decoding table of one single-byte set; bytes the converter does not
+// define read as U+FFFD, as Qt's converters read them.
+std::shared_ptr<const ByteTable> buildByteTable(const TableCharset &set)
+{
+    auto table = std::make_shared<ByteTable>();
+    table->fill(char16_t(0xFFFD));
+#if TAVREX_HAVE_ICONV
+    iconv_t cd = iconv_open("UTF-32LE", set.iconvName);
+    if (cd == iconv_t(-1))
+        return nullptr;
+    for (int byte = 0; byte < 256; ++byte) {
+        char in = char(byte);
+        unsigned char out[8] = {};
+        char *inPtr = &in;
+        char *outPtr = reinterpret_cast<char *>(out);
+        std::size_t inLeft = 1, outLeft = sizeof out;
+        iconv(cd, nullptr, nullptr, nullptr, nullptr);
+        if (iconv(cd, &inPtr, &inLeft, &outPtr, &outLeft) != std::size_t(-1) && outLeft == 4) {
+            const std::uint32_t cp = std::uint32_t(out[0]) | std::uint32_t(out[1]) << 8 |
+                                     std::uint32_t(out[2]) << 16 | std::uint32_t(out[3]) << 24;
+            if (cp < 0x10000)
+                (*table)[std::size_t(byte)] = char16_t(cp);
+        }
+    }
+    iconv_close(cd);
+#else
+    return nullptr;
+#endif
+    for (std::size_t i = 0; i < set.overrideCount; ++i)
+        (*table)[set.overrides[i].byte] = set.overrides[i].unit;
+    return table;
+}
+
+QString decodeByTable(const ByteTable &table, const char *data, unsigned long length)
+{
+    QString text(qsizetype(length), Qt::Uninitialized);
+    QChar *out = text.data();
+    for (unsigned long i = 0; i < length; ++i)
+        out[i] = QChar(table[static_cast<unsigned char>(data[i])]);
+    return text;
+}
+
+// Statement text for a single-byte set. The server's parser reads ASCII
+// bytes as statement syntax whatever the set, so ASCII goes out unchanged
+// (swe7 puts letters on ASCII punctuation: those letters cannot be told from
+// the punctuation in a statement); other characters go out as the set's
+// byte, or "?" when the set lacks them, as the server's own conversion does.
+QByteArray encodeByTable(const ByteTable &table, const QString &text)
+{
+    QHash<char16_t, char> bytes;
+    for (int byte = 255; byte >= 0x80; --byte)
+        if (table[std::size_t(byte)] != 0xFFFD)
+            bytes.insert(table[std::size_t(byte)], char(byte));
+    for (int byte = 0; byte < 0x80; ++byte)
+        if (table[std::size_t(byte)] >= 0x80)
+            bytes.insert(table[std::size_t(byte)], char(byte));
+    QByteArray out;
+    out.reserve(text.size());
+    for (QChar ch : text)
+        out.append(ch.unicode() < 0x80 ? char(ch.unicode()) : bytes.value(ch.unicode(), '?'));
+    return out;
+}
 
 // How the result of one column is read.
 struct ColumnInfo {
@@ -180,6 +313,19 @@ QString fieldKindName(FieldKind kind)
     return QString::fromLatin1(names[int(kind)]);
 }
 
+MySqlTimeouts mysqlTimeouts()
+{
+    MySqlTimeouts t;
+    const QByteArray text = qgetenv("TAVREX_MYSQL_TIMEOUT").trimmed();
+    bool ok = !text.isEmpty();
+    for (char ch : text)
+        ok = ok && ch >= '0' && ch <= '9';
+    const uint seconds = ok ? text.toUInt(&ok) : 0;
+    if (ok && seconds >= 1 && seconds <= 31536000)
+        t.connect = t.read = t.write = seconds;
+    return t;
+}
+
 QString quoteMySqlName(const QString &name)
 {
     QString quoted = name;
@@ -191,9 +337,13 @@ QString quoteMySqlName(const QString &name)
 
 struct MySqlConnection::Impl {
     MYSQL *db = nullptr;
+    QString server;        // "host:port", or "localhost" for the local socket
+    MySqlTimeouts timeouts;
     QString charset;
-    QByteArray codec;      // empty: UTF-8
+    QByteArray codec;      // a Qt converter's name; empty: UTF-8 or a byte table
+    std::shared_ptr<const ByteTable> table;  // single-byte sets Qt does not know
     bool binary = false;   // "binary": character data stays bytes
+    QStringList notes;
     MYSQL_RES *openResult = nullptr;  // the result streaming on this session, if any
     // A streamed result was left before its end: the session was closed
     // instead of reading the rest, and the next statement reconnects.
@@ -204,6 +354,35 @@ struct MySqlConnection::Impl {
         if (db)
             mysql_close(db);
     }
+
+    // The error of the session's last call, which began at `since`. A call
+    // that ended after the whole read time-out without an answer says so and
+    // names the server; the client's own words come first.
+    DatabaseError failure(Clock::time_point since) const
+    {
+        const unsigned code = mysql_errno(db);
+        QString message = clientMessage(db);
+        if ((code == CR_SERVER_LOST || code == 2055) &&
+            Clock::now() - since >= std::chrono::seconds(timeouts.read))
+            message += QStringLiteral(": the MySQL server %1 sent nothing for %2 seconds")
+                           .arg(server)
+                           .arg(timeouts.read);
+        return DatabaseError(message, int(code));
+    }
+
+    // Forgets a session that is gone: the next statement connects again.
+    void dropSession()
+    {
+        if (openResult) {
+            openResult->handle = nullptr;
+            openResult->eof = 1;
+            openResult = nullptr;
+        }
+        if (db)
+            mysql_close(db);
+        db = nullptr;
+        reconnectPending = true;
+    }
 };
 
 struct MySqlResult::Impl {
@@ -213,6 +392,7 @@ struct MySqlResult::Impl {
     MYSQL_ROW row = nullptr;
     unsigned long *lengths = nullptr;
     bool utf8 = true;
+    std::shared_ptr<const ByteTable> table;
     mutable QStringDecoder decoder;
 
     ~Impl()
@@ -241,6 +421,8 @@ struct MySqlResult::Impl {
     {
         if (utf8)
             return QString::fromUtf8(data, qsizetype(length));
+        if (table)
+            return decodeByTable(*table, data, length);
         return decoder.decode(QByteArrayView(data, qsizetype(length)));
     }
 };
@@ -257,8 +439,18 @@ void MySqlConnection::connect()
                                                                     : QString();
     if (charset.isEmpty())
         charset = QStringLiteral("utf8mb4");
+    QStringList notes;
+    for (const char *serverOnly : kServerOnlyCharsets) {
+        if (charset == QLatin1String(serverOnly)) {
+            notes.append(QStringLiteral("The character set %1 cannot be a client character set: the data is read "
+                                        "as utf8mb4, which holds every %1 character")
+                             .arg(charset));
+            charset = QStringLiteral("utf8mb4");
+        }
+    }
     const QByteArray charsetName = charset.toLatin1();
     QByteArray codec;
+    std::shared_ptr<const ByteTable> table;
     bool binary = false;
     bool known = false;
     for (const CharsetCodec &entry : kCharsetCodecs) {
@@ -266,6 +458,12 @@ void MySqlConnection::connect()
             known = true;
             binary = entry.codec == nullptr;
             codec = binary ? QByteArray() : QByteArray(entry.codec);
+        }
+    }
+    for (const TableCharset &entry : kTableCharsets) {
+        if (charsetName == entry.mysqlName) {
+            table = buildByteTable(entry);
+            known = table != nullptr;
         }
     }
     if (!known || (!codec.isEmpty() && !QStringDecoder(codec.constData()).isValid()))
@@ -278,14 +476,32 @@ void MySqlConnection::connect()
     mysql_options(db, MYSQL_SET_CHARSET_NAME, charsetName.constData());
     const unsigned int noLocalInfile = 0;
     mysql_options(db, MYSQL_OPT_LOCAL_INFILE, &noLocalInfile);
+    // A server that stops answering ends the call instead of hanging it.
+    // These are the client's waits for the next packet; the server-side
+    // waits below stay long, so a slow stream keeps working.
+    const MySqlTimeouts timeouts = mysqlTimeouts();
+    mysql_options(db, MYSQL_OPT_CONNECT_TIMEOUT, &timeouts.connect);
+    mysql_options(db, MYSQL_OPT_READ_TIMEOUT, &timeouts.read);
+    mysql_options(db, MYSQL_OPT_WRITE_TIMEOUT, &timeouts.write);
 
-    const QByteArray host = params_.value(QStringLiteral("HostName")).toUtf8();
+    const QString hostName = params_.value(QStringLiteral("HostName"));
+    const QString server = hostName == QLatin1String("localhost") || hostName.isEmpty()
+                               ? QStringLiteral("localhost")
+                               : hostName + QLatin1Char(':') + QString::number(port ? port : 3306);
+    const QByteArray host = hostName.toUtf8();
     const QByteArray user = params_.value(QStringLiteral("User_Name")).toUtf8();
     const QByteArray password = params_.value(QStringLiteral("Password")).toUtf8();
     const QByteArray database = params_.value(QStringLiteral("Database")).toUtf8();
+    const Clock::time_point started = Clock::now();
     if (!mysql_real_connect(db, host.constData(), user.constData(), password.constData(),
-                            database.isEmpty() ? nullptr : database.constData(), port, nullptr, 0))
-        throw DatabaseError(clientMessage(db), int(mysql_errno(db)));
+                            database.isEmpty() ? nullptr : database.constData(), port, nullptr, 0)) {
+        QString message = clientMessage(db);
+        if (Clock::now() - started >= std::chrono::seconds(timeouts.connect))
+            message += QStringLiteral(": the MySQL server %1 did not answer within %2 seconds")
+                           .arg(server)
+                           .arg(timeouts.connect);
+        throw DatabaseError(message, int(mysql_errno(db)));
+    }
 
     // Rows are streamed: while the copy waits (an open "Stop" question, a
     // long batch apply) the server must not give up on writing to us.
@@ -294,9 +510,13 @@ void MySqlConnection::connect()
         throw DatabaseError(clientMessage(db), int(mysql_errno(db)));
 
     d->db = guard.release();
+    d->server = server;
+    d->timeouts = timeouts;
     d->charset = charset;
     d->codec = codec;
+    d->table = std::move(table);
     d->binary = binary;
+    d->notes = notes;
 }
 
 void MySqlConnection::close()
@@ -324,7 +544,30 @@ QString MySqlConnection::characterSet() const
     return d->charset;
 }
 
+QStringList MySqlConnection::notes() const
+{
+    return d->notes;
+}
+
 std::unique_ptr<MySqlResult> MySqlConnection::query(const QString &sql)
+{
+    return run(sql, false);
+}
+
+std::unique_ptr<MySqlResult> MySqlConnection::listing(const QString &sql)
+{
+    try {
+        return run(sql, true);
+    } catch (const DatabaseError &e) {
+        if (!d->reconnectPending || !sessionLost(unsigned(e.code())))
+            throw;
+    }
+    // The session was gone (an idle catalogue session dropped by the
+    // server's wait_timeout, a restart, a KILL): once more on a new one.
+    return run(sql, true);
+}
+
+std::unique_ptr<MySqlResult> MySqlConnection::run(const QString &sql, bool whole)
 {
     if (!d->db && d->reconnectPending)
         connect();
@@ -333,24 +576,34 @@ std::unique_ptr<MySqlResult> MySqlConnection::query(const QString &sql)
     if (d->openResult)
         throw DatabaseError(QStringLiteral("Another result set is still open on this MySQL connection"));
     QByteArray text;
-    if (d->codec.isEmpty() || d->binary) {
+    if (d->table) {
+        text = encodeByTable(*d->table, sql);
+    } else if (d->codec.isEmpty() || d->binary) {
         text = sql.toUtf8();
     } else {
         QStringEncoder encoder(d->codec.constData());
         text = encoder.encode(sql);
     }
+    const Clock::time_point started = Clock::now();
+    auto fail = [&] {
+        const DatabaseError error = d->failure(started);
+        if (sessionLost(unsigned(error.code())))
+            d->dropSession();
+        throw error;
+    };
     if (mysql_real_query(d->db, text.constData(), static_cast<unsigned long>(text.size())) != 0)
-        throw DatabaseError(clientMessage(d->db), int(mysql_errno(d->db)));
+        fail();
 
     auto impl = std::make_unique<MySqlResult::Impl>();
-    impl->res = mysql_use_result(d->db);
+    impl->res = whole ? mysql_store_result(d->db) : mysql_use_result(d->db);
     if (!impl->res) {
         if (mysql_field_count(d->db) != 0)
-            throw DatabaseError(clientMessage(d->db), int(mysql_errno(d->db)));
+            fail();
         // A statement without a result set: an empty result of no columns.
     }
-    impl->utf8 = d->codec.isEmpty();
-    if (!impl->utf8)
+    impl->utf8 = d->codec.isEmpty() && !d->table;
+    impl->table = d->table;
+    if (!impl->utf8 && !impl->table)
         // Stateless: a value that ends in an incomplete sequence must not
         // lend its bytes to the next value.
         impl->decoder = QStringDecoder(d->codec.constData(), QStringConverter::Flag::Stateless);
@@ -363,8 +616,10 @@ std::unique_ptr<MySqlResult> MySqlConnection::query(const QString &sql)
             c.name = impl->decode(fields[i].name, fields[i].name_length);
             impl->columns.push_back(std::move(c));
         }
-        impl->connection = d.get();
-        d->openResult = impl->res;
+        if (!whole) {
+            impl->connection = d.get();
+            d->openResult = impl->res;
+        }
     }
     return std::unique_ptr<MySqlResult>(new MySqlResult(std::move(impl)));
 }
@@ -401,21 +656,20 @@ bool MySqlResult::next()
 {
     if (!d->res)
         return false;
+    const Clock::time_point started = d->connection ? Clock::now() : Clock::time_point();
     d->row = mysql_fetch_row(d->res);
     if (!d->row) {
         d->lengths = nullptr;
         MYSQL *db = d->connection ? d->connection->db : nullptr;
         if (db && mysql_errno(db) != 0) {
-            const DatabaseError error(clientMessage(db), int(mysql_errno(db)));
-            if (error.code() == CR_SERVER_LOST || error.code() == CR_SERVER_GONE_ERROR) {
-                // The session is gone: the connection reconnects at its next
-                // statement instead of failing every later one.
+            const DatabaseError error = d->connection->failure(started);
+            if (sessionLost(unsigned(error.code()))) {
+                // The session is gone: this read fails, and the connection
+                // reconnects at its next statement instead of failing every
+                // later one. A stream is never resumed.
                 d->res->handle = nullptr;
                 d->res->eof = 1;
-                mysql_close(db);
-                d->connection->db = nullptr;
-                d->connection->reconnectPending = true;
-                d->connection->openResult = nullptr;
+                d->connection->dropSession();
             }
             throw error;
         }

@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 #include <QVector>
 
 #include <cstdint>
@@ -106,18 +107,43 @@ public:
     bool connected() const;
 
     // Sends a statement as plain text and returns its rows, streamed. Only one
-    // result may be open on a connection at a time.
+    // result may be open on a connection at a time. A statement whose session
+    // is gone (a lost link, a server restart, a KILL) fails, and the next
+    // statement connects again with the same parameters.
     std::unique_ptr<MySqlResult> query(const QString &sql);
+
+    // For the read-only catalogue and listing statements (show databases,
+    // show tables, show FIELDS, show index, information_schema reads): reads
+    // the whole result at once, and when the session turns out to be gone,
+    // connects again with the same parameters and runs the statement once
+    // more. Never for a row stream, which is not resumed.
+    std::unique_ptr<MySqlResult> listing(const QString &sql);
 
     // The character set the connection's text is decoded from.
     QString characterSet() const;
+    // What the last connect did differently from its parameters, one line
+    // each (a server character set that cannot be the client's is read as
+    // utf8mb4). The run writes them into its log after connecting.
+    QStringList notes() const;
 
 private:
     friend class MySqlResult;
     struct Impl;
+    std::unique_ptr<MySqlResult> run(const QString &sql, bool whole);
     std::unique_ptr<Impl> d;
     Params params_;
 };
+
+// How long the client waits, in seconds: for a connection to be made, and
+// for the server's next packet while it reads or writes. The environment
+// variable TAVREX_MYSQL_TIMEOUT (a whole number of seconds) sets all three;
+// otherwise 30 s to connect and 10 minutes for a read or a write.
+struct MySqlTimeouts {
+    unsigned connect = 30;
+    unsigned read = 600;
+    unsigned write = 600;
+};
+MySqlTimeouts mysqlTimeouts();
 
 // Quotes a MySQL identifier with backticks, doubling a backtick inside it.
 QString quoteMySqlName(const QString &name);

@@ -143,7 +143,7 @@ TEST(BatchFile, ApplyingSetsTheControlsAndStopsAtAConversionError)
         ApplyBatchSettings(parseBatchFile("accessmode=x\nmysqldatabase=after\n"), bad);
         FAIL() << "a non-numeric access mode was applied";
     } catch (const std::invalid_argument &e) {
-        EXPECT_STREQ(e.what(), "'x' is not a valid integer value");
+        EXPECT_STREQ(e.what(), "accessmode: 'x' is not a valid integer value.");
     }
     EXPECT_EQ(bad.edtdatabase, "before");
     EXPECT_THROW(ApplyBatchSettings(parseBatchFile("accessmode=0\n"), bad), std::invalid_argument)
