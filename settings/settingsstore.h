@@ -15,7 +15,10 @@ namespace tavrex {
 // store every control keeps its default; an empty port becomes "3306".
 void LoadSettings(ControlValues &controls);
 
-// Writes the fifteen values from the controls; called once by FormDestroy.
+// Writes the values from the controls (the fifteen of the wizard's first
+// design, then the options rejectrows, verify and keepdetails and the
+// interface language); called once by
+// FormDestroy.
 void SaveSettings(const ControlValues &controls);
 
 } // namespace tavrex

@@ -76,7 +76,7 @@ int main(int argc, char **argv)
     SilentPrompts prompts;
     WindowOptions options;
     options.prompts = &prompts;
-    options.openUrl = [](const QUrl &) {};
+    options.openUrl = [](const QUrl &) { return true; };
     Taaform1 window(std::move(options));
     ControlValues values = window.controlValues();
     values.accessmode = 1;

@@ -29,16 +29,18 @@ QStringList keysOf(const QStringList &table)
 
 } // namespace
 
-TEST(CaptionTables, BothHoldTheSame44KeysInTheSameOrder)
+TEST(CaptionTables, BothHoldTheSameKeysInTheSameOrderTheLaterRowsAfterTheFirst44)
 {
     const QStringList english = englishTable(QStringLiteral("/opt/tavrex/help"));
     const QStringList chn = chnTable(QStringLiteral("/opt/tavrex/help"));
-    ASSERT_EQ(english.size(), 44);
+    ASSERT_EQ(english.size(), 49);
     EXPECT_EQ(keysOf(english), keysOf(chn));
     EXPECT_EQ(keysOf(english).first(), "Label1");
     EXPECT_EQ(keysOf(english).at(13), "Label15") << "row 14 comes before Label14";
     EXPECT_EQ(keysOf(english).at(42), "helpurl");
-    EXPECT_EQ(keysOf(english).last(), "queryclose");
+    EXPECT_EQ(keysOf(english).at(43), "queryclose");
+    EXPECT_EQ(keysOf(english).mid(44),
+              (QStringList{"chkrejectrows", "chkverify", "chkkeepdetails", "lnklanguage", "helpmissing"}));
     EXPECT_EQ(keysOf(english).removeDuplicates(), 0);
 }
 
@@ -63,6 +65,10 @@ TEST(CaptionTables, CaptionsThatAreEasyToGetWrong)
         {"Label32", "Click 'Finish' to exit the wizard.", "点击 'Finish' 离开本向导."},
         {"GroupBox1", "Port settings", "Port settings"},
         {"queryclose", "Close this Wizard ?", "退出向导 ?"},
+        {"chkrejectrows", "Continue past rejected rows", "跳过被拒绝的行继续复制"},
+        {"chkverify", "Verify copied data", "校验复制的数据"},
+        {"chkkeepdetails", "Keep column details", "保留列的属性"},
+        {"lnklanguage", "中文", "English"},
     };
     const QStringList english = englishTable(QString());
     const QStringList chn = chnTable(QString());
@@ -158,6 +164,13 @@ TEST(ApplyLanguage, EnglishKeepsTheDesignedButtonCaptionsAndOtherCodesChangeNoth
     EXPECT_EQ(english.add->text(), "Add >");
     EXPECT_EQ(english.help->text(), "Help");
     EXPECT_EQ(english.shortcut->text(), "Create Shortcut File");
+
+    CaptionFixture back;
+    back.apply(languageChinese());
+    back.apply(languageEnglish());
+    EXPECT_EQ(back.step->text(), "Welcome");
+    EXPECT_EQ(back.add->text(), "Add >") << "a switch back from Chinese restores the designed captions";
+    EXPECT_EQ(back.help->text(), "Help");
 
     CaptionFixture other;
     other.apply(QStringLiteral("EN"));
