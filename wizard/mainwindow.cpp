@@ -342,9 +342,9 @@ void Taaform1::buildPage2(QWidget *sheet)
     accessmode->setGeometry(12, 40, 390, 46);
     accessmodeItems_ = new QButtonGroup(this);
     auto *local = new QRadioButton(QStringLiteral("&Local"), accessmode);
-    local->setGeometry(12, 20, 150, 18);
+    local->setGeometry(12, 19, 150, 20);
     auto *remote = new QRadioButton(QStringLiteral("&Romote"), accessmode);
-    remote->setGeometry(200, 20, 150, 18);
+    remote->setGeometry(200, 19, 150, 20);
     accessmodeItems_->addButton(local, 0);
     accessmodeItems_->addButton(remote, 1);
     local->setChecked(true);
@@ -407,26 +407,26 @@ void Taaform1::buildPage4(QWidget *sheet)
     const QString policies[] = {QStringLiteral("Overwrite"), QStringLiteral("Merge"), QStringLiteral("Skip")};
     for (int i = 0; i < 3; ++i) {
         auto *item = new QRadioButton(policies[i], processtable);
-        item->setGeometry(12, 20 + 22 * i, 170, 18);
+        item->setGeometry(12, 19 + 22 * i, 170, 20);
         processtableItems_->addButton(item, i);
     }
     processtableItems_->button(0)->setChecked(true);
 
     chktabledefi = named(new QCheckBox(sheet), "chktabledefi");
-    chktabledefi->setGeometry(204, 146, 205, 17);
+    chktabledefi->setGeometry(204, 146, 205, 20);
     chkskipindex = named(new QCheckBox(sheet), "chkskipindex");
-    chkskipindex->setGeometry(204, 168, 205, 17);
+    chkskipindex->setGeometry(204, 168, 205, 20);
     chkuppercase = named(new QCheckBox(sheet), "chkuppercase");
-    chkuppercase->setGeometry(204, 190, 205, 17);
+    chkuppercase->setGeometry(204, 190, 205, 20);
     chkuppercase->setChecked(true);
     chkblobtotext = named(new QCheckBox(sheet), "chkblobtotext");
-    chkblobtotext->setGeometry(204, 212, 205, 17);
+    chkblobtotext->setGeometry(204, 212, 205, 20);
     chkrejectrows = named(new QCheckBox(sheet), "chkrejectrows");
-    chkrejectrows->setGeometry(204, 234, 205, 17);
+    chkrejectrows->setGeometry(204, 234, 205, 20);
     chkverify = named(new QCheckBox(sheet), "chkverify");
-    chkverify->setGeometry(204, 256, 205, 17);
+    chkverify->setGeometry(204, 256, 205, 20);
     chkkeepdetails = named(new QCheckBox(sheet), "chkkeepdetails");
-    chkkeepdetails->setGeometry(204, 278, 205, 17);
+    chkkeepdetails->setGeometry(204, 278, 205, 20);
 
     label(sheet, "Label33", 204, 306, 198, 13);
     cbcharset = named(new QComboBox(sheet), "cbcharset");
@@ -441,15 +441,16 @@ void Taaform1::buildPage4(QWidget *sheet)
 void Taaform1::buildPage5(QWidget *sheet)
 {
     label(sheet, "Label26", 12, 8, 390, 28, true);
-    label(sheet, "Label27", 12, 44, 160, 13);
-    availabletables = list(sheet, "availabletables", QRect(12, 60, 160, 262), QAbstractItemView::ExtendedSelection);
-    label(sheet, "Label28", 245, 44, 160, 13);
-    selecttables = list(sheet, "selecttables", QRect(245, 60, 160, 262), QAbstractItemView::ExtendedSelection);
-    Button1 = button(sheet, "Button1", QStringLiteral("Add >"), QRect(177, 100, 63, 25));
-    Button2 = button(sheet, "Button2", QStringLiteral("Add all >"), QRect(177, 135, 63, 25));
-    Button3 = button(sheet, "Button3", QStringLiteral("< Remove"), QRect(177, 185, 63, 25));
-    Button4 = button(sheet, "Button4", QStringLiteral("< Remove all"), QRect(177, 220, 63, 25));
-    btcreatebat = button(sheet, "btcreatebat", QStringLiteral("Create Shortcut File"), QRect(245, 332, 160, 25));
+    label(sheet, "Label27", 12, 44, 150, 13);
+    availabletables = list(sheet, "availabletables", QRect(12, 60, 150, 262), QAbstractItemView::ExtendedSelection);
+    label(sheet, "Label28", 257, 44, 148, 13);
+    selecttables = list(sheet, "selecttables", QRect(257, 60, 148, 262), QAbstractItemView::ExtendedSelection);
+    // Wide enough for "< Remove all" between the lists.
+    Button1 = button(sheet, "Button1", QStringLiteral("Add >"), QRect(167, 100, 85, 25));
+    Button2 = button(sheet, "Button2", QStringLiteral("Add all >"), QRect(167, 135, 85, 25));
+    Button3 = button(sheet, "Button3", QStringLiteral("< Remove"), QRect(167, 185, 85, 25));
+    Button4 = button(sheet, "Button4", QStringLiteral("< Remove all"), QRect(167, 220, 85, 25));
+    btcreatebat = button(sheet, "btcreatebat", QStringLiteral("Create Shortcut File"), QRect(257, 332, 148, 25));
 }
 
 void Taaform1::buildPage6(QWidget *sheet)

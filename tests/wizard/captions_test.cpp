@@ -8,6 +8,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QUrl>
@@ -201,4 +202,48 @@ TEST(StandardErrorBox, AddsAFullStopWhenTheLastCharacterIsAboveIt)
         SCOPED_TRACE(c.message);
         EXPECT_EQ(standardErrorText(QString::fromUtf8(c.message)), QString::fromUtf8(c.shown));
     }
+}
+
+TEST(MessageBoxes, AListInTheMessageGoesUnderTheDetails)
+{
+    const struct {
+        const char *name;
+        QString message;
+        QString text;
+        QString details;
+    } cases[] = {
+        {"one line", "Unknown database 'shop'", "Unknown database 'shop'", ""},
+        {"lines without a list", "first\nsecond", "first\nsecond", ""},
+        {"the places tried for the client library",
+         "Cannot load the Oracle client library. Places tried, in this order:\n"
+         "  libclntsh.so (TAVREX_OCI_LIBRARY): not found\n"
+         "  the library search path: not found\n"
+         "To install the Oracle Instant Client: unzip it and start Tavrex again.",
+         "Cannot load the Oracle client library. Places tried, in this order: see the details.\n"
+         "To install the Oracle Instant Client: unzip it and start Tavrex again.",
+         "libclntsh.so (TAVREX_OCI_LIBRARY): not found\nthe library search path: not found"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        const BoxText shown = splitBoxText(c.message);
+        EXPECT_EQ(shown.text, c.text);
+        EXPECT_EQ(shown.details, c.details);
+    }
+}
+
+TEST(MessageBoxes, ABoxIsWideEnoughForItsTitleAndKeepsItsDetails)
+{
+    const QString title = QStringLiteral("Tavrex 4.0");
+    auto box = makeMessageBox(MessageKind::Information, nullptr, title, QStringLiteral("请输入数据库名称"));
+    box->show();
+    QFont titleFont = box->font();
+    titleFont.setBold(true);
+    EXPECT_GE(box->width(), QFontMetrics(titleFont).horizontalAdvance(title) + 100)
+        << "a short text must not make the box narrower than its title";
+    box->hide();
+
+    auto error = makeMessageBox(MessageKind::Error, nullptr, title, QStringLiteral("short"), QStringLiteral("long"));
+    EXPECT_EQ(error->text(), "short");
+    EXPECT_EQ(error->detailedText(), "long");
+    EXPECT_EQ(error->icon(), QMessageBox::Critical);
 }
