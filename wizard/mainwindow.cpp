@@ -460,7 +460,9 @@ void Taaform1::buildPage6(QWidget *sheet)
     sc = named(new QPlainTextEdit(sheet), "sc");
     sc->setReadOnly(true);
     sc->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    sc->setLineWrapMode(QPlainTextEdit::NoWrap);
+    // Lines wrap at the memo's width: a long closing line or error stays
+    // readable without a horizontal scroll bar.
+    sc->setLineWrapMode(QPlainTextEdit::WidgetWidth);
     fill->addWidget(sc);
 }
 
