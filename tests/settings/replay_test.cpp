@@ -134,3 +134,15 @@ TEST_F(ReplayTest, AMissingSettingsFileWritesItsOneLineLog)
     EXPECT_EQ(text.count("\r\n"), 1);
     EXPECT_TRUE(text.contains("absent.qelt"));
 }
+
+TEST_F(ReplayTest, LanguageOnTheCommandLineHoldsForThatReplayOnly)
+{
+    const QString job = writeJob("english.qelt", "scott", {"tables1=beta"});
+    QString out, err;
+    ASSERT_EQ(runProgram({"--no-window", "--language", "en", job}, dir.path(), &out, &err), 0) << err.toStdString();
+    EXPECT_TRUE(out.contains("Conversion is Completed\n")) << out.toStdString();
+    EXPECT_TRUE(out.contains("Click 'Finish' to exit the wizard.")) << out.toStdString();
+    EXPECT_FALSE(out.contains("已经完成转换"));
+    QSettings store(dir.path() + "/config/Kestrova/Tavrex.conf", QSettings::IniFormat);
+    EXPECT_EQ(store.value("language").toString(), "cn") << "the remembered language stays";
+}
