@@ -58,6 +58,10 @@ TEST(BatchWindow, ShowsTheSettingsAndChoosesAllTablesAtFirst)
     EXPECT_TRUE(window.findChild<QCheckBox *>("chkskipindex")->isChecked());
     EXPECT_TRUE(window.findChild<QCheckBox *>("chkkeepdetails")->isChecked());
     EXPECT_FALSE(window.findChild<QCheckBox *>("chkverify")->isChecked());
+    for (const QCheckBox *option : window.findChildren<QCheckBox *>()) {
+        SCOPED_TRACE(option->objectName().toStdString());
+        EXPECT_LE(option->sizeHint().width(), option->width()) << "the caption fits its box";
+    }
     EXPECT_TRUE(window.findChild<QListWidget *>("mysqltableselect")->isHidden());
     EXPECT_TRUE(window.findChild<QPushButton *>("bttableselect")->isHidden());
     EXPECT_TRUE(window.recording().allTables);
