@@ -121,6 +121,11 @@ void ApplyBatchSettings(const BatchValues &v, ControlValues &c)
     c.chkuppercase = v.value(QStringLiteral("nameuppercase")) == QLatin1String("1");
     c.chkskipindex = v.value(QStringLiteral("skipindex")) == QLatin1String("1");
     c.chkblobtotext = v.value(QStringLiteral("blobtotext")) == QLatin1String("1");
+    // Options added later: a file written before them has no line, which
+    // reads as off.
+    c.chkrejectrows = v.value(QStringLiteral("rejectrows")) == QLatin1String("1");
+    c.chkverify = v.value(QStringLiteral("verify")) == QLatin1String("1");
+    c.chkkeepdetails = v.value(QStringLiteral("keepdetails")) == QLatin1String("1");
 }
 
 bool batchAllTables(const BatchValues &values)
@@ -161,6 +166,9 @@ QStringList batchFileLines(const BatchRecording &r)
         QStringLiteral("skipindex=") + option(r.skipindex),
         QStringLiteral("nameuppercase=") + option(r.nameuppercase),
         QStringLiteral("blobtotext=") + option(r.blobtotext),
+        QStringLiteral("rejectrows=") + option(r.rejectrows),
+        QStringLiteral("verify=") + option(r.verify),
+        QStringLiteral("keepdetails=") + option(r.keepdetails),
         QStringLiteral("alltables=") + (r.allTables ? QStringLiteral("1") : QStringLiteral("0")),
     };
     if (!r.allTables)

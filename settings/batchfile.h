@@ -69,6 +69,9 @@ struct BatchRecording {
     bool skipindex = false;
     bool nameuppercase = true;
     bool blobtotext = false;
+    bool rejectrows = false;
+    bool verify = false;
+    bool keepdetails = false;
     bool allTables = true;       // rgselecttable item 1
     QStringList tables;          // written when allTables is off
 };

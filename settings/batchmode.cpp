@@ -67,6 +67,9 @@ BatchWindowInput batchWindowInput(const Taaform1 &window)
     in.skipindex = c.chkskipindex;
     in.nameuppercase = c.chkuppercase;
     in.blobtotext = c.chkblobtotext;
+    in.rejectrows = c.chkrejectrows;
+    in.verify = c.chkverify;
+    in.keepdetails = c.chkkeepdetails;
     in.selectedTables = s.SelectedTables;
     return in;
 }

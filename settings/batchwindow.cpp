@@ -40,11 +40,11 @@ QLineEdit *readOnlyBox(QWidget *parent, const char *name, int x, int y, int w)
     return e;
 }
 
-QCheckBox *option(QWidget *parent, const char *name, const QString &caption, int x, int y)
+QCheckBox *option(QWidget *parent, const char *name, const QString &caption, int x, int y, int w)
 {
     auto *c = new QCheckBox(caption, parent);
     c->setObjectName(QLatin1String(name));
-    c->setGeometry(x, y, 180, 18);
+    c->setGeometry(x, y, w, 18);
     return c;
 }
 
@@ -98,10 +98,15 @@ Tmarfrm_bat::Tmarfrm_bat(Prompts &prompts, QWidget *parent) : QDialog(parent), p
     GroupBox2_ = new QGroupBox(QStringLiteral("转换方式"), this);
     GroupBox2_->setObjectName(QStringLiteral("GroupBox2"));
     GroupBox2_->setGeometry(8, 164, 300, 120);
-    chktabledefi_ = option(GroupBox2_, "chktabledefi", QStringLiteral("只转换表定义"), 10, 22);
-    chkskipindex_ = option(GroupBox2_, "chkskipindex", QStringLiteral("不创建索引"), 10, 46);
-    chkuppercase_ = option(GroupBox2_, "chkuppercase", QStringLiteral("将名称转换为大写"), 10, 70);
-    chkblobtotext_ = option(GroupBox2_, "chkblobtotext", QStringLiteral("BLOB转换为Text"), 10, 94);
+    // Two columns: the four options of the first design on the left, the
+    // later three on the right.
+    chktabledefi_ = option(GroupBox2_, "chktabledefi", QStringLiteral("只转换表定义"), 10, 22, 125);
+    chkskipindex_ = option(GroupBox2_, "chkskipindex", QStringLiteral("不创建索引"), 10, 46, 125);
+    chkuppercase_ = option(GroupBox2_, "chkuppercase", QStringLiteral("将名称转换为大写"), 10, 70, 125);
+    chkblobtotext_ = option(GroupBox2_, "chkblobtotext", QStringLiteral("BLOB转换为Text"), 10, 94, 125);
+    chkrejectrows_ = option(GroupBox2_, "chkrejectrows", QStringLiteral("跳过被拒绝的行继续复制"), 140, 22, 155);
+    chkverify_ = option(GroupBox2_, "chkverify", QStringLiteral("校验复制的数据"), 140, 46, 155);
+    chkkeepdetails_ = option(GroupBox2_, "chkkeepdetails", QStringLiteral("保留列的属性"), 140, 70, 155);
 
     rgselecttable_ = new QGroupBox(QStringLiteral("要转换的表"), this);
     rgselecttable_->setObjectName(QStringLiteral("rgselecttable"));
@@ -157,6 +162,9 @@ void Tmarfrm_bat::fill(const BatchWindowInput &in)
     chkskipindex_->setChecked(in.skipindex);
     chkuppercase_->setChecked(in.nameuppercase);
     chkblobtotext_->setChecked(in.blobtotext);
+    chkrejectrows_->setChecked(in.rejectrows);
+    chkverify_->setChecked(in.verify);
+    chkkeepdetails_->setChecked(in.keepdetails);
     mysqltableselect_->clear();
     mysqltableselect_->addItems(in.selectedTables);
 }
@@ -194,6 +202,9 @@ BatchRecording Tmarfrm_bat::recording() const
     r.skipindex = chkskipindex_->isChecked();
     r.nameuppercase = chkuppercase_->isChecked();
     r.blobtotext = chkblobtotext_->isChecked();
+    r.rejectrows = chkrejectrows_->isChecked();
+    r.verify = chkverify_->isChecked();
+    r.keepdetails = chkkeepdetails_->isChecked();
     r.allTables = tableChoice_->checkedId() == 1;
     for (int i = 0; i < mysqltableselect_->count(); ++i)
         r.tables.append(mysqltableselect_->item(i)->text());

@@ -38,6 +38,9 @@ struct BatchWindowInput {
     bool skipindex = false;
     bool nameuppercase = true;
     bool blobtotext = false;
+    bool rejectrows = false;
+    bool verify = false;
+    bool keepdetails = false;
     QStringList selectedTables;
 };
 
@@ -50,7 +53,7 @@ struct BatchMainValues {
 };
 
 // The batch shortcut window: shows the current settings, lets the operator
-// adjust the four options and choose between the chosen tables and all
+// adjust the options and choose between the chosen tables and all
 // tables, and records the job as a settings file plus a launcher. Created
 // once at program start; keeps its table choice between openings. Captions
 // are Chinese, set at creation.
@@ -108,6 +111,9 @@ private:
     QCheckBox *chkskipindex_ = nullptr;
     QCheckBox *chkuppercase_ = nullptr;
     QCheckBox *chkblobtotext_ = nullptr;
+    QCheckBox *chkrejectrows_ = nullptr;
+    QCheckBox *chkverify_ = nullptr;
+    QCheckBox *chkkeepdetails_ = nullptr;
     QListWidget *mysqltableselect_ = nullptr;
     QPushButton *bttableselect_ = nullptr;
     QPushButton *Button1_ = nullptr;

@@ -9,7 +9,8 @@ bool ControlValues::operator==(const ControlValues &o) const
            cbcharsetIndex == o.cbcharsetIndex && cbcharsetText == o.cbcharsetText && edtservice == o.edtservice &&
            edtoracleusername == o.edtoracleusername && edtoraclepassword == o.edtoraclepassword &&
            processtable == o.processtable && chktabledefi == o.chktabledefi && chkskipindex == o.chkskipindex &&
-           chkuppercase == o.chkuppercase && chkblobtotext == o.chkblobtotext;
+           chkuppercase == o.chkuppercase && chkblobtotext == o.chkblobtotext && chkrejectrows == o.chkrejectrows &&
+           chkverify == o.chkverify && chkkeepdetails == o.chkkeepdetails && language == o.language;
 }
 
 void applyControlValues(const ControlValues &v, TConversionSettings &s)
@@ -31,6 +32,9 @@ void applyControlValues(const ControlValues &v, TConversionSettings &s)
     s.SkipIndexes = v.chkskipindex;
     s.UppercaseNames = v.chkuppercase;
     s.BlobToText = v.chkblobtotext;
+    s.RejectRows = v.chkrejectrows;
+    s.Verify = v.chkverify;
+    s.KeepDetails = v.chkkeepdetails;
 }
 
 } // namespace tavrex

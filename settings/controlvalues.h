@@ -27,6 +27,12 @@ struct ControlValues {
     bool chkskipindex = false;
     bool chkuppercase = true;
     bool chkblobtotext = false;
+    bool chkrejectrows = false;
+    bool chkverify = false;
+    bool chkkeepdetails = false;
+    // The interface language the page-1 link chose last ("en" or "cn"); the
+    // settings store keeps it, the batch file does not.
+    QString language = QStringLiteral("cn");
 
     bool operator==(const ControlValues &o) const;
 };

@@ -127,6 +127,13 @@ void LoadSettings(ControlValues &c)
         c.chkuppercase = readOption(store, QStringLiteral("nameuppercase"));
         c.chkskipindex = readOption(store, QStringLiteral("skipindex"));
         c.chkblobtotext = readOption(store, QStringLiteral("blobtotext"));
+        c.chkrejectrows = readOption(store, QStringLiteral("rejectrows"));
+        c.chkverify = readOption(store, QStringLiteral("verify"));
+        c.chkkeepdetails = readOption(store, QStringLiteral("keepdetails"));
+        // Anything but "en" (missing, empty, another code) is Chinese, the
+        // language the wizard starts in.
+        c.language = readText(store, QStringLiteral("language")) == QLatin1String("en") ? QStringLiteral("en")
+                                                                                       : QStringLiteral("cn");
     }
     if (c.edtport.isEmpty())
         c.edtport = QStringLiteral("3306");
@@ -155,6 +162,11 @@ void SaveSettings(const ControlValues &c)
     store.setValue(QStringLiteral("nameuppercase"), option(c.chkuppercase));
     store.setValue(QStringLiteral("skipindex"), option(c.chkskipindex));
     store.setValue(QStringLiteral("blobtotext"), option(c.chkblobtotext));
+    store.setValue(QStringLiteral("rejectrows"), option(c.chkrejectrows));
+    store.setValue(QStringLiteral("verify"), option(c.chkverify));
+    store.setValue(QStringLiteral("keepdetails"), option(c.chkkeepdetails));
+    store.setValue(QStringLiteral("language"), c.language == QLatin1String("en") ? QStringLiteral("en")
+                                                                                 : QStringLiteral("cn"));
 #ifndef Q_OS_WIN
     // The file holds passwords in plain text: it is written readable by its
     // owner only, from its first byte.

@@ -15,9 +15,11 @@ namespace tavrex {
 // store every control keeps its default; an empty port becomes "3306".
 void LoadSettings(ControlValues &controls);
 
-// Writes the fifteen values from the controls; called once by FormDestroy.
-// A file that cannot be written throws std::runtime_error naming the path and
-// the system's reason; the stored settings then stay as they were.
+// Writes the values from the controls (the fifteen of the wizard's first
+// design, then the options rejectrows, verify and keepdetails and the
+// interface language); called once by FormDestroy. A file that cannot be
+// written throws std::runtime_error naming the path and the system's reason;
+// the stored settings then stay as they were.
 void SaveSettings(const ControlValues &controls);
 
 } // namespace tavrex

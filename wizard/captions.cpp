@@ -66,6 +66,13 @@ const CaptionRow kRows[] = {
     {"chkblobtotext", "Convert BLOB to text", "转换BLOB为TEXT类型"},
     {"helpurl", nullptr, nullptr},
     {"queryclose", "Close this Wizard ?", "退出向导 ?"},
+    // Rows added after the first design: the later options of page 4 and the
+    // language link of page 1, which names the other language.
+    {"chkrejectrows", "Continue past rejected rows", "跳过被拒绝的行继续复制"},
+    {"chkverify", "Verify copied data", "校验复制的数据"},
+    {"chkkeepdetails", "Keep column details", "保留列的属性"},
+    {"lnklanguage", "中文", "English"},
+    {"helpmissing", "No browser could open the help page. The help file is:", "无法用浏览器打开帮助页面。帮助文件是:"},
 };
 
 QString helpAddress(const QString &helpFolder, const QString &page)
@@ -144,6 +151,12 @@ void ApplyLanguage(QWidget &window, const QString &languageCode, const QStringLi
     if (languageCode == languageEnglish()) {
         applyTable(window, english);
         setButtonCaption(window, "btcreatebat", QStringLiteral("Create Shortcut File"));
+        // The designed captions, back after a switch from Chinese.
+        setButtonCaption(window, "Button1", QStringLiteral("Add >"));
+        setButtonCaption(window, "Button2", QStringLiteral("Add all >"));
+        setButtonCaption(window, "Button3", QStringLiteral("< Remove"));
+        setButtonCaption(window, "Button4", QStringLiteral("< Remove all"));
+        setButtonCaption(window, "bthelp", QStringLiteral("Help"));
     }
     if (languageCode == languageChinese()) {
         applyTable(window, chn);

@@ -1,10 +1,13 @@
 #pragma once
 
-// The two caption languages of the main window. The tables are data: 44 rows
+// The two caption languages of the main window. The tables are data: 49 rows
 // each, "key=caption", the key being the name of a control of the main
-// window. The window applies one of them once, in FormCreate, through
-// ApplyLanguage; the run and the close question then read the text holders
-// (Label29, Label30, Label32, queryclose) and "Help" reads helpurl.
+// window: the 44 rows of the first design, then the three later options of
+// page 4, the language link of page 1 and the text holder helpmissing. The
+// window applies one of them in FormCreate through ApplyLanguage, and again
+// whenever the language link switches; the run and the close question read
+// the text holders (Label29, Label30, Label32, queryclose) and "Help" reads
+// helpurl and helpmissing.
 
 #include <QString>
 #include <QStringList>
@@ -13,9 +16,16 @@ class QWidget;
 
 namespace tavrex {
 
-// The interface language codes; the wizard always starts with "cn".
+// The interface language codes. The wizard starts with "cn", then takes the
+// remembered choice of the settings store and the command line's --language.
 inline QString languageEnglish() { return QStringLiteral("en"); }
 inline QString languageChinese() { return QStringLiteral("cn"); }
+inline bool isLanguageCode(const QString &code) { return code == languageEnglish() || code == languageChinese(); }
+// The language the page-1 link switches to.
+inline QString otherLanguage(const QString &code)
+{
+    return code == languageEnglish() ? languageChinese() : languageEnglish();
+}
 
 // The file names of the two help pages, which are installed in the folder
 // "help" beside the program.
@@ -36,9 +46,11 @@ QString captionFor(const QStringList &table, const QString &name);
 
 // Gives every label, group box (the radio groups are group boxes too) and
 // check box under window the caption of its name from the table of
-// languageCode, then sets the fixed button captions. "en" and "cn" are
-// compared exactly; any other code changes nothing. Called once by the main
-// window's FormCreate; tests call it on small widget trees.
+// languageCode, then sets the fixed button captions (in English the designed
+// ones, so that a switch back from Chinese restores them). "en" and "cn" are
+// compared exactly; any other code changes nothing. Called by the main
+// window's FormCreate and its language link; tests call it on small widget
+// trees.
 void ApplyLanguage(QWidget &window, const QString &languageCode, const QStringList &english,
                    const QStringList &chn);
 

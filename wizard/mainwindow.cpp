@@ -11,8 +11,11 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDesktopServices>
+#include <QDir>
 #include <QGroupBox>
+#include <QKeyEvent>
 #include <QLabel>
+#include <QLibraryInfo>
 #include <QLineEdit>
 #include <QLinearGradient>
 #include <QListWidget>
@@ -22,6 +25,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPlainTextEdit>
+#include <QProxyStyle>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
@@ -29,7 +33,10 @@
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTimer>
+#include <QTranslator>
 #include <QVBoxLayout>
+
+#include <stdexcept>
 
 namespace tavrex {
 
@@ -84,6 +91,54 @@ protected:
 
 private:
     std::function<void()> onClick_;
+};
+
+// A text that acts as a link: the language switch of page 1. It keeps its
+// text plain (the caption tables fill it like any label) and looks and acts
+// like a link: link colour, underlined, hand cursor, click or Space.
+class LinkLabel : public QLabel {
+public:
+    LinkLabel(QWidget *parent, std::function<void()> onClick) : QLabel(parent), onClick_(std::move(onClick))
+    {
+        setCursor(Qt::PointingHandCursor);
+        setFocusPolicy(Qt::TabFocus);
+        QFont f = font();
+        f.setUnderline(true);
+        setFont(f);
+        QPalette p = palette();
+        p.setColor(QPalette::WindowText, p.color(QPalette::Link));
+        setPalette(p);
+    }
+
+protected:
+    void mouseReleaseEvent(QMouseEvent *event) override
+    {
+        if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint()) && onClick_)
+            onClick_();
+    }
+    void keyPressEvent(QKeyEvent *event) override
+    {
+        if ((event->key() == Qt::Key_Space || event->key() == Qt::Key_Return) && onClick_)
+            onClick_();
+        else
+            QLabel::keyPressEvent(event);
+    }
+
+private:
+    std::function<void()> onClick_;
+};
+
+// The password boxes show one "*" per character, whatever the platform's
+// style would draw.
+class StarPasswordStyle : public QProxyStyle {
+public:
+    int styleHint(StyleHint hint, const QStyleOption *option, const QWidget *widget,
+                  QStyleHintReturn *returnData) const override
+    {
+        if (hint == SH_LineEdit_PasswordCharacter)
+            return '*';
+        return QProxyStyle::styleHint(hint, option, widget, returnData);
+    }
 };
 
 template <typename T>
@@ -142,6 +197,33 @@ void chooseItem(QButtonGroup *group, int item)
 
 QString applicationTitle() { return QStringLiteral("Tavrex 4.0"); }
 
+StartArguments parseStartArguments(const QStringList &arguments)
+{
+    StartArguments out;
+    const QString option = QStringLiteral("--language");
+    for (qsizetype i = 0; i < arguments.size(); ++i) {
+        const QString &a = arguments.at(i);
+        QString code;
+        if (a == option) {
+            if (i + 1 >= arguments.size()) {
+                out.error = QStringLiteral("--language needs a language: en or cn");
+                continue;
+            }
+            code = arguments.at(++i);
+        } else if (a.startsWith(option + QLatin1Char('='))) {
+            code = a.mid(option.size() + 1);
+        } else {
+            out.arguments.append(a);
+            continue;
+        }
+        if (isLanguageCode(code))
+            out.language = code;
+        else
+            out.error = QStringLiteral("--language %1: the language is en or cn").arg(code);
+    }
+    return out;
+}
+
 // The title goes into the application's name, not its display name, which
 // the window system would append to every other window's title ("Info").
 void setApplicationTitle() { QCoreApplication::setApplicationName(applicationTitle()); }
@@ -159,6 +241,9 @@ Taaform1::Taaform1(WindowOptions options) : QWidget(nullptr), options_(std::move
         options_.helpFolder = QCoreApplication::applicationDirPath() + QStringLiteral("/help");
     english_ = englishTable(options_.helpFolder);
     chn_ = chnTable(options_.helpFolder);
+    start_ = parseStartArguments(options_.arguments);
+    options_.arguments = start_.arguments;
+    qtTranslator_ = new QTranslator(this);
 
     control_.setPump([] { QCoreApplication::processEvents(); });
     log_.setObserver([this](TRunLog::Change change, const QString &line) { mirrorLog(change, line); });
@@ -227,8 +312,10 @@ void Taaform1::buildStepPanel()
     panel.setColor(QPalette::Window, QColor(0xe8, 0xee, 0xf4));
     Panel1->setPalette(panel);
     const char *names[] = {"Label1", "Label2", "Label3", "Label4", "Label5", "Label6"};
+    // As wide as the panel allows and as high as a line of the bold caption
+    // of the page in view.
     for (int i = 0; i < 6; ++i)
-        stepLabels_[i] = label(Panel1, names[i], 13, 24 + 40 * i, 150, 13);
+        stepLabels_[i] = label(Panel1, names[i], 13, 22 + 40 * i, kStepPanelWidth - 17, 17);
     Image1 = named(new LogoImage(Panel1, [this] { guarded([this] { Image1Click(); }); }), "Image1");
     Image1->setGeometry(0, kClientHeight - kLogoHeight, kStepPanelWidth, kLogoHeight);
 }
@@ -242,6 +329,9 @@ void Taaform1::buildPage1(QWidget *sheet)
         l->setFont(title);
     label(sheet, "Label9", 20, 110, 380, 40, true);
     label(sheet, "Label10", 20, 160, 380, 20);
+    lnklanguage = named(new LinkLabel(sheet, [this] { guarded([this] { lnklanguageClick(); }); }), "lnklanguage");
+    lnklanguage->setGeometry(300, 4, 105, 17);
+    lnklanguage->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
 }
 
 void Taaform1::buildPage2(QWidget *sheet)
@@ -252,9 +342,9 @@ void Taaform1::buildPage2(QWidget *sheet)
     accessmode->setGeometry(12, 40, 390, 46);
     accessmodeItems_ = new QButtonGroup(this);
     auto *local = new QRadioButton(QStringLiteral("&Local"), accessmode);
-    local->setGeometry(12, 20, 150, 18);
+    local->setGeometry(12, 19, 150, 20);
     auto *remote = new QRadioButton(QStringLiteral("&Romote"), accessmode);
-    remote->setGeometry(200, 20, 150, 18);
+    remote->setGeometry(200, 19, 150, 20);
     accessmodeItems_->addButton(local, 0);
     accessmodeItems_->addButton(remote, 1);
     local->setChecked(true);
@@ -268,6 +358,9 @@ void Taaform1::buildPage2(QWidget *sheet)
     label(authorization, "Label13", 12, 74, 105, 13);
     edtpassword = edit(authorization, "edtpassword", 120, 70, 255);
     edtpassword->setEchoMode(QLineEdit::Password);
+    auto *stars = new StarPasswordStyle;
+    stars->setParent(this);
+    edtpassword->setStyle(stars);
 
     auto *remoteBox = named(new QGroupBox(sheet), "GroupBox2");
     remoteBox->setGeometry(12, 198, 390, 72);
@@ -295,6 +388,7 @@ void Taaform1::buildPage3(QWidget *sheet)
     QLabel *password = label(sheet, "Label23", 24, 188, 100, 13);
     edtoraclepassword = edit(sheet, "edtoraclepassword", 130, 184, 250);
     edtoraclepassword->setEchoMode(QLineEdit::Password);
+    edtoraclepassword->setStyle(edtpassword->style());
     // The English captions carry accelerators ("&Service:") for these boxes.
     service->setBuddy(edtservice);
     user->setBuddy(edtoracleusername);
@@ -313,24 +407,30 @@ void Taaform1::buildPage4(QWidget *sheet)
     const QString policies[] = {QStringLiteral("Overwrite"), QStringLiteral("Merge"), QStringLiteral("Skip")};
     for (int i = 0; i < 3; ++i) {
         auto *item = new QRadioButton(policies[i], processtable);
-        item->setGeometry(12, 20 + 22 * i, 170, 18);
+        item->setGeometry(12, 19 + 22 * i, 170, 20);
         processtableItems_->addButton(item, i);
     }
     processtableItems_->button(0)->setChecked(true);
 
     chktabledefi = named(new QCheckBox(sheet), "chktabledefi");
-    chktabledefi->setGeometry(204, 146, 205, 17);
+    chktabledefi->setGeometry(204, 146, 205, 20);
     chkskipindex = named(new QCheckBox(sheet), "chkskipindex");
-    chkskipindex->setGeometry(204, 168, 205, 17);
+    chkskipindex->setGeometry(204, 168, 205, 20);
     chkuppercase = named(new QCheckBox(sheet), "chkuppercase");
-    chkuppercase->setGeometry(204, 190, 205, 17);
+    chkuppercase->setGeometry(204, 190, 205, 20);
     chkuppercase->setChecked(true);
     chkblobtotext = named(new QCheckBox(sheet), "chkblobtotext");
-    chkblobtotext->setGeometry(204, 212, 205, 17);
+    chkblobtotext->setGeometry(204, 212, 205, 20);
+    chkrejectrows = named(new QCheckBox(sheet), "chkrejectrows");
+    chkrejectrows->setGeometry(204, 234, 205, 20);
+    chkverify = named(new QCheckBox(sheet), "chkverify");
+    chkverify->setGeometry(204, 256, 205, 20);
+    chkkeepdetails = named(new QCheckBox(sheet), "chkkeepdetails");
+    chkkeepdetails->setGeometry(204, 278, 205, 20);
 
-    label(sheet, "Label33", 204, 244, 198, 13);
+    label(sheet, "Label33", 204, 306, 198, 13);
     cbcharset = named(new QComboBox(sheet), "cbcharset");
-    cbcharset->setGeometry(204, 260, 198, 22);
+    cbcharset->setGeometry(204, 322, 198, 22);
     cbcharset->setEditable(true);
     cbcharset->setInsertPolicy(QComboBox::NoInsert);
     cbcharset->addItems(serverCharSetEntries());
@@ -341,15 +441,16 @@ void Taaform1::buildPage4(QWidget *sheet)
 void Taaform1::buildPage5(QWidget *sheet)
 {
     label(sheet, "Label26", 12, 8, 390, 28, true);
-    label(sheet, "Label27", 12, 44, 160, 13);
-    availabletables = list(sheet, "availabletables", QRect(12, 60, 160, 262), QAbstractItemView::ExtendedSelection);
-    label(sheet, "Label28", 245, 44, 160, 13);
-    selecttables = list(sheet, "selecttables", QRect(245, 60, 160, 262), QAbstractItemView::ExtendedSelection);
-    Button1 = button(sheet, "Button1", QStringLiteral("Add >"), QRect(177, 100, 63, 25));
-    Button2 = button(sheet, "Button2", QStringLiteral("Add all >"), QRect(177, 135, 63, 25));
-    Button3 = button(sheet, "Button3", QStringLiteral("< Remove"), QRect(177, 185, 63, 25));
-    Button4 = button(sheet, "Button4", QStringLiteral("< Remove all"), QRect(177, 220, 63, 25));
-    btcreatebat = button(sheet, "btcreatebat", QStringLiteral("Create Shortcut File"), QRect(245, 332, 160, 25));
+    label(sheet, "Label27", 12, 44, 150, 13);
+    availabletables = list(sheet, "availabletables", QRect(12, 60, 150, 262), QAbstractItemView::ExtendedSelection);
+    label(sheet, "Label28", 257, 44, 148, 13);
+    selecttables = list(sheet, "selecttables", QRect(257, 60, 148, 262), QAbstractItemView::ExtendedSelection);
+    // Wide enough for "< Remove all" between the lists.
+    Button1 = button(sheet, "Button1", QStringLiteral("Add >"), QRect(167, 100, 85, 25));
+    Button2 = button(sheet, "Button2", QStringLiteral("Add all >"), QRect(167, 135, 85, 25));
+    Button3 = button(sheet, "Button3", QStringLiteral("< Remove"), QRect(167, 185, 85, 25));
+    Button4 = button(sheet, "Button4", QStringLiteral("< Remove all"), QRect(167, 220, 85, 25));
+    btcreatebat = button(sheet, "btcreatebat", QStringLiteral("Create Shortcut File"), QRect(257, 332, 148, 25));
 }
 
 void Taaform1::buildPage6(QWidget *sheet)
@@ -359,7 +460,9 @@ void Taaform1::buildPage6(QWidget *sheet)
     sc = named(new QPlainTextEdit(sheet), "sc");
     sc->setReadOnly(true);
     sc->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    sc->setLineWrapMode(QPlainTextEdit::NoWrap);
+    // Lines wrap at the memo's width: a long closing line or error stays
+    // readable without a horizontal scroll bar.
+    sc->setLineWrapMode(QPlainTextEdit::WidgetWidth);
     fill->addWidget(sc);
 }
 
@@ -374,6 +477,7 @@ void Taaform1::buildTextHolders()
     Label32 = label(TabSheet7, "Label32", 0, 0, 10, 10);
     helpurl = label(TabSheet7, "helpurl", 0, 0, 10, 10);
     queryclose = label(TabSheet7, "queryclose", 0, 0, 10, 10);
+    helpmissing = label(TabSheet7, "helpmissing", 0, 0, 10, 10);
 }
 
 void Taaform1::connectControls()
@@ -408,6 +512,9 @@ void Taaform1::FormCreate()
     batchMode_ = !options_.arguments.isEmpty();
     languageCode_ = languageChinese();
     ApplyLanguage();
+    // A --language that cannot be used is shown; the language stays as it is.
+    if (!start_.error.isEmpty())
+        guarded([this] { throw std::invalid_argument(start_.error.toStdString()); });
     control_.clearStop();
     cancelAction_ = CancelAction::QueryClose;
     setWindowTitle(applicationTitle());
@@ -424,6 +531,10 @@ void Taaform1::FormCreate()
         }
         setControlValues(values);
     });
+    // The command line's language holds for this start only: the remembered
+    // choice stays what the store said.
+    if (!start_.language.isEmpty())
+        setLanguage(start_.language);
     if (batchMode_ && options_.batchStart)
         guarded([this] {
             try {
@@ -455,6 +566,31 @@ void Taaform1::FormDestroy()
 void Taaform1::ApplyLanguage()
 {
     tavrex::ApplyLanguage(*this, languageCode_, english_, chn_);
+    // Qt's own texts (the Yes and No of the boxes, the file dialogs) follow:
+    // its Chinese catalogue from Qt's translations folder, none in English.
+    QCoreApplication::removeTranslator(qtTranslator_);
+    if (languageCode_ == languageChinese() &&
+        qtTranslator_->load(QStringLiteral("qtbase_zh_CN"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QCoreApplication::installTranslator(qtTranslator_);
+}
+
+void Taaform1::setLanguage(const QString &code)
+{
+    if (code == languageCode_ || !isLanguageCode(code))
+        return;
+    languageCode_ = code;
+    ApplyLanguage();
+}
+
+bool Taaform1::qtTranslationLoaded() const
+{
+    return languageCode_ == languageChinese() && !qtTranslator_->isEmpty();
+}
+
+void Taaform1::lnklanguageClick()
+{
+    rememberedLanguage_ = otherLanguage(languageCode_);
+    setLanguage(rememberedLanguage_);
 }
 
 QString Taaform1::batchSettingsFile() const
@@ -576,10 +712,13 @@ void Taaform1::btcancelClick()
 void Taaform1::bthelpClick()
 {
     const QUrl address(helpurl->text());
-    if (options_.openUrl)
-        options_.openUrl(address);
-    else
-        QDesktopServices::openUrl(address);
+    const bool opened = options_.openUrl ? options_.openUrl(address) : QDesktopServices::openUrl(address);
+    // Without a browser the operator can still open the file by hand.
+    if (!opened)
+        prompts_->information(applicationTitle(), helpmissing->text() + QLatin1Char('\n') +
+                                                      QDir::toNativeSeparators(address.isLocalFile()
+                                                                                   ? address.toLocalFile()
+                                                                                   : address.toString()));
 }
 
 void Taaform1::Image1Click()
@@ -888,6 +1027,10 @@ ControlValues Taaform1::controlValues() const
     v.chkskipindex = chkskipindex->isChecked();
     v.chkuppercase = chkuppercase->isChecked();
     v.chkblobtotext = chkblobtotext->isChecked();
+    v.chkrejectrows = chkrejectrows->isChecked();
+    v.chkverify = chkverify->isChecked();
+    v.chkkeepdetails = chkkeepdetails->isChecked();
+    v.language = rememberedLanguage_;
     return v;
 }
 
@@ -911,6 +1054,16 @@ void Taaform1::setControlValues(const ControlValues &v)
     chkskipindex->setChecked(v.chkskipindex);
     chkuppercase->setChecked(v.chkuppercase);
     chkblobtotext->setChecked(v.chkblobtotext);
+    chkrejectrows->setChecked(v.chkrejectrows);
+    chkverify->setChecked(v.chkverify);
+    chkkeepdetails->setChecked(v.chkkeepdetails);
+    // The remembered language applies at once, unless the command line chose
+    // one for this start.
+    if (isLanguageCode(v.language)) {
+        rememberedLanguage_ = v.language;
+        if (start_.language.isEmpty())
+            setLanguage(v.language);
+    }
 }
 
 TConversionSettings Taaform1::currentSettings() const

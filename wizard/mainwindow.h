@@ -39,6 +39,7 @@ class QPushButton;
 class QRadioButton;
 class QStackedWidget;
 class QTimer;
+class QTranslator;
 
 namespace tavrex {
 
@@ -49,10 +50,22 @@ QString applicationTitle();
 // Start-up step 1: sets the title on the application object.
 void setApplicationTitle();
 
+// The command line as the window reads it: "--language en|cn" (or
+// "--language=en") anywhere sets the interface language for this start and is
+// taken out; what remains are the batch arguments. A code other than "en" or
+// "cn", or a missing one, is an error: its text names the option.
+struct StartArguments {
+    QStringList arguments;
+    QString language;  // empty: none given
+    QString error;     // empty: none
+};
+StartArguments parseStartArguments(const QStringList &arguments);
+
 // What the window is given at creation. Everything may be left empty.
 struct WindowOptions {
-    // The command-line arguments after the program's name; at least one puts
-    // the window in batch mode, the first naming the batch settings file.
+    // The command-line arguments after the program's name; "--language CODE"
+    // is taken out first (parseStartArguments); at least one argument left
+    // puts the window in batch mode, the first naming the batch settings file.
     QStringList arguments;
     // Where the message boxes go; null: the window's own QMessageBox boxes.
     Prompts *prompts = nullptr;
@@ -75,8 +88,9 @@ struct WindowOptions {
     std::function<void(Taaform1 &)> batchTableChoice;
     // btcreatebatClick: "Create Shortcut File" on page 5 (the batch window).
     std::function<void(Taaform1 &)> createShortcut;
-    // bthelpClick: opens the help page; QDesktopServices::openUrl when empty.
-    std::function<void(const QUrl &)> openUrl;
+    // bthelpClick: opens the help page and says whether a program took it;
+    // QDesktopServices::openUrl when empty.
+    std::function<bool(const QUrl &)> openUrl;
     // The folder of the help pages; "help" beside the program when empty.
     QString helpFolder;
 };
@@ -98,6 +112,9 @@ public:
     void Timer1Timer();
     void StopClick();
     void QueryCloseClick();
+    // The language link of page 1: applies the other language at once and
+    // makes it the remembered choice.
+    void lnklanguageClick();
 
     // The table buttons, the double clicks and the page-5 back step.
     void Button1Click();
@@ -112,6 +129,9 @@ public:
     int CurrentPage() const { return currentPage_; }
     bool BatchMode() const { return batchMode_; }
     const QString &LanguageCode() const { return languageCode_; }
+    // Whether Qt's own Chinese texts are loaded (the language is Chinese and
+    // Qt's catalogue was found).
+    bool qtTranslationLoaded() const;
     QString batchSettingsFile() const;
     // The batch replay arms the one-second start timer (Timer1).
     void armStartTimer();
@@ -178,6 +198,7 @@ private:
     void FormCreate();
     void FormDestroy();
     void ApplyLanguage();
+    void setLanguage(const QString &code);
     void accessmodeClick();
     void step2Click();
     void step3Click();
@@ -207,6 +228,9 @@ private:
     int currentPage_ = 1;
     bool batchMode_ = false;
     QString languageCode_ = QStringLiteral("cn");
+    QString rememberedLanguage_ = QStringLiteral("cn");  // what the settings store keeps
+    StartArguments start_;
+    QTranslator *qtTranslator_ = nullptr;
     CancelAction cancelAction_ = CancelAction::QueryClose;
     bool runActive_ = false;
     bool closeAfterRun_ = false;
@@ -233,6 +257,7 @@ private:
     QPushButton *btnext = nullptr;
     QPushButton *btcancel = nullptr;
     QPushButton *bthelp = nullptr;
+    QLabel *lnklanguage = nullptr;
 
     QGroupBox *accessmode = nullptr;
     QButtonGroup *accessmodeItems_ = nullptr;
@@ -253,6 +278,9 @@ private:
     QCheckBox *chkskipindex = nullptr;
     QCheckBox *chkuppercase = nullptr;
     QCheckBox *chkblobtotext = nullptr;
+    QCheckBox *chkrejectrows = nullptr;
+    QCheckBox *chkverify = nullptr;
+    QCheckBox *chkkeepdetails = nullptr;
     QComboBox *cbcharset = nullptr;
 
     QListWidget *availabletables = nullptr;
@@ -272,6 +300,7 @@ private:
     QLabel *Label32 = nullptr;
     QLabel *helpurl = nullptr;
     QLabel *queryclose = nullptr;
+    QLabel *helpmissing = nullptr;
 };
 
 } // namespace tavrex

@@ -1,5 +1,7 @@
-// tavrex-screenshots DIR: renders the six wizard pages and the standard error
-// box to PNG files in DIR (page1.png ... page6.png, errorbox.png), so the
+// tavrex-screenshots DIR: renders the six wizard pages in both languages, the
+// message boxes and the batch window to PNG files in DIR (page1.png ...
+// page6.png in Chinese, page1-en.png ... page6-en.png in English,
+// errorbox.png, errorbox-client.png, infobox.png, batchwindow.png), so the
 // window can be looked at without a display:
 //   QT_QPA_PLATFORM=offscreen tavrex-screenshots /tmp/shots
 // The pages show sample content; no server is contacted and no settings are
@@ -8,6 +10,7 @@
 #include "engine/prompts.h"
 #include "settings/batchmode.h"
 #include "settings/batchwindow.h"
+#include "wizard/captions.h"
 #include "wizard/mainwindow.h"
 #include "wizard/windowprompts.h"
 
@@ -76,7 +79,7 @@ int main(int argc, char **argv)
     SilentPrompts prompts;
     WindowOptions options;
     options.prompts = &prompts;
-    options.openUrl = [](const QUrl &) {};
+    options.openUrl = [](const QUrl &) { return true; };
     Taaform1 window(std::move(options));
     ControlValues values = window.controlValues();
     values.accessmode = 1;
@@ -93,26 +96,61 @@ int main(int argc, char **argv)
     const ListChoice databases{{"information_schema", "mysql", "performance_schema", "shop"}, 3};
     const QStringList available{"customers", "invoice_lines", "invoices", "products"};
     const QStringList selected{"orders", "order_items"};
-    TRunLog &log = window.log();
-    for (const char *line :
-         {"Start time:2/1/2024 09:15:05", "Create table ORDERS...Done", "", "Insert table ORDERS 1250 Rows ...Done", "",
-          "Create table ORDER_ITEMS...Done", "", "Insert table ORDER_ITEMS 4810 Rows ...Done", "", "已经完成转换",
-          "向导已经完成Mysql 数据库到Orccle的转换.", "The end time:2/1/2024 09:15:09", "点击 'Finish' 离开本向导."})
-        log.Append(QString::fromUtf8(line));
+    const QStringList english = englishTable(QString());
+    const QStringList chn = chnTable(QString());
 
     bool ok = true;
-    for (int page = 1; page <= 6; ++page) {
-        window.previewPage(page, databases, available, page == 5 ? selected : QStringList());
-        QCoreApplication::processEvents();
-        ok = save(window.grab(), dir, QStringLiteral("page%1.png").arg(page)) && ok;
-    }
+    for (const QString &code : {languageChinese(), languageEnglish()}) {
+        if (window.LanguageCode() != code)
+            window.lnklanguageClick();
+        // A finished run's log, its closing lines in the language of the window.
+        const QStringList &table = code == languageEnglish() ? english : chn;
+        TRunLog &log = window.log();
+        log.Clear();
+        for (const char *line : {"Start time:2/1/2024 09:15:05", "Create table ORDERS...Done", "",
+                                 "Insert table ORDERS 1250 Rows ...Done", "", "Create table ORDER_ITEMS...Done", "",
+                                 "Insert table ORDER_ITEMS 4810 Rows ...Done", ""})
+            log.Append(QString::fromUtf8(line));
+        log.Append(captionFor(table, QStringLiteral("Label29")));
+        log.Append(captionFor(table, QStringLiteral("Label30")));
+        log.Append(QStringLiteral("The end time:2/1/2024 09:15:09"));
+        log.Append(captionFor(table, QStringLiteral("Label32")));
 
-    auto box = makeMessageBox(MessageKind::Error, &window, applicationTitle(),
-                              standardErrorText(QStringLiteral("Can't connect to server on 'db.example.net' (113)")));
-    box->show();
-    QCoreApplication::processEvents();
-    ok = save(withTitle(box->grab(), box->windowTitle()), dir, QStringLiteral("errorbox.png")) && ok;
-    box->hide();
+        const QString suffix = code == languageEnglish() ? QStringLiteral("-en") : QString();
+        for (int page = 1; page <= 6; ++page) {
+            window.previewPage(page, databases, available, page == 5 ? selected : QStringList());
+            QCoreApplication::processEvents();
+            ok = save(window.grab(), dir, QStringLiteral("page%1%2.png").arg(page).arg(suffix)) && ok;
+        }
+    }
+    if (window.LanguageCode() != languageChinese())
+        window.lnklanguageClick();
+
+    const auto saveBox = [&](std::unique_ptr<QMessageBox> box, const QString &name) {
+        box->show();
+        QCoreApplication::processEvents();
+        ok = save(withTitle(box->grab(), box->windowTitle()), dir, name) && ok;
+        box->hide();
+    };
+    saveBox(makeMessageBox(MessageKind::Error, &window, applicationTitle(),
+                           standardErrorText(QStringLiteral("Can't connect to server on 'db.example.net' (113)"))),
+            QStringLiteral("errorbox.png"));
+    // The missing client library as the error box shows it: the places
+    // tried under "Show Details…".
+    const BoxText client = splitBoxText(QStringLiteral(
+        "Cannot load the Oracle client library, which Tavrex needs for every Oracle service name other than "
+        "embedded:PATH. Places tried, in this order:\n"
+        "  libclntsh.so (the library search path): libclntsh.so: cannot open shared object file: No such file or "
+        "directory\n"
+        "  the folder lib of ORACLE_HOME: not tried, ORACLE_HOME is not set\n"
+        "To install the Oracle Instant Client (release 12.1 or later): download its Basic or Basic Light package, "
+        "unzip it into a folder such as /opt/oracle/instantclient_23_5 and make the folder known to the library "
+        "search path or set TAVREX_OCI_LIBRARY. Then start Tavrex again."));
+    saveBox(makeMessageBox(MessageKind::Error, &window, applicationTitle(), client.text, client.details),
+            QStringLiteral("errorbox-client.png"));
+    // The blank-database message of page 2: a short text under the title.
+    saveBox(makeMessageBox(MessageKind::Information, &window, applicationTitle(), QStringLiteral("请输入数据库名称")),
+            QStringLiteral("infobox.png"));
 
     // The batch window as "Create Shortcut File" opens it on page 5.
     window.previewPage(5, databases, available, selected);

@@ -34,13 +34,17 @@ BatchRecording sampleRecording()
     r.skipindex = true;
     r.nameuppercase = true;
     r.blobtotext = false;
+    r.verify = true;
     return r;
 }
 
-const QStringList kSixteen{
+// Every line before "alltables": the fifteen of the first design, then the
+// later options in their order.
+const QStringList kOptionLines{
     "accessmode=0",       "mysqldatabase=shop",  "port=3306",      "mysqlu=root",   "mysqlp=s=cret",
     "host=db.example.org", "oracleh=embedded:/srv/t.db", "oracleu=scott", "oraclep=tiger", "processtable=1",
     "character_set=Default", "tabledefonly=0",   "skipindex=1",    "nameuppercase=1", "blobtotext=0",
+    "rejectrows=0",        "verify=1",           "keepdetails=0",
 };
 
 } // namespace
@@ -50,18 +54,18 @@ TEST(BatchFile, RecordingsWriteTheirLinesInOrder)
     BatchRecording all = sampleRecording();
     all.allTables = true;
     all.tables = {"ignored"};
-    EXPECT_EQ(batchFileLines(all), kSixteen + QStringList{"alltables=1"});
+    EXPECT_EQ(batchFileLines(all), kOptionLines + QStringList{"alltables=1"});
 
     BatchRecording three = sampleRecording();
     three.allTables = false;
     three.tables = {"orders", "order items", "客户"};
     const QStringList threeLines =
-        kSixteen + QStringList{"alltables=0", "tables1=orders", "tables2=order items", "tables3=客户"};
+        kOptionLines + QStringList{"alltables=0", "tables1=orders", "tables2=order items", "tables3=客户"};
     EXPECT_EQ(batchFileLines(three), threeLines);
 
     BatchRecording none = sampleRecording();
     none.allTables = false;
-    EXPECT_EQ(batchFileLines(none), kSixteen + QStringList{"alltables=0"});
+    EXPECT_EQ(batchFileLines(none), kOptionLines + QStringList{"alltables=0"});
 }
 
 TEST(BatchFile, WritesCrLfInTheLocaleCodePageReadableByItsOwnerOnly)
@@ -129,6 +133,31 @@ TEST(BatchFile, ApplyingSetsTheControlsAndStopsAtAConversionError)
     EXPECT_EQ(c.cbcharsetIndex, 0);
     EXPECT_TRUE(c.chkskipindex);
     EXPECT_FALSE(c.chktabledefi);
+    EXPECT_FALSE(c.chkrejectrows);
+    EXPECT_TRUE(c.chkverify);
+    EXPECT_FALSE(c.chkkeepdetails);
+
+    // Each later option read on its own; a file written before them (no
+    // line) leaves them off whatever the controls held.
+    const struct {
+        const char *line;
+        bool rejectrows, verify, keepdetails;
+    } options[] = {
+        {"", false, false, false},
+        {"rejectrows=1", true, false, false},
+        {"verify=1", false, true, false},
+        {"keepdetails=1", false, false, true},
+        {"keepdetails=true", false, false, false},
+    };
+    for (const auto &o : options) {
+        SCOPED_TRACE(o.line);
+        ControlValues v;
+        v.chkrejectrows = v.chkverify = v.chkkeepdetails = true;
+        ApplyBatchSettings(parseBatchFile(QByteArray("accessmode=0\nprocesstable=0\n") + o.line), v);
+        EXPECT_EQ(v.chkrejectrows, o.rejectrows);
+        EXPECT_EQ(v.chkverify, o.verify);
+        EXPECT_EQ(v.chkkeepdetails, o.keepdetails);
+    }
 
     ControlValues gbk;
     ApplyBatchSettings(parseBatchFile("accessmode=7\nprocesstable=-3\ncharacter_set=gbk\nport=\n"), gbk);

@@ -32,6 +32,7 @@ BatchWindowInput sampleInput()
     in.policyCaption = "Merge";
     in.characterSet = "Default";
     in.skipindex = true;
+    in.keepdetails = true;
     in.selectedTables = {"orders", "order items", "客户"};
     return in;
 }
@@ -55,6 +56,12 @@ TEST(BatchWindow, ShowsTheSettingsAndChoosesAllTablesAtFirst)
     EXPECT_EQ(window.findChild<QLineEdit *>("edtoracleexits")->text(), "Merge");
     EXPECT_EQ(window.findChild<QLineEdit *>("edtmysqlpassword")->echoMode(), QLineEdit::Normal);
     EXPECT_TRUE(window.findChild<QCheckBox *>("chkskipindex")->isChecked());
+    EXPECT_TRUE(window.findChild<QCheckBox *>("chkkeepdetails")->isChecked());
+    EXPECT_FALSE(window.findChild<QCheckBox *>("chkverify")->isChecked());
+    for (const QCheckBox *option : window.findChildren<QCheckBox *>()) {
+        SCOPED_TRACE(option->objectName().toStdString());
+        EXPECT_LE(option->sizeHint().width(), option->width()) << "the caption fits its box";
+    }
     EXPECT_TRUE(window.findChild<QListWidget *>("mysqltableselect")->isHidden());
     EXPECT_TRUE(window.findChild<QPushButton *>("bttableselect")->isHidden());
     EXPECT_TRUE(window.recording().allTables);
@@ -77,6 +84,7 @@ TEST(BatchWindow, RecordingWritesTheSettingsFileAndTheLauncher)
     window.fill(sampleInput());
     window.findChildren<QRadioButton *>().first()->click();
     window.findChild<QCheckBox *>("chkuppercase")->setChecked(false);  // changes only what is written
+    window.findChild<QCheckBox *>("chkrejectrows")->setChecked(true);
     window.setMainValues([] { return BatchMainValues{0, "db.example.org", 1}; });
     window.setProgramPath("/opt/tavrex/bin/tavrex");
     window.setChooseFile([&] { return dir.filePath("nightly.desktop"); });
@@ -86,7 +94,8 @@ TEST(BatchWindow, RecordingWritesTheSettingsFileAndTheLauncher)
     const QByteArray expected =
         "accessmode=0\r\nmysqldatabase=shop\r\nport=3306\r\nmysqlu=root\r\nmysqlp=pw\r\nhost=db.example.org\r\n"
         "oracleh=embedded:t.db\r\noracleu=scott\r\noraclep=tiger\r\nprocesstable=1\r\ncharacter_set=Default\r\n"
-        "tabledefonly=0\r\nskipindex=1\r\nnameuppercase=0\r\nblobtotext=0\r\nalltables=0\r\n"
+        "tabledefonly=0\r\nskipindex=1\r\nnameuppercase=0\r\nblobtotext=0\r\nrejectrows=1\r\nverify=0\r\n"
+        "keepdetails=1\r\nalltables=0\r\n"
         "tables1=orders\r\ntables2=order items\r\ntables3=" +
         QString("客户").toLocal8Bit() + "\r\n";
     EXPECT_EQ(readAll(settingsFile), expected);

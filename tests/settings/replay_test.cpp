@@ -214,3 +214,15 @@ TEST_F(ReplayTest, ASignalStopsTheCopySavesTheRecordAndExits130)
     EXPECT_LT(rows, 3000000);
     EXPECT_EQ((rows - 100) % 5000, 0) << rows;
 }
+
+TEST_F(ReplayTest, LanguageOnTheCommandLineHoldsForThatReplayOnly)
+{
+    const QString job = writeJob("english.qelt", "scott", {"tables1=beta"});
+    QString out, err;
+    ASSERT_EQ(runProgram({"--no-window", "--language", "en", job}, dir.path(), &out, &err), 0) << err.toStdString();
+    EXPECT_TRUE(out.contains("Conversion is Completed\n")) << out.toStdString();
+    EXPECT_TRUE(out.contains("Click 'Finish' to exit the wizard.")) << out.toStdString();
+    EXPECT_FALSE(out.contains("已经完成转换"));
+    QSettings store(dir.path() + "/config/Kestrova/Tavrex.conf", QSettings::IniFormat);
+    EXPECT_EQ(store.value("language").toString(), "cn") << "the remembered language stays";
+}

@@ -37,7 +37,7 @@ void writeRaw(const QList<QPair<QString, QString>> &values)
 
 } // namespace
 
-TEST(SettingsStore, FirstStartKeepsTheDefaultsAndSaveWritesAllFifteenValues)
+TEST(SettingsStore, FirstStartKeepsTheDefaultsAndSaveWritesEveryValue)
 {
     resetStore();
     ControlValues c;
@@ -55,10 +55,13 @@ TEST(SettingsStore, FirstStartKeepsTheDefaultsAndSaveWritesAllFifteenValues)
     QSettings raw(QSettings::NativeFormat, QSettings::UserScope, "Kestrova", "Tavrex");
     QStringList keys = raw.allKeys();
     keys.sort();
-    EXPECT_EQ(keys, (QStringList{"Character Set", "accessmode", "blobtotext", "host", "mysqldatabase", "mysqlp",
-                                 "mysqlu", "nameuppercase", "oracleh", "oraclep", "oracleu", "port", "processtable",
-                                 "skipindex", "tabledefonly"}));
+    EXPECT_EQ(keys, (QStringList{"Character Set", "accessmode", "blobtotext", "host", "keepdetails", "language",
+                                 "mysqldatabase", "mysqlp", "mysqlu", "nameuppercase", "oracleh", "oraclep", "oracleu",
+                                 "port", "processtable", "rejectrows", "skipindex", "tabledefonly", "verify"}));
     EXPECT_EQ(raw.value("nameuppercase").toString(), "1");
+    for (const char *off : {"rejectrows", "verify", "keepdetails"})
+        EXPECT_EQ(raw.value(off).toString(), "0") << off;
+    EXPECT_EQ(raw.value("language").toString(), "cn");
     EXPECT_EQ(raw.value("Character Set").toString(), "0");
 }
 
@@ -82,6 +85,10 @@ TEST(SettingsStore, EveryValueComesBack)
     c.chkskipindex = true;
     c.chkuppercase = false;
     c.chkblobtotext = true;
+    c.chkrejectrows = true;
+    c.chkverify = true;
+    c.chkkeepdetails = true;
+    c.language = "en";
     SaveSettings(c);
     ControlValues back;
     LoadSettings(back);
@@ -103,6 +110,22 @@ TEST(SettingsStore, BadStoredValuesFallBackAsDocumented)
         {"policy negative", {{"processtable", "-1"}}, [](const ControlValues &c) { EXPECT_EQ(c.processtable, -1); }},
         {"option written as true", {{"tabledefonly", "true"}}, [](const ControlValues &c) { EXPECT_FALSE(c.chktabledefi); }},
         {"missing nameuppercase", {{"port", "1"}}, [](const ControlValues &c) { EXPECT_FALSE(c.chkuppercase); }},
+        {"a store written before the later options and the language", {{"blobtotext", "1"}},
+         [](const ControlValues &c) {
+             EXPECT_TRUE(c.chkblobtotext);
+             EXPECT_FALSE(c.chkrejectrows);
+             EXPECT_FALSE(c.chkverify);
+             EXPECT_FALSE(c.chkkeepdetails);
+             EXPECT_EQ(c.language, "cn");
+         }},
+        {"options on", {{"rejectrows", "1"}, {"verify", "1"}, {"keepdetails", "1"}},
+         [](const ControlValues &c) {
+             EXPECT_TRUE(c.chkrejectrows);
+             EXPECT_TRUE(c.chkverify);
+             EXPECT_TRUE(c.chkkeepdetails);
+         }},
+        {"language en", {{"language", "en"}}, [](const ControlValues &c) { EXPECT_EQ(c.language, "en"); }},
+        {"language of another code", {{"language", "EN"}}, [](const ControlValues &c) { EXPECT_EQ(c.language, "cn"); }},
         {"character set 16", {{"Character Set", "16"}},
          [](const ControlValues &c) {
              EXPECT_EQ(c.cbcharsetIndex, 16);

@@ -8,6 +8,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QUrl>
@@ -29,16 +30,18 @@ QStringList keysOf(const QStringList &table)
 
 } // namespace
 
-TEST(CaptionTables, BothHoldTheSame44KeysInTheSameOrder)
+TEST(CaptionTables, BothHoldTheSameKeysInTheSameOrderTheLaterRowsAfterTheFirst44)
 {
     const QStringList english = englishTable(QStringLiteral("/opt/tavrex/help"));
     const QStringList chn = chnTable(QStringLiteral("/opt/tavrex/help"));
-    ASSERT_EQ(english.size(), 44);
+    ASSERT_EQ(english.size(), 49);
     EXPECT_EQ(keysOf(english), keysOf(chn));
     EXPECT_EQ(keysOf(english).first(), "Label1");
     EXPECT_EQ(keysOf(english).at(13), "Label15") << "row 14 comes before Label14";
     EXPECT_EQ(keysOf(english).at(42), "helpurl");
-    EXPECT_EQ(keysOf(english).last(), "queryclose");
+    EXPECT_EQ(keysOf(english).at(43), "queryclose");
+    EXPECT_EQ(keysOf(english).mid(44),
+              (QStringList{"chkrejectrows", "chkverify", "chkkeepdetails", "lnklanguage", "helpmissing"}));
     EXPECT_EQ(keysOf(english).removeDuplicates(), 0);
 }
 
@@ -63,6 +66,10 @@ TEST(CaptionTables, CaptionsThatAreEasyToGetWrong)
         {"Label32", "Click 'Finish' to exit the wizard.", "点击 'Finish' 离开本向导."},
         {"GroupBox1", "Port settings", "Port settings"},
         {"queryclose", "Close this Wizard ?", "退出向导 ?"},
+        {"chkrejectrows", "Continue past rejected rows", "跳过被拒绝的行继续复制"},
+        {"chkverify", "Verify copied data", "校验复制的数据"},
+        {"chkkeepdetails", "Keep column details", "保留列的属性"},
+        {"lnklanguage", "中文", "English"},
     };
     const QStringList english = englishTable(QString());
     const QStringList chn = chnTable(QString());
@@ -159,6 +166,13 @@ TEST(ApplyLanguage, EnglishKeepsTheDesignedButtonCaptionsAndOtherCodesChangeNoth
     EXPECT_EQ(english.help->text(), "Help");
     EXPECT_EQ(english.shortcut->text(), "Create Shortcut File");
 
+    CaptionFixture back;
+    back.apply(languageChinese());
+    back.apply(languageEnglish());
+    EXPECT_EQ(back.step->text(), "Welcome");
+    EXPECT_EQ(back.add->text(), "Add >") << "a switch back from Chinese restores the designed captions";
+    EXPECT_EQ(back.help->text(), "Help");
+
     CaptionFixture other;
     other.apply(QStringLiteral("EN"));
     EXPECT_EQ(other.step->text(), "design");
@@ -188,4 +202,48 @@ TEST(StandardErrorBox, AddsAFullStopWhenTheLastCharacterIsAboveIt)
         SCOPED_TRACE(c.message);
         EXPECT_EQ(standardErrorText(QString::fromUtf8(c.message)), QString::fromUtf8(c.shown));
     }
+}
+
+TEST(MessageBoxes, AListInTheMessageGoesUnderTheDetails)
+{
+    const struct {
+        const char *name;
+        QString message;
+        QString text;
+        QString details;
+    } cases[] = {
+        {"one line", "Unknown database 'shop'", "Unknown database 'shop'", ""},
+        {"lines without a list", "first\nsecond", "first\nsecond", ""},
+        {"the places tried for the client library",
+         "Cannot load the Oracle client library. Places tried, in this order:\n"
+         "  libclntsh.so (TAVREX_OCI_LIBRARY): not found\n"
+         "  the library search path: not found\n"
+         "To install the Oracle Instant Client: unzip it and start Tavrex again.",
+         "Cannot load the Oracle client library. Places tried, in this order: see the details.\n"
+         "To install the Oracle Instant Client: unzip it and start Tavrex again.",
+         "libclntsh.so (TAVREX_OCI_LIBRARY): not found\nthe library search path: not found"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        const BoxText shown = splitBoxText(c.message);
+        EXPECT_EQ(shown.text, c.text);
+        EXPECT_EQ(shown.details, c.details);
+    }
+}
+
+TEST(MessageBoxes, ABoxIsWideEnoughForItsTitleAndKeepsItsDetails)
+{
+    const QString title = QStringLiteral("Tavrex 4.0");
+    auto box = makeMessageBox(MessageKind::Information, nullptr, title, QStringLiteral("请输入数据库名称"));
+    box->show();
+    QFont titleFont = box->font();
+    titleFont.setBold(true);
+    EXPECT_GE(box->width(), QFontMetrics(titleFont).horizontalAdvance(title) + 100)
+        << "a short text must not make the box narrower than its title";
+    box->hide();
+
+    auto error = makeMessageBox(MessageKind::Error, nullptr, title, QStringLiteral("short"), QStringLiteral("long"));
+    EXPECT_EQ(error->text(), "short");
+    EXPECT_EQ(error->detailedText(), "long");
+    EXPECT_EQ(error->icon(), QMessageBox::Critical);
 }

@@ -11,6 +11,7 @@
 #include "wizard/windowprompts.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QDir>
 #include <QFile>
 #include <QRegularExpression>
@@ -58,7 +59,10 @@ protected:
         WindowOptions options;
         options.prompts = &prompts;
         options.helpFolder = sourceDir() + QStringLiteral("/docs/help");
-        options.openUrl = [this](const QUrl &url) { opened.push_back(url); };
+        options.openUrl = [this](const QUrl &url) {
+            opened.push_back(url);
+            return true;
+        };
         options.loadSettings = [this](ControlValues &) { ++loads; };
         options.saveSettings = [this](const ControlValues &values) { saved.push_back(values); };
         if (adjust)
@@ -444,6 +448,42 @@ TEST_F(WizardTest, AnErrorWhileCreatingIsShownAndTheWindowOpensOnPage1)
     EXPECT_EQ(sheetInView(), 1);
     EXPECT_FALSE(button("btback")->isEnabled());
     EXPECT_TRUE(button("btnext")->isEnabled());
+}
+
+// Each later option of page 4 travels from its box into the record the steps
+// and the run read, and into what the settings store saves; a loaded value
+// ticks its box.
+TEST_F(WizardTest, ThePageFourOptionsReachTheSettingsRecordAndTheStore)
+{
+    open();
+    struct Option {
+        const char *box;
+        bool TConversionSettings::*field;
+        bool ControlValues::*value;
+    } const options[] = {
+        {"chkrejectrows", &TConversionSettings::RejectRows, &ControlValues::chkrejectrows},
+        {"chkverify", &TConversionSettings::Verify, &ControlValues::chkverify},
+        {"chkkeepdetails", &TConversionSettings::KeepDetails, &ControlValues::chkkeepdetails},
+    };
+    for (const Option &o : options) {
+        SCOPED_TRACE(o.box);
+        QCheckBox *box = control<QCheckBox>(o.box);
+        ASSERT_TRUE(box);
+        EXPECT_FALSE(box->isChecked()) << "off by default";
+        box->click();
+        // The boxes before this one were ticked by the loads below.
+        for (const Option &other : options)
+            EXPECT_EQ(window->currentSettings().*other.field, &other <= &o) << other.box;
+        box->click();
+        ControlValues loaded = window->controlValues();
+        loaded.*o.value = true;
+        window->setControlValues(loaded);
+        EXPECT_TRUE(box->isChecked());
+        EXPECT_TRUE(window->currentSettings().*o.field);
+    }
+    window.reset();
+    ASSERT_EQ(saved.size(), 1u);
+    EXPECT_TRUE(saved[0].chkrejectrows && saved[0].chkverify && saved[0].chkkeepdetails);
 }
 
 // The unattended run: the start timer's one press carries the wizard from
