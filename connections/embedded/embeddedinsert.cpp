@@ -4,6 +4,7 @@
 // directly (UTF-16 text as it is, numbers and dates as their stored text,
 // bytes as blobs), no SQL text per row.
 
+#include "connections/embedded/embeddeddefaults.h"
 #include "connections/embedded/embeddedsessionimpl.h"
 #include "connections/embedded/embeddedsql.h"
 
@@ -60,7 +61,8 @@ BatchResult EmbeddedSession::insertBatch(const QString &table, const OracleRowBa
             primaryKey = c.name;
     }
 
-    // Unwritten columns are bound as NULL: the tables have no defaults.
+    // Columns the batch leaves out take their DEFAULT or identity, else NULL.
+    OmittedColumns omitted(cat, t, source);
     QString sql = QStringLiteral("INSERT INTO ") + sqliteQuote(t.sqliteName) + QStringLiteral(" (");
     QString params;
     for (int c = 0; c < tableColumns; ++c) {
@@ -86,7 +88,6 @@ BatchResult EmbeddedSession::insertBatch(const QString &table, const OracleRowBa
     for (const ColumnSpec &c : t.columns)
         qualified.append(QStringLiteral("\"%1\".\"%2\".\"%3\"").arg(d_->owner, t.name, c.name));
 
-    const OracleValue nullValue;
     std::vector<StoredValue> stored(static_cast<size_t>(tableColumns));
     QString message;
     auto reject = [&](int row, QString text) {
@@ -103,7 +104,7 @@ BatchResult EmbeddedSession::insertBatch(const QString &table, const OracleRowBa
     for (int r = 0; r < rows; ++r) {
         for (int c = 0; c < tableColumns; ++c) {
             const int b = source[size_t(c)];
-            const OracleValue &v = b >= 0 ? batch.at(r, b) : nullValue;
+            const OracleValue &v = b >= 0 ? batch.at(r, b) : omitted.value(c);
             StoredValue &s = stored[size_t(c)];
             if (convertValue(v, t.columns[c], qualified[c], s, &message) != 0)
                 return reject(r, message);
@@ -125,6 +126,7 @@ BatchResult EmbeddedSession::insertBatch(const QString &table, const OracleRowBa
                 bound = bytes > INT_MAX ? SQLITE_TOOBIG
                                         : sqlite3_bind_text(stmt, pos, s.utf8.data(), int(bytes), SQLITE_STATIC);
                 break;
+            case StoredValue::Kind::Real: bound = sqlite3_bind_double(stmt, pos, s.real); break;
             case StoredValue::Kind::Blob:
                 bytes = qint64(s.blob.size());
                 bound = bytes > INT_MAX ? SQLITE_TOOBIG
@@ -147,14 +149,20 @@ BatchResult EmbeddedSession::insertBatch(const QString &table, const OracleRowBa
             if (rc == SQLITE_CONSTRAINT_UNIQUE || rc == SQLITE_CONSTRAINT_PRIMARYKEY)
                 return reject(r, oraMessage(1, QStringLiteral("unique constraint (%1.%2) violated")
                                                    .arg(d_->owner, primaryKey)));
+            // Unique, check and foreign keys refuse a row from their trigger
+            // with the Oracle message as the error text.
+            if (rc == SQLITE_CONSTRAINT_TRIGGER)
+                return reject(r, QString::fromUtf8(sqlite3_errmsg(db)));
             const DatabaseError e = sqliteError(db, path, "insert");
             sqlite3_reset(stmt);
             throw e;
         }
         sqlite3_reset(stmt);
+        omitted.rowInserted();
         if (d_->observer)
             d_->observer(r);
     }
+    omitted.save();
     sqlite3_clear_bindings(stmt);  // the bound texts belong to the batch
     tx.commit();
     return result;

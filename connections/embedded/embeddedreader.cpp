@@ -84,6 +84,24 @@ QVector<QVector<OracleValue>> readEmbeddedTable(const QString &path, const QStri
                 row.append(OracleValue::date(d));
                 break;
             }
+            case OraType::Timestamp:
+            case OraType::Interval: {
+                const QByteArray text(reinterpret_cast<const char *>(sqlite3_column_text(s, c)),
+                                      sqlite3_column_bytes(s, c));
+                OracleTimestamp ts;
+                OracleInterval iv;
+                const bool isTimestamp = t.columns[c].type == OraType::Timestamp;
+                if (isTimestamp ? !parseStoredTimestamp(text, &ts) : !parseStoredInterval(text, &iv))
+                    throw DatabaseError(QStringLiteral("Embedded target \"%1\": a %2 of %3 is stored as \"%4\"")
+                                            .arg(path, oraTypeName(t.columns[c].type), table, QString::fromUtf8(text)));
+                row.append(isTimestamp ? OracleValue::timestamp(ts) : OracleValue::interval(iv));
+                break;
+            }
+            case OraType::BinaryFloat:
+            case OraType::BinaryDouble:
+                row.append(OracleValue::binaryNumber(
+                    binaryNumberText(sqlite3_column_double(s, c), t.columns[c].type == OraType::BinaryFloat)));
+                break;
             case OraType::Blob:
             case OraType::Raw: {
                 const void *p = sqlite3_column_blob(s, c);

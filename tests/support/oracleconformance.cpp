@@ -553,6 +553,21 @@ std::string describeValue(const OracleValue &v)
         return o.str();
     }
     case OracleValue::Kind::Bytes: return "bytes(" + v.bytesValue().toHex().toStdString() + ")";
+    case OracleValue::Kind::BinaryNumber: return "binary(" + s(v.textValue()) + ")";
+    case OracleValue::Kind::Timestamp: {
+        const OracleTimestamp t = v.timestampValue();
+        std::ostringstream o;
+        o << "timestamp(" << t.date.year << "-" << t.date.month << "-" << t.date.day << " " << t.date.hour << ":"
+          << t.date.minute << ":" << t.date.second << "." << t.nanosecond << ")";
+        return o.str();
+    }
+    case OracleValue::Kind::Interval: {
+        const OracleInterval &i = v.intervalValue();
+        std::ostringstream o;
+        o << "interval(" << (i.negative ? "-" : "+") << i.days << " " << i.hours << ":" << i.minutes << ":"
+          << i.seconds << "." << i.nanosecond << ")";
+        return o.str();
+    }
     }
     return "?";
 }
