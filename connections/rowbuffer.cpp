@@ -121,6 +121,60 @@ std::optional<OracleValue> toDate(const MySqlValue &v)
     return OracleValue::date(*d);
 }
 
+std::optional<OracleValue> toTimestamp(const MySqlValue &v)
+{
+    std::optional<OracleTimestamp> t;
+    if (v.type == MySqlValue::Type::DateTime)
+        t = parseMySqlTimestamp(v.text);
+    else if (v.type == MySqlValue::Type::Date)
+        if (auto d = parseMySqlDate(v.text))
+            t = OracleTimestamp{*d, 0};
+    if (!t)
+        return std::nullopt;
+    return OracleValue::timestamp(*t);
+}
+
+std::optional<OracleValue> toInterval(const MySqlValue &v)
+{
+    if (v.type != MySqlValue::Type::Time)
+        return std::nullopt;
+    auto i = parseMySqlInterval(v.text);
+    if (!i)
+        return std::nullopt;
+    return OracleValue::interval(*i);
+}
+
+// BINARY_FLOAT / BINARY_DOUBLE take the server's text as it came; the
+// target reads it once as an IEEE number.
+std::optional<OracleValue> toBinaryNumber(const MySqlValue &v)
+{
+    switch (v.type) {
+    case MySqlValue::Type::Integer:
+    case MySqlValue::Type::Unsigned:
+    case MySqlValue::Type::Boolean:
+    case MySqlValue::Type::Decimal:
+    case MySqlValue::Type::Float: return OracleValue::binaryNumber(numberToText(v));
+    default: return std::nullopt;
+    }
+}
+
+// Reads ".f" to ".fffffffff" at pos (or nothing) as nanoseconds; -1 when
+// malformed.
+int nanosecondsAt(QStringView t, qsizetype pos)
+{
+    if (pos == t.size())
+        return 0;
+    const qsizetype digits = t.size() - pos - 1;
+    if (t.at(pos) != QLatin1Char('.') || digits < 1 || digits > 9)
+        return -1;
+    int value = digitsAt(t, pos + 1, int(digits));
+    if (value < 0)
+        return -1;
+    for (qsizetype k = digits; k < 9; ++k)
+        value *= 10;
+    return value;
+}
+
 std::optional<OracleValue> toBytes(const MySqlValue &v)
 {
     switch (v.type) {
@@ -249,6 +303,47 @@ std::optional<OracleDate> parseMySqlTime(QStringView t)
     return out;
 }
 
+std::optional<OracleTimestamp> parseMySqlTimestamp(QStringView t)
+{
+    if (t.size() < 19 || t.at(10) != QLatin1Char(' ') || t.at(13) != QLatin1Char(':') || t.at(16) != QLatin1Char(':'))
+        return std::nullopt;
+    auto day = parseMySqlDate(t.left(10));
+    const int h = digitsAt(t, 11, 2), mi = digitsAt(t, 14, 2), s = digitsAt(t, 17, 2);
+    const int nanos = nanosecondsAt(t, 19);
+    if (!day || h < 0 || h > 23 || mi < 0 || mi > 59 || s < 0 || s > 59 || nanos < 0)
+        return std::nullopt;
+    day->hour = h;
+    day->minute = mi;
+    day->second = s;
+    return OracleTimestamp{*day, nanos};
+}
+
+std::optional<OracleInterval> parseMySqlInterval(QStringView t)
+{
+    OracleInterval out;
+    qsizetype i = 0;
+    if (i < t.size() && t.at(i) == QLatin1Char('-')) {
+        out.negative = true;
+        ++i;
+    }
+    const qsizetype colon = t.indexOf(QLatin1Char(':'), i);
+    if (colon <= i || colon - i > 4 || colon + 6 > t.size() || t.at(colon + 3) != QLatin1Char(':'))
+        return std::nullopt;
+    const int h = digitsAt(t, i, int(colon - i));
+    const int mi = digitsAt(t, colon + 1, 2), s = digitsAt(t, colon + 4, 2);
+    const int nanos = nanosecondsAt(t, colon + 6);
+    if (h < 0 || mi < 0 || mi > 59 || s < 0 || s > 59 || nanos < 0)
+        return std::nullopt;
+    out.days = h / 24;
+    out.hours = h % 24;
+    out.minutes = mi;
+    out.seconds = s;
+    out.nanosecond = nanos;
+    if (out.days == 0 && out.hours == 0 && mi == 0 && s == 0 && nanos == 0)
+        out.negative = false;  // -00:00:00 is zero
+    return out;
+}
+
 TargetKind targetKind(const OracleColumn &column)
 {
     // The tables Tavrex creates hold NUMBER, VARCHAR2, DATE and BLOB; a
@@ -259,7 +354,8 @@ TargetKind targetKind(const OracleColumn &column)
         TargetKind kind;
     } kinds[] = {
         {"NUMBER", TargetKind::Number},   {"FLOAT", TargetKind::Number},
-        {"BINARY_FLOAT", TargetKind::Number}, {"BINARY_DOUBLE", TargetKind::Number},
+        {"BINARY_FLOAT", TargetKind::BinaryNumber}, {"BINARY_DOUBLE", TargetKind::BinaryNumber},
+        {"TIMESTAMP", TargetKind::Timestamp}, {"INTERVAL DAY TO SECOND", TargetKind::Interval},
         {"VARCHAR2", TargetKind::Text},   {"CHAR", TargetKind::Text},
         {"NVARCHAR2", TargetKind::Text},  {"NCHAR", TargetKind::Text},
         {"CLOB", TargetKind::Text},       {"NCLOB", TargetKind::Text},
@@ -284,6 +380,9 @@ std::optional<OracleValue> convertForKind(const MySqlValue &value, TargetKind ki
     case TargetKind::Text: return toText(value);
     case TargetKind::Date: return toDate(value);
     case TargetKind::Bytes: return toBytes(value);
+    case TargetKind::Timestamp: return toTimestamp(value);
+    case TargetKind::Interval: return toInterval(value);
+    case TargetKind::BinaryNumber: return toBinaryNumber(value);
     case TargetKind::Unsupported: break;
     }
     return std::nullopt;
@@ -453,6 +552,22 @@ QString conversionFailureReason(const MySqlValue &value, const OracleColumn &col
             return QStringLiteral("bytes that are not valid UTF-8 text");
         return wrongType;
     case TargetKind::Bytes: return wrongType;
+    case TargetKind::Timestamp:
+        if (value.type == MySqlValue::Type::Date || value.type == MySqlValue::Type::DateTime) {
+            const QString reason = dateFailureReason(value);
+            return reason.startsWith(QLatin1String("fractions")) ? QStringLiteral("date outside the range of Oracle TIMESTAMP")
+                                                                 : reason;
+        }
+        return wrongType;
+    case TargetKind::Interval:
+        if (value.type == MySqlValue::Type::Time)
+            return value.text + QStringLiteral(" is beyond the range of Oracle ") + column.type;
+        return wrongType;
+    case TargetKind::BinaryNumber:
+        if (value.type == MySqlValue::Type::Decimal || value.type == MySqlValue::Type::Float ||
+            value.type == MySqlValue::Type::Text)
+            return value.text + QStringLiteral(" is not a number Oracle ") + column.type + QStringLiteral(" can hold");
+        return wrongType;
     case TargetKind::Unsupported: break;
     }
     return QStringLiteral("Oracle %1 columns are not supported").arg(column.type);

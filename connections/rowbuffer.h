@@ -36,7 +36,7 @@ constexpr int kTimeBaseDay = 1;
 std::optional<OracleValue> convertForColumn(const MySqlValue &value, const OracleColumn &column);
 
 // The conversion family of a target column type, decided once per column.
-enum class TargetKind { Number, Text, Date, Bytes, Unsupported };
+enum class TargetKind { Number, Text, Date, Bytes, Timestamp, Interval, BinaryNumber, Unsupported };
 TargetKind targetKind(const OracleColumn &column);
 std::optional<OracleValue> convertForKind(const MySqlValue &value, TargetKind kind);
 
@@ -51,6 +51,11 @@ std::optional<QString> numberText(QStringView text);
 std::optional<OracleDate> parseMySqlDate(QStringView text);      // "YYYY-MM-DD"
 std::optional<OracleDate> parseMySqlDateTime(QStringView text);  // "YYYY-MM-DD hh:mm:ss[.ffffff]"
 std::optional<OracleDate> parseMySqlTime(QStringView text);      // "hh:mm:ss[.ffffff]"
+// The same texts kept whole: a DATETIME / TIMESTAMP with its fraction of a
+// second, and a TIME (-838:59:59.000000 to 838:59:59.000000) as a signed
+// interval of days, hours, minutes, seconds and fraction.
+std::optional<OracleTimestamp> parseMySqlTimestamp(QStringView text);
+std::optional<OracleInterval> parseMySqlInterval(QStringView text);
 
 // The row buffer of the row copy (oracleinsertdata): opened on a target table
 // by describing "select * from "T" where 1=0", it collects typed, converted

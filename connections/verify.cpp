@@ -50,7 +50,7 @@ struct Multiset {
 };
 
 // What a target column holds, for the canonical form.
-enum class Holds { Number, Text, Char, Date, Bytes, Other };
+enum class Holds { Number, Text, Char, Date, Bytes, Interval, BinaryFloat, BinaryDouble, Other };
 
 Holds holdsOf(const OracleColumn &c)
 {
@@ -61,11 +61,51 @@ Holds holdsOf(const OracleColumn &c)
     if (c.type == QLatin1String("VARCHAR2") || c.type == QLatin1String("NVARCHAR2") ||
         c.type == QLatin1String("CLOB") || c.type == QLatin1String("NCLOB"))
         return Holds::Text;
-    if (c.type == QLatin1String("DATE"))
+    if (c.type == QLatin1String("DATE") || c.type.startsWith(QLatin1String("TIMESTAMP")))
         return Holds::Date;
     if (c.type == QLatin1String("BLOB") || c.type == QLatin1String("RAW"))
         return Holds::Bytes;
+    if (c.type.startsWith(QLatin1String("INTERVAL DAY")))
+        return Holds::Interval;
+    if (c.type == QLatin1String("BINARY_FLOAT"))
+        return Holds::BinaryFloat;
+    if (c.type == QLatin1String("BINARY_DOUBLE"))
+        return Holds::BinaryDouble;
     return Holds::Other;
+}
+
+// A fraction of a second without its trailing zeros, and none when it is zero.
+QString withoutTrailingZeros(QString text)
+{
+    const qsizetype dot = text.indexOf(QLatin1Char('.'));
+    if (dot < 0)
+        return text;
+    while (text.endsWith(QLatin1Char('0')))
+        text.chop(1);
+    if (text.endsWith(QLatin1Char('.')))
+        text.chop(1);
+    return text;
+}
+
+// A duration as its sign, whole seconds and fraction: "-3020399.5".
+QByteArray durationText(bool negative, qint64 seconds, const QString &fraction)
+{
+    QString text = QString::number(seconds);
+    if (!fraction.isEmpty())
+        text = withoutTrailingZeros(text + QLatin1Char('.') + fraction);
+    if (negative && text != QLatin1String("0"))
+        text.prepend(QLatin1Char('-'));
+    return text.toUtf8();
+}
+
+// A binary float or double by its value, read from decimal text.
+QByteArray binaryNumberKey(const QString &text, bool single)
+{
+    bool ok = false;
+    const double d = text.toDouble(&ok);
+    if (!ok)
+        return text.toUtf8();
+    return single ? QByteArray::number(double(float(d)), 'g', 9) : QByteArray::number(d, 'g', 17);
 }
 
 // One row's hash over its tagged values: a tag byte, the length, the bytes.
@@ -195,14 +235,36 @@ void addSource(RowHasher &h, const MySqlValue &v, Holds holds)
         QString text = t.left(10).toString() + QLatin1Char(' ') +
                        (v.type == MySqlValue::Type::Date ? QStringLiteral("00:00:00") : t.mid(11).toString());
         // A fraction of zero is no fraction.
-        const qsizetype dot = text.indexOf(QLatin1Char('.'));
-        if (dot >= 0 && text.mid(dot + 1).count(QLatin1Char('0')) == text.size() - dot - 1)
-            text.truncate(dot);
+        text = withoutTrailingZeros(text);
         h.add('T', text.toUtf8());
         return;
     }
     case Holds::Bytes:
         h.add('B', v.type == MySqlValue::Type::Bytes ? v.bytes : v.text.toUtf8());
+        return;
+    case Holds::Interval: {
+        // A TIME as a signed duration.
+        const QStringView t = v.text;
+        const bool negative = t.startsWith(QLatin1Char('-'));
+        const QStringView body = negative ? t.mid(1) : t;
+        const qsizetype colon = body.indexOf(QLatin1Char(':'));
+        int hours = 0, minutes = 0, seconds = 0;
+        if (v.type != MySqlValue::Type::Time || colon < 0 || !readInt(body, 0, colon, &hours) ||
+            !readInt(body, colon + 1, 2, &minutes) || !readInt(body, colon + 4, 2, &seconds)) {
+            h.add('S', v.text.toUtf8());
+            return;
+        }
+        const qsizetype dot = body.indexOf(QLatin1Char('.'));
+        h.add('I', durationText(negative, qint64(hours) * 3600 + minutes * 60 + seconds,
+                                dot < 0 ? QString() : body.mid(dot + 1).toString()));
+        return;
+    }
+    case Holds::BinaryFloat:
+    case Holds::BinaryDouble:
+        h.add('F', binaryNumberKey(v.type == MySqlValue::Type::Integer    ? QString::number(v.integer)
+                                   : v.type == MySqlValue::Type::Unsigned ? QString::number(v.unsignedInteger)
+                                                                          : v.text,
+                                   holds == Holds::BinaryFloat));
         return;
     case Holds::Other: h.add('S', v.type == MySqlValue::Type::Bytes ? v.bytes : v.text.toUtf8()); return;
     }
@@ -236,6 +298,30 @@ void addTarget(RowHasher &h, const OracleValue &v, Holds holds)
         return;
     }
     case OracleValue::Kind::Bytes: h.add('B', v.bytesValue()); return;
+    case OracleValue::Kind::Timestamp: {
+        const OracleTimestamp &t = v.timestampValue();
+        const OracleDate &d = t.date;
+        const QString text = QStringLiteral("%1%2-%3-%4 %5:%6:%7.%8")
+                                 .arg(d.year < 0 ? QStringLiteral("-") : QString())
+                                 .arg(std::abs(d.year), 4, 10, QLatin1Char('0'))
+                                 .arg(d.month, 2, 10, QLatin1Char('0'))
+                                 .arg(d.day, 2, 10, QLatin1Char('0'))
+                                 .arg(d.hour, 2, 10, QLatin1Char('0'))
+                                 .arg(d.minute, 2, 10, QLatin1Char('0'))
+                                 .arg(d.second, 2, 10, QLatin1Char('0'))
+                                 .arg(t.nanosecond, 9, 10, QLatin1Char('0'));
+        h.add('T', withoutTrailingZeros(text).toUtf8());
+        return;
+    }
+    case OracleValue::Kind::Interval: {
+        const OracleInterval &i = v.intervalValue();
+        h.add('I', durationText(i.negative, qint64(i.days) * 86400 + i.hours * 3600 + i.minutes * 60 + i.seconds,
+                                QStringLiteral("%1").arg(i.nanosecond, 9, 10, QLatin1Char('0'))));
+        return;
+    }
+    case OracleValue::Kind::BinaryNumber:
+        h.add('F', binaryNumberKey(v.textValue(), holds == Holds::BinaryFloat));
+        return;
     }
 }
 

@@ -17,6 +17,7 @@ const char kCreateCatalogue[] =
     " column_name TEXT NOT NULL, sqlite_name TEXT NOT NULL, data_type TEXT NOT NULL,"
     " data_length INTEGER NOT NULL, char_used TEXT NOT NULL, data_precision INTEGER NOT NULL,"
     " data_scale INTEGER NOT NULL, scaled INTEGER NOT NULL, nullable TEXT NOT NULL,"
+    " data_default TEXT, identity_column TEXT NOT NULL DEFAULT 'NO',"
     " PRIMARY KEY (owner, table_name, column_id));"
     "CREATE TABLE IF NOT EXISTS tavrex_indexes("
     " owner TEXT NOT NULL, index_name TEXT NOT NULL, table_name TEXT NOT NULL,"
@@ -27,10 +28,49 @@ const char kCreateCatalogue[] =
     "CREATE TABLE IF NOT EXISTS tavrex_constraints("
     " owner TEXT NOT NULL, constraint_name TEXT NOT NULL, constraint_type TEXT NOT NULL,"
     " table_name TEXT NOT NULL, index_name TEXT NOT NULL, sqlite_index TEXT NOT NULL,"
+    " r_constraint_name TEXT, search_condition TEXT, delete_rule TEXT, sqlite_trigger TEXT,"
     " PRIMARY KEY (owner, constraint_name));"
     "CREATE TABLE IF NOT EXISTS tavrex_cons_columns("
     " owner TEXT NOT NULL, constraint_name TEXT NOT NULL, position INTEGER NOT NULL,"
-    " column_name TEXT NOT NULL, PRIMARY KEY (owner, constraint_name, position));";
+    " column_name TEXT NOT NULL, PRIMARY KEY (owner, constraint_name, position));"
+    "CREATE TABLE IF NOT EXISTS tavrex_tab_comments("
+    " owner TEXT NOT NULL, table_name TEXT NOT NULL, comments TEXT,"
+    " PRIMARY KEY (owner, table_name));"
+    "CREATE TABLE IF NOT EXISTS tavrex_col_comments("
+    " owner TEXT NOT NULL, table_name TEXT NOT NULL, column_name TEXT NOT NULL, comments TEXT,"
+    " PRIMARY KEY (owner, table_name, column_name));"
+    "CREATE TABLE IF NOT EXISTS tavrex_tab_identity_cols("
+    " owner TEXT NOT NULL, table_name TEXT NOT NULL, column_name TEXT NOT NULL,"
+    " sequence_name TEXT NOT NULL, next_value INTEGER NOT NULL, PRIMARY KEY (owner, table_name));";
+
+// Columns that files written before them lack: added when such a file is
+// opened, with the values that hold for what it holds.
+const struct {
+    const char *table;
+    const char *column;
+    const char *declaration;
+} kAddedColumns[] = {
+    {"tavrex_tab_columns", "data_default", "TEXT"},
+    {"tavrex_tab_columns", "identity_column", "TEXT NOT NULL DEFAULT 'NO'"},
+    {"tavrex_constraints", "r_constraint_name", "TEXT"},
+    {"tavrex_constraints", "search_condition", "TEXT"},
+    {"tavrex_constraints", "delete_rule", "TEXT"},
+    {"tavrex_constraints", "sqlite_trigger", "TEXT"},
+};
+
+const char kCatalogueTables[] =
+    "('tavrex_meta', 'tavrex_tables', 'tavrex_tab_columns', 'tavrex_indexes', 'tavrex_ind_columns',"
+    " 'tavrex_constraints', 'tavrex_cons_columns', 'tavrex_tab_comments', 'tavrex_col_comments',"
+    " 'tavrex_tab_identity_cols')";
+constexpr int kCatalogueTableCount = 10;
+
+bool hasColumn(sqlite3 *db, const QString &path, const char *table, const char *column)
+{
+    SqliteStmt q = SqliteStmt::prepare(db, path, QByteArray("SELECT 1 FROM pragma_table_info(?1) WHERE name = ?2"));
+    q.bindText(1, QString::fromLatin1(table));
+    q.bindText(2, QString::fromLatin1(column));
+    return q.step(db, path);
+}
 
 QByteArray utf8(const char *s)
 {
@@ -50,15 +90,24 @@ void Catalog::create(sqlite3 *db, const QString &path)
         // A file that has its dictionary needs no write lock: opening a
         // session never waits for another session's batch.
         SqliteStmt q = SqliteStmt::prepare(
-            db, path, utf8("SELECT count(*) FROM sqlite_schema WHERE type = 'table' AND name IN ('tavrex_meta',"
-                 " 'tavrex_tables', 'tavrex_tab_columns', 'tavrex_indexes', 'tavrex_ind_columns',"
-                 " 'tavrex_constraints', 'tavrex_cons_columns')"));
-        if (q.step(db, path) && q.integer(0) >= 7)
+            db, path,
+            QByteArray("SELECT count(*) FROM sqlite_schema WHERE type = 'table' AND name IN ") + kCatalogueTables);
+        bool complete = q.step(db, path) && q.integer(0) >= kCatalogueTableCount;
+        for (const auto &added : kAddedColumns)
+            complete = complete && hasColumn(db, path, added.table, added.column);
+        if (complete)
             return;
     }
     sqliteExec(db, path, "BEGIN IMMEDIATE");
     try {
         sqliteExec(db, path, kCreateCatalogue);
+        for (const auto &added : kAddedColumns) {
+            if (!hasColumn(db, path, added.table, added.column))
+                sqliteExec(db, path,
+                           (QByteArray("ALTER TABLE ") + added.table + " ADD COLUMN " + added.column + ' ' +
+                            added.declaration)
+                               .constData());
+        }
         sqliteExec(db, path, "COMMIT");
     } catch (...) {
         sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
@@ -83,7 +132,8 @@ bool Catalog::findTable(const QString &name, TableInfo *out) const
     SqliteStmt c = SqliteStmt::prepare(
         db_, path_,
         utf8("SELECT column_name, sqlite_name, data_type, data_length, char_used, data_precision, data_scale,"
-             " scaled, nullable FROM tavrex_tab_columns WHERE owner = ?1 AND table_name = ?2 ORDER BY column_id"));
+             " scaled, nullable, data_default, identity_column FROM tavrex_tab_columns"
+             " WHERE owner = ?1 AND table_name = ?2 ORDER BY column_id"));
     c.bindText(1, owner_);
     c.bindText(2, name);
     while (c.step(db_, path_)) {
@@ -98,6 +148,15 @@ bool Catalog::findTable(const QString &name, TableInfo *out) const
         s.scale = int(c.integer(6));
         s.scaled = c.integer(7) != 0;
         s.nullable = c.text(8) != QLatin1String("N");
+        if (s.type == OraType::Timestamp)
+            s.fraction = s.scale;
+        if (s.type == OraType::Interval) {
+            s.dayPrecision = s.precision;
+            s.fraction = s.scale;
+        }
+        if (sqlite3_column_type(c.get(), 9) != SQLITE_NULL)
+            s.defaultText = c.text(9);
+        s.identity = c.text(10) == QLatin1String("YES");
         out->columns.append(s);
         out->sqliteColumns.append(c.text(1));
     }
@@ -150,7 +209,8 @@ QVector<ConstraintInfo> Catalog::constraints(const QString &table) const
 {
     SqliteStmt t = SqliteStmt::prepare(
         db_, path_,
-        utf8("SELECT constraint_name, table_name, constraint_type, index_name, sqlite_index FROM tavrex_constraints"
+        utf8("SELECT constraint_name, table_name, constraint_type, index_name, sqlite_index, r_constraint_name,"
+             " search_condition, delete_rule, sqlite_trigger FROM tavrex_constraints"
              " WHERE owner = ?1 AND (?2 IS NULL OR table_name = ?2) ORDER BY rowid"));
     t.bindText(1, owner_);
     if (!table.isEmpty())
@@ -163,6 +223,10 @@ QVector<ConstraintInfo> Catalog::constraints(const QString &table) const
         c.type = t.text(2);
         c.indexName = t.text(3);
         c.sqliteIndex = t.text(4);
+        c.rConstraintName = t.text(5);
+        c.searchCondition = t.text(6);
+        c.deleteRule = t.text(7);
+        c.sqliteTrigger = t.text(8);
         out.append(c);
     }
     for (ConstraintInfo &c : out) {
@@ -236,8 +300,8 @@ void Catalog::insertTable(const TableInfo &table) const
     SqliteStmt c = SqliteStmt::prepare(
         db_, path_,
         utf8("INSERT INTO tavrex_tab_columns(owner, table_name, column_id, column_name, sqlite_name, data_type,"
-             " data_length, char_used, data_precision, data_scale, scaled, nullable)"
-             " VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12)"));
+             " data_length, char_used, data_precision, data_scale, scaled, nullable, data_default, identity_column)"
+             " VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12, ?13, ?14)"));
     for (int i = 0; i < table.columns.size(); ++i) {
         const ColumnSpec &s = table.columns[i];
         sqlite3_reset(c.get());
@@ -246,13 +310,20 @@ void Catalog::insertTable(const TableInfo &table) const
         c.bindInt(3, i + 1);
         c.bindText(4, s.name);
         c.bindText(5, table.sqliteColumns[i]);
-        c.bindText(6, oraTypeName(s.type));
+        c.bindText(6, dictionaryTypeName(s));
         c.bindInt(7, s.length);
         c.bindText(8, s.byteSemantics ? QStringLiteral("B") : QStringLiteral("C"));
-        c.bindInt(9, s.precision);
-        c.bindInt(10, s.scale);
+        // As Oracle's dictionary: the day digits of an interval in
+        // data_precision, the fraction digits in data_scale.
+        c.bindInt(9, s.type == OraType::Interval ? s.dayPrecision : s.precision);
+        c.bindInt(10, s.type == OraType::Timestamp || s.type == OraType::Interval ? s.fraction : s.scale);
         c.bindInt(11, s.scaled ? 1 : 0);
         c.bindText(12, s.nullable ? QStringLiteral("Y") : QStringLiteral("N"));
+        if (s.defaultText.isNull())
+            sqlite3_bind_null(c.get(), 13);
+        else
+            c.bindText(13, s.defaultText);
+        c.bindText(14, s.identity ? QStringLiteral("YES") : QStringLiteral("NO"));
         c.step(db_, path_);
     }
 }
@@ -267,6 +338,9 @@ void Catalog::deleteTable(const QString &name) const
         " (SELECT constraint_name FROM tavrex_constraints WHERE owner = ?1 AND table_name = ?2)",
         "DELETE FROM tavrex_constraints WHERE owner = ?1 AND table_name = ?2",
         "DELETE FROM tavrex_tab_columns WHERE owner = ?1 AND table_name = ?2",
+        "DELETE FROM tavrex_tab_comments WHERE owner = ?1 AND table_name = ?2",
+        "DELETE FROM tavrex_col_comments WHERE owner = ?1 AND table_name = ?2",
+        "DELETE FROM tavrex_tab_identity_cols WHERE owner = ?1 AND table_name = ?2",
         "DELETE FROM tavrex_tables WHERE owner = ?1 AND table_name = ?2",
     };
     for (const char *sql : statements) {
@@ -308,13 +382,25 @@ void Catalog::insertConstraint(const ConstraintInfo &constraint) const
     SqliteStmt t = SqliteStmt::prepare(
         db_, path_,
         utf8("INSERT INTO tavrex_constraints(owner, constraint_name, constraint_type, table_name, index_name,"
-             " sqlite_index) VALUES (?1, ?2, ?3, ?4, ?5, ?6)"));
+             " sqlite_index, r_constraint_name, search_condition, delete_rule, sqlite_trigger)"
+             " VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10)"));
     t.bindText(1, owner_);
     t.bindText(2, constraint.name);
     t.bindText(3, constraint.type);
     t.bindText(4, constraint.table);
     t.bindText(5, constraint.indexName);
     t.bindText(6, constraint.sqliteIndex);
+    // Oracle's dictionary leaves what does not apply NULL.
+    auto bindOrNull = [&t](int pos, const QString &value) {
+        if (value.isEmpty())
+            sqlite3_bind_null(t.get(), pos);
+        else
+            t.bindText(pos, value);
+    };
+    bindOrNull(7, constraint.rConstraintName);
+    bindOrNull(8, constraint.searchCondition);
+    bindOrNull(9, constraint.deleteRule);
+    bindOrNull(10, constraint.sqliteTrigger);
     t.step(db_, path_);
     SqliteStmt c = SqliteStmt::prepare(
         db_, path_,
@@ -343,6 +429,140 @@ void Catalog::setNotNull(const QString &table, const QStringList &columns) const
         t.bindText(3, c);
         t.step(db_, path_);
     }
+}
+
+bool Catalog::findConstraint(const QString &name, ConstraintInfo *out) const
+{
+    for (const ConstraintInfo &c : constraints()) {
+        if (c.name == name) {
+            if (out)
+                *out = c;
+            return true;
+        }
+    }
+    return false;
+}
+
+QVector<ConstraintInfo> Catalog::referencingKeys(const QString &table) const
+{
+    QVector<ConstraintInfo> out;
+    const QVector<ConstraintInfo> all = constraints();
+    for (const ConstraintInfo &c : all) {
+        if (c.type != QLatin1String("R"))
+            continue;
+        for (const ConstraintInfo &parent : all) {
+            if (parent.name == c.rConstraintName && parent.table == table)
+                out.append(c);
+        }
+    }
+    return out;
+}
+
+void Catalog::deleteConstraint(const QString &name) const
+{
+    const char *statements[] = {
+        "DELETE FROM tavrex_cons_columns WHERE owner = ?1 AND constraint_name = ?2",
+        "DELETE FROM tavrex_constraints WHERE owner = ?1 AND constraint_name = ?2",
+    };
+    for (const char *sql : statements) {
+        SqliteStmt s = SqliteStmt::prepare(db_, path_, utf8(sql));
+        s.bindText(1, owner_);
+        s.bindText(2, name);
+        s.step(db_, path_);
+    }
+}
+
+void Catalog::setTableComment(const QString &table, const QString &comment) const
+{
+    SqliteStmt s = SqliteStmt::prepare(
+        db_, path_, utf8("INSERT OR REPLACE INTO tavrex_tab_comments(owner, table_name, comments) VALUES (?1, ?2, ?3)"));
+    s.bindText(1, owner_);
+    s.bindText(2, table);
+    if (comment.isEmpty())
+        sqlite3_bind_null(s.get(), 3);  // '' is NULL: the comment is removed
+    else
+        s.bindText(3, comment);
+    s.step(db_, path_);
+}
+
+void Catalog::setColumnComment(const QString &table, const QString &column, const QString &comment) const
+{
+    SqliteStmt s = SqliteStmt::prepare(
+        db_, path_,
+        utf8("INSERT OR REPLACE INTO tavrex_col_comments(owner, table_name, column_name, comments)"
+             " VALUES (?1, ?2, ?3, ?4)"));
+    s.bindText(1, owner_);
+    s.bindText(2, table);
+    s.bindText(3, column);
+    if (comment.isEmpty())
+        sqlite3_bind_null(s.get(), 4);
+    else
+        s.bindText(4, comment);
+    s.step(db_, path_);
+}
+
+QString Catalog::tableComment(const QString &table) const
+{
+    SqliteStmt s = SqliteStmt::prepare(
+        db_, path_, utf8("SELECT comments FROM tavrex_tab_comments WHERE owner = ?1 AND table_name = ?2"));
+    s.bindText(1, owner_);
+    s.bindText(2, table);
+    return s.step(db_, path_) ? s.text(0) : QString();
+}
+
+QString Catalog::columnComment(const QString &table, const QString &column) const
+{
+    SqliteStmt s = SqliteStmt::prepare(
+        db_, path_,
+        utf8("SELECT comments FROM tavrex_col_comments WHERE owner = ?1 AND table_name = ?2 AND column_name = ?3"));
+    s.bindText(1, owner_);
+    s.bindText(2, table);
+    s.bindText(3, column);
+    return s.step(db_, path_) ? s.text(0) : QString();
+}
+
+bool Catalog::findIdentity(const QString &table, IdentityInfo *out) const
+{
+    SqliteStmt s = SqliteStmt::prepare(
+        db_, path_,
+        utf8("SELECT column_name, sequence_name, next_value FROM tavrex_tab_identity_cols"
+             " WHERE owner = ?1 AND table_name = ?2"));
+    s.bindText(1, owner_);
+    s.bindText(2, table);
+    if (!s.step(db_, path_))
+        return false;
+    if (out) {
+        out->table = table;
+        out->column = s.text(0);
+        out->sequenceName = s.text(1);
+        out->nextValue = s.integer(2);
+    }
+    return true;
+}
+
+void Catalog::insertIdentity(const IdentityInfo &identity) const
+{
+    SqliteStmt s = SqliteStmt::prepare(
+        db_, path_,
+        utf8("INSERT INTO tavrex_tab_identity_cols(owner, table_name, column_name, sequence_name, next_value)"
+             " VALUES (?1, ?2, ?3, ?4, ?5)"));
+    s.bindText(1, owner_);
+    s.bindText(2, identity.table);
+    s.bindText(3, identity.column);
+    s.bindText(4, identity.sequenceName);
+    sqlite3_bind_int64(s.get(), 5, identity.nextValue);
+    s.step(db_, path_);
+}
+
+void Catalog::setIdentityNext(const QString &table, qint64 nextValue) const
+{
+    SqliteStmt s = SqliteStmt::prepare(
+        db_, path_,
+        utf8("UPDATE tavrex_tab_identity_cols SET next_value = ?3 WHERE owner = ?1 AND table_name = ?2"));
+    s.bindText(1, owner_);
+    s.bindText(2, table);
+    sqlite3_bind_int64(s.get(), 3, nextValue);
+    s.step(db_, path_);
 }
 
 } // namespace tavrex::embedded

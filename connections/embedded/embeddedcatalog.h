@@ -7,12 +7,18 @@
 //   tavrex_tables        (owner, table_name, sqlite_name)       ~ ALL_TABLES
 //   tavrex_tab_columns   (owner, table_name, column_id, column_name, sqlite_name,
 //                         data_type, data_length, char_used, data_precision,
-//                         data_scale, scaled, nullable)         ~ ALL_TAB_COLUMNS
+//                         data_scale, scaled, nullable, data_default,
+//                         identity_column)                      ~ ALL_TAB_COLUMNS
 //   tavrex_indexes       (owner, index_name, table_name, uniqueness, sqlite_name)
 //   tavrex_ind_columns   (owner, index_name, column_position, column_name)
 //   tavrex_constraints   (owner, constraint_name, constraint_type, table_name,
-//                         index_name, sqlite_index)
+//                         index_name, sqlite_index, r_constraint_name,
+//                         search_condition, delete_rule, sqlite_trigger)
 //   tavrex_cons_columns  (owner, constraint_name, position, column_name)
+//   tavrex_tab_comments  (owner, table_name, comments)          ~ ALL_TAB_COMMENTS
+//   tavrex_col_comments  (owner, table_name, column_name, comments) ~ ALL_COL_COMMENTS
+//   tavrex_tab_identity_cols (owner, table_name, column_name, sequence_name,
+//                         next_value)   ~ ALL_TAB_IDENTITY_COLS with its sequence's next number
 //   tavrex_meta          (key, value): format version, system-name counter
 // Each user table is a SQLite table named "OWNER.TABLE" whose columns carry
 // the Oracle column names; sqlite_name differs from that only where SQLite,
@@ -46,10 +52,21 @@ struct IndexInfo {
 struct ConstraintInfo {
     QString name;
     QString table;
-    QString type;  // "P"
+    QString type;  // "P" primary key, "U" unique, "R" foreign key, "C" check
     QStringList columns;
-    QString indexName;
-    QString sqliteIndex;  // the SQLite unique index that enforces it
+    QString indexName;        // P, U: the index that serves it
+    QString sqliteIndex;      // P: the SQLite unique index that enforces it
+    QString rConstraintName;  // R: the parent's primary or unique key
+    QString searchCondition;  // C: the condition as written
+    QString deleteRule;       // R: "NO ACTION", "CASCADE" or "SET NULL"
+    QString sqliteTrigger;    // U, R, C: the SQLite trigger that enforces it
+};
+
+struct IdentityInfo {
+    QString table;
+    QString column;
+    QString sequenceName;
+    qint64 nextValue = 1;
 };
 
 class Catalog {
@@ -78,6 +95,21 @@ public:
     void insertIndex(const IndexInfo &index) const;
     void insertConstraint(const ConstraintInfo &constraint) const;
     void setNotNull(const QString &table, const QStringList &columns) const;
+    // The constraint of that name, or false.
+    bool findConstraint(const QString &name, ConstraintInfo *out) const;
+    // The foreign keys whose parent key belongs to the table.
+    QVector<ConstraintInfo> referencingKeys(const QString &table) const;
+    void deleteConstraint(const QString &name) const;
+
+    void setTableComment(const QString &table, const QString &comment) const;
+    void setColumnComment(const QString &table, const QString &column, const QString &comment) const;
+    QString tableComment(const QString &table) const;
+    QString columnComment(const QString &table, const QString &column) const;
+
+    // The identity column of the table, or false.
+    bool findIdentity(const QString &table, IdentityInfo *out) const;
+    void insertIdentity(const IdentityInfo &identity) const;
+    void setIdentityNext(const QString &table, qint64 nextValue) const;
 
     sqlite3 *db() const { return db_; }
     const QString &path() const { return path_; }

@@ -5,6 +5,7 @@
 // numbers and dates as their stored text, bytes as blobs), no SQL text per
 // row.
 
+#include "connections/embedded/embeddeddefaults.h"
 #include "connections/embedded/embeddedsessionimpl.h"
 #include "connections/embedded/embeddedsql.h"
 
@@ -75,7 +76,8 @@ BatchResult EmbeddedSession::insertRows(const QString &table, const OracleRowBat
             primaryKey = c.name;
     }
 
-    // Unwritten columns are bound as NULL: the tables have no defaults.
+    // Columns the batch leaves out take their DEFAULT or identity, else NULL.
+    OmittedColumns omitted(cat, t, source);
     QString sql = QStringLiteral("INSERT INTO ") + sqliteQuote(t.sqliteName) + QStringLiteral(" (");
     QString params;
     for (int c = 0; c < tableColumns; ++c) {
@@ -101,7 +103,6 @@ BatchResult EmbeddedSession::insertRows(const QString &table, const OracleRowBat
     for (const ColumnSpec &c : t.columns)
         qualified.append(QStringLiteral("\"%1\".\"%2\".\"%3\"").arg(d_->owner, t.name, c.name));
 
-    const OracleValue nullValue;
     std::vector<StoredValue> stored(static_cast<size_t>(tableColumns));
     QString message;
     // Returns true when the batch ends here.
@@ -126,7 +127,7 @@ BatchResult EmbeddedSession::insertRows(const QString &table, const OracleRowBat
         bool refused = false;
         for (int c = 0; c < tableColumns && !refused; ++c) {
             const int b = source[size_t(c)];
-            const OracleValue &v = b >= 0 ? batch.at(r, b) : nullValue;
+            const OracleValue &v = b >= 0 ? batch.at(r, b) : omitted.value(c);
             StoredValue &s = stored[size_t(c)];
             if (convertValue(v, t.columns[c], qualified[c], s, &message) != 0) {
                 if (reject(r, message))
@@ -152,6 +153,7 @@ BatchResult EmbeddedSession::insertRows(const QString &table, const OracleRowBat
                 bound = bytes > INT_MAX ? SQLITE_TOOBIG
                                         : sqlite3_bind_text(stmt, pos, s.utf8.data(), int(bytes), SQLITE_STATIC);
                 break;
+            case StoredValue::Kind::Real: bound = sqlite3_bind_double(stmt, pos, s.real); break;
             case StoredValue::Kind::Blob:
                 bytes = qint64(s.blob.size());
                 bound = bytes > INT_MAX ? SQLITE_TOOBIG
@@ -179,14 +181,23 @@ BatchResult EmbeddedSession::insertRows(const QString &table, const OracleRowBat
                     return result;
                 continue;
             }
+            // Unique, check and foreign keys refuse a row from their trigger
+            // with the Oracle message as the error text.
+            if (rc == SQLITE_CONSTRAINT_TRIGGER) {
+                if (reject(r, QString::fromUtf8(sqlite3_errmsg(db))))
+                    return result;
+                continue;
+            }
             const DatabaseError e = sqliteError(db, path, "insert");
             sqlite3_reset(stmt);
             throw e;
         }
         sqlite3_reset(stmt);
+        omitted.rowInserted();
         if (d_->observer)
             d_->observer(r);
     }
+    omitted.save();
     sqlite3_clear_bindings(stmt);  // the bound texts belong to the batch
     if (d_->commitGate && !d_->commitGate()) {
         tx.rollback();

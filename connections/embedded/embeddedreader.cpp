@@ -66,6 +66,21 @@ OracleValue readStoredValue(sqlite3_stmt *s, int c, OraType type, const QString 
                                     .arg(path, table, QString::fromUtf8(text)));
         return OracleValue::date(d);
     }
+    case OraType::Timestamp:
+    case OraType::Interval: {
+        const QByteArray text(reinterpret_cast<const char *>(sqlite3_column_text(s, c)), sqlite3_column_bytes(s, c));
+        OracleTimestamp ts;
+        OracleInterval iv;
+        const bool isTimestamp = type == OraType::Timestamp;
+        if (isTimestamp ? !parseStoredTimestamp(text, &ts) : !parseStoredInterval(text, &iv))
+            throw DatabaseError(QStringLiteral("Embedded target \"%1\": a %2 of %3 is stored as \"%4\"")
+                                    .arg(path, oraTypeName(type), table, QString::fromUtf8(text)));
+        return isTimestamp ? OracleValue::timestamp(ts) : OracleValue::interval(iv);
+    }
+    case OraType::BinaryFloat:
+    case OraType::BinaryDouble:
+        return OracleValue::binaryNumber(
+            binaryNumberText(sqlite3_column_double(s, c), type == OraType::BinaryFloat));
     case OraType::Blob:
     case OraType::Raw: {
         const void *p = sqlite3_column_blob(s, c);

@@ -1,6 +1,9 @@
 #include "connections/embedded/embeddedsql.h"
 
+#include <QRegularExpression>
 #include <QSet>
+
+#include <cctype>
 
 #include <limits>
 
@@ -14,6 +17,8 @@ struct Token {
     enum class Type { Word, Quoted, String, Integer, Symbol, End };
     Type type = Type::End;
     QString text;  // Word: upper-cased; Quoted: exact; String: '' undone; Integer: digits; Symbol: the char
+    qsizetype start = 0;  // the token's place in the statement text
+    qsizetype end = 0;
 };
 
 [[noreturn]] void fail(int code, const char *text)
@@ -60,6 +65,7 @@ QVector<Token> lex(const QString &sql)
             continue;
         }
         Token t;
+        t.start = i;
         if (c.isLetter()) {
             const qsizetype start = i;
             while (i < n && isWordChar(sql[i]))
@@ -113,9 +119,12 @@ QVector<Token> lex(const QString &sql)
         } else {
             fail(911, "invalid character");
         }
+        t.end = i;
         tokens.append(t);
     }
-    tokens.append(Token());  // End
+    Token endToken;
+    endToken.start = endToken.end = n;
+    tokens.append(endToken);  // End
     return tokens;
 }
 
@@ -147,11 +156,126 @@ const QSet<QString> &reservedWords()
     return words;
 }
 
+// ------------------------------------------------------------------ literals
+
+int digitsIn(QStringView t, qsizetype pos, int count)
+{
+    if (pos + count > t.size())
+        return -1;
+    int v = 0;
+    for (int k = 0; k < count; ++k) {
+        const QChar c = t[pos + k];
+        if (c < u'0' || c > u'9')
+            return -1;
+        v = v * 10 + (c.unicode() - u'0');
+    }
+    return v;
+}
+
+// ".f" to ".fffffffff" at pos, or nothing; -1 when malformed.
+int fractionIn(QStringView t, qsizetype pos)
+{
+    if (pos == t.size())
+        return 0;
+    if (t[pos] != u'.' || pos + 1 == t.size() || t.size() - pos - 1 > 9)
+        return -1;
+    const int digits = int(t.size() - pos - 1);
+    const int v = digitsIn(t, pos + 1, digits);
+    if (v < 0)
+        return -1;
+    static const int scale[] = {1, 10, 100, 1000, 10000, 100000, 1000000, 10000000, 100000000, 1000000000};
+    return v * scale[9 - digits];
+}
+
+// 'YYYY-MM-DD HH24:MI:SS' and, with fractions allowed, '.f' to '.fffffffff'.
+OracleTimestamp timestampLiteral(QStringView t, bool fractions)
+{
+    if (t.size() < 19 || t[4] != u'-' || t[7] != u'-' || t[10] != u' ' || t[13] != u':' || t[16] != u':')
+        fail(1861, "literal does not match format string");
+    OracleTimestamp ts;
+    ts.date.year = digitsIn(t, 0, 4);
+    ts.date.month = digitsIn(t, 5, 2);
+    ts.date.day = digitsIn(t, 8, 2);
+    ts.date.hour = digitsIn(t, 11, 2);
+    ts.date.minute = digitsIn(t, 14, 2);
+    ts.date.second = digitsIn(t, 17, 2);
+    ts.nanosecond = fractions ? fractionIn(t, 19) : (t.size() == 19 ? 0 : -1);
+    if (ts.date.year < 0 || ts.date.month < 0 || ts.date.day < 0 || ts.date.hour < 0 || ts.date.minute < 0 ||
+        ts.date.second < 0)
+        fail(1858, "a non-numeric character was found where a numeric was expected");
+    if (ts.nanosecond < 0)
+        fail(1830, "date format picture ends before converting entire input string");
+    QString message;
+    if (const int bad = validateDate(ts.date, &message))
+        throw DatabaseError(message, bad);
+    return ts;
+}
+
+// TO_DSINTERVAL's SQL form: '[+|-]D HH:MI:SS[.f...]', blanks around it.
+OracleInterval intervalLiteral(QStringView text)
+{
+    const QStringView t = text.trimmed();
+    OracleInterval iv;
+    qsizetype i = 0;
+    if (i < t.size() && (t[i] == u'+' || t[i] == u'-'))
+        iv.negative = t[i++] == u'-';
+    const qsizetype dayStart = i;
+    while (i < t.size() && t[i] >= u'0' && t[i] <= u'9' && i - dayStart < 9)
+        iv.days = iv.days * 10 + (t[i++].unicode() - u'0');
+    if (i == dayStart || i + 9 > t.size() || t[i] != u' ' || t[i + 3] != u':' || t[i + 6] != u':')
+        fail(1867, "the interval is invalid");
+    iv.hours = digitsIn(t, i + 1, 2);
+    iv.minutes = digitsIn(t, i + 4, 2);
+    iv.seconds = digitsIn(t, i + 7, 2);
+    iv.nanosecond = fractionIn(t, i + 9);
+    if (iv.hours < 0 || iv.minutes < 0 || iv.seconds < 0 || iv.nanosecond < 0)
+        fail(1867, "the interval is invalid");
+    if (iv.hours > 23)
+        fail(1850, "hour must be between 0 and 23");
+    if (iv.minutes > 59)
+        fail(1851, "minutes must be between 0 and 59");
+    if (iv.seconds > 59)
+        fail(1852, "seconds must be between 0 and 59");
+    return iv;
+}
+
+// The value of a conversion function over a literal.
+OracleValue conversion(const QString &function, const QString &literal, const QString &format)
+{
+    if (function == QLatin1String("TO_DATE")) {
+        if (format != QLatin1String("YYYY-MM-DD HH24:MI:SS"))
+            fail(1821, "date format not recognized");
+        return OracleValue::date(timestampLiteral(literal, false).date);
+    }
+    if (function == QLatin1String("TO_TIMESTAMP")) {
+        static const QRegularExpression fractionFormat(QStringLiteral("^YYYY-MM-DD HH24:MI:SS\\.FF[1-9]?$"));
+        if (!fractionFormat.match(format).hasMatch())
+            fail(1821, "date format not recognized");
+        return OracleValue::timestamp(timestampLiteral(literal, true));
+    }
+    if (!format.isNull())
+        fail(909, "invalid number of arguments");
+    if (function == QLatin1String("TO_DSINTERVAL"))
+        return OracleValue::interval(intervalLiteral(literal));
+    if (function == QLatin1String("HEXTORAW")) {
+        const QByteArray hex = literal.toLatin1();
+        for (char c : hex) {
+            if (!std::isxdigit(static_cast<unsigned char>(c)))
+                fail(1465, "invalid hex number");
+        }
+        // An odd number of digits reads as if a 0 led.
+        return OracleValue::bytes(QByteArray::fromHex(hex.size() % 2 ? QByteArray("0") + hex : hex));
+    }
+    if (function == QLatin1String("TO_BINARY_DOUBLE") || function == QLatin1String("TO_BINARY_FLOAT"))
+        return OracleValue::binaryNumber(literal);
+    throw oraError(904, QStringLiteral("\"%1\": invalid identifier").arg(function));
+}
+
 // ------------------------------------------------------------------ parser
 
 class Parser {
 public:
-    explicit Parser(const QString &sql) : t_(lex(sql)) {}
+    explicit Parser(const QString &sql) : sql_(sql), t_(lex(sql)) {}
 
     Statement parse()
     {
@@ -165,7 +289,17 @@ public:
             return createIndex();
         if (word("ALTER") && word("TABLE", 1))
             return alterTable();
+        if (word("COMMENT") && word("ON", 1))
+            return comment();
         fail(900, "invalid SQL statement");
+    }
+
+    // A DEFAULT expression on its own (parseDefault).
+    DefaultExpression defaultOnly()
+    {
+        DefaultExpression e = defaultExpression();
+        end(933, "SQL command not properly ended");
+        return e;
     }
 
 private:
@@ -283,8 +417,11 @@ private:
         Statement s;
         s.kind = Statement::Kind::DropTable;
         s.table = takeTableName();
-        if (takeWord("CASCADE") && !takeWord("CONSTRAINTS"))
-            fail(905, "missing keyword");
+        if (takeWord("CASCADE")) {
+            if (!takeWord("CONSTRAINTS"))
+                fail(905, "missing keyword");
+            s.cascadeConstraints = true;
+        }
         takeWord("PURGE");
         end(933, "SQL command not properly ended");
         return s;
@@ -308,13 +445,7 @@ private:
             ColumnSpec col;
             col.name = takeIdentifier(904, ": invalid identifier");
             columnType(col);
-            if (takeWord("NOT")) {
-                if (!takeWord("NULL"))
-                    fail(905, "missing keyword");  // Oracle's ORA-00905 for NOT without NULL
-                col.nullable = false;
-            } else {
-                takeWord("NULL");
-            }
+            columnOptions(col);
             if (seen.contains(col.name))
                 fail(957, "duplicate column name");
             seen.insert(col.name);
@@ -416,6 +547,25 @@ private:
             col.scaled = true;
             return;
         }
+        if (type == QLatin1String("BINARY_FLOAT") || type == QLatin1String("BINARY_DOUBLE")) {
+            col.type = type == QLatin1String("BINARY_FLOAT") ? OraType::BinaryFloat : OraType::BinaryDouble;
+            return;
+        }
+        if (type == QLatin1String("TIMESTAMP")) {
+            col.type = OraType::Timestamp;
+            col.fraction = optionalPrecision(6);
+            return;
+        }
+        if (type == QLatin1String("INTERVAL")) {
+            col.type = OraType::Interval;
+            if (!takeWord("DAY"))
+                fail(902, "invalid datatype");  // INTERVAL YEAR TO MONTH is not kept here
+            col.dayPrecision = optionalPrecision(2);
+            if (!(takeWord("TO") && takeWord("SECOND")))
+                fail(905, "missing keyword");
+            col.fraction = optionalPrecision(6);
+            return;
+        }
         if (type == QLatin1String("DATE") || type == QLatin1String("BLOB") || type == QLatin1String("CLOB")) {
             col.type = type == QLatin1String("DATE") ? OraType::Date
                        : type == QLatin1String("BLOB") ? OraType::Blob
@@ -425,6 +575,140 @@ private:
             return;
         }
         fail(902, "invalid datatype");
+    }
+
+    // "(n)" with n 0..9 (ORA-30088 otherwise), or the default when absent.
+    int optionalPrecision(int fallback)
+    {
+        if (!takeSymbol('('))
+            return fallback;
+        qint64 n = 0;
+        if (!takeInteger(&n))
+            fail(907, "missing right parenthesis");
+        if (!takeSymbol(')'))
+            fail(907, "missing right parenthesis");
+        if (n > 9)
+            fail(30088, "datetime/interval precision is out of range");
+        return int(n);
+    }
+
+    // [DEFAULT expr] [GENERATED BY DEFAULT [ON NULL] AS IDENTITY [(START WITH n)]] [NOT NULL | NULL]
+    void columnOptions(ColumnSpec &col)
+    {
+        for (;;) {
+            if (takeWord("DEFAULT")) {
+                const qsizetype from = peek().start;
+                defaultExpression();
+                col.defaultText = sql_.mid(from, t_[i_ - 1].end - from);
+                if (col.identity)
+                    fail(30674, "identity column cannot have a default value");
+            } else if (word("GENERATED")) {
+                next();
+                if (!(takeWord("BY") && takeWord("DEFAULT")))
+                    unsupported();  // GENERATED ALWAYS: not a form Tavrex sends
+                if (takeWord("ON") && !takeWord("NULL"))
+                    fail(905, "missing keyword");
+                if (!(takeWord("AS") && takeWord("IDENTITY")))
+                    fail(905, "missing keyword");
+                if (takeSymbol('(')) {
+                    if (!(takeWord("START") && takeWord("WITH")))
+                        fail(905, "missing keyword");
+                    qint64 n = 0;
+                    if (!takeInteger(&n))
+                        fail(1722, "invalid number");
+                    if (!takeSymbol(')'))
+                        fail(907, "missing right parenthesis");
+                }
+                if (col.type != OraType::Number)
+                    fail(30675, "identity column must be a numeric type");
+                if (!col.defaultText.isNull())
+                    fail(30674, "identity column cannot have a default value");
+                col.identity = true;
+                col.nullable = false;  // an identity column is NOT NULL
+            } else if (takeWord("NOT")) {
+                if (!takeWord("NULL"))
+                    fail(905, "missing keyword");  // Oracle's ORA-00905 for NOT without NULL
+                col.nullable = false;
+            } else if (takeWord("NULL")) {
+                // an identity column stays NOT NULL
+            } else {
+                return;
+            }
+        }
+    }
+
+    // The literal forms of a DEFAULT (see parseDefault).
+    DefaultExpression defaultExpression()
+    {
+        DefaultExpression e;
+        if (symbol('-') || symbol('+') || symbol('.') || peek().type == Token::Type::Integer) {
+            e.value = OracleValue::number(numberLiteral());
+            return e;
+        }
+        if (peek().type == Token::Type::String) {
+            e.value = OracleValue::text(peek().text);
+            next();
+            return e;
+        }
+        if (takeWord("NULL"))
+            return e;
+        if (takeWord("SYSDATE")) {
+            e.kind = DefaultExpression::Kind::Sysdate;
+            return e;
+        }
+        if (takeWord("SYSTIMESTAMP")) {
+            e.kind = DefaultExpression::Kind::Systimestamp;
+            return e;
+        }
+        if (peek().type != Token::Type::Word || !symbol('(', 1))
+            fail(936, "missing expression");
+        const QString function = peek().text;
+        next();
+        next();
+        if (peek().type != Token::Type::String)
+            fail(936, "missing expression");
+        const QString literal = peek().text;
+        next();
+        QString format;
+        if (takeSymbol(',')) {
+            if (peek().type != Token::Type::String)
+                fail(936, "missing expression");
+            format = peek().text.toUpper();
+            next();
+        }
+        if (!takeSymbol(')'))
+            fail(907, "missing right parenthesis");
+        e.value = conversion(function, literal, format);
+        return e;
+    }
+
+    // [sign] digits [. digits] | [sign] . digits
+    QString numberLiteral()
+    {
+        QString text;
+        if (symbol('-') || symbol('+')) {
+            if (symbol('-'))
+                text += QLatin1Char('-');
+            next();
+        }
+        bool digits = false;
+        if (peek().type == Token::Type::Integer) {
+            text += peek().text;
+            next();
+            digits = true;
+        }
+        if (symbol('.')) {
+            next();
+            text += QLatin1Char('.');
+            if (peek().type == Token::Type::Integer) {
+                text += peek().text;
+                next();
+                digits = true;
+            }
+        }
+        if (!digits)
+            fail(936, "missing expression");
+        return text;
     }
 
     QStringList keyColumns()
@@ -448,23 +732,139 @@ private:
         return cols;
     }
 
-    // alter table T  add [constraint C] primary key (A,B)
+    // alter table T add [constraint C] primary key (A,B) | unique (A,B) | check (cond)
+    //                   | foreign key (A,B) references P [(X,Y)] [on delete cascade | set null]
+    // alter table T modify [(] "A" generated by default as identity (start with ...) [)]
     Statement alterTable()
     {
         i_ += 2;
         Statement s;
-        s.kind = Statement::Kind::AddPrimaryKey;
         s.table = takeTableName();
+        if (takeWord("MODIFY"))
+            return modifyIdentity(s);
         if (!takeWord("ADD"))
             unsupported();
         if (takeWord("CONSTRAINT"))
             s.name = takeIdentifier(904, ": invalid identifier");
-        if (!word("PRIMARY"))
-            unsupported();  // UNIQUE, CHECK, FOREIGN KEY, columns: not forms Tavrex sends
-        next();
-        if (!takeWord("KEY"))
+        if (takeWord("PRIMARY")) {
+            s.kind = Statement::Kind::AddPrimaryKey;
+            if (!takeWord("KEY"))
+                fail(905, "missing keyword");
+            s.keyColumns = keyColumns();
+        } else if (takeWord("UNIQUE")) {
+            s.kind = Statement::Kind::AddUnique;
+            s.keyColumns = keyColumns();
+        } else if (takeWord("CHECK")) {
+            s.kind = Statement::Kind::AddCheck;
+            checkCondition(s);
+        } else if (word("FOREIGN")) {
+            next();
+            if (!takeWord("KEY"))
+                fail(905, "missing keyword");
+            s.kind = Statement::Kind::AddForeignKey;
+            s.keyColumns = keyColumns();
+            if (!takeWord("REFERENCES"))
+                fail(905, "missing keyword");
+            s.refTable = takeTableName();
+            if (symbol('('))
+                s.refColumns = keyColumns();
+            s.deleteRule = QStringLiteral("NO ACTION");
+            if (takeWord("ON")) {
+                if (!takeWord("DELETE"))
+                    fail(905, "missing keyword");
+                if (takeWord("CASCADE"))
+                    s.deleteRule = QStringLiteral("CASCADE");
+                else if (takeWord("SET") && takeWord("NULL"))
+                    s.deleteRule = QStringLiteral("SET NULL");
+                else
+                    fail(905, "missing keyword");
+            }
+        } else {
+            unsupported();  // column additions and other constraints: not forms Tavrex sends
+        }
+        end(933, "SQL command not properly ended");
+        return s;
+    }
+
+    // ( "A" in ('x', 'y') ): the one condition Tavrex writes, an enum's values.
+    void checkCondition(Statement &s)
+    {
+        if (!takeSymbol('('))
+            fail(906, "missing left parenthesis");
+        const qsizetype from = peek().start;
+        s.checkColumn = takeIdentifier(904, ": invalid identifier");
+        if (!(takeWord("IN") && takeSymbol('(')))
+            unsupported();
+        for (;;) {
+            if (peek().type != Token::Type::String)
+                fail(936, "missing expression");
+            s.checkValues.append(peek().text);
+            next();
+            if (takeSymbol(','))
+                continue;
+            if (takeSymbol(')'))
+                break;
+            fail(907, "missing right parenthesis");
+        }
+        s.condition = sql_.mid(from, t_[i_ - 1].end - from);
+        if (!takeSymbol(')'))
+            fail(907, "missing right parenthesis");
+    }
+
+    Statement modifyIdentity(Statement &s)
+    {
+        s.kind = Statement::Kind::ModifyIdentity;
+        const bool parenthesised = takeSymbol('(');
+        s.column = takeIdentifier(904, ": invalid identifier");
+        if (!(takeWord("GENERATED") && takeWord("BY") && takeWord("DEFAULT") && takeWord("AS") &&
+              takeWord("IDENTITY")))
+            unsupported();  // other column changes: not forms Tavrex sends
+        if (!takeSymbol('('))
+            fail(906, "missing left parenthesis");
+        if (!(takeWord("START") && takeWord("WITH")))
             fail(905, "missing keyword");
-        s.keyColumns = keyColumns();
+        if (takeWord("LIMIT")) {
+            if (!takeWord("VALUE"))
+                fail(905, "missing keyword");
+            s.startWithLimitValue = true;
+        } else {
+            const bool negative = takeSymbol('-');
+            qint64 n = 0;
+            if (!takeInteger(&n))
+                fail(1722, "invalid number");
+            s.startWith = negative ? -n : n;
+        }
+        if (!takeSymbol(')'))
+            fail(907, "missing right parenthesis");
+        if (parenthesised && !takeSymbol(')'))
+            fail(907, "missing right parenthesis");
+        end(933, "SQL command not properly ended");
+        return s;
+    }
+
+    // comment on table T is 'text' | comment on column T.A is 'text'
+    Statement comment()
+    {
+        i_ += 2;
+        Statement s;
+        if (takeWord("TABLE")) {
+            s.kind = Statement::Kind::CommentOnTable;
+            s.table = takeTableName();
+        } else if (takeWord("COLUMN")) {
+            s.kind = Statement::Kind::CommentOnColumn;
+            s.table = takeTableName();
+            if (!takeSymbol('.'))
+                fail(905, "missing keyword");
+            s.column = takeIdentifier(904, ": invalid identifier");
+        } else {
+            unsupported();
+        }
+        if (!takeWord("IS"))
+            fail(905, "missing keyword");
+        if (peek().type != Token::Type::String)
+            fail(1780, "string literal required");
+        s.comment = peek().text;
+        next();
         end(933, "SQL command not properly ended");
         return s;
     }
@@ -484,6 +884,7 @@ private:
         return s;
     }
 
+    QString sql_;
     QVector<Token> t_;
     int i_ = 0;
 };
@@ -494,6 +895,12 @@ Statement parseStatement(const QString &sql)
 {
     Parser p(sql);
     return p.parse();
+}
+
+DefaultExpression parseDefault(const QString &text)
+{
+    Parser p(text);
+    return p.defaultOnly();
 }
 
 } // namespace tavrex::embedded

@@ -10,6 +10,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <limits>
 
 #ifdef Q_OS_UNIX
 #include <fcntl.h>
@@ -73,6 +74,12 @@ QString sqliteType(const ColumnSpec &c)
     case OraType::Blob: return QStringLiteral("BLOB");
     case OraType::Clob: return QStringLiteral("CLOB");
     case OraType::Raw: return QStringLiteral("RAW_BLOB(%1)").arg(c.length);
+    // REAL affinity for the IEEE numbers; TEXT affinity (and no "INT" in
+    // the name, which would give INTEGER) for the timestamp and interval texts.
+    case OraType::BinaryFloat: return QStringLiteral("BINARY_FLOAT");
+    case OraType::BinaryDouble: return QStringLiteral("BINARY_DOUBLE");
+    case OraType::Timestamp: return QStringLiteral("TIMESTAMP_TEXT(%1)").arg(c.fraction);
+    case OraType::Interval: return QStringLiteral("DAY_TO_SECOND_TEXT(%1,%2)").arg(c.dayPrecision).arg(c.fraction);
     }
     return QString();
 }
@@ -222,9 +229,24 @@ void createTable(const Catalog &cat, const Statement &st)
         t.sqliteColumns.append(name);
         defs.append(sqliteQuote(name) + QLatin1Char(' ') + sqliteType(c));
     }
+    // An identity column takes its values from a sequence of its own, which
+    // the dictionary shows as the column's default, as Oracle's does.
+    IdentityInfo identity;
+    for (ColumnSpec &c : t.columns) {
+        if (!c.identity)
+            continue;
+        if (!identity.column.isEmpty())
+            throw oraError(30669, QStringLiteral("table can only have one identity column"));
+        identity.table = t.name;
+        identity.column = c.name;
+        identity.sequenceName = QStringLiteral("ISEQ$$_%1").arg(cat.nextSystemNumber());
+        c.defaultText = QStringLiteral("\"%1\".\"%2\".nextval").arg(cat.owner(), identity.sequenceName);
+    }
     const QString ddl = QStringLiteral("CREATE TABLE %1 (%2)").arg(sqliteQuote(t.sqliteName), defs.join(QLatin1String(", ")));
     sqliteExec(db, cat.path(), ddl.toUtf8().constData());
     cat.insertTable(t);
+    if (!identity.column.isEmpty())
+        cat.insertIdentity(identity);
     tx.commit();
 }
 
@@ -235,8 +257,19 @@ void dropTable(const Catalog &cat, const Statement &st)
     TableInfo t;
     if (!cat.findTable(st.table, &t))
         tableMissing();
-    // Dropping the SQLite table drops its SQLite indexes; Oracle drops the
-    // table's indexes and constraints with it.
+    // Foreign keys of other tables that refer to this one: refused, or
+    // dropped with CASCADE CONSTRAINTS (their triggers live on their tables).
+    for (const ConstraintInfo &fk : cat.referencingKeys(t.name)) {
+        if (fk.table == t.name)
+            continue;
+        if (!st.cascadeConstraints)
+            throw oraError(2449, QStringLiteral("unique/primary keys in table referenced by foreign keys"));
+        sqliteExec(db, cat.path(),
+                   (QStringLiteral("DROP TRIGGER IF EXISTS ") + sqliteQuote(fk.sqliteTrigger)).toUtf8().constData());
+        cat.deleteConstraint(fk.name);
+    }
+    // Dropping the SQLite table drops its SQLite indexes and triggers; Oracle
+    // drops the table's indexes and constraints with it.
     sqliteExec(db, cat.path(), (QStringLiteral("DROP TABLE ") + sqliteQuote(t.sqliteName)).toUtf8().constData());
     cat.deleteTable(t.name);
     tx.commit();
@@ -339,6 +372,326 @@ void addPrimaryKey(const Catalog &cat, const Statement &st)
     tx.commit();
 }
 
+QString sqliteLiteral(const QString &text)
+{
+    QString quoted = text;
+    quoted.replace(QLatin1Char('\''), QLatin1String("''"));
+    return QLatin1Char('\'') + quoted + QLatin1Char('\'');
+}
+
+QString constraintNameFor(const Catalog &cat, const Statement &st)
+{
+    QString name = st.name;
+    if (name.isEmpty())
+        name = QStringLiteral("SYS_C%1").arg(cat.nextSystemNumber(), 7, 10, QLatin1Char('0'));
+    if (cat.constraintExists(name))
+        throw oraError(2264, QStringLiteral("name already used by an existing constraint"));
+    return name;
+}
+
+// A BEFORE INSERT trigger that refuses a row with an Oracle error when the
+// condition holds for it; the batch insert passes the message on.
+QString createRefusingTrigger(const Catalog &cat, const TableInfo &t, const QString &constraint,
+                              const QString &condition, const QString &message)
+{
+    const QString trigger = cat.freeSqliteName(cat.owner() + QLatin1Char('.') + constraint + QStringLiteral("#ins"));
+    sqliteExec(cat.db(), cat.path(),
+               QStringLiteral("CREATE TRIGGER %1 BEFORE INSERT ON %2 WHEN %3 BEGIN SELECT RAISE(ABORT, %4); END")
+                   .arg(sqliteQuote(trigger), sqliteQuote(t.sqliteName), condition, sqliteLiteral(message))
+                   .toUtf8()
+                   .constData());
+    return trigger;
+}
+
+bool anyRow(const Catalog &cat, const QString &sql)
+{
+    SqliteStmt q = SqliteStmt::prepare(cat.db(), cat.path(), sql.toUtf8());
+    return q.step(cat.db(), cat.path());
+}
+
+// The index that serves a key: an index of the table whose leading columns
+// are the key's columns in any order (the shortest such), or none.
+QString servingIndex(const Catalog &cat, const QString &table, const QStringList &keyColumns)
+{
+    const QSet<QString> keySet(keyColumns.begin(), keyColumns.end());
+    QString found;
+    int bestLength = 0;
+    for (const IndexInfo &i : cat.indexes(table)) {
+        if (i.columns.size() < keyColumns.size())
+            continue;
+        const QStringList lead = i.columns.mid(0, keyColumns.size());
+        if (QSet<QString>(lead.begin(), lead.end()) != keySet || lead.size() != keySet.size())
+            continue;
+        if (found.isEmpty() || i.columns.size() < bestLength) {
+            found = i.name;
+            bestLength = int(i.columns.size());
+        }
+    }
+    return found;
+}
+
+bool sameColumnSet(const QStringList &a, const QStringList &b)
+{
+    return a.size() == b.size() && QSet<QString>(a.begin(), a.end()) == QSet<QString>(b.begin(), b.end());
+}
+
+// Oracle's unique key: rows whose key columns are all NULL are not
+// compared; the others are equal when every column is equal or NULL in both.
+void addUnique(const Catalog &cat, const Statement &st)
+{
+    sqlite3 *db = cat.db();
+    WriteTransaction tx(db, cat.path());
+    TableInfo t;
+    if (!cat.findTable(st.table, &t))
+        tableMissing();
+    QStringList sqliteCols;
+    const QVector<ColumnSpec> specs = keyColumnSpecs(t, st.keyColumns, &sqliteCols);
+    for (const ColumnSpec &c : specs) {
+        if (isLob(c.type))
+            throw oraError(2329, QStringLiteral("column of datatype LOB cannot be unique or a primary key"));
+    }
+    for (const ConstraintInfo &c : cat.constraints(t.name)) {
+        if ((c.type == QLatin1String("P") || c.type == QLatin1String("U")) && sameColumnSet(c.columns, st.keyColumns))
+            throw oraError(2261, QStringLiteral("such unique or primary key already exists in the table"));
+    }
+    const QString name = constraintNameFor(cat, st);
+    QString indexName = servingIndex(cat, t.name, st.keyColumns);
+    const bool ownIndex = indexName.isEmpty();
+    if (ownIndex) {
+        indexName = name;
+        if (cat.indexExists(indexName))
+            throw oraError(955, QStringLiteral("name is already used by an existing object"));
+    }
+
+    QStringList notAllNull, sameKey, sameKeyNew;
+    for (const QString &c : sqliteCols) {
+        notAllNull.append(QStringLiteral("NEW.%1 IS NOT NULL").arg(sqliteQuote(c)));
+        sameKey.append(QStringLiteral("a.%1 IS b.%1").arg(sqliteQuote(c)));
+        sameKeyNew.append(QStringLiteral("k.%1 IS NEW.%1").arg(sqliteQuote(c)));
+    }
+    QStringList someNotNullA;
+    for (const QString &c : sqliteCols)
+        someNotNullA.append(QStringLiteral("a.%1 IS NOT NULL").arg(sqliteQuote(c)));
+    if (anyRow(cat, QStringLiteral("SELECT 1 FROM %1 a JOIN %1 b ON a.rowid < b.rowid AND %2 WHERE (%3) LIMIT 1")
+                        .arg(sqliteQuote(t.sqliteName), sameKey.join(QLatin1String(" AND ")),
+                             someNotNullA.join(QLatin1String(" OR ")))))
+        throw oraError(2299, QStringLiteral("cannot validate (%1.%2) - duplicate keys found").arg(cat.owner(), name));
+
+    QString sqliteIndex;
+    if (ownIndex) {
+        sqliteIndex = cat.freeSqliteName(cat.owner() + QLatin1Char('.') + name);
+        sqliteExec(db, cat.path(),
+                   QStringLiteral("CREATE INDEX %1 ON %2 (%3)")
+                       .arg(sqliteQuote(sqliteIndex), sqliteQuote(t.sqliteName), quotedList(sqliteCols))
+                       .toUtf8()
+                       .constData());
+        IndexInfo i;
+        i.name = indexName;
+        i.table = t.name;
+        i.columns = st.keyColumns;
+        i.unique = true;
+        i.sqliteName = sqliteIndex;
+        cat.insertIndex(i);
+    }
+    ConstraintInfo c;
+    c.name = name;
+    c.table = t.name;
+    c.type = QStringLiteral("U");
+    c.columns = st.keyColumns;
+    c.indexName = indexName;
+    c.sqliteIndex = sqliteIndex;
+    c.sqliteTrigger = createRefusingTrigger(
+        cat, t, name,
+        QStringLiteral("(%1) AND EXISTS (SELECT 1 FROM %2 k WHERE %3)")
+            .arg(notAllNull.join(QLatin1String(" OR ")), sqliteQuote(t.sqliteName),
+                 sameKeyNew.join(QLatin1String(" AND "))),
+        oraMessage(1, QStringLiteral("unique constraint (%1.%2) violated").arg(cat.owner(), name)));
+    cat.insertConstraint(c);
+    tx.commit();
+}
+
+// CHECK ("A" IN ('x','y')): a NULL passes, as in Oracle.
+void addCheck(const Catalog &cat, const Statement &st)
+{
+    sqlite3 *db = cat.db();
+    WriteTransaction tx(db, cat.path());
+    TableInfo t;
+    if (!cat.findTable(st.table, &t))
+        tableMissing();
+    QStringList sqliteCols;
+    keyColumnSpecs(t, {st.checkColumn}, &sqliteCols);
+    const QString name = constraintNameFor(cat, st);
+    QStringList literals;
+    for (const QString &v : st.checkValues)
+        literals.append(sqliteLiteral(v));
+    const QString column = sqliteQuote(sqliteCols.first());
+    if (anyRow(cat, QStringLiteral("SELECT 1 FROM %1 WHERE %2 IS NOT NULL AND %2 NOT IN (%3) LIMIT 1")
+                        .arg(sqliteQuote(t.sqliteName), column, literals.join(QLatin1Char(',')))))
+        throw oraError(2293, QStringLiteral("cannot validate (%1.%2) - check constraint violated").arg(cat.owner(), name));
+    ConstraintInfo c;
+    c.name = name;
+    c.table = t.name;
+    c.type = QStringLiteral("C");
+    c.columns = QStringList{st.checkColumn};
+    c.searchCondition = st.condition;
+    c.sqliteTrigger = createRefusingTrigger(
+        cat, t, name,
+        QStringLiteral("NEW.%1 IS NOT NULL AND NEW.%1 NOT IN (%2)").arg(column, literals.join(QLatin1Char(','))),
+        oraMessage(2290, QStringLiteral("check constraint (%1.%2) violated").arg(cat.owner(), name)));
+    cat.insertConstraint(c);
+    tx.commit();
+}
+
+// FOREIGN KEY: a row with a NULL in any of its columns is not checked; the
+// others need a parent row with equal values (stored forms are canonical,
+// so equal values are equal texts).
+void addForeignKey(const Catalog &cat, const Statement &st)
+{
+    sqlite3 *db = cat.db();
+    WriteTransaction tx(db, cat.path());
+    TableInfo child, parent;
+    if (!cat.findTable(st.table, &child))
+        tableMissing();
+    QStringList childCols;
+    const QVector<ColumnSpec> childSpecs = keyColumnSpecs(child, st.keyColumns, &childCols);
+    if (!cat.findTable(st.refTable, &parent))
+        tableMissing();
+    QStringList refColumns = st.refColumns;
+    ConstraintInfo parentKey;
+    if (refColumns.isEmpty()) {
+        bool found = false;
+        for (const ConstraintInfo &c : cat.constraints(parent.name)) {
+            if (c.type == QLatin1String("P")) {
+                parentKey = c;
+                found = true;
+            }
+        }
+        if (!found)
+            throw oraError(2268, QStringLiteral("referenced table does not have a primary key"));
+        refColumns = parentKey.columns;
+    }
+    QStringList parentCols;
+    const QVector<ColumnSpec> parentSpecs = keyColumnSpecs(parent, refColumns, &parentCols);
+    if (refColumns.size() != st.keyColumns.size())
+        throw oraError(2256, QStringLiteral("number of referencing columns must match referenced columns"));
+    if (!st.refColumns.isEmpty()) {
+        bool found = false;
+        for (const ConstraintInfo &c : cat.constraints(parent.name)) {
+            if ((c.type == QLatin1String("P") || c.type == QLatin1String("U")) && sameColumnSet(c.columns, refColumns)) {
+                parentKey = c;
+                found = true;
+                break;
+            }
+        }
+        if (!found)
+            throw oraError(2270, QStringLiteral("no matching unique or primary key for this column-list"));
+    }
+    for (int i = 0; i < childSpecs.size(); ++i) {
+        if (childSpecs[i].type != parentSpecs[i].type)
+            throw oraError(2267, QStringLiteral("column type incompatible with referenced column type"));
+    }
+    const QString name = constraintNameFor(cat, st);
+
+    QStringList allSet, allSetNew, match, matchNew;
+    for (int i = 0; i < childCols.size(); ++i) {
+        allSet.append(QStringLiteral("c.%1 IS NOT NULL").arg(sqliteQuote(childCols[i])));
+        allSetNew.append(QStringLiteral("NEW.%1 IS NOT NULL").arg(sqliteQuote(childCols[i])));
+        match.append(QStringLiteral("p.%1 = c.%2").arg(sqliteQuote(parentCols[i]), sqliteQuote(childCols[i])));
+        matchNew.append(QStringLiteral("p.%1 = NEW.%2").arg(sqliteQuote(parentCols[i]), sqliteQuote(childCols[i])));
+    }
+    if (anyRow(cat, QStringLiteral("SELECT 1 FROM %1 c WHERE %2 AND NOT EXISTS (SELECT 1 FROM %3 p WHERE %4) LIMIT 1")
+                        .arg(sqliteQuote(child.sqliteName), allSet.join(QLatin1String(" AND ")),
+                             sqliteQuote(parent.sqliteName), match.join(QLatin1String(" AND ")))))
+        throw oraError(2298, QStringLiteral("cannot validate (%1.%2) - parent keys not found").arg(cat.owner(), name));
+
+    ConstraintInfo c;
+    c.name = name;
+    c.table = child.name;
+    c.type = QStringLiteral("R");
+    c.columns = st.keyColumns;
+    c.rConstraintName = parentKey.name;
+    c.deleteRule = st.deleteRule;
+    c.sqliteTrigger = createRefusingTrigger(
+        cat, child, name,
+        QStringLiteral("%1 AND NOT EXISTS (SELECT 1 FROM %2 p WHERE %3)")
+            .arg(allSetNew.join(QLatin1String(" AND ")), sqliteQuote(parent.sqliteName),
+                 matchNew.join(QLatin1String(" AND "))),
+        oraMessage(2291,
+                   QStringLiteral("integrity constraint (%1.%2) violated - parent key not found").arg(cat.owner(), name)));
+    cat.insertConstraint(c);
+    tx.commit();
+}
+
+// Compares two canonical NUMBER texts.
+int compareNumbers(const QString &a, const QString &b)
+{
+    const bool negA = a.startsWith(QLatin1Char('-')), negB = b.startsWith(QLatin1Char('-'));
+    if (negA != negB)
+        return negA ? -1 : 1;
+    const QString x = negA ? a.mid(1) : a, y = negB ? b.mid(1) : b;
+    const qsizetype dx = x.indexOf(QLatin1Char('.')), dy = y.indexOf(QLatin1Char('.'));
+    const qsizetype ix = dx < 0 ? x.size() : dx, iy = dy < 0 ? y.size() : dy;
+    int order = ix != iy ? (ix < iy ? -1 : 1) : x.compare(y);
+    order = order < 0 ? -1 : order > 0 ? 1 : 0;
+    return negA ? -order : order;
+}
+
+// ALTER TABLE ... MODIFY col GENERATED BY DEFAULT AS IDENTITY (START WITH ...):
+// LIMIT VALUE puts the next value after the largest value the column holds
+// (an empty table keeps the next value it had).
+void modifyIdentity(const Catalog &cat, const Statement &st)
+{
+    sqlite3 *db = cat.db();
+    WriteTransaction tx(db, cat.path());
+    TableInfo t;
+    if (!cat.findTable(st.table, &t))
+        tableMissing();
+    QStringList sqliteCols;
+    keyColumnSpecs(t, {st.column}, &sqliteCols);
+    IdentityInfo identity;
+    if (!cat.findIdentity(t.name, &identity) || identity.column != st.column)
+        throw oraError(30673, QStringLiteral("column to be modified is not an identity column"));
+    qint64 next = st.startWith;
+    if (st.startWithLimitValue) {
+        next = identity.nextValue;
+        SqliteStmt q = SqliteStmt::prepare(db, cat.path(),
+                                           QStringLiteral("SELECT %1 FROM %2 WHERE %1 IS NOT NULL")
+                                               .arg(sqliteQuote(sqliteCols.first()), sqliteQuote(t.sqliteName))
+                                               .toUtf8());
+        QString largest;
+        while (q.step(db, cat.path())) {
+            const QString v = q.text(0);
+            if (largest.isEmpty() || compareNumbers(v, largest) > 0)
+                largest = v;
+        }
+        if (!largest.isEmpty()) {
+            bool ok = false;
+            const qint64 top = largest.toLongLong(&ok);
+            if (!ok || top == std::numeric_limits<qint64>::max())
+                throw oraError(1426, QStringLiteral("numeric overflow"));
+            next = top + 1;
+        }
+    }
+    cat.setIdentityNext(t.name, next);
+    tx.commit();
+}
+
+void commentOn(const Catalog &cat, const Statement &st)
+{
+    WriteTransaction tx(cat.db(), cat.path());
+    TableInfo t;
+    if (!cat.findTable(st.table, &t))
+        tableMissing();
+    if (st.kind == Statement::Kind::CommentOnTable) {
+        cat.setTableComment(t.name, st.comment);
+    } else {
+        QStringList sqliteCols;
+        keyColumnSpecs(t, {st.column}, &sqliteCols);
+        cat.setColumnComment(t.name, st.column, st.comment);
+    }
+    tx.commit();
+}
+
 void createIndex(const Catalog &cat, const Statement &st)
 {
     sqlite3 *db = cat.db();
@@ -412,6 +765,12 @@ void EmbeddedSession::execute(const QString &sql)
     case Statement::Kind::CreateIndex: createIndex(cat, st); break;
     case Statement::Kind::CountTables: countTables(cat, st); break;
     case Statement::Kind::DescribeTable: describeTable(cat, st); break;
+    case Statement::Kind::AddUnique: addUnique(cat, st); break;
+    case Statement::Kind::AddCheck: addCheck(cat, st); break;
+    case Statement::Kind::AddForeignKey: addForeignKey(cat, st); break;
+    case Statement::Kind::ModifyIdentity: modifyIdentity(cat, st); break;
+    case Statement::Kind::CommentOnTable:
+    case Statement::Kind::CommentOnColumn: commentOn(cat, st); break;
     case Statement::Kind::SelectTable: throw oraError(900, QStringLiteral("invalid SQL statement"));
     }
 }

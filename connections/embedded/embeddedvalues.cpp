@@ -2,7 +2,10 @@
 
 #include "engine/textrules.h"
 
+#include <charconv>
+#include <cmath>
 #include <cstdio>
+#include <limits>
 
 namespace tavrex::embedded {
 
@@ -26,21 +29,45 @@ QString oraTypeName(OraType type)
     case OraType::Blob: return QStringLiteral("BLOB");
     case OraType::Clob: return QStringLiteral("CLOB");
     case OraType::Raw: return QStringLiteral("RAW");
+    case OraType::BinaryFloat: return QStringLiteral("BINARY_FLOAT");
+    case OraType::BinaryDouble: return QStringLiteral("BINARY_DOUBLE");
+    case OraType::Timestamp: return QStringLiteral("TIMESTAMP");
+    case OraType::Interval: return QStringLiteral("INTERVAL DAY TO SECOND");
     }
     return QString();
 }
 
 bool oraTypeFromName(const QString &name, OraType *type)
 {
-    static const OraType all[] = {OraType::Number, OraType::Varchar2, OraType::Char, OraType::Date,
-                                  OraType::Blob,   OraType::Clob,     OraType::Raw};
+    static const OraType all[] = {OraType::Number,      OraType::Varchar2,     OraType::Char,
+                                  OraType::Date,        OraType::Blob,         OraType::Clob,
+                                  OraType::Raw,         OraType::BinaryFloat,  OraType::BinaryDouble,
+                                  OraType::Timestamp,   OraType::Interval};
     for (OraType t : all) {
         if (oraTypeName(t) == name) {
             *type = t;
             return true;
         }
     }
+    if (name.startsWith(QLatin1String("TIMESTAMP("))) {
+        *type = OraType::Timestamp;
+        return true;
+    }
+    if (name.startsWith(QLatin1String("INTERVAL DAY("))) {
+        *type = OraType::Interval;
+        return true;
+    }
     return false;
+}
+
+QString dictionaryTypeName(const ColumnSpec &spec)
+{
+    switch (spec.type) {
+    case OraType::Timestamp: return QStringLiteral("TIMESTAMP(%1)").arg(spec.fraction);
+    case OraType::Interval:
+        return QStringLiteral("INTERVAL DAY(%1) TO SECOND(%2)").arg(spec.dayPrecision).arg(spec.fraction);
+    default: return oraTypeName(spec.type);
+    }
 }
 
 bool isLob(OraType type)
@@ -58,6 +85,12 @@ OracleColumn toOracleColumn(const ColumnSpec &spec)
     if (spec.type == OraType::Number) {
         c.precision = spec.precision;
         c.scale = spec.scale;
+    }
+    if (spec.type == OraType::Timestamp)
+        c.scale = spec.fraction;
+    if (spec.type == OraType::Interval) {
+        c.precision = spec.dayPrecision;
+        c.scale = spec.fraction;
     }
     c.nullable = spec.nullable;
     return c;
@@ -357,6 +390,239 @@ bool parseStoredDate(const QByteArray &text, OracleDate *date)
     return true;
 }
 
+// ---------------------------------------------------------------- TIMESTAMP, INTERVAL
+
+namespace {
+
+const int kPow10[] = {1, 10, 100, 1000, 10000, 100000, 1000000, 10000000, 100000000, 1000000000};
+
+// The nanoseconds rounded half up to `digits` digits, in nanoseconds; may be
+// 1000000000 (a carry into the seconds).
+int roundNanoseconds(int nanosecond, int digits)
+{
+    const int unit = kPow10[9 - digits];
+    return (nanosecond + unit / 2) / unit * unit;
+}
+
+QString fractionText(int nanosecond, int digits)
+{
+    if (digits <= 0)
+        return QString();
+    return QLatin1Char('.') + QStringLiteral("%1").arg(nanosecond / kPow10[9 - digits], digits, 10, QLatin1Char('0'));
+}
+
+// Reads ".f..." at p (or nothing) into nanoseconds; false when malformed.
+bool parseFraction(const char *p, int *nanosecond)
+{
+    *nanosecond = 0;
+    if (*p == 0)
+        return true;
+    if (*p != '.')
+        return false;
+    ++p;
+    int digits = 0, value = 0;
+    while (*p >= '0' && *p <= '9' && digits < 9) {
+        value = value * 10 + (*p - '0');
+        ++digits, ++p;
+    }
+    if (*p != 0 || digits == 0)
+        return false;
+    *nanosecond = value * kPow10[9 - digits];
+    return true;
+}
+
+} // namespace
+
+int roundTimestamp(const OracleTimestamp &in, int fraction, OracleTimestamp *out, QString *message)
+{
+    if (int bad = validateDate(in.date, message))
+        return bad;
+    *out = in;
+    out->nanosecond = roundNanoseconds(qBound(0, in.nanosecond, 999999999), qBound(0, fraction, 9));
+    if (out->nanosecond < 1000000000)
+        return 0;
+    // The carry: one second more, through the calendar.
+    out->nanosecond = 0;
+    OracleDate &d = out->date;
+    if (++d.second < 60)
+        return 0;
+    d.second = 0;
+    if (++d.minute < 60)
+        return 0;
+    d.minute = 0;
+    if (++d.hour < 24)
+        return 0;
+    d.hour = 0;
+    if (++d.day <= daysInMonth(d.year, d.month))
+        return 0;
+    d.day = 1;
+    if (++d.month <= 12)
+        return 0;
+    d.month = 1;
+    d.year = d.year == -1 ? 1 : d.year + 1;
+    return validateDate(d, message);
+}
+
+QString formatTimestamp(const OracleTimestamp &ts, int fraction)
+{
+    return formatDate(ts.date) + fractionText(ts.nanosecond, fraction);
+}
+
+bool parseStoredTimestamp(const QByteArray &text, OracleTimestamp *ts)
+{
+    const qsizetype dot = text.indexOf('.', 1);
+    if (!parseStoredDate(dot < 0 ? text : text.left(dot), &ts->date))
+        return false;
+    return parseFraction(dot < 0 ? "" : text.constData() + dot, &ts->nanosecond);
+}
+
+int roundInterval(const OracleInterval &in, int dayPrecision, int fraction, OracleInterval *out, QString *message)
+{
+    auto fail = [message](int code, const char *text) {
+        if (message)
+            *message = oraMessage(code, QString::fromLatin1(text));
+        return code;
+    };
+    if (in.hours < 0 || in.hours > 23)
+        return fail(1850, "hour must be between 0 and 23");
+    if (in.minutes < 0 || in.minutes > 59)
+        return fail(1851, "minutes must be between 0 and 59");
+    if (in.seconds < 0 || in.seconds > 59)
+        return fail(1852, "seconds must be between 0 and 59");
+    *out = in;
+    out->nanosecond = roundNanoseconds(qBound(0, in.nanosecond, 999999999), qBound(0, fraction, 9));
+    if (out->nanosecond >= 1000000000) {
+        out->nanosecond = 0;
+        if (++out->seconds == 60) {
+            out->seconds = 0;
+            if (++out->minutes == 60) {
+                out->minutes = 0;
+                if (++out->hours == 24) {
+                    out->hours = 0;
+                    ++out->days;
+                }
+            }
+        }
+    }
+    if (in.days < 0 || (dayPrecision < 9 && out->days >= kPow10[qBound(0, dayPrecision, 9)]))
+        return fail(1873, "the leading precision of the interval is too small");
+    if (out->days == 0 && out->hours == 0 && out->minutes == 0 && out->seconds == 0 && out->nanosecond == 0)
+        out->negative = false;
+    return 0;
+}
+
+QString formatInterval(const OracleInterval &iv, int fraction)
+{
+    return QStringLiteral("%1%2 %3:%4:%5")
+               .arg(iv.negative ? QLatin1Char('-') : QLatin1Char('+'))
+               .arg(iv.days, 2, 10, QLatin1Char('0'))
+               .arg(iv.hours, 2, 10, QLatin1Char('0'))
+               .arg(iv.minutes, 2, 10, QLatin1Char('0'))
+               .arg(iv.seconds, 2, 10, QLatin1Char('0')) +
+           fractionText(iv.nanosecond, fraction);
+}
+
+bool parseStoredInterval(const QByteArray &text, OracleInterval *iv)
+{
+    if (text.isEmpty() || (text[0] != '+' && text[0] != '-'))
+        return false;
+    iv->negative = text[0] == '-';
+    const qsizetype dot = text.indexOf('.');
+    const QByteArray whole = dot < 0 ? text.mid(1) : text.mid(1, dot - 1);
+    char tail = 0;
+    if (std::sscanf(whole.constData(), "%d %d:%d:%d%c", &iv->days, &iv->hours, &iv->minutes, &iv->seconds,
+                    &tail) != 4)
+        return false;
+    return parseFraction(dot < 0 ? "" : text.constData() + dot, &iv->nanosecond);
+}
+
+// ---------------------------------------------------------------- BINARY_FLOAT, BINARY_DOUBLE
+
+int parseBinaryNumber(QStringView text, bool asFloat, double *value)
+{
+    const QString trimmed = text.trimmed().toString();
+    const QString lower = trimmed.toLower();
+    if (lower == QLatin1String("inf") || lower == QLatin1String("+inf") || lower == QLatin1String("-inf") ||
+        lower == QLatin1String("nan")) {
+        *value = lower == QLatin1String("nan")    ? std::numeric_limits<double>::quiet_NaN()
+                 : lower.startsWith(QLatin1Char('-')) ? -std::numeric_limits<double>::infinity()
+                                                  : std::numeric_limits<double>::infinity();
+        return 0;
+    }
+    // Only decimal text: an optional sign, digits with an optional fraction,
+    // an optional exponent (from_chars would also take "inf" and hex digits).
+    const QByteArray latin = trimmed.toLatin1();
+    qsizetype i = 0;
+    const qsizetype n = latin.size();
+    if (i < n && (latin[i] == '+' || latin[i] == '-'))
+        ++i;
+    const qsizetype numberStart = latin[0] == '+' ? 1 : 0;  // from_chars takes no '+'
+    int digits = 0;
+    while (i < n && latin[i] >= '0' && latin[i] <= '9')
+        ++i, ++digits;
+    if (i < n && latin[i] == '.') {
+        ++i;
+        while (i < n && latin[i] >= '0' && latin[i] <= '9')
+            ++i, ++digits;
+    }
+    if (digits == 0)
+        return 1722;
+    if (i < n && (latin[i] == 'e' || latin[i] == 'E')) {
+        ++i;
+        if (i < n && (latin[i] == '+' || latin[i] == '-'))
+            ++i;
+        const qsizetype expStart = i;
+        while (i < n && latin[i] >= '0' && latin[i] <= '9')
+            ++i;
+        if (i == expStart)
+            return 1722;
+    }
+    if (i != n)
+        return 1722;
+    const char *first = latin.constData() + numberStart;
+    const char *last = latin.constData() + n;
+    auto outOfRange = [&](double *zero) {
+        // Beyond the type's range: an overflow when the magnitude is large,
+        // a (signed) zero when it is too small to hold.
+        long double wide = 0;
+        std::from_chars(first, last, wide);
+        if (std::fabs(wide) >= 1)
+            return 1426;
+        *zero = latin.startsWith('-') ? -0.0 : 0.0;
+        return 0;
+    };
+    if (asFloat) {
+        float f = 0;
+        const auto r = std::from_chars(first, last, f);
+        if (r.ec == std::errc::result_out_of_range)
+            return outOfRange(value);
+        if (r.ec != std::errc() || r.ptr != last)
+            return 1722;
+        *value = f;
+        return 0;
+    }
+    double d = 0;
+    const auto r = std::from_chars(first, last, d);
+    if (r.ec == std::errc::result_out_of_range)
+        return outOfRange(value);
+    if (r.ec != std::errc() || r.ptr != last)
+        return 1722;
+    *value = d;
+    return 0;
+}
+
+QString binaryNumberText(double value, bool asFloat)
+{
+    if (std::isnan(value))
+        return QStringLiteral("Nan");
+    if (std::isinf(value))
+        return value < 0 ? QStringLiteral("-Inf") : QStringLiteral("Inf");
+    char buf[64];
+    const auto r = asFloat ? std::to_chars(buf, buf + sizeof buf, float(value))
+                           : std::to_chars(buf, buf + sizeof buf, value);
+    return QString::fromLatin1(buf, r.ptr - buf);
+}
+
 // ---------------------------------------------------------------- lengths
 
 int codePoints(QStringView text)
@@ -422,6 +688,9 @@ int inconsistent(OraType column, OracleValue::Kind kind, QString *message)
     case OracleValue::Kind::Text: got = QStringLiteral("CHAR"); break;
     case OracleValue::Kind::Date: got = QStringLiteral("DATE"); break;
     case OracleValue::Kind::Bytes: got = QStringLiteral("BINARY"); break;
+    case OracleValue::Kind::Timestamp: got = QStringLiteral("TIMESTAMP"); break;
+    case OracleValue::Kind::Interval: got = QStringLiteral("INTERVAL DAY TO SECOND"); break;
+    case OracleValue::Kind::BinaryNumber: got = QStringLiteral("BINARY_DOUBLE"); break;
     case OracleValue::Kind::Null: break;
     }
     *message = oraMessage(932, QStringLiteral("inconsistent datatypes: expected %1 got %2").arg(oraTypeName(column), got));
@@ -523,6 +792,7 @@ int convertValue(const OracleValue &value, const ColumnSpec &col, const QString 
             if (value.textValue().isEmpty())
                 break;
             [[fallthrough]];
+        case OracleValue::Kind::BinaryNumber:
         case OracleValue::Kind::Number: {
             const NumberStatus st = canonicalNumber(value.textValue(), &col, out.utf8);
             if (st != NumberStatus::Ok)
@@ -540,11 +810,28 @@ int convertValue(const OracleValue &value, const ColumnSpec &col, const QString 
         switch (kind) {
         case OracleValue::Kind::Null: break;
         case OracleValue::Kind::Text:
+        case OracleValue::Kind::BinaryNumber:
             if (value.textValue().isEmpty())
                 break;
             out.kind = StoredValue::Kind::Text16;
             out.text16 = &value.textValue();
             break;
+        case OracleValue::Kind::Timestamp: {
+            OracleTimestamp ts;
+            if (int bad = roundTimestamp(value.timestampValue(), 9, &ts, message))
+                return bad;
+            out.utf8 = formatTimestamp(ts, 9).toStdString();
+            out.kind = StoredValue::Kind::Utf8;
+            break;
+        }
+        case OracleValue::Kind::Interval: {
+            OracleInterval iv;
+            if (int bad = roundInterval(value.intervalValue(), 9, 9, &iv, message))
+                return bad;
+            out.utf8 = formatInterval(iv, 9).toStdString();
+            out.kind = StoredValue::Kind::Utf8;
+            break;
+        }
         case OracleValue::Kind::Number: {
             const NumberStatus st = canonicalNumber(value.textValue(), nullptr, out.utf8, true);
             if (st != NumberStatus::Ok)
@@ -590,6 +877,74 @@ int convertValue(const OracleValue &value, const ColumnSpec &col, const QString 
                 break;
             *message = oraMessage(1861, QStringLiteral("literal does not match format string"));
             return 1861;
+        default: return inconsistent(col.type, kind, message);
+        }
+        break;
+
+    case OraType::Timestamp:
+        switch (kind) {
+        case OracleValue::Kind::Null: break;
+        case OracleValue::Kind::Date:
+        case OracleValue::Kind::Timestamp: {
+            OracleTimestamp ts;
+            const OracleTimestamp given = kind == OracleValue::Kind::Date ? OracleTimestamp{value.dateValue(), 0}
+                                                                          : value.timestampValue();
+            if (int bad = roundTimestamp(given, col.fraction, &ts, message))
+                return bad;
+            out.utf8 = formatTimestamp(ts, col.fraction).toStdString();
+            out.kind = StoredValue::Kind::Utf8;
+            break;
+        }
+        case OracleValue::Kind::Text:
+            if (value.textValue().isEmpty())
+                break;
+            *message = oraMessage(1861, QStringLiteral("literal does not match format string"));
+            return 1861;
+        default: return inconsistent(col.type, kind, message);
+        }
+        break;
+
+    case OraType::Interval:
+        switch (kind) {
+        case OracleValue::Kind::Null: break;
+        case OracleValue::Kind::Interval: {
+            OracleInterval iv;
+            if (int bad = roundInterval(value.intervalValue(), col.dayPrecision, col.fraction, &iv, message))
+                return bad;
+            out.utf8 = formatInterval(iv, col.fraction).toStdString();
+            out.kind = StoredValue::Kind::Utf8;
+            break;
+        }
+        case OracleValue::Kind::Text:
+            if (value.textValue().isEmpty())
+                break;
+            *message = oraMessage(1867, QStringLiteral("the interval is invalid"));
+            return 1867;
+        default: return inconsistent(col.type, kind, message);
+        }
+        break;
+
+    case OraType::BinaryFloat:
+    case OraType::BinaryDouble:
+        switch (kind) {
+        case OracleValue::Kind::Null: break;
+        case OracleValue::Kind::Text:
+        case OracleValue::Kind::Number:
+        case OracleValue::Kind::BinaryNumber: {
+            if (value.textValue().isEmpty())
+                break;
+            const int bad = parseBinaryNumber(value.textValue(), col.type == OraType::BinaryFloat, &out.real);
+            if (bad == 1722) {
+                *message = oraMessage(1722, QStringLiteral("invalid number"));
+                return bad;
+            }
+            if (bad == 1426) {
+                *message = oraMessage(1426, QStringLiteral("numeric overflow"));
+                return bad;
+            }
+            out.kind = StoredValue::Kind::Real;
+            break;
+        }
         default: return inconsistent(col.type, kind, message);
         }
         break;

@@ -122,10 +122,37 @@ bool isLobType(const QString &columnType)
            columnType == QLatin1String("NCLOB");
 }
 
+QString conversionText(const OracleValue &value)
+{
+    auto two = [](int v) { return QStringLiteral("%1").arg(v, 2, 10, QLatin1Char('0')); };
+    switch (value.kind()) {
+    case OracleValue::Kind::Timestamp: {
+        const OracleTimestamp ts = value.timestampValue();
+        const OracleDate &d = ts.date;
+        return QStringLiteral("%1-%2-%3 %4:%5:%6.%7")
+            .arg(d.year, 4, 10, QLatin1Char('0'))
+            .arg(two(d.month), two(d.day), two(d.hour), two(d.minute), two(d.second))
+            .arg(ts.nanosecond, 9, 10, QLatin1Char('0'));
+    }
+    case OracleValue::Kind::Interval: {
+        const OracleInterval &iv = value.intervalValue();
+        return QStringLiteral("%1%2 %3:%4:%5.%6")
+            .arg(iv.negative ? QLatin1Char('-') : QLatin1Char('+'))
+            .arg(iv.days)
+            .arg(two(iv.hours), two(iv.minutes), two(iv.seconds))
+            .arg(iv.nanosecond, 9, 10, QLatin1Char('0'));
+    }
+    default: return value.textValue();
+    }
+}
+
 qint64 boundSize(const OracleValue &value)
 {
     switch (value.kind()) {
     case OracleValue::Kind::Null: return 0;
+    case OracleValue::Kind::Timestamp:
+    case OracleValue::Kind::Interval: return conversionText(value).size();  // ASCII
+    case OracleValue::Kind::BinaryNumber:
     case OracleValue::Kind::Number:
     case OracleValue::Kind::Text: return utf8Size(value.textValue());
     case OracleValue::Kind::Date: return 7;
@@ -179,7 +206,10 @@ ub2 bindType(OracleValue::Kind kind, const QString &columnType)
 {
     switch (kind) {
     case OracleValue::Kind::Null:
-    case OracleValue::Kind::Number: return SQLT_CHR;
+    case OracleValue::Kind::Number:
+    case OracleValue::Kind::Timestamp:
+    case OracleValue::Kind::Interval:
+    case OracleValue::Kind::BinaryNumber: return SQLT_CHR;
     case OracleValue::Kind::Text:
         return columnType == QLatin1String("CLOB") || columnType == QLatin1String("NCLOB") ? SQLT_LNG : SQLT_CHR;
     case OracleValue::Kind::Date: return SQLT_DAT;
@@ -201,6 +231,22 @@ QVector<int> bindOrder(const QVector<QString> &columnTypes)
     return order;
 }
 
+QString convertedPlaceholder(const QString &placeholder, OracleValue::Kind kind, const QString &columnType)
+{
+    switch (kind) {
+    case OracleValue::Kind::Number: return QStringLiteral("TO_NUMBER(") + placeholder + QLatin1Char(')');
+    case OracleValue::Kind::Timestamp:
+        return QStringLiteral("TO_TIMESTAMP(") + placeholder + QStringLiteral(", '") + QLatin1String(kTimestampFormat) +
+               QStringLiteral("')");
+    case OracleValue::Kind::Interval: return QStringLiteral("TO_DSINTERVAL(") + placeholder + QLatin1Char(')');
+    case OracleValue::Kind::BinaryNumber:
+        return (columnType == QLatin1String("BINARY_FLOAT") ? QStringLiteral("TO_BINARY_FLOAT(")
+                                                             : QStringLiteral("TO_BINARY_DOUBLE(")) +
+               placeholder + QLatin1Char(')');
+    default: return placeholder;
+    }
+}
+
 QString insertStatement(const QString &table, const QVector<OracleColumn> &columns, const QVector<int> &order,
                         const QVector<OracleValue::Kind> &kinds)
 {
@@ -213,8 +259,7 @@ QString insertStatement(const QString &table, const QVector<OracleColumn> &colum
         }
         names += QLatin1Char('"') + columns[c].name + QLatin1Char('"');
         const QString placeholder = QLatin1Char(':') + QString::number(i + 1);
-        values += kinds[c] == OracleValue::Kind::Number ? QStringLiteral("TO_NUMBER(") + placeholder + QLatin1Char(')')
-                                                        : placeholder;
+        values += convertedPlaceholder(placeholder, kinds[c], columns[c].type);
     }
     return QStringLiteral("INSERT INTO \"") + table + QStringLiteral("\" (") + names + QStringLiteral(") VALUES (") +
            values + QLatin1Char(')');

@@ -59,6 +59,22 @@ struct InsertRun {
     QVector<qint64> widths;
 };
 
+// Values without a native bind here travel as text in fixed formats and are
+// converted by the server in the INSERT:
+//   TIMESTAMP  'YYYY-MM-DD HH24:MI:SS.FF9' through TO_TIMESTAMP(:n, that format)
+//   INTERVAL   '[+|-]D HH:MI:SS.fffffffff' through TO_DSINTERVAL(:n)
+//   BINARY_FLOAT / BINARY_DOUBLE  the server's decimal text through
+//              TO_BINARY_FLOAT(:n) / TO_BINARY_DOUBLE(:n), read once from the
+//              text, so 1E+308 fits and a float is rounded once
+//   NUMBER     exact decimal text through TO_NUMBER(:n)
+// (ocidefs.h records the facts these rest on.)
+constexpr const char *kTimestampFormat = "YYYY-MM-DD HH24:MI:SS.FF9";
+// The text bound for a Timestamp or Interval value, or the text of a Number,
+// Text or BinaryNumber value.
+QString conversionText(const OracleValue &value);
+// The placeholder as the INSERT writes it for a value kind and column type.
+QString convertedPlaceholder(const QString &placeholder, OracleValue::Kind kind, const QString &columnType);
+
 // The bytes a value takes in its bind buffer.
 qint64 boundSize(const OracleValue &value);
 

@@ -103,6 +103,16 @@ constexpr ub4 OCI_ATTR_CHAR_SIZE = 286;   // param, ub2
 
 // External data type codes.
 constexpr ub2 SQLT_CHR = 1;    // VARCHAR2: characters, length given separately
+// Values bound as SQLT_CHR text and converted by the server in the INSERT
+// (ocibatch.h): TO_TIMESTAMP(char, 'YYYY-MM-DD HH24:MI:SS.FF9') reads up to
+// nine fraction digits; TO_DSINTERVAL(char) takes the SQL interval format
+// "[+|-]days hours:minutes:seconds[.frac_secs]" with days 0..999999999 and
+// frac_secs .0 to .999999999 (Oracle SQL Language Reference 11.2,
+// docs.oracle.com/cd/E11882_01/server.112/e41084/functions204.htm);
+// TO_BINARY_DOUBLE / TO_BINARY_FLOAT(char) read a decimal text as an IEEE
+// number, rounding once (same reference, TO_BINARY_DOUBLE and
+// TO_BINARY_FLOAT), so a BINARY_DOUBLE of 1E+308 travels exactly and a
+// BINARY_FLOAT is not rounded through a double first.
 constexpr ub2 SQLT_NUM = 2;    // NUMBER (internal form)
 constexpr ub2 SQLT_INT = 3;    // signed integer of value_sz bytes
 constexpr ub2 SQLT_LNG = 8;    // LONG

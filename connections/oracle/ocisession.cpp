@@ -368,7 +368,12 @@ void OciSession::bindRun(Statement &stmt, const OracleRowBatch &batch, const Ins
                 b.lengths[r] = 0;
                 break;
             case OracleValue::Kind::Number:
+            case OracleValue::Kind::BinaryNumber:
             case OracleValue::Kind::Text: b.lengths[r] = ub4(encodeUtf8(v.textValue(), slot) - slot); break;
+            case OracleValue::Kind::Timestamp:
+            case OracleValue::Kind::Interval:
+                b.lengths[r] = ub4(encodeUtf8(conversionText(v), slot) - slot);
+                break;
             case OracleValue::Kind::Date:
                 encodeDate(v.dateValue(), reinterpret_cast<ub1 *>(slot));
                 b.lengths[r] = 7;

@@ -14,10 +14,11 @@ namespace tavrex {
 // A column of an Oracle query as a describe reports it.
 struct OracleColumn {
     QString name;        // the catalogue name, exactly
-    QString type;        // "NUMBER", "VARCHAR2", "CHAR", "DATE", "BLOB", "CLOB" or "RAW"
+    QString type;        // "NUMBER", "VARCHAR2", "CHAR", "DATE", "BLOB", "CLOB", "RAW", "BINARY_FLOAT",
+                         // "BINARY_DOUBLE", "TIMESTAMP" or "INTERVAL DAY TO SECOND"
     int length = 0;      // VARCHAR2 and CHAR: characters; RAW: bytes; 0 for the others
-    int precision = 0;   // NUMBER(p) and NUMBER(p,s); 0 for an unsized NUMBER
-    int scale = 0;       // NUMBER(p,s)
+    int precision = 0;   // NUMBER(p) and NUMBER(p,s); 0 for an unsized NUMBER; INTERVAL: the day digits
+    int scale = 0;       // NUMBER(p,s); TIMESTAMP and INTERVAL: the fraction digits
     bool nullable = true;  // false: the column requires a value (NOT NULL)
 
     bool operator==(const OracleColumn &o) const
@@ -43,12 +44,42 @@ struct OracleDate {
     }
 };
 
+// An Oracle TIMESTAMP: a DATE with a fraction of a second in nanoseconds
+// (0 to 999999999); the column's fraction digits decide what is kept.
+struct OracleTimestamp {
+    OracleDate date;
+    int nanosecond = 0;
+
+    bool operator==(const OracleTimestamp &o) const { return date == o.date && nanosecond == o.nanosecond; }
+};
+
+// An Oracle INTERVAL DAY TO SECOND: a sign and its parts, each part in its
+// range (hours 0-23, minutes and seconds 0-59, nanoseconds 0-999999999).
+// A zero interval is never negative.
+struct OracleInterval {
+    bool negative = false;
+    int days = 0;
+    int hours = 0;
+    int minutes = 0;
+    int seconds = 0;
+    int nanosecond = 0;
+
+    bool operator==(const OracleInterval &o) const
+    {
+        return negative == o.negative && days == o.days && hours == o.hours && minutes == o.minutes &&
+               seconds == o.seconds && nanosecond == o.nanosecond;
+    }
+};
+
 // One typed value bound into an INSERT. Numbers travel as exact decimal text
 // ("-12.50", "18446744073709551615", "1.5E+10"): an optional sign, digits with
 // an optional fraction, an optional exponent. Never through a double.
+// BinaryNumber is a BINARY_FLOAT / BINARY_DOUBLE value as the server's decimal
+// text ("1E+308", "-0.1", "inf", "nan"), which the target reads as an IEEE
+// number: outside NUMBER's range, so it is not a Number.
 class OracleValue {
 public:
-    enum class Kind { Null, Number, Text, Date, Bytes };
+    enum class Kind { Null, Number, Text, Date, Bytes, Timestamp, Interval, BinaryNumber };
 
     OracleValue() = default;
     static OracleValue null() { return OracleValue(); }
@@ -69,12 +100,35 @@ public:
         return v;
     }
 
+    static OracleValue binaryNumber(QString decimalText)
+    {
+        return OracleValue(Kind::BinaryNumber, std::move(decimalText));
+    }
+    static OracleValue timestamp(const OracleTimestamp &timestamp)
+    {
+        OracleValue v;
+        v.kind_ = Kind::Timestamp;
+        v.date_ = timestamp.date;
+        v.nanosecond_ = timestamp.nanosecond;
+        return v;
+    }
+    static OracleValue interval(const OracleInterval &interval)
+    {
+        OracleValue v;
+        v.kind_ = Kind::Interval;
+        v.interval_ = interval;
+        return v;
+    }
+
     Kind kind() const { return kind_; }
     bool isNull() const { return kind_ == Kind::Null; }
     // The text of a Number or a Text value.
     const QString &textValue() const { return text_; }
     const QByteArray &bytesValue() const { return bytes_; }
+    // The date of a Date or a Timestamp value.
     const OracleDate &dateValue() const { return date_; }
+    OracleTimestamp timestampValue() const { return OracleTimestamp{date_, nanosecond_}; }
+    const OracleInterval &intervalValue() const { return interval_; }
 
     bool operator==(const OracleValue &o) const
     {
@@ -83,9 +137,12 @@ public:
         switch (kind_) {
         case Kind::Null: return true;
         case Kind::Number:
+        case Kind::BinaryNumber:
         case Kind::Text: return text_ == o.text_;
         case Kind::Date: return date_ == o.date_;
         case Kind::Bytes: return bytes_ == o.bytes_;
+        case Kind::Timestamp: return date_ == o.date_ && nanosecond_ == o.nanosecond_;
+        case Kind::Interval: return interval_ == o.interval_;
         }
         return false;
     }
@@ -97,6 +154,8 @@ private:
     QString text_;
     QByteArray bytes_;
     OracleDate date_;
+    int nanosecond_ = 0;
+    OracleInterval interval_;
 };
 
 // The rows of one batch insert: one value per described column per row, in

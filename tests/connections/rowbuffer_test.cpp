@@ -34,6 +34,18 @@ QString show(const std::optional<OracleValue> &v)
     if (!v)
         return "<not convertible>";
     switch (v->kind()) {
+    case OracleValue::Kind::Timestamp:
+    case OracleValue::Kind::Interval:
+    {
+        const OracleTimestamp t = (*v).timestampValue();
+        const OracleInterval &i = (*v).intervalValue();
+        return (*v).kind() == OracleValue::Kind::Timestamp
+                   ? QString::asprintf("TS:%04d-%02d-%02d %02d:%02d:%02d.%09d", t.date.year, t.date.month,
+                                       t.date.day, t.date.hour, t.date.minute, t.date.second, t.nanosecond)
+                   : QString::asprintf("I:%c%d %02d:%02d:%02d.%09d", i.negative ? '-' : '+', i.days, i.hours,
+                                       i.minutes, i.seconds, i.nanosecond);
+    }
+    case OracleValue::Kind::BinaryNumber: return "F:" + v->textValue();
     case OracleValue::Kind::Null: return "NULL";
     case OracleValue::Kind::Number: return "N:" + v->textValue();
     case OracleValue::Kind::Text: return "T:" + v->textValue();
@@ -75,7 +87,18 @@ TEST(RowBuffer, ConvertsEachSourceValueForItsTargetColumn)
         {"bytes that are not UTF-8 into text", T::Bytes, "00ff", "VARCHAR2", "<not convertible>"},
         {"UTF-8 bytes into text", T::Bytes, "e8a1a8", "VARCHAR2", "T:表"},
         {"text into NVARCHAR2", T::Text, "x", "NVARCHAR2", "T:x"},
-        {"decimal into BINARY_DOUBLE", T::Decimal, "2.5", "BINARY_DOUBLE", "N:2.5"},
+        {"decimal into BINARY_DOUBLE", T::Decimal, "2.5", "BINARY_DOUBLE", "F:2.5"},
+        {"double beyond NUMBER into BINARY_DOUBLE", T::Float, "1e308", "BINARY_DOUBLE", "F:1e308"},
+        {"float into BINARY_FLOAT", T::Float, "0.1", "BINARY_FLOAT", "F:0.1"},
+        {"datetime with microseconds into TIMESTAMP", T::DateTime, "2024-01-02 03:04:05.000123", "TIMESTAMP",
+         "TS:2024-01-02 03:04:05.000123000"},
+        {"date into TIMESTAMP", T::Date, "2024-02-29", "TIMESTAMP", "TS:2024-02-29 00:00:00.000000000"},
+        {"zero datetime into TIMESTAMP", T::DateTime, "0000-00-00 00:00:00.000", "TIMESTAMP", "<not convertible>"},
+        {"time into INTERVAL", T::Time, "09:15:05", "INTERVAL DAY TO SECOND", "I:+0 09:15:05.000000000"},
+        {"longest negative time into INTERVAL", T::Time, "-838:59:59.500000", "INTERVAL DAY TO SECOND",
+         "I:-34 22:59:59.500000000"},
+        {"minus zero time is zero", T::Time, "-00:00:00", "INTERVAL DAY TO SECOND", "I:+0 00:00:00.000000000"},
+        {"malformed time", T::Time, "9:5", "INTERVAL DAY TO SECOND", "<not convertible>"},
         {"datetime into TIMESTAMP(6)", T::DateTime, "2024-01-02 03:04:05", "TIMESTAMP(6)", "D:2024-01-02 03:04:05"},
         {"date", T::Date, "2024-02-29", "DATE", "D:2024-02-29 00:00:00"},
         {"zero date", T::Date, "0000-00-00", "DATE", "<not convertible>"},

@@ -346,6 +346,18 @@ namespace {
 QString shown(const OracleValue &v)
 {
     switch (v.kind()) {
+    case OracleValue::Kind::Timestamp:
+    case OracleValue::Kind::Interval:
+    {
+        const OracleTimestamp t = v.timestampValue();
+        const OracleInterval &i = v.intervalValue();
+        return v.kind() == OracleValue::Kind::Timestamp
+                   ? QString::asprintf("TS:%04d-%02d-%02d %02d:%02d:%02d.%09d", t.date.year, t.date.month,
+                                       t.date.day, t.date.hour, t.date.minute, t.date.second, t.nanosecond)
+                   : QString::asprintf("I:%c%d %02d:%02d:%02d.%09d", i.negative ? '-' : '+', i.days, i.hours,
+                                       i.minutes, i.seconds, i.nanosecond);
+    }
+    case OracleValue::Kind::BinaryNumber: return "F:" + v.textValue();
     case OracleValue::Kind::Null: return "NULL";
     case OracleValue::Kind::Number: return "N:" + v.textValue();
     case OracleValue::Kind::Text: return "T:" + v.textValue();

@@ -628,6 +628,188 @@ QVector<ConformanceCase> buildCases()
                        query(QStringLiteral("select * from M"), {}, many),
                        query(QStringLiteral("select * from \"NOPE\""), {}, {}, kNoTable)}});
     }
+    // ---------------------------------------------------- kept column details
+    auto q = [](const char *text) { return QString::fromUtf8(text); };
+    cases.append(
+        {"TimestampIntervalAndBinaryNumberColumnsAreAcceptedAndDescribed",
+         {"KEPT"},
+         {exec(q("create table \"KEPT\" (\"F\" binary_float, \"D\" BINARY_DOUBLE, \"T\" timestamp, \"T3\" timestamp(3),"
+                 " \"T0\" TIMESTAMP(0), \"I\" interval day(2) to second(6), \"I0\" INTERVAL DAY TO SECOND(0))")),
+          describe(q("select * from \"KEPT\" where 1=0"),
+                   {col("F", "BINARY_FLOAT"), col("D", "BINARY_DOUBLE"), col("T", "TIMESTAMP", 0, 0, 6),
+                    col("T3", "TIMESTAMP", 0, 0, 3), col("T0", "TIMESTAMP", 0, 0, 0),
+                    col("I", "INTERVAL DAY TO SECOND", 0, 2, 6), col("I0", "INTERVAL DAY TO SECOND", 0, 2, 0)})}});
+    const char *doubleLacksNewTypes =
+        "its describe models no BINARY_FLOAT, BINARY_DOUBLE, TIMESTAMP or INTERVAL column, and its INSERT reader "
+        "takes no TO_TIMESTAMP, TO_DSINTERVAL or TO_BINARY_* bind";
+    cases.last().notYetServedBy = {"OciDouble"};
+    cases.last().notYetServedWhy = doubleLacksNewTypes;
+    {
+        OracleTimestamp ts;
+        ts.date = {2024, 2, 29, 23, 59, 59};
+        ts.nanosecond = 999999500;  // rounds up across the day into 1 March for TIMESTAMP(6)
+        OracleTimestamp exact;
+        exact.date = {1999, 12, 31, 8, 0, 1};
+        exact.nanosecond = 123456000;
+        OracleInterval back;  // MySQL's -838:59:59.5
+        back.negative = true;
+        back.days = 34;
+        back.hours = 22;
+        back.minutes = 59;
+        back.seconds = 59;
+        back.nanosecond = 500000000;
+        OracleInterval tooLong;
+        tooLong.days = 100;
+        OracleTimestamp rolled;
+        rolled.date = {2024, 3, 1, 0, 0, 0};
+        cases.append(
+            {"TimestampIntervalAndBinaryNumberValuesReadBackExactly",
+             {"KEPT"},
+             {exec(q("create table \"KEPT\" (\"T\" timestamp(6), \"I\" interval day(2) to second(6),"
+                     " \"D\" binary_double, \"F\" binary_float)")),
+              batch(q("KEPT"), {q("T"), q("I"), q("D"), q("F")},
+                    {{OracleValue::timestamp(exact), OracleValue::interval(back), OracleValue::binaryNumber(q("1E+308")),
+                      OracleValue::binaryNumber(q("0.1"))},
+                     {OracleValue::timestamp(ts), nul(), OracleValue::binaryNumber(q("-2.2250738585072014E-308")),
+                      OracleValue::binaryNumber(q("3.4028235E+38"))}}),
+              rejected(q("KEPT"), {q("I")}, {{OracleValue::interval(tooLong)}}, 0,
+                       q("ORA-01873: the leading precision of the interval is too small")),
+              rejected(q("KEPT"), {q("F")}, {{OracleValue::binaryNumber(q("1E+39"))}}, 0,
+                       q("ORA-01426: numeric overflow")),
+              rows(q("KEPT"), {{OracleValue::timestamp(exact), OracleValue::interval(back),
+                                OracleValue::binaryNumber(q("1e+308")), OracleValue::binaryNumber(q("0.1"))},
+                               {OracleValue::timestamp(rolled), nul(),
+                                OracleValue::binaryNumber(q("-2.2250738585072014e-308")),
+                                OracleValue::binaryNumber(q("3.4028235e+38"))}})}});
+        cases.last().notYetServedBy = {"OciDouble"};
+        cases.last().notYetServedWhy = doubleLacksNewTypes;
+    }
+    cases.append({"FractionAndDayPrecisionsBeyondNineAreRefused",
+                  {"T"},
+                  {exec(q("create table \"T\" (\"A\" timestamp(10))"),
+                        q("ORA-30088: datetime/interval precision is out of range")),
+                   exec(q("create table \"T\" (\"A\" interval day(10) to second)"),
+                        q("ORA-30088: datetime/interval precision is out of range"))}});
+    cases.append(
+        {"DefaultsFillTheColumnsABatchLeavesOut",
+         {"DEFS"},
+         {exec(q("create table \"DEFS\" (\"ID\" number(10) not null, \"QTY\" number(5) default 7 not null,"
+                 " \"STATE\" varchar2(10) default 'new', \"PRICE\" number(10,2) default -1.50,"
+                 " \"SINCE\" date default TO_DATE('2020-02-29 10:11:12', 'YYYY-MM-DD HH24:MI:SS'),"
+                 " \"NOTE\" varchar2(5) default NULL)")),
+          batch(q("DEFS"), {q("ID")}, {{num("1")}, {num("2")}}),
+          batch(q("DEFS"), {q("ID"), q("QTY"), q("STATE")}, {{num("3"), num("9"), nul()}}),
+          rows(q("DEFS"), {{num("1"), num("7"), txt(q("new")), num("-1.5"), dt(2020, 2, 29, 10, 11, 12), nul()},
+                           {num("2"), num("7"), txt(q("new")), num("-1.5"), dt(2020, 2, 29, 10, 11, 12), nul()},
+                           {num("3"), num("9"), nul(), num("-1.5"), dt(2020, 2, 29, 10, 11, 12), nul()}})}});
+    cases.append({"ADefaultOfAnUnknownFunctionOrDateFormatIsRefused",
+                  {"T"},
+                  {exec(q("create table \"T\" (\"A\" date default to_date('2020-01-01', 'DD.MM.YYYY'))"),
+                        q("ORA-01821: date format not recognized")),
+                   exec(q("create table \"T\" (\"A\" number default nosuch('1'))"),
+                        q("ORA-00904: \"NOSUCH\": invalid identifier"))}});
+    cases.append(
+        {"AnIdentityNumbersLeftOutRowsAndContinuesAfterTheLargestValueOnLimitValue",
+         {"IDS"},
+         {exec(q("create table \"IDS\" (\"ID\" number(10) generated by default as identity, \"NAME\" varchar2(10))")),
+          describe(q("select * from \"IDS\" where 1=0"),
+                   {col("ID", "NUMBER", 0, 10, 0, false), col("NAME", "VARCHAR2", 10)}),
+          batch(q("IDS"), {q("NAME")}, {{txt(q("a"))}, {txt(q("b"))}}),
+          batch(q("IDS"), {q("ID"), q("NAME")}, {{num("40"), txt(q("c"))}, {num("7"), txt(q("d"))}}),
+          exec(q("alter table \"IDS\" modify (\"ID\" generated by default as identity (start with limit value))")),
+          batch(q("IDS"), {q("NAME")}, {{txt(q("e"))}}),
+          exec(q("ALTER TABLE IDS MODIFY ID GENERATED BY DEFAULT AS IDENTITY (START WITH 100)")),
+          batch(q("IDS"), {q("NAME")}, {{txt(q("f"))}}),
+          rejected(q("IDS"), {q("ID"), q("NAME")}, {{nul(), txt(q("g"))}}, 0,
+                   q("ORA-01400: cannot insert NULL into (\"%OWNER%\".\"IDS\".\"ID\")")),
+          rows(q("IDS"), {{num("1"), txt(q("a"))},
+                          {num("2"), txt(q("b"))},
+                          {num("40"), txt(q("c"))},
+                          {num("7"), txt(q("d"))},
+                          {num("41"), txt(q("e"))},
+                          {num("100"), txt(q("f"))}})}});
+    cases.append({"IdentityRulesOfTypeCountAndModify",
+                  {"T"},
+                  {exec(q("create table \"T\" (\"A\" varchar2(5) generated by default as identity)"),
+                        q("ORA-30675: identity column must be a numeric type")),
+                   exec(q("create table \"T\" (\"A\" number generated by default as identity,"
+                          " \"B\" number generated by default as identity)"),
+                        q("ORA-30669: table can only have one identity column")),
+                   exec(q("create table \"T\" (\"A\" number generated by default as identity default 1)"),
+                        q("ORA-30674: identity column cannot have a default value")),
+                   exec(q("create table \"T\" (\"A\" number, \"B\" number generated by default as identity)")),
+                   exec(q("alter table \"T\" modify (\"A\" generated by default as identity (start with limit value))"),
+                        q("ORA-30673: column to be modified is not an identity column"))}});
+    cases.append(
+        {"AUniqueKeyRefusesEqualKeysButNotRowsWhoseKeyIsAllNull",
+         {"U"},
+         {exec(q("create table \"U\" (\"A\" number, \"B\" varchar2(5), \"C\" clob)")),
+          exec(q("alter table \"U\" add constraint \"U_AB\" unique (\"A\",\"B\")")),
+          batch(q("U"), {q("A"), q("B")}, {{num("1"), txt(q("x"))}, {nul(), nul()}, {nul(), nul()}, {num("1"), nul()}}),
+          rejected(q("U"), {q("A"), q("B")}, {{num("2"), txt(q("y"))}, {num("1"), txt(q("x"))}}, 1,
+                   q("ORA-00001: unique constraint (%OWNER%.U_AB) violated")),
+          rejected(q("U"), {q("A"), q("B")}, {{num("1"), nul()}}, 0,
+                   q("ORA-00001: unique constraint (%OWNER%.U_AB) violated")),
+          exec(q("alter table \"U\" add constraint \"U_BA\" unique (\"B\",\"A\")"),
+               q("ORA-02261: such unique or primary key already exists in the table")),
+          exec(q("alter table \"U\" add constraint \"U_C\" unique (\"C\")"),
+               q("ORA-02329: column of datatype LOB cannot be unique or a primary key")),
+          exec(q("alter table \"U\" add constraint \"U_AB\" unique (\"B\")"),
+               q("ORA-02264: name already used by an existing constraint")),
+          rows(q("U"), {{num("1"), txt(q("x")), nul()}, {nul(), nul(), nul()}, {nul(), nul(), nul()},
+                        {num("1"), nul(), nul()}})}});
+    cases.append({"AUniqueKeyOverDuplicateRowsCannotBeValidated",
+                  {"U"},
+                  {exec(q("create table \"U\" (\"A\" number)")),
+                   batch(q("U"), {q("A")}, {{num("5")}, {num("5")}}),
+                   exec(q("alter table \"U\" add constraint \"U_A\" unique (\"A\")"),
+                        q("ORA-02299: cannot validate (%OWNER%.U_A) - duplicate keys found"))}});
+    cases.append(
+        {"ACheckOfAnEnumsValuesRefusesOtherValuesAndPassesNull",
+         {"CK"},
+         {exec(q("create table \"CK\" (\"S\" varchar2(5))")),
+          batch(q("CK"), {q("S")}, {{txt(q("a"))}, {nul()}}),
+          exec(q("alter table \"CK\" add constraint \"CK_S\" check (\"S\" in ('a','it''s'))")),
+          batch(q("CK"), {q("S")}, {{txt(q("it's"))}}),
+          rejected(q("CK"), {q("S")}, {{txt(q("a"))}, {txt(q("b"))}}, 1,
+                   q("ORA-02290: check constraint (%OWNER%.CK_S) violated")),
+          exec(q("alter table \"CK\" add constraint \"CK_T\" check (\"S\" in ('a'))"),
+               q("ORA-02293: cannot validate (%OWNER%.CK_T) - check constraint violated")),
+          rows(q("CK"), {{txt(q("a"))}, {nul()}, {txt(q("it's"))}})}});
+    cases.append(
+        {"AForeignKeyNeedsItsParentRowUnlessAColumnIsNull",
+         {"CHILD", "PARENT"},
+         {exec(q("create table \"PARENT\" (\"ID\" number(10), \"CODE\" varchar2(5))")),
+          exec(q("create table \"CHILD\" (\"ID\" number(10), \"PARENT_ID\" number(10))")),
+          exec(q("alter table \"CHILD\" add constraint \"FK_NOKEY\" foreign key (\"PARENT_ID\") references \"PARENT\""),
+               q("ORA-02268: referenced table does not have a primary key")),
+          exec(q("alter table \"PARENT\" add constraint \"PK_PARENT\" primary key (\"ID\")")),
+          batch(q("PARENT"), {q("ID")}, {{num("1")}, {num("2")}}),
+          batch(q("CHILD"), {q("ID"), q("PARENT_ID")}, {{num("10"), num("1")}, {num("11"), num("3")}}),
+          exec(q("alter table \"CHILD\" add constraint \"FK_CHILD\" foreign key (\"PARENT_ID\") references \"PARENT\""
+                 " (\"ID\")"),
+               q("ORA-02298: cannot validate (%OWNER%.FK_CHILD) - parent keys not found")),
+          exec(q("alter table \"CHILD\" add constraint \"FK_CODE\" foreign key (\"PARENT_ID\") references \"PARENT\""
+                 " (\"CODE\")"),
+               q("ORA-02270: no matching unique or primary key for this column-list")),
+          batch(q("PARENT"), {q("ID")}, {{num("3")}}),
+          exec(q("alter table \"CHILD\" add constraint \"FK_CHILD\" foreign key (\"PARENT_ID\") references \"PARENT\"")),
+          batch(q("CHILD"), {q("ID"), q("PARENT_ID")}, {{num("12"), num("2")}, {num("13"), nul()}}),
+          rejected(q("CHILD"), {q("ID"), q("PARENT_ID")}, {{num("14"), num("9")}}, 0,
+                   q("ORA-02291: integrity constraint (%OWNER%.FK_CHILD) violated - parent key not found")),
+          exec(q("drop table \"PARENT\""), q("ORA-02449: unique/primary keys in table referenced by foreign keys")),
+          exec(q("drop table \"PARENT\" cascade constraints")),
+          batch(q("CHILD"), {q("ID"), q("PARENT_ID")}, {{num("15"), num("9")}}),
+          rows(q("CHILD"), {{num("10"), num("1")}, {num("11"), num("3")}, {num("12"), num("2")}, {num("13"), nul()},
+                            {num("15"), num("9")}})}});
+    cases.append({"CommentsNeedAnExistingTableAndColumn",
+                  {"CM"},
+                  {exec(q("create table \"CM\" (\"A\" number)")),
+                   exec(q("comment on table \"CM\" is 'Orders of ''today'''")),
+                   exec(q("COMMENT ON COLUMN \"CM\".\"A\" IS 'the key'")),
+                   exec(q("comment on column \"CM\".\"B\" is 'x'"), q("ORA-00904: \"B\": invalid identifier")),
+                   exec(q("comment on table \"NONE\" is 'x'"), kNoTable)}});
+
     return cases;
 }
 
@@ -700,6 +882,21 @@ std::string describeValue(const OracleValue &v)
         return o.str();
     }
     case OracleValue::Kind::Bytes: return "bytes(" + v.bytesValue().toHex().toStdString() + ")";
+    case OracleValue::Kind::BinaryNumber: return "binary(" + s(v.textValue()) + ")";
+    case OracleValue::Kind::Timestamp: {
+        const OracleTimestamp t = v.timestampValue();
+        std::ostringstream o;
+        o << "timestamp(" << t.date.year << "-" << t.date.month << "-" << t.date.day << " " << t.date.hour << ":"
+          << t.date.minute << ":" << t.date.second << "." << t.nanosecond << ")";
+        return o.str();
+    }
+    case OracleValue::Kind::Interval: {
+        const OracleInterval &i = v.intervalValue();
+        std::ostringstream o;
+        o << "interval(" << (i.negative ? "-" : "+") << i.days << " " << i.hours << ":" << i.minutes << ":"
+          << i.seconds << "." << i.nanosecond << ")";
+        return o.str();
+    }
     }
     return "?";
 }
@@ -731,6 +928,10 @@ TEST_P(OracleConformance, Case)
     const ConformanceCase &cs = std::get<1>(GetParam());
     if (!factory.make)
         GTEST_SKIP() << factory.name << " is not configured here";
+    for (const std::string &name : cs.notYetServedBy) {
+        if (name == factory.name)
+            GTEST_SKIP() << factory.name << " cannot serve this case yet: " << cs.notYetServedWhy;
+    }
     std::unique_ptr<OracleTargetInstance> target = factory.make();
     if (!target)
         GTEST_SKIP() << factory.name << " is not configured here";

@@ -24,6 +24,9 @@ void PrintTo(const OracleValue &v, std::ostream *os)
     case OracleValue::Kind::Text: *os << "T:" << v.textValue().left(40).toStdString(); break;
     case OracleValue::Kind::Date: *os << "D:" << v.dateValue().year << "-" << v.dateValue().month; break;
     case OracleValue::Kind::Bytes: *os << "B:" << v.bytesValue().size() << " bytes"; break;
+    case OracleValue::Kind::Timestamp: *os << "TS:" << v.timestampValue().nanosecond; break;
+    case OracleValue::Kind::Interval: *os << "I:" << v.intervalValue().days; break;
+    case OracleValue::Kind::BinaryNumber: *os << "F:" << v.textValue().toStdString(); break;
     }
 }
 } // namespace tavrex
