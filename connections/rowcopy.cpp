@@ -277,6 +277,8 @@ TStepResult CopyRows(MySqlConnection &data, OracleSession &oracleconn, RowBuffer
                     oracleinsertdata.open(oracleconn, targetName);
                 }
                 copy.progress(progressLine(targetName, counter));
+                if (options.progress)
+                    options.progress(counter);
                 control.pump();
                 if (control.StopRequested())
                     return fail(operationAbortedText());

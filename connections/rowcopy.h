@@ -9,6 +9,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <functional>
 
 namespace tavrex {
 
@@ -50,6 +51,8 @@ struct CopyOptions {
     // copy ends.
     bool continuePastRejected = false;
     RunLedger *ledger = nullptr;  // none: nothing is recorded
+    // Called with the rows read so far at every pump point, before the pump.
+    std::function<void(std::int64_t)> progress;
 };
 
 // What one copy did.

@@ -116,6 +116,14 @@ RunOutcome ConversionRun::run()
 
     const QStringList tables = settings_.SelectedTables;
     for (const QString &entry : tables) {
+        if (hooks_.progress) {
+            progress_ = RunProgress();
+            progress_.tablesDone = int(report_.tables.size() - missingTables_.size());
+            progress_.tableCount = int(tables.size());
+            progress_.table = entry;
+            progress_.rowsEstimated = estimatedRows(entry);
+            hooks_.progress(progress_);
+        }
         control_.pump();
         if (control_.StopRequested()) {
             if (saveWhenStopped_ || control_.saveWhenStopped())
@@ -144,6 +152,11 @@ RunOutcome ConversionRun::run()
         report_.tables.push_back(result);
     }
 
+    if (hooks_.progress) {
+        progress_ = RunProgress();
+        progress_.tablesDone = progress_.tableCount = int(tables.size());
+        hooks_.progress(progress_);
+    }
     finishRun(report_.finishedOutcome(), true);
     const bool lateStop = control_.StopRequested();
     if (!batchSettingsFile_.isEmpty() && hooks_.closeMainWindow)
@@ -178,6 +191,22 @@ void ConversionRun::finishRun(RunResultOutcome outcome, bool closingLines)
         report_.outcome = RunResultOutcome::Failed;
         throw;
     }
+}
+
+std::int64_t ConversionRun::estimatedRows(const QString &entry)
+{
+    // An estimate of the server's (information_schema.tables.table_rows):
+    // enough for a progress bar, never for a count.
+    try {
+        auto result = db_.mysqlconnect.listing(
+            QStringLiteral("select table_rows from information_schema.tables where table_schema = %1 and "
+                           "table_name = %2")
+                .arg(mysqlTextLiteral(settings_.SourceDatabase), mysqlTextLiteral(entry)));
+        if (result->next() && !result->isNull(0))
+            return result->text(0).toLongLong();
+    } catch (const std::exception &) {
+    }
+    return -1;
 }
 
 QString ConversionRun::targetNameFor(OracleSession &oracle, const QString &entry, const QString &sourceName)
@@ -271,6 +300,11 @@ void ConversionRun::convertTable(const QString &entry, bool overwrite, bool skip
             CopyOptions options;
             options.continuePastRejected = settings_.RejectRows;
             options.ledger = &ledger_;
+            if (hooks_.progress)
+                options.progress = [this](std::int64_t rows) {
+                    progress_.rowsCopied = rows;
+                    hooks_.progress(progress_);
+                };
             CopyCounts counts;
             const TStepResult copied = CopyRows(db_.mysqlsjbconnection, oracle, oracleinsertdata_, entry,
                                                 targetName, log_, control_, options, &counts);

@@ -31,11 +31,22 @@ enum class RunOutcome {
                             // unless the run saves stopped runs
 };
 
+// Where a run is: reported at the top of each table, at every pump point of
+// the row copy (every 100 rows) and when the last table is done.
+struct RunProgress {
+    int tablesDone = 0;              // tables finished
+    int tableCount = 0;              // tables chosen
+    QString table;                   // the MySQL table in work; empty after the last
+    std::int64_t rowsCopied = 0;     // rows read from it so far
+    std::int64_t rowsEstimated = -1; // the server's estimate of its rows; -1 when unknown
+};
+
 // What the window does at fixed points of the run; each may be left empty.
 struct RunHooks {
     std::function<void()> showLogPage;      // after the start line
     std::function<void()> enterRunning;     // buttons: Back and Next off, "Stop" on
     std::function<void()> closeMainWindow;  // batch mode, after the save
+    std::function<void(const RunProgress &)> progress;
 };
 
 // "Start time:" and "The end time:" stamps: the short date and, unless the
@@ -94,6 +105,7 @@ public:
 private:
     void convertTable(const QString &entry, bool overwrite, bool skip, bool buildIndexes, TableResult &result);
     QString targetNameFor(OracleSession &oracle, const QString &entry, const QString &sourceName);
+    std::int64_t estimatedRows(const QString &entry);
     void finishRun(RunResultOutcome outcome, bool closingLines);
     QString logPath(const QDateTime &when) const;
 
@@ -113,6 +125,7 @@ private:
     bool saveWhenStopped_ = false;
     QStringList missingTables_;
     RunReport report_;
+    RunProgress progress_;
     RunLedger ledger_;
     // The Oracle tables this run created or filled, and the MySQL table of each.
     QHash<QString, QString> writtenTargets_;

@@ -326,6 +326,13 @@ MySqlTimeouts mysqlTimeouts()
     return t;
 }
 
+QString mysqlTextLiteral(const QString &text)
+{
+    if (text.isEmpty())
+        return QStringLiteral("''");
+    return QStringLiteral("convert(0x%1 using utf8mb4)").arg(QString::fromLatin1(text.toUtf8().toHex()));
+}
+
 QString quoteMySqlName(const QString &name)
 {
     QString quoted = name;

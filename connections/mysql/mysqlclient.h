@@ -145,6 +145,10 @@ struct MySqlTimeouts {
 };
 MySqlTimeouts mysqlTimeouts();
 
+// A text as a MySQL string expression that no sql_mode reads otherwise:
+// convert(0x<UTF-8 hex> using utf8mb4), or '' for the empty text.
+QString mysqlTextLiteral(const QString &text);
+
 // Quotes a MySQL identifier with backticks, doubling a backtick inside it.
 QString quoteMySqlName(const QString &name);
 
