@@ -353,6 +353,7 @@ private:
     [[noreturn]] void unsupported() { fail(900, "invalid SQL statement"); }
 
     // select count(*) [alias] from all_tables where table_name='T' and upper(owner)='O'
+    // select count(*) [alias] from T
     // select * from T where 1=0
     // select * from T
     Statement select()
@@ -382,7 +383,16 @@ private:
             unsupported();
         if (peek().type == Token::Type::Word && !word("FROM"))
             next();  // the column alias (cn)
-        if (!(takeWord("FROM") && takeWord("ALL_TABLES") && takeWord("WHERE")))
+        if (!takeWord("FROM"))
+            unsupported();
+        if (!(peek().type == Token::Type::Word && word("ALL_TABLES"))) {
+            // select count(*) [alias] from T: the rows of a table
+            s.kind = Statement::Kind::CountRows;
+            s.table = takeTableName();
+            end(933, "SQL command not properly ended");
+            return s;
+        }
+        if (!(takeWord("ALL_TABLES") && takeWord("WHERE")))
             unsupported();
         s.kind = Statement::Kind::CountTables;
         bool haveTable = false, haveOwner = false;

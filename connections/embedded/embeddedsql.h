@@ -33,6 +33,7 @@ struct Statement {
         CreateIndex,    // create index I on T (cols)
         DescribeTable,  // select * from T where 1=0
         SelectTable,    // select * from T
+        CountRows,      // select count(*) [alias] from T
         AddUnique,      // alter table T add [constraint C] unique (cols)
         AddCheck,       // alter table T add [constraint C] check ("A" in ('x','y'))
         AddForeignKey,  // alter table T add [constraint C] foreign key (cols) references P [(cols)]

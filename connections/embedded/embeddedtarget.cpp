@@ -741,6 +741,17 @@ qint64 countTables(const Catalog &cat, const Statement &st)
     return n;
 }
 
+qint64 countRows(const Catalog &cat, const Statement &st)
+{
+    TableInfo t;
+    if (!cat.findTable(st.table, &t))
+        tableMissing();
+    SqliteStmt q = SqliteStmt::prepare(cat.db(), cat.path(),
+                                       QStringLiteral("SELECT count(*) FROM %1").arg(sqliteQuote(t.sqliteName)).toUtf8());
+    q.step(cat.db(), cat.path());
+    return sqlite3_column_int64(q.get(), 0);
+}
+
 QVector<OracleColumn> describeTable(const Catalog &cat, const Statement &st)
 {
     TableInfo t;
@@ -764,6 +775,7 @@ void EmbeddedSession::execute(const QString &sql)
     case Statement::Kind::AddPrimaryKey: addPrimaryKey(cat, st); break;
     case Statement::Kind::CreateIndex: createIndex(cat, st); break;
     case Statement::Kind::CountTables: countTables(cat, st); break;
+    case Statement::Kind::CountRows: countRows(cat, st); break;
     case Statement::Kind::DescribeTable: describeTable(cat, st); break;
     case Statement::Kind::AddUnique: addUnique(cat, st); break;
     case Statement::Kind::AddCheck: addCheck(cat, st); break;
@@ -861,6 +873,7 @@ std::unique_ptr<OracleRowReader> EmbeddedSession::query(const QString &sql)
                                              st.kind == Statement::Kind::SelectTable);
     }
     case Statement::Kind::CountTables: return std::make_unique<CountReader>(countTables(cat, st));
+    case Statement::Kind::CountRows: return std::make_unique<CountReader>(countRows(cat, st));
     default: throw oraError(900, QStringLiteral("invalid SQL statement"));
     }
 }
@@ -868,6 +881,8 @@ std::unique_ptr<OracleRowReader> EmbeddedSession::query(const QString &sql)
 qint64 EmbeddedSession::queryCount(const QString &sql)
 {
     const Statement st = parseStatement(sql);
+    if (st.kind == Statement::Kind::CountRows)
+        return countRows(d_->catalog(), st);
     if (st.kind != Statement::Kind::CountTables)
         throw oraError(900, QStringLiteral("invalid SQL statement"));
     return countTables(d_->catalog(), st);
@@ -878,7 +893,7 @@ QVector<OracleColumn> EmbeddedSession::describe(const QString &sql)
     const Statement st = parseStatement(sql);
     if (st.kind == Statement::Kind::DescribeTable)
         return describeTable(d_->catalog(), st);
-    if (st.kind == Statement::Kind::CountTables) {
+    if (st.kind == Statement::Kind::CountTables || st.kind == Statement::Kind::CountRows) {
         OracleColumn cn;
         cn.name = QStringLiteral("CN");
         cn.type = QStringLiteral("NUMBER");

@@ -200,7 +200,8 @@ QVector<ConformanceCase> buildCases()
                    count(countSql("O''NEIL", "%OWNER%"), 1), count(countSql("ONEIL", "%OWNER%"), 0)}});
     cases.append({"CountQueryOfAnotherFormIsNotAStatementTheTargetKnows",
                   {},
-                  {countFails(QStringLiteral("select count(*) from dual"), kInvalidSql),
+                  {countFails(QStringLiteral("select count(*) from"), QStringLiteral("ORA-00903: invalid table name")),
+                   countFails(QStringLiteral("select count(*) from all_tables"), kInvalidSql),
                    countFails(QStringLiteral("select count(*) cn from all_tables where table_name='X' and"
                                              " upper(owner)='Y' 'Z'"),
                               QStringLiteral("ORA-00933: SQL command not properly ended"))}});
@@ -289,6 +290,13 @@ QVector<ConformanceCase> buildCases()
                         QStringLiteral("ORA-00972: identifier is too long")),
                    exec(QStringLiteral("create table \"ABCDEFGHIJABCDEFGHIJABCDEFGHIJ\" ("
                                        "\"ABCDEFGHIJABCDEFGHIJABCDEFGHIJ\" number)"))}});
+    cases.append({"ACountOfATablesRowsCountsThemAll",
+                  {"T"},
+                  {exec(QStringLiteral("create table \"T\" (\"ID\" number)")),
+                   count(QStringLiteral("select count(*) cn from \"T\""), 0),
+                   batch("T", {"ID"}, {{num("1")}, {num("2")}, {nul()}}),
+                   count(QStringLiteral("select count(*) cn from \"T\""), 3),
+                   countFails(QStringLiteral("select count(*) cn from \"NOPE\""), kNoTable)}});
     cases.append({"ASecondTableOfAUsedNameIsRefused",
                   {"T"},
                   {exec(QStringLiteral("create table \"T\" (\"A\" number)")),
