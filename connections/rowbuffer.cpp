@@ -526,6 +526,45 @@ QString typeName(MySqlValue::Type type)
 
 } // namespace
 
+QString numberChangeReason(QStringView text)
+{
+    // The significant digits (first to last non-zero) and the power of ten of
+    // the first of them.
+    qsizetype i = 0;
+    const qsizetype n = text.size();
+    if (i < n && (text.at(i) == QLatin1Char('-') || text.at(i) == QLatin1Char('+')))
+        ++i;
+    int firstPos = -1, lastPos = -1, pointPos = -1, pos = 0;
+    for (; i < n; ++i) {
+        const QChar c = text.at(i);
+        if (c == QLatin1Char('.')) {
+            pointPos = pos;
+            continue;
+        }
+        if (!isDigit(c))
+            break;
+        if (c != QLatin1Char('0')) {
+            if (firstPos < 0)
+                firstPos = pos;
+            lastPos = pos;
+        }
+        ++pos;
+    }
+    if (firstPos < 0)
+        return QString();  // zero
+    if (pointPos < 0)
+        pointPos = pos;
+    long long exponent = 0;
+    if (i < n && (text.at(i) == QLatin1Char('e') || text.at(i) == QLatin1Char('E')))
+        exponent = text.mid(i + 1).toLongLong();
+    const long long magnitude = (pointPos - firstPos - 1) + exponent;
+    if (magnitude < -130)
+        return QStringLiteral("below the smallest magnitude of Oracle NUMBER, stored as 0");
+    if (lastPos - firstPos + 1 > 38)
+        return QStringLiteral("rounded to the 38 significant digits of Oracle NUMBER");
+    return QString();
+}
+
 QString conversionFailureReason(const MySqlValue &value, const OracleColumn &column, TargetKind kind)
 {
     const QString wrongType =

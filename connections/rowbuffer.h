@@ -74,6 +74,8 @@ public:
     // The column of that name, matched without regard to letter case; -1
     // when the target has none.
     int columnIndex(const QString &name) const;
+    // The conversion family of a column, decided when the buffer was opened.
+    TargetKind kindOf(int column) const { return kinds_[size_t(column)]; }
 
     // Starts a new row: every column unwritten.
     void append();
@@ -107,6 +109,11 @@ private:
     std::vector<bool> written_;
     int lastRejectedRow_ = -1;
 };
+
+// How Oracle NUMBER changes a decimal text it accepts: an empty text when it
+// keeps the value, else why ("rounded to the 38 significant digits of Oracle
+// NUMBER", "below the smallest magnitude of Oracle NUMBER, stored as 0").
+QString numberChangeReason(QStringView text);
 
 // Why a value cannot be written into a column of that kind, in words a user
 // understands ("zero date", "1E+308 is beyond the range of Oracle NUMBER").

@@ -77,6 +77,12 @@ public:
             const QString kind = fieldKindName(sjb.fieldKind(i));
             errorLine_.push_back(name + QLatin1Char(':') + kind);
             isBoolean_.push_back(kind.toLower() == QLatin1String("tbooleanfield"));
+            const int column = targetColumn_.back();
+            // Decimal texts that an Oracle NUMBER holds only rounded.
+            const FieldKind fieldKind = sjb.fieldKind(i);
+            checksNumber_.push_back(column >= 0 && buffer_.kindOf(column) == TargetKind::Number &&
+                                    (fieldKind == FieldKind::FMTBCD || fieldKind == FieldKind::BCD ||
+                                     fieldKind == FieldKind::Float));
             timesLogged_.push_back(0);
         }
     }
@@ -100,6 +106,11 @@ public:
                     buffer_.writeInteger(column, v.boolean ? 1 : 0);
                 } else {
                     buffer_.write(column, v);
+                    if (checksNumber_[size_t(i)] && !v.isNull()) {
+                        const QString change = numberChangeReason(v.text);
+                        if (!change.isEmpty())
+                            changedValue(i, row, change, v);
+                    }
                 }
             } catch (const RowBufferError &e) {
                 rejectValue(i, row, e.message(), v);
@@ -187,6 +198,14 @@ private:
         }
     }
 
+    // A value written, but not as it came: recorded, without a log line.
+    void changedValue(int field, std::int64_t row, const QString &reason, const MySqlValue &value)
+    {
+        ++counts_.valuesRejected;
+        if (options_.ledger)
+            options_.ledger->recordValue(listedName_, row, fieldNames_.at(field), reason, sourceValueText(value));
+    }
+
     void rejectRow(std::int64_t row, const QString &reason, const std::vector<MySqlValue> *values)
     {
         ++counts_.rowsRejected;
@@ -216,6 +235,7 @@ private:
     std::vector<int> targetColumn_;
     std::vector<QString> errorLine_;
     std::vector<bool> isBoolean_;
+    std::vector<bool> checksNumber_;
     std::vector<std::int64_t> timesLogged_;
     // The source row number (1-based) of every buffered row, and with rows
     // kept past rejections their source values for the reload files.

@@ -1,6 +1,7 @@
 #include "engine/conversionrun.h"
 
 #include "connections/rowcopy.h"
+#include "connections/verify.h"
 #include "engine/identifiers.h"
 #include "schema/keys.h"
 #include "schema/tabledefinition.h"
@@ -61,6 +62,22 @@ ConversionRun::ConversionRun(DatabaseObjects &db, const TConversionSettings &set
                              RunControl &control)
     : db_(db), settings_(settings), log_(log), control_(control), clock_([] { return QDateTime::currentDateTime(); })
 {
+}
+
+QString rowCountStatement(const QString &targetName)
+{
+    return QStringLiteral("select count(*) cn from ") + quoteOracleName(targetName);
+}
+
+QStringList primaryKeyColumns(MySqlConnection &catalogue, const QString &listedName)
+{
+    // "show index from" lists the key's columns in their order (Seq_in_index).
+    QStringList columns;
+    auto index = catalogue.listing(QStringLiteral("show index from ") + quoteMySqlName(listedName));
+    while (index->next())
+        if (index->text(QStringLiteral("Key_name")) == QLatin1String("PRIMARY"))
+            columns << index->text(QStringLiteral("Column_name"));
+    return columns;
 }
 
 QString ConversionRun::logPath(const QDateTime &when) const
@@ -296,6 +313,11 @@ void ConversionRun::convertTable(const QString &entry, bool overwrite, bool skip
             log_.Append(QString());
         } else {
             writtenTargets_.insert(targetName, entry);
+            // A table that held rows before its copy: they count in the check
+            // of the rows after it, and its content cannot be verified.
+            std::int64_t rowsBefore = 0;
+            if (exists && !overwrite)
+                rowsBefore = oracle.queryCount(rowCountStatement(targetName));
             log_.Append(QStringLiteral("Insert table ") + targetName + QStringLiteral("... "));
             CopyOptions options;
             options.continuePastRejected = settings_.RejectRows;
@@ -322,8 +344,71 @@ void ConversionRun::convertTable(const QString &entry, bool overwrite, bool skip
                 log_.Append(repeatedLineText(line, more));
             if (settings_.RejectRows && counts.rowsRejected > 0)
                 log_.Append(QStringLiteral("%1 %2 rejected").arg(counts.rowsRejected).arg(counts.rowsRejected == 1 ? "row" : "rows"));
+            // A copy that failed before its first row (no target table) has
+            // nothing to count.
+            if (copied.Ok || counts.rowsRead > 0)
+                checkRowCount(oracle, targetName, rowsBefore, result);
+            if (settings_.Verify)
+                verifyCopy(entry, targetName, copied.Ok, rowsBefore, result);
             log_.Append(QString());
         }
+    }
+}
+
+void ConversionRun::checkRowCount(OracleSession &oracle, const QString &targetName, std::int64_t rowsBefore,
+                                  TableResult &result)
+{
+    // Every copy ends with a count of the Oracle table: it must hold the rows
+    // this run wrote and the rows it held before.
+    const std::int64_t expected = rowsBefore + result.rowsWritten;
+    QString problem;
+    try {
+        const std::int64_t counted = oracle.queryCount(rowCountStatement(targetName));
+        if (counted != expected)
+            problem = QStringLiteral("Count table %1: %2 rows in Oracle, %3 expected").arg(targetName).arg(counted).arg(expected);
+    } catch (const DatabaseError &e) {
+        problem = QStringLiteral("Count table %1: %2").arg(targetName, e.message());
+    }
+    if (!problem.isEmpty()) {
+        log_.Append(problem);
+        result.errors << problem;
+    }
+}
+
+void ConversionRun::verifyCopy(const QString &entry, const QString &targetName, bool copied, std::int64_t rowsBefore,
+                               TableResult &result)
+{
+    const QString line = QStringLiteral("Verify table ") + targetName + QStringLiteral(": ");
+    if (rowsBefore > 0) {
+        log_.Append(line + QStringLiteral("not verified: the table held %1 rows before the copy").arg(rowsBefore));
+        return;
+    }
+    if (!copied) {
+        log_.Append(line + QStringLiteral("not verified: the copy did not complete"));
+        return;
+    }
+    try {
+        const QStringList keys = primaryKeyColumns(db_.mysqlconnect, entry);
+        const VerifyResult v =
+            verifyTable(db_.mysqlsjbconnection, db_.oracleconn.session(), entry, targetName, keys, control_);
+        if (v.stopped) {
+            log_.Append(line + QStringLiteral("not verified: stopped"));
+            return;
+        }
+        if (v.equal()) {
+            result.verified = QStringLiteral("equal");
+            log_.Append(line + QStringLiteral("%1 %2 equal").arg(v.sourceRows).arg(v.sourceRows == 1 ? "row" : "rows"));
+            return;
+        }
+        result.verified = QStringLiteral("differs");
+        const QString differs = line + QStringLiteral("%1 of %2 rows differ").arg(v.differingRows()).arg(v.sourceRows);
+        log_.Append(differs);
+        result.errors << differs;
+        for (const QString &key : v.differingKeys)
+            ledger_.recordKey(entry, keys.join(QLatin1Char(',')), QStringLiteral("target row differs from source"), key);
+    } catch (const DatabaseError &e) {
+        log_.Append(line + QStringLiteral("not verified: ") + e.message());
+        result.errors << line + e.message();
     }
 }
 

@@ -54,6 +54,11 @@ struct RunHooks {
 // (the system's in the window).
 QString runTimestamp(const QDateTime &when, const QLocale &locale);
 
+// "select count(*) cn from "T"": the rows of a target table after its copy.
+QString rowCountStatement(const QString &targetName);
+// The primary key columns of a MySQL table in key order; empty without one.
+QStringList primaryKeyColumns(MySqlConnection &catalogue, const QString &listedName);
+
 // The log file of an interactive run: logFolder + "qelt_YYYYMMDD_HHmmSS.log".
 QString interactiveLogPath(const QString &logFolder, const QDateTime &when);
 // The log file of a batch run: the settings file with its extension replaced
@@ -106,6 +111,9 @@ private:
     void convertTable(const QString &entry, bool overwrite, bool skip, bool buildIndexes, TableResult &result);
     QString targetNameFor(OracleSession &oracle, const QString &entry, const QString &sourceName);
     std::int64_t estimatedRows(const QString &entry);
+    void checkRowCount(OracleSession &oracle, const QString &targetName, std::int64_t rowsBefore, TableResult &result);
+    void verifyCopy(const QString &entry, const QString &targetName, bool copied, std::int64_t rowsBefore,
+                    TableResult &result);
     void finishRun(RunResultOutcome outcome, bool closingLines);
     QString logPath(const QDateTime &when) const;
 

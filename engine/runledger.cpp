@@ -76,13 +76,24 @@ void RunLedger::appendLine(QFile &file, const QString &line)
 void RunLedger::recordValue(const QString &table, std::int64_t row, const QString &column, const QString &reason,
                             const QString &value)
 {
+    appendRecord(table, QString::number(row), column, reason, value);
+}
+
+void RunLedger::recordKey(const QString &table, const QString &columns, const QString &reason, const QString &value)
+{
+    appendRecord(table, QString(), columns, reason, value);
+}
+
+void RunLedger::appendRecord(const QString &table, const QString &row, const QString &column, const QString &reason,
+                             const QString &value)
+{
     if (ledgerPath_.isEmpty())
         return;
     if (!ledger_) {
         ledger_ = createFile(ledgerPath_);
         appendLine(*ledger_, QStringLiteral("table,row,column,reason,value"));
     }
-    appendLine(*ledger_, csvField(table) + QLatin1Char(',') + QString::number(row) + QLatin1Char(',') +
+    appendLine(*ledger_, csvField(table) + QLatin1Char(',') + row + QLatin1Char(',') +
                              csvField(column) + QLatin1Char(',') + csvField(reason) + QLatin1Char(',') +
                              csvField(value));
     ++records_;

@@ -39,6 +39,9 @@ public:
     // A value of a row (row: 1-based position in the source read).
     void recordValue(const QString &table, std::int64_t row, const QString &column, const QString &reason,
                      const QString &value);
+    // A row found by its key (row unknown): columns names the key columns,
+    // value holds their values.
+    void recordKey(const QString &table, const QString &columns, const QString &reason, const QString &value);
     // A whole row that was not inserted; reason is Oracle's message.
     void recordRow(const QString &table, std::int64_t row, const QString &reason);
     // The full values of a rejected row, for reloading into target.
@@ -56,6 +59,8 @@ public:
 
 private:
     void appendLine(QFile &file, const QString &line);
+    void appendRecord(const QString &table, const QString &row, const QString &column, const QString &reason,
+                      const QString &value);
     QFile &reloadFile(const QString &target, const QStringList &fieldNames);
 
     QString ledgerPath_;
