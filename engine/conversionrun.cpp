@@ -120,6 +120,8 @@ RunOutcome ConversionRun::run()
         throw;
     }
 
+    for (const QString &note : db_.mysqlsjbconnection.notes())
+        log_.Append(note);
     for (const QString &name : missingTables_) {
         TableResult missing;
         missing.source = name;

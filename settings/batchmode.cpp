@@ -43,9 +43,15 @@ void BatchReplay::chooseTables(Taaform1 &window)
         window.Button2Click();
         return;
     }
-    for (const QString &name : batchTableNames(values_))
+    // A name the database does not list is reported by the run as an error.
+    QStringList missing;
+    for (const QString &name : batchTableNames(values_)) {
         if (window.highlightAvailable(name))
             window.Button1Click();
+        else
+            missing << name;
+    }
+    window.setMissingTables(missing);
 }
 
 BatchWindowInput batchWindowInput(const Taaform1 &window)

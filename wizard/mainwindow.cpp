@@ -791,8 +791,10 @@ void Taaform1::step5Click()
     hooks.enterRunning = [this] { enterRunning(); };
     hooks.closeMainWindow = [this] { closeWhenIdle(); };
     run.setHooks(std::move(hooks));
-    if (batchMode_)
+    if (batchMode_) {
         run.setBatchSettingsFile(batchSettingsFile());
+        run.setMissingTables(missingTables_);
+    }
 
     // However the run ends: no run is in progress any more, and a close asked
     // for during it is carried out once the handlers have returned.

@@ -166,6 +166,9 @@ public:
     // during a run, the run stops at its next pump point and saves its log,
     // ledger and report; returns false when no run is in progress.
     bool requestStopAndSave();
+    // Tables named in the batch settings file that the database does not
+    // list; the run reports each as an error.
+    void setMissingTables(const QStringList &names) { missingTables_ = names; }
     // The record of the last run, when a run has ended since the start.
     const std::optional<RunReport> &lastRunReport() const { return lastReport_; }
     // The run's pump; QCoreApplication::processEvents unless replaced (tests
@@ -245,6 +248,7 @@ private:
     TableLists lists_;
     QString lastLogPath_;
     std::optional<RunReport> lastReport_;
+    QStringList missingTables_;
     QTimer *timer1_ = nullptr;
 
     // Controls, named as the object names they carry.

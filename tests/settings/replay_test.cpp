@@ -74,7 +74,9 @@ TEST_F(ReplayTest, NoWindowReplayConvertsTheFilesTablesInFileOrder)
 {
     const QString job = writeJob("job.qelt", "scott", {"tables2=gamma", "tables1= alpha ", "tables3=Beta"});
     QString out, err;
-    ASSERT_EQ(runProgram({"--no-window", job}, dir.path(), &out, &err), 0) << err.toStdString();
+    // A name the database does not list is an error of the run.
+    ASSERT_EQ(runProgram({"--no-window", job}, dir.path(), &out, &err), 2) << err.toStdString();
+    EXPECT_TRUE(out.contains("Table Beta named in job.qelt is not in database tvx_replay\n")) << out.toStdString();
     const int alpha = int(out.indexOf("Create table ALPHA...Done"));
     const int gamma = int(out.indexOf("Create table GAMMA...Done"));
     EXPECT_GE(gamma, 0) << out.toStdString();
