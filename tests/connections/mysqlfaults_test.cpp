@@ -3,6 +3,7 @@
 // reconnects.
 #include "connections/mysql/mysqlclient.h"
 #include "engine/errors.h"
+#include "tests/support/ownserver.h"
 #include "tests/support/testenv.h"
 
 #include <QByteArray>
@@ -37,84 +38,6 @@ bool lostSessionCode(int code)
     return code == 2006 || code == 2013 || code == 1927;
 }
 
-// Sets an environment variable for one scope.
-class ScopedEnv {
-public:
-    ScopedEnv(const char *name, const QByteArray &value) : name_(name), had_(qEnvironmentVariableIsSet(name))
-    {
-        old_ = qgetenv(name);
-        if (value.isNull())
-            qunsetenv(name);
-        else
-            qputenv(name, value);
-    }
-    ~ScopedEnv()
-    {
-        if (had_)
-            qputenv(name_, old_);
-        else
-            qunsetenv(name_);
-    }
-
-private:
-    const char *name_;
-    bool had_;
-    QByteArray old_;
-};
-
-// A server of its own for the tests that freeze it, so that the shared one
-// of the other tests is never disturbed. Stopped and removed at the end.
-class OwnServer {
-public:
-    OwnServer()
-    {
-        QByteArray pattern = "/tmp/tvx-fz-XXXXXX";
-        if (!mkdtemp(pattern.data()))
-            throw std::runtime_error("mkdtemp failed");
-        dir_ = QString::fromLatin1(pattern);
-        QProcess p;
-        p.start(sourceDir() + "/scripts/mariadb-sandbox", {"start", dir_});
-        if (!p.waitForFinished(300000) || p.exitCode() != 0)
-            throw std::runtime_error(("own sandbox did not start: " + p.readAllStandardError()).toStdString());
-        QFile pidFile(dir_ + "/mysqld.pid");
-        QFile portFile(dir_ + "/port");
-        if (!pidFile.open(QIODevice::ReadOnly) || !portFile.open(QIODevice::ReadOnly))
-            throw std::runtime_error("own sandbox wrote no pid or port");
-        pid_ = pidFile.readAll().trimmed().toInt();
-        port_ = QString::fromLatin1(portFile.readAll().trimmed());
-    }
-    ~OwnServer()
-    {
-        ::kill(pid_, SIGCONT);
-        QProcess::execute(sourceDir() + "/scripts/mariadb-sandbox", {"stop", dir_});
-    }
-    Params params() const
-    {
-        Params p = sandboxParams(QString());
-        p.setValue("Port", port_);
-        p.setValue("HostName", "127.0.0.1");
-        return p;
-    }
-    int pid() const { return pid_; }
-    const QString &port() const { return port_; }
-
-private:
-    QString dir_;
-    QString port_;
-    int pid_ = 0;
-};
-
-// The server stopped (SIGSTOP) for one scope; it always gets SIGCONT, even
-// when the test fails, or every later test would hang on it.
-class Frozen {
-public:
-    explicit Frozen(int pid) : pid_(pid) { ::kill(pid_, SIGSTOP); }
-    ~Frozen() { ::kill(pid_, SIGCONT); }
-
-private:
-    int pid_;
-};
-
 } // namespace
 
 TEST(MySqlTimeouts, TheEnvironmentSetsAllThreeAndNonsenseKeepsTheDefaults)
@@ -145,15 +68,16 @@ TEST(MySqlTimeouts, TheEnvironmentSetsAllThreeAndNonsenseKeepsTheDefaults)
 TEST(MySqlFrozenServer, StatementsStreamsAndConnectsEndWithAnErrorNamingTheServer)
 {
     OwnServer server;
-    ScopedEnv env("TAVREX_MYSQL_TIMEOUT", "2");
     const QString serverName = "127.0.0.1:" + server.port();
+    // The fixture is made with the usual time-outs: on a busy machine its
+    // insert may take longer than the short one of the test.
+    server.exec({"create database tvx_frozen", "create table tvx_frozen.big (id int, pad char(200))",
+                 "insert into tvx_frozen.big select seq, repeat('x', 200) from tvx_frozen.seq_1_to_200000"});
+    ScopedEnv env("TAVREX_MYSQL_TIMEOUT", "2");
 
     MySqlConnection c;
     c.params() = server.params();
     c.connect();
-    column(c, "create database tvx_frozen");
-    column(c, "create table tvx_frozen.big (id int, pad char(200))");
-    column(c, "insert into tvx_frozen.big select seq, repeat('x', 200) from tvx_frozen.seq_1_to_200000");
     // The data session's own long server-side wait stays.
     EXPECT_EQ(column(c, "select @@session.net_write_timeout"), QStringList{"31536000"});
 
