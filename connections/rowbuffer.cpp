@@ -77,6 +77,16 @@ std::optional<OracleValue> toNumber(const MySqlValue &v)
         if (auto t = numberText(v.text))
             return OracleValue::number(*t);
         return std::nullopt;
+    case MySqlValue::Type::Bytes: {
+        // A BIT(n) value wider than one bit arrives as its bytes, most
+        // significant first (at most 8 of them): it is that unsigned number.
+        if (v.bytes.isEmpty() || v.bytes.size() > 8)
+            return std::nullopt;
+        quint64 n = 0;
+        for (const char byte : v.bytes)
+            n = (n << 8) | quint8(byte);
+        return OracleValue::number(QString::number(n));
+    }
     default: return std::nullopt;
     }
 }

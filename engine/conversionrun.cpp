@@ -3,6 +3,7 @@
 #include "connections/rowcopy.h"
 #include "connections/verify.h"
 #include "engine/identifiers.h"
+#include "schema/detailedtable.h"
 #include "schema/keys.h"
 #include "schema/tabledefinition.h"
 
@@ -28,6 +29,31 @@ public:
 private:
     RunControl &control_;
 };
+
+// "Keep column details": the foreign keys of every table this run created,
+// once every selected table has its rows, so the load order does not
+// matter. A key's error goes to its child table's result.
+void addForeignKeys(DatabaseObjects &db, const TConversionSettings &settings, TRunLog &log, RunReport &report)
+{
+    QHash<QString, QString> runTargets;  // MySQL table as listed -> Oracle table
+    for (const TableResult &t : report.tables)
+        if (!t.target.isEmpty())
+            runTargets.insert(t.source, t.target);
+    QSet<QString> usedNames;
+    for (TableResult &t : report.tables) {
+        if (t.action != QLatin1String("created"))
+            continue;
+        try {
+            CreateForeignKeys(db.mysqlconnect, db.oracledata.session(), settings.SourceDatabase, t.source, t.target,
+                              runTargets, settings.UppercaseNames, usedNames, log, &t.errors);
+        } catch (const std::exception &e) {
+            const QString message = errorMessage(e);
+            log.Append(message);
+            log.Append(QString());
+            t.errors << message;
+        }
+    }
+}
 
 QString longTimeFormat(const QLocale &locale)
 {
@@ -170,6 +196,8 @@ RunOutcome ConversionRun::run()
         result.seconds = double(timer.nsecsElapsed()) / 1e9;
         report_.tables.push_back(result);
     }
+    if (settings_.KeepDetails)
+        addForeignKeys(db_, settings_, log_, report_);
 
     if (hooks_.progress) {
         progress_ = RunProgress();
@@ -273,7 +301,9 @@ void ConversionRun::convertTable(const QString &entry, bool overwrite, bool skip
 
     if (exists && overwrite) {
         log_.Append(QStringLiteral("Drop table ") + targetName + QStringLiteral("... "));
-        const TStepResult dropped = DropTable(oracle, targetName);
+        // Kept details: other tables' foreign keys may refer to this one.
+        const TStepResult dropped =
+            settings_.KeepDetails ? DropTableCascade(oracle, targetName) : DropTable(oracle, targetName);
         if (dropped.Ok)
             log_.RewriteLast(QStringLiteral("Drop table ") + targetName + QStringLiteral("...Done"));
         else {
@@ -289,8 +319,12 @@ void ConversionRun::convertTable(const QString &entry, bool overwrite, bool skip
     if (!exists || overwrite) {
         writtenTargets_.insert(targetName, entry);
         log_.Append(QStringLiteral("Create table ") + targetName + QStringLiteral("... "));
+        QStringList notes;  // kept details: lines that follow the step's outcome
         const TStepResult created =
-            CreateTable(db_.mysqlconnect, oracle, entry, targetName, settings_.UppercaseNames, &lastStatement_);
+            settings_.KeepDetails
+                ? CreateDetailedTable(db_.mysqlconnect, oracle, settings_.SourceDatabase, entry, targetName,
+                                      settings_.UppercaseNames, &notes, &lastStatement_)
+                : CreateTable(db_.mysqlconnect, oracle, entry, targetName, settings_.UppercaseNames, &lastStatement_);
         if (created.Ok)
             log_.RewriteLast(QStringLiteral("Create table ") + targetName + QStringLiteral("...Done"));
         else {
@@ -298,12 +332,18 @@ void ConversionRun::convertTable(const QString &entry, bool overwrite, bool skip
             result.errors << created.ErrorText;
             result.action = QStringLiteral("failed");
         }
+        for (const QString &note : notes)
+            log_.Append(note);
         log_.Append(QString());
         if (buildIndexes) {
             // The key step writes each error followed by a line of one blank.
             const int before = log_.size();
-            CreateKeysAndIndexes(db_.mysqlsjbconnection, db_.oracledata.session(), entry, sourceName, targetName,
-                                 settings_.UppercaseNames, log_);
+            if (settings_.KeepDetails)
+                CreateDetailedKeys(db_.mysqlconnect, db_.oracledata.session(), settings_.SourceDatabase, entry,
+                                   sourceName, targetName, settings_.UppercaseNames, log_);
+            else
+                CreateKeysAndIndexes(db_.mysqlsjbconnection, db_.oracledata.session(), entry, sourceName,
+                                     targetName, settings_.UppercaseNames, log_);
             for (int i = before; i < log_.size(); ++i)
                 if (!log_.lines().at(i).trimmed().isEmpty())
                     result.errors << log_.lines().at(i);
@@ -354,6 +394,16 @@ void ConversionRun::convertTable(const QString &entry, bool overwrite, bool skip
                 verifyCopy(entry, targetName, copied.Ok, rowsBefore, result);
             log_.Append(QString());
         }
+    }
+    if (settings_.KeepDetails && !settings_.DefinitionsOnly && result.action == QLatin1String("created")) {
+        // The rows are in: each identity continues after its largest value.
+        // Errors are written like the key step's, a line of one blank after each.
+        const int before = log_.size();
+        ContinueIdentities(db_.mysqlconnect, oracle, settings_.SourceDatabase, entry, targetName,
+                           settings_.UppercaseNames, log_);
+        for (int i = before; i < log_.size(); ++i)
+            if (!log_.lines().at(i).trimmed().isEmpty())
+                result.errors << log_.lines().at(i);
     }
 }
 
