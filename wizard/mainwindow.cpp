@@ -477,6 +477,11 @@ void Taaform1::buildPage6(QWidget *sheet)
     results->setWordWrap(false);
     results->setTextElideMode(Qt::ElideMiddle);
     results->setIconSize(QSize(16, 16));
+    // The figures and the Oracle name (at most 30 characters) as wide as they
+    // need, the MySQL name (up to 64) taking the rest, cut in its middle.
+    for (int column = 0; column < 7; ++column)
+        results->horizontalHeader()->setSectionResizeMode(
+            column, column == 1 ? QHeaderView::Stretch : QHeaderView::ResizeToContents);
     sc = named(new QPlainTextEdit(runview), "sc");
     sc->setReadOnly(true);
     sc->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
@@ -892,12 +897,7 @@ void Taaform1::step5Click()
 
 void Taaform1::step6Click()
 {
-    lastProgress_.reset();
-    resultRanges_.clear();
-    results->setRowCount(0);
-    runview->setTabVisible(0, false);
-    runview->setCurrentWidget(sc);
-    runprogress->hide();
+    clearRunView();
     log_.Clear();
     lists_.clearSelected();
     reflectTableLists();
@@ -1166,6 +1166,11 @@ void Taaform1::previewPage(int page, const ListChoice &databases, const QStringL
     for (int i = 0; i < selected.size(); ++i)
         rows.append(int(available.size()) + i);
     lists_.add(rows);
+    // Out of a previewed run: "Close" again, the log alone on page 6.
+    btcancel->setText(QStringLiteral("Close"));
+    cancelAction_ = CancelAction::QueryClose;
+    lastReport_.reset();
+    clearRunView();
     currentPage_ = page;
     reflectTableLists();
     ShowPage(page);
@@ -1173,6 +1178,16 @@ void Taaform1::previewPage(int page, const ListChoice &databases, const QStringL
 
 // ---------------------------------------------------------------------------
 // Page 6: progress and results.
+
+void Taaform1::clearRunView()
+{
+    lastProgress_.reset();
+    resultRanges_.clear();
+    results->setRowCount(0);
+    runview->setTabVisible(0, false);
+    runview->setCurrentWidget(sc);
+    runprogress->hide();
+}
 
 void Taaform1::startRunView()
 {
@@ -1220,13 +1235,6 @@ void Taaform1::reflectResults()
         return;
     }
     fillResults(*results, *lastReport_, runViewCaptions(languageCode_));
-    // The names share what the figures leave of the width.
-    const int figures = results->columnWidth(0) + results->columnWidth(3) + results->columnWidth(4) +
-                        results->columnWidth(5) + results->columnWidth(6);
-    const int room = results->viewport()->width() > 50 ? results->viewport()->width() : runview->width() - 20;
-    const int names = std::max(60, (room - figures) / 2);
-    for (int column : {1, 2})
-        results->setColumnWidth(column, std::min(results->columnWidth(column), names));
 }
 
 void Taaform1::endRunView(bool completed)
@@ -1279,6 +1287,19 @@ void Taaform1::resultsDblClick(int row)
     cursor.setPosition(begin.position(), QTextCursor::KeepAnchor);
     sc->setTextCursor(cursor);
     sc->ensureCursorVisible();
+}
+
+void Taaform1::previewProgress(const RunProgress &progress, double rowsPerSecond)
+{
+    // The Running state: still page 5, the log sheet in view, "Stop".
+    currentPage_ = 5;
+    ShowPage(5);
+    pg->setCurrentIndex(5);
+    enterRunning();
+    startRunView();
+    lastProgress_ = progress;
+    lastRate_ = rowsPerSecond;
+    reflectRunProgress();
 }
 
 void Taaform1::previewResults(const RunReport &report)

@@ -194,6 +194,8 @@ public:
     // For the screenshot program: page 6 after a run that left this report
     // (the log holds its lines), with the results in view.
     void previewResults(const RunReport &report);
+    // For the screenshot program: page 6 during a run at this report.
+    void previewProgress(const RunProgress &progress, double rowsPerSecond);
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -231,6 +233,7 @@ private:
     void reflectDatabaseList(const ListChoice &choice);
     ListChoice databaseList() const;
     void mirrorLog(TRunLog::Change change, const QString &line);
+    void clearRunView();
     void startRunView();
     void showRunProgress(const RunProgress &progress);
     void reflectRunProgress();

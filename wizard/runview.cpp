@@ -235,7 +235,6 @@ void fillResults(QTableWidget &results, const RunReport &report, const RunViewCa
             results.setItem(row, column + 1, item);
         }
     }
-    results.resizeColumnsToContents();
 }
 
 void TableLogRanges::update(const RunProgress &progress, int logSize)
