@@ -7,6 +7,7 @@
 //   tavrex                       the wizard
 //   tavrex FILE                  replays the batch settings file FILE in the window
 //   tavrex --no-window FILE      replays FILE without any window, printing the log
+//                                (and, on a terminal, one progress line on stderr)
 //   tavrex --help | --version
 //
 // A replay exits 0 when the conversion completed without any error, 2 when
@@ -20,12 +21,15 @@
 #include "settings/batchwindow.h"
 #include "settings/settingsstore.h"
 #include "wizard/mainwindow.h"
+#include "wizard/runview.h"
 
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QSocketNotifier>
 
 #include <csignal>
 #include <fcntl.h>
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -47,7 +51,8 @@ const char kUsage[] =
     "                     values and rows (FILE.rejects.csv) and its report (FILE.report.json)\n"
     "                     next to the file\n"
     "  --no-window FILE   replays FILE the same way without showing any window, printing\n"
-    "                     the log lines\n"
+    "                     the log lines on standard output and, when standard error is a\n"
+    "                     terminal, one progress line there that keeps being rewritten\n"
     "  --language en|cn   the language of the window for this start\n"
     "  --help             shows this text\n"
     "  --version          shows the version\n"
@@ -110,12 +115,83 @@ bool checkArguments(int argc, char **argv)
     return files <= 1;
 }
 
+// The progress of a replay without a window: one line on standard error,
+// rewritten in place, only when standard error is a terminal. It is cleared
+// before any other output, so the log lines on standard output stay whole
+// where both go to the same terminal.
+class TerminalProgress {
+public:
+    TerminalProgress() : enabled_(isatty(STDERR_FILENO) == 1) {}
+    bool enabled() const { return enabled_; }
+
+    void show(const RunProgress &progress, const QString &languageCode)
+    {
+        if (!enabled_)
+            return;
+        const double rate = rate_.update(progress);
+        if (progress.table.isEmpty()) {
+            clear();
+            return;
+        }
+        // A new table shows at once; within a table a few times a second.
+        const bool newTable = progress.table != table_ || progress.tablesDone != tablesDone_;
+        if (!newTable && shown_ && sinceShown_.isValid() && sinceShown_.elapsed() < 100)
+            return;
+        table_ = progress.table;
+        tablesDone_ = progress.tablesDone;
+        sinceShown_.start();
+        const QString line = fitted(progressLine(progressTexts(progress, rate, runViewCaptions(languageCode))));
+        std::fprintf(stderr, "\r%s\033[K", line.toLocal8Bit().constData());
+        std::fflush(stderr);
+        shown_ = true;
+    }
+
+    void clear()
+    {
+        if (!shown_)
+            return;
+        std::fputs("\r\033[K", stderr);
+        std::fflush(stderr);
+        shown_ = false;
+    }
+
+private:
+    // Cut to the terminal's width, so that "\r" returns to the line's start:
+    // a line that wrapped would leave its first part behind. Wide (CJK)
+    // characters take two columns.
+    static QString fitted(const QString &line)
+    {
+        winsize size = {};
+        const int columns = ioctl(STDERR_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 0 ? size.ws_col : 80;
+        int used = 0;
+        for (qsizetype i = 0; i < line.size(); ++i) {
+            const char16_t c = line.at(i).unicode();
+            const bool wide = (c >= 0x1100 && c <= 0x115f) || (c >= 0x2e80 && c <= 0xa4cf) ||
+                              (c >= 0xac00 && c <= 0xd7a3) || (c >= 0xf900 && c <= 0xfaff) ||
+                              (c >= 0xfe30 && c <= 0xfe4f) || (c >= 0xff00 && c <= 0xff60) ||
+                              (c >= 0xffe0 && c <= 0xffe6);
+            used += wide ? 2 : 1;
+            if (used > columns - 1)
+                return line.left(i);
+        }
+        return line;
+    }
+
+    bool enabled_;
+    bool shown_ = false;
+    RowRate rate_;
+    QString table_;
+    int tablesDone_ = -1;
+    QElapsedTimer sinceShown_;
+};
+
 // The prompts of a replay without a window: nothing can be answered, so an
 // error is printed with the page it stopped on and the program ends with a
 // failure code.
 class ConsolePrompts : public Prompts {
 public:
     void setWindow(Taaform1 *window) { window_ = window; }
+    void setProgress(TerminalProgress *progress) { progress_ = progress; }
     bool failed() const { return failed_; }
 
     // The one message an unattended replay can meet is the blank-database
@@ -127,6 +203,8 @@ public:
     }
     bool question(const QString &, const QString &text) override
     {
+        if (progress_)
+            progress_->clear();
         std::fprintf(stderr, "%s (answered No: no window)\n", qPrintable(text));
         return false;
     }
@@ -139,11 +217,14 @@ private:
     void fail(const QString &text)
     {
         failed_ = true;
+        if (progress_)
+            progress_->clear();
         std::fprintf(stderr, "Error on page %d: %s\n", window_ ? window_->CurrentPage() : 0, qPrintable(text));
         QMetaObject::invokeMethod(qApp, [] { QCoreApplication::exit(1); }, Qt::QueuedConnection);
     }
 
     Taaform1 *window_ = nullptr;
+    TerminalProgress *progress_ = nullptr;
     bool failed_ = false;
 };
 
@@ -192,12 +273,20 @@ int main(int argc, char **argv)
         arguments.removeFirst();
 
     ConsolePrompts console;
+    TerminalProgress progress;
+    const Taaform1 *progressWindow = nullptr;
     BatchReplay replay;
     std::unique_ptr<Tmarfrm_bat> batchWindow;
     WindowOptions options;
     options.arguments = arguments;
-    if (noWindow)
+    if (noWindow) {
         options.prompts = &console;
+        console.setProgress(&progress);
+        if (progress.enabled())
+            options.runProgress = [&progress, &progressWindow](const RunProgress &p) {
+                progress.show(p, progressWindow ? progressWindow->LanguageCode() : QStringLiteral("en"));
+            };
+    }
     options.loadSettings = [](ControlValues &values) { LoadSettings(values); };
     options.saveSettings = [](const ControlValues &values) { SaveSettings(values); };
     installBatchMode(options, replay, [&batchWindow]() -> Tmarfrm_bat & { return *batchWindow; });
@@ -207,11 +296,18 @@ int main(int argc, char **argv)
 
     Taaform1 window(std::move(options));
     console.setWindow(&window);
+    progressWindow = &window;
     batchWindow = std::make_unique<Tmarfrm_bat>(window.prompts());
 
     if (noWindow) {
         for (const QString &line : window.log().lines())
             std::printf("%s\n", qPrintable(line));
+        // Before the printer's own listener: the progress line goes away
+        // before a log line is printed.
+        window.log().addListener([&progress](TRunLog::Change change, const QString &) {
+            if (change == TRunLog::Change::Appended)
+                progress.clear();
+        });
         printer.attach(window.log());
     }
     // A batch settings file that could not be loaded ends the program before
@@ -231,6 +327,7 @@ int main(int argc, char **argv)
             char byte;
             [[maybe_unused]] const ssize_t n = read(signalPipe[0], &byte, 1);
             signalled = true;
+            progress.clear();
             std::fputs("tavrex: stopping on a signal\n", stderr);
             if (!window.requestStopAndSave())
                 QCoreApplication::exit(130);
@@ -241,6 +338,7 @@ int main(int argc, char **argv)
     // "shown", so that closing it at the end of the replay ends the program.
     window.show();
     const int code = app.exec();
+    progress.clear();
     printer.flush();
     if (signalled)
         return 130;

@@ -175,4 +175,51 @@ QString completedWithErrorsCaption(const QString &languageCode)
                                              : QStringLiteral("转换已完成，但有错误：请查看上面的汇总。");
 }
 
+RunViewCaptions runViewCaptions(const QString &languageCode)
+{
+    RunViewCaptions c;
+    if (languageCode == languageEnglish()) {
+        c.resultsTab = QStringLiteral("Results");
+        c.logTab = QStringLiteral("Log");
+        c.tablesProgress = QStringLiteral("Tables: %1 of %2 done");
+        c.rowsProgress = QStringLiteral("%1: %2 of about %3 rows");
+        c.rowsNoEstimate = QStringLiteral("%1: %2 rows");
+        c.rowsPerSecond = QStringLiteral("%1 rows/s");
+        c.allTablesDone = QStringLiteral("All tables done");
+        c.headers = QStringList{QString(), QStringLiteral("MySQL table"), QStringLiteral("Oracle table"),
+                                QStringLiteral("Rows"), QStringLiteral("Rejected"), QStringLiteral("Verified"),
+                                QStringLiteral("Seconds")};
+        c.rejectedTip = QStringLiteral("Rejected values / rejected rows");
+        c.statusOk = QStringLiteral("Converted");
+        c.statusSkipped = QStringLiteral("Skipped: the table exists");
+        c.statusRejected = QStringLiteral("Converted with rejected values or rows");
+        c.statusFailed = QStringLiteral("Failed");
+        c.verifiedEqual = QStringLiteral("equal");
+        c.verifiedDiffers = QStringLiteral("differs");
+        c.notVerified = QStringLiteral("no");
+        c.errorRowTip = QStringLiteral("Double-click to see this table's log lines");
+    } else {
+        c.resultsTab = QStringLiteral("结果");
+        c.logTab = QStringLiteral("日志");
+        c.tablesProgress = QStringLiteral("表: 已完成 %1 / %2");
+        c.rowsProgress = QStringLiteral("%1: 已复制 %2 行，约 %3 行");
+        c.rowsNoEstimate = QStringLiteral("%1: 已复制 %2 行");
+        c.rowsPerSecond = QStringLiteral("%1 行/秒");
+        c.allTablesDone = QStringLiteral("所有表已完成");
+        c.headers = QStringList{QString(), QStringLiteral("MySQL 表"), QStringLiteral("Oracle 表"),
+                                QStringLiteral("行数"), QStringLiteral("拒绝"), QStringLiteral("校验"),
+                                QStringLiteral("秒")};
+        c.rejectedTip = QStringLiteral("被拒绝的值 / 被拒绝的行");
+        c.statusOk = QStringLiteral("已转换");
+        c.statusSkipped = QStringLiteral("已跳过: 表已存在");
+        c.statusRejected = QStringLiteral("已转换，有被拒绝的值或行");
+        c.statusFailed = QStringLiteral("失败");
+        c.verifiedEqual = QStringLiteral("一致");
+        c.verifiedDiffers = QStringLiteral("不一致");
+        c.notVerified = QStringLiteral("未校验");
+        c.errorRowTip = QStringLiteral("双击查看此表的日志");
+    }
+    return c;
+}
+
 } // namespace tavrex

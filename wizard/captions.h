@@ -58,4 +58,22 @@ void ApplyLanguage(QWidget &window, const QString &languageCode, const QStringLi
 // errors, in the language given ("en" or "cn").
 QString completedWithErrorsCaption(const QString &languageCode);
 
+// The texts of page 6 beyond the log: the progress during a run and the
+// results table after it. The ones with %1.. are filled by wizard/runview.
+struct RunViewCaptions {
+    QString resultsTab;      // the tab of the results table
+    QString logTab;          // the tab of the log memo
+    QString tablesProgress;  // %1 tables done, %2 tables chosen
+    QString rowsProgress;    // %1 table, %2 rows read, %3 the server's estimate
+    QString rowsNoEstimate;  // %1 table, %2 rows read
+    QString rowsPerSecond;   // %1 rows per second
+    QString allTablesDone;   // the rows line after the last table
+    QStringList headers;     // the columns of the results table, the status icon's first
+    QString rejectedTip;     // the tool tip of the "rejected" column
+    QString statusOk, statusSkipped, statusRejected, statusFailed;
+    QString verifiedEqual, verifiedDiffers, notVerified;
+    QString errorRowTip;     // the tool tip of a row with an error
+};
+RunViewCaptions runViewCaptions(const QString &languageCode);
+
 } // namespace tavrex

@@ -1,6 +1,8 @@
 #pragma once
 
+#include "engine/conversionrun.h"
 #include "engine/runreport.h"
+#include "wizard/runview.h"
 
 #include <optional>
 
@@ -26,6 +28,7 @@
 
 #include <functional>
 #include <memory>
+#include <vector>
 
 class QButtonGroup;
 class QCheckBox;
@@ -35,9 +38,12 @@ class QLabel;
 class QLineEdit;
 class QListWidget;
 class QPlainTextEdit;
+class QProgressBar;
 class QPushButton;
 class QRadioButton;
 class QStackedWidget;
+class QTabWidget;
+class QTableWidget;
 class QTimer;
 class QTranslator;
 
@@ -93,6 +99,9 @@ struct WindowOptions {
     std::function<bool(const QUrl &)> openUrl;
     // The folder of the help pages; "help" beside the program when empty.
     QString helpFolder;
+    // Every report of a run's progress, after the window has shown it (the
+    // replay without a window prints it on a terminal).
+    std::function<void(const RunProgress &)> runProgress;
 };
 
 class Taaform1 : public QWidget {
@@ -124,6 +133,9 @@ public:
     void availabletablesDblClick();
     void selecttablesDblClick();
     void bkstep5Click();
+    // A double click on a row of the results table: a table with an error or
+    // with rejected values shows its log lines in the log memo, selected.
+    void resultsDblClick(int row);
 
     // The state a test or the batch replay reads and sets.
     int CurrentPage() const { return currentPage_; }
@@ -171,6 +183,8 @@ public:
     void setMissingTables(const QStringList &names) { missingTables_ = names; }
     // The record of the last run, when a run has ended since the start.
     const std::optional<RunReport> &lastRunReport() const { return lastReport_; }
+    // The clock of the rows-per-second figure, in milliseconds (tests fix it).
+    void setRateClock(RowRate::Clock clock) { rowRate_ = RowRate(std::move(clock)); }
     // The run's pump; QCoreApplication::processEvents unless replaced (tests
     // press "Stop" from inside it).
     void setPump(RunControl::Pump pump);
@@ -180,6 +194,11 @@ public:
     // needs no server (database list, table lists).
     void previewPage(int page, const ListChoice &databases, const QStringList &available,
                      const QStringList &selected);
+    // For the screenshot program: page 6 after a run that left this report
+    // (the log holds its lines), with the results in view.
+    void previewResults(const RunReport &report);
+    // For the screenshot program: page 6 during a run at this report.
+    void previewProgress(const RunProgress &progress, double rowsPerSecond);
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -217,6 +236,13 @@ private:
     void reflectDatabaseList(const ListChoice &choice);
     ListChoice databaseList() const;
     void mirrorLog(TRunLog::Change change, const QString &line);
+    void clearRunView();
+    void startRunView();
+    void showRunProgress(const RunProgress &progress);
+    void reflectRunProgress();
+    void reflectResults();
+    void endRunView(bool completed);
+    void applyRunViewLanguage();
     void closeWhenIdle();
 
     // Runs an event handler: an error ends it and shows the standard error
@@ -249,6 +275,13 @@ private:
     QString lastLogPath_;
     std::optional<RunReport> lastReport_;
     QStringList missingTables_;
+    // Page 6 beyond the log: the last progress report and its rate, the log
+    // lines of each table of the run, and the range of each results row.
+    std::optional<RunProgress> lastProgress_;
+    double lastRate_ = -1;
+    RowRate rowRate_;
+    TableLogRanges logRanges_;
+    std::vector<std::optional<TableLogRanges::Range>> resultRanges_;
     QTimer *timer1_ = nullptr;
 
     // Controls, named as the object names they carry.
@@ -296,6 +329,14 @@ private:
     QPushButton *btcreatebat = nullptr;
 
     QPlainTextEdit *sc = nullptr;
+    QTabWidget *runview = nullptr;
+    QTableWidget *results = nullptr;
+    QWidget *runprogress = nullptr;
+    QLabel *lbltables = nullptr;
+    QLabel *lblrows = nullptr;
+    QLabel *lblrate = nullptr;
+    QProgressBar *pbtables = nullptr;
+    QProgressBar *pbrows = nullptr;
 
     // The text holders of the seventh sheet, which is never shown.
     QWidget *TabSheet7 = nullptr;

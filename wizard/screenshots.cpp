@@ -1,7 +1,8 @@
 // tavrex-screenshots DIR: renders the six wizard pages in both languages, the
 // message boxes and the batch window to PNG files in DIR (page1.png ...
-// page6.png in Chinese, page1-en.png ... page6-en.png in English,
-// errorbox.png, errorbox-client.png, infobox.png, batchwindow.png), so the
+// page6.png in Chinese, page1-en.png ... page6-en.png in English, the run's
+// progress and results on page 6 (progress.png, results.png and their -en
+// twins), errorbox.png, errorbox-client.png, infobox.png, batchwindow.png), so the
 // window can be looked at without a display:
 //   QT_QPA_PLATFORM=offscreen tavrex-screenshots /tmp/shots
 // The pages show sample content; no server is contacted and no settings are
@@ -57,6 +58,53 @@ QPixmap withTitle(const QPixmap &client, const QString &title)
     p.drawText(QRect(8, 0, client.width() - 16, strip), Qt::AlignVCenter | Qt::AlignLeft, title);
     p.drawPixmap(0, strip, client);
     return picture;
+}
+
+// A sample run with one table of each kind: converted, converted with
+// rejected values and a rejected row, failed, and skipped. Its log lines are
+// the ones such a run writes.
+RunReport sampleReport()
+{
+    RunReport report;
+    report.outcome = RunResultOutcome::CompletedWithErrors;
+    const auto add = [&report](const char *source, const char *target, const char *action, std::int64_t read,
+                               std::int64_t written, std::int64_t values, std::int64_t rows, QStringList errors,
+                               double seconds) {
+        TableResult t;
+        t.source = QString::fromLatin1(source);
+        t.target = QString::fromLatin1(target);
+        t.action = QString::fromLatin1(action);
+        t.rowsRead = read;
+        t.rowsWritten = written;
+        t.valuesRejected = values;
+        t.rowsRejected = rows;
+        t.errors = std::move(errors);
+        t.seconds = seconds;
+        report.tables.push_back(t);
+    };
+    add("customers", "CUSTOMERS", "created", 1250, 1250, 0, 0, {}, 0.4);
+    add("orders", "ORDERS", "created", 48210, 48209, 3, 1, {}, 6.2);
+    add("order_items", "ORDER_ITEMS", "failed", 0, 0, 0, 0,
+        {QStringLiteral("ORA-00904: \"DISCOUNT\": invalid identifier")}, 0.1);
+    add("products", "PRODUCTS", "skipped", 0, 0, 0, 0, {}, 0.0);
+    report.ledgerFileName = QStringLiteral("qelt_20240201_091505.rejects.csv");
+    return report;
+}
+
+QStringList sampleLog(const RunReport &report, const QStringList &table, const QString &code)
+{
+    QStringList lines{"Start time:2/1/2024 09:15:05", "Create table CUSTOMERS...Done", "",
+                      "Insert table CUSTOMERS 1250 Rows ...Done", "", "Create table ORDERS...Done", "",
+                      "Insert table ORDERS 48200 Rows", "Field TOTAL:1E+308 is beyond the range of Oracle NUMBER",
+                      "Field SHIPPED:zero date", "Field SHIPPED:zero date",
+                      "Insert table ORDERS 48210 Rows ...Done", "1 row rejected", "",
+                      "Create table ORDER_ITEMS... ", "ORA-00904: \"DISCOUNT\": invalid identifier", "",
+                      "Skip table PRODUCTS... ", "", "Skip table PRODUCTS", ""};
+    lines += report.summaryLines();
+    lines << captionFor(table, QStringLiteral("Label29"))
+          << completedWithErrorsCaption(code)
+          << QStringLiteral("The end time:2/1/2024 09:15:12") << captionFor(table, QStringLiteral("Label32"));
+    return lines;
 }
 
 } // namespace
@@ -122,6 +170,30 @@ int main(int argc, char **argv)
             QCoreApplication::processEvents();
             ok = save(window.grab(), dir, QStringLiteral("page%1%2.png").arg(page).arg(suffix)) && ok;
         }
+
+        // The same page during a run: the second of four tables in work.
+        log.Clear();
+        const RunReport report = sampleReport();
+        const QStringList runLines = sampleLog(report, table, code);
+        for (qsizetype i = 0; i < 8; ++i)
+            log.Append(runLines.at(i));
+        RunProgress progress;
+        progress.tablesDone = 1;
+        progress.tableCount = 4;
+        progress.table = QStringLiteral("orders");
+        progress.rowsCopied = 31400;
+        progress.rowsEstimated = 48000;
+        window.previewProgress(progress, 7830);
+        QCoreApplication::processEvents();
+        ok = save(window.grab(), dir, QStringLiteral("progress%1.png").arg(suffix)) && ok;
+
+        // And after it: the results at a glance.
+        log.Clear();
+        for (const QString &line : runLines)
+            log.Append(line);
+        window.previewResults(report);
+        QCoreApplication::processEvents();
+        ok = save(window.grab(), dir, QStringLiteral("results%1.png").arg(suffix)) && ok;
     }
     if (window.LanguageCode() != languageChinese())
         window.lnklanguageClick();

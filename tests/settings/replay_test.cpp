@@ -11,6 +11,10 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <fcntl.h>
+#include <poll.h>
+#include <pty.h>
+#include <unistd.h>
 
 using namespace tavrex;
 using namespace tavrex::test;
@@ -227,4 +231,70 @@ TEST_F(ReplayTest, LanguageOnTheCommandLineHoldsForThatReplayOnly)
     EXPECT_FALSE(out.contains("已经完成转换"));
     QSettings store(dir.path() + "/config/Kestrova/Tavrex.conf", QSettings::IniFormat);
     EXPECT_EQ(store.value("language").toString(), "cn") << "the remembered language stays";
+}
+
+TEST_F(ReplayTest, TheProgressLineGoesToAStandardErrorTerminalOnlyAndLeavesTheLogLinesWhole)
+{
+    sandboxExec({"create table many (id int) engine=MyISAM", "insert into many select seq from seq_1_to_3000"},
+                "tvx_replay");
+    const QString job = writeJob("progress.qelt", "scott", {"tables1=many", "tables2=alpha"});
+    // The log lines without the two time stamps, which differ between runs.
+    const auto logLines = [](const QString &text) {
+        QStringList lines = text.split('\n');
+        lines.removeIf([](const QString &l) { return l.startsWith("Start time:") || l.startsWith("The end time:"); });
+        return lines;
+    };
+
+    // Standard error redirected: nothing of the progress there.
+    QString piped, err;
+    ASSERT_EQ(runProgram({"--no-window", "--language", "en", job}, dir.path(), &piped, &err), 0) << err.toStdString();
+    EXPECT_FALSE(err.contains("Tables:")) << err.toStdString();
+    EXPECT_FALSE(err.contains('\r'));
+    EXPECT_TRUE(piped.contains("Insert table MANY 3000 Rows ...Done\n"));
+
+    // Standard error a terminal: one line, rewritten in place and cleared
+    // before each log line; standard output the same as before (into a new
+    // target, so that the same lines are written).
+    target = dir.filePath("target2.db");
+    writeJob("progress.qelt", "scott", {"tables1=many", "tables2=alpha"});
+    int master = -1, slave = -1;
+    ASSERT_EQ(openpty(&master, &slave, nullptr, nullptr, nullptr), 0);
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("XDG_CONFIG_HOME", dir.path() + "/config");
+    env.insert("XDG_DATA_HOME", dir.path() + "/data");
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+    p.setProcessEnvironment(env);
+    p.setChildProcessModifier([slave] { dup2(slave, STDERR_FILENO); });
+    p.start(binaryDir() + "/app/tavrex", {"--no-window", "--language", "en", job});
+    ASSERT_TRUE(p.waitForStarted());
+    close(slave);
+    fcntl(master, F_SETFL, fcntl(master, F_GETFL) | O_NONBLOCK);
+    QByteArray terminal, out;
+    const auto drain = [&] {
+        char buffer[4096];
+        ssize_t n;
+        while ((n = read(master, buffer, sizeof buffer)) > 0)
+            terminal.append(buffer, n);
+    };
+    for (int i = 0; i < 1200 && p.state() != QProcess::NotRunning; ++i) {
+        pollfd fd{master, POLLIN, 0};
+        poll(&fd, 1, 50);
+        drain();
+        p.waitForFinished(50);
+        out += p.readAllStandardOutput();
+    }
+    ASSERT_EQ(p.state(), QProcess::NotRunning);
+    drain();
+    close(master);
+    out += p.readAllStandardOutput();
+    EXPECT_EQ(p.exitCode(), 0);
+
+    EXPECT_TRUE(terminal.contains("\rTables: 0 of 2 done | many: 0 of about 3,000 rows\x1b[K"))
+        << terminal.toStdString();
+    EXPECT_TRUE(terminal.contains("\rTables: 1 of 2 done | alpha: 0 of about ")) << terminal.toStdString();
+    const qsizetype lastProgress = terminal.lastIndexOf("Tables:");
+    EXPECT_TRUE(terminal.indexOf("\r\x1b[K", lastProgress) > lastProgress) << "the line is gone at the end";
+    EXPECT_FALSE(out.contains("Tables:"));
+    EXPECT_EQ(logLines(QString::fromLocal8Bit(out)), logLines(piped));
 }

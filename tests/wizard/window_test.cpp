@@ -19,9 +19,12 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPlainTextEdit>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QStackedWidget>
+#include <QTabWidget>
+#include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -626,6 +629,126 @@ TEST_F(WizardTest, APressDuringTheRunNeverStartsASecondRun)
     EXPECT_EQ(window->CurrentPage(), 6);
 }
 
+TEST_F(WizardTest, TheProgressBarsShowTheTablesAndTheRowsAgainstTheEstimateAtEveryPumpPoint)
+{
+    // MyISAM keeps an exact row count, so the server's estimate is 1000.
+    sandboxExec({"create table big (id int) engine=MyISAM", "insert into big select seq from seq_1_to_1000",
+                 "create table small (id int) engine=MyISAM", "insert into small values (1), (2), (3)"},
+                database);
+    open();
+    window->lnklanguageClick();
+    ASSERT_EQ(window->LanguageCode(), "en");
+    // One second passes between two pump points.
+    std::int64_t now = 0;
+    window->setRateClock([&now] { return now; });
+    walkToTablePage();
+    chooseTables({"big", "small"});
+
+    struct Seen {
+        int tables, tablesMaximum, rows, rowsMaximum;
+        QString tablesText, rowsText, rateText;
+        bool shown;
+    };
+    std::vector<Seen> seen;
+    QProgressBar *tables = control<QProgressBar>("pbtables");
+    QProgressBar *rows = control<QProgressBar>("pbrows");
+    window->setPump([&] {
+        seen.push_back({tables->value(), tables->maximum(), rows->value(), rows->maximum(),
+                        control<QLabel>("lbltables")->text(), control<QLabel>("lblrows")->text(),
+                        control<QLabel>("lblrate")->text(), control<QWidget>("runprogress")->isVisible()});
+        now += 1000;
+    });
+    click("btnext");
+    ASSERT_TRUE(errorsShown().isEmpty()) << errorsShown().join('\n').toStdString();
+
+    // The top of big, its row polls at 100 ... 1000, the top of small (3 rows: no row poll).
+    ASSERT_EQ(seen.size(), 12u);
+    for (std::size_t i = 0; i <= 10; ++i) {
+        SCOPED_TRACE(i);
+        const int copied = int(i) * 100;
+        EXPECT_TRUE(seen[i].shown);
+        EXPECT_EQ(seen[i].tables, 0);
+        EXPECT_EQ(seen[i].tablesMaximum, 2);
+        EXPECT_EQ(seen[i].tablesText, "Tables: 0 of 2 done");
+        EXPECT_EQ(seen[i].rows, copied) << "thousandths of the estimate";
+        EXPECT_EQ(seen[i].rowsMaximum, 1000);
+        EXPECT_EQ(seen[i].rowsText, QStringLiteral("big: %1 of about 1,000 rows").arg(QLocale(QLocale::English).toString(copied)));
+        EXPECT_EQ(seen[i].rateText, i == 0 ? "" : "100 rows/s");
+    }
+    EXPECT_EQ(seen[11].tables, 1);
+    EXPECT_EQ(seen[11].rows, 0);
+    EXPECT_EQ(seen[11].rowsText, "small: 0 of about 3 rows");
+    EXPECT_EQ(seen[11].rateText, "") << "the rate starts again with each table";
+
+    // The run completed: both bars full, then the results take their place.
+    EXPECT_EQ(tables->value(), 2);
+    EXPECT_EQ(rows->value(), rows->maximum());
+    EXPECT_FALSE(control<QWidget>("runprogress")->isVisible());
+    EXPECT_EQ(control<QTabWidget>("runview")->currentWidget(), control<QTableWidget>("results"));
+}
+
+TEST_F(WizardTest, TheResultsListEveryTableAndADoubleClickOnAFailedOneShowsItsLogLines)
+{
+    // A column type the mapping cannot read fails its table; the next converts.
+    sandboxExec({"create table comp (id int, v varchar(100) compressed)", "insert into comp values (1, 'x')",
+                 "create table later (id int)", "insert into later values (1), (2)"},
+                database);
+    open();
+    window->lnklanguageClick();
+    walkToTablePage();
+    chooseTables({"comp", "later"});
+    click("btnext");
+    ASSERT_TRUE(errorsShown().isEmpty()) << errorsShown().join('\n').toStdString();
+    ASSERT_EQ(window->CurrentPage(), 6);
+
+    QTabWidget *view = control<QTabWidget>("runview");
+    QTableWidget *results = control<QTableWidget>("results");
+    QPlainTextEdit *log = control<QPlainTextEdit>("sc");
+    EXPECT_EQ(view->currentWidget(), results) << "the results come first after a run";
+    EXPECT_EQ(view->tabText(view->indexOf(results)), "Results");
+    EXPECT_EQ(view->tabText(view->indexOf(log)), "Log");
+    QStringList headers;
+    for (int c = 0; c < results->columnCount(); ++c)
+        headers << results->horizontalHeaderItem(c)->text();
+    EXPECT_EQ(headers, (QStringList{"", "MySQL table", "Oracle table", "Rows", "Rejected", "Verified", "Seconds"}));
+
+    ASSERT_EQ(results->rowCount(), 2);
+    const auto cells = [results](int row) {
+        QStringList texts;
+        for (int c = 1; c <= 5; ++c)
+            texts << results->item(row, c)->text();
+        return texts;
+    };
+    EXPECT_EQ(cells(0), (QStringList{"comp", "COMP", "0", "0 / 0", "no"}));
+    EXPECT_EQ(cells(1), (QStringList{"later", "LATER", "2", "0 / 0", "no"}));
+    EXPECT_TRUE(QRegularExpression("^\\d+\\.\\d$").match(results->item(1, 6)->text()).hasMatch());
+    EXPECT_EQ(results->item(0, 0)->toolTip(), "Failed");
+    EXPECT_EQ(results->item(1, 0)->toolTip(), "Converted");
+    EXPECT_FALSE(results->item(0, 0)->icon().isNull());
+    EXPECT_TRUE(results->item(0, 1)->toolTip().startsWith("Cannot convert column v")) << "the error at a glance";
+
+    const auto doubleClick = [results](int row) {
+        const QPoint at = results->visualItemRect(results->item(row, 1)).center();
+        QTest::mouseClick(results->viewport(), Qt::LeftButton, {}, at);
+        QTest::mouseDClick(results->viewport(), Qt::LeftButton, {}, at);
+    };
+    // A table without a problem has nothing to show.
+    doubleClick(1);
+    EXPECT_EQ(view->currentWidget(), results);
+
+    // The failed table: its lines from its first step line to its error,
+    // selected in the log.
+    doubleClick(0);
+    EXPECT_EQ(view->currentWidget(), log);
+    const QStringList shown = log->textCursor().selectedText().replace(QChar(0x2029), '\n').split('\n');
+    ASSERT_GE(shown.size(), 2);
+    EXPECT_EQ(shown.first(), "Create table COMP... ");
+    EXPECT_TRUE(shown.last().startsWith("Cannot convert column v")) << shown.last().toStdString();
+    const QStringList lines = window->log().lines();
+    EXPECT_EQ(shown, lines.mid(lines.indexOf("Create table COMP... "), shown.size())) << "whole lines, in order";
+    EXPECT_FALSE(shown.join('\n').contains("LATER"));
+}
+
 namespace {
 
 // A run of a large table followed by a small one; "Stop" is pressed from
@@ -689,6 +812,9 @@ TEST_F(StopTest, StopAnsweredYesEndsTheRunWithoutALogFile)
     EXPECT_FALSE(window->log().lines().join('\n').contains("AFTER_BIG")) << "the run ended at the next table";
     EXPECT_TRUE(logFiles().isEmpty());
     EXPECT_EQ(memo(), window->log().lines().join('\n'));
+    // The log and the progress where the run stopped stay in view.
+    EXPECT_EQ(control<QTabWidget>("runview")->currentWidget(), control<QPlainTextEdit>("sc"));
+    EXPECT_TRUE(control<QWidget>("runprogress")->isVisible());
 
     // Stopped: the log stays in view with "< Back" and "Close".
     EXPECT_EQ(window->CurrentPage(), 5);
