@@ -11,6 +11,7 @@
 
 #include <QCryptographicHash>
 #include <QDir>
+#include <QFile>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -64,6 +65,7 @@ protected:
         s.OracleUser = "scott";
         s.OraclePassword = "tiger";
         s.SelectedTables = tables;
+        s.RejectRows = rejectRows;
         DatabaseObjects db;
         db.mysqlconnect.params() = mysqlCatalogueProfile(s);
         db.mysqlconnect.connect();
@@ -112,6 +114,7 @@ protected:
     QString database;
     int targets = 0;
     QString adapterPath;
+    bool rejectRows = false;
 };
 
 } // namespace
@@ -165,4 +168,22 @@ TEST_F(OciRunTest, BlobsOfSeveralMiBArriveByteForByte)
     }
     EXPECT_TRUE(rows[4][1].isNull());
     EXPECT_TRUE(rows[5][1].isNull());  // a zero-length BLOB is NULL in Oracle
+}
+
+TEST_F(OciRunTest, ARejectedRowEndsTheCopyOrIsLeftOutAsInTheEmbeddedTarget)
+{
+    // Row 3000 has an empty key column, which Oracle holds as NULL.
+    sandboxExec({"create table r (id int, code varchar(10), primary key (id, code))",
+                 "insert into r select seq, if(seq = 3000, '', concat('c', seq)) from seq_1_to_6000"},
+                database);
+    for (bool keep : {false, true}) {
+        SCOPED_TRACE(keep);
+        rejectRows = keep;
+        expectSameAsEmbedded({"r"});
+        EXPECT_EQ(readEmbeddedTable(adapterPath, "SCOTT", "R").size(), keep ? 5999 : 100);
+        QFile ledger(dir.filePath("logs/qelt_20240102_091505.rejects.csv"));
+        ASSERT_TRUE(ledger.open(QIODevice::ReadOnly));
+        EXPECT_EQ(ledger.readAll(), "table,row,column,reason,value\r\n"
+                                    "r,3000,,\"ORA-01400: cannot insert NULL into (\"\"SCOTT\"\".\"\"R\"\".\"\"CODE\"\")\",\r\n");
+    }
 }
