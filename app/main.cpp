@@ -242,7 +242,7 @@ int main(int argc, char **argv)
             std::printf("Tavrex 4.0\n");
             return 0;
         }
-        if (i == 1 && std::strcmp(argv[i], "--no-window") == 0)
+        if (std::strcmp(argv[i], "--no-window") == 0)
             noWindow = true;
     }
     if (!checkArguments(argc, argv)) {
@@ -251,14 +251,15 @@ int main(int argc, char **argv)
     }
     if (noWindow) {
         bool file = false;
-        for (int i = 2; i < argc; ++i) {
+        for (int i = 1; i < argc; ++i) {
             if (std::strcmp(argv[i], "--language") == 0)
                 ++i;
-            else
+            else if (std::strcmp(argv[i], "--no-window") != 0)
                 file = true;
         }
         if (!file) {
-            std::fputs("tavrex: --no-window needs a batch settings file\n", stderr);
+            std::fputs("tavrex: --no-window needs a batch settings file\n\n", stderr);
+            std::fputs(kUsage, stderr);
             return 2;
         }
         // No display is needed: nothing is shown.
@@ -269,8 +270,7 @@ int main(int argc, char **argv)
     setApplicationTitle();
     // The file names as Qt decodes the command line (Unicode on Windows).
     QStringList arguments = QCoreApplication::arguments().mid(1);
-    if (noWindow)
-        arguments.removeFirst();
+    arguments.removeAll(QStringLiteral("--no-window"));
 
     ConsolePrompts console;
     TerminalProgress progress;
