@@ -5,6 +5,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -650,4 +651,25 @@ TEST_F(RunFixture, AMergeIsCountedButNotVerified)
     EXPECT_EQ(tableLines(), (QStringList{"Insert table M 2 Rows ...Done",
                                          "Verify table M: not verified: the table held 1 rows before the copy", ""}));
     EXPECT_EQ(targetRows("M"), 3);
+}
+
+TEST_F(RunFixture, AnInteractiveLedgerIsNamedAfterItsLogAtTheSave)
+{
+    // The ledger is written from the first rejected value on, under the start
+    // time's name; the log is named at its save, and the ledger follows it.
+    mysql({"set sql_mode=''", "create table z (id int, d date)", "insert into z values (1, '0000-00-00')"});
+    s.SelectedTables = {"z"};
+    ConversionRun r(db, s, log, control);
+    r.setCaptions(kCaptions);
+    int ticks = 0;
+    r.setClock([&] { return kClock.addSecs(ticks++); });
+    r.setLocale(QLocale::c());
+    r.setLogFolder(dir.filePath("moved/"));
+    QDir().mkpath(dir.filePath("moved"));
+    ASSERT_EQ(r.run(), RunOutcome::Completed);
+    const QStringList files = QDir(dir.filePath("moved")).entryList(QDir::Files, QDir::Name);
+    ASSERT_EQ(files.size(), 3) << files.join(' ').toStdString();
+    const QString stem = QFileInfo(r.savedLogPath()).completeBaseName();
+    EXPECT_EQ(files, (QStringList{stem + ".log", stem + ".rejects.csv", stem + ".report.json"}));
+    EXPECT_NE(stem, "qelt_20240102_091505") << "the save came after the start";
 }
