@@ -10,6 +10,7 @@
 #include "engine/errors.h"
 #include "engine/textrules.h"
 
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
@@ -135,8 +136,11 @@ RunOutcome ConversionRun::run()
     // log is named at its save, and the ledger is moved to match it then.
     const QString startLog = logPath(report_.started);
     ledger_.setPaths(ledgerPathForLog(startLog), reloadFolderForLog(startLog));
-    if (!batchSettingsFile_.isEmpty())
-        QFile::remove(ledgerPathForLog(startLog));  // the ledger of an earlier replay of the job
+    if (!batchSettingsFile_.isEmpty()) {
+        // The ledger and reload files of an earlier replay of the job.
+        QFile::remove(ledgerPathForLog(startLog));
+        QDir(reloadFolderForLog(startLog)).removeRecursively();
+    }
 
     try {
         OpenDataConnection(db_, settings_);
