@@ -412,10 +412,18 @@ void RowBuffer::open(OracleSession &session, const QString &targetName)
     target_ = targetName;
 }
 
+qint64 heldValueBytes(const OracleValue &value)
+{
+    // The text of a Number, Text or BinaryNumber value is UTF-16; the other
+    // kinds keep their payload inside the value itself.
+    return qint64(sizeof(OracleValue)) + qint64(value.textValue().size()) * 2 + qint64(value.bytesValue().size());
+}
+
 void RowBuffer::close()
 {
     batch_.clear();
     written_.clear();
+    heldBytes_ = 0;
     session_ = nullptr;
 }
 
@@ -428,6 +436,7 @@ void RowBuffer::append()
 {
     batch_.appendRow();
     written_.assign(size_t(batch_.columnCount()), false);
+    heldBytes_ += qint64(batch_.columnCount()) * qint64(sizeof(OracleValue));
 }
 
 void RowBuffer::write(int column, const MySqlValue &value)
@@ -438,7 +447,9 @@ void RowBuffer::write(int column, const MySqlValue &value)
     std::optional<OracleValue> converted = convertForKind(value, kinds_[size_t(column)]);
     if (!converted)
         throw RowBufferError(conversionFailureReason(value, target, kinds_[size_t(column)]));
-    batch_.at(batch_.rowCount() - 1, column) = std::move(*converted);
+    OracleValue &slot = batch_.at(batch_.rowCount() - 1, column);
+    heldBytes_ += heldValueBytes(*converted) - heldValueBytes(slot);
+    slot = std::move(*converted);
     written_[size_t(column)] = true;
 }
 
@@ -458,6 +469,8 @@ void RowBuffer::post()
     for (int c = 0; c < batch_.columnCount(); ++c) {
         const OracleColumn &column = batch_.columns().at(c);
         if (!column.nullable && (!written_[size_t(c)] || batch_.at(row, c).isNull())) {
+            for (int k = 0; k < batch_.columnCount(); ++k)
+                heldBytes_ -= heldValueBytes(batch_.at(row, k));
             batch_.removeLastRow();
             throw RowBufferError(QStringLiteral("Field '%1' must have a value").arg(column.name));
         }
@@ -471,6 +484,7 @@ BatchResult RowBuffer::apply()
         return BatchResult{};
     BatchResult result = session_->insertBatch(target_, batch_);
     batch_.clear();
+    heldBytes_ = 0;
     if (!result.ok)
         lastRejectedRow_ = result.rejectedRow;
     return result;
@@ -483,6 +497,7 @@ BatchResult RowBuffer::applyKeepingAccepted()
         return BatchResult{};
     BatchResult result = session_->insertBatchKeepingAccepted(target_, batch_);
     batch_.clear();
+    heldBytes_ = 0;
     return result;
 }
 

@@ -70,6 +70,10 @@ public:
 
     const QVector<OracleColumn> &columns() const { return batch_.columns(); }
     int rowCount() const { return batch_.rowCount(); }
+    // The bytes the held rows take: every value's text or bytes plus a fixed
+    // share per value. Kept as rows are written, so reading it costs nothing;
+    // the row copy applies a batch early when it grows too large.
+    qint64 heldBytes() const { return heldBytes_; }
 
     // The column of that name, matched without regard to letter case; -1
     // when the target has none.
@@ -105,8 +109,12 @@ private:
     QHash<QString, int> byUpperName_;
     std::vector<TargetKind> kinds_;
     std::vector<bool> written_;
+    qint64 heldBytes_ = 0;
     int lastRejectedRow_ = -1;
 };
+
+// The bytes one held value takes, as RowBuffer::heldBytes counts them.
+qint64 heldValueBytes(const OracleValue &value);
 
 // Why a value cannot be written into a column of that kind, in words a user
 // understands ("zero date", "1E+308 is beyond the range of Oracle NUMBER").

@@ -343,8 +343,25 @@ void OciSession::bindRun(Statement &stmt, const OracleRowBatch &batch, const Ins
                          const QVector<int> &order, const QVector<QString> &types)
 {
     const size_t rows = size_t(run.rowCount);
-    if (buffers_.size() < size_t(order.size()))
-        buffers_.resize(size_t(order.size()));
+    buffers_.resize(size_t(order.size()));
+    // The buffers are kept for the next run, but together they stay within
+    // the run limit (or this run's own size, for a single large row): a
+    // buffer that grew for an earlier run and would push the total past it
+    // is given back first, so a session never holds the largest width of
+    // every column at once.
+    qint64 kept = 0, needed = 0;
+    for (int i = 0; i < order.size(); ++i) {
+        const qint64 need = qint64(rows) * run.widths[order[i]];
+        needed += need;
+        kept += std::max(qint64(buffers_[size_t(i)].data.capacity()), need);
+    }
+    if (kept > std::max(kRunBufferLimit, needed)) {
+        for (int i = 0; i < order.size(); ++i) {
+            std::vector<char> &data = buffers_[size_t(i)].data;
+            if (qint64(data.capacity()) > qint64(rows) * run.widths[order[i]])
+                std::vector<char>().swap(data);
+        }
+    }
     for (int i = 0; i < order.size(); ++i) {
         const int c = order[i];
         const qint64 width = run.widths[c];
