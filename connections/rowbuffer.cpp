@@ -375,6 +375,18 @@ std::optional<OracleValue> convertForKind(const MySqlValue &value, TargetKind ki
 {
     if (value.isNull())
         return OracleValue::null();
+    if (value.isUtf8Text()) {
+        // UTF-8 text goes on as its bytes into text and binary columns, and
+        // is decoded only to be read as a number or a date.
+        if (kind == TargetKind::Text)
+            return OracleValue::textUtf8(value.utf8);
+        if (kind == TargetKind::Bytes)
+            return OracleValue::bytes(value.utf8);
+        MySqlValue decoded = value;
+        decoded.text = value.textValue();
+        decoded.utf8 = QByteArray();
+        return convertForKind(decoded, kind);
+    }
     switch (kind) {
     case TargetKind::Number: return toNumber(value);
     case TargetKind::Text: return toText(value);
@@ -416,7 +428,9 @@ qint64 heldValueBytes(const OracleValue &value)
 {
     // The text of a Number, Text or BinaryNumber value is UTF-16; the other
     // kinds keep their payload inside the value itself.
-    return qint64(sizeof(OracleValue)) + qint64(value.textValue().size()) * 2 + qint64(value.bytesValue().size());
+    // (UTF-8 text is counted as it is held, without decoding it.)
+    const qint64 text = value.isUtf8() ? value.utf8Value().size() : qint64(value.textValue().size()) * 2;
+    return qint64(sizeof(OracleValue)) + text + qint64(value.bytesValue().size());
 }
 
 void RowBuffer::close()
@@ -541,8 +555,10 @@ QString typeName(MySqlValue::Type type)
 
 } // namespace
 
-QString conversionFailureReason(const MySqlValue &value, const OracleColumn &column, TargetKind kind)
+QString conversionFailureReason(const MySqlValue &given, const OracleColumn &column, TargetKind kind)
 {
+    MySqlValue value = given;
+    value.text = given.textValue();
     const QString wrongType =
         QStringLiteral("a %1 cannot be written into Oracle %2").arg(typeName(value.type), column.type);
     switch (kind) {

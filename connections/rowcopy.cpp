@@ -36,7 +36,7 @@ QString sourceValueText(const MySqlValue &v)
     case MySqlValue::Type::Unsigned: return QString::number(v.unsignedInteger);
     case MySqlValue::Type::Boolean: return v.boolean ? QStringLiteral("1") : QStringLiteral("0");
     case MySqlValue::Type::Bytes: return QStringLiteral("0x") + QString::fromLatin1(v.bytes.toHex().toUpper());
-    default: return v.text;
+    default: return v.textValue();
     }
 }
 
@@ -113,7 +113,7 @@ public:
                 // itself is counted again.
                 lastRowValuesBytes_ += std::int64_t(sizeof(MySqlValue));
                 if (!written)
-                    lastRowValuesBytes_ += std::int64_t(v.text.size()) * 2 + v.bytes.size();
+                    lastRowValuesBytes_ += std::int64_t(v.text.size()) * 2 + v.bytes.size() + v.utf8.size();
                 batchValues_.back().push_back(std::move(v));
             }
         }
@@ -268,6 +268,7 @@ TStepResult CopyRows(MySqlConnection &data, OracleSession &oracleconn, RowBuffer
     std::unique_ptr<MySqlResult> sjb;
     try {
         sjb = data.query(sourceRowsStatement(listedName));
+        sjb->keepUtf8Text();
     } catch (const DatabaseError &e) {
         return fail(e.message());
     }

@@ -386,7 +386,16 @@ void OciSession::bindRun(Statement &stmt, const OracleRowBatch &batch, const Ins
                 break;
             case OracleValue::Kind::Number:
             case OracleValue::Kind::BinaryNumber:
-            case OracleValue::Kind::Text: b.lengths[r] = ub4(encodeUtf8(v.textValue(), slot) - slot); break;
+            case OracleValue::Kind::Text:
+                if (v.isUtf8()) {
+                    const QByteArray &utf8 = v.utf8Value();
+                    if (!utf8.isEmpty())
+                        std::memcpy(slot, utf8.constData(), size_t(utf8.size()));
+                    b.lengths[r] = ub4(utf8.size());
+                    break;
+                }
+                b.lengths[r] = ub4(encodeUtf8(v.textValue(), slot) - slot);
+                break;
             case OracleValue::Kind::Timestamp:
             case OracleValue::Kind::Interval:
                 b.lengths[r] = ub4(encodeUtf8(conversionText(v), slot) - slot);
