@@ -74,8 +74,10 @@ std::optional<OracleValue> toNumber(const MySqlValue &v)
     case MySqlValue::Type::Decimal:
     case MySqlValue::Type::Float:
     case MySqlValue::Type::Text:
-        if (auto t = numberText(v.text))
-            return OracleValue::number(*t);
+        // The server's text is bound as it is (shared, not copied) once it
+        // is known to be a number Oracle can hold.
+        if (isNumberText(v.text))
+            return OracleValue::number(v.text);
         return std::nullopt;
     default: return std::nullopt;
     }
@@ -188,6 +190,13 @@ std::optional<OracleValue> toBytes(const MySqlValue &v)
 
 std::optional<QString> numberText(QStringView text)
 {
+    if (!isNumberText(text))
+        return std::nullopt;
+    return text.toString();
+}
+
+bool isNumberText(QStringView text)
+{
     qsizetype i = 0;
     const qsizetype n = text.size();
     if (i < n && (text.at(i) == QLatin1Char('-') || text.at(i) == QLatin1Char('+')))
@@ -205,7 +214,7 @@ std::optional<QString> numberText(QStringView text)
         fracDigits = i - fracStart;
     }
     if (intDigits + fracDigits == 0)
-        return std::nullopt;
+        return false;
     long long exponent = 0;
     if (i < n && (text.at(i) == QLatin1Char('e') || text.at(i) == QLatin1Char('E'))) {
         ++i;
@@ -219,12 +228,12 @@ std::optional<QString> numberText(QStringView text)
             ++i;
         }
         if (i == expStart)
-            return std::nullopt;
+            return false;
         if (negative)
             exponent = -exponent;
     }
     if (i != n)
-        return std::nullopt;
+        return false;
 
     // The decimal exponent of the first significant digit.
     long long magnitude = 0;
@@ -245,9 +254,7 @@ std::optional<QString> numberText(QStringView text)
             }
         }
     }
-    if (nonZero && magnitude >= 126)
-        return std::nullopt;
-    return text.toString();
+    return !(nonZero && magnitude >= 126);
 }
 
 std::optional<OracleDate> parseMySqlDate(QStringView t)

@@ -44,6 +44,7 @@ std::optional<OracleValue> convertForKind(const MySqlValue &value, TargetKind ki
 // an optional fraction and an optional exponent, and a magnitude Oracle can
 // hold (below 1E126). Returns the text to bind, or std::nullopt.
 std::optional<QString> numberText(QStringView text);
+bool isNumberText(QStringView text);
 
 // Parses MySQL's date and time texts into a DATE; std::nullopt for a zero or
 // impossible date, fractions of a second that a DATE cannot keep, or a TIME
