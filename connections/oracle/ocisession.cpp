@@ -16,7 +16,7 @@ namespace {
 using namespace oci;
 
 // A run's bind buffers stay below this size (a single row may exceed it).
-constexpr qint64 kRunBufferLimit = qint64(16) * 1024 * 1024;
+constexpr qint64 kRunBufferLimit = qint64(8) * 1024 * 1024;
 
 // Set right after logon: lengths in characters (CREATE TABLE's VARCHAR2(n)
 // holds n characters, whatever the database's default), '.' as the decimal
