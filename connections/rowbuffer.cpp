@@ -74,8 +74,10 @@ std::optional<OracleValue> toNumber(const MySqlValue &v)
     case MySqlValue::Type::Decimal:
     case MySqlValue::Type::Float:
     case MySqlValue::Type::Text:
-        if (auto t = numberText(v.text))
-            return OracleValue::number(*t);
+        // The server's text is bound as it is (shared, not copied) once it
+        // is known to be a number Oracle can hold.
+        if (isNumberText(v.text))
+            return OracleValue::number(v.text);
         return std::nullopt;
     case MySqlValue::Type::Bytes: {
         // A BIT(n) value wider than one bit arrives as its bytes, most
@@ -198,6 +200,13 @@ std::optional<OracleValue> toBytes(const MySqlValue &v)
 
 std::optional<QString> numberText(QStringView text)
 {
+    if (!isNumberText(text))
+        return std::nullopt;
+    return text.toString();
+}
+
+bool isNumberText(QStringView text)
+{
     qsizetype i = 0;
     const qsizetype n = text.size();
     if (i < n && (text.at(i) == QLatin1Char('-') || text.at(i) == QLatin1Char('+')))
@@ -215,7 +224,7 @@ std::optional<QString> numberText(QStringView text)
         fracDigits = i - fracStart;
     }
     if (intDigits + fracDigits == 0)
-        return std::nullopt;
+        return false;
     long long exponent = 0;
     if (i < n && (text.at(i) == QLatin1Char('e') || text.at(i) == QLatin1Char('E'))) {
         ++i;
@@ -229,12 +238,12 @@ std::optional<QString> numberText(QStringView text)
             ++i;
         }
         if (i == expStart)
-            return std::nullopt;
+            return false;
         if (negative)
             exponent = -exponent;
     }
     if (i != n)
-        return std::nullopt;
+        return false;
 
     // The decimal exponent of the first significant digit.
     long long magnitude = 0;
@@ -255,9 +264,7 @@ std::optional<QString> numberText(QStringView text)
             }
         }
     }
-    if (nonZero && magnitude >= 126)
-        return std::nullopt;
-    return text.toString();
+    return !(nonZero && magnitude >= 126);
 }
 
 std::optional<OracleDate> parseMySqlDate(QStringView t)
@@ -385,6 +392,18 @@ std::optional<OracleValue> convertForKind(const MySqlValue &value, TargetKind ki
 {
     if (value.isNull())
         return OracleValue::null();
+    if (value.isUtf8Text()) {
+        // UTF-8 text goes on as its bytes into text and binary columns, and
+        // is decoded only to be read as a number or a date.
+        if (kind == TargetKind::Text)
+            return OracleValue::textUtf8(value.utf8);
+        if (kind == TargetKind::Bytes)
+            return OracleValue::bytes(value.utf8);
+        MySqlValue decoded = value;
+        decoded.text = value.textValue();
+        decoded.utf8 = QByteArray();
+        return convertForKind(decoded, kind);
+    }
     switch (kind) {
     case TargetKind::Number: return toNumber(value);
     case TargetKind::Text: return toText(value);
@@ -422,10 +441,20 @@ void RowBuffer::open(OracleSession &session, const QString &targetName)
     target_ = targetName;
 }
 
+qint64 heldValueBytes(const OracleValue &value)
+{
+    // The text of a Number, Text or BinaryNumber value is UTF-16; the other
+    // kinds keep their payload inside the value itself.
+    // (UTF-8 text is counted as it is held, without decoding it.)
+    const qint64 text = value.isUtf8() ? value.utf8Value().size() : qint64(value.textValue().size()) * 2;
+    return qint64(sizeof(OracleValue)) + text + qint64(value.bytesValue().size());
+}
+
 void RowBuffer::close()
 {
     batch_.clear();
     written_.clear();
+    heldBytes_ = 0;
     session_ = nullptr;
 }
 
@@ -438,6 +467,7 @@ void RowBuffer::append()
 {
     batch_.appendRow();
     written_.assign(size_t(batch_.columnCount()), false);
+    heldBytes_ += qint64(batch_.columnCount()) * qint64(sizeof(OracleValue));
 }
 
 void RowBuffer::write(int column, const MySqlValue &value)
@@ -448,7 +478,9 @@ void RowBuffer::write(int column, const MySqlValue &value)
     std::optional<OracleValue> converted = convertForKind(value, kinds_[size_t(column)]);
     if (!converted)
         throw RowBufferError(conversionFailureReason(value, target, kinds_[size_t(column)]));
-    batch_.at(batch_.rowCount() - 1, column) = std::move(*converted);
+    OracleValue &slot = batch_.at(batch_.rowCount() - 1, column);
+    heldBytes_ += heldValueBytes(*converted) - heldValueBytes(slot);
+    slot = std::move(*converted);
     written_[size_t(column)] = true;
 }
 
@@ -468,6 +500,8 @@ void RowBuffer::post()
     for (int c = 0; c < batch_.columnCount(); ++c) {
         const OracleColumn &column = batch_.columns().at(c);
         if (!column.nullable && (!written_[size_t(c)] || batch_.at(row, c).isNull())) {
+            for (int k = 0; k < batch_.columnCount(); ++k)
+                heldBytes_ -= heldValueBytes(batch_.at(row, k));
             batch_.removeLastRow();
             throw RowBufferError(QStringLiteral("Field '%1' must have a value").arg(column.name));
         }
@@ -481,6 +515,7 @@ BatchResult RowBuffer::apply()
         return BatchResult{};
     BatchResult result = session_->insertBatch(target_, batch_);
     batch_.clear();
+    heldBytes_ = 0;
     if (!result.ok)
         lastRejectedRow_ = result.rejectedRow;
     return result;
@@ -493,6 +528,7 @@ BatchResult RowBuffer::applyKeepingAccepted()
         return BatchResult{};
     BatchResult result = session_->insertBatchKeepingAccepted(target_, batch_);
     batch_.clear();
+    heldBytes_ = 0;
     return result;
 }
 
@@ -575,8 +611,10 @@ QString numberChangeReason(QStringView text)
     return QString();
 }
 
-QString conversionFailureReason(const MySqlValue &value, const OracleColumn &column, TargetKind kind)
+QString conversionFailureReason(const MySqlValue &given, const OracleColumn &column, TargetKind kind)
 {
+    MySqlValue value = given;
+    value.text = given.textValue();
     const QString wrongType =
         QStringLiteral("a %1 cannot be written into Oracle %2").arg(typeName(value.type), column.type);
     switch (kind) {

@@ -44,6 +44,7 @@ std::optional<OracleValue> convertForKind(const MySqlValue &value, TargetKind ki
 // an optional fraction and an optional exponent, and a magnitude Oracle can
 // hold (below 1E126). Returns the text to bind, or std::nullopt.
 std::optional<QString> numberText(QStringView text);
+bool isNumberText(QStringView text);
 
 // Parses MySQL's date and time texts into a DATE; std::nullopt for a zero or
 // impossible date, fractions of a second that a DATE cannot keep, or a TIME
@@ -70,6 +71,10 @@ public:
 
     const QVector<OracleColumn> &columns() const { return batch_.columns(); }
     int rowCount() const { return batch_.rowCount(); }
+    // The bytes the held rows take: every value's text or bytes plus a fixed
+    // share per value. Kept as rows are written, so reading it costs nothing;
+    // the row copy applies a batch early when it grows too large.
+    qint64 heldBytes() const { return heldBytes_; }
 
     // The column of that name, matched without regard to letter case; -1
     // when the target has none.
@@ -107,6 +112,7 @@ private:
     QHash<QString, int> byUpperName_;
     std::vector<TargetKind> kinds_;
     std::vector<bool> written_;
+    qint64 heldBytes_ = 0;
     int lastRejectedRow_ = -1;
 };
 
@@ -114,6 +120,8 @@ private:
 // keeps the value, else why ("rounded to the 38 significant digits of Oracle
 // NUMBER", "below the smallest magnitude of Oracle NUMBER, stored as 0").
 QString numberChangeReason(QStringView text);
+// The bytes one held value takes, as RowBuffer::heldBytes counts them.
+qint64 heldValueBytes(const OracleValue &value);
 
 // Why a value cannot be written into a column of that kind, in words a user
 // understands ("zero date", "1E+308 is beyond the range of Oracle NUMBER").

@@ -36,7 +36,7 @@ QString sourceValueText(const MySqlValue &v)
     case MySqlValue::Type::Unsigned: return QString::number(v.unsignedInteger);
     case MySqlValue::Type::Boolean: return v.boolean ? QStringLiteral("1") : QStringLiteral("0");
     case MySqlValue::Type::Bytes: return QStringLiteral("0x") + QString::fromLatin1(v.bytes.toHex().toUpper());
-    default: return v.text;
+    default: return v.textValue();
     }
 }
 
@@ -96,9 +96,11 @@ public:
         batchRows_.push_back(row);
         if (options_.continuePastRejected)
             batchValues_.emplace_back();
+        lastRowValuesBytes_ = 0;
         for (int i = 0; i < fieldCount(); ++i) {
             const int column = targetColumn_[size_t(i)];
             MySqlValue v = sjb.value(i);
+            bool written = true;
             try {
                 if (isBoolean_[size_t(i)]) {
                     if (v.isNull())
@@ -113,12 +115,25 @@ public:
                     }
                 }
             } catch (const RowBufferError &e) {
+                written = false;
                 rejectValue(i, row, e.message(), v);
             }
-            if (options_.continuePastRejected)
+            if (options_.continuePastRejected) {
+                // A written text or bytes value shares its data with the
+                // buffer's value (Qt's implicit sharing): only the value
+                // itself is counted again.
+                lastRowValuesBytes_ += std::int64_t(sizeof(MySqlValue));
+                if (!written)
+                    lastRowValuesBytes_ += std::int64_t(v.text.size()) * 2 + v.bytes.size() + v.utf8.size();
                 batchValues_.back().push_back(std::move(v));
+            }
         }
+        valuesBytes_ += lastRowValuesBytes_;
     }
+
+    // The bytes the batch holds: the buffer's rows and the source values
+    // kept for the reload files.
+    std::int64_t heldBytes() const { return buffer_.heldBytes() + valuesBytes_; }
 
     // Completes the row; false when the copy must end (the error is in
     // postError()).
@@ -131,8 +146,10 @@ public:
             postError_ = e.message();
             rejectRow(row, e.message(), batchValues_.empty() ? nullptr : &batchValues_.back());
             batchRows_.pop_back();
-            if (!batchValues_.empty())
+            if (!batchValues_.empty()) {
+                valuesBytes_ -= lastRowValuesBytes_;
                 batchValues_.pop_back();
+            }
             return options_.continuePastRejected;
         }
     }
@@ -224,7 +241,9 @@ private:
     {
         batchRows_.clear();
         batchValues_.clear();
+        valuesBytes_ = 0;
     }
+
 
     RowBuffer &buffer_;
     const QString &listedName_;
@@ -241,6 +260,8 @@ private:
     // kept past rejections their source values for the reload files.
     std::vector<std::int64_t> batchRows_;
     std::vector<std::vector<MySqlValue>> batchValues_;
+    std::int64_t valuesBytes_ = 0;
+    std::int64_t lastRowValuesBytes_ = 0;
     bool errorLineSinceProgress_ = false;
     QString postError_;
     QString applyError_;
@@ -267,6 +288,7 @@ TStepResult CopyRows(MySqlConnection &data, OracleSession &oracleconn, RowBuffer
     std::unique_ptr<MySqlResult> sjb;
     try {
         sjb = data.query(sourceRowsStatement(listedName));
+        sjb->keepUtf8Text();
     } catch (const DatabaseError &e) {
         return fail(e.message());
     }
@@ -289,8 +311,17 @@ TStepResult CopyRows(MySqlConnection &data, OracleSession &oracleconn, RowBuffer
             if (!copy.postRow(counter))
                 return fail(copy.postError());
 
+            // A batch that holds the byte cap goes now; the row-count points
+            // below then apply what came since (nothing, if no row did).
+            const bool scheduled = counter % kProgressPeriod == 0 && counter % kApplyPeriod == kApplyPhase;
+            if (!scheduled && copy.heldBytes() >= kBatchByteCap) {
+                if (!copy.applyBatch())
+                    return fail(copy.applyError());
+                oracleinsertdata.close();
+                oracleinsertdata.open(oracleconn, targetName);
+            }
             if (counter % kProgressPeriod == 0) {
-                if (counter % kApplyPeriod == kApplyPhase) {
+                if (scheduled) {
                     if (!copy.applyBatch())
                         return fail(copy.applyError());
                     oracleinsertdata.close();

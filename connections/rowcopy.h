@@ -17,6 +17,14 @@ namespace tavrex {
 constexpr std::int64_t kProgressPeriod = 100;  // progress line, pump and stop test
 constexpr std::int64_t kApplyPeriod = 5000;    // a batch is applied when counter % 5000 == 100
 constexpr std::int64_t kApplyPhase = 100;
+// A batch is also applied, early, right after the row with which the bytes it
+// holds reach this cap (the buffered values plus the source values kept for
+// the ledger), so memory stays bounded whatever the rows' size: a batch holds
+// less than the cap plus one row. Below the cap the batches end after rows
+// 100, 5100, 10100, ... and at the end; after an early apply the next batch
+// still ends at the next of those points. Progress lines, pumps and stop
+// tests stay every 100 rows.
+constexpr std::int64_t kBatchByteCap = std::int64_t(64) * 1024 * 1024;
 
 // The abort error of a stop request honoured inside the copy.
 inline QString operationAbortedText() { return QStringLiteral("Operation aborted"); }
@@ -80,7 +88,8 @@ QString sourceValueText(const MySqlValue &value);
 // rewrites that last line with its progress and appends a line
 // name + ":" + kind for every field it could not write. Every 100 rows it
 // pumps and tests the stop request; a batch is applied after rows 100, 5100,
-// 10100, ... and at the end. On success ErrorText is left as it was.
+// 10100, ..., at the end, and whenever it holds kBatchByteCap bytes. On
+// success ErrorText is left as it was.
 //
 // A progress text never replaces a per-field error line: after error lines
 // the next progress text is a line of its own. Every value left unwritten and

@@ -148,6 +148,11 @@ BatchResult EmbeddedSession::insertRows(const QString &table, const OracleRowBat
                 bound = bytes > INT_MAX ? SQLITE_TOOBIG
                                         : sqlite3_bind_text16(stmt, pos, s.text16->utf16(), int(bytes), SQLITE_STATIC);
                 break;
+            case StoredValue::Kind::Text8:
+                bytes = qint64(s.text8->size());
+                bound = bytes > INT_MAX ? SQLITE_TOOBIG
+                                        : sqlite3_bind_text(stmt, pos, s.text8->constData(), int(bytes), SQLITE_STATIC);
+                break;
             case StoredValue::Kind::Utf8:
                 bytes = qint64(s.utf8.size());
                 bound = bytes > INT_MAX ? SQLITE_TOOBIG

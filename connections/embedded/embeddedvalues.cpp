@@ -638,6 +638,16 @@ int codePoints(QStringView text)
     return n;
 }
 
+// The characters of well-formed UTF-8: every byte that does not continue a
+// sequence starts one.
+int utf8CodePoints(const QByteArray &utf8)
+{
+    int n = 0;
+    for (const char c : utf8)
+        n += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+    return n;
+}
+
 int utf8Length(QStringView text)
 {
     return int(utf8Size(text));
@@ -716,21 +726,23 @@ int storeText(const ColumnSpec &col, const QString &qualifiedName, StoredValue &
 {
     if (col.type == OraType::Clob)
         return 0;
-    const QStringView text = out.kind == StoredValue::Kind::Text16
-                                 ? QStringView(*out.text16)
-                                 : QStringView();  // Utf8 texts are ASCII: handled below
-    const qsizetype units = out.kind == StoredValue::Kind::Text16 ? text.size() : qsizetype(out.utf8.size());
+    const bool text16 = out.kind == StoredValue::Kind::Text16;
+    const bool text8 = out.kind == StoredValue::Kind::Text8;
+    const QStringView text = text16 ? QStringView(*out.text16) : QStringView();
+    // Utf8 texts (numbers, dates, hexadecimal) are ASCII; a Text8 text has
+    // at most as many characters as bytes.
+    const qsizetype units = text16 ? text.size() : text8 ? out.text8->size() : qsizetype(out.utf8.size());
     const int byteCap = col.type == OraType::Char ? kCharMaxBytes : kVarchar2MaxBytes;
     int bytes = -1;  // computed only when it can matter
     auto byteCount = [&]() {
         if (bytes < 0)
-            bytes = out.kind == StoredValue::Kind::Text16 ? utf8Length(text) : int(out.utf8.size());
+            bytes = text16 ? utf8Length(text) : text8 ? int(out.text8->size()) : int(out.utf8.size());
         return bytes;
     };
     int chars = -1;
     auto charCount = [&]() {
         if (chars < 0)
-            chars = out.kind == StoredValue::Kind::Text16 ? codePoints(text) : int(out.utf8.size());
+            chars = text16 ? codePoints(text) : text8 ? utf8CodePoints(*out.text8) : int(out.utf8.size());
         return chars;
     };
     if (col.byteSemantics) {
@@ -760,11 +772,16 @@ int storeText(const ColumnSpec &col, const QString &qualifiedName, StoredValue &
                 pad = room;
         }
         if (pad > 0) {
-            if (out.kind == StoredValue::Kind::Text16) {
+            if (text16) {
                 out.ownText = *out.text16;
                 out.ownText.append(QString(pad, QLatin1Char(' ')));
                 out.text16 = &out.ownText;
             } else {
+                if (text8) {
+                    out.utf8.assign(out.text8->constData(), size_t(out.text8->size()));
+                    out.text8 = nullptr;
+                    out.kind = StoredValue::Kind::Utf8;
+                }
                 out.utf8.append(size_t(pad), ' ');
             }
         }
@@ -781,6 +798,7 @@ int convertValue(const OracleValue &value, const ColumnSpec &col, const QString 
 {
     out.kind = StoredValue::Kind::Null;
     out.text16 = nullptr;
+    out.text8 = nullptr;
     const OracleValue::Kind kind = value.kind();
     int rc = 0;
 
@@ -811,6 +829,13 @@ int convertValue(const OracleValue &value, const ColumnSpec &col, const QString 
         case OracleValue::Kind::Null: break;
         case OracleValue::Kind::Text:
         case OracleValue::Kind::BinaryNumber:
+            if (value.isUtf8()) {
+                if (value.utf8Value().isEmpty())
+                    break;
+                out.kind = StoredValue::Kind::Text8;
+                out.text8 = &value.utf8Value();
+                break;
+            }
             if (value.textValue().isEmpty())
                 break;
             out.kind = StoredValue::Kind::Text16;

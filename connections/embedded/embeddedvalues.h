@@ -121,9 +121,10 @@ int utf8Length(QStringView text);
 
 // What one column stores for one bound value.
 struct StoredValue {
-    enum class Kind { Null, Text16, Utf8, Blob, Real };
+    enum class Kind { Null, Text16, Text8, Utf8, Blob, Real };
     Kind kind = Kind::Null;
     const QString *text16 = nullptr;  // Text16: points into the batch or at ownText
+    const QByteArray *text8 = nullptr;  // Text8: UTF-8 text in the batch, bound as it is
     QString ownText;                  // a padded CHAR value
     std::string utf8;                 // numbers, dates, hexadecimal text of bytes
     QByteArray blob;                  // BLOB and RAW bytes (shared, not copied)

@@ -698,6 +698,51 @@ QByteArray MySqlResult::raw(int column) const
     return QByteArray(d->row[column], qsizetype(d->lengths[column]));
 }
 
+namespace {
+
+// Whether the bytes are well-formed UTF-8 (no overlong forms, surrogates or
+// code points beyond U+10FFFF), so that they may travel undecoded: decoding
+// would replace anything else.
+bool validUtf8(const char *data, unsigned long length)
+{
+    const auto *p = reinterpret_cast<const unsigned char *>(data);
+    const unsigned char *end = p + length;
+    while (p < end) {
+        const unsigned c = *p;
+        if (c < 0x80) {
+            ++p;
+            continue;
+        }
+        int extra = 0;
+        unsigned lowest = 0;
+        if (c >= 0xC2 && c <= 0xDF) {
+            extra = 1;
+        } else if (c >= 0xE0 && c <= 0xEF) {
+            extra = 2;
+            lowest = 0x800;
+        } else if (c >= 0xF0 && c <= 0xF4) {
+            extra = 3;
+            lowest = 0x10000;
+        } else {
+            return false;
+        }
+        if (end - p <= extra)
+            return false;
+        unsigned cp = c & (0x3F >> extra);
+        for (int k = 1; k <= extra; ++k) {
+            if ((p[k] & 0xC0) != 0x80)
+                return false;
+            cp = (cp << 6) | (p[k] & 0x3F);
+        }
+        if (cp < lowest || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
+            return false;
+        p += extra + 1;
+    }
+    return true;
+}
+
+} // namespace
+
 MySqlValue MySqlResult::value(int column) const
 {
     MySqlValue v;
@@ -724,7 +769,10 @@ MySqlValue MySqlResult::value(int column) const
         v.bytes = QByteArray(data, qsizetype(length));
         break;
     case MySqlValue::Type::Text:
-        v.text = d->decode(data, length);
+        if (keepUtf8_ && d->utf8 && validUtf8(data, length))
+            v.utf8 = QByteArray(data, qsizetype(length));
+        else
+            v.text = d->decode(data, length);
         break;
     case MySqlValue::Type::Decimal:
     case MySqlValue::Type::Float:

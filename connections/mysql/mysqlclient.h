@@ -44,8 +44,14 @@ struct MySqlValue {
     bool boolean = false;
     QString text;      // Decimal, Float, Text, Date, DateTime, Time
     QByteArray bytes;  // Bytes
+    // Text kept as the server's UTF-8 bytes (a result that keeps UTF-8 text,
+    // on a UTF-8 connection); text is then empty. textValue() decodes it.
+    QByteArray utf8;
 
     bool isNull() const { return type == Type::Null; }
+    bool isUtf8Text() const { return type == Type::Text && !utf8.isNull(); }
+    // The text of a Decimal, Float, Text, Date, DateTime or Time value.
+    QString textValue() const { return isUtf8Text() ? QString::fromUtf8(utf8) : text; }
 };
 
 class MySqlConnection;
@@ -71,6 +77,11 @@ public:
 
     bool isNull(int column) const;
     MySqlValue value(int column) const;
+    // From now on, Text values of a UTF-8 connection come as their UTF-8
+    // bytes (MySqlValue::utf8) when they are valid UTF-8, and are decoded
+    // only where they are looked at; the row copy passes them on to Oracle
+    // as they are.
+    void keepUtf8Text() { keepUtf8_ = true; }
     // The value as text (the listings read their columns this way); NULL gives
     // an empty text.
     QString text(int column) const;
@@ -83,6 +94,7 @@ private:
     struct Impl;
     explicit MySqlResult(std::unique_ptr<Impl> impl);
     std::unique_ptr<Impl> d;
+    bool keepUtf8_ = false;
 };
 
 // A connection to a MySQL or MariaDB server through MariaDB Connector/C.

@@ -152,9 +152,12 @@ qint64 boundSize(const OracleValue &value)
     case OracleValue::Kind::Null: return 0;
     case OracleValue::Kind::Timestamp:
     case OracleValue::Kind::Interval: return conversionText(value).size();  // ASCII
+    case OracleValue::Kind::Text:
+        if (value.isUtf8())
+            return value.utf8Value().size();
+        return utf8Size(value.textValue());
     case OracleValue::Kind::BinaryNumber:
-    case OracleValue::Kind::Number:
-    case OracleValue::Kind::Text: return utf8Size(value.textValue());
+    case OracleValue::Kind::Number: return utf8Size(value.textValue());
     case OracleValue::Kind::Date: return 7;
     case OracleValue::Kind::Bytes: return value.bytesValue().size();
     }

@@ -16,7 +16,7 @@ namespace {
 using namespace oci;
 
 // A run's bind buffers stay below this size (a single row may exceed it).
-constexpr qint64 kRunBufferLimit = qint64(16) * 1024 * 1024;
+constexpr qint64 kRunBufferLimit = qint64(8) * 1024 * 1024;
 
 // Set right after logon: lengths in characters (CREATE TABLE's VARCHAR2(n)
 // holds n characters, whatever the database's default), '.' as the decimal
@@ -343,8 +343,25 @@ void OciSession::bindRun(Statement &stmt, const OracleRowBatch &batch, const Ins
                          const QVector<int> &order, const QVector<QString> &types)
 {
     const size_t rows = size_t(run.rowCount);
-    if (buffers_.size() < size_t(order.size()))
-        buffers_.resize(size_t(order.size()));
+    buffers_.resize(size_t(order.size()));
+    // The buffers are kept for the next run, but together they stay within
+    // the run limit (or this run's own size, for a single large row): a
+    // buffer that grew for an earlier run and would push the total past it
+    // is given back first, so a session never holds the largest width of
+    // every column at once.
+    qint64 kept = 0, needed = 0;
+    for (int i = 0; i < order.size(); ++i) {
+        const qint64 need = qint64(rows) * run.widths[order[i]];
+        needed += need;
+        kept += std::max(qint64(buffers_[size_t(i)].data.capacity()), need);
+    }
+    if (kept > std::max(kRunBufferLimit, needed)) {
+        for (int i = 0; i < order.size(); ++i) {
+            std::vector<char> &data = buffers_[size_t(i)].data;
+            if (qint64(data.capacity()) > qint64(rows) * run.widths[order[i]])
+                std::vector<char>().swap(data);
+        }
+    }
     for (int i = 0; i < order.size(); ++i) {
         const int c = order[i];
         const qint64 width = run.widths[c];
@@ -369,7 +386,16 @@ void OciSession::bindRun(Statement &stmt, const OracleRowBatch &batch, const Ins
                 break;
             case OracleValue::Kind::Number:
             case OracleValue::Kind::BinaryNumber:
-            case OracleValue::Kind::Text: b.lengths[r] = ub4(encodeUtf8(v.textValue(), slot) - slot); break;
+            case OracleValue::Kind::Text:
+                if (v.isUtf8()) {
+                    const QByteArray &utf8 = v.utf8Value();
+                    if (!utf8.isEmpty())
+                        std::memcpy(slot, utf8.constData(), size_t(utf8.size()));
+                    b.lengths[r] = ub4(utf8.size());
+                    break;
+                }
+                b.lengths[r] = ub4(encodeUtf8(v.textValue(), slot) - slot);
+                break;
             case OracleValue::Kind::Timestamp:
             case OracleValue::Kind::Interval:
                 b.lengths[r] = ub4(encodeUtf8(conversionText(v), slot) - slot);

@@ -85,6 +85,17 @@ public:
     static OracleValue null() { return OracleValue(); }
     static OracleValue number(QString decimalText) { return OracleValue(Kind::Number, std::move(decimalText)); }
     static OracleValue text(QString text) { return OracleValue(Kind::Text, std::move(text)); }
+    // A text given as UTF-8 bytes, as the MySQL server sent it: a client
+    // that binds UTF-8 takes the bytes as they are; textValue() decodes them
+    // once, when some other use asks for the text.
+    static OracleValue textUtf8(QByteArray utf8)
+    {
+        OracleValue v;
+        v.kind_ = Kind::Text;
+        v.utf8_ = std::move(utf8);
+        v.decoded_ = false;
+        return v;
+    }
     static OracleValue bytes(QByteArray bytes)
     {
         OracleValue v;
@@ -123,7 +134,17 @@ public:
     Kind kind() const { return kind_; }
     bool isNull() const { return kind_ == Kind::Null; }
     // The text of a Number or a Text value.
-    const QString &textValue() const { return text_; }
+    const QString &textValue() const
+    {
+        if (!decoded_) {
+            text_ = QString::fromUtf8(utf8_);
+            decoded_ = true;
+        }
+        return text_;
+    }
+    // A Text value given as UTF-8 (textUtf8): its bytes.
+    bool isUtf8() const { return !utf8_.isNull(); }
+    const QByteArray &utf8Value() const { return utf8_; }
     const QByteArray &bytesValue() const { return bytes_; }
     // The date of a Date or a Timestamp value.
     const OracleDate &dateValue() const { return date_; }
@@ -138,7 +159,7 @@ public:
         case Kind::Null: return true;
         case Kind::Number:
         case Kind::BinaryNumber:
-        case Kind::Text: return text_ == o.text_;
+        case Kind::Text: return textValue() == o.textValue();
         case Kind::Date: return date_ == o.date_;
         case Kind::Bytes: return bytes_ == o.bytes_;
         case Kind::Timestamp: return date_ == o.date_ && nanosecond_ == o.nanosecond_;
@@ -151,7 +172,11 @@ private:
     OracleValue(Kind kind, QString text) : kind_(kind), text_(std::move(text)) {}
 
     Kind kind_ = Kind::Null;
-    QString text_;
+    // Decoded from utf8_ on first use; only the one thread that owns a batch
+    // reads its values.
+    mutable QString text_;
+    mutable bool decoded_ = true;
+    QByteArray utf8_;
     QByteArray bytes_;
     OracleDate date_;
     int nanosecond_ = 0;

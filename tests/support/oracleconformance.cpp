@@ -136,6 +136,11 @@ OracleValue txt(const QString &text)
 {
     return OracleValue::text(text);
 }
+// A text given as UTF-8 bytes, as the row copy passes MySQL's text on.
+OracleValue u8(const QString &text)
+{
+    return OracleValue::textUtf8(text.toUtf8());
+}
 OracleValue nul()
 {
     return OracleValue::null();
@@ -494,6 +499,27 @@ QVector<ConformanceCase> buildCases()
                    rejected("S", {"B10"}, {{txt(QString::fromUtf8("\xe4\xb8\xad").repeated(4))}}, 0,
                             tooLarge("S", "B10", 12, 10)),
                    rows("S", {{txt(chinese20), nul(), nul(), txt(QString::fromUtf8("\xf0\x9f\x98\x80\xf0\x9f\x98\x81"))}})}});
+    // Text given as UTF-8 bytes follows the same rules as text given as a
+    // string: lengths in characters within the byte cap, CHAR padding, ''
+    // as NULL, and text read back as it went in.
+    const QString emoji2 = QString::fromUtf8("\xf0\x9f\x98\x80\xf0\x9f\x98\x81");
+    cases.append({"Utf8TextFollowsTheRulesOfText",
+                  {"U"},
+                  {exec(QStringLiteral("create table \"U\" (\"C36\" varchar2(36), \"BIG\" varchar2(4000),"
+                                       " \"B10\" varchar2(10 byte), \"E2\" varchar2(2), \"C\" char(5), \"CL\" clob)")),
+                   batch("U", {"C36", "E2", "C", "CL"},
+                         {{u8(chinese20), u8(emoji2), u8(QString::fromUtf8("\xc3\xa9")), u8(chinese20)},
+                          {u8(QString()), u8(QString()), u8(QStringLiteral("ab")), nul()}}),
+                   rows("U", {{txt(chinese20), nul(), nul(), txt(emoji2), txt(QString::fromUtf8("\xc3\xa9    ")),
+                               txt(chinese20)},
+                              {nul(), nul(), nul(), nul(), txt(QStringLiteral("ab   ")), nul()}}),
+                   rejected("U", {"C36"}, {{u8(QString(37, QLatin1Char('x')))}}, 0, tooLarge("U", "C36", 37, 36)),
+                   rejected("U", {"E2"}, {{u8(emoji2 + QLatin1Char('x'))}}, 0, tooLarge("U", "E2", 3, 2)),
+                   rejected("U", {"BIG"}, {{u8(QString::fromUtf8("\xe4\xb8\xad").repeated(2000))}}, 0,
+                            tooLarge("U", "BIG", 6000, 4000)),
+                   rejected("U", {"B10"}, {{u8(QString::fromUtf8("\xe4\xb8\xad").repeated(4))}}, 0,
+                            tooLarge("U", "B10", 12, 10)),
+                   rejected("U", {"C"}, {{u8(QStringLiteral("abcdef"))}}, 0, tooLarge("U", "C", 6, 5))}});
     cases.append({"CharValuesAreBlankPaddedAndRawValuesAreBoundedInBytes",
                   {"C"},
                   {exec(QStringLiteral("create table \"C\" (\"C\" char(5), \"R\" raw(4))")),
