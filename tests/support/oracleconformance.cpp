@@ -647,11 +647,6 @@ QVector<ConformanceCase> buildCases()
                    {col("F", "BINARY_FLOAT"), col("D", "BINARY_DOUBLE"), col("T", "TIMESTAMP", 0, 0, 6),
                     col("T3", "TIMESTAMP", 0, 0, 3), col("T0", "TIMESTAMP", 0, 0, 0),
                     col("I", "INTERVAL DAY TO SECOND", 0, 2, 6), col("I0", "INTERVAL DAY TO SECOND", 0, 2, 0)})}});
-    const char *doubleLacksNewTypes =
-        "its describe models no BINARY_FLOAT, BINARY_DOUBLE, TIMESTAMP or INTERVAL column, and its INSERT reader "
-        "takes no TO_TIMESTAMP, TO_DSINTERVAL or TO_BINARY_* bind";
-    cases.last().notYetServedBy = {"OciDouble"};
-    cases.last().notYetServedWhy = doubleLacksNewTypes;
     {
         OracleTimestamp ts;
         ts.date = {2024, 2, 29, 23, 59, 59};
@@ -689,8 +684,6 @@ QVector<ConformanceCase> buildCases()
                                {OracleValue::timestamp(rolled), nul(),
                                 OracleValue::binaryNumber(q("-2.2250738585072014e-308")),
                                 OracleValue::binaryNumber(q("3.4028235e+38"))}})}});
-        cases.last().notYetServedBy = {"OciDouble"};
-        cases.last().notYetServedWhy = doubleLacksNewTypes;
     }
     cases.append({"FractionAndDayPrecisionsBeyondNineAreRefused",
                   {"T"},
