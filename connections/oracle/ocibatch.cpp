@@ -103,14 +103,21 @@ OracleColumn columnFromDescribe(const DescribedItem &item)
     case SQLT_CLOB: c.type = national ? QStringLiteral("NCLOB") : QStringLiteral("CLOB"); break;
     case SQLT_LNG: c.type = QStringLiteral("LONG"); break;
     case SQLT_LBI: c.type = QStringLiteral("LONG RAW"); break;
-    case 100: c.type = QStringLiteral("BINARY_FLOAT"); break;
-    case 101: c.type = QStringLiteral("BINARY_DOUBLE"); break;
+    case SQLT_IBFLOAT: c.type = QStringLiteral("BINARY_FLOAT"); break;
+    case SQLT_IBDOUBLE: c.type = QStringLiteral("BINARY_DOUBLE"); break;
     case 114: c.type = QStringLiteral("BFILE"); break;
-    case 187: c.type = QStringLiteral("TIMESTAMP"); break;
+    case SQLT_TIMESTAMP:
+        c.type = QStringLiteral("TIMESTAMP");
+        c.scale = item.scale;  // the fraction digits
+        break;
     case 188: c.type = QStringLiteral("TIMESTAMP WITH TIME ZONE"); break;
     case 232: c.type = QStringLiteral("TIMESTAMP WITH LOCAL TIME ZONE"); break;
     case 189: c.type = QStringLiteral("INTERVAL YEAR TO MONTH"); break;
-    case 190: c.type = QStringLiteral("INTERVAL DAY TO SECOND"); break;
+    case SQLT_INTERVAL_DS:
+        c.type = QStringLiteral("INTERVAL DAY TO SECOND");
+        c.precision = item.precision;  // the day digits
+        c.scale = item.scale;          // the fraction digits
+        break;
     default: c.type = QStringLiteral("TYPE %1").arg(item.dataType); break;
     }
     return c;

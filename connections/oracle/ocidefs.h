@@ -39,6 +39,8 @@ struct OCIDefine;
 struct OCIParam;
 struct OCISnapshot;
 struct OCILobLocator;
+struct OCIDateTime;  // a TIMESTAMP value (descriptor OCI_DTYPE_TIMESTAMP)
+struct OCIInterval;  // an INTERVAL DAY TO SECOND value (OCI_DTYPE_INTERVAL_DS)
 
 // ------------------------------------------------------------ constants
 // Handle and descriptor types.
@@ -50,6 +52,11 @@ constexpr ub4 OCI_HTYPE_SERVER = 8;
 constexpr ub4 OCI_HTYPE_SESSION = 9;
 constexpr ub4 OCI_DTYPE_LOB = 50;     // a LOB locator (OCIDescriptorAlloc)
 constexpr ub4 OCI_DTYPE_PARAM = 53;
+// Datetime and interval descriptors, allocated with OCIDescriptorAlloc and
+// defined by address like LOB locators (oci.h; ODPI-C dpiImpl.h
+// DPI_OCI_DTYPE_TIMESTAMP / DPI_OCI_DTYPE_INTERVAL_DS).
+constexpr ub4 OCI_DTYPE_INTERVAL_DS = 63;
+constexpr ub4 OCI_DTYPE_TIMESTAMP = 68;
 
 // Return codes.
 constexpr sword OCI_SUCCESS = 0;
@@ -117,11 +124,26 @@ constexpr ub2 SQLT_NUM = 2;    // NUMBER (internal form)
 constexpr ub2 SQLT_INT = 3;    // signed integer of value_sz bytes
 constexpr ub2 SQLT_LNG = 8;    // LONG
 constexpr ub2 SQLT_DAT = 12;   // 7-byte DATE
+// Native IEEE numbers (ocidfn.h; ODPI-C DPI_SQLT_BFLOAT / DPI_SQLT_BDOUBLE):
+// a BINARY_FLOAT defined as SQLT_BFLOAT arrives as a C float of 4 bytes, a
+// BINARY_DOUBLE as SQLT_BDOUBLE as a C double of 8, both bit for bit.
+constexpr ub2 SQLT_BFLOAT = 21;
+constexpr ub2 SQLT_BDOUBLE = 22;
 constexpr ub2 SQLT_BIN = 23;   // RAW
 constexpr ub2 SQLT_LBI = 24;   // LONG RAW
 constexpr ub2 SQLT_AFC = 96;   // CHAR
+constexpr ub2 SQLT_IBFLOAT = 100;   // BINARY_FLOAT, as a describe reports it
+constexpr ub2 SQLT_IBDOUBLE = 101;  // BINARY_DOUBLE, as a describe reports it
 constexpr ub2 SQLT_CLOB = 112;
 constexpr ub2 SQLT_BLOB = 113;
+// TIMESTAMP and INTERVAL DAY TO SECOND, described with these codes and
+// defined over arrays of OCIDateTime* / OCIInterval* descriptors (ocidfn.h;
+// ODPI-C DPI_SQLT_TIMESTAMP / DPI_SQLT_INTERVAL_DS). Their describe carries
+// the fraction digits in OCI_ATTR_SCALE and an interval's day digits in
+// OCI_ATTR_PRECISION (ODPI-C dpiOracleType__populateTypeInfo reads the
+// fractional-seconds precision of both from OCI_ATTR_SCALE).
+constexpr ub2 SQLT_TIMESTAMP = 187;
+constexpr ub2 SQLT_INTERVAL_DS = 190;
 
 constexpr sb2 OCI_IND_NOTNULL = 0;
 constexpr sb2 OCI_IND_NULL = -1;
@@ -173,6 +195,18 @@ using OCILobRead2Fn = sword (*)(OCISvcCtx *svchp, OCIError *errhp, OCILobLocator
                                 sb4 (*cbfp)(void *ctxp, const void *bufp, ub8 lenp, ub1 piecep,
                                             void **changed_bufpp, ub8 *changed_lenp),
                                 ub2 csid, ub1 csfrm);
+// Parts of a datetime and an interval (OCI programmer's guide, "OCIDateTimeGetDate()",
+// "OCIDateTimeGetTime()", "OCIIntervalGetDaySecond()", docs.oracle.com/cd/A97385_01/appdev.920/a96584/oci18m57.htm):
+// hndl is the environment or the user session handle; fsec is in
+// nanoseconds (ODPI-C dpiTimestamp.fsecond, dpiIntervalDS.fseconds). The
+// interval's parts are signed; the reference says no more about a negative
+// interval than that, so a reader takes it as negative when any part is.
+using OCIDateTimeGetDateFn = sword (*)(void *hndl, OCIError *err, const OCIDateTime *datetime, sb2 *yr, ub1 *mnth,
+                                       ub1 *dy);
+using OCIDateTimeGetTimeFn = sword (*)(void *hndl, OCIError *err, OCIDateTime *datetime, ub1 *hr, ub1 *mm, ub1 *ss,
+                                       ub4 *fsec);
+using OCIIntervalGetDaySecondFn = sword (*)(void *hndl, OCIError *err, sb4 *dy, sb4 *hr, sb4 *mm, sb4 *ss, sb4 *fsec,
+                                            const OCIInterval *interval);
 using OCIDefineByPosFn = sword (*)(OCIStmt *stmtp, OCIDefine **defnp, OCIError *errhp, ub4 position, void *valuep,
                                    sb4 value_sz, ub2 dty, void *indp, ub2 *rlenp, ub2 *rcodep, ub4 mode);
 using OCIBindByPos2Fn = sword (*)(OCIStmt *stmtp, OCIBind **bindp, OCIError *errhp, ub4 position, void *valuep,
@@ -204,6 +238,9 @@ using OCITransCommitFn = sword (*)(OCISvcCtx *svchp, OCIError *errhp, ub4 flags)
     X(OCIStmtFetch2, OCIStmtFetch2Fn)                    \
     X(OCILobGetLength2, OCILobGetLength2Fn)              \
     X(OCILobRead2, OCILobRead2Fn)                        \
+    X(OCIDateTimeGetDate, OCIDateTimeGetDateFn)          \
+    X(OCIDateTimeGetTime, OCIDateTimeGetTimeFn)          \
+    X(OCIIntervalGetDaySecond, OCIIntervalGetDaySecondFn) \
     X(OCIDefineByPos, OCIDefineByPosFn)                  \
     X(OCIBindByPos2, OCIBindByPos2Fn)                    \
     X(OCIBindArrayOfStruct, OCIBindArrayOfStructFn)      \

@@ -5,6 +5,8 @@
 #include "engine/errors.h"
 
 #include <algorithm>
+#include <charconv>
+#include <cmath>
 #include <cstring>
 #include <functional>
 #include <vector>
@@ -583,19 +585,24 @@ public:
 private:
     // How a column is fetched and what value it gives: the one mapping from
     // described types to values, so a new type adds its case here.
-    enum class Read { Number, Text, Date, Bytes, Blob, Clob };
+    enum class Read { Number, Text, Date, Bytes, Blob, Clob, Float, Double, Timestamp, Interval };
     struct Column {
         Read read = Read::Text;
         ub2 dty = SQLT_CHR;
         sb4 width = 0;
+        // Of a column defined over descriptors (LOB locators, timestamps,
+        // intervals): their type, 0 for a column read into data.
+        ub4 descriptorType = 0;
         std::vector<char> data;
         std::vector<sb2> indicators;
         std::vector<ub2> lengths;
-        std::vector<OCILobLocator *> locators;
+        std::vector<void *> descriptors;
     };
     static Column columnFor(const DescribedItem &item);
     OracleValue decode(Column &c, int slot);
     QByteArray readLob(OCILobLocator *locator, bool characters);
+    OracleTimestamp readTimestamp(void *descriptor);
+    OracleInterval readInterval(void *descriptor);
 
     OciSession &s_;
     Statement stmt_;
@@ -607,6 +614,20 @@ private:
     int position_ = 0;  // the current row's slot in them
     bool ended_ = false;  // the last fetch reached the end
 };
+
+// The decimal text of an IEEE number: the shortest that reads back as the
+// same float or double; "Inf", "-Inf" and "Nan" for the others.
+template <typename Real>
+QString binaryNumberText(Real value)
+{
+    if (std::isnan(value))
+        return QStringLiteral("Nan");
+    if (std::isinf(value))
+        return value < 0 ? QStringLiteral("-Inf") : QStringLiteral("Inf");
+    char buffer[64];
+    const auto written = std::to_chars(buffer, buffer + sizeof buffer, value);
+    return QString::fromLatin1(buffer, written.ptr - buffer);
+}
 
 // A fetch array stays below this many bytes (one row may exceed it).
 constexpr qint64 kFetchBufferLimit = qint64(4) * 1024 * 1024;
@@ -649,6 +670,33 @@ OciRowReader::Column OciRowReader::columnFor(const DescribedItem &item)
         c.read = item.dataType == SQLT_BLOB ? Read::Blob : Read::Clob;
         c.dty = item.dataType;
         c.width = sb4(sizeof(OCILobLocator *));
+        c.descriptorType = OCI_DTYPE_LOB;
+        break;
+    // The IEEE numbers natively, bit for bit: their decimal text is written
+    // here, the shortest that reads back as the same number.
+    case SQLT_IBFLOAT:
+        c.read = Read::Float;
+        c.dty = SQLT_BFLOAT;
+        c.width = sb4(sizeof(float));
+        break;
+    case SQLT_IBDOUBLE:
+        c.read = Read::Double;
+        c.dty = SQLT_BDOUBLE;
+        c.width = sb4(sizeof(double));
+        break;
+    // Descriptors, read by their parts: no text format of the session
+    // takes part.
+    case SQLT_TIMESTAMP:
+        c.read = Read::Timestamp;
+        c.dty = SQLT_TIMESTAMP;
+        c.width = sb4(sizeof(OCIDateTime *));
+        c.descriptorType = OCI_DTYPE_TIMESTAMP;
+        break;
+    case SQLT_INTERVAL_DS:
+        c.read = Read::Interval;
+        c.dty = SQLT_INTERVAL_DS;
+        c.width = sb4(sizeof(OCIInterval *));
+        c.descriptorType = OCI_DTYPE_INTERVAL_DS;
         break;
     default:
         throw DatabaseError(QStringLiteral("The column %1 of type %2 cannot be read back")
@@ -674,16 +722,15 @@ OciRowReader::OciRowReader(OciSession &session, Statement stmt, const QVector<De
         c.indicators.assign(size_t(rowsPerFetch_), OCI_IND_NULL);
         c.lengths.assign(size_t(rowsPerFetch_), 0);
         void *buffer = nullptr;
-        if (c.read == Read::Blob || c.read == Read::Clob) {
-            c.locators.assign(size_t(rowsPerFetch_), nullptr);
-            for (OCILobLocator *&locator : c.locators) {
-                void *made = nullptr;
-                const sword status = api.OCIDescriptorAlloc(s_.env_.get(), &made, OCI_DTYPE_LOB, 0, nullptr);
+        if (c.descriptorType) {
+            c.descriptors.assign(size_t(rowsPerFetch_), nullptr);
+            for (void *&descriptor : c.descriptors) {
+                const sword status =
+                    api.OCIDescriptorAlloc(s_.env_.get(), &descriptor, c.descriptorType, 0, nullptr);
                 if (!succeeded(status))
                     throw readError(api, s_.env_.get(), OCI_HTYPE_ENV, status, "OCIDescriptorAlloc");
-                locator = static_cast<OCILobLocator *>(made);
             }
-            buffer = c.locators.data();
+            buffer = c.descriptors.data();
         } else {
             c.data.resize(size_t(rowsPerFetch_) * size_t(c.width));
             buffer = c.data.data();
@@ -699,9 +746,9 @@ OciRowReader::~OciRowReader()
 {
     stmt_.reset();
     for (Column &c : fetch_) {
-        for (OCILobLocator *locator : c.locators) {
-            if (locator)
-                s_.api_.OCIDescriptorFree(locator, OCI_DTYPE_LOB);
+        for (void *descriptor : c.descriptors) {
+            if (descriptor)
+                s_.api_.OCIDescriptorFree(descriptor, c.descriptorType);
         }
     }
 }
@@ -754,10 +801,60 @@ OracleValue OciRowReader::decode(Column &c, int slot)
     case Read::Text: return OracleValue::text(QString::fromUtf8(data, length));
     case Read::Date: return OracleValue::date(decodeDate(reinterpret_cast<const ub1 *>(data)));
     case Read::Bytes: return OracleValue::bytes(QByteArray(data, length));
-    case Read::Blob: return OracleValue::bytes(readLob(c.locators[size_t(slot)], false));
-    case Read::Clob: return OracleValue::text(QString::fromUtf8(readLob(c.locators[size_t(slot)], true)));
+    case Read::Blob:
+        return OracleValue::bytes(readLob(static_cast<OCILobLocator *>(c.descriptors[size_t(slot)]), false));
+    case Read::Clob:
+        return OracleValue::text(
+            QString::fromUtf8(readLob(static_cast<OCILobLocator *>(c.descriptors[size_t(slot)]), true)));
+    case Read::Float: {
+        float f = 0;
+        std::memcpy(&f, data, sizeof f);
+        return OracleValue::binaryNumber(binaryNumberText(f));
+    }
+    case Read::Double: {
+        double d = 0;
+        std::memcpy(&d, data, sizeof d);
+        return OracleValue::binaryNumber(binaryNumberText(d));
+    }
+    case Read::Timestamp: return OracleValue::timestamp(readTimestamp(c.descriptors[size_t(slot)]));
+    case Read::Interval: return OracleValue::interval(readInterval(c.descriptors[size_t(slot)]));
     }
     return OracleValue::null();
+}
+
+OracleTimestamp OciRowReader::readTimestamp(void *descriptor)
+{
+    const Api &api = s_.api_;
+    auto *datetime = static_cast<OCIDateTime *>(descriptor);
+    sb2 year = 0;
+    ub1 month = 0, day = 0, hour = 0, minute = 0, second = 0;
+    ub4 nanosecond = 0;
+    s_.check(api.OCIDateTimeGetDate(s_.env_.get(), s_.err_.get(), datetime, &year, &month, &day),
+             "OCIDateTimeGetDate");
+    s_.check(api.OCIDateTimeGetTime(s_.env_.get(), s_.err_.get(), datetime, &hour, &minute, &second, &nanosecond),
+             "OCIDateTimeGetTime");
+    OracleTimestamp ts;
+    ts.date = {year, month, day, hour, minute, second};
+    ts.nanosecond = int(nanosecond);
+    return ts;
+}
+
+OracleInterval OciRowReader::readInterval(void *descriptor)
+{
+    sb4 days = 0, hours = 0, minutes = 0, seconds = 0, nanosecond = 0;
+    s_.check(s_.api_.OCIIntervalGetDaySecond(s_.env_.get(), s_.err_.get(), &days, &hours, &minutes, &seconds,
+                                             &nanosecond, static_cast<const OCIInterval *>(descriptor)),
+             "OCIIntervalGetDaySecond");
+    // The parts carry the sign of a negative interval.
+    OracleInterval iv;
+    iv.negative = days < 0 || hours < 0 || minutes < 0 || seconds < 0 || nanosecond < 0;
+    auto magnitude = [](sb4 v) { return v < 0 ? int(-qint64(v)) : int(v); };
+    iv.days = magnitude(days);
+    iv.hours = magnitude(hours);
+    iv.minutes = magnitude(minutes);
+    iv.seconds = magnitude(seconds);
+    iv.nanosecond = magnitude(nanosecond);
+    return iv;
 }
 
 // The whole value of a LOB, in pieces of at most kLobPiece bytes or

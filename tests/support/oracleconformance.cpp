@@ -673,11 +673,6 @@ QVector<ConformanceCase> buildCases()
                    {col("F", "BINARY_FLOAT"), col("D", "BINARY_DOUBLE"), col("T", "TIMESTAMP", 0, 0, 6),
                     col("T3", "TIMESTAMP", 0, 0, 3), col("T0", "TIMESTAMP", 0, 0, 0),
                     col("I", "INTERVAL DAY TO SECOND", 0, 2, 6), col("I0", "INTERVAL DAY TO SECOND", 0, 2, 0)})}});
-    const char *doubleLacksNewTypes =
-        "its describe models no BINARY_FLOAT, BINARY_DOUBLE, TIMESTAMP or INTERVAL column, and its INSERT reader "
-        "takes no TO_TIMESTAMP, TO_DSINTERVAL or TO_BINARY_* bind";
-    cases.last().notYetServedBy = {"OciDouble"};
-    cases.last().notYetServedWhy = doubleLacksNewTypes;
     {
         OracleTimestamp ts;
         ts.date = {2024, 2, 29, 23, 59, 59};
@@ -696,6 +691,12 @@ QVector<ConformanceCase> buildCases()
         tooLong.days = 100;
         OracleTimestamp rolled;
         rolled.date = {2024, 3, 1, 0, 0, 0};
+        const Rows stored = {{OracleValue::timestamp(exact), OracleValue::interval(back),
+                              OracleValue::binaryNumber(q("1e+308")), OracleValue::binaryNumber(q("0.1"))},
+                             {OracleValue::timestamp(rolled), nul(),
+                              OracleValue::binaryNumber(q("-2.2250738585072014e-308")),
+                              OracleValue::binaryNumber(q("3.4028235e+38"))},
+                             {nul(), nul(), nul(), nul()}};
         cases.append(
             {"TimestampIntervalAndBinaryNumberValuesReadBackExactly",
              {"KEPT"},
@@ -705,18 +706,18 @@ QVector<ConformanceCase> buildCases()
                     {{OracleValue::timestamp(exact), OracleValue::interval(back), OracleValue::binaryNumber(q("1E+308")),
                       OracleValue::binaryNumber(q("0.1"))},
                      {OracleValue::timestamp(ts), nul(), OracleValue::binaryNumber(q("-2.2250738585072014E-308")),
-                      OracleValue::binaryNumber(q("3.4028235E+38"))}}),
+                      OracleValue::binaryNumber(q("3.4028235E+38"))},
+                     {nul(), nul(), nul(), nul()}}),
               rejected(q("KEPT"), {q("I")}, {{OracleValue::interval(tooLong)}}, 0,
                        q("ORA-01873: the leading precision of the interval is too small")),
               rejected(q("KEPT"), {q("F")}, {{OracleValue::binaryNumber(q("1E+39"))}}, 0,
                        q("ORA-01426: numeric overflow")),
-              rows(q("KEPT"), {{OracleValue::timestamp(exact), OracleValue::interval(back),
-                                OracleValue::binaryNumber(q("1e+308")), OracleValue::binaryNumber(q("0.1"))},
-                               {OracleValue::timestamp(rolled), nul(),
-                                OracleValue::binaryNumber(q("-2.2250738585072014e-308")),
-                                OracleValue::binaryNumber(q("3.4028235e+38"))}})}});
-        cases.last().notYetServedBy = {"OciDouble"};
-        cases.last().notYetServedWhy = doubleLacksNewTypes;
+              rows(q("KEPT"), stored),
+              // And through a query: the same values, typed.
+              query(q("select * from \"KEPT\""),
+                    {col("T", "TIMESTAMP", 0, 0, 6), col("I", "INTERVAL DAY TO SECOND", 0, 2, 6),
+                     col("D", "BINARY_DOUBLE"), col("F", "BINARY_FLOAT")},
+                    stored)}});
     }
     cases.append({"FractionAndDayPrecisionsBeyondNineAreRefused",
                   {"T"},

@@ -125,7 +125,14 @@ TEST(OciDescribe, ItemsMapOntoTheColumnsTheRowBufferKnows)
         {"RAW in bytes", {"R", SQLT_BIN, 2000, 0, 0, 0, true, 0}, "RAW", 2000, 0, 0},
         {"BLOB", {"B", SQLT_BLOB, 4000, 0, 0, 0, true, 0}, "BLOB", 0, 0, 0},
         {"CLOB", {"L", SQLT_CLOB, 4000, 0, 0, 0, true, 1}, "CLOB", 0, 0, 0},
-        {"a type the row buffer does not write", {"T", 187, 11, 0, 0, 6, true, 0}, "TIMESTAMP", 0, 0, 0},
+        {"TIMESTAMP(6): the fraction digits in the scale", {"T", SQLT_TIMESTAMP, 11, 0, 0, 6, true, 0}, "TIMESTAMP",
+         0, 0, 6},
+        {"INTERVAL DAY(2) TO SECOND(0)", {"I", SQLT_INTERVAL_DS, 11, 0, 2, 0, true, 0}, "INTERVAL DAY TO SECOND", 0, 2,
+         0},
+        {"BINARY_FLOAT", {"F", SQLT_IBFLOAT, 4, 0, 0, 0, true, 0}, "BINARY_FLOAT", 0, 0, 0},
+        {"BINARY_DOUBLE", {"D", SQLT_IBDOUBLE, 8, 0, 0, 0, true, 0}, "BINARY_DOUBLE", 0, 0, 0},
+        {"a type the row buffer does not write", {"Z", 188, 13, 0, 0, 6, true, 0}, "TIMESTAMP WITH TIME ZONE", 0, 0,
+         0},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);

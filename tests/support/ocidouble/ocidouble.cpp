@@ -44,13 +44,24 @@
 //   writes it (".5"), a value longer than its define is ORA-01406; a LOB
 //   column is defined as an array of locators the caller allocated with
 //   OCIDescriptorAlloc, read with OCILobGetLength2 and OCILobRead2 (BLOB in
-//   bytes, CLOB in characters counted as UTF-16 code units, offsets 1-based).
+//   bytes, CLOB in characters counted as UTF-16 code units, offsets 1-based);
+// - BINARY_FLOAT / BINARY_DOUBLE are described as SQLT_IBFLOAT /
+//   SQLT_IBDOUBLE and defined as native SQLT_BFLOAT / SQLT_BDOUBLE; TIMESTAMP
+//   and INTERVAL DAY TO SECOND are described as SQLT_TIMESTAMP /
+//   SQLT_INTERVAL_DS with the fraction digits in OCI_ATTR_SCALE and the day
+//   digits in OCI_ATTR_PRECISION, defined over OCI_DTYPE_TIMESTAMP /
+//   OCI_DTYPE_INTERVAL_DS descriptors read with OCIDateTimeGetDate,
+//   OCIDateTimeGetTime and OCIIntervalGetDaySecond; an INSERT takes their
+//   values as text through TO_TIMESTAMP(:n, 'format'), TO_DSINTERVAL(:n),
+//   TO_BINARY_FLOAT(:n) and TO_BINARY_DOUBLE(:n), read as the target reads
+//   those functions over a literal.
 //
 // What it does not prove: anything about Oracle's own behaviour beyond these
 // rules. Rows of an open transaction are kept in memory and checked by
 // running them through the embedded target and rolling back; only one
 // table's rows with one column list may be open at a time.
 
+#include "connections/embedded/embeddedsql.h"
 #include "connections/embedded/embeddedtarget.h"
 #include "engine/errors.h"
 #include "tests/support/ocidouble/ocidoubledecls.h"
@@ -67,6 +78,8 @@
 #include <QSet>
 
 #include <algorithm>
+#include <charconv>
+#include <cmath>
 #include <cstring>
 #include <map>
 #include <memory>
@@ -252,6 +265,20 @@ struct Lob : Object {
     bool characters = false;
     QByteArray bytes;
     QString text;
+};
+
+// A TIMESTAMP or INTERVAL DAY TO SECOND descriptor: after a fetch, the
+// value of its row.
+struct DateTime : Object {
+    explicit DateTime(Env *env) : Object(OCI_DTYPE_TIMESTAMP, env) {}
+    bool filled = false;
+    OracleTimestamp value;
+};
+
+struct Interval : Object {
+    explicit Interval(Env *env) : Object(OCI_DTYPE_INTERVAL_DS, env) {}
+    bool filled = false;
+    OracleInterval value;
 };
 
 struct Stmt : Object {
@@ -518,9 +545,35 @@ bool isLong(ub2 dty)
     return dty == SQLT_LNG || dty == SQLT_LBI;
 }
 
-// One bound value of one row.
-OracleValue boundValue(const Env &env, const Bind &b, ub4 row, bool toNumber, QChar decimal, bool *badNumber)
+// A text bound into TO_TIMESTAMP, TO_DSINTERVAL, TO_BINARY_FLOAT or
+// TO_BINARY_DOUBLE, converted by the target's own reading of that function
+// over a literal (its formats, ranges and ORA errors).
+OracleValue converted(Conversion conversion, const QString &text, const QString &format)
 {
+    QString function;
+    switch (conversion) {
+    case Conversion::Timestamp: function = QStringLiteral("TO_TIMESTAMP"); break;
+    case Conversion::DsInterval: function = QStringLiteral("TO_DSINTERVAL"); break;
+    case Conversion::BinaryFloat: function = QStringLiteral("TO_BINARY_FLOAT"); break;
+    case Conversion::BinaryDouble: function = QStringLiteral("TO_BINARY_DOUBLE"); break;
+    default: throw misuse(QStringLiteral("no conversion function"));
+    }
+    auto quoted = [](QString literal) {
+        return QLatin1Char('\'') + literal.replace(QLatin1Char('\''), QStringLiteral("''")) + QLatin1Char('\'');
+    };
+    QString expression = function + QLatin1Char('(') + quoted(text);
+    if (conversion == Conversion::Timestamp)
+        expression += QStringLiteral(", ") + quoted(format);
+    expression += QLatin1Char(')');
+    return embedded::parseDefault(expression).value;
+}
+
+// One bound value of one row; a value its conversion refuses sets
+// rowFailure, the row's error.
+OracleValue boundValue(const Env &env, const Bind &b, ub4 row, Conversion conversion, const QString &format,
+                       QChar decimal, std::optional<Failure> *rowFailure)
+{
+    const bool toNumber = conversion == Conversion::Number;
     if (b.indicators && *reinterpret_cast<const sb2 *>(b.indicators + size_t(row) * b.indicatorSkip) == OCI_IND_NULL)
         return OracleValue::null();
     const ub4 length = b.lengths ? *reinterpret_cast<const ub4 *>(b.lengths + size_t(row) * b.lengthSkip)
@@ -532,17 +585,26 @@ OracleValue boundValue(const Env &env, const Bind &b, ub4 row, bool toNumber, QC
     case SQLT_CHR:
     case SQLT_LNG: {
         QString text = env.decode(data, length);
-        if (!toNumber)
+        if (conversion == Conversion::None)
             return OracleValue::text(text);
         if (text.isEmpty())
-            return OracleValue::null();  // TO_NUMBER('') is NULL
+            return OracleValue::null();  // TO_NUMBER('') and the others are NULL
+        if (conversion == Conversion::Timestamp || conversion == Conversion::DsInterval) {
+            try {
+                return converted(conversion, text, format);
+            } catch (const DatabaseError &e) {
+                *rowFailure = Failure{e.code(), e.message()};
+                return OracleValue::null();
+            }
+        }
         // A number bound as text is read with the session's decimal
         // separator; the other separator is a group mark, not allowed here.
         const QChar other = decimal == QLatin1Char('.') ? QLatin1Char(',') : QLatin1Char('.');
         if (text.contains(other))
-            *badNumber = true;
+            *rowFailure = ora(1722, QStringLiteral("invalid number"));
         text.replace(decimal, QLatin1Char('.'));
-        return OracleValue::number(text);
+        // The IEEE number itself is read by the target for its column type.
+        return toNumber ? OracleValue::number(text) : converted(conversion, text, format);
     }
     case SQLT_DAT: {
         if (length != 7)
@@ -555,14 +617,14 @@ OracleValue boundValue(const Env &env, const Bind &b, ub4 row, bool toNumber, QC
         date.hour = d[4] - 1;
         date.minute = d[5] - 1;
         date.second = d[6] - 1;
-        if (toNumber)
-            throw misuse(QStringLiteral("TO_NUMBER over a SQLT_DAT bind"));
+        if (conversion != Conversion::None)
+            throw misuse(QStringLiteral("a conversion function over a SQLT_DAT bind"));
         return OracleValue::date(date);
     }
     case SQLT_BIN:
     case SQLT_LBI:
-        if (toNumber)
-            throw misuse(QStringLiteral("TO_NUMBER over a binary bind"));
+        if (conversion != Conversion::None)
+            throw misuse(QStringLiteral("a conversion function over a binary bind"));
         return OracleValue::bytes(QByteArray::fromRawData(data, qsizetype(length)));
     default: throw misuse(QStringLiteral("bind type %1 is not modelled").arg(b.dty));
     }
@@ -617,14 +679,13 @@ sword executeInsert(Session &s, Stmt &st, ub4 iters, ub4 rowoff, ub4 mode, Error
         std::vector<ub4> iteration;  // of each chunk row
         for (ub4 r = 0; r < iters; ++r) {
             const int row = chunk.appendRow();
-            bool badNumber = false;
-            for (size_t c = 0; c < binds.size(); ++c)
-                chunk.at(row, int(c)) =
-                    boundValue(env, *binds[c], rowoff + r, shape.toNumber[int(c)], s.decimal, &badNumber);
-            if (badNumber) {
+            std::optional<Failure> failure;
+            for (size_t c = 0; c < binds.size() && !failure; ++c)
+                chunk.at(row, int(c)) = boundValue(env, *binds[c], rowoff + r, shape.conversions[int(c)],
+                                                   shape.formats[int(c)], s.decimal, &failure);
+            if (failure) {
                 chunk.removeLastRow();
-                const Failure f = ora(1722, QStringLiteral("invalid number"));
-                errors.push_back({r, {true, f.code, env.encode(f.text + QLatin1Char('\n'))}});
+                errors.push_back({r, {true, failure->code, env.encode(failure->text + QLatin1Char('\n'))}});
             } else {
                 iteration.push_back(r);
             }
@@ -651,13 +712,13 @@ sword executeInsert(Session &s, Stmt &st, ub4 iters, ub4 rowoff, ub4 mode, Error
         return OCI_SUCCESS_WITH_INFO;
     }
     int badRow = -1;
+    std::optional<Failure> failure;
     for (ub4 r = 0; r < iters && badRow < 0; ++r) {
         const int row = chunk.appendRow();
-        bool badNumber = false;
-        for (size_t c = 0; c < binds.size(); ++c)
-            chunk.at(row, int(c)) =
-                boundValue(env, *binds[c], rowoff + r, shape.toNumber[int(c)], s.decimal, &badNumber);
-        if (badNumber) {
+        for (size_t c = 0; c < binds.size() && !failure; ++c)
+            chunk.at(row, int(c)) = boundValue(env, *binds[c], rowoff + r, shape.conversions[int(c)],
+                                               shape.formats[int(c)], s.decimal, &failure);
+        if (failure) {
             badRow = int(r);
             chunk.removeLastRow();
         }
@@ -673,7 +734,7 @@ sword executeInsert(Session &s, Stmt &st, ub4 iters, ub4 rowoff, ub4 mode, Error
     }
     if (badRow >= 0) {
         st.rowCount = ub4(badRow);
-        throw ora(1722, QStringLiteral("invalid number"));
+        throw *failure;
     }
     st.rowCount = iters;
     return OCI_SUCCESS;
@@ -730,6 +791,21 @@ void describeInto(Param &p, const OracleColumn &c, const Env &env)
         p.dataType = SQLT_CLOB;
         p.dataSize = 4000;
         p.charsetForm = 1;
+    } else if (t == QLatin1String("BINARY_FLOAT") || t == QLatin1String("BINARY_DOUBLE")) {
+        const bool single = t == QLatin1String("BINARY_FLOAT");
+        p.dataType = single ? SQLT_IBFLOAT : SQLT_IBDOUBLE;
+        p.dataSize = single ? 4 : 8;
+    } else if (t == QLatin1String("TIMESTAMP")) {
+        // The fraction digits in the scale.
+        p.dataType = SQLT_TIMESTAMP;
+        p.dataSize = 11;
+        p.scale = sb1(c.scale);
+    } else if (t == QLatin1String("INTERVAL DAY TO SECOND")) {
+        // The day digits in the precision, the fraction digits in the scale.
+        p.dataType = SQLT_INTERVAL_DS;
+        p.dataSize = 11;
+        p.precision = sb2(c.precision);
+        p.scale = sb1(c.scale);
     } else {
         throw misuse(QStringLiteral("column type %1 is not modelled").arg(t));
     }
@@ -744,6 +820,22 @@ QByteArray numberText(const QString &canonical)
     else if (t.startsWith("-0."))
         t.remove(1, 1);
     return t;
+}
+
+// The number of a BINARY_FLOAT / BINARY_DOUBLE value as the target reads it
+// back: its shortest decimal text, "Inf", "-Inf" or "Nan".
+double ieeeValue(const QString &text)
+{
+    if (text == QLatin1String("Nan"))
+        return std::nan("");
+    if (text == QLatin1String("Inf") || text == QLatin1String("-Inf"))
+        return text.startsWith(QLatin1Char('-')) ? -HUGE_VAL : HUGE_VAL;
+    const QByteArray latin = text.toLatin1();
+    double value = 0;
+    const auto r = std::from_chars(latin.constData(), latin.constData() + latin.size(), value);
+    if (r.ec != std::errc() || r.ptr != latin.constData() + latin.size())
+        throw misuse(QStringLiteral("a binary number read back as \"%1\"").arg(text));
+    return value;
 }
 
 // Writes one fetched value into element i of a define.
@@ -767,13 +859,40 @@ void writeDefine(const Define &d, ub4 i, const OracleValue &v, const OracleColum
         locator->bytes = v.kind() == OracleValue::Kind::Bytes ? v.bytesValue() : QByteArray();
         locator->text = v.kind() == OracleValue::Kind::Text ? v.textValue() : QString();
     }
+    const bool timestamp = d.dty == SQLT_TIMESTAMP;
+    const bool interval = d.dty == SQLT_INTERVAL_DS;
+    if (timestamp || interval) {
+        // The element is a descriptor the caller allocated, of the type of
+        // the define.
+        void *element = *reinterpret_cast<void **>(slot);
+        const OracleValue::Kind kind = timestamp ? OracleValue::Kind::Timestamp : OracleValue::Kind::Interval;
+        if (!v.isNull() && v.kind() != kind)
+            throw ora(932, QStringLiteral("inconsistent datatypes: expected %1 got %2")
+                               .arg(timestamp ? QStringLiteral("TIMESTAMP") : QStringLiteral("INTERVAL DAY TO SECOND"),
+                                    column.type));
+        if (timestamp) {
+            DateTime *into = as<DateTime>(element, OCI_DTYPE_TIMESTAMP);
+            if (!into)
+                throw misuse(QStringLiteral("a TIMESTAMP define whose element %1 is not an allocated "
+                                            "OCI_DTYPE_TIMESTAMP descriptor").arg(i));
+            into->filled = !v.isNull();
+            into->value = v.isNull() ? OracleTimestamp() : v.timestampValue();
+        } else {
+            Interval *into = as<Interval>(element, OCI_DTYPE_INTERVAL_DS);
+            if (!into)
+                throw misuse(QStringLiteral("an INTERVAL define whose element %1 is not an allocated "
+                                            "OCI_DTYPE_INTERVAL_DS descriptor").arg(i));
+            into->filled = !v.isNull();
+            into->value = v.isNull() ? OracleInterval() : v.intervalValue();
+        }
+    }
     if (v.isNull()) {
         if (!indicator)
             throw ora(1405, QStringLiteral("fetched column value is NULL"));
         *indicator = OCI_IND_NULL;
         return;
     }
-    if (lob) {
+    if (lob || timestamp || interval) {
         if (indicator)
             *indicator = OCI_IND_NOTNULL;
         return;
@@ -825,6 +944,20 @@ void writeDefine(const Define &d, ub4 i, const OracleValue &v, const OracleColum
             throw ora(932, QStringLiteral("inconsistent datatypes: expected BINARY got %1").arg(column.type));
         put(v.bytesValue());
         break;
+    case SQLT_BFLOAT:
+    case SQLT_BDOUBLE: {
+        // The IEEE number itself, in the machine's byte order.
+        if (v.kind() != OracleValue::Kind::BinaryNumber)
+            throw misuse(QStringLiteral("a %1 column defined as a native IEEE number is not modelled").arg(column.type));
+        const double number = ieeeValue(v.textValue());
+        if (d.dty == SQLT_BFLOAT) {
+            const float single = float(number);
+            put(QByteArray(reinterpret_cast<const char *>(&single), sizeof single));
+        } else {
+            put(QByteArray(reinterpret_cast<const char *>(&number), sizeof number));
+        }
+        break;
+    }
     default: throw misuse(QStringLiteral("define type %1 is not modelled").arg(d.dty));
     }
     if (indicator)
@@ -919,17 +1052,21 @@ sword OCIDescriptorAlloc(const void *parenth, void **descpp, ub4 type, size_t, v
     Env *env = as<Env>(parenth, OCI_HTYPE_ENV);
     if (!env || !descpp)
         return OCI_INVALID_HANDLE;
-    if (type != OCI_DTYPE_LOB) {
+    switch (type) {
+    case OCI_DTYPE_LOB: *descpp = adopt(new Lob(env)); break;
+    case OCI_DTYPE_TIMESTAMP: *descpp = adopt(new DateTime(env)); break;
+    case OCI_DTYPE_INTERVAL_DS: *descpp = adopt(new Interval(env)); break;
+    default:
         env->record = {true, 0, env->encode(misuse(QStringLiteral("descriptor type %1").arg(type)).text + QLatin1Char('\n'))};
         return OCI_ERROR;
     }
-    *descpp = adopt(new Lob(env));
     return OCI_SUCCESS;
 }
 
 sword OCIDescriptorFree(void *descp, ub4 type)
 {
-    if (type != OCI_DTYPE_PARAM && type != OCI_DTYPE_LOB)
+    if (type != OCI_DTYPE_PARAM && type != OCI_DTYPE_LOB && type != OCI_DTYPE_TIMESTAMP &&
+        type != OCI_DTYPE_INTERVAL_DS)
         return OCI_INVALID_HANDLE;
     Object *object = as<Object>(descp, type);
     if (!object)
@@ -1354,6 +1491,65 @@ sword OCILobRead2(OCISvcCtx *svchp, OCIError *errhp, OCILobLocator *locp, ub8 *b
         std::memcpy(bufp, bytes.constData(), size_t(bytes.size()));
         *byte_amtp = ub8(bytes.size());
         *char_amtp = chars;
+        return OCI_SUCCESS;
+    });
+}
+
+// hndl is the environment or a user session; a descriptor not filled by a
+// fetch holds no value to read.
+sword OCIDateTimeGetDate(void *hndl, OCIError *err, const OCIDateTime *datetime, sb2 *yr, ub1 *mnth, ub1 *dy)
+{
+    Error *e = as<Error>(err, OCI_HTYPE_ERROR);
+    const DateTime *from = as<DateTime>(datetime, OCI_DTYPE_TIMESTAMP);
+    if (!e || !from || (!as<Env>(hndl, OCI_HTYPE_ENV) && !as<Session>(hndl, OCI_HTYPE_SESSION)) || !yr || !mnth || !dy)
+        return OCI_INVALID_HANDLE;
+    return guarded(e, [&] {
+        if (!from->filled)
+            throw misuse(QStringLiteral("OCIDateTimeGetDate on a descriptor that holds no fetched value"));
+        *yr = sb2(from->value.date.year);
+        *mnth = ub1(from->value.date.month);
+        *dy = ub1(from->value.date.day);
+        return OCI_SUCCESS;
+    });
+}
+
+sword OCIDateTimeGetTime(void *hndl, OCIError *err, OCIDateTime *datetime, ub1 *hr, ub1 *mm, ub1 *ss, ub4 *fsec)
+{
+    Error *e = as<Error>(err, OCI_HTYPE_ERROR);
+    const DateTime *from = as<DateTime>(datetime, OCI_DTYPE_TIMESTAMP);
+    if (!e || !from || (!as<Env>(hndl, OCI_HTYPE_ENV) && !as<Session>(hndl, OCI_HTYPE_SESSION)) || !hr || !mm || !ss ||
+        !fsec)
+        return OCI_INVALID_HANDLE;
+    return guarded(e, [&] {
+        if (!from->filled)
+            throw misuse(QStringLiteral("OCIDateTimeGetTime on a descriptor that holds no fetched value"));
+        *hr = ub1(from->value.date.hour);
+        *mm = ub1(from->value.date.minute);
+        *ss = ub1(from->value.date.second);
+        *fsec = ub4(from->value.nanosecond);
+        return OCI_SUCCESS;
+    });
+}
+
+// A negative interval has the sign on each of its parts.
+sword OCIIntervalGetDaySecond(void *hndl, OCIError *err, sb4 *dy, sb4 *hr, sb4 *mm, sb4 *ss, sb4 *fsec,
+                              const OCIInterval *interval)
+{
+    Error *e = as<Error>(err, OCI_HTYPE_ERROR);
+    const Interval *from = as<Interval>(interval, OCI_DTYPE_INTERVAL_DS);
+    if (!e || !from || (!as<Env>(hndl, OCI_HTYPE_ENV) && !as<Session>(hndl, OCI_HTYPE_SESSION)) || !dy || !hr || !mm ||
+        !ss || !fsec)
+        return OCI_INVALID_HANDLE;
+    return guarded(e, [&] {
+        if (!from->filled)
+            throw misuse(QStringLiteral("OCIIntervalGetDaySecond on a descriptor that holds no fetched value"));
+        const OracleInterval &v = from->value;
+        const sb4 sign = v.negative ? -1 : 1;
+        *dy = sign * sb4(v.days);
+        *hr = sign * sb4(v.hours);
+        *mm = sign * sb4(v.minutes);
+        *ss = sign * sb4(v.seconds);
+        *fsec = sign * sb4(v.nanosecond);
         return OCI_SUCCESS;
     });
 }

@@ -10,7 +10,11 @@
 // headers of release 19.11 (oci.h, ociap.h, ocidfn.h, oratypes.h, oro.h);
 // ODPI-C (dpiImpl.h, dpiOci.c, dpiStmt.c) and OCILIB (defs.h, api.h), which
 // both load the client library at run time with declarations of their own;
-// the OCI programmer's guide for the LOB calls (OCILobRead2, OCILobGetLength2).
+// the OCI programmer's guide for the LOB calls (OCILobRead2, OCILobGetLength2)
+// and for the datetime and interval calls (OCIDateTimeGetDate,
+// OCIDateTimeGetTime, OCIIntervalGetDaySecond: release 9.2 guide, chapter
+// "OCI Datatype Mapping and Manipulation Functions",
+// docs.oracle.com/cd/A97385_01/appdev.920/a96584/oci18m57.htm).
 //
 // The prototypes are the double's exports: each definition in ocidouble.cpp
 // must match its prototype here, or C linkage makes it a compile error.
@@ -43,6 +47,8 @@ struct OCIBind;
 struct OCIDefine;
 struct OCISnapshot;
 struct OCILobLocator;
+struct OCIDateTime;
+struct OCIInterval;
 
 // ------------------------------------------------------------ oci.h: handle types
 enum : ub4 {
@@ -57,6 +63,8 @@ enum : ub4 {
     OCI_HTYPE_SESSION = 9,
     OCI_DTYPE_LOB = 50,
     OCI_DTYPE_PARAM = 53,
+    OCI_DTYPE_INTERVAL_DS = 63,  // oci.h; ODPI-C DPI_OCI_DTYPE_INTERVAL_DS
+    OCI_DTYPE_TIMESTAMP = 68,    // oci.h; ODPI-C DPI_OCI_DTYPE_TIMESTAMP
 };
 
 // ------------------------------------------------------------ oci.h: return codes
@@ -98,7 +106,10 @@ enum : ub4 {
     OCI_ATTR_DATA_SIZE = 1,   // ub2
     OCI_ATTR_DATA_TYPE = 2,   // ub2
     OCI_ATTR_NAME = 4,        // OraText*, length in bytes
+    // NUMBER's precision; an INTERVAL's leading (day) digits
     OCI_ATTR_PRECISION = 5,   // sb2
+    // NUMBER's scale; a TIMESTAMP's or an INTERVAL's fraction digits (ODPI-C
+    // dpiOracleType__populateTypeInfo takes fsPrecision from the scale)
     OCI_ATTR_SCALE = 6,       // sb1
     OCI_ATTR_IS_NULL = 7,     // ub1
     OCI_ATTR_CHARSET_FORM = 32,  // ub1
@@ -128,11 +139,17 @@ enum : ub2 {
     SQLT_STR = 5,
     SQLT_LNG = 8,
     SQLT_DAT = 12,
+    SQLT_BFLOAT = 21,    // native float, 4 bytes
+    SQLT_BDOUBLE = 22,   // native double, 8 bytes
     SQLT_BIN = 23,
     SQLT_LBI = 24,
     SQLT_AFC = 96,
+    SQLT_IBFLOAT = 100,   // BINARY_FLOAT column
+    SQLT_IBDOUBLE = 101,  // BINARY_DOUBLE column
     SQLT_CLOB = 112,
     SQLT_BLOB = 113,
+    SQLT_TIMESTAMP = 187,    // over OCIDateTime* descriptors
+    SQLT_INTERVAL_DS = 190,  // over OCIInterval* descriptors
 };
 
 constexpr ub1 SQLCS_IMPLICIT = 1;
@@ -183,6 +200,13 @@ sword OCIBindByPos2(OCIStmt *stmtp, OCIBind **bindp, OCIError *errhp, ub4 positi
 sword OCIBindArrayOfStruct(OCIBind *bindp, OCIError *errhp, ub4 pvskip, ub4 indskip, ub4 alskip, ub4 rcskip);
 sword OCITransCommit(OCISvcCtx *svchp, OCIError *errhp, ub4 flags);
 sword OCITransRollback(OCISvcCtx *svchp, OCIError *errhp, ub4 flags);
+// hndl: the environment or the user session; fsec in nanoseconds (ODPI-C
+// dpiTimestamp.fsecond, dpiIntervalDS.fseconds); the parts of an interval
+// are signed.
+sword OCIDateTimeGetDate(void *hndl, OCIError *err, const OCIDateTime *datetime, sb2 *yr, ub1 *mnth, ub1 *dy);
+sword OCIDateTimeGetTime(void *hndl, OCIError *err, OCIDateTime *datetime, ub1 *hr, ub1 *mm, ub1 *ss, ub4 *fsec);
+sword OCIIntervalGetDaySecond(void *hndl, OCIError *err, sb4 *dy, sb4 *hr, sb4 *mm, sb4 *ss, sb4 *fsec,
+                              const OCIInterval *interval);
 sword OCILobGetLength2(OCISvcCtx *svchp, OCIError *errhp, OCILobLocator *locp, ub8 *lenp);
 sword OCILobRead2(OCISvcCtx *svchp, OCIError *errhp, OCILobLocator *locp, ub8 *byte_amtp, ub8 *char_amtp,
                   ub8 offset, void *bufp, ub8 bufl, ub1 piece, void *ctxp,

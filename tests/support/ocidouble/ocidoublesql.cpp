@@ -96,6 +96,12 @@ public:
             return std::nullopt;
         return w;
     }
+    // Whether the next character is c, without moving.
+    bool peek(QChar c)
+    {
+        skipSpace();
+        return i_ < t_.size() && t_[i_] == c;
+    }
     // :N
     bool placeholder()
     {
@@ -144,18 +150,42 @@ std::optional<InsertShape> parseInsert(const QString &sql)
     } while (r.symbol(QLatin1Char(',')));
     if (!r.symbol(QLatin1Char(')')) || !r.keyword("VALUES") || !r.symbol(QLatin1Char('(')))
         return std::nullopt;
+    static const struct {
+        const char *name;
+        Conversion conversion;
+    } functions[] = {{"TO_NUMBER", Conversion::Number},
+                     {"TO_TIMESTAMP", Conversion::Timestamp},
+                     {"TO_DSINTERVAL", Conversion::DsInterval},
+                     {"TO_BINARY_FLOAT", Conversion::BinaryFloat},
+                     {"TO_BINARY_DOUBLE", Conversion::BinaryDouble}};
     int position = 0;
     do {
-        bool wrapped = false;
-        if (r.keyword("TO_NUMBER")) {
-            if (!r.symbol(QLatin1Char('(')))
-                return std::nullopt;
-            wrapped = true;
+        Conversion conversion = Conversion::None;
+        for (const auto &f : functions) {
+            if (r.keyword(f.name)) {
+                if (!r.symbol(QLatin1Char('(')))
+                    return std::nullopt;
+                conversion = f.conversion;
+                break;
+            }
         }
-        if (!r.placeholder() || (wrapped && !r.symbol(QLatin1Char(')'))))
+        if (!r.placeholder())
+            return std::nullopt;
+        QString format;
+        if (conversion == Conversion::Timestamp) {
+            // The format is a quoted text; a bare word would be a column.
+            if (!r.symbol(QLatin1Char(',')) || !r.peek(QLatin1Char('\'')))
+                return std::nullopt;
+            const std::optional<QString> text = r.value();
+            if (!text)
+                return std::nullopt;
+            format = *text;
+        }
+        if (conversion != Conversion::None && !r.symbol(QLatin1Char(')')))
             return std::nullopt;
         shape.positions.append(++position);
-        shape.toNumber.append(wrapped);
+        shape.conversions.append(conversion);
+        shape.formats.append(format);
     } while (r.symbol(QLatin1Char(',')));
     if (!r.symbol(QLatin1Char(')')) || !r.atEnd())
         return std::nullopt;

@@ -17,14 +17,20 @@ enum class StatementKind { Select, Insert, AlterSession, CreateTable, Other };
 // By the first keywords, after white space and comments.
 StatementKind statementKind(const QString &sql);
 
+// The SQL function that converts a bound text in an INSERT's VALUES.
+enum class Conversion { None, Number, Timestamp, DsInterval, BinaryFloat, BinaryDouble };
+
 // INSERT INTO "T" ("A","B") VALUES (:1,TO_NUMBER(:2)): names kept exactly
 // (unquoted ones upper-cased), and for each value its bind position (the
-// order of the placeholders in the text) and whether TO_NUMBER wraps it.
+// order of the placeholders in the text) and the function that wraps it:
+// TO_NUMBER(:n), TO_TIMESTAMP(:n, 'format'), TO_DSINTERVAL(:n),
+// TO_BINARY_FLOAT(:n) or TO_BINARY_DOUBLE(:n).
 struct InsertShape {
     QString table;
     QStringList columns;
     QVector<int> positions;  // 1-based
-    QVector<bool> toNumber;
+    QVector<Conversion> conversions;
+    QStringList formats;  // TO_TIMESTAMP's format as written, else empty
 };
 std::optional<InsertShape> parseInsert(const QString &sql);
 

@@ -102,3 +102,15 @@ OCISTUB(OCILobGetLength2)
 #ifndef OCISTUB_OMIT_OCILobRead2
 OCISTUB(OCILobRead2)
 #endif
+
+#ifndef OCISTUB_OMIT_OCIDateTimeGetDate
+OCISTUB(OCIDateTimeGetDate)
+#endif
+
+#ifndef OCISTUB_OMIT_OCIDateTimeGetTime
+OCISTUB(OCIDateTimeGetTime)
+#endif
+
+#ifndef OCISTUB_OMIT_OCIIntervalGetDaySecond
+OCISTUB(OCIIntervalGetDaySecond)
+#endif
