@@ -281,6 +281,7 @@ int main(int argc, char **argv)
     options.arguments = arguments;
     if (noWindow) {
         options.prompts = &console;
+        options.headless = true;
         console.setProgress(&progress);
         if (progress.enabled())
             options.runProgress = [&progress, &progressWindow](const RunProgress &p) {

@@ -664,6 +664,8 @@ QString Taaform1::batchSettingsFile() const
 
 void Taaform1::armStartTimer()
 {
+    if (options_.headless)
+        timer1_->setInterval(0);
     timer1_->start();
 }
 
@@ -1318,6 +1320,8 @@ void Taaform1::previewResults(const RunReport &report)
 
 void Taaform1::mirrorLog(TRunLog::Change change, const QString &line)
 {
+    if (options_.headless)
+        return;
     switch (change) {
     case TRunLog::Change::Appended:
         // The first line replaces the empty document, so that a first empty

@@ -69,6 +69,10 @@ StartArguments parseStartArguments(const QStringList &arguments);
 
 // What the window is given at creation. Everything may be left empty.
 struct WindowOptions {
+    // A window that is never shown (the replay without a window): its start
+    // timer fires at once and its log page does not mirror the log, whose
+    // lines the program prints instead.
+    bool headless = false;
     // The command-line arguments after the program's name; "--language CODE"
     // is taken out first (parseStartArguments); at least one argument left
     // puts the window in batch mode, the first naming the batch settings file.
