@@ -3,6 +3,13 @@
 #include "engine/errors.h"
 
 #include <QCryptographicHash>
+
+#include <atomic>
+#include <cstdio>
+#include <chrono>
+#include <future>
+#include <exception>
+#include <thread>
 #include <QHash>
 #include <QtEndian>
 
@@ -167,6 +174,13 @@ bool isReportedDate(const DateParts &d)
     return d.year == 1582 && d.month == 10 && d.day >= 5 && d.day <= 14;
 }
 
+// A value's text as UTF-8: text the result kept as the server's UTF-8 bytes
+// is taken as it is.
+QByteArray utf8Of(const MySqlValue &v)
+{
+    return v.isUtf8Text() ? v.utf8 : v.text.toUtf8();
+}
+
 void addSource(RowHasher &h, const MySqlValue &v, Holds holds)
 {
     if (v.isNull()) {
@@ -182,12 +196,12 @@ void addSource(RowHasher &h, const MySqlValue &v, Holds holds)
         case MySqlValue::Type::Boolean: n = v.boolean ? "1" : "0"; break;
         case MySqlValue::Type::Decimal:
         case MySqlValue::Type::Float:
-        case MySqlValue::Type::Text: n = v.text.toLatin1(); break;
+        case MySqlValue::Type::Text: n = utf8Of(v); break;
         default: break;
         }
-        const QByteArray norm = normalisedNumber(QString::fromLatin1(n));
+        const QByteArray norm = normalisedNumber(QByteArrayView(n));
         if (norm.isEmpty())
-            h.add('S', n.isEmpty() ? v.text.toUtf8() : n);  // not a number: differs from any number
+            h.add('S', n.isEmpty() ? utf8Of(v) : n);  // not a number: differs from any number
         else
             h.add('D', norm);
         return;
@@ -200,7 +214,7 @@ void addSource(RowHasher &h, const MySqlValue &v, Holds holds)
         case MySqlValue::Type::Unsigned: text = QByteArray::number(quint64(v.unsignedInteger)); break;
         case MySqlValue::Type::Boolean: text = v.boolean ? "1" : "0"; break;
         case MySqlValue::Type::Bytes: text = v.bytes; break;
-        default: text = v.text.toUtf8(); break;
+        default: text = utf8Of(v); break;
         }
         h.add('S', holds == Holds::Char ? trimmedBlanks(text) : text);
         return;
@@ -225,7 +239,7 @@ void addSource(RowHasher &h, const MySqlValue &v, Holds holds)
         DateParts d;
         if ((v.type != MySqlValue::Type::Date && v.type != MySqlValue::Type::DateTime) ||
             !readInt(t, 0, 4, &d.year) || !readInt(t, 5, 2, &d.month) || !readInt(t, 8, 2, &d.day)) {
-            h.add('S', v.text.toUtf8());
+            h.add('S', utf8Of(v));
             return;
         }
         if (isReportedDate(d)) {
@@ -240,7 +254,7 @@ void addSource(RowHasher &h, const MySqlValue &v, Holds holds)
         return;
     }
     case Holds::Bytes:
-        h.add('B', v.type == MySqlValue::Type::Bytes ? v.bytes : v.text.toUtf8());
+        h.add('B', v.type == MySqlValue::Type::Bytes ? v.bytes : utf8Of(v));
         return;
     case Holds::Interval: {
         // A TIME as a signed duration.
@@ -251,7 +265,7 @@ void addSource(RowHasher &h, const MySqlValue &v, Holds holds)
         int hours = 0, minutes = 0, seconds = 0;
         if (v.type != MySqlValue::Type::Time || colon < 0 || !readInt(body, 0, colon, &hours) ||
             !readInt(body, colon + 1, 2, &minutes) || !readInt(body, colon + 4, 2, &seconds)) {
-            h.add('S', v.text.toUtf8());
+            h.add('S', utf8Of(v));
             return;
         }
         const qsizetype dot = body.indexOf(QLatin1Char('.'));
@@ -263,10 +277,10 @@ void addSource(RowHasher &h, const MySqlValue &v, Holds holds)
     case Holds::BinaryDouble:
         h.add('F', binaryNumberKey(v.type == MySqlValue::Type::Integer    ? QString::number(v.integer)
                                    : v.type == MySqlValue::Type::Unsigned ? QString::number(v.unsignedInteger)
-                                                                          : v.text,
+                                                                          : v.textValue(),
                                    holds == Holds::BinaryFloat));
         return;
-    case Holds::Other: h.add('S', v.type == MySqlValue::Type::Bytes ? v.bytes : v.text.toUtf8()); return;
+    case Holds::Other: h.add('S', v.type == MySqlValue::Type::Bytes ? v.bytes : utf8Of(v)); return;
     }
 }
 
@@ -280,21 +294,16 @@ void addTarget(RowHasher &h, const OracleValue &v, Holds holds)
         return;
     }
     case OracleValue::Kind::Text: {
-        const QByteArray text = v.textValue().toUtf8();
+        const QByteArray text = v.isUtf8() ? v.utf8Value() : v.textValue().toUtf8();
         h.add('S', holds == Holds::Char ? trimmedBlanks(text) : text);
         return;
     }
     case OracleValue::Kind::Date: {
         const OracleDate &d = v.dateValue();
-        const QString text = QStringLiteral("%1%2-%3-%4 %5:%6:%7")
-                                 .arg(d.year < 0 ? QStringLiteral("-") : QString())
-                                 .arg(std::abs(d.year), 4, 10, QLatin1Char('0'))
-                                 .arg(d.month, 2, 10, QLatin1Char('0'))
-                                 .arg(d.day, 2, 10, QLatin1Char('0'))
-                                 .arg(d.hour, 2, 10, QLatin1Char('0'))
-                                 .arg(d.minute, 2, 10, QLatin1Char('0'))
-                                 .arg(d.second, 2, 10, QLatin1Char('0'));
-        h.add('T', text.toUtf8());
+        char text[40];
+        const int len = std::snprintf(text, sizeof text, "%s%04d-%02d-%02d %02d:%02d:%02d", d.year < 0 ? "-" : "",
+                                      std::abs(d.year), d.month, d.day, d.hour, d.minute, d.second);
+        h.add('T', QByteArray(text, len));
         return;
     }
     case OracleValue::Kind::Bytes: h.add('B', v.bytesValue()); return;
@@ -339,6 +348,7 @@ public:
                const QStringList &keyColumns)
     {
         result_ = data.query(QStringLiteral("select * from ") + quoteMySqlName(listedName));
+        result_->keepUtf8Text();
         for (const OracleColumn &c : target) {
             int found = -1;
             for (int f = 0; f < result_->fieldCount() && found < 0; ++f) {
@@ -419,25 +429,40 @@ bool tick(qint64 &rows, RunControl &control)
 
 } // namespace
 
-QByteArray normalisedNumber(QStringView text)
+namespace {
+
+// The normal form of a decimal text in characters of type C (see
+// normalisedNumber in verify.h); one pass, one allocation.
+template <typename C>
+QByteArray normalised(const C *p, qsizetype n)
 {
-    text = text.trimmed();
+    auto blank = [](C c) { return c == C(' ') || c == C('\t'); };
+    while (n > 0 && blank(p[0])) {
+        ++p;
+        --n;
+    }
+    while (n > 0 && blank(p[n - 1]))
+        --n;
     qsizetype i = 0;
     bool negative = false;
-    if (i < text.size() && (text[i] == QLatin1Char('+') || text[i] == QLatin1Char('-')))
-        negative = text[i++] == QLatin1Char('-');
-    QByteArray digits;
+    if (i < n && (p[i] == C('+') || p[i] == C('-')))
+        negative = p[i++] == C('-');
+    QByteArray out;
+    out.reserve(n + 24);
+    if (negative)
+        out.append('-');
+    const qsizetype first = out.size();
     qint64 exponent = 0;  // of the last digit read
     bool any = false, point = false;
-    for (; i < text.size(); ++i) {
-        const QChar c = text[i];
-        if (c.isDigit() && c.unicode() < 128) {
+    for (; i < n; ++i) {
+        const C c = p[i];
+        if (c >= C('0') && c <= C('9')) {
             any = true;
-            if (!(digits.isEmpty() && c == QLatin1Char('0')))
-                digits.append(char(c.unicode()));
+            if (!(out.size() == first && c == C('0')))
+                out.append(char(c));
             if (point)
                 --exponent;
-        } else if (c == QLatin1Char('.') && !point) {
+        } else if (c == C('.') && !point) {
             point = true;
         } else {
             break;
@@ -445,25 +470,47 @@ QByteArray normalisedNumber(QStringView text)
     }
     if (!any)
         return QByteArray();
-    if (i < text.size()) {
-        if (text[i] != QLatin1Char('e') && text[i] != QLatin1Char('E'))
+    if (i < n) {
+        if (p[i] != C('e') && p[i] != C('E'))
             return QByteArray();
-        bool ok = false;
-        const qint64 e = text.mid(i + 1).toLongLong(&ok);
-        if (!ok || e > 100000 || e < -100000)
+        ++i;
+        bool minus = false;
+        if (i < n && (p[i] == C('+') || p[i] == C('-')))
+            minus = p[i++] == C('-');
+        if (i == n)
             return QByteArray();
-        exponent += e;
+        qint64 e = 0;
+        for (; i < n; ++i) {
+            if (p[i] < C('0') || p[i] > C('9') || e > 100000)
+                return QByteArray();
+            e = e * 10 + (p[i] - C('0'));
+        }
+        exponent += minus ? -e : e;
     }
-    // Leading zeros were skipped; digits after a leading zero run count from
-    // the point, which the exponent already holds.
-    qsizetype zeros = 0;
-    while (zeros < digits.size() && digits[digits.size() - 1 - zeros] == '0')
-        ++zeros;
-    if (digits.isEmpty())
+    if (out.size() == first)
         return QByteArrayLiteral("0");
-    digits.chop(zeros);
-    exponent += zeros;
-    return (negative ? QByteArrayLiteral("-") : QByteArray()) + digits + 'E' + QByteArray::number(exponent);
+    // Leading zeros were skipped; trailing zeros move into the exponent.
+    while (out.endsWith('0')) {
+        out.chop(1);
+        ++exponent;
+    }
+    out.append('E');
+    char buffer[24];
+    const int len = std::snprintf(buffer, sizeof buffer, "%lld", static_cast<long long>(exponent));
+    out.append(buffer, len);
+    return out;
+}
+
+} // namespace
+
+QByteArray normalisedNumber(QStringView text)
+{
+    return normalised(reinterpret_cast<const char16_t *>(text.utf16()), text.size());
+}
+
+QByteArray normalisedNumber(QByteArrayView text)
+{
+    return normalised(text.data(), text.size());
 }
 
 VerifyResult verifyTable(MySqlConnection &data, OracleSession &oracle, const QString &listedName,
@@ -473,25 +520,62 @@ VerifyResult verifyTable(MySqlConnection &data, OracleSession &oracle, const QSt
     Multiset source, target;
     QVector<OracleColumn> columns;
     {
+        // The first pass reads both sides at once: the Oracle side on a
+        // second thread, which touches nothing but the Oracle session (unused
+        // by this thread meanwhile), and the MySQL side here, with the pump
+        // and the stop test every 100 rows.
         TargetSide t(oracle, targetName);
         columns = t.columns();
-        while (t.next()) {
-            target.add(t.hash());
-            if (tick(result.targetRows, control)) {
+        std::atomic<bool> cancel{false};
+        qint64 targetRows = 0;
+        std::exception_ptr targetError;
+        std::promise<void> finished;
+        std::future<void> targetDone = finished.get_future();
+        std::thread reader([&] {
+            try {
+                while (!cancel.load(std::memory_order_relaxed) && t.next()) {
+                    target.add(t.hash());
+                    ++targetRows;
+                }
+            } catch (...) {
+                targetError = std::current_exception();
+            }
+            finished.set_value();
+        });
+        // However this scope ends, the reader ends first.
+        struct Join {
+            std::thread &reader;
+            std::atomic<bool> &cancel;
+            ~Join()
+            {
+                if (reader.joinable()) {
+                    cancel = true;
+                    reader.join();
+                }
+            }
+        } join{reader, cancel};
+        {
+            SourceSide s(data, listedName, columns, keyColumns);
+            while (s.next()) {
+                source.add(s.hash());
+                if (tick(result.sourceRows, control)) {
+                    result.stopped = true;
+                    return result;
+                }
+            }
+        }
+        // The window stays served while the Oracle side finishes.
+        while (targetDone.wait_for(std::chrono::milliseconds(50)) != std::future_status::ready) {
+            control.pump();
+            if (control.StopRequested()) {
                 result.stopped = true;
                 return result;
             }
         }
-    }
-    {
-        SourceSide s(data, listedName, columns, keyColumns);
-        while (s.next()) {
-            source.add(s.hash());
-            if (tick(result.sourceRows, control)) {
-                result.stopped = true;
-                return result;
-            }
-        }
+        reader.join();
+        if (targetError)
+            std::rethrow_exception(targetError);
+        result.targetRows = targetRows;
     }
     if (source == target)
         return result;

@@ -73,5 +73,6 @@ VerifyResult verifyTable(MySqlConnection &data, OracleSession &oracle, const QSt
 // digits, "E" and the power of ten of the last digit ("-125E-1" for -12.5,
 // "0" for zero); empty when the text is not a number. Exposed for tests.
 QByteArray normalisedNumber(QStringView text);
+QByteArray normalisedNumber(QByteArrayView text);
 
 } // namespace tavrex

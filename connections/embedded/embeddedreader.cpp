@@ -54,9 +54,9 @@ OracleValue readStoredValue(sqlite3_stmt *s, int c, OraType type, const QString 
     case OraType::Varchar2:
     case OraType::Char:
     case OraType::Clob: {
-        const void *p = sqlite3_column_text16(s, c);
-        return OracleValue::text(
-            QString(static_cast<const QChar *>(p), sqlite3_column_bytes16(s, c) / qsizetype(sizeof(QChar))));
+        // Stored as UTF-8: handed on as its bytes, decoded only when read as a text.
+        const char *p = reinterpret_cast<const char *>(sqlite3_column_text(s, c));
+        return OracleValue::textUtf8(QByteArray(p, sqlite3_column_bytes(s, c)));
     }
     case OraType::Date: {
         const QByteArray text(reinterpret_cast<const char *>(sqlite3_column_text(s, c)), sqlite3_column_bytes(s, c));
