@@ -300,10 +300,30 @@ void addTarget(RowHasher &h, const OracleValue &v, Holds holds)
     }
     case OracleValue::Kind::Date: {
         const OracleDate &d = v.dateValue();
-        char text[40];
-        const int len = std::snprintf(text, sizeof text, "%s%04d-%02d-%02d %02d:%02d:%02d", d.year < 0 ? "-" : "",
-                                      std::abs(d.year), d.month, d.day, d.hour, d.minute, d.second);
-        h.add('T', QByteArray(text, len));
+        // "[-]YYYY-MM-DD HH:MM:SS", written digit by digit.
+        char text[24];
+        char *o = text;
+        if (d.year < 0)
+            *o++ = '-';
+        auto put = [&o](int value, int width) {
+            for (int i = width - 1; i >= 0; --i) {
+                o[i] = char('0' + value % 10);
+                value /= 10;
+            }
+            o += width;
+        };
+        put(std::abs(d.year) % 10000, 4);
+        *o++ = '-';
+        put(d.month, 2);
+        *o++ = '-';
+        put(d.day, 2);
+        *o++ = ' ';
+        put(d.hour, 2);
+        *o++ = ':';
+        put(d.minute, 2);
+        *o++ = ':';
+        put(d.second, 2);
+        h.add('T', QByteArray(text, int(o - text)));
         return;
     }
     case OracleValue::Kind::Bytes: h.add('B', v.bytesValue()); return;
@@ -495,9 +515,18 @@ QByteArray normalised(const C *p, qsizetype n)
         ++exponent;
     }
     out.append('E');
+    if (exponent < 0) {
+        out.append('-');
+        exponent = -exponent;
+    }
     char buffer[24];
-    const int len = std::snprintf(buffer, sizeof buffer, "%lld", static_cast<long long>(exponent));
-    out.append(buffer, len);
+    int len = 0;
+    do {
+        buffer[len++] = char('0' + exponent % 10);
+        exponent /= 10;
+    } while (exponent > 0);
+    while (len > 0)
+        out.append(buffer[--len]);
     return out;
 }
 

@@ -378,9 +378,27 @@ bool parseStoredDate(const QByteArray &text, OracleDate *date)
         negative = true;
         ++p;
     }
-    char tail = 0;
-    if (std::sscanf(p, "%d-%d-%d %d:%d:%d%c", &year, &month, &day, &hour, &minute, &second, &tail) != 6)
-        return false;
+    // The usual form "YYYY-MM-DD HH:MM:SS" is read by position; any other by
+    // the general pattern.
+    auto digits = [p](int at, int count) {
+        int v = 0;
+        for (int i = at; i < at + count; ++i) {
+            if (p[i] < '0' || p[i] > '9')
+                return -1;
+            v = v * 10 + (p[i] - '0');
+        }
+        return v;
+    };
+    const qsizetype length = text.size() - (negative ? 1 : 0);
+    if (length == 19 && p[4] == '-' && p[7] == '-' && p[10] == ' ' && p[13] == ':' && p[16] == ':' &&
+        (year = digits(0, 4)) >= 0 && (month = digits(5, 2)) >= 0 && (day = digits(8, 2)) >= 0 &&
+        (hour = digits(11, 2)) >= 0 && (minute = digits(14, 2)) >= 0 && (second = digits(17, 2)) >= 0) {
+        // read
+    } else {
+        char tail = 0;
+        if (std::sscanf(p, "%d-%d-%d %d:%d:%d%c", &year, &month, &day, &hour, &minute, &second, &tail) != 6)
+            return false;
+    }
     date->year = negative ? -year : year;
     date->month = month;
     date->day = day;
