@@ -120,7 +120,7 @@ class RowHasher {
 public:
     void begin() { hash_.reset(); }
     void null() { add('N', QByteArray()); }
-    void add(char tag, const QByteArray &bytes)
+    void add(char tag, QByteArrayView bytes)
     {
         if (bytes.isEmpty() && tag != 'N') {
             null();  // '' is NULL
@@ -146,6 +146,13 @@ private:
 };
 
 QByteArray trimmedBlanks(QByteArray text)
+{
+    while (text.endsWith(' '))
+        text.chop(1);
+    return text;
+}
+
+QByteArrayView trimmedBlanks(QByteArrayView text)
 {
     while (text.endsWith(' '))
         text.chop(1);
@@ -369,6 +376,7 @@ public:
     {
         result_ = data.query(QStringLiteral("select * from ") + quoteMySqlName(listedName));
         result_->keepUtf8Text();
+        utf8_ = result_->textIsUtf8();
         for (const OracleColumn &c : target) {
             int found = -1;
             for (int f = 0; f < result_->fieldCount() && found < 0; ++f) {
@@ -390,10 +398,34 @@ public:
     {
         h_.begin();
         for (size_t c = 0; c < fields_.size(); ++c) {
-            if (fields_[c] < 0)
+            const int f = fields_[c];
+            if (f < 0 || result_->isNull(f)) {
                 h_.null();
-            else
-                addSource(h_, result_->value(fields_[c]), holds_[c]);
+                continue;
+            }
+            // The common cases straight from the server's bytes: numbers into
+            // NUMBER, UTF-8 text into text columns, bytes into BLOB and RAW.
+            const MySqlValue::Type type = result_->fieldType(f);
+            const Holds holds = holds_[c];
+            if (holds == Holds::Number &&
+                (type == MySqlValue::Type::Integer || type == MySqlValue::Type::Unsigned ||
+                 type == MySqlValue::Type::Decimal || type == MySqlValue::Type::Float)) {
+                const QByteArrayView raw = result_->rawView(f);
+                const QByteArray norm = normalisedNumber(raw);
+                if (!norm.isEmpty()) {
+                    h_.add('D', norm);
+                    continue;
+                }
+            } else if ((holds == Holds::Text || holds == Holds::Char) && type == MySqlValue::Type::Text &&
+                       utf8_) {
+                const QByteArrayView raw = result_->rawView(f);
+                h_.add('S', holds == Holds::Char ? trimmedBlanks(raw) : raw);
+                continue;
+            } else if (holds == Holds::Bytes && type == MySqlValue::Type::Bytes) {
+                h_.add('B', result_->rawView(f));
+                continue;
+            }
+            addSource(h_, result_->value(f), holds);
         }
         return h_.finish();
     }
@@ -410,6 +442,7 @@ private:
     std::vector<int> fields_;
     std::vector<Holds> holds_;
     std::vector<int> keys_;
+    bool utf8_ = false;
     RowHasher h_;
 };
 

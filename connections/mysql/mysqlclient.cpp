@@ -698,6 +698,23 @@ QByteArray MySqlResult::raw(int column) const
     return QByteArray(d->row[column], qsizetype(d->lengths[column]));
 }
 
+QByteArrayView MySqlResult::rawView(int column) const
+{
+    if (isNull(column))
+        return QByteArrayView();
+    return QByteArrayView(d->row[column], qsizetype(d->lengths[column]));
+}
+
+MySqlValue::Type MySqlResult::fieldType(int column) const
+{
+    return d->columns[size_t(column)].type;
+}
+
+bool MySqlResult::textIsUtf8() const
+{
+    return d->utf8;
+}
+
 namespace {
 
 // Whether the bytes are well-formed UTF-8 (no overlong forms, surrogates or

@@ -88,6 +88,12 @@ public:
     QString text(const QString &columnName) const;
     // The raw bytes the server sent for the column.
     QByteArray raw(int column) const;
+    // The same without a copy: valid until the next call of next().
+    QByteArrayView rawView(int column) const;
+    // The type of the values of a column.
+    MySqlValue::Type fieldType(int column) const;
+    // Whether text arrives in UTF-8 (the connection's character set).
+    bool textIsUtf8() const;
 
 private:
     friend class MySqlConnection;
