@@ -175,7 +175,9 @@ RunOutcome ConversionRun::run()
         }
         control_.pump();
         if (control_.StopRequested()) {
-            if (saveWhenStopped_ || control_.saveWhenStopped())
+            // A replay ended by a signal saves its record; the window's Stop
+            // saves nothing.
+            if (control_.saveWhenStopped())
                 finishRun(RunResultOutcome::Stopped, false);
             report_.outcome = RunResultOutcome::Stopped;
             return RunOutcome::Stopped;

@@ -90,9 +90,6 @@ public:
     void setLocale(const QLocale &locale) { locale_ = locale; }
     // Where interactive logs go; GetLogFolder() unless set.
     void setLogFolder(const QString &folder) { logFolder_ = folder; }
-    // A run stopped at a table poll saves its log, ledger and report too (a
-    // replay ended by a signal); the window's Stop saves nothing.
-    void setSaveWhenStopped(bool save) { saveWhenStopped_ = save; }
     // Tables named in the batch settings file that the database does not
     // list: each gets a log line before the first table and counts as a
     // failed table of the run.
@@ -130,7 +127,6 @@ private:
     QString savedLogPath_;
     QString lastStatement_;
     RowBuffer oracleinsertdata_;
-    bool saveWhenStopped_ = false;
     QStringList missingTables_;
     RunReport report_;
     RunProgress progress_;

@@ -1,7 +1,7 @@
 #include "engine/runledger.h"
 
 #include <QDir>
-#include <QFileInfo>
+#include <QFile>
 
 #include <stdexcept>
 
@@ -13,6 +13,11 @@ namespace {
 {
     throw std::runtime_error(
         QStringLiteral("Cannot write the file \"%1\": %2").arg(QDir::toNativeSeparators(path), reason).toStdString());
+}
+
+[[noreturn]] void fail(const AppendingTextFile &file)
+{
+    throw std::runtime_error(file.errorText().toStdString());
 }
 
 // A file name for an Oracle table: the name with the characters that a file
@@ -28,12 +33,20 @@ QString reloadFileName(const QString &target)
     return name + QStringLiteral(".csv");
 }
 
-std::unique_ptr<QFile> createFile(const QString &path)
+// A new UTF-8 file in place of any of that name (of an earlier run).
+std::unique_ptr<AppendingTextFile> createFile(const QString &path)
 {
-    auto file = std::make_unique<QFile>(path);
-    if (!file->open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered))
-        fail(path, file->errorString());
+    QFile::remove(path);
+    auto file = std::make_unique<AppendingTextFile>();
+    if (!file->open(path, false, AppendingTextFile::Encoding::Utf8))
+        fail(*file);
     return file;
+}
+
+void appendLine(AppendingTextFile &file, const QString &line)
+{
+    if (!file.appendLine(line))
+        fail(file);
 }
 
 } // namespace
@@ -64,13 +77,6 @@ void RunLedger::setPaths(const QString &ledgerPath, const QString &reloadFolder)
     ledgerPath_ = ledgerPath;
     reloadFolder_ = reloadFolder;
     records_ = 0;
-}
-
-void RunLedger::appendLine(QFile &file, const QString &line)
-{
-    const QByteArray bytes = line.toUtf8() + "\r\n";
-    if (file.write(bytes) != bytes.size() || !file.flush())
-        fail(file.fileName(), file.errorString());
 }
 
 void RunLedger::recordValue(const QString &table, std::int64_t row, const QString &column, const QString &reason,
@@ -104,14 +110,14 @@ void RunLedger::recordRow(const QString &table, std::int64_t row, const QString 
     recordValue(table, row, QString(), reason, QString());
 }
 
-QFile &RunLedger::reloadFile(const QString &target, const QStringList &fieldNames)
+AppendingTextFile &RunLedger::reloadFile(const QString &target, const QStringList &fieldNames)
 {
     auto found = reloads_.find(target);
     if (found != reloads_.end())
         return **found;
     if (!QDir().mkpath(reloadFolder_))
         fail(reloadFolder_, QStringLiteral("the folder cannot be created"));
-    std::shared_ptr<QFile> file = createFile(reloadFolder_ + QLatin1Char('/') + reloadFileName(target));
+    std::shared_ptr<AppendingTextFile> file = createFile(reloadFolder_ + QLatin1Char('/') + reloadFileName(target));
     QStringList header;
     for (const QString &name : fieldNames)
         header << csvField(name);
@@ -130,22 +136,9 @@ void RunLedger::recordReloadRow(const QString &target, const QStringList &fieldN
     appendLine(reloadFile(target, fieldNames), fields.join(QLatin1Char(',')));
 }
 
-QStringList RunLedger::reloadFiles() const
-{
-    QStringList files;
-    for (const auto &file : reloads_)
-        files << file->fileName();
-    files.sort();
-    return files;
-}
-
 void RunLedger::close()
 {
-    if (ledger_)
-        ledger_->close();
     ledger_.reset();
-    for (const auto &file : reloads_)
-        file->close();
     reloads_.clear();
 }
 

@@ -1,9 +1,10 @@
 #pragma once
 
-#include <QFile>
 #include <QHash>
 #include <QString>
 #include <QStringList>
+
+#include "engine/textrules.h"
 
 #include <cstdint>
 #include <memory>
@@ -48,8 +49,6 @@ public:
     void recordReloadRow(const QString &target, const QStringList &fieldNames, const QStringList &values);
 
     std::int64_t records() const { return records_; }
-    // The reload files written, by Oracle table.
-    QStringList reloadFiles() const;
 
     // Closes the files and moves them to new paths (an interactive run names
     // its files after the time of the log save). Does nothing when nothing
@@ -58,15 +57,14 @@ public:
     void close();
 
 private:
-    void appendLine(QFile &file, const QString &line);
     void appendRecord(const QString &table, const QString &row, const QString &column, const QString &reason,
                       const QString &value);
-    QFile &reloadFile(const QString &target, const QStringList &fieldNames);
+    AppendingTextFile &reloadFile(const QString &target, const QStringList &fieldNames);
 
     QString ledgerPath_;
     QString reloadFolder_;
-    std::unique_ptr<QFile> ledger_;
-    QHash<QString, std::shared_ptr<QFile>> reloads_;
+    std::unique_ptr<AppendingTextFile> ledger_;
+    QHash<QString, std::shared_ptr<AppendingTextFile>> reloads_;
     std::int64_t records_ = 0;
 };
 

@@ -166,11 +166,12 @@ AppendingTextFile::~AppendingTextFile()
     close();
 }
 
-bool AppendingTextFile::open(const QString &path, bool ownerOnly)
+bool AppendingTextFile::open(const QString &path, bool ownerOnly, Encoding encoding)
 {
     close();
     path_ = path;
     error_.clear();
+    encoding_ = encoding;
 #ifndef Q_OS_WIN
     fd_ = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC,
                  ownerOnly ? 0600 : 0666);
@@ -209,7 +210,7 @@ bool AppendingTextFile::appendLine(const QString &line)
     }
     if (!error_.isEmpty())
         return false;
-    const QByteArray bytes = encodeTextLines({line});
+    const QByteArray bytes = encoding_ == Encoding::Utf8 ? line.toUtf8() + "\r\n" : encodeTextLines({line});
 #ifndef Q_OS_WIN
     // Straight to the system, nothing held back: the lines written so far
     // survive a killed program. A line that does not fit is cut off again,

@@ -49,9 +49,13 @@ public:
     AppendingTextFile(const AppendingTextFile &) = delete;
     AppendingTextFile &operator=(const AppendingTextFile &) = delete;
 
+    // How the lines are encoded: as encodeTextLines() does, or in UTF-8 (files
+    // other programs read as UTF-8, such as the ledger), each ending in CR LF.
+    enum class Encoding { Locale, Utf8 };
+
     // Opens the file for appending, creating it when missing (ownerOnly:
     // readable by its owner alone). False, with errorText(), on failure.
-    bool open(const QString &path, bool ownerOnly = false);
+    bool open(const QString &path, bool ownerOnly = false, Encoding encoding = Encoding::Locale);
     bool isOpen() const;
     bool appendLine(const QString &line);
     // Forces the lines appended so far onto the disk.
@@ -65,6 +69,7 @@ public:
 private:
     QString path_;
     QString error_;
+    Encoding encoding_ = Encoding::Locale;
 #ifndef Q_OS_WIN
     int fd_ = -1;
 #else

@@ -275,6 +275,55 @@ void dropTable(const Catalog &cat, const Statement &st)
     tx.commit();
 }
 
+// The index that serves a key: an index of the table whose leading columns
+// are the key's columns in any order (the shortest such), or none.
+QString servingIndex(const Catalog &cat, const QString &table, const QStringList &keyColumns)
+{
+    const QSet<QString> keySet(keyColumns.begin(), keyColumns.end());
+    QString found;
+    int bestLength = 0;
+    for (const IndexInfo &i : cat.indexes(table)) {
+        if (i.columns.size() < keyColumns.size())
+            continue;
+        const QStringList lead = i.columns.mid(0, keyColumns.size());
+        if (QSet<QString>(lead.begin(), lead.end()) != keySet || lead.size() != keySet.size())
+            continue;
+        if (found.isEmpty() || i.columns.size() < bestLength) {
+            found = i.name;
+            bestLength = int(i.columns.size());
+        }
+    }
+    return found;
+}
+
+// The index of a key: the index that serves it, or else one of the key's own
+// name, which must then be free. ownIndex tells which.
+QString keyIndexName(const Catalog &cat, const QString &table, const QStringList &keyColumns, const QString &name,
+                     bool *ownIndex)
+{
+    QString indexName = servingIndex(cat, table, keyColumns);
+    *ownIndex = indexName.isEmpty();
+    if (*ownIndex) {
+        indexName = name;
+        if (cat.indexExists(indexName))
+            throw oraError(955, QStringLiteral("name is already used by an existing object"));
+    }
+    return indexName;
+}
+
+// Records the unique index a key made for itself.
+void recordKeyIndex(const Catalog &cat, const QString &table, const QStringList &keyColumns,
+                    const QString &indexName, const QString &sqliteIndex)
+{
+    IndexInfo i;
+    i.name = indexName;
+    i.table = table;
+    i.columns = keyColumns;
+    i.unique = true;
+    i.sqliteName = sqliteIndex;
+    cat.insertIndex(i);
+}
+
 void addPrimaryKey(const Catalog &cat, const Statement &st)
 {
     sqlite3 *db = cat.db();
@@ -300,28 +349,8 @@ void addPrimaryKey(const Catalog &cat, const Statement &st)
 
     // An index whose leading columns are the key's columns (in any order)
     // serves the key; otherwise the key gets a unique index of its own name.
-    QString indexName;
-    {
-        const QSet<QString> keySet(st.keyColumns.begin(), st.keyColumns.end());
-        int bestLength = 0;
-        for (const IndexInfo &i : cat.indexes(t.name)) {
-            if (i.columns.size() < st.keyColumns.size())
-                continue;
-            const QStringList lead = i.columns.mid(0, st.keyColumns.size());
-            if (QSet<QString>(lead.begin(), lead.end()) != keySet || lead.size() != keySet.size())
-                continue;
-            if (indexName.isEmpty() || i.columns.size() < bestLength) {
-                indexName = i.name;
-                bestLength = int(i.columns.size());
-            }
-        }
-    }
-    const bool ownIndex = indexName.isEmpty();
-    if (ownIndex) {
-        indexName = name;
-        if (cat.indexExists(indexName))
-            throw oraError(955, QStringLiteral("name is already used by an existing object"));
-    }
+    bool ownIndex = false;
+    const QString indexName = keyIndexName(cat, t.name, st.keyColumns, name, &ownIndex);
 
     {
         QStringList conds;
@@ -352,15 +381,8 @@ void addPrimaryKey(const Catalog &cat, const Statement &st)
     }
 
     cat.setNotNull(t.name, st.keyColumns);
-    if (ownIndex) {
-        IndexInfo i;
-        i.name = indexName;
-        i.table = t.name;
-        i.columns = st.keyColumns;
-        i.unique = true;
-        i.sqliteName = sqliteIndex;
-        cat.insertIndex(i);
-    }
+    if (ownIndex)
+        recordKeyIndex(cat, t.name, st.keyColumns, indexName, sqliteIndex);
     ConstraintInfo c;
     c.name = name;
     c.table = t.name;
@@ -409,27 +431,6 @@ bool anyRow(const Catalog &cat, const QString &sql)
     return q.step(cat.db(), cat.path());
 }
 
-// The index that serves a key: an index of the table whose leading columns
-// are the key's columns in any order (the shortest such), or none.
-QString servingIndex(const Catalog &cat, const QString &table, const QStringList &keyColumns)
-{
-    const QSet<QString> keySet(keyColumns.begin(), keyColumns.end());
-    QString found;
-    int bestLength = 0;
-    for (const IndexInfo &i : cat.indexes(table)) {
-        if (i.columns.size() < keyColumns.size())
-            continue;
-        const QStringList lead = i.columns.mid(0, keyColumns.size());
-        if (QSet<QString>(lead.begin(), lead.end()) != keySet || lead.size() != keySet.size())
-            continue;
-        if (found.isEmpty() || i.columns.size() < bestLength) {
-            found = i.name;
-            bestLength = int(i.columns.size());
-        }
-    }
-    return found;
-}
-
 bool sameColumnSet(const QStringList &a, const QStringList &b)
 {
     return a.size() == b.size() && QSet<QString>(a.begin(), a.end()) == QSet<QString>(b.begin(), b.end());
@@ -455,13 +456,8 @@ void addUnique(const Catalog &cat, const Statement &st)
             throw oraError(2261, QStringLiteral("such unique or primary key already exists in the table"));
     }
     const QString name = constraintNameFor(cat, st);
-    QString indexName = servingIndex(cat, t.name, st.keyColumns);
-    const bool ownIndex = indexName.isEmpty();
-    if (ownIndex) {
-        indexName = name;
-        if (cat.indexExists(indexName))
-            throw oraError(955, QStringLiteral("name is already used by an existing object"));
-    }
+    bool ownIndex = false;
+    const QString indexName = keyIndexName(cat, t.name, st.keyColumns, name, &ownIndex);
 
     QStringList notAllNull, sameKey, sameKeyNew;
     for (const QString &c : sqliteCols) {
@@ -485,13 +481,7 @@ void addUnique(const Catalog &cat, const Statement &st)
                        .arg(sqliteQuote(sqliteIndex), sqliteQuote(t.sqliteName), quotedList(sqliteCols))
                        .toUtf8()
                        .constData());
-        IndexInfo i;
-        i.name = indexName;
-        i.table = t.name;
-        i.columns = st.keyColumns;
-        i.unique = true;
-        i.sqliteName = sqliteIndex;
-        cat.insertIndex(i);
+        recordKeyIndex(cat, t.name, st.keyColumns, indexName, sqliteIndex);
     }
     ConstraintInfo c;
     c.name = name;
