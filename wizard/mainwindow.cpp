@@ -1212,7 +1212,10 @@ void Taaform1::showRunProgress(const RunProgress &progress)
     logRanges_.update(progress, log_.size());
     lastRate_ = rowRate_.update(progress);
     lastProgress_ = progress;
-    reflectRunProgress();
+    // Without a window nobody sees the bars and labels; laying them out and
+    // painting them at every pump point would cost the replay a tenth of its time.
+    if (!options_.headless)
+        reflectRunProgress();
     if (options_.runProgress)
         options_.runProgress(progress);
 }
