@@ -159,11 +159,14 @@ std::vector<double> tavrexInProcess(const QString &table, const QString &service
     RunControl control;
     double gap = 0;
     auto last = std::chrono::steady_clock::now();
-    control.setPump([&] {
+    // Both kinds of pump, as the window sets them.
+    auto pump = [&] {
         const auto now = std::chrono::steady_clock::now();
         gap = std::max(gap, std::chrono::duration<double, std::milli>(now - last).count());
         last = now;
-    });
+    };
+    control.setPump(pump);
+    control.setResponsivePump(pump);
     QTemporaryDir logs;
     ConversionRun run(db, s, log, control);
     run.setLogFolder(logs.path() + QLatin1Char('/'));

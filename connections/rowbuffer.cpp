@@ -458,6 +458,30 @@ void RowBuffer::close()
     session_ = nullptr;
 }
 
+void RowBuffer::restart()
+{
+    batch_.clear();
+    written_.clear();
+    heldBytes_ = 0;
+}
+
+OracleRowBatch RowBuffer::takeRows()
+{
+    OracleRowBatch rows = std::move(batch_);
+    batch_ = std::move(spare_);
+    batch_.reset(rows.columns(), 5000);
+    spare_ = OracleRowBatch();
+    written_.clear();
+    heldBytes_ = 0;
+    return rows;
+}
+
+void RowBuffer::recycle(OracleRowBatch &&sent)
+{
+    sent.clear();
+    spare_ = std::move(sent);
+}
+
 int RowBuffer::columnIndex(const QString &name) const
 {
     return byUpperName_.value(name.toUpper(), -1);

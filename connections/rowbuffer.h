@@ -68,6 +68,15 @@ public:
     // Discards every row held.
     void close();
     bool isOpen() const { return session_ != nullptr; }
+    // Discards every row held and keeps the description: the next batch of
+    // the same table starts without asking the session again.
+    void restart();
+    // Hands the held rows over, to be sent by another thread, and starts an
+    // empty batch of the same columns. The memory of a batch given back with
+    // recycle() serves the next one.
+    OracleRowBatch takeRows();
+    void recycle(OracleRowBatch &&sent);
+    OracleSession *session() const { return session_; }
 
     const QVector<OracleColumn> &columns() const { return batch_.columns(); }
     int rowCount() const { return batch_.rowCount(); }
@@ -109,6 +118,7 @@ private:
     OracleSession *session_ = nullptr;
     QString target_;
     OracleRowBatch batch_;
+    OracleRowBatch spare_;
     QHash<QString, int> byUpperName_;
     std::vector<TargetKind> kinds_;
     std::vector<bool> written_;

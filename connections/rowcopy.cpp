@@ -2,6 +2,13 @@
 
 #include "engine/errors.h"
 
+#include <chrono>
+#include <condition_variable>
+#include <exception>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <thread>
 #include <vector>
 
 namespace tavrex {
@@ -57,13 +64,94 @@ ApplyState ApplyInserts(RowBuffer &buffer)
 
 namespace {
 
+// Runs one job at a time on a thread of its own: the apply of a batch, while
+// the window's thread reads and converts the rows of the next one. The job
+// touches nothing but the Oracle session and the batch it was given; the
+// window's thread leaves both alone until the job has ended.
+class BatchSender {
+public:
+    BatchSender() = default;
+    BatchSender(const BatchSender &) = delete;
+    BatchSender &operator=(const BatchSender &) = delete;
+    // Waits for a job that still runs.
+    ~BatchSender()
+    {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            quit_ = true;
+        }
+        wake_.notify_all();
+        if (thread_.joinable())
+            thread_.join();
+    }
+
+    // Starts the job; the one before must have ended.
+    void start(std::function<void()> job)
+    {
+        if (!thread_.joinable())
+            thread_ = std::thread([this] { serve(); });
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            job_ = std::move(job);
+            done_ = false;
+        }
+        wake_.notify_all();
+    }
+
+    // Waits at most `period` for the job to end; true when it has.
+    bool waitFor(std::chrono::milliseconds period)
+    {
+        std::unique_lock<std::mutex> lock(mutex_);
+        return finished_.wait_for(lock, period, [this] { return done_; });
+    }
+
+private:
+    void serve()
+    {
+        std::unique_lock<std::mutex> lock(mutex_);
+        for (;;) {
+            wake_.wait(lock, [this] { return quit_ || job_; });
+            if (!job_)
+                return;
+            std::function<void()> job = std::move(job_);
+            job_ = nullptr;
+            lock.unlock();
+            job();
+            lock.lock();
+            done_ = true;
+            finished_.notify_all();
+        }
+    }
+
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    std::condition_variable finished_;
+    std::function<void()> job_;
+    bool done_ = true;
+    bool quit_ = false;
+    std::thread thread_;
+};
+
+// How long a wait for a batch on its way lasts between two looks at the
+// window.
+constexpr std::chrono::milliseconds kSendWaitSlice{20};
+
 // One table's copy: the source, the buffer, the counters and the records of
 // what could not be written.
+//
+// A batch is sent on the sending thread while the next rows are read and
+// converted; one batch at most is on its way. Everything the copy writes
+// (log lines, ledger records) while a batch is on its way waits for that
+// batch's outcome: when it was committed, the writes follow its own records
+// in their order; when it failed, the copy ends there with what it had when
+// the batch left, exactly as if no row after it had been read. So the log,
+// the ledger and the counts are those of a copy that sends every batch before
+// reading on.
 class TableCopy {
 public:
-    TableCopy(RowBuffer &buffer, const QString &listedName, TRunLog &log, const CopyOptions &options,
-              CopyCounts &counts)
-        : buffer_(buffer), listedName_(listedName), log_(log), options_(options), counts_(counts)
+    TableCopy(RowBuffer &buffer, const QString &listedName, TRunLog &log, RunControl &control,
+              const CopyOptions &options, CopyCounts &counts)
+        : buffer_(buffer), listedName_(listedName), log_(log), control_(control), options_(options), counts_(counts)
     {
     }
 
@@ -131,9 +219,12 @@ public:
         valuesBytes_ += lastRowValuesBytes_;
     }
 
-    // The bytes the batch holds: the buffer's rows and the source values
-    // kept for the reload files.
+    // The bytes the batch in work holds: the buffer's rows and the source
+    // values kept for the reload files.
     std::int64_t heldBytes() const { return buffer_.heldBytes() + valuesBytes_; }
+    // The same, with the batch on its way.
+    std::int64_t heldBytesWithSent() const { return heldBytes() + (sent_ ? sent_->bytes : 0); }
+    bool sending() const { return sent_ != nullptr; }
 
     // Completes the row; false when the copy must end (the error is in
     // postError()).
@@ -155,31 +246,65 @@ public:
     }
     const QString &postError() const { return postError_; }
 
-    // Sends the buffered rows; false when the copy must end, with the
-    // rejection's message in applyError().
-    bool applyBatch()
+    // Sends the buffered rows, after the outcome of the batch before them is
+    // known; false when the copy must end, with the rejection's message in
+    // applyError(). With sending ahead the rows go on the sending thread and
+    // their outcome is taken by poll() or settle(); otherwise here.
+    bool sendBatch()
     {
-        const std::int64_t rows = buffer_.rowCount();
-        if (options_.continuePastRejected) {
-            const BatchResult result = buffer_.applyKeepingAccepted();
-            counts_.rowsWritten += rows - std::int64_t(result.rejected.size());
-            for (const RejectedRow &r : result.rejected)
-                rejectRow(batchRows_.at(size_t(r.row)), r.message, &batchValues_.at(size_t(r.row)));
+        if (!settle())
+            return false;
+        if (buffer_.rowCount() == 0) {
             clearBatch();
             return true;
         }
-        const ApplyState applied = ApplyInserts(buffer_);
-        if (applied.ApplyOk) {
-            counts_.rowsWritten += rows;
-            clearBatch();
-            return true;
-        }
-        const int rejected = buffer_.lastRejectedRow();
-        if (rejected >= 0 && size_t(rejected) < batchRows_.size())
-            rejectRow(batchRows_[size_t(rejected)], applied.ApplyErrorText, nullptr);
-        applyError_ = applied.ApplyErrorText;
+        auto batch = std::make_unique<SentBatch>();
+        batch->bytes = heldBytes();
+        batch->rows = buffer_.takeRows();
+        batch->sourceRows = std::move(batchRows_);
+        batch->values = std::move(batchValues_);
+        batch->before = Counters{counts_, timesLogged_, errorLineSinceProgress_};
         clearBatch();
-        return false;
+        OracleSession *session = buffer_.session();
+        const QString target = buffer_.target();
+        const bool keepAccepted = options_.continuePastRejected;
+        SentBatch *b = batch.get();
+        auto job = [session, target, keepAccepted, b] {
+            try {
+                b->result = keepAccepted ? session->insertBatchKeepingAccepted(target, b->rows)
+                                         : session->insertBatch(target, b->rows);
+            } catch (...) {
+                b->error = std::current_exception();
+            }
+        };
+        sent_ = std::move(batch);
+        if (!options_.sendAhead) {
+            job();
+            return takeOutcome();
+        }
+        sender_.start(std::move(job));
+        return true;
+    }
+
+    // Takes the outcome of a batch on its way if it has come; false when the
+    // copy must end. Never waits.
+    bool poll()
+    {
+        if (!sent_ || !sender_.waitFor(std::chrono::milliseconds(0)))
+            return true;
+        return takeOutcome();
+    }
+
+    // Waits for the batch on its way, keeping the window responsive, and
+    // takes its outcome; false when the copy must end. An error of the apply
+    // itself (not a rejected row) is thrown as it came.
+    bool settle()
+    {
+        if (!sent_)
+            return true;
+        while (!sender_.waitFor(kSendWaitSlice))
+            control_.keepResponsive();
+        return takeOutcome();
     }
     const QString &applyError() const { return applyError_; }
 
@@ -187,11 +312,14 @@ public:
     // it replaces the last line.
     void progress(const QString &text)
     {
-        if (errorLineSinceProgress_)
-            log_.Append(text);
-        else
-            log_.RewriteLast(text);
+        const bool own = errorLineSinceProgress_;
         errorLineSinceProgress_ = false;
+        write([this, own, text] {
+            if (own)
+                log_.Append(text);
+            else
+                log_.RewriteLast(text);
+        });
     }
 
     void finish()
@@ -204,23 +332,91 @@ public:
     }
 
 private:
+    // What the copy has counted and logged: the state it returns to when a
+    // batch on its way fails.
+    struct Counters {
+        CopyCounts counts;
+        std::vector<std::int64_t> timesLogged;
+        bool errorLineSinceProgress = false;
+    };
+
+    // A batch on its way: its rows, their source numbers and values, its
+    // outcome, the counters of when it left and the writes made since.
+    struct SentBatch {
+        OracleRowBatch rows;
+        std::vector<std::int64_t> sourceRows;
+        std::vector<std::vector<MySqlValue>> values;
+        std::int64_t bytes = 0;
+        BatchResult result;
+        std::exception_ptr error;
+        Counters before;
+        std::vector<std::function<void()>> writes;
+    };
+
+    // A log line or a ledger record: now, or after the batch on its way.
+    template <typename F>
+    void write(F &&f)
+    {
+        if (sent_)
+            sent_->writes.emplace_back(std::forward<F>(f));
+        else
+            f();
+    }
+
+    bool takeOutcome()
+    {
+        std::unique_ptr<SentBatch> b = std::move(sent_);
+        const bool failed = b->error || (!options_.continuePastRejected && !b->result.ok);
+        if (failed) {
+            // The copy ends with this batch: nothing after it counts.
+            counts_ = b->before.counts;
+            timesLogged_ = b->before.timesLogged;
+            errorLineSinceProgress_ = b->before.errorLineSinceProgress;
+            buffer_.restart();
+            clearBatch();
+            if (b->error)
+                std::rethrow_exception(b->error);
+            ApplyState applied;
+            oracleinsertdataReconcileError(applied, b->result.message);
+            const int rejected = b->result.rejectedRow;
+            if (rejected >= 0 && size_t(rejected) < b->sourceRows.size())
+                rejectRow(b->sourceRows[size_t(rejected)], applied.ApplyErrorText, nullptr);
+            applyError_ = applied.ApplyErrorText;
+            return false;
+        }
+        const std::int64_t rows = b->rows.rowCount();
+        counts_.rowsWritten += rows - std::int64_t(b->result.rejected.size());
+        for (const RejectedRow &r : b->result.rejected)
+            rejectRow(b->sourceRows.at(size_t(r.row)), r.message, &b->values.at(size_t(r.row)));
+        for (const std::function<void()> &f : b->writes)
+            f();
+        buffer_.recycle(std::move(b->rows));
+        return true;
+    }
+
     void rejectValue(int field, std::int64_t row, const QString &reason, const MySqlValue &value)
     {
         ++counts_.valuesRejected;
-        if (options_.ledger)
-            options_.ledger->recordValue(listedName_, row, fieldNames_.at(field), reason, sourceValueText(value));
-        if (++timesLogged_[size_t(field)] <= kRepeatedLineLimit) {
-            log_.Append(errorLine_[size_t(field)]);
+        const bool logged = ++timesLogged_[size_t(field)] <= kRepeatedLineLimit;
+        if (logged)
             errorLineSinceProgress_ = true;
-        }
+        write([this, field, row, reason, text = sourceValueText(value), logged] {
+            if (options_.ledger)
+                options_.ledger->recordValue(listedName_, row, fieldNames_.at(field), reason, text);
+            if (logged)
+                log_.Append(errorLine_[size_t(field)]);
+        });
     }
 
     // A value written, but not as it came: recorded, without a log line.
     void changedValue(int field, std::int64_t row, const QString &reason, const MySqlValue &value)
     {
         ++counts_.valuesRejected;
-        if (options_.ledger)
-            options_.ledger->recordValue(listedName_, row, fieldNames_.at(field), reason, sourceValueText(value));
+        if (!options_.ledger)
+            return;
+        write([this, field, row, reason, text = sourceValueText(value)] {
+            options_.ledger->recordValue(listedName_, row, fieldNames_.at(field), reason, text);
+        });
     }
 
     void rejectRow(std::int64_t row, const QString &reason, const std::vector<MySqlValue> *values)
@@ -228,13 +424,16 @@ private:
         ++counts_.rowsRejected;
         if (!options_.ledger)
             return;
-        options_.ledger->recordRow(listedName_, row, reason);
-        if (values && options_.continuePastRejected) {
-            QStringList texts;
+        QStringList texts;
+        const bool reload = values && options_.continuePastRejected;
+        if (reload)
             for (const MySqlValue &v : *values)
                 texts << sourceValueText(v);
-            options_.ledger->recordReloadRow(buffer_.target(), fieldNames_, texts);
-        }
+        write([this, row, reason, reload, texts] {
+            options_.ledger->recordRow(listedName_, row, reason);
+            if (reload)
+                options_.ledger->recordReloadRow(buffer_.target(), fieldNames_, texts);
+        });
     }
 
     void clearBatch()
@@ -244,10 +443,10 @@ private:
         valuesBytes_ = 0;
     }
 
-
     RowBuffer &buffer_;
     const QString &listedName_;
     TRunLog &log_;
+    RunControl &control_;
     const CopyOptions &options_;
     CopyCounts &counts_;
     QStringList fieldNames_;
@@ -265,7 +464,13 @@ private:
     bool errorLineSinceProgress_ = false;
     QString postError_;
     QString applyError_;
+    std::unique_ptr<SentBatch> sent_;
+    // Last, so that it is destroyed first: its job uses the batch on its way.
+    BatchSender sender_;
 };
+
+// A row this large, or every 16th row, is followed by a look at the window.
+constexpr std::int64_t kLargeRowBytes = 256 * 1024;
 
 } // namespace
 
@@ -277,12 +482,24 @@ TStepResult CopyRows(MySqlConnection &data, OracleSession &oracleconn, RowBuffer
     CopyCounts &count = counts ? *counts : ownCounts;
     count = CopyCounts();
     TStepResult result;
-    TableCopy copy(oracleinsertdata, listedName, log, options, count);
+    TableCopy copy(oracleinsertdata, listedName, log, control, options, count);
     auto fail = [&](const QString &message) {
         copy.finish();
         result.Ok = false;
         result.ErrorText = message;
         return result;
+    };
+    // Ends the copy with message once the batch on its way has come back;
+    // when that batch failed, its failure ends the copy instead, as it would
+    // have before a row after it was read.
+    auto failAfterSent = [&](const QString &message) {
+        try {
+            if (!copy.settle())
+                return fail(copy.applyError());
+        } catch (const DatabaseError &e) {
+            return fail(e.message());
+        }
+        return fail(message);
     };
 
     std::unique_ptr<MySqlResult> sjb;
@@ -307,38 +524,40 @@ TStepResult CopyRows(MySqlConnection &data, OracleSession &oracleconn, RowBuffer
         while (sjb->next()) {
             ++counter;
             count.rowsRead = counter;
+            const std::int64_t bytesBefore = copy.heldBytes();
             copy.copyRow(*sjb, counter);
             if (!copy.postRow(counter))
-                return fail(copy.postError());
+                return failAfterSent(copy.postError());
+            const bool largeRow = copy.heldBytes() - bytesBefore >= kLargeRowBytes;
 
+            // The batch on its way and the one in work hold the byte cap
+            // together: the one on its way must come back first.
+            if (copy.sending() && copy.heldBytesWithSent() >= kBatchByteCap && !copy.settle())
+                return fail(copy.applyError());
             // A batch that holds the byte cap goes now; the row-count points
-            // below then apply what came since (nothing, if no row did).
+            // below then send what came since (nothing, if no row did).
             const bool scheduled = counter % kProgressPeriod == 0 && counter % kApplyPeriod == kApplyPhase;
-            if (!scheduled && copy.heldBytes() >= kBatchByteCap) {
-                if (!copy.applyBatch())
-                    return fail(copy.applyError());
-                oracleinsertdata.close();
-                oracleinsertdata.open(oracleconn, targetName);
-            }
+            if (!scheduled && copy.heldBytes() >= kBatchByteCap && !copy.sendBatch())
+                return fail(copy.applyError());
             if (counter % kProgressPeriod == 0) {
-                if (scheduled) {
-                    if (!copy.applyBatch())
-                        return fail(copy.applyError());
-                    oracleinsertdata.close();
-                    oracleinsertdata.open(oracleconn, targetName);
-                }
+                if (scheduled && !copy.sendBatch())
+                    return fail(copy.applyError());
+                if (!copy.poll())
+                    return fail(copy.applyError());
                 copy.progress(progressLine(targetName, counter));
                 if (options.progress)
                     options.progress(counter);
                 control.pump();
                 if (control.StopRequested())
-                    return fail(operationAbortedText());
+                    return failAfterSent(operationAbortedText());
+            } else if (counter % 16 == 0 || largeRow) {
+                control.keepResponsive();
             }
         }
-        if (!copy.applyBatch())
+        if (!copy.sendBatch() || !copy.settle())
             return fail(copy.applyError());
     } catch (const DatabaseError &e) {
-        return fail(e.message());
+        return failAfterSent(e.message());
     }
     sjb.reset();
     copy.progress(progressLine(targetName, counter));

@@ -59,6 +59,11 @@ struct CopyOptions {
     // copy ends.
     bool continuePastRejected = false;
     RunLedger *ledger = nullptr;  // none: nothing is recorded
+    // A batch is sent on a thread of its own while the next rows are read
+    // and converted (one batch at most on its way, both within the byte
+    // cap). The log, the ledger, the counts and the target are the same
+    // either way; false sends each batch before reading on.
+    bool sendAhead = true;
     // Called with the rows read so far at every pump point, before the pump.
     std::function<void(std::int64_t)> progress;
 };

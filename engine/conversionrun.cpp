@@ -370,6 +370,7 @@ void ConversionRun::convertTable(const QString &entry, bool overwrite, bool skip
             CopyOptions options;
             options.continuePastRejected = settings_.RejectRows;
             options.ledger = &ledger_;
+            options.sendAhead = sendAhead_;
             if (hooks_.progress)
                 options.progress = [this](std::int64_t rows) {
                     progress_.rowsCopied = rows;

@@ -94,6 +94,10 @@ public:
     // list: each gets a log line before the first table and counts as a
     // failed table of the run.
     void setMissingTables(QStringList names) { missingTables_ = std::move(names); }
+    // Whether the copy sends a batch while it reads the next rows (on unless
+    // set). A test that changes the target at a chosen pump point turns it
+    // off, so that no batch is on its way at that moment.
+    void setSendAhead(bool on) { sendAhead_ = on; }
 
     RunOutcome run();
 
@@ -124,6 +128,7 @@ private:
     std::function<QDateTime()> clock_;
     QLocale locale_ = QLocale::system();
     QString logFolder_;
+    bool sendAhead_ = true;
     QString savedLogPath_;
     QString lastStatement_;
     RowBuffer oracleinsertdata_;

@@ -3,6 +3,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <chrono>
 #include <functional>
 #include <vector>
 
@@ -52,9 +53,20 @@ private:
 // the user-interface thread: pump() serves pending events (the window passes
 // QCoreApplication::processEvents), and a "Stop" handler that runs inside it
 // sets the request before the poll that follows the pump.
+//
+// Besides the pump points of an operation (each with its progress line and
+// stop test), long work between them calls keepResponsive(): it calls the
+// responsive pump (the window passes QCoreApplication::processEvents again)
+// only when the last pump of either kind is longer ago than the responsive
+// period, so that the window repaints and takes a "Stop" even while a batch
+// of very large values is read or written. A stop request taken there is
+// tested at the next pump point, as always. Without a responsive pump it
+// does nothing, so a test's pump callback sees the pump points alone.
 class RunControl {
 public:
     using Pump = std::function<void()>;
+    using Clock = std::chrono::steady_clock;
+    static constexpr std::chrono::milliseconds kResponsivePeriod{40};
 
     bool StopRequested() const { return stopRequested_; }
     void requestStop() { stopRequested_ = true; }
@@ -77,12 +89,28 @@ public:
     {
         if (pump_)
             pump_();
+        lastPump_ = Clock::now();
     }
+    void setResponsivePump(Pump pump) { responsivePump_ = std::move(pump); }
+    // Calls the responsive pump when the responsive period has passed since
+    // the last pump.
+    void keepResponsive()
+    {
+        if (!responsivePump_ || Clock::now() - lastPump_ < responsivePeriod_)
+            return;
+        responsivePump_();
+        lastPump_ = Clock::now();
+    }
+    // A test makes every keepResponsive() pump with a period of zero.
+    void setResponsivePeriod(std::chrono::milliseconds period) { responsivePeriod_ = period; }
 
 private:
     bool stopRequested_ = false;
     bool saveWhenStopped_ = false;
     Pump pump_;
+    Pump responsivePump_;
+    Clock::time_point lastPump_ = Clock::now();
+    std::chrono::milliseconds responsivePeriod_ = kResponsivePeriod;
 };
 
 // The folder of interactive logs: the per-user data folder followed by

@@ -251,6 +251,7 @@ Taaform1::Taaform1(WindowOptions options) : QWidget(nullptr), options_(std::move
     qtTranslator_ = new QTranslator(this);
 
     control_.setPump([] { QCoreApplication::processEvents(); });
+    control_.setResponsivePump([] { QCoreApplication::processEvents(); });
     log_.setObserver([this](TRunLog::Change change, const QString &line) { mirrorLog(change, line); });
 
     buildWindow();

@@ -10,6 +10,9 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#include <chrono>
+#include <thread>
+
 #include <gtest/gtest.h>
 
 using namespace tavrex;
@@ -27,16 +30,27 @@ public:
     BatchResult insertBatch(const QString &table, const OracleRowBatch &batch) override
     {
         sizes.push_back(batch.rowCount());
+        delay();
         return inner_.insertBatch(table, batch);
     }
     BatchResult insertBatchKeepingAccepted(const QString &table, const OracleRowBatch &batch) override
     {
         sizes.push_back(batch.rowCount());
+        delay();
         return inner_.insertBatchKeepingAccepted(table, batch);
     }
     std::vector<int> sizes;
+    // The second batch takes this long, so that the copy reads on while it
+    // is on its way.
+    std::chrono::milliseconds secondBatchDelay{0};
 
 private:
+    void delay()
+    {
+        if (sizes.size() == 2)
+            std::this_thread::sleep_for(secondBatchDelay);
+    }
+
     OracleSession &inner_;
 };
 
@@ -122,10 +136,15 @@ TEST_F(ByteCap, LargeRowsAreAppliedEarlyAtTheCapAndArriveWhole)
         fill(c.rows, c.size);
         BatchSpy spy(*target);
         pumps = 0;
+        // Every large row is followed by a look at the window.
+        int responsivePumps = 0;
+        control.setResponsivePump([&] { ++responsivePumps; });
+        control.setResponsivePeriod(std::chrono::milliseconds(0));
         const TStepResult r = copy(spy);
         EXPECT_TRUE(r.Ok) << r.ErrorText.toStdString();
         EXPECT_EQ(spy.sizes, c.batches);
         EXPECT_EQ(pumps, c.rows / 100);
+        EXPECT_GE(responsivePumps, c.rows - c.rows / 100);
         EXPECT_EQ(log.lines().last(), QStringLiteral("Insert table B %1 Rows ").arg(c.rows));
 
         const QVector<QVector<OracleValue>> rows =
@@ -177,6 +196,132 @@ TEST_F(ByteCap, RejectedRowsKeepTheirSourceNumbersAfterAnEarlyApply)
         const QStringList lines = QString::fromUtf8(f.readAll()).split("\r\n", Qt::SkipEmptyParts);
         ASSERT_EQ(lines.size(), 2);
         EXPECT_TRUE(lines.at(1).startsWith("b,70,,")) << lines.at(1).toStdString();
+    }
+}
+
+// A batch sent while the next rows are read leaves the same log, ledger,
+// counts and target as a copy that sends every batch before reading on:
+// when the batch on its way is rejected (what was read after it never
+// counts), when the server breaks off the read, and when "Stop" is pressed.
+TEST(SendAhead, EndsAsACopyThatSendsEachBatchBeforeReadingOn)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString database = QStringLiteral("tvx_sendahead");
+    recreateDatabase(database);
+    // Rows after 5150 hold zero dates: per-field error lines and ledger
+    // records while the batch of rows 101-5100 is on its way. Reading the
+    // view fails at row 5201 (its subquery returns two rows there).
+    sandboxExec({"set session sql_mode = ''", "create table s (id int, d date)",
+                 "insert into s select seq, if(seq > 5150, '0000-00-00', '2024-01-31') from seq_1_to_5300",
+                 "create view s_broken as select id, if((select seq from seq_1_to_2 where s.id = 5201) is null, "
+                 "d, d) as d from s"},
+                database);
+
+    struct Outcome {
+        TStepResult result;
+        QStringList log;
+        QByteArray ledger;
+        CopyCounts counts;
+        std::vector<int> batches;
+        qint64 targetRows = 0;
+    };
+    enum class Fault { None, Rejected, SourceError, Stop };
+    auto copy = [&](Fault fault, bool sendAhead) {
+        const QString name = QStringLiteral("f%1_%2").arg(int(fault)).arg(sendAhead);
+        if (fault == Fault::Rejected)
+            sandboxExec({"update s set id = 1 where id = 3000"}, database);
+        OracleLogin login;
+        login.service = QStringLiteral("embedded:") + dir.filePath(name + QStringLiteral(".db"));
+        login.user = QStringLiteral("scott");
+        std::unique_ptr<OracleSession> target = openOracleSession(login);
+        target->execute("Create table \"S\" (\"ID\" number, \"D\" DATE)");
+        target->execute("alter table \"S\"  add constraint \"PK_S\" primary key (\"ID\")");
+        MySqlConnection source;
+        source.params() = sandboxParams(database);
+        source.connect();
+
+        BatchSpy spy(*target);
+        spy.secondBatchDelay = std::chrono::milliseconds(300);
+        RunLedger ledger;
+        ledger.setPaths(dir.filePath(name + QStringLiteral(".rejects.csv")), dir.filePath(name));
+        CopyOptions options;
+        options.ledger = &ledger;
+        options.sendAhead = sendAhead;
+        RunControl control;
+        options.progress = [&](std::int64_t rows) {
+            if (fault == Fault::Stop && rows == 5100)
+                control.requestStop();
+        };
+        RowBuffer buffer;
+        Outcome o;
+        TRunLog log;
+        log.Append("Insert table S... ");
+        o.result = CopyRows(source, spy, buffer, fault == Fault::SourceError ? "s_broken" : "s", "S", log, control,
+                            options, &o.counts);
+        o.log = log.lines();
+        ledger.close();
+        QFile f(ledger.ledgerPath());
+        if (f.open(QIODevice::ReadOnly))
+            o.ledger = f.readAll();
+        o.batches = spy.sizes;
+        o.targetRows = target->queryCount("select count(*) from \"S\"");
+        if (fault == Fault::Rejected)
+            sandboxExec({"update s set id = 3000 where id = 1 limit 1"}, database);
+        return o;
+    };
+
+    for (const Fault fault : {Fault::None, Fault::Rejected, Fault::SourceError, Fault::Stop}) {
+        SCOPED_TRACE(int(fault));
+        const Outcome ahead = copy(fault, true);
+        const Outcome inTurn = copy(fault, false);
+        EXPECT_EQ(ahead.result.Ok, inTurn.result.Ok);
+        EXPECT_EQ(ahead.result.ErrorText, inTurn.result.ErrorText);
+        EXPECT_EQ(ahead.log, inTurn.log);
+        EXPECT_EQ(ahead.ledger, inTurn.ledger);
+        EXPECT_EQ(ahead.batches, inTurn.batches);
+        EXPECT_EQ(ahead.targetRows, inTurn.targetRows);
+        EXPECT_EQ(ahead.counts.rowsRead, inTurn.counts.rowsRead);
+        EXPECT_EQ(ahead.counts.valuesRejected, inTurn.counts.valuesRejected);
+        EXPECT_EQ(ahead.counts.rowsRejected, inTurn.counts.rowsRejected);
+        for (const Outcome *o : {&ahead, &inTurn}) {
+            EXPECT_EQ(o->counts.rowsWritten, o->targetRows);
+            switch (fault) {
+            case Fault::None:
+                EXPECT_TRUE(o->result.Ok);
+                EXPECT_EQ(o->targetRows, 5300);
+                EXPECT_EQ(o->counts.valuesRejected, 150);
+                ASSERT_EQ(o->log.size(), 22);
+                EXPECT_EQ(o->log.first(), "Insert table S 5100 Rows ");
+                EXPECT_EQ(o->log.at(1), "d:TDateField");
+                EXPECT_EQ(o->log.last(), "Insert table S 5300 Rows ");
+                break;
+            case Fault::Rejected:
+                // The batch of rows 101-5100 is rolled back: the copy ends
+                // there, and nothing read after row 5100 counts.
+                EXPECT_FALSE(o->result.Ok);
+                EXPECT_EQ(o->targetRows, 100);
+                EXPECT_EQ(o->counts.rowsRead, 5100);
+                EXPECT_EQ(o->counts.valuesRejected, 0);
+                EXPECT_EQ(o->log, (QStringList{"Insert table S 5000 Rows "}));
+                EXPECT_TRUE(o->ledger.contains("s,3000,,")) << o->ledger.toStdString();
+                EXPECT_FALSE(o->ledger.contains("zero date"));
+                break;
+            case Fault::SourceError:
+                EXPECT_FALSE(o->result.Ok);
+                EXPECT_TRUE(o->result.ErrorText.contains("Subquery returns more than 1 row"))
+                    << o->result.ErrorText.toStdString();
+                EXPECT_EQ(o->targetRows, 5100);
+                EXPECT_EQ(o->counts.valuesRejected, 50);
+                EXPECT_EQ(o->log.last(), "Insert table S 5200 Rows ");
+                break;
+            case Fault::Stop:
+                EXPECT_EQ(o->result.ErrorText, operationAbortedText());
+                EXPECT_EQ(o->targetRows, 5100);
+                EXPECT_EQ(o->log, (QStringList{"Insert table S 5100 Rows "}));
+                break;
+            }
+        }
     }
 }
 
