@@ -234,8 +234,66 @@ void writeDecimal(const Decimal &d, std::string &out, bool toCharForm)
 
 } // namespace
 
+namespace {
+
+// The usual shapes of a number, as MySQL sends it and the row copy passes it
+// on: "[-]D[.F]" where D starts with 1-9 (or is the lone "0" of an integer)
+// and has at most 38 digits with F. Their canonical text is the text itself
+// without the trailing zeros of F (and its point when nothing is left), when
+// the column keeps it without rounding and within its precision. Anything
+// else (a leading zero, "-0", a zero before the point, an exponent, blanks,
+// more digits) takes the general way. Returns false when it does.
+bool plainNumber(QStringView text, const ColumnSpec *spec, std::string &out)
+{
+    const qsizetype n = text.size();
+    qsizetype i = 0;
+    const bool negative = n > 0 && text[0] == u'-';
+    if (negative)
+        ++i;
+    const qsizetype intStart = i;
+    while (i < n && text[i] >= u'0' && text[i] <= u'9')
+        ++i;
+    const qsizetype intDigits = i - intStart;
+    if (intDigits == 0)
+        return false;
+    const bool zero = text[intStart] == u'0';
+    if (zero && (intDigits > 1 || negative || i < n))
+        return false;  // "007", "-0", "0.5": the general way
+    qsizetype fracDigits = 0;
+    if (i < n) {
+        if (text[i] != u'.')
+            return false;
+        const qsizetype fracStart = ++i;
+        qsizetype lastNonZero = fracStart;
+        while (i < n && text[i] >= u'0' && text[i] <= u'9') {
+            if (text[i] != u'0')
+                lastNonZero = i + 1;
+            ++i;
+        }
+        if (i != n)
+            return false;
+        fracDigits = lastNonZero - fracStart;
+    }
+    if (intDigits + fracDigits > kNumberDigits)
+        return false;
+    if (spec && spec->scaled) {
+        const qsizetype precision = spec->precision > 0 ? spec->precision : kNumberDigits;
+        if (spec->scale < 0 || fracDigits > spec->scale || intDigits > precision - spec->scale)
+            return false;
+    }
+    const qsizetype keep = intStart + intDigits + (fracDigits > 0 ? 1 + fracDigits : 0);
+    out.resize(size_t(keep));
+    for (qsizetype k = 0; k < keep; ++k)
+        out[size_t(k)] = char(text[k].unicode());
+    return true;
+}
+
+} // namespace
+
 NumberStatus canonicalNumber(QStringView text, const ColumnSpec *spec, std::string &out, bool toCharForm)
 {
+    if (plainNumber(text, spec, out))
+        return NumberStatus::Ok;
     thread_local Decimal d;
     out.clear();
     if (!parseDecimal(text, d))

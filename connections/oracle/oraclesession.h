@@ -79,7 +79,7 @@ struct OracleInterval {
 // number: outside NUMBER's range, so it is not a Number.
 class OracleValue {
 public:
-    enum class Kind { Null, Number, Text, Date, Bytes, Timestamp, Interval, BinaryNumber };
+    enum class Kind : unsigned char { Null, Number, Text, Date, Bytes, Timestamp, Interval, BinaryNumber };
 
     OracleValue() = default;
     static OracleValue null() { return OracleValue(); }
@@ -92,7 +92,8 @@ public:
     {
         OracleValue v;
         v.kind_ = Kind::Text;
-        v.utf8_ = std::move(utf8);
+        v.raw_ = std::move(utf8);
+        v.utf8Text_ = true;
         v.decoded_ = false;
         return v;
     }
@@ -100,7 +101,7 @@ public:
     {
         OracleValue v;
         v.kind_ = Kind::Bytes;
-        v.bytes_ = std::move(bytes);
+        v.raw_ = std::move(bytes);
         return v;
     }
     static OracleValue date(const OracleDate &date)
@@ -123,11 +124,16 @@ public:
         v.nanosecond_ = timestamp.nanosecond;
         return v;
     }
+    // An interval keeps its parts in the fields of a date (days, hours,
+    // minutes, seconds in year, month, day, hour), so that a value stays
+    // small: a batch holds thousands of them.
     static OracleValue interval(const OracleInterval &interval)
     {
         OracleValue v;
         v.kind_ = Kind::Interval;
-        v.interval_ = interval;
+        v.negative_ = interval.negative;
+        v.date_ = OracleDate{interval.days, interval.hours, interval.minutes, interval.seconds, 0, 0};
+        v.nanosecond_ = interval.nanosecond;
         return v;
     }
 
@@ -137,19 +143,24 @@ public:
     const QString &textValue() const
     {
         if (!decoded_) {
-            text_ = QString::fromUtf8(utf8_);
+            text_ = QString::fromUtf8(raw_);
             decoded_ = true;
         }
         return text_;
     }
     // A Text value given as UTF-8 (textUtf8): its bytes.
-    bool isUtf8() const { return !utf8_.isNull(); }
-    const QByteArray &utf8Value() const { return utf8_; }
-    const QByteArray &bytesValue() const { return bytes_; }
+    bool isUtf8() const { return utf8Text_; }
+    const QByteArray &utf8Value() const { return utf8Text_ ? raw_ : noBytes(); }
+    const QByteArray &bytesValue() const { return kind_ == Kind::Bytes ? raw_ : noBytes(); }
     // The date of a Date or a Timestamp value.
     const OracleDate &dateValue() const { return date_; }
     OracleTimestamp timestampValue() const { return OracleTimestamp{date_, nanosecond_}; }
-    const OracleInterval &intervalValue() const { return interval_; }
+    OracleInterval intervalValue() const
+    {
+        if (kind_ != Kind::Interval)
+            return OracleInterval();
+        return OracleInterval{negative_, date_.year, date_.month, date_.day, date_.hour, nanosecond_};
+    }
 
     bool operator==(const OracleValue &o) const
     {
@@ -161,26 +172,31 @@ public:
         case Kind::BinaryNumber:
         case Kind::Text: return textValue() == o.textValue();
         case Kind::Date: return date_ == o.date_;
-        case Kind::Bytes: return bytes_ == o.bytes_;
+        case Kind::Bytes: return raw_ == o.raw_;
         case Kind::Timestamp: return date_ == o.date_ && nanosecond_ == o.nanosecond_;
-        case Kind::Interval: return interval_ == o.interval_;
+        case Kind::Interval: return intervalValue() == o.intervalValue();
         }
         return false;
     }
 
 private:
     OracleValue(Kind kind, QString text) : kind_(kind), text_(std::move(text)) {}
+    static const QByteArray &noBytes()
+    {
+        static const QByteArray none;
+        return none;
+    }
 
     Kind kind_ = Kind::Null;
-    // Decoded from utf8_ on first use; only the one thread that owns a batch
+    // Decoded from raw_ on first use; only the one thread that owns a batch
     // reads its values.
-    mutable QString text_;
     mutable bool decoded_ = true;
-    QByteArray utf8_;
-    QByteArray bytes_;
+    bool utf8Text_ = false;
+    bool negative_ = false;  // Interval
+    mutable QString text_;
+    QByteArray raw_;  // Bytes: the bytes; a Text given as UTF-8: its bytes
     OracleDate date_;
     int nanosecond_ = 0;
-    OracleInterval interval_;
 };
 
 // The rows of one batch insert: one value per described column per row, in

@@ -92,6 +92,27 @@ TEST(EmbeddedValues, NumbersGetTheirCanonicalText)
         // make the 39-digit value end in ...5 and round up).
         {"1.44999999999999999999999999999999999995", &money, NumberStatus::Ok, "1.45"},
         {"1.444999999999999999999999999999999999995", &money, NumberStatus::Ok, "1.44"},
+        // The usual shapes as MySQL sends them, and their near misses.
+        {"-42", nullptr, NumberStatus::Ok, "-42"},
+        {"-0", nullptr, NumberStatus::Ok, "0"},
+        {"007", nullptr, NumberStatus::Ok, "7"},
+        {"12.50", nullptr, NumberStatus::Ok, "12.5"},
+        {"12.000", nullptr, NumberStatus::Ok, "12"},
+        {"-0.50", nullptr, NumberStatus::Ok, "-0.5"},
+        {"1234567890.12", &money, NumberStatus::Ok, "1234567890.12"},
+        {"12345678901.5", &money, NumberStatus::Precision, ""},
+        {"12.3456", &money, NumberStatus::Ok, "12.35"},
+        {"12.3400", &money, NumberStatus::Ok, "12.34"},
+        {"99999999999999999999999999999999999999", nullptr, NumberStatus::Ok,
+         "99999999999999999999999999999999999999"},
+        {"999999999999999999999999999999999999995", nullptr, NumberStatus::Ok,
+         "1000000000000000000000000000000000000000"},
+        {"1.2345678901234567890123456789012345678", nullptr, NumberStatus::Ok,
+         "1.2345678901234567890123456789012345678"},
+        {"1.23456789012345678901234567890123456789", nullptr, NumberStatus::Ok,
+         "1.2345678901234567890123456789012345679"},
+        {"12 ", nullptr, NumberStatus::Ok, "12"},
+        {"1.2.3", nullptr, NumberStatus::Invalid, ""},
     };
     for (const Row &r : rows) {
         SCOPED_TRACE(r.in);
