@@ -3,6 +3,7 @@
 #include "connections/rowcopy.h"
 #include "connections/verify.h"
 #include "engine/identifiers.h"
+#include "engine/runaside.h"
 #include "schema/detailedtable.h"
 #include "schema/keys.h"
 #include "schema/tabledefinition.h"
@@ -364,8 +365,10 @@ void ConversionRun::convertTable(const QString &entry, bool overwrite, bool skip
             // A table that held rows before its copy: they count in the check
             // of the rows after it, and its content cannot be verified.
             std::int64_t rowsBefore = 0;
-            if (exists && !overwrite)
-                rowsBefore = oracle.queryCount(rowCountStatement(targetName));
+            if (exists && !overwrite) {
+                const QString sql = rowCountStatement(targetName);
+                rowsBefore = runAside(control_, [&oracle, &sql] { return oracle.queryCount(sql); });
+            }
             log_.Append(QStringLiteral("Insert table ") + targetName + QStringLiteral("... "));
             CopyOptions options;
             options.continuePastRejected = settings_.RejectRows;
@@ -422,7 +425,8 @@ void ConversionRun::checkRowCount(OracleSession &oracle, const QString &targetNa
     const std::int64_t expected = rowsBefore + result.rowsWritten;
     QString problem;
     try {
-        const std::int64_t counted = oracle.queryCount(rowCountStatement(targetName));
+        const QString sql = rowCountStatement(targetName);
+        const std::int64_t counted = runAside(control_, [&oracle, &sql] { return oracle.queryCount(sql); });
         if (counted != expected)
             problem = QStringLiteral("Count table %1: %2 rows in Oracle, %3 expected").arg(targetName).arg(counted).arg(expected);
     } catch (const DatabaseError &e) {
