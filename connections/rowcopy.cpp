@@ -506,6 +506,7 @@ TStepResult CopyRows(MySqlConnection &data, OracleSession &oracleconn, RowBuffer
     try {
         sjb = data.query(sourceRowsStatement(listedName));
         sjb->keepUtf8Text();
+        sjb->serveWaits([&control] { control.keepResponsive(); });
     } catch (const DatabaseError &e) {
         return fail(e.message());
     }

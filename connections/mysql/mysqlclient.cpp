@@ -10,12 +10,15 @@
 
 #if __has_include(<iconv.h>)
 #include <iconv.h>
+#include <poll.h>
 #define TAVREX_HAVE_ICONV 1
 #else
 #define TAVREX_HAVE_ICONV 0
 #endif
 
+#include <algorithm>
 #include <array>
+#include <cerrno>
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
@@ -395,6 +398,7 @@ struct MySqlConnection::Impl {
 struct MySqlResult::Impl {
     MySqlConnection::Impl *connection = nullptr;
     MYSQL_RES *res = nullptr;
+    std::function<void()> whileWaiting;
     std::vector<ColumnInfo> columns;
     MYSQL_ROW row = nullptr;
     unsigned long *lengths = nullptr;
@@ -490,6 +494,9 @@ void MySqlConnection::connect()
     mysql_options(db, MYSQL_OPT_CONNECT_TIMEOUT, &timeouts.connect);
     mysql_options(db, MYSQL_OPT_READ_TIMEOUT, &timeouts.read);
     mysql_options(db, MYSQL_OPT_WRITE_TIMEOUT, &timeouts.write);
+    // The non-blocking calls are there for the reads that serve waits
+    // (MySqlResult::serveWaits); every other call blocks as before.
+    mysql_options(db, MYSQL_OPT_NONBLOCK, nullptr);
 
     const QString hostName = params_.value(QStringLiteral("HostName"));
     const QString server = hostName == QLatin1String("localhost") || hostName.isEmpty()
@@ -664,7 +671,7 @@ bool MySqlResult::next()
     if (!d->res)
         return false;
     const Clock::time_point started = d->connection ? Clock::now() : Clock::time_point();
-    d->row = mysql_fetch_row(d->res);
+    d->row = d->whileWaiting && d->connection && d->connection->db ? fetchRowServingWaits() : mysql_fetch_row(d->res);
     if (!d->row) {
         d->lengths = nullptr;
         MYSQL *db = d->connection ? d->connection->db : nullptr;
@@ -684,6 +691,64 @@ bool MySqlResult::next()
     }
     d->lengths = mysql_fetch_lengths(d->res);
     return true;
+}
+
+// The next row through the client's non-blocking calls: while the server's
+// bytes are awaited (a row of 15 MiB takes the server well over 100 ms), the
+// socket is polled in short slices and whileWaiting runs between them and
+// between the reads of a long row. The read time-out stays the connection's:
+// a wait that passes it is handed back to the client as a time-out, which
+// then fails the read as the blocking call would.
+char **MySqlResult::fetchRowServingWaits()
+{
+    constexpr int kSliceMs = 20;
+    MYSQL *db = d->connection->db;
+    MYSQL_ROW row = nullptr;
+    int status = mysql_fetch_row_start(&row, d->res);
+    while (status != 0) {
+        const bool timed = status & MYSQL_WAIT_TIMEOUT;
+        const qint64 timeoutMs = timed ? qint64(mysql_get_timeout_value_ms(db)) : 0;
+        const Clock::time_point waitStarted = Clock::now();
+        int ready = 0;
+        for (;;) {
+            pollfd p{};
+            p.fd = mysql_get_socket(db);
+            p.events = short((status & MYSQL_WAIT_READ ? POLLIN : 0) | (status & MYSQL_WAIT_WRITE ? POLLOUT : 0) |
+                             (status & MYSQL_WAIT_EXCEPT ? POLLPRI : 0));
+            int slice = kSliceMs;
+            if (timed) {
+                const qint64 waited =
+                    std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - waitStarted).count();
+                if (waited >= timeoutMs) {
+                    ready = MYSQL_WAIT_TIMEOUT;
+                    break;
+                }
+                slice = int(std::min<qint64>(slice, timeoutMs - waited));
+            }
+            const int polled = ::poll(&p, 1, slice);
+            d->whileWaiting();
+            if (polled > 0) {
+                ready = (p.revents & (POLLIN | POLLHUP | POLLERR) ? MYSQL_WAIT_READ : 0) |
+                        (p.revents & POLLOUT ? MYSQL_WAIT_WRITE : 0) | (p.revents & POLLPRI ? MYSQL_WAIT_EXCEPT : 0);
+                // A hang-up or error shows on whatever was awaited: the
+                // client's read then finds it.
+                if (ready == 0)
+                    ready = status & ~MYSQL_WAIT_TIMEOUT;
+                break;
+            }
+            if (polled < 0 && errno != EINTR) {
+                ready = status & ~MYSQL_WAIT_TIMEOUT;
+                break;
+            }
+        }
+        status = mysql_fetch_row_cont(&row, d->res, ready);
+    }
+    return row;
+}
+
+void MySqlResult::serveWaits(std::function<void()> whileWaiting)
+{
+    d->whileWaiting = std::move(whileWaiting);
 }
 
 bool MySqlResult::isNull(int column) const

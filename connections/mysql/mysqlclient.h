@@ -8,6 +8,7 @@
 #include <QVector>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 
 namespace tavrex {
@@ -94,8 +95,13 @@ public:
     MySqlValue::Type fieldType(int column) const;
     // Whether text arrives in UTF-8 (the connection's character set).
     bool textIsUtf8() const;
+    // From now on next() calls whileWaiting every few milliseconds while it
+    // waits for the server's bytes (the window stays responsive during a row
+    // of many megabytes). whileWaiting must not use this connection.
+    void serveWaits(std::function<void()> whileWaiting);
 
 private:
+    char **fetchRowServingWaits();  // a MYSQL_ROW
     friend class MySqlConnection;
     struct Impl;
     explicit MySqlResult(std::unique_ptr<Impl> impl);
