@@ -2,19 +2,18 @@
 
 #include "engine/errors.h"
 
-#include <QCryptographicHash>
-
-#include <atomic>
-#include <cstdio>
-#include <chrono>
-#include <future>
-#include <exception>
-#include <thread>
 #include <QHash>
 #include <QtEndian>
 
-#include <cstring>
+#include <xxhash.h>
+
+#include <atomic>
+#include <chrono>
+#include <exception>
+#include <future>
 #include <memory>
+#include <string>
+#include <thread>
 #include <vector>
 
 namespace tavrex {
@@ -115,34 +114,68 @@ QByteArray binaryNumberKey(const QString &text, bool single)
     return single ? QByteArray::number(double(float(d)), 'g', 9) : QByteArray::number(d, 'g', 17);
 }
 
-// One row's hash over its tagged values: a tag byte, the length, the bytes.
+template <typename C>
+bool appendNormalised(const C *p, qsizetype n, std::string &out);
+
+// One row's hash over its tagged values, each a tag byte, its length (8
+// bytes, little-endian) and its bytes. The values are gathered in one buffer
+// that every row reuses and hashed at once with XXH3's 128 bits: the hash has
+// to tell rows apart against accidental differences, not to resist an
+// attacker.
 class RowHasher {
 public:
-    void begin() { hash_.reset(); }
-    void null() { add('N', QByteArray()); }
+    void begin() { row_.clear(); }
+    void null() { row_.append(kNull, sizeof kNull); }
     void add(char tag, QByteArrayView bytes)
     {
-        if (bytes.isEmpty() && tag != 'N') {
+        if (bytes.isEmpty()) {
             null();  // '' is NULL
             return;
         }
-        char head[9];
-        head[0] = tag;
-        qToLittleEndian<quint64>(quint64(bytes.size()), head + 1);
-        hash_.addData(QByteArrayView(head, 9));
-        hash_.addData(bytes);
+        const size_t at = open(tag);
+        row_.append(bytes.data(), size_t(bytes.size()));
+        close(at);
     }
-    RowHash finish()
+    // A number in its normalised form, written in place; false (and nothing
+    // written) when the text is not a number.
+    bool addNumber(QByteArrayView text)
     {
-        const QByteArray r = hash_.result();
-        RowHash h;
-        std::memcpy(&h.lo, r.constData(), 8);
-        std::memcpy(&h.hi, r.constData() + 8, 8);
-        return h;
+        const size_t at = open('D');
+        if (!appendNormalised(text.data(), text.size(), row_)) {
+            row_.resize(at);
+            return false;
+        }
+        close(at);
+        return true;
+    }
+    // A value written in place: open() writes its head, the caller appends
+    // its bytes to row(), close() writes its length (an empty value becomes
+    // NULL).
+    size_t open(char tag)
+    {
+        const size_t at = row_.size();
+        row_.append(kNull, sizeof kNull);
+        row_[at] = tag;
+        return at;
+    }
+    std::string &row() { return row_; }
+    void close(size_t at)
+    {
+        const quint64 length = row_.size() - at - sizeof kNull;
+        if (length == 0)
+            row_[at] = 'N';
+        else
+            qToLittleEndian<quint64>(length, &row_[at + 1]);
+    }
+    RowHash finish() const
+    {
+        const XXH128_hash_t h = XXH3_128bits(row_.data(), row_.size());
+        return RowHash{h.low64, h.high64};
     }
 
 private:
-    QCryptographicHash hash_{QCryptographicHash::Blake2b_256};
+    static constexpr char kNull[9] = {'N', 0, 0, 0, 0, 0, 0, 0, 0};
+    std::string row_;
 };
 
 QByteArray trimmedBlanks(QByteArray text)
@@ -179,6 +212,59 @@ bool isReportedDate(const DateParts &d)
     if (d.year == 0 || d.month == 0 || d.day == 0)
         return true;
     return d.year == 1582 && d.month == 10 && d.day >= 5 && d.day <= 14;
+}
+
+bool isDigit(char c)
+{
+    return c >= '0' && c <= '9';
+}
+
+// A MySQL DATE ("YYYY-MM-DD") or DATETIME ("YYYY-MM-DD hh:mm:ss[.ffffff]")
+// into a DATE column, read by position from the server's bytes, in the form
+// addSource gives it; false when the text is not of that form (addSource
+// reads it then).
+bool addMySqlDate(RowHasher &h, QByteArrayView t, bool dateOnly)
+{
+    if (t.size() < 10 || t[4] != '-' || t[7] != '-')
+        return false;
+    for (int i : {0, 1, 2, 3, 5, 6, 8, 9})
+        if (!isDigit(t[i]))
+            return false;
+    auto number = [&t](int from, int n) {
+        int v = 0;
+        for (int i = from; i < from + n; ++i)
+            v = v * 10 + (t[i] - '0');
+        return v;
+    };
+    if (isReportedDate(DateParts{number(0, 4), number(5, 2), number(8, 2)})) {
+        h.null();
+        return true;
+    }
+    if (dateOnly) {
+        if (t.size() != 10)
+            return false;
+    } else {
+        for (qsizetype i = 10; i < t.size(); ++i)
+            if (static_cast<unsigned char>(t[i]) >= 0x80)
+                return false;  // not the server's ASCII: addSource decodes it
+    }
+    const size_t at = h.open('T');
+    std::string &o = h.row();
+    o.append(t.data(), 10);
+    o.push_back(' ');
+    if (dateOnly)
+        o.append("00:00:00");
+    else if (t.size() > 11)
+        o.append(t.data() + 11, size_t(t.size() - 11));
+    // A fraction of zero is no fraction.
+    if (o.find('.', at) != std::string::npos) {
+        while (o.back() == '0')
+            o.pop_back();
+        if (o.back() == '.')
+            o.pop_back();
+    }
+    h.close(at);
+    return true;
 }
 
 // A value's text as UTF-8: text the result kept as the server's UTF-8 bytes
@@ -385,6 +471,7 @@ public:
             }
             fields_.push_back(found);
             holds_.push_back(holdsOf(c));
+            reads_.push_back(found < 0 ? Read::Missing : readOf(result_->fieldType(found), holds_.back()));
         }
         for (const QString &k : keyColumns) {
             const int f = result_->fieldIndex(k);
@@ -403,29 +490,25 @@ public:
                 h_.null();
                 continue;
             }
-            // The common cases straight from the server's bytes: numbers into
-            // NUMBER, UTF-8 text into text columns, bytes into BLOB and RAW.
-            const MySqlValue::Type type = result_->fieldType(f);
-            const Holds holds = holds_[c];
-            if (holds == Holds::Number &&
-                (type == MySqlValue::Type::Integer || type == MySqlValue::Type::Unsigned ||
-                 type == MySqlValue::Type::Decimal || type == MySqlValue::Type::Float)) {
-                const QByteArrayView raw = result_->rawView(f);
-                const QByteArray norm = normalisedNumber(raw);
-                if (!norm.isEmpty()) {
-                    h_.add('D', norm);
+            // The common cases straight from the server's bytes, in the forms
+            // addSource gives them.
+            switch (reads_[c]) {
+            case Read::Number:
+                if (h_.addNumber(result_->rawView(f)))
                     continue;
-                }
-            } else if ((holds == Holds::Text || holds == Holds::Char) && type == MySqlValue::Type::Text &&
-                       utf8_) {
-                const QByteArrayView raw = result_->rawView(f);
-                h_.add('S', holds == Holds::Char ? trimmedBlanks(raw) : raw);
-                continue;
-            } else if (holds == Holds::Bytes && type == MySqlValue::Type::Bytes) {
-                h_.add('B', result_->rawView(f));
-                continue;
+                break;
+            case Read::Text: h_.add('S', result_->rawView(f)); continue;
+            case Read::Char: h_.add('S', trimmedBlanks(result_->rawView(f))); continue;
+            case Read::Bytes: h_.add('B', result_->rawView(f)); continue;
+            case Read::Date:
+            case Read::DateTime:
+                if (addMySqlDate(h_, result_->rawView(f), reads_[c] == Read::Date))
+                    continue;
+                break;
+            case Read::Missing:
+            case Read::Value: break;
             }
-            addSource(h_, result_->value(f), holds);
+            addSource(h_, result_->value(f), holds_[c]);
         }
         return h_.finish();
     }
@@ -438,9 +521,28 @@ public:
     }
 
 private:
+    // How a column's values are read, decided once per column: from the
+    // server's bytes, or as a MySqlValue.
+    enum class Read { Missing, Number, Text, Char, Bytes, Date, DateTime, Value };
+    Read readOf(MySqlValue::Type type, Holds holds) const
+    {
+        using T = MySqlValue::Type;
+        switch (holds) {
+        case Holds::Number:
+            return type == T::Integer || type == T::Unsigned || type == T::Decimal || type == T::Float ? Read::Number
+                                                                                                        : Read::Value;
+        case Holds::Text: return type == T::Text && utf8_ ? Read::Text : Read::Value;
+        case Holds::Char: return type == T::Text && utf8_ ? Read::Char : Read::Value;
+        case Holds::Bytes: return type == T::Bytes ? Read::Bytes : Read::Value;
+        case Holds::Date: return type == T::Date ? Read::Date : type == T::DateTime ? Read::DateTime : Read::Value;
+        default: return Read::Value;
+        }
+    }
+
     std::unique_ptr<MySqlResult> result_;
     std::vector<int> fields_;
     std::vector<Holds> holds_;
+    std::vector<Read> reads_;
     std::vector<int> keys_;
     bool utf8_ = false;
     RowHasher h_;
@@ -459,8 +561,27 @@ public:
     RowHash hash() override
     {
         h_.begin();
-        for (size_t c = 0; c < holds_.size(); ++c)
+        for (size_t c = 0; c < holds_.size(); ++c) {
+            // The reader's own bytes where it has them, in the forms
+            // addTarget gives them.
+            OracleRowReader::View view;
+            if (reader_->valueView(int(c), &view)) {
+                switch (view.kind) {
+                case OracleValue::Kind::Null: h_.null(); continue;
+                case OracleValue::Kind::Number:
+                    if (h_.addNumber(view.bytes))
+                        continue;
+                    break;
+                case OracleValue::Kind::Text:
+                    h_.add('S', holds_[c] == Holds::Char ? trimmedBlanks(view.bytes) : view.bytes);
+                    continue;
+                case OracleValue::Kind::Bytes: h_.add('B', view.bytes); continue;
+                case OracleValue::Kind::Date: h_.add('T', view.bytes); continue;
+                default: break;
+                }
+            }
             addTarget(h_, reader_->value(int(c)), holds_[c]);
+        }
         return h_.finish();
     }
 
@@ -484,10 +605,11 @@ bool tick(qint64 &rows, RunControl &control)
 
 namespace {
 
-// The normal form of a decimal text in characters of type C (see
-// normalisedNumber in verify.h); one pass, one allocation.
+// Appends the normal form of a decimal text in characters of type C (see
+// normalisedNumber in verify.h) to out, in one pass; false, with out as it
+// was, when the text is not a number.
 template <typename C>
-QByteArray normalised(const C *p, qsizetype n)
+bool appendNormalised(const C *p, qsizetype n, std::string &out)
 {
     auto blank = [](C c) { return c == C(' ') || c == C('\t'); };
     while (n > 0 && blank(p[0])) {
@@ -500,11 +622,10 @@ QByteArray normalised(const C *p, qsizetype n)
     bool negative = false;
     if (i < n && (p[i] == C('+') || p[i] == C('-')))
         negative = p[i++] == C('-');
-    QByteArray out;
-    out.reserve(n + 24);
+    const size_t base = out.size();
     if (negative)
-        out.append('-');
-    const qsizetype first = out.size();
+        out.push_back('-');
+    const size_t first = out.size();
     qint64 exponent = 0;  // of the last digit read
     bool any = false, point = false;
     for (; i < n; ++i) {
@@ -512,7 +633,7 @@ QByteArray normalised(const C *p, qsizetype n)
         if (c >= C('0') && c <= C('9')) {
             any = true;
             if (!(out.size() == first && c == C('0')))
-                out.append(char(c));
+                out.push_back(char(c));
             if (point)
                 --exponent;
         } else if (c == C('.') && !point) {
@@ -521,35 +642,42 @@ QByteArray normalised(const C *p, qsizetype n)
             break;
         }
     }
+    auto refuse = [&out, base] {
+        out.resize(base);
+        return false;
+    };
     if (!any)
-        return QByteArray();
+        return refuse();
     if (i < n) {
         if (p[i] != C('e') && p[i] != C('E'))
-            return QByteArray();
+            return refuse();
         ++i;
         bool minus = false;
         if (i < n && (p[i] == C('+') || p[i] == C('-')))
             minus = p[i++] == C('-');
         if (i == n)
-            return QByteArray();
+            return refuse();
         qint64 e = 0;
         for (; i < n; ++i) {
             if (p[i] < C('0') || p[i] > C('9') || e > 100000)
-                return QByteArray();
+                return refuse();
             e = e * 10 + (p[i] - C('0'));
         }
         exponent += minus ? -e : e;
     }
-    if (out.size() == first)
-        return QByteArrayLiteral("0");
+    if (out.size() == first) {
+        out.resize(base);
+        out.push_back('0');
+        return true;
+    }
     // Leading zeros were skipped; trailing zeros move into the exponent.
-    while (out.endsWith('0')) {
-        out.chop(1);
+    while (out.back() == '0') {
+        out.pop_back();
         ++exponent;
     }
-    out.append('E');
+    out.push_back('E');
     if (exponent < 0) {
-        out.append('-');
+        out.push_back('-');
         exponent = -exponent;
     }
     char buffer[24];
@@ -559,8 +687,17 @@ QByteArray normalised(const C *p, qsizetype n)
         exponent /= 10;
     } while (exponent > 0);
     while (len > 0)
-        out.append(buffer[--len]);
-    return out;
+        out.push_back(buffer[--len]);
+    return true;
+}
+
+template <typename C>
+QByteArray normalised(const C *p, qsizetype n)
+{
+    std::string out;
+    if (!appendNormalised(p, n, out))
+        return QByteArray();
+    return QByteArray(out.data(), qsizetype(out.size()));
 }
 
 } // namespace

@@ -263,6 +263,24 @@ public:
     // as Text (CHAR with its blank padding), DATE as a Date, RAW / BLOB as
     // Bytes, NULL as Null.
     virtual const OracleValue &value(int column) const = 0;
+
+    // A value of the current row as the bytes the reader already holds, for a
+    // reader that can give them without building an OracleValue (the
+    // verification looks at every value once): Null; a Number as its exact
+    // decimal text; a Text as UTF-8 (CHAR with its padding); Bytes as they
+    // are; a Date as "[-]YYYY-MM-DD HH:MM:SS". Valid until the next call of
+    // next(). False when the reader has no such form for the value, which
+    // value() then gives; a reader without any says false always.
+    struct View {
+        OracleValue::Kind kind = OracleValue::Kind::Null;
+        QByteArrayView bytes;
+    };
+    virtual bool valueView(int column, View *view) const
+    {
+        (void)column;
+        (void)view;
+        return false;
+    }
 };
 
 // What a connect takes from the twelve-line Oracle profile.
