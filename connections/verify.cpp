@@ -500,6 +500,14 @@ public:
             case Read::Text: h_.add('S', result_->rawView(f)); continue;
             case Read::Char: h_.add('S', trimmedBlanks(result_->rawView(f))); continue;
             case Read::Bytes: h_.add('B', result_->rawView(f)); continue;
+            case Read::TextBytes:
+                // Text into BLOB: its UTF-8 bytes, unless the text is not
+                // UTF-8 (which addSource decodes).
+                if (result_->isUtf8Text(f)) {
+                    h_.add('B', result_->rawView(f));
+                    continue;
+                }
+                break;
             case Read::Date:
             case Read::DateTime:
                 if (addMySqlDate(h_, result_->rawView(f), reads_[c] == Read::Date))
@@ -523,7 +531,7 @@ public:
 private:
     // How a column's values are read, decided once per column: from the
     // server's bytes, or as a MySqlValue.
-    enum class Read { Missing, Number, Text, Char, Bytes, Date, DateTime, Value };
+    enum class Read { Missing, Number, Text, Char, Bytes, TextBytes, Date, DateTime, Value };
     Read readOf(MySqlValue::Type type, Holds holds) const
     {
         using T = MySqlValue::Type;
@@ -533,7 +541,7 @@ private:
                                                                                                         : Read::Value;
         case Holds::Text: return type == T::Text && utf8_ ? Read::Text : Read::Value;
         case Holds::Char: return type == T::Text && utf8_ ? Read::Char : Read::Value;
-        case Holds::Bytes: return type == T::Bytes ? Read::Bytes : Read::Value;
+        case Holds::Bytes: return type == T::Bytes ? Read::Bytes : type == T::Text ? Read::TextBytes : Read::Value;
         case Holds::Date: return type == T::Date ? Read::Date : type == T::DateTime ? Read::DateTime : Read::Value;
         default: return Read::Value;
         }
@@ -622,18 +630,27 @@ bool appendNormalised(const C *p, qsizetype n, std::string &out)
     bool negative = false;
     if (i < n && (p[i] == C('+') || p[i] == C('-')))
         negative = p[i++] == C('-');
+    // Room for the sign, the digits, "E-" and the exponent's digits; cut to
+    // what was written at the end.
     const size_t base = out.size();
+    out.resize(base + size_t(n) + 24);
+    char *const start = &out[base];
+    char *o = start;
+    auto refuse = [&out, base] {
+        out.resize(base);
+        return false;
+    };
     if (negative)
-        out.push_back('-');
-    const size_t first = out.size();
+        *o++ = '-';
+    char *const first = o;
     qint64 exponent = 0;  // of the last digit read
     bool any = false, point = false;
     for (; i < n; ++i) {
         const C c = p[i];
         if (c >= C('0') && c <= C('9')) {
             any = true;
-            if (!(out.size() == first && c == C('0')))
-                out.push_back(char(c));
+            if (o != first || c != C('0'))
+                *o++ = char(c);
             if (point)
                 --exponent;
         } else if (c == C('.') && !point) {
@@ -642,10 +659,6 @@ bool appendNormalised(const C *p, qsizetype n, std::string &out)
             break;
         }
     }
-    auto refuse = [&out, base] {
-        out.resize(base);
-        return false;
-    };
     if (!any)
         return refuse();
     if (i < n) {
@@ -665,19 +678,19 @@ bool appendNormalised(const C *p, qsizetype n, std::string &out)
         }
         exponent += minus ? -e : e;
     }
-    if (out.size() == first) {
-        out.resize(base);
-        out.push_back('0');
+    if (o == first) {
+        *start = '0';  // zero has no sign
+        out.resize(base + 1);
         return true;
     }
     // Leading zeros were skipped; trailing zeros move into the exponent.
-    while (out.back() == '0') {
-        out.pop_back();
+    while (o[-1] == '0') {
+        --o;
         ++exponent;
     }
-    out.push_back('E');
+    *o++ = 'E';
     if (exponent < 0) {
-        out.push_back('-');
+        *o++ = '-';
         exponent = -exponent;
     }
     char buffer[24];
@@ -687,7 +700,8 @@ bool appendNormalised(const C *p, qsizetype n, std::string &out)
         exponent /= 10;
     } while (exponent > 0);
     while (len > 0)
-        out.push_back(buffer[--len]);
+        *o++ = buffer[--len];
+    out.resize(size_t(o - out.data()));
     return true;
 }
 

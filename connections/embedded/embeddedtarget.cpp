@@ -833,36 +833,41 @@ public:
         if (!onRow_)
             return false;
         sqlite3_stmt *s = stmt_.get();
-        if (sqlite3_column_type(s, column) == SQLITE_NULL) {
+        // A null pointer is a NULL, a zero-length BLOB or a failed
+        // allocation: only then is the stored type asked for.
+        auto isNull = [s, column] { return sqlite3_column_type(s, column) == SQLITE_NULL; };
+        const OraType type = table_.columns[column].type;
+        if (type == OraType::Blob || type == OraType::Raw) {
+            const char *p = static_cast<const char *>(sqlite3_column_blob(s, column));
+            const int n = sqlite3_column_bytes(s, column);
+            if (!p && n > 0)
+                return false;
+            *view = !p && isNull() ? View() : View{OracleValue::Kind::Bytes, QByteArrayView(p, n)};
+            return true;
+        }
+        OracleValue::Kind kind;
+        switch (type) {
+        case OraType::Number: kind = OracleValue::Kind::Number; break;
+        case OraType::Varchar2:
+        case OraType::Char:
+        case OraType::Clob: kind = OracleValue::Kind::Text; break;
+        case OraType::Date: kind = OracleValue::Kind::Date; break;
+        default: return false;
+        }
+        const char *p = reinterpret_cast<const char *>(sqlite3_column_text(s, column));
+        if (!p) {
+            if (!isNull())
+                return false;
             *view = View();
             return true;
         }
-        auto text = [s, column] {
-            const char *p = reinterpret_cast<const char *>(sqlite3_column_text(s, column));
-            return QByteArrayView(p, sqlite3_column_bytes(s, column));
-        };
-        switch (table_.columns[column].type) {
-        case OraType::Number: *view = View{OracleValue::Kind::Number, text()}; return true;
-        case OraType::Varchar2:
-        case OraType::Char:
-        case OraType::Clob: *view = View{OracleValue::Kind::Text, text()}; return true;
-        case OraType::Blob:
-        case OraType::Raw: {
-            const char *p = static_cast<const char *>(sqlite3_column_blob(s, column));
-            *view = View{OracleValue::Kind::Bytes, QByteArrayView(p, sqlite3_column_bytes(s, column))};
-            return true;
-        }
-        case OraType::Date: {
-            // The stored form is the view's form; anything else (which
-            // value() reads by the general pattern or refuses) goes there.
-            const QByteArrayView t = text();
-            if (!isPositionalDate(t))
-                return false;
-            *view = View{OracleValue::Kind::Date, t};
-            return true;
-        }
-        default: return false;
-        }
+        const QByteArrayView t(p, sqlite3_column_bytes(s, column));
+        // A DATE's stored form is the view's form; anything else (which
+        // value() reads by the general pattern or refuses) goes there.
+        if (kind == OracleValue::Kind::Date && !isPositionalDate(t))
+            return false;
+        *view = View{kind, t};
+        return true;
     }
 
 private:

@@ -760,6 +760,12 @@ bool validUtf8(const char *data, unsigned long length)
 
 } // namespace
 
+bool MySqlResult::isUtf8Text(int column) const
+{
+    return keepUtf8_ && d->utf8 && !isNull(column) && d->columns[size_t(column)].type == MySqlValue::Type::Text &&
+           validUtf8(d->row[column], d->lengths[column]);
+}
+
 MySqlValue MySqlResult::value(int column) const
 {
     MySqlValue v;

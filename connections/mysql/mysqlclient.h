@@ -82,6 +82,9 @@ public:
     // only where they are looked at; the row copy passes them on to Oracle
     // as they are.
     void keepUtf8Text() { keepUtf8_ = true; }
+    // Whether value(column) comes as UTF-8 bytes (MySqlValue::isUtf8Text),
+    // which are then the bytes of rawView(column).
+    bool isUtf8Text(int column) const;
     // The value as text (the listings read their columns this way); NULL gives
     // an empty text.
     QString text(int column) const;
