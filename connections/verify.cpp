@@ -7,12 +7,13 @@
 
 #include <xxhash.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cstring>
 #include <exception>
 #include <future>
 #include <memory>
-#include <string>
 #include <thread>
 #include <vector>
 
@@ -114,8 +115,12 @@ QByteArray binaryNumberKey(const QString &text, bool single)
     return single ? QByteArray::number(double(float(d)), 'g', 9) : QByteArray::number(d, 'g', 17);
 }
 
+// Room a normalised number needs beyond its text's length: "E", "-" and
+// the exponent's digits.
+constexpr size_t kNumberSlack = 24;
+
 template <typename C>
-bool appendNormalised(const C *p, qsizetype n, std::string &out);
+char *writeNormalised(const C *p, qsizetype n, char *out);
 
 // One row's hash over its tagged values, each a tag byte, its length (8
 // bytes, little-endian) and its bytes. The values are gathered in one buffer
@@ -124,58 +129,58 @@ bool appendNormalised(const C *p, qsizetype n, std::string &out);
 // attacker.
 class RowHasher {
 public:
-    void begin() { row_.clear(); }
-    void null() { row_.append(kNull, sizeof kNull); }
+    static constexpr size_t kHead = 9;
+
+    void begin() { used_ = 0; }
+    void null()
+    {
+        char *head = room(kHead);
+        keep('N', head, head + kHead);
+    }
     void add(char tag, QByteArrayView bytes)
     {
-        if (bytes.isEmpty()) {
-            null();  // '' is NULL
-            return;
-        }
-        const size_t at = open(tag);
-        row_.append(bytes.data(), size_t(bytes.size()));
-        close(at);
+        char *head = room(kHead + size_t(bytes.size()));
+        if (!bytes.isEmpty())
+            std::memcpy(head + kHead, bytes.data(), size_t(bytes.size()));
+        keep(tag, head, head + kHead + bytes.size());  // '' is NULL
     }
     // A number in its normalised form, written in place; false (and nothing
     // written) when the text is not a number.
     bool addNumber(QByteArrayView text)
     {
-        const size_t at = open('D');
-        if (!appendNormalised(text.data(), text.size(), row_)) {
-            row_.resize(at);
+        char *head = room(kHead + size_t(text.size()) + kNumberSlack);
+        char *end = writeNormalised(text.data(), text.size(), head + kHead);
+        if (!end)
             return false;
-        }
-        close(at);
+        keep('D', head, end);
         return true;
     }
-    // A value written in place: open() writes its head, the caller appends
-    // its bytes to row(), close() writes its length (an empty value becomes
-    // NULL).
-    size_t open(char tag)
+    // A value written in place: room() gives the place of its head followed
+    // by room for n bytes in all, valid until the next room(); keep() writes
+    // the head of the value written from head + kHead to end (an empty value
+    // becomes NULL) and keeps it.
+    char *room(size_t n)
     {
-        const size_t at = row_.size();
-        row_.append(kNull, sizeof kNull);
-        row_[at] = tag;
-        return at;
+        if (used_ + n > buffer_.size())
+            buffer_.resize(std::max(buffer_.size() * 2, used_ + n));
+        return buffer_.data() + used_;
     }
-    std::string &row() { return row_; }
-    void close(size_t at)
+    void keep(char tag, char *head, char *end)
     {
-        const quint64 length = row_.size() - at - sizeof kNull;
-        if (length == 0)
-            row_[at] = 'N';
-        else
-            qToLittleEndian<quint64>(length, &row_[at + 1]);
+        const quint64 length = quint64(end - head) - kHead;
+        head[0] = length == 0 ? 'N' : tag;
+        qToLittleEndian<quint64>(length, head + 1);
+        used_ = size_t(end - buffer_.data());
     }
     RowHash finish() const
     {
-        const XXH128_hash_t h = XXH3_128bits(row_.data(), row_.size());
+        const XXH128_hash_t h = XXH3_128bits(buffer_.data(), used_);
         return RowHash{h.low64, h.high64};
     }
 
 private:
-    static constexpr char kNull[9] = {'N', 0, 0, 0, 0, 0, 0, 0, 0};
-    std::string row_;
+    std::vector<char> buffer_ = std::vector<char>(4096);
+    size_t used_ = 0;
 };
 
 QByteArray trimmedBlanks(QByteArray text)
@@ -248,22 +253,27 @@ bool addMySqlDate(RowHasher &h, QByteArrayView t, bool dateOnly)
             if (static_cast<unsigned char>(t[i]) >= 0x80)
                 return false;  // not the server's ASCII: addSource decodes it
     }
-    const size_t at = h.open('T');
-    std::string &o = h.row();
-    o.append(t.data(), 10);
-    o.push_back(' ');
-    if (dateOnly)
-        o.append("00:00:00");
-    else if (t.size() > 11)
-        o.append(t.data() + 11, size_t(t.size() - 11));
-    // A fraction of zero is no fraction.
-    if (o.find('.', at) != std::string::npos) {
-        while (o.back() == '0')
-            o.pop_back();
-        if (o.back() == '.')
-            o.pop_back();
+    char *const head = h.room(RowHasher::kHead + 19 + size_t(t.size()));
+    char *const first = head + RowHasher::kHead;
+    char *o = first;
+    std::memcpy(o, t.data(), 10);
+    o += 10;
+    *o++ = ' ';
+    if (dateOnly) {
+        std::memcpy(o, "00:00:00", 8);
+        o += 8;
+    } else if (t.size() > 11) {
+        std::memcpy(o, t.data() + 11, size_t(t.size() - 11));
+        o += t.size() - 11;
     }
-    h.close(at);
+    // A fraction of zero is no fraction.
+    if (std::find(first, o, '.') != o) {
+        while (o[-1] == '0')
+            --o;
+        if (o[-1] == '.')
+            --o;
+    }
+    h.keep('T', head, o);
     return true;
 }
 
@@ -616,8 +626,11 @@ namespace {
 // Appends the normal form of a decimal text in characters of type C (see
 // normalisedNumber in verify.h) to out, in one pass; false, with out as it
 // was, when the text is not a number.
+// Writes the normal form of a decimal text in characters of type C (see
+// normalisedNumber in verify.h) to out, which has room for n + kNumberSlack
+// bytes, in one pass; returns its end, or null when the text is not a number.
 template <typename C>
-bool appendNormalised(const C *p, qsizetype n, std::string &out)
+char *writeNormalised(const C *p, qsizetype n, char *out)
 {
     auto blank = [](C c) { return c == C(' ') || c == C('\t'); };
     while (n > 0 && blank(p[0])) {
@@ -630,16 +643,7 @@ bool appendNormalised(const C *p, qsizetype n, std::string &out)
     bool negative = false;
     if (i < n && (p[i] == C('+') || p[i] == C('-')))
         negative = p[i++] == C('-');
-    // Room for the sign, the digits, "E-" and the exponent's digits; cut to
-    // what was written at the end.
-    const size_t base = out.size();
-    out.resize(base + size_t(n) + 24);
-    char *const start = &out[base];
-    char *o = start;
-    auto refuse = [&out, base] {
-        out.resize(base);
-        return false;
-    };
+    char *o = out;
     if (negative)
         *o++ = '-';
     char *const first = o;
@@ -660,28 +664,27 @@ bool appendNormalised(const C *p, qsizetype n, std::string &out)
         }
     }
     if (!any)
-        return refuse();
+        return nullptr;
     if (i < n) {
         if (p[i] != C('e') && p[i] != C('E'))
-            return refuse();
+            return nullptr;
         ++i;
         bool minus = false;
         if (i < n && (p[i] == C('+') || p[i] == C('-')))
             minus = p[i++] == C('-');
         if (i == n)
-            return refuse();
+            return nullptr;
         qint64 e = 0;
         for (; i < n; ++i) {
             if (p[i] < C('0') || p[i] > C('9') || e > 100000)
-                return refuse();
+                return nullptr;
             e = e * 10 + (p[i] - C('0'));
         }
         exponent += minus ? -e : e;
     }
     if (o == first) {
-        *start = '0';  // zero has no sign
-        out.resize(base + 1);
-        return true;
+        *out = '0';  // zero has no sign
+        return out + 1;
     }
     // Leading zeros were skipped; trailing zeros move into the exponent.
     while (o[-1] == '0') {
@@ -701,17 +704,18 @@ bool appendNormalised(const C *p, qsizetype n, std::string &out)
     } while (exponent > 0);
     while (len > 0)
         *o++ = buffer[--len];
-    out.resize(size_t(o - out.data()));
-    return true;
+    return o;
 }
 
 template <typename C>
 QByteArray normalised(const C *p, qsizetype n)
 {
-    std::string out;
-    if (!appendNormalised(p, n, out))
+    QByteArray out(n + qsizetype(kNumberSlack), Qt::Uninitialized);
+    const char *end = writeNormalised(p, n, out.data());
+    if (!end)
         return QByteArray();
-    return QByteArray(out.data(), qsizetype(out.size()));
+    out.truncate(end - out.constData());
+    return out;
 }
 
 } // namespace
