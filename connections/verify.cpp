@@ -496,7 +496,9 @@ public:
         h_.begin();
         for (size_t c = 0; c < fields_.size(); ++c) {
             const int f = fields_[c];
-            if (f < 0 || result_->isNull(f)) {
+            // A NULL is a null view, an empty value an empty one.
+            const QByteArrayView raw = f < 0 ? QByteArrayView() : result_->rawView(f);
+            if (raw.isNull()) {
                 h_.null();
                 continue;
             }
@@ -504,23 +506,23 @@ public:
             // addSource gives them.
             switch (reads_[c]) {
             case Read::Number:
-                if (h_.addNumber(result_->rawView(f)))
+                if (h_.addNumber(raw))
                     continue;
                 break;
-            case Read::Text: h_.add('S', result_->rawView(f)); continue;
-            case Read::Char: h_.add('S', trimmedBlanks(result_->rawView(f))); continue;
-            case Read::Bytes: h_.add('B', result_->rawView(f)); continue;
+            case Read::Text: h_.add('S', raw); continue;
+            case Read::Char: h_.add('S', trimmedBlanks(raw)); continue;
+            case Read::Bytes: h_.add('B', raw); continue;
             case Read::TextBytes:
                 // Text into BLOB: its UTF-8 bytes, unless the text is not
                 // UTF-8 (which addSource decodes).
                 if (result_->isUtf8Text(f)) {
-                    h_.add('B', result_->rawView(f));
+                    h_.add('B', raw);
                     continue;
                 }
                 break;
             case Read::Date:
             case Read::DateTime:
-                if (addMySqlDate(h_, result_->rawView(f), reads_[c] == Read::Date))
+                if (addMySqlDate(h_, raw, reads_[c] == Read::Date))
                     continue;
                 break;
             case Read::Missing:

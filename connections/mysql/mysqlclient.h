@@ -91,7 +91,9 @@ public:
     QString text(const QString &columnName) const;
     // The raw bytes the server sent for the column.
     QByteArray raw(int column) const;
-    // The same without a copy: valid until the next call of next().
+    // The same without a copy: valid until the next call of next(). A NULL
+    // gives a null view (isNull()), an empty value an empty one that is not
+    // null.
     QByteArrayView rawView(int column) const;
     // The type of the values of a column.
     MySqlValue::Type fieldType(int column) const;
