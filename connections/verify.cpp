@@ -14,6 +14,7 @@
 #include <exception>
 #include <future>
 #include <memory>
+#include <new>
 #include <thread>
 #include <vector>
 
@@ -126,12 +127,24 @@ char *writeNormalised(const C *p, qsizetype n, char *out);
 // bytes, little-endian) and its bytes. The values are gathered in one buffer
 // that every row reuses and hashed at once with XXH3's 128 bits: the hash has
 // to tell rows apart against accidental differences, not to resist an
-// attacker.
+// attacker. A row with a large value (a LOB) is hashed piece by piece
+// instead, so that its value is not copied; the choice depends on the
+// canonical bytes alone, so equal rows make the same choice.
 class RowHasher {
 public:
     static constexpr size_t kHead = 9;
+    static constexpr qsizetype kLarge = 1 << 20;
 
-    void begin() { used_ = 0; }
+    RowHasher() = default;
+    RowHasher(const RowHasher &) = delete;
+    RowHasher &operator=(const RowHasher &) = delete;
+    ~RowHasher() { XXH3_freeState(state_); }
+
+    void begin()
+    {
+        used_ = 0;
+        streaming_ = false;
+    }
     void null()
     {
         char *head = room(kHead);
@@ -139,6 +152,10 @@ public:
     }
     void add(char tag, QByteArrayView bytes)
     {
+        if (bytes.size() >= kLarge) {
+            addLarge(tag, bytes);
+            return;
+        }
         char *head = room(kHead + size_t(bytes.size()));
         if (!bytes.isEmpty())
             std::memcpy(head + kHead, bytes.data(), size_t(bytes.size()));
@@ -172,15 +189,41 @@ public:
         qToLittleEndian<quint64>(length, head + 1);
         used_ = size_t(end - buffer_.data());
     }
-    RowHash finish() const
+    RowHash finish()
     {
-        const XXH128_hash_t h = XXH3_128bits(buffer_.data(), used_);
+        XXH128_hash_t h;
+        if (streaming_) {
+            XXH3_128bits_update(state_, buffer_.data(), used_);
+            h = XXH3_128bits_digest(state_);
+        } else {
+            h = XXH3_128bits(buffer_.data(), used_);
+        }
         return RowHash{h.low64, h.high64};
     }
 
 private:
+    // The row so far and the value's head go into the state, the value's
+    // bytes straight after them.
+    void addLarge(char tag, QByteArrayView bytes)
+    {
+        if (!state_ && !(state_ = XXH3_createState()))
+            throw std::bad_alloc();
+        if (!streaming_) {
+            XXH3_128bits_reset(state_);
+            streaming_ = true;
+        }
+        char *head = room(kHead);
+        head[0] = tag;
+        qToLittleEndian<quint64>(quint64(bytes.size()), head + 1);
+        XXH3_128bits_update(state_, buffer_.data(), used_ + kHead);
+        XXH3_128bits_update(state_, bytes.data(), size_t(bytes.size()));
+        used_ = 0;
+    }
+
     std::vector<char> buffer_ = std::vector<char>(4096);
     size_t used_ = 0;
+    XXH3_state_t *state_ = nullptr;
+    bool streaming_ = false;
 };
 
 QByteArray trimmedBlanks(QByteArray text)
