@@ -261,7 +261,8 @@ public:
     // A value of the current row, typed by its column: NUMBER as a Number
     // (exact decimal text, possibly with an exponent), VARCHAR2 / CHAR / CLOB
     // as Text (CHAR with its blank padding), DATE as a Date, RAW / BLOB as
-    // Bytes, NULL as Null.
+    // Bytes, NULL as Null. A reader may convert a value only when it is asked
+    // for, and throw DatabaseError then for a value it cannot read.
     virtual const OracleValue &value(int column) const = 0;
 
     // A value of the current row as the bytes the reader already holds, for a
