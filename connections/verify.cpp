@@ -2,19 +2,20 @@
 
 #include "engine/errors.h"
 
-#include <QCryptographicHash>
-
-#include <atomic>
-#include <cstdio>
-#include <chrono>
-#include <future>
-#include <exception>
-#include <thread>
 #include <QHash>
 #include <QtEndian>
 
+#include <xxhash.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <cstring>
+#include <exception>
+#include <future>
 #include <memory>
+#include <new>
+#include <thread>
 #include <vector>
 
 namespace tavrex {
@@ -115,34 +116,114 @@ QByteArray binaryNumberKey(const QString &text, bool single)
     return single ? QByteArray::number(double(float(d)), 'g', 9) : QByteArray::number(d, 'g', 17);
 }
 
-// One row's hash over its tagged values: a tag byte, the length, the bytes.
+// Room a normalised number needs beyond its text's length: "E", "-" and
+// the exponent's digits.
+constexpr size_t kNumberSlack = 24;
+
+template <typename C>
+char *writeNormalised(const C *p, qsizetype n, char *out);
+
+// One row's hash over its tagged values, each a tag byte, its length (8
+// bytes, little-endian) and its bytes. The values are gathered in one buffer
+// that every row reuses and hashed at once with XXH3's 128 bits: the hash has
+// to tell rows apart against accidental differences, not to resist an
+// attacker. A row with a large value (a LOB) is hashed piece by piece
+// instead, so that its value is not copied; the choice depends on the
+// canonical bytes alone, so equal rows make the same choice.
 class RowHasher {
 public:
-    void begin() { hash_.reset(); }
-    void null() { add('N', QByteArray()); }
+    static constexpr size_t kHead = 9;
+    static constexpr qsizetype kLarge = 1 << 20;
+
+    RowHasher() = default;
+    RowHasher(const RowHasher &) = delete;
+    RowHasher &operator=(const RowHasher &) = delete;
+    ~RowHasher() { XXH3_freeState(state_); }
+
+    void begin()
+    {
+        used_ = 0;
+        streaming_ = false;
+    }
+    void null()
+    {
+        char *head = room(kHead);
+        keep('N', head, head + kHead);
+    }
     void add(char tag, QByteArrayView bytes)
     {
-        if (bytes.isEmpty() && tag != 'N') {
-            null();  // '' is NULL
+        if (bytes.size() >= kLarge) {
+            addLarge(tag, bytes);
             return;
         }
-        char head[9];
-        head[0] = tag;
-        qToLittleEndian<quint64>(quint64(bytes.size()), head + 1);
-        hash_.addData(QByteArrayView(head, 9));
-        hash_.addData(bytes);
+        char *head = room(kHead + size_t(bytes.size()));
+        if (!bytes.isEmpty())
+            std::memcpy(head + kHead, bytes.data(), size_t(bytes.size()));
+        keep(tag, head, head + kHead + bytes.size());  // '' is NULL
+    }
+    // A number in its normalised form, written in place; false (and nothing
+    // written) when the text is not a number.
+    bool addNumber(QByteArrayView text)
+    {
+        char *head = room(kHead + size_t(text.size()) + kNumberSlack);
+        char *end = writeNormalised(text.data(), text.size(), head + kHead);
+        if (!end)
+            return false;
+        keep('D', head, end);
+        return true;
+    }
+    // A value written in place: room() gives the place of its head followed
+    // by room for n bytes in all, valid until the next room(); keep() writes
+    // the head of the value written from head + kHead to end (an empty value
+    // becomes NULL) and keeps it.
+    char *room(size_t n)
+    {
+        if (used_ + n > buffer_.size())
+            buffer_.resize(std::max(buffer_.size() * 2, used_ + n));
+        return buffer_.data() + used_;
+    }
+    void keep(char tag, char *head, char *end)
+    {
+        const quint64 length = quint64(end - head) - kHead;
+        head[0] = length == 0 ? 'N' : tag;
+        qToLittleEndian<quint64>(length, head + 1);
+        used_ = size_t(end - buffer_.data());
     }
     RowHash finish()
     {
-        const QByteArray r = hash_.result();
-        RowHash h;
-        std::memcpy(&h.lo, r.constData(), 8);
-        std::memcpy(&h.hi, r.constData() + 8, 8);
-        return h;
+        XXH128_hash_t h;
+        if (streaming_) {
+            XXH3_128bits_update(state_, buffer_.data(), used_);
+            h = XXH3_128bits_digest(state_);
+        } else {
+            h = XXH3_128bits(buffer_.data(), used_);
+        }
+        return RowHash{h.low64, h.high64};
     }
 
 private:
-    QCryptographicHash hash_{QCryptographicHash::Blake2b_256};
+    // The row so far and the value's head go into the state, the value's
+    // bytes straight after them.
+    void addLarge(char tag, QByteArrayView bytes)
+    {
+        if (!state_ && !(state_ = XXH3_createState()))
+            throw std::bad_alloc();
+        if (!streaming_) {
+            XXH3_128bits_reset(state_);
+            streaming_ = true;
+        }
+        char *head = room(kHead);
+        head[0] = tag;
+        qToLittleEndian<quint64>(quint64(bytes.size()), head + 1);
+        XXH3_128bits_update(state_, buffer_.data(), used_ + kHead);
+        XXH3_128bits_update(state_, bytes.data(), size_t(bytes.size()));
+        used_ = 0;
+    }
+
+    std::vector<char> buffer_ = std::vector<char>(4096);
+    size_t used_ = 0;
+    XXH3_state_t *state_ = nullptr;
+    bool streaming_ = false;
 };
 
 QByteArray trimmedBlanks(QByteArray text)
@@ -179,6 +260,64 @@ bool isReportedDate(const DateParts &d)
     if (d.year == 0 || d.month == 0 || d.day == 0)
         return true;
     return d.year == 1582 && d.month == 10 && d.day >= 5 && d.day <= 14;
+}
+
+bool isDigit(char c)
+{
+    return c >= '0' && c <= '9';
+}
+
+// A MySQL DATE ("YYYY-MM-DD") or DATETIME ("YYYY-MM-DD hh:mm:ss[.ffffff]")
+// into a DATE column, read by position from the server's bytes, in the form
+// addSource gives it; false when the text is not of that form (addSource
+// reads it then).
+bool addMySqlDate(RowHasher &h, QByteArrayView t, bool dateOnly)
+{
+    if (t.size() < 10 || t[4] != '-' || t[7] != '-')
+        return false;
+    for (int i : {0, 1, 2, 3, 5, 6, 8, 9})
+        if (!isDigit(t[i]))
+            return false;
+    auto number = [&t](int from, int n) {
+        int v = 0;
+        for (int i = from; i < from + n; ++i)
+            v = v * 10 + (t[i] - '0');
+        return v;
+    };
+    if (isReportedDate(DateParts{number(0, 4), number(5, 2), number(8, 2)})) {
+        h.null();
+        return true;
+    }
+    if (dateOnly) {
+        if (t.size() != 10)
+            return false;
+    } else {
+        for (qsizetype i = 10; i < t.size(); ++i)
+            if (static_cast<unsigned char>(t[i]) >= 0x80)
+                return false;  // not the server's ASCII: addSource decodes it
+    }
+    char *const head = h.room(RowHasher::kHead + 19 + size_t(t.size()));
+    char *const first = head + RowHasher::kHead;
+    char *o = first;
+    std::memcpy(o, t.data(), 10);
+    o += 10;
+    *o++ = ' ';
+    if (dateOnly) {
+        std::memcpy(o, "00:00:00", 8);
+        o += 8;
+    } else if (t.size() > 11) {
+        std::memcpy(o, t.data() + 11, size_t(t.size() - 11));
+        o += t.size() - 11;
+    }
+    // A fraction of zero is no fraction.
+    if (std::find(first, o, '.') != o) {
+        while (o[-1] == '0')
+            --o;
+        if (o[-1] == '.')
+            --o;
+    }
+    h.keep('T', head, o);
+    return true;
 }
 
 // A value's text as UTF-8: text the result kept as the server's UTF-8 bytes
@@ -385,6 +524,7 @@ public:
             }
             fields_.push_back(found);
             holds_.push_back(holdsOf(c));
+            reads_.push_back(found < 0 ? Read::Missing : readOf(result_->fieldType(found), holds_.back()));
         }
         for (const QString &k : keyColumns) {
             const int f = result_->fieldIndex(k);
@@ -399,33 +539,39 @@ public:
         h_.begin();
         for (size_t c = 0; c < fields_.size(); ++c) {
             const int f = fields_[c];
-            if (f < 0 || result_->isNull(f)) {
+            // A NULL is a null view, an empty value an empty one.
+            const QByteArrayView raw = f < 0 ? QByteArrayView() : result_->rawView(f);
+            if (raw.isNull()) {
                 h_.null();
                 continue;
             }
-            // The common cases straight from the server's bytes: numbers into
-            // NUMBER, UTF-8 text into text columns, bytes into BLOB and RAW.
-            const MySqlValue::Type type = result_->fieldType(f);
-            const Holds holds = holds_[c];
-            if (holds == Holds::Number &&
-                (type == MySqlValue::Type::Integer || type == MySqlValue::Type::Unsigned ||
-                 type == MySqlValue::Type::Decimal || type == MySqlValue::Type::Float)) {
-                const QByteArrayView raw = result_->rawView(f);
-                const QByteArray norm = normalisedNumber(raw);
-                if (!norm.isEmpty()) {
-                    h_.add('D', norm);
+            // The common cases straight from the server's bytes, in the forms
+            // addSource gives them.
+            switch (reads_[c]) {
+            case Read::Number:
+                if (h_.addNumber(raw))
+                    continue;
+                break;
+            case Read::Text: h_.add('S', raw); continue;
+            case Read::Char: h_.add('S', trimmedBlanks(raw)); continue;
+            case Read::Bytes: h_.add('B', raw); continue;
+            case Read::TextBytes:
+                // Text into BLOB: its UTF-8 bytes, unless the text is not
+                // UTF-8 (which addSource decodes).
+                if (result_->isUtf8Text(f)) {
+                    h_.add('B', raw);
                     continue;
                 }
-            } else if ((holds == Holds::Text || holds == Holds::Char) && type == MySqlValue::Type::Text &&
-                       utf8_) {
-                const QByteArrayView raw = result_->rawView(f);
-                h_.add('S', holds == Holds::Char ? trimmedBlanks(raw) : raw);
-                continue;
-            } else if (holds == Holds::Bytes && type == MySqlValue::Type::Bytes) {
-                h_.add('B', result_->rawView(f));
-                continue;
+                break;
+            case Read::Date:
+            case Read::DateTime:
+                if (addMySqlDate(h_, raw, reads_[c] == Read::Date))
+                    continue;
+                break;
+            case Read::Missing:
+            case Read::Value: break;
             }
-            addSource(h_, result_->value(f), holds);
+            addSource(h_, result_->value(f), holds_[c]);
         }
         return h_.finish();
     }
@@ -438,9 +584,28 @@ public:
     }
 
 private:
+    // How a column's values are read, decided once per column: from the
+    // server's bytes, or as a MySqlValue.
+    enum class Read { Missing, Number, Text, Char, Bytes, TextBytes, Date, DateTime, Value };
+    Read readOf(MySqlValue::Type type, Holds holds) const
+    {
+        using T = MySqlValue::Type;
+        switch (holds) {
+        case Holds::Number:
+            return type == T::Integer || type == T::Unsigned || type == T::Decimal || type == T::Float ? Read::Number
+                                                                                                        : Read::Value;
+        case Holds::Text: return type == T::Text && utf8_ ? Read::Text : Read::Value;
+        case Holds::Char: return type == T::Text && utf8_ ? Read::Char : Read::Value;
+        case Holds::Bytes: return type == T::Bytes ? Read::Bytes : type == T::Text ? Read::TextBytes : Read::Value;
+        case Holds::Date: return type == T::Date ? Read::Date : type == T::DateTime ? Read::DateTime : Read::Value;
+        default: return Read::Value;
+        }
+    }
+
     std::unique_ptr<MySqlResult> result_;
     std::vector<int> fields_;
     std::vector<Holds> holds_;
+    std::vector<Read> reads_;
     std::vector<int> keys_;
     bool utf8_ = false;
     RowHasher h_;
@@ -459,8 +624,27 @@ public:
     RowHash hash() override
     {
         h_.begin();
-        for (size_t c = 0; c < holds_.size(); ++c)
+        for (size_t c = 0; c < holds_.size(); ++c) {
+            // The reader's own bytes where it has them, in the forms
+            // addTarget gives them.
+            OracleRowReader::View view;
+            if (reader_->valueView(int(c), &view)) {
+                switch (view.kind) {
+                case OracleValue::Kind::Null: h_.null(); continue;
+                case OracleValue::Kind::Number:
+                    if (h_.addNumber(view.bytes))
+                        continue;
+                    break;
+                case OracleValue::Kind::Text:
+                    h_.add('S', holds_[c] == Holds::Char ? trimmedBlanks(view.bytes) : view.bytes);
+                    continue;
+                case OracleValue::Kind::Bytes: h_.add('B', view.bytes); continue;
+                case OracleValue::Kind::Date: h_.add('T', view.bytes); continue;
+                default: break;
+                }
+            }
             addTarget(h_, reader_->value(int(c)), holds_[c]);
+        }
         return h_.finish();
     }
 
@@ -484,10 +668,14 @@ bool tick(qint64 &rows, RunControl &control)
 
 namespace {
 
-// The normal form of a decimal text in characters of type C (see
-// normalisedNumber in verify.h); one pass, one allocation.
+// Appends the normal form of a decimal text in characters of type C (see
+// normalisedNumber in verify.h) to out, in one pass; false, with out as it
+// was, when the text is not a number.
+// Writes the normal form of a decimal text in characters of type C (see
+// normalisedNumber in verify.h) to out, which has room for n + kNumberSlack
+// bytes, in one pass; returns its end, or null when the text is not a number.
 template <typename C>
-QByteArray normalised(const C *p, qsizetype n)
+char *writeNormalised(const C *p, qsizetype n, char *out)
 {
     auto blank = [](C c) { return c == C(' ') || c == C('\t'); };
     while (n > 0 && blank(p[0])) {
@@ -500,19 +688,18 @@ QByteArray normalised(const C *p, qsizetype n)
     bool negative = false;
     if (i < n && (p[i] == C('+') || p[i] == C('-')))
         negative = p[i++] == C('-');
-    QByteArray out;
-    out.reserve(n + 24);
+    char *o = out;
     if (negative)
-        out.append('-');
-    const qsizetype first = out.size();
+        *o++ = '-';
+    char *const first = o;
     qint64 exponent = 0;  // of the last digit read
     bool any = false, point = false;
     for (; i < n; ++i) {
         const C c = p[i];
         if (c >= C('0') && c <= C('9')) {
             any = true;
-            if (!(out.size() == first && c == C('0')))
-                out.append(char(c));
+            if (o != first || c != C('0'))
+                *o++ = char(c);
             if (point)
                 --exponent;
         } else if (c == C('.') && !point) {
@@ -522,34 +709,36 @@ QByteArray normalised(const C *p, qsizetype n)
         }
     }
     if (!any)
-        return QByteArray();
+        return nullptr;
     if (i < n) {
         if (p[i] != C('e') && p[i] != C('E'))
-            return QByteArray();
+            return nullptr;
         ++i;
         bool minus = false;
         if (i < n && (p[i] == C('+') || p[i] == C('-')))
             minus = p[i++] == C('-');
         if (i == n)
-            return QByteArray();
+            return nullptr;
         qint64 e = 0;
         for (; i < n; ++i) {
             if (p[i] < C('0') || p[i] > C('9') || e > 100000)
-                return QByteArray();
+                return nullptr;
             e = e * 10 + (p[i] - C('0'));
         }
         exponent += minus ? -e : e;
     }
-    if (out.size() == first)
-        return QByteArrayLiteral("0");
+    if (o == first) {
+        *out = '0';  // zero has no sign
+        return out + 1;
+    }
     // Leading zeros were skipped; trailing zeros move into the exponent.
-    while (out.endsWith('0')) {
-        out.chop(1);
+    while (o[-1] == '0') {
+        --o;
         ++exponent;
     }
-    out.append('E');
+    *o++ = 'E';
     if (exponent < 0) {
-        out.append('-');
+        *o++ = '-';
         exponent = -exponent;
     }
     char buffer[24];
@@ -559,7 +748,18 @@ QByteArray normalised(const C *p, qsizetype n)
         exponent /= 10;
     } while (exponent > 0);
     while (len > 0)
-        out.append(buffer[--len]);
+        *o++ = buffer[--len];
+    return o;
+}
+
+template <typename C>
+QByteArray normalised(const C *p, qsizetype n)
+{
+    QByteArray out(n + qsizetype(kNumberSlack), Qt::Uninitialized);
+    const char *end = writeNormalised(p, n, out.data());
+    if (!end)
+        return QByteArray();
+    out.truncate(end - out.constData());
     return out;
 }
 

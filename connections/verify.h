@@ -24,8 +24,7 @@
 // - '' and an empty byte string equal NULL, as in Oracle. Values the copy
 //   reports as not written (zero dates, days skipped in October 1582, TIMEs
 //   outside one day) compare as NULL: they are in the ledger already.
-// Each row is hashed (BLAKE2b-256, its first 128 bits kept) over its tagged
-// canonical values;
+// Each row is hashed (XXH3, 128 bits) over its tagged canonical values;
 // each side is the sum, the xor and the count of its row hashes, so memory
 // does not grow with the table and the order of rows does not matter.
 

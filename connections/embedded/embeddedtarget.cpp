@@ -8,9 +8,11 @@
 #include <QDir>
 #include <QFileInfo>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <limits>
+#include <vector>
 
 #ifdef Q_OS_UNIX
 #include <fcntl.h>
@@ -790,6 +792,7 @@ public:
         for (const ColumnSpec &c : table_.columns)
             columns_.append(toOracleColumn(c));
         row_.resize(columns_.size());
+        read_.assign(size_t(columns_.size()), false);
         if (done_)
             return;
         QStringList cols;
@@ -806,23 +809,96 @@ public:
     const QVector<OracleColumn> &columns() const override { return columns_; }
     bool next() override
     {
+        onRow_ = false;
         if (done_ || !stmt_.step(db_, path_)) {
             done_ = true;
             return false;
         }
-        for (int c = 0; c < columns_.size(); ++c)
-            row_[c] = readStoredValue(stmt_.get(), c, table_.columns[c].type, path_, table_.name);
+        onRow_ = true;
+        std::fill(read_.begin(), read_.end(), false);
         return true;
     }
-    const OracleValue &value(int column) const override { return row_[column]; }
+    // A value is converted when it is first asked for: a reader of the
+    // stored bytes (valueView) never pays for the conversion.
+    const OracleValue &value(int column) const override
+    {
+        if (onRow_ && !read_[size_t(column)]) {
+            row_[column] = readStoredValue(stmt_.get(), column, table_.columns[column].type, path_, table_.name);
+            read_[size_t(column)] = true;
+        }
+        return row_[column];
+    }
+    bool valueView(int column, View *view) const override
+    {
+        if (!onRow_)
+            return false;
+        sqlite3_stmt *s = stmt_.get();
+        // A null pointer is a NULL, a zero-length BLOB or a failed
+        // allocation: only then is the stored type asked for.
+        auto isNull = [s, column] { return sqlite3_column_type(s, column) == SQLITE_NULL; };
+        const OraType type = table_.columns[column].type;
+        if (type == OraType::Blob || type == OraType::Raw) {
+            const char *p = static_cast<const char *>(sqlite3_column_blob(s, column));
+            const int n = sqlite3_column_bytes(s, column);
+            if (!p && n > 0)
+                return false;
+            *view = !p && isNull() ? View() : View{OracleValue::Kind::Bytes, QByteArrayView(p, n)};
+            return true;
+        }
+        OracleValue::Kind kind;
+        switch (type) {
+        case OraType::Number: kind = OracleValue::Kind::Number; break;
+        case OraType::Varchar2:
+        case OraType::Char:
+        case OraType::Clob: kind = OracleValue::Kind::Text; break;
+        case OraType::Date: kind = OracleValue::Kind::Date; break;
+        default: return false;
+        }
+        const char *p = reinterpret_cast<const char *>(sqlite3_column_text(s, column));
+        if (!p) {
+            if (!isNull())
+                return false;
+            *view = View();
+            return true;
+        }
+        const QByteArrayView t(p, sqlite3_column_bytes(s, column));
+        // A DATE's stored form is the view's form; anything else (which
+        // value() reads by the general pattern or refuses) goes there.
+        if (kind == OracleValue::Kind::Date && !isPositionalDate(t))
+            return false;
+        *view = View{kind, t};
+        return true;
+    }
 
 private:
+    // "[-]YYYY-MM-DD HH:MM:SS" with every digit in its place (and no year -0).
+    static bool isPositionalDate(QByteArrayView t)
+    {
+        if (t.startsWith('-')) {
+            t = t.sliced(1);
+            if (t.startsWith("0000"))
+                return false;
+        }
+        if (t.size() != 19)
+            return false;
+        for (qsizetype i = 0; i < 19; ++i) {
+            const char c = t[i];
+            const bool ok = i == 4 || i == 7 ? c == '-' : i == 10 ? c == ' ' : i == 13 || i == 16 ? c == ':'
+                                                                               : c >= '0' && c <= '9';
+            if (!ok)
+                return false;
+        }
+        return true;
+    }
+
     sqlite3 *db_;
     QString path_;
     TableInfo table_;
     SqliteStmt stmt_;
     QVector<OracleColumn> columns_;
-    QVector<OracleValue> row_;
+    mutable QVector<OracleValue> row_;
+    mutable std::vector<bool> read_;  // which values of the current row row_ holds
+    bool onRow_ = false;
     bool done_;
 };
 

@@ -793,6 +793,10 @@ bool validUtf8(const char *data, unsigned long length)
         const unsigned c = *p;
         if (c < 0x80) {
             ++p;
+            // Runs of ASCII eight bytes at a time.
+            quint64 word;
+            while (end - p >= 8 && (std::memcpy(&word, p, 8), (word & 0x8080808080808080ULL) == 0))
+                p += 8;
             continue;
         }
         int extra = 0;
@@ -824,6 +828,12 @@ bool validUtf8(const char *data, unsigned long length)
 }
 
 } // namespace
+
+bool MySqlResult::isUtf8Text(int column) const
+{
+    return keepUtf8_ && d->utf8 && !isNull(column) && d->columns[size_t(column)].type == MySqlValue::Type::Text &&
+           validUtf8(d->row[column], d->lengths[column]);
+}
 
 MySqlValue MySqlResult::value(int column) const
 {

@@ -83,13 +83,18 @@ public:
     // only where they are looked at; the row copy passes them on to Oracle
     // as they are.
     void keepUtf8Text() { keepUtf8_ = true; }
+    // Whether value(column) comes as UTF-8 bytes (MySqlValue::isUtf8Text),
+    // which are then the bytes of rawView(column).
+    bool isUtf8Text(int column) const;
     // The value as text (the listings read their columns this way); NULL gives
     // an empty text.
     QString text(int column) const;
     QString text(const QString &columnName) const;
     // The raw bytes the server sent for the column.
     QByteArray raw(int column) const;
-    // The same without a copy: valid until the next call of next().
+    // The same without a copy: valid until the next call of next(). A NULL
+    // gives a null view (isNull()), an empty value an empty one that is not
+    // null.
     QByteArrayView rawView(int column) const;
     // The type of the values of a column.
     MySqlValue::Type fieldType(int column) const;

@@ -277,8 +277,27 @@ public:
     // A value of the current row, typed by its column: NUMBER as a Number
     // (exact decimal text, possibly with an exponent), VARCHAR2 / CHAR / CLOB
     // as Text (CHAR with its blank padding), DATE as a Date, RAW / BLOB as
-    // Bytes, NULL as Null.
+    // Bytes, NULL as Null. A reader may convert a value only when it is asked
+    // for, and throw DatabaseError then for a value it cannot read.
     virtual const OracleValue &value(int column) const = 0;
+
+    // A value of the current row as the bytes the reader already holds, for a
+    // reader that can give them without building an OracleValue (the
+    // verification looks at every value once): Null; a Number as its exact
+    // decimal text; a Text as UTF-8 (CHAR with its padding); Bytes as they
+    // are; a Date as "[-]YYYY-MM-DD HH:MM:SS". Valid until the next call of
+    // next(). False when the reader has no such form for the value, which
+    // value() then gives; a reader without any says false always.
+    struct View {
+        OracleValue::Kind kind = OracleValue::Kind::Null;
+        QByteArrayView bytes;
+    };
+    virtual bool valueView(int column, View *view) const
+    {
+        (void)column;
+        (void)view;
+        return false;
+    }
 };
 
 // What a connect takes from the twelve-line Oracle profile.

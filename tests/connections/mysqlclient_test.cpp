@@ -228,6 +228,22 @@ TEST(MySqlConnection, LargeBinaryValuesArriveWhole)
     }
 }
 
+TEST(MySqlConnection, TheRawViewTellsANullFromAnEmptyValueAndUtf8TextIsKnownWithoutAValue)
+{
+    auto c = connectTo(QString());
+    auto r = c->query("select '' as e, null as n, '汉字' as t, 12 as i");
+    r->keepUtf8Text();
+    ASSERT_TRUE(r->next());
+    EXPECT_FALSE(r->rawView(0).isNull());
+    EXPECT_TRUE(r->rawView(0).isEmpty());
+    EXPECT_TRUE(r->rawView(1).isNull());
+    EXPECT_EQ(r->rawView(2), QByteArrayView("\xe6\xb1\x89\xe5\xad\x97"));
+    EXPECT_TRUE(r->isUtf8Text(0));
+    EXPECT_FALSE(r->isUtf8Text(1));
+    EXPECT_TRUE(r->isUtf8Text(2));
+    EXPECT_FALSE(r->isUtf8Text(3));
+}
+
 TEST(MySqlConnection, DecodesTheChosenCharacterSet)
 {
     recreateDatabase("tvx_cs");

@@ -127,7 +127,10 @@ TEST_F(VerifyFixture, TheSameTableWithoutTheUnrepresentableDoubleIsEqualAndTheCo
 
 TEST_F(VerifyFixture, ChangesBehindTheRunsBackAreFoundWithTheirKeys)
 {
-    sandboxExec({QStringLiteral("update t set f = 1e100 where id = 4")}, QStringLiteral("tavrex_verify"));
+    // Row 2 holds a value large enough to be hashed piece by piece.
+    sandboxExec({QStringLiteral("update t set f = 1e100 where id = 4"),
+                 QStringLiteral("update t set b = repeat(x'ab', 3 * 1024 * 1024) where id = 2")},
+                QStringLiteral("tavrex_verify"));
     struct Case {
         const char *name;
         const char *sql;
@@ -138,6 +141,8 @@ TEST_F(VerifyFixture, ChangesBehindTheRunsBackAreFoundWithTheirKeys)
         {"a missing row", "delete from \"SCOTT.T\" where \"ID\" = '2'", 1, 0, {"2"}},
         {"an altered text", "update \"SCOTT.T\" set \"V\" = 'plain!' where \"ID\" = '1'", 1, 1, {"1"}},
         {"an altered blob", "update \"SCOTT.T\" set \"B\" = x'00ff01' where \"ID\" = '1'", 1, 1, {"1"}},
+        {"an altered large blob of the same length", "update \"SCOTT.T\" set \"B\" = zeroblob(3 * 1024 * 1024) where \"ID\" = '2'",
+         1, 1, {"2"}},
         {"an extra row", "insert into \"SCOTT.T\" (\"ID\") values ('9')", 0, 1, {}},
         {"a duplicated row", "insert into \"SCOTT.T\" select * from \"SCOTT.T\" where \"ID\" = '3'", 0, 1, {}},
     };

@@ -2,6 +2,8 @@
 
 #include "engine/errors.h"
 
+#include <cstdio>
+#include <cstdlib>
 #include <sstream>
 
 namespace tavrex::test {
@@ -12,6 +14,24 @@ using Kind = ConformanceStep::Kind;
 using Rows = QVector<QVector<OracleValue>>;
 
 // ------------------------------------------------------------ step builders
+
+// The bytes a reader's valueView must give for a value it can view.
+QByteArray viewBytesOf(const OracleValue &v)
+{
+    switch (v.kind()) {
+    case OracleValue::Kind::Number: return v.textValue().toUtf8();
+    case OracleValue::Kind::Text: return v.isUtf8() ? v.utf8Value() : v.textValue().toUtf8();
+    case OracleValue::Kind::Bytes: return v.bytesValue();
+    case OracleValue::Kind::Date: {
+        const OracleDate &d = v.dateValue();
+        char text[32];
+        std::snprintf(text, sizeof text, "%s%04d-%02d-%02d %02d:%02d:%02d", d.year < 0 ? "-" : "", std::abs(d.year),
+                      d.month, d.day, d.hour, d.minute, d.second);
+        return QByteArray(text);
+    }
+    default: return QByteArray();
+    }
+}
 
 ConformanceStep exec(const QString &sql, const QString &error = QString())
 {
@@ -1037,8 +1057,19 @@ TEST_P(OracleConformance, Case)
                 Rows got;
                 while (reader->next()) {
                     QVector<OracleValue> row;
-                    for (int c = 0; c < reader->columns().size(); ++c)
+                    for (int c = 0; c < reader->columns().size(); ++c) {
+                        // A reader that views its bytes must view what value() gives.
+                        OracleRowReader::View view;
+                        const bool viewed = reader->valueView(c, &view);
+                        const QByteArray viewBytes = view.bytes.toByteArray();
                         row.append(reader->value(c));
+                        if (viewed) {
+                            EXPECT_EQ(int(view.kind), int(row.back().kind())) << "row " << got.size() << " column " << c;
+                            EXPECT_TRUE(viewBytes == viewBytesOf(row.back()))
+                                << "row " << got.size() << " column " << c << ": viewed \""
+                                << viewBytes.left(60).toStdString() << "\"";
+                        }
+                    }
                     got.append(row);
                 }
                 EXPECT_FALSE(reader->next()) << "a reader past its end moved again";
