@@ -511,10 +511,11 @@ public:
 class SourceSide final : public Side {
 public:
     SourceSide(MySqlConnection &data, const QString &listedName, const QVector<OracleColumn> &target,
-               const QStringList &keyColumns)
+               const QStringList &keyColumns, RunControl &control)
     {
         result_ = data.query(QStringLiteral("select * from ") + quoteMySqlName(listedName));
         result_->keepUtf8Text();
+        result_->serveWaits([&control] { control.keepResponsive(); });
         utf8_ = result_->textIsUtf8();
         for (const OracleColumn &c : target) {
             int found = -1;
@@ -817,7 +818,7 @@ VerifyResult verifyTable(MySqlConnection &data, OracleSession &oracle, const QSt
             }
         } join{reader, cancel};
         {
-            SourceSide s(data, listedName, columns, keyColumns);
+            SourceSide s(data, listedName, columns, keyColumns, control);
             while (s.next()) {
                 source.add(s.hash());
                 if (tick(result.sourceRows, control)) {
@@ -859,7 +860,7 @@ VerifyResult verifyTable(MySqlConnection &data, OracleSession &oracle, const QSt
                 return result;
             }
         }
-        SourceSide s(data, listedName, columns, keyColumns);
+        SourceSide s(data, listedName, columns, keyColumns, control);
         while (s.next()) {
             const RowHash h = s.hash();
             if (mine(h)) {
