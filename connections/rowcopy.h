@@ -93,8 +93,10 @@ QString sourceValueText(const MySqlValue &value);
 // rewrites that last line with its progress and appends a line
 // name + ":" + kind for every field it could not write. Every 100 rows it
 // pumps and tests the stop request; a batch is applied after rows 100, 5100,
-// 10100, ..., at the end, and whenever it holds kBatchByteCap bytes. On
-// success ErrorText is left as it was.
+// 10100, ..., at the end, and whenever it holds kBatchByteCap bytes. Between
+// those points it keeps the window responsive (RunControl::keepResponsive)
+// while a long row arrives or a batch on its way is awaited. On success
+// ErrorText is left as it was.
 //
 // A progress text never replaces a per-field error line: after error lines
 // the next progress text is a line of its own. Every value left unwritten and
