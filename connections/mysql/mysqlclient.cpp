@@ -370,10 +370,14 @@ struct MySqlConnection::Impl {
     // names the server; the client's own words come first.
     DatabaseError failure(Clock::time_point since) const
     {
+        return failure(Clock::now() - since >= std::chrono::seconds(timeouts.read));
+    }
+    // The same when the caller knows whether the read time-out passed.
+    DatabaseError failure(bool readTimeoutPassed) const
+    {
         const unsigned code = mysql_errno(db);
         QString message = clientMessage(db);
-        if ((code == CR_SERVER_LOST || code == 2055) &&
-            Clock::now() - since >= std::chrono::seconds(timeouts.read))
+        if ((code == CR_SERVER_LOST || code == 2055) && readTimeoutPassed)
             message += QStringLiteral(": the MySQL server %1 sent nothing for %2 seconds")
                            .arg(server)
                            .arg(timeouts.read);
@@ -399,6 +403,7 @@ struct MySqlResult::Impl {
     MySqlConnection::Impl *connection = nullptr;
     MYSQL_RES *res = nullptr;
     std::function<void()> whileWaiting;
+    bool timedOut = false;  // the last read that served waits passed the read time-out
     std::vector<ColumnInfo> columns;
     MYSQL_ROW row = nullptr;
     unsigned long *lengths = nullptr;
@@ -670,13 +675,18 @@ bool MySqlResult::next()
 {
     if (!d->res)
         return false;
-    const Clock::time_point started = d->connection ? Clock::now() : Clock::time_point();
-    d->row = d->whileWaiting && d->connection && d->connection->db ? fetchRowServingWaits() : mysql_fetch_row(d->res);
+    // The read that serves waits knows whether it timed out; the blocking
+    // one is timed.
+    const bool serving = d->whileWaiting && d->connection && d->connection->db;
+    const Clock::time_point started = d->connection && !serving ? Clock::now() : Clock::time_point();
+    d->timedOut = false;
+    d->row = serving ? fetchRowServingWaits() : mysql_fetch_row(d->res);
     if (!d->row) {
         d->lengths = nullptr;
         MYSQL *db = d->connection ? d->connection->db : nullptr;
         if (db && mysql_errno(db) != 0) {
-            const DatabaseError error = d->connection->failure(started);
+            const DatabaseError error =
+                serving ? d->connection->failure(d->timedOut) : d->connection->failure(started);
             if (sessionLost(unsigned(error.code()))) {
                 // The session is gone: this read fails, and the connection
                 // reconnects at its next statement instead of failing every
@@ -721,6 +731,7 @@ char **MySqlResult::fetchRowServingWaits()
                     std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - waitStarted).count();
                 if (waited >= timeoutMs) {
                     ready = MYSQL_WAIT_TIMEOUT;
+                    d->timedOut = true;
                     break;
                 }
                 slice = int(std::min<qint64>(slice, timeoutMs - waited));
