@@ -261,9 +261,7 @@ public:
         auto batch = std::make_unique<SentBatch>();
         batch->bytes = heldBytes();
         batch->rows = buffer_.takeRows();
-        // The row numbers' memory goes back and forth between two batches.
-        batch->sourceRows.swap(batchRows_);
-        batchRows_.swap(spareRows_);
+        batch->sourceRows = std::move(batchRows_);
         batch->values = std::move(batchValues_);
         batch->before = Counters{counts_, timesLogged_, errorLineSinceProgress_};
         clearBatch();
@@ -393,8 +391,6 @@ private:
         for (const std::function<void()> &f : b->writes)
             f();
         buffer_.recycle(std::move(b->rows));
-        spareRows_ = std::move(b->sourceRows);
-        spareRows_.clear();
         return true;
     }
 
@@ -462,7 +458,6 @@ private:
     // The source row number (1-based) of every buffered row, and with rows
     // kept past rejections their source values for the reload files.
     std::vector<std::int64_t> batchRows_;
-    std::vector<std::int64_t> spareRows_;
     std::vector<std::vector<MySqlValue>> batchValues_;
     std::int64_t valuesBytes_ = 0;
     std::int64_t lastRowValuesBytes_ = 0;
