@@ -508,6 +508,18 @@ void RowBuffer::write(int column, const MySqlValue &value)
     written_[size_t(column)] = true;
 }
 
+void RowBuffer::writeKept(int column, TargetKind kind, const char *data, qsizetype size)
+{
+    if (column < 0 || column >= batch_.columnCount() || batch_.rowCount() == 0)
+        throw RowBufferError(QStringLiteral("the Oracle table has no column of that name"));
+    OracleValue kept = kind == TargetKind::Text ? OracleValue::textUtf8(batch_.keepBytes(data, size))
+                                                : OracleValue::bytes(batch_.keepBytes(data, size));
+    OracleValue &slot = batch_.at(batch_.rowCount() - 1, column);
+    heldBytes_ += heldValueBytes(kept) - heldValueBytes(slot);
+    slot = std::move(kept);
+    written_[size_t(column)] = true;
+}
+
 void RowBuffer::writeInteger(int column, qint64 value)
 {
     MySqlValue v;

@@ -172,6 +172,18 @@ public:
                                     (fieldKind == FieldKind::FMTBCD || fieldKind == FieldKind::BCD ||
                                      fieldKind == FieldKind::Float));
             timesLogged_.push_back(0);
+            // UTF-8 text into a text column and bytes into a binary one go
+            // as the server's bytes, kept with the batch, unless the source
+            // values are kept for the reload files anyway.
+            TargetKind kept = TargetKind::Unsupported;
+            if (column >= 0 && !isBoolean_.back() && !options_.continuePastRejected) {
+                const MySqlValue::Type type = sjb.fieldType(i);
+                const TargetKind kind = buffer_.kindOf(column);
+                if ((type == MySqlValue::Type::Text && kind == TargetKind::Text) ||
+                    (type == MySqlValue::Type::Bytes && kind == TargetKind::Bytes))
+                    kept = kind;
+            }
+            keptAs_.push_back(kept);
         }
     }
 
@@ -187,6 +199,12 @@ public:
         lastRowValuesBytes_ = 0;
         for (int i = 0; i < fieldCount(); ++i) {
             const int column = targetColumn_[size_t(i)];
+            const TargetKind kept = keptAs_[size_t(i)];
+            if (kept == TargetKind::Bytes ? !sjb.isNull(i) : kept == TargetKind::Text && sjb.isUtf8Text(i)) {
+                const QByteArrayView raw = sjb.rawView(i);
+                buffer_.writeKept(column, kept, raw.data(), raw.size());
+                continue;
+            }
             MySqlValue v = sjb.value(i);
             bool written = true;
             try {
@@ -454,6 +472,7 @@ private:
     std::vector<QString> errorLine_;
     std::vector<bool> isBoolean_;
     std::vector<bool> checksNumber_;
+    std::vector<TargetKind> keptAs_;  // Unsupported: converted from its MySqlValue
     std::vector<std::int64_t> timesLogged_;
     // The source row number (1-based) of every buffered row, and with rows
     // kept past rejections their source values for the reload files.

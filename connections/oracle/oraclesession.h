@@ -6,6 +6,7 @@
 #include <QString>
 #include <QVector>
 
+#include <cstring>
 #include <memory>
 #include <vector>
 
@@ -233,6 +234,39 @@ public:
     {
         values_.clear();
         rows_ = 0;
+        releaseKeptBytes();
+    }
+
+    // A copy of size bytes, kept with the batch, as a byte array that refers
+    // to it: a batch of thousands of text values costs one allocation per
+    // 256 KiB instead of one per value. The array is NUL-terminated and stays
+    // valid until the batch is cleared or destroyed; a value that outlives
+    // the batch must be copied (QByteArray(data, size)).
+    QByteArray keepBytes(const char *data, qsizetype size)
+    {
+        const size_t need = size_t(size) + 1;
+        char *at = nullptr;
+        if (need > kKeptBlock) {
+            // A large value has a block of its own, freed with the batch.
+            large_.emplace_back(new char[need]);
+            at = large_.back().get();
+        } else {
+            if (blocks_.empty() || used_ + need > kKeptBlock) {
+                if (blocks_.empty() || current_ + 1 >= blocks_.size()) {
+                    blocks_.emplace_back(new char[kKeptBlock]);
+                    current_ = blocks_.size() - 1;
+                } else {
+                    ++current_;
+                }
+                used_ = 0;
+            }
+            at = blocks_[current_].get() + used_;
+            used_ += need;
+        }
+        if (size > 0)
+            std::memcpy(at, data, size_t(size));
+        at[size] = '\0';
+        return QByteArray::fromRawData(at, size);
     }
     // Empties the batch for new columns, keeping the memory of earlier rows
     // for the next batch of the same size.
@@ -244,9 +278,25 @@ public:
     }
 
 private:
+    static constexpr size_t kKeptBlock = 256 * 1024;
+    // The blocks of kept bytes: a few are kept for the next batch, the
+    // others and every large value's own block go.
+    void releaseKeptBytes()
+    {
+        large_.clear();
+        if (blocks_.size() > 4)
+            blocks_.resize(4);
+        current_ = 0;
+        used_ = 0;
+    }
+
     QVector<OracleColumn> columns_;
     std::vector<OracleValue> values_;
     int rows_ = 0;
+    std::vector<std::unique_ptr<char[]>> blocks_;
+    std::vector<std::unique_ptr<char[]>> large_;
+    size_t current_ = 0;
+    size_t used_ = 0;
 };
 
 // The outcome of one batch insert. A rejected row is not an exception: the
