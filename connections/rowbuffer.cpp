@@ -512,11 +512,23 @@ void RowBuffer::writeKept(int column, TargetKind kind, const char *data, qsizety
 {
     if (column < 0 || column >= batch_.columnCount() || batch_.rowCount() == 0)
         throw RowBufferError(QStringLiteral("the Oracle table has no column of that name"));
-    OracleValue kept = kind == TargetKind::Text ? OracleValue::textUtf8(batch_.keepBytes(data, size))
-                                                : OracleValue::bytes(batch_.keepBytes(data, size));
+    QByteArray bytes = batch_.keepBytes(data, size);
+    OracleValue kept = kind == TargetKind::Text     ? OracleValue::textUtf8(std::move(bytes))
+                       : kind == TargetKind::Number ? OracleValue::numberUtf8(std::move(bytes))
+                                                    : OracleValue::bytes(std::move(bytes));
     OracleValue &slot = batch_.at(batch_.rowCount() - 1, column);
     heldBytes_ += heldValueBytes(kept) - heldValueBytes(slot);
     slot = std::move(kept);
+    written_[size_t(column)] = true;
+}
+
+void RowBuffer::writeDate(int column, const OracleDate &date)
+{
+    if (column < 0 || column >= batch_.columnCount() || batch_.rowCount() == 0)
+        throw RowBufferError(QStringLiteral("the Oracle table has no column of that name"));
+    OracleValue &slot = batch_.at(batch_.rowCount() - 1, column);
+    heldBytes_ -= heldValueBytes(slot) - qint64(sizeof(OracleValue));
+    slot = OracleValue::date(date);
     written_[size_t(column)] = true;
 }
 

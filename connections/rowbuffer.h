@@ -99,10 +99,14 @@ public:
     // unwritten.
     void write(int column, const MySqlValue &value);
     void writeInteger(int column, qint64 value);
-    // Writes a text column's value given as valid UTF-8 (kind Text), or a
-    // binary column's bytes (kind Bytes), as write() would, the bytes kept
-    // with the batch rather than in an allocation of their own.
+    // Writes a text column's value given as valid UTF-8 (kind Text), a
+    // binary column's bytes (kind Bytes) or a number column's decimal digits
+    // as the server sent them (kind Number; the caller has checked their
+    // shape), as write() would, the bytes kept with the batch rather than in
+    // an allocation of their own.
     void writeKept(int column, TargetKind kind, const char *data, qsizetype size);
+    // Writes a date column's value, read by the caller, as write() would.
+    void writeDate(int column, const OracleDate &date);
     // Completes the current row; throws RowBufferError when a column that
     // requires a value holds none. The failed row is dropped.
     void post();

@@ -6,6 +6,7 @@
 #include <condition_variable>
 #include <exception>
 #include <functional>
+#include <iterator>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -16,6 +17,8 @@ namespace tavrex {
 namespace {
 
 constexpr int kTargetNameLimit = 30;
+// The significant digits of an Oracle NUMBER.
+constexpr qsizetype kNumberDigits = 38;
 
 QString progressLine(const QString &target, std::int64_t counter)
 {
@@ -172,18 +175,31 @@ public:
                                     (fieldKind == FieldKind::FMTBCD || fieldKind == FieldKind::BCD ||
                                      fieldKind == FieldKind::Float));
             timesLogged_.push_back(0);
-            // UTF-8 text into a text column and bytes into a binary one go
-            // as the server's bytes, kept with the batch, unless the source
-            // values are kept for the reload files anyway.
-            TargetKind kept = TargetKind::Unsupported;
+            // UTF-8 text into a text column, bytes into a binary one and the
+            // digits of integers and decimals into a number column go as the
+            // server's bytes, kept with the batch, and dates into a date
+            // column are read from them, unless the source values are kept
+            // for the reload files anyway. Anything these ways do not take
+            // goes the general way (sjb.value()), which also words what
+            // cannot be written.
+            Direct direct = Direct::None;
             if (column >= 0 && !isBoolean_.back() && !options_.continuePastRejected) {
                 const MySqlValue::Type type = sjb.fieldType(i);
                 const TargetKind kind = buffer_.kindOf(column);
-                if ((type == MySqlValue::Type::Text && kind == TargetKind::Text) ||
-                    (type == MySqlValue::Type::Bytes && kind == TargetKind::Bytes))
-                    kept = kind;
+                if (type == MySqlValue::Type::Text && kind == TargetKind::Text)
+                    direct = Direct::Text;
+                else if (type == MySqlValue::Type::Bytes && kind == TargetKind::Bytes)
+                    direct = Direct::Bytes;
+                else if ((type == MySqlValue::Type::Integer || type == MySqlValue::Type::Unsigned) &&
+                         kind == TargetKind::Number)
+                    direct = Direct::Integer;
+                else if (type == MySqlValue::Type::Decimal && kind == TargetKind::Number)
+                    direct = Direct::Decimal;
+                else if ((type == MySqlValue::Type::Date || type == MySqlValue::Type::DateTime) &&
+                         kind == TargetKind::Date)
+                    direct = type == MySqlValue::Type::Date ? Direct::Date : Direct::DateTime;
             }
-            keptAs_.push_back(kept);
+            direct_.push_back(direct);
         }
     }
 
@@ -199,12 +215,8 @@ public:
         lastRowValuesBytes_ = 0;
         for (int i = 0; i < fieldCount(); ++i) {
             const int column = targetColumn_[size_t(i)];
-            const TargetKind kept = keptAs_[size_t(i)];
-            if (kept == TargetKind::Bytes ? !sjb.isNull(i) : kept == TargetKind::Text && sjb.isUtf8Text(i)) {
-                const QByteArrayView raw = sjb.rawView(i);
-                buffer_.writeKept(column, kept, raw.data(), raw.size());
+            if (direct_[size_t(i)] != Direct::None && writeDirect(sjb, i, column))
                 continue;
-            }
             MySqlValue v = sjb.value(i);
             bool written = true;
             try {
@@ -472,7 +484,74 @@ private:
     std::vector<QString> errorLine_;
     std::vector<bool> isBoolean_;
     std::vector<bool> checksNumber_;
-    std::vector<TargetKind> keptAs_;  // Unsupported: converted from its MySqlValue
+    // How a field's values go into the buffer when they take a direct way.
+    enum class Direct { None, Text, Bytes, Integer, Decimal, Date, DateTime };
+    std::vector<Direct> direct_;
+
+    // Writes the field's value straight from the server's bytes; false when
+    // the value must go the general way.
+    bool writeDirect(const MySqlResult &sjb, int field, int column)
+    {
+        if (sjb.isNull(field))
+            return false;
+        const QByteArrayView raw = sjb.rawView(field);
+        switch (direct_[size_t(field)]) {
+        case Direct::None: return false;
+        case Direct::Text:
+            if (!sjb.isUtf8Text(field))
+                return false;
+            buffer_.writeKept(column, TargetKind::Text, raw.data(), raw.size());
+            return true;
+        case Direct::Bytes: buffer_.writeKept(column, TargetKind::Bytes, raw.data(), raw.size()); return true;
+        case Direct::Integer:
+        case Direct::Decimal:
+            // The server's usual digits: "0", or an optional sign and a first
+            // digit 1-9 (no zero fill), for a decimal a fraction after
+            // "0" or those; a decimal of at most 38 characters holds at
+            // most 38 digits, which NUMBER keeps unchanged.
+            if (!plainServerNumber(raw, direct_[size_t(field)] == Direct::Decimal))
+                return false;
+            buffer_.writeKept(column, TargetKind::Number, raw.data(), raw.size());
+            return true;
+        case Direct::Date:
+        case Direct::DateTime: {
+            char16_t text[32];
+            if (raw.size() > qsizetype(std::size(text)))
+                return false;
+            for (qsizetype k = 0; k < raw.size(); ++k)
+                text[k] = static_cast<unsigned char>(raw[k]);
+            const QStringView view(text, raw.size());
+            const std::optional<OracleDate> date =
+                direct_[size_t(field)] == Direct::Date ? parseMySqlDate(view) : parseMySqlDateTime(view);
+            if (!date)
+                return false;
+            buffer_.writeDate(column, *date);
+            return true;
+        }
+        }
+        return false;
+    }
+
+    static bool plainServerNumber(QByteArrayView raw, bool decimal)
+    {
+        const qsizetype n = raw.size();
+        if (decimal && n > kNumberDigits)
+            return false;
+        qsizetype i = raw.startsWith('-') ? 1 : 0;
+        const qsizetype intStart = i;
+        while (i < n && raw[i] >= '0' && raw[i] <= '9')
+            ++i;
+        const qsizetype intDigits = i - intStart;
+        if (intDigits == 0 || (raw[intStart] == '0' && (intDigits > 1 || (!decimal && intStart > 0))))
+            return false;
+        if (i == n)
+            return true;
+        if (!decimal || raw[i] != '.' || ++i == n)
+            return false;
+        while (i < n && raw[i] >= '0' && raw[i] <= '9')
+            ++i;
+        return i == n;
+    }
     std::vector<std::int64_t> timesLogged_;
     // The source row number (1-based) of every buffered row, and with rows
     // kept past rejections their source values for the reload files.

@@ -243,30 +243,34 @@ namespace {
 // the column keeps it without rounding and within its precision. Anything
 // else (a leading zero, "-0", a zero before the point, an exponent, blanks,
 // more digits) takes the general way. Returns false when it does.
-bool plainNumber(QStringView text, const ColumnSpec *spec, std::string &out)
+int code(QChar c) { return c.unicode(); }
+int code(QLatin1Char c) { return static_cast<unsigned char>(c.toLatin1()); }
+
+template <typename Text>
+bool plainNumber(Text text, const ColumnSpec *spec, std::string &out)
 {
-    const qsizetype n = text.size();
+    const qsizetype n = qsizetype(text.size());
     qsizetype i = 0;
-    const bool negative = n > 0 && text[0] == u'-';
+    const bool negative = n > 0 && code(text[0]) == '-';
     if (negative)
         ++i;
     const qsizetype intStart = i;
-    while (i < n && text[i] >= u'0' && text[i] <= u'9')
+    while (i < n && code(text[i]) >= '0' && code(text[i]) <= '9')
         ++i;
     const qsizetype intDigits = i - intStart;
     if (intDigits == 0)
         return false;
-    const bool zero = text[intStart] == u'0';
+    const bool zero = code(text[intStart]) == '0';
     if (zero && (intDigits > 1 || negative || i < n))
         return false;  // "007", "-0", "0.5": the general way
     qsizetype fracDigits = 0;
     if (i < n) {
-        if (text[i] != u'.')
+        if (code(text[i]) != '.')
             return false;
         const qsizetype fracStart = ++i;
         qsizetype lastNonZero = fracStart;
-        while (i < n && text[i] >= u'0' && text[i] <= u'9') {
-            if (text[i] != u'0')
+        while (i < n && code(text[i]) >= '0' && code(text[i]) <= '9') {
+            if (code(text[i]) != '0')
                 lastNonZero = i + 1;
             ++i;
         }
@@ -284,11 +288,18 @@ bool plainNumber(QStringView text, const ColumnSpec *spec, std::string &out)
     const qsizetype keep = intStart + intDigits + (fracDigits > 0 ? 1 + fracDigits : 0);
     out.resize(size_t(keep));
     for (qsizetype k = 0; k < keep; ++k)
-        out[size_t(k)] = char(text[k].unicode());
+        out[size_t(k)] = char(code(text[k]));
     return true;
 }
 
 } // namespace
+
+NumberStatus canonicalNumber(QLatin1StringView text, const ColumnSpec *spec, std::string &out, bool toCharForm)
+{
+    if (plainNumber(text, spec, out))
+        return NumberStatus::Ok;
+    return canonicalNumber(QString(text), spec, out, toCharForm);
+}
 
 NumberStatus canonicalNumber(QStringView text, const ColumnSpec *spec, std::string &out, bool toCharForm)
 {
@@ -888,7 +899,10 @@ int convertValue(const OracleValue &value, const ColumnSpec &col, const QString 
             [[fallthrough]];
         case OracleValue::Kind::BinaryNumber:
         case OracleValue::Kind::Number: {
-            const NumberStatus st = canonicalNumber(value.textValue(), &col, out.utf8);
+            const NumberStatus st =
+                kind == OracleValue::Kind::Number && value.isUtf8()
+                    ? canonicalNumber(QLatin1StringView(value.utf8Value()), &col, out.utf8)
+                    : canonicalNumber(value.textValue(), &col, out.utf8);
             if (st != NumberStatus::Ok)
                 return numberFailure(st, message);
             out.kind = StoredValue::Kind::Utf8;

@@ -79,6 +79,9 @@ enum class NumberStatus { Ok, Invalid, Overflow, Precision };
 // leading "0" ("0.5"), or none when toCharForm is set (Oracle's TO_CHAR form,
 // ".5", used when a number goes into a text column). out is cleared first.
 NumberStatus canonicalNumber(QStringView text, const ColumnSpec *spec, std::string &out, bool toCharForm = false);
+// The same for a number given as ASCII (Latin-1) text.
+NumberStatus canonicalNumber(QLatin1StringView text, const ColumnSpec *spec, std::string &out,
+                             bool toCharForm = false);
 
 // 0 when the date is a valid Oracle DATE, else the ORA number; *message gets
 // the full "ORA-nnnnn: text". Years -4712..9999 without 0; the Julian calendar

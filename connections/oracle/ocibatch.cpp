@@ -160,11 +160,11 @@ qint64 boundSize(const OracleValue &value)
     case OracleValue::Kind::Timestamp:
     case OracleValue::Kind::Interval: return conversionText(value).size();  // ASCII
     case OracleValue::Kind::Text:
+    case OracleValue::Kind::BinaryNumber:
+    case OracleValue::Kind::Number:
         if (value.isUtf8())
             return value.utf8Value().size();
         return utf8Size(value.textValue());
-    case OracleValue::Kind::BinaryNumber:
-    case OracleValue::Kind::Number: return utf8Size(value.textValue());
     case OracleValue::Kind::Date: return 7;
     case OracleValue::Kind::Bytes: return value.bytesValue().size();
     }

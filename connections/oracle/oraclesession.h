@@ -98,6 +98,17 @@ public:
         v.decoded_ = false;
         return v;
     }
+    // A number given as the ASCII digits the MySQL server sent ("-12",
+    // "3.50"): a client that binds text takes the bytes as they are.
+    static OracleValue numberUtf8(QByteArray ascii)
+    {
+        OracleValue v;
+        v.kind_ = Kind::Number;
+        v.raw_ = std::move(ascii);
+        v.utf8Text_ = true;
+        v.decoded_ = false;
+        return v;
+    }
     static OracleValue bytes(QByteArray bytes)
     {
         OracleValue v;
@@ -149,7 +160,7 @@ public:
         }
         return text_;
     }
-    // A Text value given as UTF-8 (textUtf8): its bytes.
+    // A Text or Number value given as UTF-8 (textUtf8, numberUtf8): its bytes.
     bool isUtf8() const { return utf8Text_; }
     const QByteArray &utf8Value() const { return utf8Text_ ? raw_ : noBytes(); }
     const QByteArray &bytesValue() const { return kind_ == Kind::Bytes ? raw_ : noBytes(); }

@@ -325,4 +325,88 @@ TEST(SendAhead, EndsAsACopyThatSendsEachBatchBeforeReadingOn)
     }
 }
 
+// Text, bytes, integers, decimals and dates usually go into the batch
+// straight from the server's bytes; the values those ways leave to the
+// general conversion (zero fill, a zero year, a decimal of more than 38
+// characters, zero and skipped dates, fractions a DATE cannot keep, invalid
+// UTF-8) must come out exactly as the general conversion makes them. The
+// copy that keeps source values for the reload files takes the general way
+// for every value: both copies must leave the same target, log and ledger.
+TEST(DirectValues, LeaveWhatTheGeneralConversionLeaves)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString database = QStringLiteral("tvx_direct");
+    recreateDatabase(database);
+    sandboxExec({"set session sql_mode = ''",
+                 "create table shapes (id int, z int(5) zerofill, y year, u bigint unsigned, n int, "
+                 "d decimal(45,10), e decimal(5,2), dt date, dtm datetime, dt6 datetime(6), t varchar(20), "
+                 "l varchar(20) character set latin1, b varbinary(10))",
+                 "insert into shapes values (1, 42, 0, 18446744073709551615, -5, "
+                 "-12345678901234567890123456789012345.1234567890, -0.5, '0000-00-00', '1582-10-10 10:00:00', "
+                 "'2024-01-31 10:00:00.123456', '汉字 😀', 'Straße', x'00ff')",
+                 "insert into shapes values (2, 0, 2024, 0, 0, 0, 0, '2024-02-29', '9999-12-31 23:59:59', "
+                 "'2024-01-31 10:00:00.000000', '', '', '')",
+                 "insert into shapes values (3, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, "
+                 "NULL)",
+                 "insert into shapes values (4, 7, 1999, 1, -2147483648, 99.9999999999, 999.99, '1000-01-01', "
+                 "'2000-02-29 23:59:59', '1999-12-31 23:59:59', 'x', 'é', x'')"},
+                database);
+
+    struct Outcome {
+        TStepResult result;
+        QStringList log;
+        QByteArray ledger;
+        QVector<QVector<OracleValue>> rows;
+    };
+    auto copy = [&](bool general) {
+        const QString name = general ? QStringLiteral("general") : QStringLiteral("direct");
+        const QString path = dir.filePath(name + QStringLiteral(".db"));
+        OracleLogin login;
+        login.service = QStringLiteral("embedded:") + path;
+        login.user = QStringLiteral("scott");
+        std::unique_ptr<OracleSession> target = openOracleSession(login);
+        target->execute("Create table \"SHAPES\" (\"ID\" number, \"Z\" number, \"Y\" number, \"U\" number, "
+                        "\"N\" number, \"D\" number, \"E\" number(5,2), \"DT\" date, \"DTM\" date, "
+                        "\"DT6\" date, \"T\" varchar2(20), \"L\" varchar2(20), \"B\" raw(10))");
+        MySqlConnection source;
+        source.params() = sandboxParams(database);
+        source.connect();
+        RunLedger ledger;
+        ledger.setPaths(dir.filePath(name + QStringLiteral(".rejects.csv")), dir.filePath(name));
+        CopyOptions options;
+        options.ledger = &ledger;
+        options.continuePastRejected = general;
+        RunControl control;
+        RowBuffer buffer;
+        TRunLog log;
+        log.Append("Insert table SHAPES... ");
+        Outcome o;
+        o.result = CopyRows(source, *target, buffer, "shapes", "SHAPES", log, control, options);
+        o.log = log.lines();
+        ledger.close();
+        QFile f(ledger.ledgerPath());
+        if (f.open(QIODevice::ReadOnly))
+            o.ledger = f.readAll();
+        target.reset();
+        o.rows = readEmbeddedTable(path, "SCOTT", "SHAPES");
+        return o;
+    };
+    const Outcome direct = copy(false);
+    const Outcome general = copy(true);
+    EXPECT_TRUE(direct.result.Ok) << direct.result.ErrorText.toStdString();
+    EXPECT_TRUE(general.result.Ok) << general.result.ErrorText.toStdString();
+    EXPECT_EQ(direct.log, general.log);
+    EXPECT_EQ(direct.ledger, general.ledger);
+    ASSERT_EQ(direct.rows.size(), 4);
+    EXPECT_EQ(direct.rows, general.rows);
+    // What the ledger holds shows that the general way ran for them.
+    for (const char *reason : {"zero date", "day skipped by the calendar change of 1582", "fractions of a second"})
+        EXPECT_TRUE(direct.ledger.contains(reason)) << reason << "\n" << direct.ledger.toStdString();
+    EXPECT_EQ(direct.rows.at(0).at(1).textValue(), "42");
+    EXPECT_EQ(direct.rows.at(0).at(3).textValue(), "18446744073709551615");
+    EXPECT_EQ(direct.rows.at(0).at(10).textValue(), QString::fromUtf8("汉字 😀"));
+    EXPECT_EQ(direct.rows.at(0).at(11).textValue(), QString::fromUtf8("Straße"));
+}
+
 } // namespace
