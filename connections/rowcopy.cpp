@@ -135,6 +135,11 @@ private:
     std::thread thread_;
 };
 
+// Text and bytes up to this size are kept in the batch's blocks; a larger
+// value takes an allocation of its own, which the allocator reuses from
+// batch to batch better than blocks that held a few large values.
+constexpr qsizetype kKeptValueLimit = 16 * 1024;
+
 // How long a wait for a batch on its way lasts between two looks at the
 // window.
 constexpr std::chrono::milliseconds kSendWaitSlice{20};
@@ -498,11 +503,15 @@ private:
         switch (direct_[size_t(field)]) {
         case Direct::None: return false;
         case Direct::Text:
-            if (!sjb.isUtf8Text(field))
+            if (raw.size() > kKeptValueLimit || !sjb.isUtf8Text(field))
                 return false;
             buffer_.writeKept(column, TargetKind::Text, raw.data(), raw.size());
             return true;
-        case Direct::Bytes: buffer_.writeKept(column, TargetKind::Bytes, raw.data(), raw.size()); return true;
+        case Direct::Bytes:
+            if (raw.size() > kKeptValueLimit)
+                return false;
+            buffer_.writeKept(column, TargetKind::Bytes, raw.data(), raw.size());
+            return true;
         case Direct::Integer:
         case Direct::Decimal:
             // The server's usual digits: "0", or an optional sign and a first

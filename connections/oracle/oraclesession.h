@@ -89,26 +89,10 @@ public:
     // A text given as UTF-8 bytes, as the MySQL server sent it: a client
     // that binds UTF-8 takes the bytes as they are; textValue() decodes them
     // once, when some other use asks for the text.
-    static OracleValue textUtf8(QByteArray utf8)
-    {
-        OracleValue v;
-        v.kind_ = Kind::Text;
-        v.raw_ = std::move(utf8);
-        v.utf8Text_ = true;
-        v.decoded_ = false;
-        return v;
-    }
+    static OracleValue textUtf8(QByteArray utf8) { return givenAsUtf8(Kind::Text, std::move(utf8)); }
     // A number given as the ASCII digits the MySQL server sent ("-12",
     // "3.50"): a client that binds text takes the bytes as they are.
-    static OracleValue numberUtf8(QByteArray ascii)
-    {
-        OracleValue v;
-        v.kind_ = Kind::Number;
-        v.raw_ = std::move(ascii);
-        v.utf8Text_ = true;
-        v.decoded_ = false;
-        return v;
-    }
+    static OracleValue numberUtf8(QByteArray ascii) { return givenAsUtf8(Kind::Number, std::move(ascii)); }
     static OracleValue bytes(QByteArray bytes)
     {
         OracleValue v;
@@ -193,6 +177,15 @@ public:
 
 private:
     OracleValue(Kind kind, QString text) : kind_(kind), text_(std::move(text)) {}
+    static OracleValue givenAsUtf8(Kind kind, QByteArray utf8)
+    {
+        OracleValue v;
+        v.kind_ = kind;
+        v.raw_ = std::move(utf8);
+        v.utf8Text_ = true;
+        v.decoded_ = false;
+        return v;
+    }
     static const QByteArray &noBytes()
     {
         static const QByteArray none;

@@ -11,6 +11,7 @@
 #include <QTemporaryDir>
 
 #include <chrono>
+#include <functional>
 #include <thread>
 
 #include <gtest/gtest.h>
@@ -199,6 +200,45 @@ TEST_F(ByteCap, RejectedRowsKeepTheirSourceNumbersAfterAnEarlyApply)
     }
 }
 
+// One copy of `table` into an embedded target at dir/name.db (its table
+// made by `ddl`) with a ledger at dir/name.rejects.csv: what it returned,
+// logged, recorded and counted. `through` wraps the target session (a spy).
+struct LedgeredCopy {
+    TStepResult result;
+    QStringList log;
+    QByteArray ledger;
+    CopyCounts counts;
+    std::unique_ptr<OracleSession> target;
+
+    LedgeredCopy(const QTemporaryDir &dir, const QString &name, const QString &database, const QString &table,
+                 const QString &targetName, const QStringList &ddl, CopyOptions options, RunControl &control,
+                 const std::function<OracleSession &(OracleSession &)> &through = {})
+    {
+        OracleLogin login;
+        login.service = QStringLiteral("embedded:") + dir.filePath(name + QStringLiteral(".db"));
+        login.user = QStringLiteral("scott");
+        target = openOracleSession(login);
+        for (const QString &statement : ddl)
+            target->execute(statement);
+        MySqlConnection source;
+        source.params() = sandboxParams(database);
+        source.connect();
+        RunLedger records;
+        records.setPaths(dir.filePath(name + QStringLiteral(".rejects.csv")), dir.filePath(name));
+        options.ledger = &records;
+        RowBuffer buffer;
+        TRunLog copyLog;
+        copyLog.Append(QStringLiteral("Insert table %1... ").arg(targetName));
+        result = CopyRows(source, through ? through(*target) : *target, buffer, table, targetName, copyLog, control,
+                          options, &counts);
+        log = copyLog.lines();
+        records.close();
+        QFile f(records.ledgerPath());
+        if (f.open(QIODevice::ReadOnly))
+            ledger = f.readAll();
+    }
+};
+
 // A batch sent while the next rows are read leaves the same log, ledger,
 // counts and target as a copy that sends every batch before reading on:
 // when the batch on its way is rejected (what was read after it never
@@ -228,47 +268,29 @@ TEST(SendAhead, EndsAsACopyThatSendsEachBatchBeforeReadingOn)
     };
     enum class Fault { None, Rejected, SourceError, Stop };
     auto copy = [&](Fault fault, bool sendAhead) {
-        const QString name = QStringLiteral("f%1_%2").arg(int(fault)).arg(sendAhead);
         if (fault == Fault::Rejected)
             sandboxExec({"update s set id = 1 where id = 3000"}, database);
-        OracleLogin login;
-        login.service = QStringLiteral("embedded:") + dir.filePath(name + QStringLiteral(".db"));
-        login.user = QStringLiteral("scott");
-        std::unique_ptr<OracleSession> target = openOracleSession(login);
-        target->execute("Create table \"S\" (\"ID\" number, \"D\" DATE)");
-        target->execute("alter table \"S\"  add constraint \"PK_S\" primary key (\"ID\")");
-        MySqlConnection source;
-        source.params() = sandboxParams(database);
-        source.connect();
-
-        BatchSpy spy(*target);
-        spy.secondBatchDelay = std::chrono::milliseconds(300);
-        RunLedger ledger;
-        ledger.setPaths(dir.filePath(name + QStringLiteral(".rejects.csv")), dir.filePath(name));
         CopyOptions options;
-        options.ledger = &ledger;
         options.sendAhead = sendAhead;
         RunControl control;
         options.progress = [&](std::int64_t rows) {
             if (fault == Fault::Stop && rows == 5100)
                 control.requestStop();
         };
-        RowBuffer buffer;
-        Outcome o;
-        TRunLog log;
-        log.Append("Insert table S... ");
-        o.result = CopyRows(source, spy, buffer, fault == Fault::SourceError ? "s_broken" : "s", "S", log, control,
-                            options, &o.counts);
-        o.log = log.lines();
-        ledger.close();
-        QFile f(ledger.ledgerPath());
-        if (f.open(QIODevice::ReadOnly))
-            o.ledger = f.readAll();
-        o.batches = spy.sizes;
-        o.targetRows = target->queryCount("select count(*) from \"S\"");
+        std::unique_ptr<BatchSpy> spy;
+        LedgeredCopy c(dir, QStringLiteral("f%1_%2").arg(int(fault)).arg(sendAhead), database,
+                       fault == Fault::SourceError ? "s_broken" : "s", "S",
+                       {"Create table \"S\" (\"ID\" number, \"D\" DATE)",
+                        "alter table \"S\"  add constraint \"PK_S\" primary key (\"ID\")"},
+                       options, control, [&](OracleSession &target) -> OracleSession & {
+                           spy = std::make_unique<BatchSpy>(target);
+                           spy->secondBatchDelay = std::chrono::milliseconds(300);
+                           return *spy;
+                       });
         if (fault == Fault::Rejected)
             sandboxExec({"update s set id = 3000 where id = 1 limit 1"}, database);
-        return o;
+        return Outcome{c.result, c.log, c.ledger, c.counts, spy->sizes,
+                       c.target->queryCount("select count(*) from \"S\"")};
     };
 
     for (const Fault fault : {Fault::None, Fault::Rejected, Fault::SourceError, Fault::Stop}) {
@@ -361,36 +383,17 @@ TEST(DirectValues, LeaveWhatTheGeneralConversionLeaves)
     };
     auto copy = [&](bool general) {
         const QString name = general ? QStringLiteral("general") : QStringLiteral("direct");
-        const QString path = dir.filePath(name + QStringLiteral(".db"));
-        OracleLogin login;
-        login.service = QStringLiteral("embedded:") + path;
-        login.user = QStringLiteral("scott");
-        std::unique_ptr<OracleSession> target = openOracleSession(login);
-        target->execute("Create table \"SHAPES\" (\"ID\" number, \"Z\" number, \"Y\" number, \"U\" number, "
-                        "\"N\" number, \"D\" number, \"E\" number(5,2), \"DT\" date, \"DTM\" date, "
-                        "\"DT6\" date, \"T\" varchar2(20), \"L\" varchar2(20), \"B\" raw(10))");
-        MySqlConnection source;
-        source.params() = sandboxParams(database);
-        source.connect();
-        RunLedger ledger;
-        ledger.setPaths(dir.filePath(name + QStringLiteral(".rejects.csv")), dir.filePath(name));
         CopyOptions options;
-        options.ledger = &ledger;
         options.continuePastRejected = general;
         RunControl control;
-        RowBuffer buffer;
-        TRunLog log;
-        log.Append("Insert table SHAPES... ");
-        Outcome o;
-        o.result = CopyRows(source, *target, buffer, "shapes", "SHAPES", log, control, options);
-        o.log = log.lines();
-        ledger.close();
-        QFile f(ledger.ledgerPath());
-        if (f.open(QIODevice::ReadOnly))
-            o.ledger = f.readAll();
-        target.reset();
-        o.rows = readEmbeddedTable(path, "SCOTT", "SHAPES");
-        return o;
+        LedgeredCopy c(dir, name, database, "shapes", "SHAPES",
+                       {"Create table \"SHAPES\" (\"ID\" number, \"Z\" number, \"Y\" number, \"U\" number, "
+                        "\"N\" number, \"D\" number, \"E\" number(5,2), \"DT\" date, \"DTM\" date, "
+                        "\"DT6\" date, \"T\" varchar2(20), \"L\" varchar2(20), \"B\" raw(10))"},
+                       options, control);
+        c.target.reset();
+        return Outcome{c.result, c.log, c.ledger,
+                       readEmbeddedTable(dir.filePath(name + QStringLiteral(".db")), "SCOTT", "SHAPES")};
     };
     const Outcome direct = copy(false);
     const Outcome general = copy(true);
