@@ -5,6 +5,7 @@
 // connections/embedded.
 
 #include "connections/embedded/embeddedcatalog.h"
+#include "connections/embedded/embeddedcheckpoint.h"
 #include "connections/embedded/embeddedtarget.h"
 #include "connections/embedded/sqlitehandle.h"
 
@@ -25,6 +26,9 @@ struct EmbeddedSession::Impl {
     embedded::SqliteStmt insert;
 
     embedded::Catalog catalog() const { return embedded::Catalog(db.get(), path, owner); }
+
+    // Last, so that it goes before the connection it serves.
+    std::unique_ptr<embedded::Checkpointer> checkpointer;
 };
 
 namespace embedded {

@@ -172,6 +172,7 @@ std::unique_ptr<OracleSession> openEmbeddedSession(const QString &path, const Or
         wal.reset();
         sqliteExec(db, path, "PRAGMA synchronous=NORMAL");
         Catalog::create(db, path);
+        impl->checkpointer = Checkpointer::attach(db, path);
     } catch (const DatabaseError &e) {
         if (e.message().startsWith(QLatin1String("Cannot open")))
             throw;

@@ -1,0 +1,69 @@
+#include "connections/embedded/embeddedcheckpoint.h"
+
+#include <QFile>
+
+namespace tavrex::embedded {
+
+std::unique_ptr<Checkpointer> Checkpointer::attach(sqlite3 *writer, const QString &path)
+{
+    SqliteDb own;
+    const QByteArray native = QFile::encodeName(path);
+    if (sqlite3_open_v2(native.constData(), own.out(), SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr) !=
+        SQLITE_OK)
+        return nullptr;
+    std::unique_ptr<Checkpointer> c(new Checkpointer(writer, std::move(own)));
+    sqlite3_wal_hook(writer, &Checkpointer::committed, c.get());
+    return c;
+}
+
+Checkpointer::Checkpointer(sqlite3 *writer, SqliteDb own) : writer_(writer), own_(std::move(own))
+{
+    thread_ = std::thread([this] { serve(); });
+}
+
+Checkpointer::~Checkpointer()
+{
+    // The writer checkpoints itself again (and at its close) from now on.
+    sqlite3_wal_autocheckpoint(writer_, 1000);
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        quit_ = true;
+    }
+    wake_.notify_all();
+    thread_.join();
+}
+
+// SQLite's hook after every commit of the writer, on the committing thread.
+int Checkpointer::committed(void *self, sqlite3 *, const char *, int frames)
+{
+    auto *c = static_cast<Checkpointer *>(self);
+    std::unique_lock<std::mutex> lock(c->mutex_);
+    const std::uint64_t mine = ++c->requested_;
+    c->wake_.notify_all();
+    if (frames > c->limitFrames_)
+        c->done_.wait(lock, [c, mine] { return c->copied_ >= mine || c->quit_; });
+    return SQLITE_OK;
+}
+
+void Checkpointer::serve()
+{
+    std::unique_lock<std::mutex> lock(mutex_);
+    for (;;) {
+        wake_.wait(lock, [this] { return quit_ || requested_ > copied_; });
+        if (quit_)
+            break;
+        const std::uint64_t covers = requested_;
+        lock.unlock();
+        // A failure leaves the pages in the log, where they are safe; the
+        // next checkpoint, or the writer's at its close, copies them.
+        sqlite3_wal_checkpoint_v2(own_.get(), nullptr, SQLITE_CHECKPOINT_PASSIVE, nullptr, nullptr);
+        lock.lock();
+        copied_ = covers;
+        done_.notify_all();
+    }
+    done_.notify_all();
+    lock.unlock();
+    own_.reset();
+}
+
+} // namespace tavrex::embedded

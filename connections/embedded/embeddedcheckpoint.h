@@ -1,0 +1,57 @@
+#pragma once
+
+// The embedded target's checkpoints on a thread of their own. Private to
+// connections/embedded.
+
+#include "connections/embedded/sqlitehandle.h"
+
+#include <condition_variable>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <thread>
+
+namespace tavrex::embedded {
+
+// Copies the pages that commits put into the write-ahead log back into the
+// database file, with a connection and a thread of its own, so that the
+// connection that writes (the batch inserts) does not stop for it: SQLite
+// would otherwise do it on the committing connection whenever the log holds
+// 1000 pages. The checkpoints are passive: they never wait for the writer nor
+// stop it, and what is committed is safe in the log either way.
+//
+// The log is kept bounded: a commit after which it holds more than
+// limitFrames pages waits until a checkpoint has copied all of it, so that
+// the next write transaction starts the log from its beginning again.
+class Checkpointer {
+public:
+    static constexpr int kDefaultLimitFrames = 16384;  // 64 MiB of 4 KiB pages
+
+    // Takes over the checkpoints of writer (its automatic ones stop); null
+    // when the second connection cannot be opened, and the writer then keeps
+    // checkpointing itself.
+    static std::unique_ptr<Checkpointer> attach(sqlite3 *writer, const QString &path);
+    ~Checkpointer();
+    Checkpointer(const Checkpointer &) = delete;
+    Checkpointer &operator=(const Checkpointer &) = delete;
+
+    void setLimitFrames(int frames) { limitFrames_ = frames; }
+
+private:
+    Checkpointer(sqlite3 *writer, SqliteDb own);
+    static int committed(void *self, sqlite3 *db, const char *schema, int frames);
+    void serve();
+
+    sqlite3 *writer_;
+    SqliteDb own_;
+    int limitFrames_ = kDefaultLimitFrames;
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    std::condition_variable done_;
+    std::uint64_t requested_ = 0;  // commits signalled
+    std::uint64_t copied_ = 0;     // the last commit a finished checkpoint covers
+    bool quit_ = false;
+    std::thread thread_;
+};
+
+} // namespace tavrex::embedded
