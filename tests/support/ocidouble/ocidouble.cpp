@@ -584,6 +584,16 @@ OracleValue boundValue(const Env &env, const Bind &b, ub4 row, Conversion conver
     switch (b.dty) {
     case SQLT_CHR:
     case SQLT_LNG: {
+        // Valid UTF-8 text and plain numbers of a UTF-8 session go on as
+        // their bytes (copied: the caller's buffers live only as long as the
+        // call), exactly what decoding them would give.
+        const QByteArrayView bytes(data, qsizetype(length));
+        if (env.charset == OCI_CHARSET_AL32UTF8 && length > 0 && bytes.isValidUtf8()) {
+            if (conversion == Conversion::None)
+                return OracleValue::textUtf8(bytes.toByteArray());
+            if (toNumber && decimal == QLatin1Char('.') && !bytes.contains(','))
+                return OracleValue::numberUtf8(bytes.toByteArray());
+        }
         QString text = env.decode(data, length);
         if (conversion == Conversion::None)
             return OracleValue::text(text);
