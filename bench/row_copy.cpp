@@ -173,12 +173,13 @@ std::vector<double> tavrexInProcess(const QString &table, const QString &service
     const auto start = std::chrono::steady_clock::now();
     last = start;
     run.run();
+    // The gap from the last pump to the end of the run counts too.
+    gap = std::max(gap, std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - last).count());
     // Closing the target finishes its work (the last checkpoint of its log),
-    // as the bare pipe's close inside its own timing does.
+    // as the bare pipe's close inside its own timing does; the run is over
+    // then, so it is no pump gap.
     db.oracleconn.close();
     const double sec = seconds(start);
-    // The gap from the last pump to the end of the table counts too.
-    gap = std::max(gap, std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - last).count());
     // Anything but the step lines means the figures are not of a clean copy.
     for (const QString &line : log.lines())
         if (line.startsWith(QLatin1String("ORA-")) || line.endsWith(QLatin1String("Field")) ||

@@ -11,6 +11,9 @@ std::unique_ptr<Checkpointer> Checkpointer::attach(sqlite3 *writer, const QStrin
     if (sqlite3_open_v2(native.constData(), own.out(), SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr) !=
         SQLITE_OK)
         return nullptr;
+    // A connection learns that the file is in WAL mode from its first read.
+    if (sqlite3_exec(own.get(), "SELECT count(*) FROM sqlite_master", nullptr, nullptr, nullptr) != SQLITE_OK)
+        return nullptr;
     std::unique_ptr<Checkpointer> c(new Checkpointer(writer, std::move(own)));
     sqlite3_wal_hook(writer, &Checkpointer::committed, c.get());
     return c;
@@ -37,12 +40,22 @@ Checkpointer::~Checkpointer()
 int Checkpointer::committed(void *self, sqlite3 *, const char *, int frames)
 {
     auto *c = static_cast<Checkpointer *>(self);
-    std::unique_lock<std::mutex> lock(c->mutex_);
-    const std::uint64_t mine = ++c->requested_;
+    std::lock_guard<std::mutex> lock(c->mutex_);
+    ++c->requested_;
+    c->frames_ = frames;
     c->wake_.notify_all();
-    if (frames > c->limitFrames_)
-        c->done_.wait(lock, [c, mine] { return c->copied_ >= mine || c->quit_; });
     return SQLITE_OK;
+}
+
+void Checkpointer::beforeWrite()
+{
+    std::unique_lock<std::mutex> lock(mutex_);
+    if (frames_ <= limitFrames_)
+        return;
+    const std::uint64_t mine = ++requested_;
+    wake_.notify_all();
+    done_.wait(lock, [this, mine] { return copied_ >= mine || quit_; });
+    frames_ = 0;
 }
 
 void Checkpointer::serve()

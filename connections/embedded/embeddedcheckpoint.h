@@ -20,9 +20,12 @@ namespace tavrex::embedded {
 // 1000 pages. The checkpoints are passive: they never wait for the writer nor
 // stop it, and what is committed is safe in the log either way.
 //
-// The log is kept bounded: a commit after which it holds more than
-// limitFrames pages waits until a checkpoint has copied all of it, so that
-// the next write transaction starts the log from its beginning again.
+// The log is kept bounded: when the last commit left more than limitFrames
+// pages in it, the next batch waits (beforeWrite()) until a checkpoint made
+// while no transaction of the writer is open has copied all of it, so that
+// the batch starts the log from its beginning again. (During the commit
+// itself the writer still reads the file as it was before, which keeps a
+// checkpoint from copying the pages it just wrote.)
 class Checkpointer {
 public:
     static constexpr int kDefaultLimitFrames = 16384;  // 64 MiB of 4 KiB pages
@@ -36,6 +39,9 @@ public:
     Checkpointer &operator=(const Checkpointer &) = delete;
 
     void setLimitFrames(int frames) { limitFrames_ = frames; }
+    // Called before a write transaction of the writer begins; waits for a
+    // full checkpoint when the log has passed its bound.
+    void beforeWrite();
 
 private:
     Checkpointer(sqlite3 *writer, SqliteDb own);
@@ -49,7 +55,8 @@ private:
     std::condition_variable wake_;
     std::condition_variable done_;
     std::uint64_t requested_ = 0;  // commits signalled
-    std::uint64_t copied_ = 0;     // the last commit a finished checkpoint covers
+    std::uint64_t copied_ = 0;     // the last request a finished checkpoint covers
+    int frames_ = 0;               // pages in the log after the writer's last commit
     bool quit_ = false;
     std::thread thread_;
 };

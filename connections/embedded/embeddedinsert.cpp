@@ -41,6 +41,8 @@ BatchResult EmbeddedSession::insertRows(const QString &table, const OracleRowBat
     sqlite3 *db = d_->db.get();
     const QString &path = d_->path;
     const Catalog cat = d_->catalog();
+    if (d_->checkpointer)
+        d_->checkpointer->beforeWrite();
     WriteTransaction tx(db, path);
 
     // The statement errors (raised by the apply itself, not a rejected row).

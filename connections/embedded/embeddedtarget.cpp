@@ -195,6 +195,12 @@ const QString &EmbeddedSession::owner() const
     return d_->owner;
 }
 
+void EmbeddedSession::setLogLimitPages(int pages)
+{
+    if (d_->checkpointer)
+        d_->checkpointer->setLimitFrames(pages);
+}
+
 void EmbeddedSession::setRowObserver(std::function<void(int)> observer)
 {
     d_->observer = std::move(observer);

@@ -55,6 +55,9 @@ public:
     // what it found. The OCI test double checks the rows of a transaction it
     // keeps open this way.
     void setCommitGate(std::function<bool()> gate);
+    // Test hook: the write-ahead log's bound in pages (64 MiB of 4 KiB pages
+    // unless set); a commit past it waits for the background checkpoint.
+    void setLogLimitPages(int pages);
 
 private:
     friend std::unique_ptr<OracleSession> openEmbeddedSession(const QString &, const OracleLogin &);

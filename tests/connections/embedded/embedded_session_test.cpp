@@ -7,11 +7,13 @@
 #include "engine/errors.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <csignal>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -290,6 +292,36 @@ TEST_F(EmbeddedFile, ARejectedRowAtPosition3000LeavesNoneOfItsBatch)
     // The session goes on after the rollback.
     ASSERT_TRUE(b->insertBatch(QStringLiteral("T"), makeBatch({"ID", "NAME"}, 10, good)).ok);
     EXPECT_EQ(readEmbeddedTable(path_, QStringLiteral("SCOTT"), QStringLiteral("T")).size(), 110);
+}
+
+// ------------------------------------------------------------------ checkpoints
+
+// The log is copied into the database file by a checkpoint of its own while
+// batches go in, and stays within its bound (plus the batch that passed it):
+// without that the log would hold every batch until the session closes.
+TEST_F(EmbeddedFile, TheLogStaysBoundedWhileBatchesGoInAndEveryRowIsKept)
+{
+    const QString pad(3000, QLatin1Char('q'));
+    constexpr int kBatches = 30, kRows = 200;  // about 18 MB
+    qint64 largestLog = 0;
+    {
+        auto session = openEmbeddedSession(path_, login());
+        static_cast<EmbeddedSession *>(session.get())->setLogLimitPages(256);  // 1 MiB
+        session->execute(QStringLiteral("Create table \"T\" (\"ID\" number, \"PAD\" varchar2(4000))"));
+        for (int b = 0; b < kBatches; ++b) {
+            OracleRowBatch batch = makeBatch({"ID", "PAD"}, kRows, [&](int r) {
+                return QVector<OracleValue>{num(b * kRows + r), OracleValue::text(pad)};
+            });
+            ASSERT_TRUE(session->insertBatch(QStringLiteral("T"), batch).ok);
+            largestLog = std::max(largestLog, QFileInfo(path_ + QStringLiteral("-wal")).size());
+        }
+        EXPECT_LT(largestLog, 4 * 1024 * 1024) << "a log of every batch would hold about 18 MB";
+        EXPECT_GT(QFileInfo(path_).size(), 12 * 1024 * 1024) << "the pages reached the database file";
+        EXPECT_EQ(session->queryCount(QStringLiteral("select count(*) from \"T\"")), kBatches * kRows);
+    }
+    const QVector<QVector<OracleValue>> rows = readEmbeddedTable(path_, QStringLiteral("SCOTT"), QStringLiteral("T"));
+    ASSERT_EQ(rows.size(), kBatches * kRows);
+    EXPECT_EQ(rows.last().at(1).textValue(), pad);
 }
 
 // ------------------------------------------------------------------ SIGKILL
