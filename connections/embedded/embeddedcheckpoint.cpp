@@ -41,9 +41,14 @@ int Checkpointer::committed(void *self, sqlite3 *, const char *, int frames)
 {
     auto *c = static_cast<Checkpointer *>(self);
     std::lock_guard<std::mutex> lock(c->mutex_);
-    ++c->requested_;
     c->frames_ = frames;
-    c->wake_.notify_all();
+    // A checkpoint every kCadenceFrames pages, as SQLite's own would come,
+    // or at once when the log started again from its beginning.
+    if (frames < c->signalledFrames_ || frames - c->signalledFrames_ >= kCadenceFrames) {
+        c->signalledFrames_ = frames;
+        ++c->requested_;
+        c->wake_.notify_all();
+    }
     return SQLITE_OK;
 }
 

@@ -29,6 +29,7 @@ namespace tavrex::embedded {
 class Checkpointer {
 public:
     static constexpr int kDefaultLimitFrames = 16384;  // 64 MiB of 4 KiB pages
+    static constexpr int kCadenceFrames = 1000;        // SQLite's own checkpoint point
 
     // Takes over the checkpoints of writer (its automatic ones stop); null
     // when the second connection cannot be opened, and the writer then keeps
@@ -57,6 +58,7 @@ private:
     std::uint64_t requested_ = 0;  // commits signalled
     std::uint64_t copied_ = 0;     // the last request a finished checkpoint covers
     int frames_ = 0;               // pages in the log after the writer's last commit
+    int signalledFrames_ = 0;      // pages in the log at the last checkpoint asked for
     bool quit_ = false;
     std::thread thread_;
 };
