@@ -388,9 +388,11 @@ void appendRows(OracleRowBatch &to, const OracleRowBatch &from, int count)
     }
 }
 
-// The open rows for a check of the rows after `checked`: the rows before it
-// passed their own check, and LOB values take part in no key, so they are
-// cut to one byte or character of their kind there.
+// The open rows for a check of the rows after `checked`. LOB values take
+// part in no key or check: only their kind and whether they are empty (NULL)
+// matter, so a byte or character of their kind stands for every one that is
+// not empty, and the full values are written once, at the commit. (The rows
+// before `checked` passed their own check already.)
 OracleRowBatch forCheck(Session &s, const QString &table, const OracleRowBatch &rows, int checked)
 {
     const QVector<OracleColumn> described =
@@ -408,7 +410,13 @@ OracleRowBatch forCheck(Session &s, const QString &table, const OracleRowBatch &
         const int row = out.appendRow();
         for (int c = 0; c < rows.columnCount(); ++c) {
             const OracleValue &v = rows.at(r, c);
-            if (r >= checked || !lob[size_t(c)] || v.isNull())
+            // Only bytes and text stand in: a value of another kind keeps
+            // whatever its conversion into the LOB makes of it.
+            const bool bytes = v.kind() == OracleValue::Kind::Bytes, text = v.kind() == OracleValue::Kind::Text;
+            const bool empty = bytes ? v.bytesValue().isEmpty()
+                               : text ? (v.isUtf8() ? v.utf8Value().isEmpty() : v.textValue().isEmpty())
+                                      : true;
+            if (!lob[size_t(c)] || v.isNull() || (r >= checked && empty))
                 out.at(row, c) = v;
             else if (v.kind() == OracleValue::Kind::Bytes)
                 out.at(row, c) = OracleValue::bytes(QByteArray(1, 'x'));
