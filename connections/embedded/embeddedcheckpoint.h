@@ -55,7 +55,7 @@ private:
     std::mutex mutex_;
     std::condition_variable wake_;
     std::condition_variable done_;
-    std::uint64_t requested_ = 0;  // commits signalled
+    std::uint64_t requested_ = 0;  // checkpoints asked for
     std::uint64_t copied_ = 0;     // the last request a finished checkpoint covers
     int frames_ = 0;               // pages in the log after the writer's last commit
     int signalledFrames_ = 0;      // pages in the log at the last checkpoint asked for
