@@ -409,6 +409,19 @@ void reportLobs(bool withAdapter)
     }
 }
 
+// Waits for a child process started at `start`: wall time, CPU time and
+// peak memory from wait4.
+Run waitForChild(pid_t pid, std::chrono::steady_clock::time_point start, int *status)
+{
+    rusage ru{};
+    wait4(pid, status, 0, &ru);
+    Run r;
+    r.seconds = seconds(start);
+    r.cpuSeconds = double(ru.ru_utime.tv_sec + ru.ru_stime.tv_sec) + (ru.ru_utime.tv_usec + ru.ru_stime.tv_usec) / 1e6;
+    r.rssMiB = double(ru.ru_maxrss) / 1024.0;
+    return r;
+}
+
 // The real executable on a settings file, in a child process: wall time, CPU
 // time and peak memory from wait4.
 Run wholeTavrex(const QString &jobFile, const QString &targetFile)
@@ -424,12 +437,7 @@ Run wholeTavrex(const QString &jobFile, const QString &targetFile)
         _exit(127);
     }
     int status = 0;
-    rusage ru{};
-    wait4(pid, &status, 0, &ru);
-    Run r;
-    r.seconds = seconds(start);
-    r.cpuSeconds = double(ru.ru_utime.tv_sec + ru.ru_stime.tv_sec) + (ru.ru_utime.tv_usec + ru.ru_stime.tv_usec) / 1e6;
-    r.rssMiB = double(ru.ru_maxrss) / 1024.0;
+    const Run r = waitForChild(pid, start, &status);
     if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
         std::fprintf(stderr, "tavrex --no-window exited with %d\n", WIFEXITED(status) ? WEXITSTATUS(status) : -1);
     return r;
@@ -449,13 +457,7 @@ Run wholeBaseline(const QString &table, const QString &targetFile)
         _exit(0);
     }
     int status = 0;
-    rusage ru{};
-    wait4(pid, &status, 0, &ru);
-    Run r;
-    r.seconds = seconds(start);
-    r.cpuSeconds = double(ru.ru_utime.tv_sec + ru.ru_stime.tv_sec) + (ru.ru_utime.tv_usec + ru.ru_stime.tv_usec) / 1e6;
-    r.rssMiB = double(ru.ru_maxrss) / 1024.0;
-    return r;
+    return waitForChild(pid, start, &status);
 }
 
 void reportWholeProcess(const QString &table)

@@ -556,30 +556,6 @@ void RowBuffer::post()
     }
 }
 
-BatchResult RowBuffer::apply()
-{
-    lastRejectedRow_ = -1;
-    if (batch_.rowCount() == 0 || !session_)
-        return BatchResult{};
-    BatchResult result = session_->insertBatch(target_, batch_);
-    batch_.clear();
-    heldBytes_ = 0;
-    if (!result.ok)
-        lastRejectedRow_ = result.rejectedRow;
-    return result;
-}
-
-BatchResult RowBuffer::applyKeepingAccepted()
-{
-    lastRejectedRow_ = -1;
-    if (batch_.rowCount() == 0 || !session_)
-        return BatchResult{};
-    BatchResult result = session_->insertBatchKeepingAccepted(target_, batch_);
-    batch_.clear();
-    heldBytes_ = 0;
-    return result;
-}
-
 namespace {
 
 // Why a date or time text does not fit an Oracle DATE.

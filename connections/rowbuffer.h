@@ -60,7 +60,7 @@ std::optional<OracleInterval> parseMySqlInterval(QStringView text);
 
 // The row buffer of the row copy (oracleinsertdata): opened on a target table
 // by describing "select * from "T" where 1=0", it collects typed, converted
-// rows and hands them to the Oracle session as one batch.
+// rows and hands them over as one batch (takeRows), which ApplyInserts sends.
 class RowBuffer {
 public:
     // Describes the target; throws DatabaseError when that fails.
@@ -111,15 +111,6 @@ public:
     // requires a value holds none. The failed row is dropped.
     void post();
 
-    // Sends the held rows as one transaction. A rejected row comes back in
-    // the result; any other failure throws DatabaseError.
-    BatchResult apply();
-    // Sends the held rows as one transaction that keeps every accepted row;
-    // the rejected rows come back in the result.
-    BatchResult applyKeepingAccepted();
-    // The batch position of the row the last apply() found rejected, -1 when
-    // none was.
-    int lastRejectedRow() const { return lastRejectedRow_; }
     const QString &target() const { return target_; }
 
 private:
@@ -131,7 +122,6 @@ private:
     std::vector<TargetKind> kinds_;
     std::vector<bool> written_;
     qint64 heldBytes_ = 0;
-    int lastRejectedRow_ = -1;
 };
 
 // How Oracle NUMBER changes a decimal text it accepts: an empty text when it

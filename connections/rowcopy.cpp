@@ -56,12 +56,18 @@ void oracleinsertdataReconcileError(ApplyState &state, const QString &message)
     state.ApplyErrorText = message;
 }
 
-ApplyState ApplyInserts(RowBuffer &buffer)
+ApplyState ApplyInserts(OracleSession &session, const QString &targetName, const OracleRowBatch &rows,
+                        int *rejectedRow)
 {
     ApplyState state;
-    const BatchResult result = buffer.apply();
-    if (!result.ok)
+    *rejectedRow = -1;
+    if (rows.rowCount() == 0)
+        return state;
+    const BatchResult result = session.insertBatch(targetName, rows);
+    if (!result.ok) {
         oracleinsertdataReconcileError(state, result.message);
+        *rejectedRow = result.rejectedRow;
+    }
     return state;
 }
 
@@ -306,8 +312,10 @@ public:
         SentBatch *b = batch.get();
         auto job = [session, target, keepAccepted, b] {
             try {
-                b->result = keepAccepted ? session->insertBatchKeepingAccepted(target, b->rows)
-                                         : session->insertBatch(target, b->rows);
+                if (keepAccepted)
+                    b->result = session->insertBatchKeepingAccepted(target, b->rows);
+                else
+                    b->applied = ApplyInserts(*session, target, b->rows, &b->rejectedRow);
             } catch (...) {
                 b->error = std::current_exception();
             }
@@ -382,7 +390,9 @@ private:
         std::vector<std::int64_t> sourceRows;
         std::vector<std::vector<MySqlValue>> values;
         std::int64_t bytes = 0;
-        BatchResult result;
+        ApplyState applied;      // sent in one transaction
+        int rejectedRow = -1;    // its row Oracle rejected
+        BatchResult result;      // sent keeping the accepted rows
         std::exception_ptr error;
         Counters before;
         std::vector<std::function<void()>> writes;
@@ -401,7 +411,7 @@ private:
     bool takeOutcome()
     {
         std::unique_ptr<SentBatch> b = std::move(sent_);
-        const bool failed = b->error || (!options_.continuePastRejected && !b->result.ok);
+        const bool failed = b->error || !b->applied.ApplyOk;
         if (failed) {
             // The copy ends with this batch: nothing after it counts.
             counts_ = b->before.counts;
@@ -411,12 +421,10 @@ private:
             clearBatch();
             if (b->error)
                 std::rethrow_exception(b->error);
-            ApplyState applied;
-            oracleinsertdataReconcileError(applied, b->result.message);
-            const int rejected = b->result.rejectedRow;
+            const int rejected = b->rejectedRow;
             if (rejected >= 0 && size_t(rejected) < b->sourceRows.size())
-                rejectRow(b->sourceRows[size_t(rejected)], applied.ApplyErrorText, nullptr);
-            applyError_ = applied.ApplyErrorText;
+                rejectRow(b->sourceRows[size_t(rejected)], b->applied.ApplyErrorText, nullptr);
+            applyError_ = b->applied.ApplyErrorText;
             return false;
         }
         const std::int64_t rows = b->rows.rowCount();

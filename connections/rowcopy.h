@@ -43,10 +43,12 @@ struct ApplyState {
 // rejection and changes nothing else (the row is neither corrected nor retried).
 void oracleinsertdataReconcileError(ApplyState &state, const QString &message);
 
-// Sends the rows the buffer holds in one transaction and returns
-// (ApplyOk, ApplyErrorText). An error of the apply itself, rather than a
-// rejected row, throws DatabaseError.
-ApplyState ApplyInserts(RowBuffer &buffer);
+// Sends the rows of a batch of the row buffer to targetName in one
+// transaction and returns (ApplyOk, ApplyErrorText); *rejectedRow is the
+// batch position of the row Oracle rejected, -1 when none was. An error of
+// the apply itself, rather than a rejected row, throws DatabaseError.
+ApplyState ApplyInserts(OracleSession &session, const QString &targetName, const OracleRowBatch &rows,
+                        int *rejectedRow);
 
 // A per-field error line repeats at most this often in one table's copy; the
 // rest are counted and reported in one line after the table's insert line.

@@ -309,8 +309,7 @@ void ConversionRun::convertTable(const QString &entry, bool overwrite, bool skip
     if (exists && overwrite) {
         log_.Append(QStringLiteral("Drop table ") + targetName + QStringLiteral("... "));
         // Kept details: other tables' foreign keys may refer to this one.
-        const TStepResult dropped =
-            settings_.KeepDetails ? DropTableCascade(oracle, targetName) : DropTable(oracle, targetName);
+        const TStepResult dropped = DropTable(oracle, targetName, settings_.KeepDetails);
         if (dropped.Ok)
             log_.RewriteLast(QStringLiteral("Drop table ") + targetName + QStringLiteral("...Done"));
         else {

@@ -75,7 +75,7 @@ bool TableExists(OracleSession &session, const QString &tableName, const QString
     return session.queryCount(tableExistsStatement(tableName, owner)) > 0;
 }
 
-TStepResult DropTable(OracleSession &session, const QString &tableName)
+TStepResult DropTable(OracleSession &session, const QString &tableName, bool cascadeConstraints)
 {
     TStepResult result;
     if (!isQuotableName(tableName)) {
@@ -84,7 +84,8 @@ TStepResult DropTable(OracleSession &session, const QString &tableName)
         return result;
     }
     try {
-        session.execute(dropTableStatement(tableName));
+        session.execute(dropTableStatement(tableName) +
+                        (cascadeConstraints ? QStringLiteral(" cascade constraints") : QString()));
     } catch (const DatabaseError &e) {
         result.Ok = false;
         result.ErrorText = e.message();

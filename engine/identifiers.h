@@ -76,7 +76,9 @@ bool TableExists(OracleSession &session, const QString &tableName, const QString
 // Drops the table; the run calls it for an existing table under the
 // Overwrite policy. Every database error comes back in the result, word for
 // word; a name with a double quote is refused without sending anything.
-TStepResult DropTable(OracleSession &session, const QString &tableName);
+// cascadeConstraints adds ' cascade constraints' (with the kept column
+// details, other tables' foreign keys may refer to the table).
+TStepResult DropTable(OracleSession &session, const QString &tableName, bool cascadeConstraints = false);
 
 // The run's target name for a shaped table name: unchanged up to 30
 // characters; otherwise its first 26 characters followed by the first of the

@@ -697,21 +697,4 @@ TStepResult CreateForeignKeys(MySqlConnection &catalogue, OracleSession &oracled
     return result;
 }
 
-TStepResult DropTableCascade(OracleSession &session, const QString &tableName)
-{
-    TStepResult result;
-    if (!isQuotableName(tableName)) {
-        result.Ok = false;
-        result.ErrorText = tableNameProblem(tableName);
-        return result;
-    }
-    try {
-        session.execute(dropTableStatement(tableName) + QStringLiteral(" cascade constraints"));
-    } catch (const DatabaseError &e) {
-        result.Ok = false;
-        result.ErrorText = e.message();
-    }
-    return result;
-}
-
 } // namespace tavrex

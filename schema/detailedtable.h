@@ -155,8 +155,4 @@ TStepResult CreateForeignKeys(MySqlConnection &catalogue, OracleSession &oracled
                               const QHash<QString, QString> &runTargets, bool uppercaseNames,
                               QSet<QString> &usedNames, TRunLog &log, QStringList *errors);
 
-// 'drop table "T" cascade constraints': with the kept details other tables'
-// foreign keys may refer to the table. Errors come back word for word.
-TStepResult DropTableCascade(OracleSession &session, const QString &tableName);
-
 } // namespace tavrex

@@ -333,76 +333,6 @@ void recordKeyIndex(const Catalog &cat, const QString &table, const QStringList 
     cat.insertIndex(i);
 }
 
-void addPrimaryKey(const Catalog &cat, const Statement &st)
-{
-    sqlite3 *db = cat.db();
-    WriteTransaction tx(db, cat.path());
-    TableInfo t;
-    if (!cat.findTable(st.table, &t))
-        tableMissing();
-    QStringList sqliteCols;
-    const QVector<ColumnSpec> specs = keyColumnSpecs(t, st.keyColumns, &sqliteCols);
-    for (const ColumnSpec &c : specs) {
-        if (isLob(c.type))
-            throw oraError(2329, QStringLiteral("column of datatype LOB cannot be unique or a primary key"));
-    }
-    for (const ConstraintInfo &c : cat.constraints(t.name)) {
-        if (c.type == QLatin1String("P"))
-            throw oraError(2260, QStringLiteral("table can have only one primary key"));
-    }
-    QString name = st.name;
-    if (name.isEmpty())
-        name = QStringLiteral("SYS_C%1").arg(cat.nextSystemNumber(), 7, 10, QLatin1Char('0'));
-    if (cat.constraintExists(name))
-        throw oraError(2264, QStringLiteral("name already used by an existing constraint"));
-
-    // An index whose leading columns are the key's columns (in any order)
-    // serves the key; otherwise the key gets a unique index of its own name.
-    bool ownIndex = false;
-    const QString indexName = keyIndexName(cat, t.name, st.keyColumns, name, &ownIndex);
-
-    {
-        QStringList conds;
-        for (const QString &c : sqliteCols)
-            conds.append(sqliteQuote(c) + QLatin1String(" IS NULL"));
-        SqliteStmt q = SqliteStmt::prepare(db, cat.path(),
-                                           QStringLiteral("SELECT 1 FROM %1 WHERE %2 LIMIT 1")
-                                               .arg(sqliteQuote(t.sqliteName), conds.join(QLatin1String(" OR ")))
-                                               .toUtf8());
-        if (q.step(db, cat.path()))
-            throw oraError(1449, QStringLiteral("column contains NULL values; cannot alter to NOT NULL"));
-    }
-
-    // The key is enforced by a SQLite unique index (NUMBER, DATE and CHAR
-    // values are stored in one canonical text each, so equal values are
-    // equal texts).
-    const QString sqliteIndex = cat.freeSqliteName(cat.owner() + QLatin1Char('.') + name);
-    const QByteArray ddl = QStringLiteral("CREATE UNIQUE INDEX %1 ON %2 (%3)")
-                               .arg(sqliteQuote(sqliteIndex), sqliteQuote(t.sqliteName), quotedList(sqliteCols))
-                               .toUtf8();
-    char *err = nullptr;
-    const int rc = sqlite3_exec(db, ddl.constData(), nullptr, nullptr, &err);
-    sqlite3_free(err);
-    if (rc != SQLITE_OK) {
-        if ((rc & 0xff) == SQLITE_CONSTRAINT)
-            throw oraError(2437, QStringLiteral("cannot validate (%1.%2) - primary key violated").arg(cat.owner(), name));
-        throw sqliteError(db, cat.path(), "create index");
-    }
-
-    cat.setNotNull(t.name, st.keyColumns);
-    if (ownIndex)
-        recordKeyIndex(cat, t.name, st.keyColumns, indexName, sqliteIndex);
-    ConstraintInfo c;
-    c.name = name;
-    c.table = t.name;
-    c.type = QStringLiteral("P");
-    c.columns = st.keyColumns;
-    c.indexName = indexName;
-    c.sqliteIndex = sqliteIndex;
-    cat.insertConstraint(c);
-    tx.commit();
-}
-
 QString sqliteLiteral(const QString &text)
 {
     QString quoted = text;
@@ -445,21 +375,82 @@ bool sameColumnSet(const QStringList &a, const QStringList &b)
     return a.size() == b.size() && QSet<QString>(a.begin(), a.end()) == QSet<QString>(b.begin(), b.end());
 }
 
+// The table a key goes on and the SQLite names of the key's columns;
+// refuses a LOB column, which no unique key or primary key may hold.
+TableInfo keyTable(const Catalog &cat, const Statement &st, QStringList *sqliteCols)
+{
+    TableInfo t;
+    if (!cat.findTable(st.table, &t))
+        tableMissing();
+    for (const ColumnSpec &c : keyColumnSpecs(t, st.keyColumns, sqliteCols)) {
+        if (isLob(c.type))
+            throw oraError(2329, QStringLiteral("column of datatype LOB cannot be unique or a primary key"));
+    }
+    return t;
+}
+
+void addPrimaryKey(const Catalog &cat, const Statement &st)
+{
+    sqlite3 *db = cat.db();
+    WriteTransaction tx(db, cat.path());
+    QStringList sqliteCols;
+    const TableInfo t = keyTable(cat, st, &sqliteCols);
+    for (const ConstraintInfo &c : cat.constraints(t.name)) {
+        if (c.type == QLatin1String("P"))
+            throw oraError(2260, QStringLiteral("table can have only one primary key"));
+    }
+    const QString name = constraintNameFor(cat, st);
+
+    // An index whose leading columns are the key's columns (in any order)
+    // serves the key; otherwise the key gets a unique index of its own name.
+    bool ownIndex = false;
+    const QString indexName = keyIndexName(cat, t.name, st.keyColumns, name, &ownIndex);
+
+    QStringList anyNull;
+    for (const QString &c : sqliteCols)
+        anyNull.append(sqliteQuote(c) + QLatin1String(" IS NULL"));
+    if (anyRow(cat, QStringLiteral("SELECT 1 FROM %1 WHERE %2 LIMIT 1")
+                        .arg(sqliteQuote(t.sqliteName), anyNull.join(QLatin1String(" OR ")))))
+        throw oraError(1449, QStringLiteral("column contains NULL values; cannot alter to NOT NULL"));
+
+    // The key is enforced by a SQLite unique index (NUMBER, DATE and CHAR
+    // values are stored in one canonical text each, so equal values are
+    // equal texts).
+    const QString sqliteIndex = cat.freeSqliteName(cat.owner() + QLatin1Char('.') + name);
+    const QByteArray ddl = QStringLiteral("CREATE UNIQUE INDEX %1 ON %2 (%3)")
+                               .arg(sqliteQuote(sqliteIndex), sqliteQuote(t.sqliteName), quotedList(sqliteCols))
+                               .toUtf8();
+    char *err = nullptr;
+    const int rc = sqlite3_exec(db, ddl.constData(), nullptr, nullptr, &err);
+    sqlite3_free(err);
+    if (rc != SQLITE_OK) {
+        if ((rc & 0xff) == SQLITE_CONSTRAINT)
+            throw oraError(2437, QStringLiteral("cannot validate (%1.%2) - primary key violated").arg(cat.owner(), name));
+        throw sqliteError(db, cat.path(), "create index");
+    }
+
+    cat.setNotNull(t.name, st.keyColumns);
+    if (ownIndex)
+        recordKeyIndex(cat, t.name, st.keyColumns, indexName, sqliteIndex);
+    ConstraintInfo c;
+    c.name = name;
+    c.table = t.name;
+    c.type = QStringLiteral("P");
+    c.columns = st.keyColumns;
+    c.indexName = indexName;
+    c.sqliteIndex = sqliteIndex;
+    cat.insertConstraint(c);
+    tx.commit();
+}
+
 // Oracle's unique key: rows whose key columns are all NULL are not
 // compared; the others are equal when every column is equal or NULL in both.
 void addUnique(const Catalog &cat, const Statement &st)
 {
     sqlite3 *db = cat.db();
     WriteTransaction tx(db, cat.path());
-    TableInfo t;
-    if (!cat.findTable(st.table, &t))
-        tableMissing();
     QStringList sqliteCols;
-    const QVector<ColumnSpec> specs = keyColumnSpecs(t, st.keyColumns, &sqliteCols);
-    for (const ColumnSpec &c : specs) {
-        if (isLob(c.type))
-            throw oraError(2329, QStringLiteral("column of datatype LOB cannot be unique or a primary key"));
-    }
+    const TableInfo t = keyTable(cat, st, &sqliteCols);
     for (const ConstraintInfo &c : cat.constraints(t.name)) {
         if ((c.type == QLatin1String("P") || c.type == QLatin1String("U")) && sameColumnSet(c.columns, st.keyColumns))
             throw oraError(2261, QStringLiteral("such unique or primary key already exists in the table"));
@@ -468,15 +459,13 @@ void addUnique(const Catalog &cat, const Statement &st)
     bool ownIndex = false;
     const QString indexName = keyIndexName(cat, t.name, st.keyColumns, name, &ownIndex);
 
-    QStringList notAllNull, sameKey, sameKeyNew;
+    QStringList notAllNull, sameKey, sameKeyNew, someNotNullA;
     for (const QString &c : sqliteCols) {
         notAllNull.append(QStringLiteral("NEW.%1 IS NOT NULL").arg(sqliteQuote(c)));
         sameKey.append(QStringLiteral("a.%1 IS b.%1").arg(sqliteQuote(c)));
         sameKeyNew.append(QStringLiteral("k.%1 IS NEW.%1").arg(sqliteQuote(c)));
-    }
-    QStringList someNotNullA;
-    for (const QString &c : sqliteCols)
         someNotNullA.append(QStringLiteral("a.%1 IS NOT NULL").arg(sqliteQuote(c)));
+    }
     if (anyRow(cat, QStringLiteral("SELECT 1 FROM %1 a JOIN %1 b ON a.rowid < b.rowid AND %2 WHERE (%3) LIMIT 1")
                         .arg(sqliteQuote(t.sqliteName), sameKey.join(QLatin1String(" AND ")),
                              someNotNullA.join(QLatin1String(" OR ")))))

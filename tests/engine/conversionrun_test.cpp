@@ -1,6 +1,7 @@
 #include "connections/embedded/embeddedreader.h"
 #include "connections/rowcopy.h"
 #include "engine/conversionrun.h"
+#include "tests/support/batchspy.h"
 #include "tests/support/testenv.h"
 
 #include <QDir>
@@ -23,25 +24,6 @@ const QDateTime kClock(QDate(2024, 1, 2), QTime(9, 15, 5));
 const RunCaptions kCaptions{"Conversion is Completed",
                             "Wizard has migrated your MySQL database to Oracle server successfully.",
                             "Click 'Finish' to exit the wizard."};
-
-// An OracleSession that records the size of every batch and passes every
-// call on to the real session.
-class BatchSpy : public OracleSession {
-public:
-    explicit BatchSpy(OracleSession &inner) : inner_(inner) {}
-    void execute(const QString &sql) override { inner_.execute(sql); }
-    qint64 queryCount(const QString &sql) override { return inner_.queryCount(sql); }
-    QVector<OracleColumn> describe(const QString &sql) override { return inner_.describe(sql); }
-    BatchResult insertBatch(const QString &table, const OracleRowBatch &batch) override
-    {
-        sizes.push_back(batch.rowCount());
-        return inner_.insertBatch(table, batch);
-    }
-    std::vector<int> sizes;
-
-private:
-    OracleSession &inner_;
-};
 
 // A source database in the throwaway MariaDB, an embedded target in a
 // temporary folder, and the connections of a run between them.
