@@ -429,10 +429,8 @@ void RowBuffer::open(OracleSession &session, const QString &targetName)
     close();
     QVector<OracleColumn> columns =
         session.describe(QStringLiteral("select * from \"") + targetName + QStringLiteral("\" where 1=0"));
-    byUpperName_.clear();
     kinds_.clear();
     for (int i = 0; i < columns.size(); ++i) {
-        byUpperName_.insert(columns.at(i).name.toUpper(), i);
         kinds_.push_back(targetKind(columns.at(i)));
     }
     // A batch holds at most 5000 rows: keep that much room between batches.
@@ -480,11 +478,6 @@ void RowBuffer::recycle(OracleRowBatch &&sent)
 {
     sent.clear();
     spare_ = std::move(sent);
-}
-
-int RowBuffer::columnIndex(const QString &name) const
-{
-    return byUpperName_.value(name.toUpper(), -1);
 }
 
 void RowBuffer::append()

@@ -85,9 +85,6 @@ public:
     // the row copy applies a batch early when it grows too large.
     qint64 heldBytes() const { return heldBytes_; }
 
-    // The column of that name, matched without regard to letter case; -1
-    // when the target has none.
-    int columnIndex(const QString &name) const;
     // The conversion family of a column, decided when the buffer was opened.
     TargetKind kindOf(int column) const { return kinds_[size_t(column)]; }
 
@@ -118,7 +115,6 @@ private:
     QString target_;
     OracleRowBatch batch_;
     OracleRowBatch spare_;
-    QHash<QString, int> byUpperName_;
     std::vector<TargetKind> kinds_;
     std::vector<bool> written_;
     qint64 heldBytes_ = 0;

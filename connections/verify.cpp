@@ -1,6 +1,7 @@
 #include "connections/verify.h"
 
 #include "engine/errors.h"
+#include "engine/identifiers.h"
 
 #include <QHash>
 #include <QtEndian>
@@ -24,7 +25,6 @@ namespace {
 
 constexpr qint64 kPumpPeriod = 100;
 constexpr int kMaxKeys = 10;
-constexpr int kMaxTargetName = 30;
 
 struct RowHash {
     quint64 lo = 0;
@@ -511,18 +511,23 @@ public:
 class SourceSide final : public Side {
 public:
     SourceSide(MySqlConnection &data, const QString &listedName, const QVector<OracleColumn> &target,
-               const QStringList &keyColumns, RunControl &control)
+               const QStringList &keyColumns, RunControl &control, bool uppercaseNames)
     {
         result_ = data.query(QStringLiteral("select * from ") + quoteMySqlName(listedName));
         result_->keepUtf8Text();
         result_->serveWaits([&control] { control.keepResponsive(); });
         utf8_ = result_->textIsUtf8();
-        for (const OracleColumn &c : target) {
-            int found = -1;
-            for (int f = 0; f < result_->fieldCount() && found < 0; ++f) {
-                if (result_->fieldName(f).left(kMaxTargetName).compare(c.name, Qt::CaseInsensitive) == 0)
-                    found = f;
-            }
+        // Each target column reads the field the copy wrote into it.
+        QStringList fieldNames, columnNames;
+        for (int f = 0; f < result_->fieldCount(); ++f)
+            fieldNames << result_->fieldName(f);
+        for (const OracleColumn &c : target)
+            columnNames << c.name;
+        const std::vector<int> match = matchTargetColumns(fieldNames, uppercaseNames, columnNames);
+        for (int column = 0; column < target.size(); ++column) {
+            const OracleColumn &c = target.at(column);
+            const auto written = std::find(match.begin(), match.end(), column);
+            const int found = written == match.end() ? -1 : int(written - match.begin());
             fields_.push_back(found);
             holds_.push_back(holdsOf(c));
             reads_.push_back(found < 0 ? Read::Missing : readOf(result_->fieldType(found), holds_.back()));
@@ -777,7 +782,8 @@ QByteArray normalisedNumber(QByteArrayView text)
 }
 
 VerifyResult verifyTable(MySqlConnection &data, OracleSession &oracle, const QString &listedName,
-                         const QString &targetName, const QStringList &keyColumns, RunControl &control)
+                         const QString &targetName, const QStringList &keyColumns, RunControl &control,
+                         bool uppercaseNames)
 {
     VerifyResult result;
     Multiset source, target;
@@ -818,7 +824,7 @@ VerifyResult verifyTable(MySqlConnection &data, OracleSession &oracle, const QSt
             }
         } join{reader, cancel};
         {
-            SourceSide s(data, listedName, columns, keyColumns, control);
+            SourceSide s(data, listedName, columns, keyColumns, control, uppercaseNames);
             while (s.next()) {
                 source.add(s.hash());
                 if (tick(result.sourceRows, control)) {
@@ -860,7 +866,7 @@ VerifyResult verifyTable(MySqlConnection &data, OracleSession &oracle, const QSt
                 return result;
             }
         }
-        SourceSide s(data, listedName, columns, keyColumns, control);
+        SourceSide s(data, listedName, columns, keyColumns, control, uppercaseNames);
         while (s.next()) {
             const RowHash h = s.hash();
             if (mine(h)) {

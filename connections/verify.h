@@ -63,9 +63,12 @@ struct VerifyResult {
 // holding at most kVerifyTableEntries row hashes (more rows take more
 // passes, each over its share of the hashes). Pumps and tests the stop
 // request every 100 rows. Throws DatabaseError when a side cannot be read.
+// Each target column is compared with the field the copy writes into it
+// (matchTargetColumns, with the run's uppercaseNames).
 constexpr qint64 kVerifyTableEntries = qint64(1) << 21;
 VerifyResult verifyTable(MySqlConnection &data, OracleSession &oracle, const QString &listedName,
-                         const QString &targetName, const QStringList &keyColumns, RunControl &control);
+                         const QString &targetName, const QStringList &keyColumns, RunControl &control,
+                         bool uppercaseNames = false);
 
 // The normalised form of a decimal text (optional sign, digits with an
 // optional fraction, optional exponent): "-" when negative, the significant

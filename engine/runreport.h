@@ -36,6 +36,10 @@ struct RunReport {
     QDateTime ended;
     std::vector<TableResult> tables;
     QString ledgerFileName;  // the ledger's file name, empty when nothing was recorded
+    // Errors of the run itself rather than of one table (a settings file that
+    // selects no table, the reason a replay could not run, a ledger that
+    // could not be moved), as logged.
+    QStringList errors;
 
     bool anyProblem() const;
     // Completed or CompletedWithErrors, by the tables' figures.

@@ -72,6 +72,7 @@ protected:
         QDir().mkpath(dir.filePath("logs"));
         const RunOutcome outcome = r.run();
         savedPath = r.savedLogPath();
+        lastReport = r.report();
         return outcome;
     }
 
@@ -123,6 +124,7 @@ protected:
     DatabaseObjects db;
     TRunLog log;
     RunControl control;
+    RunReport lastReport;
     QString savedPath;
     bool sendAhead = true;
 };
@@ -304,18 +306,19 @@ TEST_F(RunFixture, StopBeforeTheFirstTableAndALateStop)
     EXPECT_EQ(log.lines(), QStringList{"Start time:2 Jan 2024 09:15:05"});
     EXPECT_FALSE(control.StopRequested());
 
-    // A stop honoured by the copy of the last table: no table poll follows,
-    // so the run completes and saves, and the request is then discarded.
+    // A stop honoured by the copy of the last table ends the run there too:
+    // no table poll follows, but a stopped run never reports completion.
     log.Clear();
     int pumps = 0;
     control.setPump([&] {
         if (++pumps == 2)
             control.requestStop();
     });
-    EXPECT_EQ(run({"a"}), RunOutcome::CompletedWithLateStop);
+    EXPECT_EQ(run({"a"}), RunOutcome::Stopped);
     EXPECT_EQ(tableLines(), (QStringList{"Create table A...Done", "", "Insert table A 100 Rows ",
                                          "Operation aborted", ""}));
-    EXPECT_FALSE(savedPath.isEmpty());
+    EXPECT_TRUE(savedPath.isEmpty());
+    EXPECT_EQ(lastReport.outcome, RunResultOutcome::Stopped);
     EXPECT_FALSE(control.StopRequested());
 }
 
@@ -503,8 +506,9 @@ TEST_F(RunFixture, RejectedRowsAreLeftOutAndRecordedWhenTheRunContinuesPastThem)
     EXPECT_EQ(rows[2998].first().textValue(), "2999");
     EXPECT_EQ(rows[2999].first().textValue(), "3001");
     const QStringList ledger = ledgerLines();
-    ASSERT_EQ(ledger.size(), 1);
+    ASSERT_EQ(ledger.size(), 2);
     EXPECT_TRUE(ledger.first().startsWith("wide,3000,,\"ORA-12899: value too large for column")) << ledger.first().toStdString();
+    EXPECT_EQ(ledger.last(), "wide,,,reload file,WIDE.csv") << "the ledger names the table's reload file";
     QFile reload(QString(savedPath).replace(".log", ".rejects/WIDE.csv"));
     ASSERT_TRUE(reload.open(QIODevice::ReadOnly));
     EXPECT_EQ(reload.readAll(), "id,v\r\n3000,\"far, too long\"\r\n");

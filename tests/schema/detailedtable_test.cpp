@@ -1,4 +1,5 @@
 #include "schema/detailedtable.h"
+#include "engine/identifiers.h"
 
 #include <gtest/gtest.h>
 
@@ -161,11 +162,11 @@ TEST(DetailedKeys, PrimaryUniqueAndPlainKeysAndForeignKeyNames)
     EXPECT_EQ(keys[1].text, "alter table \"CHILD\" add constraint \"IDX_UQ_ABCHILD\" unique (\"A\",\"B\")");
     EXPECT_EQ(keys[2].text, "create index \"IDX_IX_NOTECHILD\" on \"CHILD\" (\"NOTE\")");
 
-    QSet<QString> used;
+    ObjectNames used;
     const QString longName = "fk_a_rather_long_constraint_name_of_mysql";
-    EXPECT_EQ(foreignKeyName(longName, used), "FK_A_RATHER_LONG_CONSTRAINT_NA");
-    EXPECT_EQ(foreignKeyName(longName, used), "FK_A_RATHER_LONG_CONSTRAIN0000");
-    EXPECT_EQ(foreignKeyName(longName, used), "FK_A_RATHER_LONG_CONSTRAIN0001");
+    EXPECT_EQ(foreignKeyName(longName, "C", used), "FK_A_RATHER_LONG_CONSTRAINT_NA");
+    EXPECT_EQ(foreignKeyName(longName, "C", used), "FK_A_RATHER_LONG_CONSTRAIN0000");
+    EXPECT_EQ(foreignKeyName(longName, "C", used), "FK_A_RATHER_LONG_CONSTRAIN0001");
     EXPECT_EQ(foreignKeyStatement("C", "FK", {"P_ID"}, "P", {"ID"}, "SET NULL"),
               "alter table \"C\" add constraint \"FK\" foreign key (\"P_ID\") references \"P\" (\"ID\") "
               "on delete set null");
