@@ -139,4 +139,12 @@ QString reportPathForLog(const QString &logPath)
     return replaceExtension(logPath, QStringLiteral(".report.json"));
 }
 
+bool isRunRecordFileName(const QString &path)
+{
+    for (const char *ending : {".log", ".rejects.csv", ".report.json", ".check.html", ".check.json"})
+        if (path.endsWith(QLatin1String(ending), Qt::CaseInsensitive))
+            return true;
+    return false;
+}
+
 } // namespace tavrex

@@ -66,4 +66,9 @@ QString ledgerPathForLog(const QString &logPath);
 QString reloadFolderForLog(const QString &logPath);
 QString reportPathForLog(const QString &logPath);
 
+// Whether a file name ends like a file of a run's record (".log",
+// ".rejects.csv", ".report.json", ".check.html", ".check.json", in any case):
+// such a file cannot be a settings file, whose replay writes files so named.
+bool isRunRecordFileName(const QString &path);
+
 } // namespace tavrex

@@ -2,6 +2,9 @@
 #include "tests/support/testenv.h"
 
 #include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QDir>
 #include <QFileInfo>
 #include <QProcess>
@@ -40,6 +43,19 @@ int runProgram(const QStringList &arguments, const QString &home, QString *out, 
     *out = QString::fromLocal8Bit(p.readAllStandardOutput());
     *err = QString::fromLocal8Bit(p.readAllStandardError());
     return p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+}
+
+QString readText(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
+}
+
+void writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    f.write(bytes);
 }
 
 class ReplayTest : public ::testing::Test {
@@ -110,13 +126,31 @@ TEST_F(ReplayTest, TheWindowedReplayEndsTheProgramAfterTheRun)
     EXPECT_TRUE(QFile::exists(dir.filePath("shown.log")));
 }
 
-TEST_F(ReplayTest, AFailedOracleLoginStopsOnPage3AndExitsNonZero)
+TEST_F(ReplayTest, AReplayThatCannotRunSaysSoInPlaceOfTheEarlierRunsRecord)
 {
-    const QString job = writeJob("bad.qelt", "", {"tables1=alpha"});
+    // A good night, then a night whose Oracle login fails: its log and its
+    // report say so, and no earlier ledger is left to speak of another run.
     QString out, err;
+    writeJob("night.qelt", "scott", {"tables1=alpha"});
+    ASSERT_EQ(runProgram({"--no-window", dir.filePath("night.qelt")}, dir.path(), &out, &err), 0) << err.toStdString();
+    writeFile(dir.filePath("night.rejects.csv"), "table,row,column,reason,value\r\nalpha,1,,old,\r\n");
+    const QString job = writeJob("night.qelt", "", {"tables1=alpha"});
     EXPECT_EQ(runProgram({"--no-window", job}, dir.path(), &out, &err), 1);
     EXPECT_TRUE(err.contains("Error on page 3: ORA-01017: invalid username/password; logon denied")) << err.toStdString();
-    EXPECT_FALSE(QFile::exists(dir.filePath("bad.log"))) << "only a run that reaches its end writes the log";
+    const QString log = readText(dir.filePath("night.log"));
+    EXPECT_TRUE(log.contains("ORA-01017: invalid username/password; logon denied")) << log.toStdString();
+    EXPECT_FALSE(log.contains("Create table")) << "the good night's log is gone";
+    const QJsonObject report = QJsonDocument::fromJson(readText(dir.filePath("night.report.json")).toUtf8()).object();
+    EXPECT_EQ(report.value("outcome").toString(), "failed");
+    EXPECT_TRUE(report.value("errors").toArray().first().toString().startsWith("ORA-01017")) << log.toStdString();
+    EXPECT_FALSE(QFile::exists(dir.filePath("night.rejects.csv")));
+
+    // The blank database name of page 2 fails the replay the same way.
+    QString blank = readText(job).replace("mysqldatabase=tvx_replay", "mysqldatabase=  ");
+    writeFile(job, blank.toUtf8());
+    EXPECT_EQ(runProgram({"--no-window", job}, dir.path(), &out, &err), 1);
+    EXPECT_TRUE(readText(dir.filePath("night.report.json")).contains("\"outcome\": \"failed\""));
+    EXPECT_TRUE(readText(dir.filePath("night.log")).contains("请输入数据库名称"));
 }
 
 TEST_F(ReplayTest, ABlankDatabaseEndsTheReplayWithoutAWindow)
