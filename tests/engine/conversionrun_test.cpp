@@ -69,6 +69,8 @@ protected:
         r.setLocale(QLocale::c());
         r.setLogFolder(dir.filePath("logs/"));
         r.setSendAhead(sendAhead);
+        if (!batchFile.isEmpty())
+            r.setBatchSettingsFile(batchFile);
         QDir().mkpath(dir.filePath("logs"));
         const RunOutcome outcome = r.run();
         savedPath = r.savedLogPath();
@@ -127,7 +129,21 @@ protected:
     RunReport lastReport;
     QString savedPath;
     bool sendAhead = true;
+    QString batchFile;  // a replay's run: its record goes beside this file
 };
+
+// The rows of a target table as texts, NULL as "-".
+QStringList rowTexts(const QString &targetPath, const QString &table)
+{
+    QStringList rows;
+    for (const auto &row : readEmbeddedTable(targetPath, "SCOTT", table)) {
+        QStringList values;
+        for (const OracleValue &v : row)
+            values << (v.isNull() ? QStringLiteral("-") : v.textValue());
+        rows << values.join(QLatin1Char(' '));
+    }
+    return rows;
+}
 
 } // namespace
 
@@ -662,4 +678,154 @@ TEST_F(RunFixture, AnInteractiveLedgerIsNamedAfterItsLogAtTheSave)
     const QString stem = QFileInfo(r.savedLogPath()).completeBaseName();
     EXPECT_EQ(files, (QStringList{stem + ".log", stem + ".rejects.csv", stem + ".report.json"}));
     EXPECT_NE(stem, "qelt_20240102_091505") << "the save came after the start";
+}
+
+TEST_F(RunFixture, ColumnsThatMeetUnderOtherRulesEachKeepTheirValues)
+{
+    // Unicode upper-casing makes STRASSE of straße and ID of ıd; a cut to 30
+    // characters makes one name of two long ones. Every value arrives, under
+    // both name cases, and the verification agrees.
+    mysql({"create table t (id int primary key, `straße` int, `STRASSE` int)", "insert into t values (1, 10, 20)",
+           "create table u (`ıd` int, `ID` int)", "insert into u values (5, 6)",
+           "create table w (a_column_name_of_thirty_five_chars_1 int, "
+           "a_column_name_of_thirty_five_chars_2 int primary key)",
+           "insert into w values (7, 8)"});
+    for (const bool uppercase : {true, false}) {
+        SCOPED_TRACE(uppercase ? "upper-case names" : "names as listed");
+        newTarget();
+        log.Clear();
+        s.UppercaseNames = uppercase;
+        s.Verify = true;
+        ASSERT_EQ(run({"t", "u", "w"}), RunOutcome::Completed);
+        const auto name = [uppercase](const QString &n) { return uppercase ? n.toUpper() : n; };
+        EXPECT_EQ(rowTexts(targetPath, name("t")), QStringList{"1 10 20"});
+        EXPECT_EQ(rowTexts(targetPath, name("u")), QStringList{"5 6"});
+        EXPECT_EQ(rowTexts(targetPath, name("w")), QStringList{"7 8"});
+        for (const TableResult &t : lastReport.tables) {
+            EXPECT_TRUE(t.errors.isEmpty()) << t.errors.join('\n').toStdString();
+            EXPECT_EQ(t.verified, "equal") << t.source.toStdString();
+        }
+        EXPECT_TRUE(log.lines().contains(
+            QStringLiteral("Column a_column_name_of_thirty_five_chars_2 of table %1 is written into %2: %3 holds "
+                           "column a_column_name_of_thirty_five_chars_1")
+                .arg(name("w"), name("a_column_name_of_thirty_fi0000"), name("a_column_name_of_thirty_five_c"))))
+            << log.lines().join('\n').toStdString();
+    }
+}
+
+TEST_F(RunFixture, TablesWhoseKeyNamesMeetEachKeepTheirKeys)
+{
+    // Both names agree in their first 23 characters: the composed key and
+    // index names of the later table take numbers, and it keeps its keys.
+    mysql({"create table customer_order_history_2023 (id int primary key, k int, index (k))",
+           "create table customer_order_history_2024 (id int primary key, k int, index (k))",
+           "insert into customer_order_history_2024 values (1, 1)"});
+    for (const bool details : {false, true}) {
+        SCOPED_TRACE(details ? "kept column details" : "the plain mapping");
+        newTarget();
+        log.Clear();
+        s.KeepDetails = details;
+        ASSERT_EQ(run({"customer_order_history_2023", "customer_order_history_2024"}), RunOutcome::Completed);
+        for (const TableResult &t : lastReport.tables)
+            EXPECT_TRUE(t.errors.isEmpty()) << t.errors.join('\n').toStdString();
+        EXPECT_TRUE(log.lines().contains("Key PRIMARYCUSTOMER_ORDER_HISTORY_ of table CUSTOMER_ORDER_HISTORY_2024 is "
+                                         "named PRIMARYCUSTOMER_ORDER_HIST0000: PRIMARYCUSTOMER_ORDER_HISTORY_ is "
+                                         "taken by table CUSTOMER_ORDER_HISTORY_2023"))
+            << log.lines().join('\n').toStdString();
+        QStringList primaryKeys;
+        for (const EmbeddedConstraint &c : listEmbeddedConstraints(targetPath, "SCOTT"))
+            if (c.type == "P")
+                primaryKeys << c.table + ":" + c.name;
+        primaryKeys.sort();
+        EXPECT_EQ(primaryKeys, (QStringList{"CUSTOMER_ORDER_HISTORY_2023:PRIMARYCUSTOMER_ORDER_HISTORY_",
+                                            "CUSTOMER_ORDER_HISTORY_2024:PRIMARYCUSTOMER_ORDER_HIST0000"}));
+    }
+}
+
+TEST_F(RunFixture, AStopInAnyStepOfTheLastTableEndsTheRunAsStopped)
+{
+    mysql({"create table parent (id int primary key)", "insert into parent select seq from seq_1_to_300",
+           "create table child (id int auto_increment primary key, p int, q int, "
+           "constraint fk_p foreign key (p) references parent (id), "
+           "constraint fk_q foreign key (q) references parent (id))",
+           "insert into child select seq, seq, seq from seq_1_to_300"});
+    // Where the stop comes: the log as it stands at a pump point.
+    struct Case {
+        const char *step;
+        bool details;
+        std::function<bool(const QStringList &)> here;
+        const char *absent;  // a line the stopped run never writes
+    } cases[] = {
+        {"copy", false, [](const QStringList &l) { return l.last().startsWith("Insert table CHILD 100 "); },
+         "Insert table CHILD 300 Rows ...Done"},
+        {"verification", false,
+         [](const QStringList &l) { return l.last().startsWith("Insert table CHILD") && l.last().endsWith("...Done"); },
+         "Verify table CHILD: 300 rows equal"},
+        {"keys", false, [](const QStringList &l) { return l.size() > 1 && l.at(l.size() - 2) == "Create table CHILD...Done"; },
+         "Insert table CHILD"},
+        {"identity", true,
+         [](const QStringList &l) {
+             return l.size() > 2 && l.last().isEmpty() && l.at(l.size() - 3).startsWith("Insert table CHILD");
+         },
+         "Create foreign key"},
+        {"foreign keys", true,
+         [](const QStringList &l) { return l.size() > 1 && l.at(l.size() - 2).startsWith("Create foreign key FK_P"); },
+         "Create foreign key FK_Q"},
+    };
+    // Every look at the window is a pump point, and the log stands as it
+    // would in a copy that sends each batch in turn.
+    control.setResponsivePeriod(std::chrono::milliseconds(0));
+    sendAhead = false;
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.step);
+        newTarget();
+        log.Clear();
+        s.KeepDetails = c.details;
+        s.Verify = true;
+        batchFile = dir.filePath(QStringLiteral("stop_%1.qelt").arg(QString(c.step).replace(' ', '_')));
+        const auto pump = [&] {
+            if (!control.StopRequested() && c.here(log.lines()))
+                control.requestStopAndSave();
+        };
+        control.setPump(pump);
+        control.setResponsivePump(pump);
+        EXPECT_EQ(run({"parent", "child"}), RunOutcome::Stopped);
+        EXPECT_EQ(lastReport.outcome, RunResultOutcome::Stopped);
+        ASSERT_FALSE(savedPath.isEmpty()) << "a stop that asks for it saves the record";
+        const QStringList lines = log.lines();
+        EXPECT_EQ(lines.at(lines.size() - 2), "Operation aborted") << lines.join('\n').toStdString();
+        for (const QString &line : lines)
+            EXPECT_FALSE(line.startsWith(c.absent)) << line.toStdString();
+        QFile report(QString(savedPath).replace(".log", ".report.json"));
+        ASSERT_TRUE(report.open(QIODevice::ReadOnly));
+        EXPECT_TRUE(report.readAll().contains("\"outcome\": \"stopped\""));
+    }
+    control.setPump(nullptr);
+    control.setResponsivePump(nullptr);
+}
+
+TEST_F(RunFixture, AStoppedCopyRecordsOnlyTheRowsThatReachedTheTarget)
+{
+    // Every row has a value that is recorded; rows read after the last
+    // committed batch never reach the target, and neither do their records.
+    mysql({"create table far (id int, n double)", "insert into far select seq, 1e308 from seq_1_to_1000"});
+    for (const bool ahead : {true, false}) {
+        SCOPED_TRACE(ahead ? "sending ahead" : "sending in turn");
+        newTarget();
+        sendAhead = ahead;
+        batchFile = dir.filePath(QStringLiteral("far%1.qelt").arg(ahead));
+        int pumps = 0;
+        control.setPump([&] {
+            if (++pumps == 3)
+                control.requestStopAndSave();
+        });
+        EXPECT_EQ(run({"far"}), RunOutcome::Stopped);
+        const qint64 rows = targetRows("FAR");
+        EXPECT_EQ(rows, 100);
+        EXPECT_EQ(ledgerLines().size(), rows);
+        ASSERT_EQ(lastReport.tables.size(), 1u);
+        EXPECT_EQ(lastReport.tables[0].valuesRejected, rows);
+        EXPECT_EQ(lastReport.tables[0].rowsWritten, rows);
+    }
+    control.setPump(nullptr);
 }

@@ -219,6 +219,34 @@ TEST_F(ReplayTest, ExitCodesTellWhatTheRunDid)
         EXPECT_TRUE(err.contains("Usage: tavrex")) << err.toStdString();
     }
     EXPECT_TRUE(QDir(home.path()).isEmpty()) << "nothing is written";
+
+    // --help and --version answer wherever they stand.
+    for (const QStringList &arguments : {QStringList{"--language", "en", "--help"},
+                                         QStringList{"--no-window", "a.qelt", "--version"}}) {
+        QString out, err;
+        EXPECT_EQ(runProgram(arguments, home.path(), &out, &err), 0) << arguments.join(' ').toStdString();
+        EXPECT_TRUE(out.contains("Usage: tavrex") || out.contains("Tavrex 4.0")) << out.toStdString();
+    }
+    // A settings file named like a file of a replay's record would be written
+    // over by its own replay: refused, and nothing beside it changes.
+    for (const char *name : {"nightly.log", "nightly.REJECTS.csv", "nightly.report.json"}) {
+        const QString job = writeJob(name, "scott", {"tables1=alpha"});
+        const QByteArray before = readText(job).toUtf8();
+        QString out, err;
+        EXPECT_EQ(runProgram({"--no-window", job}, dir.path(), &out, &err), 1) << name;
+        EXPECT_TRUE(err.contains("cannot be a settings file")) << err.toStdString();
+        EXPECT_EQ(readText(job).toUtf8(), before) << name;
+        QFile::remove(job);
+    }
+    EXPECT_FALSE(QFile::exists(dir.filePath("nightly.rejects.log")));
+
+    // A settings file that selects no table converts nothing and says so.
+    const QString none = writeJob("none.qelt", "scott", {"Tables1="});
+    QString noneOut, noneErr;
+    EXPECT_EQ(runProgram({"--no-window", "--language", "en", none}, dir.path(), &noneOut, &noneErr), 2);
+    EXPECT_TRUE(noneOut.contains("The settings file none.qelt selects no table: nothing was converted"))
+        << noneOut.toStdString();
+    EXPECT_TRUE(readText(dir.filePath("none.report.json")).contains("\"outcome\": \"completed with errors\""));
 }
 
 TEST_F(ReplayTest, ASignalStopsTheCopySavesTheRecordAndExits130)
