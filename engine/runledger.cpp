@@ -215,16 +215,24 @@ AppendingTextFile *RunLedger::reloadFile(const QString &table, const QString &ta
         fail(writeFailure(reloadFolder_, QStringLiteral("it is not a folder")));
         return nullptr;
     }
-    // The table's own file name, or a numbered one when another table of this
-    // run has that name (file names compare without regard to case, as some
+    // The name the table's file had in the earlier run, so that a table
+    // keeps its file from run to run; else the table's own name, or a
+    // numbered one when another table has that name in this run or had it in
+    // the earlier one (file names compare without regard to case, as some
     // file systems do).
     QSet<QString> taken;
     for (const QString &name : std::as_const(reloadNames_))
         taken.insert(name.toCaseFolded());
-    const QString stem = firstFreeName(reloadFileStem(target), [&taken](const QString &n) {
-        return taken.contains((n + QStringLiteral(".csv")).toCaseFolded());
-    });
-    const QString name = stem + QStringLiteral(".csv");
+    QString name = earlierReloads_.value(table);
+    if (name.isEmpty() || taken.contains(name.toCaseFolded())) {
+        for (auto e = earlierReloads_.cbegin(); e != earlierReloads_.cend(); ++e)
+            if (e.key() != table)
+                taken.insert(e.value().toCaseFolded());
+        name = firstFreeName(reloadFileStem(target), [&taken](const QString &n) {
+                   return taken.contains((n + QStringLiteral(".csv")).toCaseFolded());
+               }) +
+               QStringLiteral(".csv");
+    }
     const QString path = reloadFolder_ + QLatin1Char('/') + name;
     if (QFileInfo(path).isDir() && !QFileInfo(path).isSymLink()) {
         fail(writeFailure(path, QStringLiteral("a folder of that name is in the way")));

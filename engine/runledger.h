@@ -30,8 +30,9 @@ QString csvField(const QString &text);
 // replaces in it only the reload files of the tables that reject rows in this
 // run, removes an earlier run's reload file only for a table copied again
 // without rejected rows (the one the earlier ledger named), and never writes
-// through a symbolic link in place of the folder. Two tables whose names
-// give one file name get distinct files by the numbering rule of names. The
+// through a symbolic link in place of the folder. A table keeps the file
+// name the earlier run's ledger gave it; two tables whose names give one
+// file name get distinct files by the numbering rule of names. The
 // ledger, the folder and the files are its owner's alone (0600, 0700).
 //
 // A write that fails does not throw: the ledger keeps the first failure

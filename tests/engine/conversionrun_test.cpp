@@ -829,3 +829,105 @@ TEST_F(RunFixture, AStoppedCopyRecordsOnlyTheRowsThatReachedTheTarget)
     }
     control.setPump(nullptr);
 }
+
+TEST_F(RunFixture, TheReloadFolderIsTheUsersAndEveryTableKeepsItsOwnFile)
+{
+    // Eight tables whose names give two file names between them; table i
+    // rejects i % 3 + 1 rows (an empty key part, which Oracle holds as NULL).
+    const QStringList tables{"a/b", "a_b", "a\\b", ".", "_", "..", "A_B", "a_B"};
+    QStringList statements;
+    for (int i = 0; i < tables.size(); ++i) {
+        const QString table = "`" + tables.at(i) + "`";
+        statements << "create table " + table + " (id int, code varchar(10), primary key (id, code))"
+                   << QStringLiteral("insert into %1 select seq, if(seq <= %2, '', 'c') from seq_1_to_10")
+                          .arg(table)
+                          .arg(i % 3 + 1);
+    }
+    mysql(statements);
+    s.UppercaseNames = false;
+    s.RejectRows = true;
+    batchFile = dir.filePath("job.qelt");
+    const QString folder = dir.filePath("job.rejects");
+    // The reload file the ledger names for each table, and its rows.
+    const auto reloadFiles = [&] {
+        QHash<QString, QString> files;
+        for (const QString &line : ledgerLines()) {
+            const QList<QStringList> record = parseCsv(line);
+            if (record.size() == 1 && record[0].size() == 5 && record[0][3] == "reload file")
+                files.insert(record[0][0], record[0][4]);
+        }
+        return files;
+    };
+    const auto rowsIn = [&](const QString &file) {
+        QFile f(folder + "/" + file);
+        return f.open(QIODevice::ReadOnly) ? int(f.readAll().count("\r\n")) - 1 : -1;
+    };
+
+    ASSERT_EQ(run(tables), RunOutcome::Completed);
+    QHash<QString, QString> files = reloadFiles();
+    ASSERT_EQ(files.size(), tables.size());
+    QSet<QString> distinct;
+    for (int i = 0; i < tables.size(); ++i) {
+        SCOPED_TRACE(tables.at(i).toStdString());
+        distinct.insert(files.value(tables.at(i)).toCaseFolded());
+        EXPECT_EQ(rowsIn(files.value(tables.at(i))), i % 3 + 1);
+        EXPECT_EQ(targetRows(tables.at(i)), 10 - (i % 3 + 1));
+    }
+    EXPECT_EQ(distinct.size(), tables.size()) << "no file serves two tables, whatever the letter case";
+    // The record of the run is its owner's alone.
+    const auto mode = [](const QString &path) { return int(QFileInfo(path).permissions() & 0x7777); };
+    const int file = int(QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser);
+    for (const QString &path : {savedPath, QString(savedPath).replace(".log", ".rejects.csv"),
+                                QString(savedPath).replace(".log", ".report.json"),
+                                folder + "/" + files.value("a/b")})
+        EXPECT_EQ(mode(path), file) << path.toStdString();
+    EXPECT_EQ(mode(folder), int(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadUser |
+                                QFile::WriteUser | QFile::ExeUser));
+
+    // A file of the user's and a link to a file outside stay; a table copied
+    // again without rejected rows loses its earlier reload file, and only it.
+    QTemporaryDir outside;
+    QFile mine(outside.filePath("mine.csv"));
+    ASSERT_TRUE(mine.open(QIODevice::WriteOnly));
+    mine.write("kept\r\n");
+    mine.close();
+    QFile notes(folder + "/notes.txt");
+    ASSERT_TRUE(notes.open(QIODevice::WriteOnly));
+    notes.write("mending row 1\r\n");
+    notes.close();
+    ASSERT_TRUE(QFile::link(outside.filePath("mine.csv"), folder + "/mine.csv"));
+    const QString cleanFile = files.value("a_b");
+    mysql({"delete from `a_b` where code = ''"});
+    ASSERT_EQ(run(tables), RunOutcome::Completed);
+    files = reloadFiles();
+    EXPECT_FALSE(files.contains("a_b"));
+    EXPECT_EQ(files.size(), tables.size() - 1);
+    for (int i = 0; i < tables.size(); ++i)
+        if (tables.at(i) != "a_b")
+            EXPECT_EQ(rowsIn(files.value(tables.at(i))), i % 3 + 1) << tables.at(i).toStdString();
+    EXPECT_TRUE(QFile::exists(folder + "/notes.txt"));
+    EXPECT_TRUE(QFileInfo(folder + "/mine.csv").isSymLink());
+    ASSERT_TRUE(mine.open(QIODevice::ReadOnly));
+    EXPECT_EQ(mine.readAll(), "kept\r\n");
+    mine.close();
+    QStringList onDisk = QDir(folder).entryList(QDir::Files | QDir::System);
+    EXPECT_EQ(onDisk.size(), tables.size() - 1 + 2) << onDisk.join(' ').toStdString();
+    EXPECT_FALSE(onDisk.contains(cleanFile)) << cleanFile.toStdString();
+    QStringList expected = files.values() + QStringList{"notes.txt", "mine.csv"};
+    expected.sort();
+    onDisk.sort();
+    EXPECT_EQ(onDisk, expected) << "every table keeps the file the earlier run gave it";
+
+    // A link in place of the folder is not written through: the tables fail
+    // with the reason, their figures stay those of the target, and the folder
+    // it points to is left as it was.
+    ASSERT_TRUE(QDir(folder).removeRecursively());
+    ASSERT_TRUE(QFile::link(outside.path(), folder));
+    ASSERT_EQ(run({"a/b"}), RunOutcome::Completed);
+    EXPECT_EQ(QDir(outside.path()).entryList(QDir::Files), QStringList{"mine.csv"});
+    ASSERT_EQ(lastReport.tables.size(), 1u);
+    const TableResult &t = lastReport.tables[0];
+    EXPECT_TRUE(t.errors.join(' ').contains("symbolic link")) << t.errors.join(' ').toStdString();
+    EXPECT_EQ(t.rowsWritten, targetRows("a/b"));
+    EXPECT_EQ(t.rowsRead, 10);
+}
