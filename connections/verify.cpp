@@ -343,6 +343,16 @@ void addSource(RowHasher &h, const MySqlValue &v, Holds holds)
         case MySqlValue::Type::Decimal:
         case MySqlValue::Type::Float:
         case MySqlValue::Type::Text: n = utf8Of(v); break;
+        case MySqlValue::Type::Bytes:
+            // A bit value wider than one bit: its bytes, most significant
+            // first, are the unsigned number the copy writes.
+            if (!v.bytes.isEmpty() && v.bytes.size() <= 8) {
+                quint64 bits = 0;
+                for (const char byte : v.bytes)
+                    bits = (bits << 8) | quint8(byte);
+                n = QByteArray::number(bits);
+            }
+            break;
         default: break;
         }
         const QByteArray norm = normalisedNumber(QByteArrayView(n));

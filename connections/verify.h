@@ -14,7 +14,8 @@
 // compares as NULL):
 // - NUMBER: exact decimal text, normalised (no sign of zero, no leading or
 //   trailing zeros, the exponent made explicit), so "0.50", ".5" and "5E-1"
-//   are one number; BIT(1) counts as 0 or 1;
+//   are one number; BIT(1) counts as 0 or 1, a wider BIT as the unsigned
+//   number its bits make, the first byte the most significant;
 // - VARCHAR2, CLOB: the text's UTF-8 bytes; CHAR: the same without trailing
 //   blanks (Oracle pads CHAR, MySQL drops the padding);
 // - DATE: "YYYY-MM-DD HH:MM:SS"; a MySQL DATE at midnight; a MySQL TIME on

@@ -167,16 +167,37 @@ TEST_F(ReplayTest, ABlankDatabaseEndsTheReplayWithoutAWindow)
     EXPECT_TRUE(err.contains("Error on page 2: 请输入数据库名称")) << err.toStdString();
 }
 
-TEST_F(ReplayTest, AMissingSettingsFileWritesItsOneLineLog)
+TEST_F(ReplayTest, ASettingsFileThatCannotBeLoadedWritesItsOneLineLog)
 {
-    QString out, err;
-    EXPECT_EQ(runProgram({"--no-window", dir.filePath("absent.qelt")}, dir.path(), &out, &err), 1);
-    QFile log(dir.filePath("absent.log"));
-    ASSERT_TRUE(log.open(QIODevice::ReadOnly));
-    const QByteArray text = log.readAll();
-    EXPECT_TRUE(text.endsWith("\r\n"));
-    EXPECT_EQ(text.count("\r\n"), 1);
-    EXPECT_TRUE(text.contains("absent.qelt"));
+    // A job saved in GBK: its table name is not UTF-8, the code page here.
+    const QString gbk = writeJob("gbk.qelt", "scott", {});
+    QFile f(gbk);
+    ASSERT_TRUE(f.open(QIODevice::Append));
+    f.write("Tables1=\xB6\xA9\xB5\xA5\r\n");  // 订单
+    f.close();
+    struct Case {
+        const char *name;
+        QStringList parts;
+    } cases[] = {
+        {"absent", {"Cannot open file \"" + dir.filePath("absent.qelt") + "\""}},
+        {"gbk", {"Cannot read the settings file \"" + gbk + "\": line 17 is not valid text in UTF-8",
+                 "Save the file in UTF-8, or with a UTF-8 or UTF-16 byte-order mark."}},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        QString out, err;
+        EXPECT_EQ(runProgram({"--no-window", dir.filePath(QString(c.name) + ".qelt")}, dir.path(), &out, &err), 1);
+        QFile log(dir.filePath(QString(c.name) + ".log"));
+        ASSERT_TRUE(log.open(QIODevice::ReadOnly));
+        const QString text = QString::fromUtf8(log.readAll());
+        EXPECT_TRUE(text.endsWith("\r\n"));
+        EXPECT_EQ(text.count("\r\n"), 1);
+        for (const QString &part : c.parts) {
+            EXPECT_TRUE(text.contains(part)) << text.toStdString();
+            EXPECT_TRUE(out.contains(part)) << "the line is printed too: " << out.toStdString();
+        }
+    }
+    EXPECT_FALSE(QFile::exists(dir.filePath("target.db"))) << "no run was started";
 }
 
 TEST_F(ReplayTest, ExitCodesTellWhatTheRunDid)
