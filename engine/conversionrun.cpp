@@ -344,15 +344,21 @@ void ConversionRun::convertTable(const QString &entry, bool overwrite, bool skip
         if (buildIndexes) {
             // The key step writes each error followed by a line of one blank.
             const int before = log_.size();
+            QStringList keyNotes;  // kept details: lines that follow the step's errors
             if (settings_.KeepDetails)
                 CreateDetailedKeys(db_.mysqlconnect, db_.oracledata.session(), settings_.SourceDatabase, entry,
-                                   sourceName, targetName, settings_.UppercaseNames, log_);
+                                   sourceName, targetName, settings_.UppercaseNames, log_, &keyNotes);
             else
                 CreateKeysAndIndexes(db_.mysqlsjbconnection, db_.oracledata.session(), entry, sourceName,
                                      targetName, settings_.UppercaseNames, log_);
             for (int i = before; i < log_.size(); ++i)
                 if (!log_.lines().at(i).trimmed().isEmpty())
                     result.errors << log_.lines().at(i);
+            if (!keyNotes.isEmpty()) {
+                for (const QString &note : keyNotes)
+                    log_.Append(note);
+                log_.Append(QString());
+            }
         }
     }
     if (!settings_.DefinitionsOnly) {

@@ -142,13 +142,13 @@ TEST(DetailedTable, StatementCarriesNotNullDefaultsIdentityChecksAndComments)
     EXPECT_EQ(s.notes, QStringList{"Column LABEL of table PARENT holds 2 empty values, which Oracle stores as "
                                    "NULL: it is created without NOT NULL"});
 
-    // A spatial column fails the table before anything is built.
-    DetailedColumn shape;
-    shape.column = catalogColumn("shape", "geometry", "geometry");
-    const DetailedTableStatements failed = BuildDetailedTable({id, shape}, {}, {}, "PARENT", true);
+    // A column without an Oracle type fails the table before anything is built.
+    DetailedColumn address;
+    address.column = catalogColumn("address", "inet6", "inet6");
+    const DetailedTableStatements failed = BuildDetailedTable({id, address}, {}, {}, "PARENT", true);
     EXPECT_TRUE(failed.createTable.isEmpty());
-    EXPECT_TRUE(failed.problem.contains("shape")) << failed.problem.toStdString();
-    EXPECT_TRUE(failed.problem.contains("geometry")) << failed.problem.toStdString();
+    EXPECT_TRUE(failed.problem.contains("address")) << failed.problem.toStdString();
+    EXPECT_TRUE(failed.problem.contains("inet6")) << failed.problem.toStdString();
 }
 
 TEST(DetailedKeys, PrimaryUniqueAndPlainKeysAndForeignKeyNames)

@@ -938,6 +938,8 @@ std::string describeValue(const OracleValue &v)
     }
     case OracleValue::Kind::Bytes: return "bytes(" + v.bytesValue().toHex().toStdString() + ")";
     case OracleValue::Kind::BinaryNumber: return "binary(" + s(v.textValue()) + ")";
+    case OracleValue::Kind::Geometry:
+        return "geometry(" + std::to_string(v.sridValue()) + ", " + v.wkbValue().toHex().toStdString() + ")";
     case OracleValue::Kind::Timestamp: {
         const OracleTimestamp t = v.timestampValue();
         std::ostringstream o;
