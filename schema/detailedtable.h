@@ -94,7 +94,7 @@ struct DetailedKey {
     QString table;       // TABLE_NAME as MySQL reports it
     bool unique = false;
     QStringList columns; // in key order
-    QString indexType;   // INDEX_TYPE: "BTREE", "HASH", "FULLTEXT", "SPATIAL"
+    QString indexType = QString();  // INDEX_TYPE: "BTREE", "HASH", "FULLTEXT", "SPATIAL"
 };
 
 // The key statements: the primary key as the plain key step names it, each

@@ -50,6 +50,8 @@ QString show(const std::optional<OracleValue> &v)
     case OracleValue::Kind::Number: return "N:" + v->textValue();
     case OracleValue::Kind::Text: return "T:" + v->textValue();
     case OracleValue::Kind::Bytes: return "B:" + QString::fromLatin1(v->bytesValue().toHex());
+    case OracleValue::Kind::Geometry:
+        return QStringLiteral("G:%1 ").arg(v->sridValue()) + QString::fromLatin1(v->wkbValue().toHex());
     case OracleValue::Kind::Date: {
         const OracleDate &d = v->dateValue();
         return QString::asprintf("D:%04d-%02d-%02d %02d:%02d:%02d", d.year, d.month, d.day, d.hour, d.minute,

@@ -346,6 +346,8 @@ QString shown(const OracleValue &v)
     case OracleValue::Kind::Null: return "NULL";
     case OracleValue::Kind::Number: return "N:" + v.textValue();
     case OracleValue::Kind::Text: return "T:" + v.textValue();
+    case OracleValue::Kind::Geometry:
+        return QStringLiteral("G:%1 ").arg(v.sridValue()) + QString::fromLatin1(v.wkbValue().toHex());
     case OracleValue::Kind::Bytes:
         return v.bytesValue().size() > 64 ? QStringLiteral("B:%1 bytes").arg(v.bytesValue().size())
                                           : "B:" + QString::fromLatin1(v.bytesValue().toHex());
