@@ -36,7 +36,9 @@ constexpr int kTimeBaseDay = 1;
 std::optional<OracleValue> convertForColumn(const MySqlValue &value, const OracleColumn &column);
 
 // The conversion family of a target column type, decided once per column.
-enum class TargetKind { Number, Text, Date, Bytes, Timestamp, Interval, BinaryNumber, Unsupported };
+// Geometry: an SDO_GEOMETRY column, which takes MySQL's stored form of a
+// geometry (4 bytes of SRID, little endian, then the WKB) as its WKB and SRID.
+enum class TargetKind { Number, Text, Date, Bytes, Timestamp, Interval, BinaryNumber, Geometry, Unsupported };
 TargetKind targetKind(const OracleColumn &column);
 std::optional<OracleValue> convertForKind(const MySqlValue &value, TargetKind kind);
 
@@ -57,6 +59,9 @@ std::optional<OracleDate> parseMySqlTime(QStringView text);      // "hh:mm:ss[.f
 // interval of days, hours, minutes, seconds and fraction.
 std::optional<OracleTimestamp> parseMySqlTimestamp(QStringView text);
 std::optional<OracleInterval> parseMySqlInterval(QStringView text);
+
+// 'select * from "T" where 1=0': the describe query of a target table.
+QString describeStatement(const QString &targetName);
 
 // The row buffer of the row copy (oracleinsertdata): opened on a target table
 // by describing "select * from "T" where 1=0", it collects typed, converted

@@ -1,5 +1,7 @@
 #include "connections/verify.h"
 
+#include "connections/rowbuffer.h"
+#include "connections/wkb.h"
 #include "engine/errors.h"
 #include "engine/identifiers.h"
 
@@ -58,7 +60,7 @@ struct Multiset {
 };
 
 // What a target column holds, for the canonical form.
-enum class Holds { Number, Text, Char, Date, Bytes, Interval, BinaryFloat, BinaryDouble, Other };
+enum class Holds { Number, Text, Char, Date, Bytes, Interval, BinaryFloat, BinaryDouble, Geometry, Other };
 
 Holds holdsOf(const OracleColumn &c)
 {
@@ -79,6 +81,8 @@ Holds holdsOf(const OracleColumn &c)
         return Holds::BinaryFloat;
     if (c.type == QLatin1String("BINARY_DOUBLE"))
         return Holds::BinaryDouble;
+    if (c.type == QLatin1String("SDO_GEOMETRY"))
+        return Holds::Geometry;
     return Holds::Other;
 }
 
@@ -225,6 +229,18 @@ private:
     XXH3_state_t *state_ = nullptr;
     bool streaming_ = false;
 };
+
+// A geometry in the form both sides share: the SRID in 4 bytes, little
+// endian, then the WKB in little-endian order (or as it is, when it is not
+// WKB the reader understands: then it can equal only the same bytes).
+void addGeometry(RowHasher &h, quint32 srid, QByteArrayView wkb)
+{
+    const QByteArray le = littleEndianWkb(wkb);
+    QByteArray form(4, Qt::Uninitialized);
+    qToLittleEndian<quint32>(srid, form.data());
+    form += le.isEmpty() ? wkb.toByteArray() : le;
+    h.add('G', form);
+}
 
 QByteArray trimmedBlanks(QByteArray text)
 {
@@ -436,6 +452,16 @@ void addSource(RowHasher &h, const MySqlValue &v, Holds holds)
                                                                           : v.textValue(),
                                    holds == Holds::BinaryFloat));
         return;
+    case Holds::Geometry: {
+        // MySQL's stored form: the SRID, then the WKB.
+        quint32 srid = 0;
+        QByteArray wkb;
+        if (v.type == MySqlValue::Type::Bytes && splitMySqlGeometry(v.bytes, &srid, &wkb))
+            addGeometry(h, srid, wkb);
+        else
+            h.add('S', v.type == MySqlValue::Type::Bytes ? v.bytes : utf8Of(v));
+        return;
+    }
     case Holds::Other: h.add('S', v.type == MySqlValue::Type::Bytes ? v.bytes : utf8Of(v)); return;
     }
 }
@@ -507,6 +533,7 @@ void addTarget(RowHasher &h, const OracleValue &v, Holds holds)
     case OracleValue::Kind::BinaryNumber:
         h.add('F', binaryNumberKey(v.textValue(), holds == Holds::BinaryFloat));
         return;
+    case OracleValue::Kind::Geometry: addGeometry(h, v.sridValue(), v.wkbValue()); return;
     }
 }
 
@@ -631,16 +658,32 @@ class TargetSide final : public Side {
 public:
     TargetSide(OracleSession &oracle, const QString &targetName)
     {
-        reader_ = oracle.query(QStringLiteral("select * from \"") + targetName + QLatin1Char('"'));
-        for (const OracleColumn &c : reader_->columns())
+        // The table's columns first: a geometry is read in two parts.
+        columns_ = oracle.describe(describeStatement(targetName));
+        reader_ = oracle.query(verifyReadStatement(targetName, columns_));
+        int at = 0;
+        for (const OracleColumn &c : columns_) {
             holds_.push_back(holdsOf(c));
+            first_.push_back(at);
+            at += holds_.back() == Holds::Geometry ? 2 : 1;
+        }
+        if (reader_->columns().size() != at)
+            throw DatabaseError(QStringLiteral("The verification read %1 columns of %2, which has %3")
+                                    .arg(reader_->columns().size())
+                                    .arg(targetName)
+                                    .arg(at));
     }
-    const QVector<OracleColumn> &columns() const { return reader_->columns(); }
+    const QVector<OracleColumn> &columns() const { return columns_; }
     bool next() override { return reader_->next(); }
     RowHash hash() override
     {
         h_.begin();
-        for (size_t c = 0; c < holds_.size(); ++c) {
+        for (size_t i = 0; i < holds_.size(); ++i) {
+            const int c = first_[i];
+            if (holds_[i] == Holds::Geometry) {
+                addTargetGeometry(c);
+                continue;
+            }
             // The reader's own bytes where it has them, in the forms
             // addTarget gives them.
             OracleRowReader::View view;
@@ -652,21 +695,40 @@ public:
                         continue;
                     break;
                 case OracleValue::Kind::Text:
-                    h_.add('S', holds_[c] == Holds::Char ? trimmedBlanks(view.bytes) : view.bytes);
+                    h_.add('S', holds_[i] == Holds::Char ? trimmedBlanks(view.bytes) : view.bytes);
                     continue;
                 case OracleValue::Kind::Bytes: h_.add('B', view.bytes); continue;
                 case OracleValue::Kind::Date: h_.add('T', view.bytes); continue;
                 default: break;
                 }
             }
-            addTarget(h_, reader_->value(int(c)), holds_[c]);
+            addTarget(h_, reader_->value(int(c)), holds_[i]);
         }
         return h_.finish();
     }
 
 private:
+    // A geometry read as its WKB (column c) and its SRID (column c + 1).
+    void addTargetGeometry(int c)
+    {
+        const OracleValue &wkb = reader_->value(c);
+        const OracleValue &srid = reader_->value(c + 1);
+        if (wkb.isNull()) {
+            h_.null();
+            return;
+        }
+        bool ok = true;
+        const qint64 n = srid.isNull() ? 0 : srid.textValue().toLongLong(&ok);
+        if (!ok || n < 0 || n > qint64(0xFFFFFFFFu))
+            h_.add('S', srid.textValue().toUtf8());  // an SRID MySQL cannot have
+        else
+            addGeometry(h_, quint32(n), wkb.bytesValue());
+    }
+
+    QVector<OracleColumn> columns_;
     std::unique_ptr<OracleRowReader> reader_;
     std::vector<Holds> holds_;
+    std::vector<int> first_;  // the reader's first column of each table column
     RowHasher h_;
 };
 
@@ -780,6 +842,28 @@ QByteArray normalised(const C *p, qsizetype n)
 }
 
 } // namespace
+
+QString verifyReadStatement(const QString &targetName, const QVector<OracleColumn> &columns)
+{
+    const QString table = QLatin1Char('"') + targetName + QLatin1Char('"');
+    bool geometry = false;
+    for (const OracleColumn &c : columns)
+        geometry = geometry || holdsOf(c) == Holds::Geometry;
+    if (!geometry)
+        return QStringLiteral("select * from ") + table;
+    QStringList items;
+    for (const OracleColumn &c : columns) {
+        const QString column = QStringLiteral("t.\"") + c.name + QLatin1Char('"');
+        if (holdsOf(c) != Holds::Geometry) {
+            items.append(column);
+            continue;
+        }
+        items.append(QStringLiteral("case when %1 is null then null else sdo_util.to_wkbgeometry(%1) end").arg(column));
+        items.append(column + QStringLiteral(".sdo_srid"));
+    }
+    return QStringLiteral("select ") + items.join(QStringLiteral(", ")) + QStringLiteral(" from ") + table +
+           QStringLiteral(" t");
+}
 
 QByteArray normalisedNumber(QStringView text)
 {

@@ -22,6 +22,10 @@
 //   the base day 1900-01-01 (rowbuffer.h); fractions of a second kept, so that
 //   they differ from a DATE;
 // - BLOB, RAW: the bytes;
+// - SDO_GEOMETRY: the SRID (0 for none) in 4 bytes, little endian, then the
+//   well-known binary in little-endian byte order; MySQL's stored form is
+//   split into the two, Oracle's is read as SDO_UTIL.TO_WKBGEOMETRY and
+//   SDO_SRID (verifyReadStatement);
 // - '' and an empty byte string equal NULL, as in Oracle. Values the copy
 //   reports as not written (zero dates, days skipped in October 1582, TIMEs
 //   outside one day) compare as NULL: they are in the ledger already.
@@ -70,6 +74,13 @@ constexpr qint64 kVerifyTableEntries = qint64(1) << 21;
 VerifyResult verifyTable(MySqlConnection &data, OracleSession &oracle, const QString &listedName,
                          const QString &targetName, const QStringList &keyColumns, RunControl &control,
                          bool uppercaseNames = false);
+
+// The query that reads the Oracle side of a verification: 'select * from "T"',
+// or, when a column is an SDO_GEOMETRY (which a client reads only as an
+// object), each column by the alias t and each geometry as two: 'case when
+// t."G" is null then null else sdo_util.to_wkbgeometry(t."G") end' (a BLOB;
+// the conversion is not asked to read NULL) and 't."G".sdo_srid'.
+QString verifyReadStatement(const QString &targetName, const QVector<OracleColumn> &columns);
 
 // The normalised form of a decimal text (optional sign, digits with an
 // optional fraction, optional exponent): "-" when negative, the significant

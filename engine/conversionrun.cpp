@@ -414,12 +414,18 @@ void ConversionRun::convertTable(const QString &entry, bool overwrite, bool skip
         if (buildIndexes && !control_.StopRequested()) {
             // The key step writes each error followed by a line of one blank.
             const KeyStepContext context{&objectNames_, &control_, &result.errors};
+            QStringList keyNotes;  // kept details: lines that follow the step's errors
             if (settings_.KeepDetails)
                 CreateDetailedKeys(db_.mysqlconnect, db_.oracledata.session(), settings_.SourceDatabase, entry,
-                                   sourceName, targetName, settings_.UppercaseNames, log_, context);
+                                   sourceName, targetName, settings_.UppercaseNames, log_, context, &keyNotes);
             else
                 CreateKeysAndIndexes(db_.mysqlsjbconnection, db_.oracledata.session(), entry, sourceName,
                                      targetName, settings_.UppercaseNames, log_, context);
+            if (!keyNotes.isEmpty()) {
+                for (const QString &note : keyNotes)
+                    log_.Append(note);
+                log_.Append(QString());
+            }
         }
     }
     // A stop taken during the table's steps ends the table there.

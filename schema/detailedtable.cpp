@@ -7,6 +7,7 @@
 #include "engine/identifiers.h"
 
 #include <QRegularExpression>
+#include <QSet>
 
 #include <stdexcept>
 
@@ -286,6 +287,8 @@ QString oracleDefaultExpression(const DetailedColumn &column, const DetailedType
             return drop(QStringLiteral("its default '' is NULL in Oracle and is not kept"));
         return QStringLiteral("HEXTORAW('%1')").arg(QString::fromLatin1(bytes.toHex().toUpper()));
     }
+    case Family::Geometry:
+        return drop(notKept);
     case Family::Unsupported:
         break;
     }
@@ -455,12 +458,67 @@ TStepResult CreateDetailedTable(MySqlConnection &catalogue, OracleSession &oracl
     return result;
 }
 
+namespace {
+
+// The name of the part-th Oracle Text index of a FULLTEXT key (1-based): the
+// key's index name, then that name with "_2", "_3", ... in place of its last
+// characters when it would pass 30 characters.
+QString textIndexName(const QString &name, int part)
+{
+    if (part == 1)
+        return name;
+    const QString suffix = QLatin1Char('_') + QString::number(part);
+    return name.left(OracleNameLimit - suffix.size()) + suffix;
+}
+
+// A FULLTEXT key as Oracle Text (CONTEXT) indexes: one per column, a column
+// that has one already left out.
+void appendTextIndexes(QVector<KeyStatement> &statements, const DetailedKey &key, const QString &name,
+                       const QStringList &columns, const QString &targetName, QSet<QString> &textIndexed)
+{
+    QStringList made, skipped;
+    for (const QString &column : columns) {
+        if (textIndexed.contains(column)) {
+            skipped.append(column);
+            continue;
+        }
+        textIndexed.insert(column);
+        KeyStatement s;
+        const QString partName = textIndexName(name, int(made.size()) + 1);
+        s.text = createTextIndexStatement(targetName, partName, column);
+        statements.append(s);
+        made.append(QStringLiteral("%1 (%2)").arg(partName, column));
+    }
+    QStringList notes;
+    if (columns.size() > 1)
+        notes.append(QStringLiteral("FULLTEXT index %1 of table %2 covers %3 columns and becomes one Oracle Text "
+                                    "index per column: %4")
+                         .arg(key.name, targetName)
+                         .arg(columns.size())
+                         .arg(made.isEmpty() ? QStringLiteral("none") : made.join(QStringLiteral(", "))));
+    if (!skipped.isEmpty())
+        notes.append(QStringLiteral("FULLTEXT index %1 of table %2: %3 %4 an Oracle Text index already and %5 no "
+                                    "other")
+                         .arg(key.name, targetName, skipped.join(QStringLiteral(", ")),
+                              skipped.size() == 1 ? QStringLiteral("has") : QStringLiteral("have"),
+                              skipped.size() == 1 ? QStringLiteral("gets") : QStringLiteral("get")));
+    // The notes ride on the key's last statement, or on one of their own.
+    if (notes.isEmpty())
+        return;
+    if (made.isEmpty())
+        statements.append(KeyStatement());
+    statements.last().notes = notes;
+}
+
+} // namespace
+
 QVector<KeyStatement> BuildDetailedKeyStatements(const QVector<DetailedKey> &keys, const QString &shapedName,
                                                  const QString &targetName, bool uppercaseNames,
                                                  const KeyNaming &naming)
 {
     checkTableName(targetName);
     QVector<KeyStatement> statements;
+    QSet<QString> textIndexed;  // the columns that have an Oracle Text index
     for (const DetailedKey &key : keys) {
         KeyStatement s;
         const bool primary = key.name == QLatin1String("PRIMARY");
@@ -487,6 +545,17 @@ QVector<KeyStatement> BuildDetailedKeyStatements(const QVector<DetailedKey> &key
             statements.append(s);
             continue;
         }
+        if (key.indexType == QLatin1String("SPATIAL")) {
+            s.notes << QStringLiteral("Spatial index %1 of table %2 is left out: Oracle's spatial index needs the "
+                                    "extent of the layer registered first, which MySQL does not keep")
+                         .arg(key.name, targetName);
+            statements.append(s);
+            continue;
+        }
+        if (key.indexType == QLatin1String("FULLTEXT")) {
+            appendTextIndexes(statements, key, name, columns, targetName, textIndexed);
+            continue;
+        }
         if (primary)
             s.text = primaryKeyStatement(targetName, name, columns);
         else if (key.unique)
@@ -506,8 +575,8 @@ namespace {
 QVector<DetailedKey> readDetailedKeys(MySqlConnection &catalogue, const QString &database, const QString &sourceName)
 {
     const auto result = catalogue.listing(
-        QStringLiteral("select index_name, non_unique, column_name, table_name from information_schema.statistics "
-                       "where table_schema = %1 and table_name = %2 "
+        QStringLiteral("select index_name, non_unique, column_name, table_name, index_type "
+                       "from information_schema.statistics where table_schema = %1 and table_name = %2 "
                        "order by index_name <> 'PRIMARY', non_unique, index_name, seq_in_index")
             .arg(sqlLiteral(database), sqlLiteral(sourceName)));
     QVector<DetailedKey> keys;
@@ -518,6 +587,7 @@ QVector<DetailedKey> readDetailedKeys(MySqlConnection &catalogue, const QString 
             key.name = name;
             key.unique = result->text(1) == QLatin1String("0");
             key.table = result->text(3);
+            key.indexType = result->text(4).toUpper();
             keys.append(key);
         }
         keys.last().columns.append(result->text(2));
@@ -539,9 +609,12 @@ void logFailure(TStepResult &result, TRunLog &log, const QString &message, const
 
 TStepResult CreateDetailedKeys(MySqlConnection &catalogue, OracleSession &oracledata, const QString &database,
                                const QString &sourceName, const QString &shapedName, const QString &targetName,
-                               bool uppercaseNames, TRunLog &log, const KeyStepContext &context)
+                               bool uppercaseNames, TRunLog &log, const KeyStepContext &context,
+                               QStringList *notes)
 {
     TStepResult result;
+    if (notes)
+        notes->clear();
     if (!isQuotableName(targetName)) {
         logFailure(result, log, tableNameProblem(targetName), context);
         return result;
@@ -551,23 +624,27 @@ TStepResult CreateDetailedKeys(MySqlConnection &catalogue, OracleSession &oracle
     for (const DetailedKey &key : keys)
         keyColumns << key.columns;
     ColumnNames columns;
-    QStringList notes;
-    KeyNaming naming{nullptr, context.objectNames, &notes};
+    QStringList renames;
+    KeyNaming naming{nullptr, context.objectNames, &renames};
     if (needsColumnListing(keyColumns)) {
         columns = columnNames(readDetailedColumns(catalogue, database, sourceName), uppercaseNames);
         naming.columns = &columns;
     }
     const QVector<KeyStatement> statements =
         BuildDetailedKeyStatements(keys, shapedName, targetName, uppercaseNames, naming);
-    for (const QString &note : notes)
-        log.Append(note);
+    for (const QString &rename : renames)
+        log.Append(rename);
     for (const KeyStatement &statement : statements) {
+        if (notes)
+            notes->append(statement.notes);
         if (stopBeforeNextStatement(context))
             return result;
         if (statement.refused()) {
             logFailure(result, log, statement.refusal, context);
             continue;
         }
+        if (statement.text.isEmpty())
+            continue;
         try {
             oracledata.execute(statement.text);
         } catch (const DatabaseError &e) {

@@ -94,22 +94,31 @@ struct DetailedKey {
     QString table;       // TABLE_NAME as MySQL reports it
     bool unique = false;
     QStringList columns; // in key order
+    QString indexType = QString();  // INDEX_TYPE: "BTREE", "HASH", "FULLTEXT", "SPATIAL"
 };
 
 // The key statements: the primary key as the plain key step names it, each
 // unique key as a unique constraint and every other key as a plain index,
-// both named as the plain key step names indexes. A key whose names hold a
-// double quote is refused (KeyStatement::refusal).
+// both named as the plain key step names indexes. A FULLTEXT key becomes an
+// Oracle Text (CONTEXT) index, which covers one column: a key over several
+// columns becomes one such index per column (the first named as the key, the
+// others with "_2", "_3", ... in place of their last characters), and a column
+// that has one already gets no other; either change comes with a note. A
+// SPATIAL key is left out with a note (Oracle's spatial index needs the
+// layer's extent registered in its metadata, which MySQL does not keep). A key
+// whose names hold a double quote is refused (KeyStatement::refusal).
 QVector<KeyStatement> BuildDetailedKeyStatements(const QVector<DetailedKey> &keys, const QString &shapedName,
                                                  const QString &targetName, bool uppercaseNames,
                                                  const KeyNaming &naming = {});
 
 // The key step with the kept details; like CreateKeysAndIndexes, each
 // failure is written to the log (the message, then a line of one blank) and
-// the next key is still attempted. Catalogue errors are not caught.
+// the next key is still attempted. The keys' notes come back in notes, for
+// the run to write after the step's errors. Catalogue errors are not caught.
 TStepResult CreateDetailedKeys(MySqlConnection &catalogue, OracleSession &oracledata, const QString &database,
                                const QString &sourceName, const QString &shapedName, const QString &targetName,
-                               bool uppercaseNames, TRunLog &log, const KeyStepContext &context = {});
+                               bool uppercaseNames, TRunLog &log, const KeyStepContext &context = {},
+                               QStringList *notes = nullptr);
 
 // After the rows are in: every identity column of the table continues after
 // its largest value (START WITH LIMIT VALUE). Failures are logged like the

@@ -127,6 +127,11 @@ QString createIndexStatement(const QString &targetName, const QString &indexName
            quoteOracleName(targetName) + QStringLiteral(" (") + quotedList(columns) + QLatin1Char(')');
 }
 
+QString createTextIndexStatement(const QString &targetName, const QString &indexName, const QString &column)
+{
+    return createIndexStatement(targetName, indexName, {column}) + QStringLiteral(" indextype is ctxsys.context");
+}
+
 QVector<KeyStatement> BuildKeyStatements(const QVector<IndexListingRow> &rows, const QString &shapedName,
                                          const QString &targetName, bool uppercaseNames, const KeyNaming &naming)
 {

@@ -23,10 +23,13 @@ struct IndexListingRow {
 
 // One statement of the key step: the text to execute, or, when a name of
 // the key cannot be written into a statement, the refusal that takes the
-// place of the target's error (then nothing is sent).
+// place of the target's error (then nothing is sent). The kept details may
+// add notes for the log (how a key was changed or why it is left out), with
+// or without a text.
 struct KeyStatement {
     QString text;
     QString refusal;
+    QStringList notes;
 
     bool refused() const { return !refusal.isEmpty(); }
 };
@@ -44,6 +47,9 @@ QString indexName(const QString &keyName, const QString &shapedName);
 // quotes, the columns joined by "," without blanks.
 QString primaryKeyStatement(const QString &targetName, const QString &constraintName, const QStringList &columns);
 QString createIndexStatement(const QString &targetName, const QString &indexName, const QStringList &columns);
+// 'create index "NAME" on "T" ("C") indextype is ctxsys.context': an Oracle
+// Text index, which indexes one column.
+QString createTextIndexStatement(const QString &targetName, const QString &indexName, const QString &column);
 
 // How the key statements name what they create, beyond the composed names:
 // columns as the table definition named them (a column that took a numbered
