@@ -341,9 +341,8 @@ QString ConversionRun::targetNameFor(OracleSession &oracle, const QString &entry
     const auto earlier = writtenTargets_.constFind(shortened);
     if (earlier == writtenTargets_.constEnd())
         return shortened;
-    // Another table of this run is already there: the first name free in
-    // Oracle and in this run by the numbering rule.
-    // The name itself is taken: the numbers begin at once.
+    // Another table of this run is already there: the first numbered name
+    // free in Oracle and in this run (the name itself is taken).
     const QString cut = cutName(sourceName);
     const QString candidate = firstFreeName(cut, [&](const QString &name) {
         return name == cut || writtenTargets_.contains(name) || TableExists(oracle, name, settings_.OracleUser);
