@@ -158,7 +158,7 @@ RunOutcome ConversionRun::run()
     for (const QString &name : missingTables_) {
         TableResult missing;
         missing.source = name;
-        missing.action = QStringLiteral("failed");
+        missing.action = TableAction::Failed;
         missing.errors << QStringLiteral("Table %1 named in %2 is not in database %3")
                               .arg(name, QFileInfo(batchSettingsFile_).fileName(), settings_.SourceDatabase);
         log_.Append(missing.errors.first());
@@ -199,11 +199,11 @@ RunOutcome ConversionRun::run()
             log_.Append(message);
             log_.Append(QString());
             result.errors << message;
-            if (result.action.isEmpty() || result.action == QLatin1String("created"))
-                result.action = QStringLiteral("failed");
+            if (result.action == TableAction::Undecided || result.action == TableAction::Created)
+                result.action = TableAction::Failed;
         }
-        if (result.action.isEmpty())
-            result.action = QStringLiteral("failed");
+        if (result.action == TableAction::Undecided)
+            result.action = TableAction::Failed;
         // A ledger that failed is an error of the table it failed in.
         if (!ledger_.errorText().isEmpty() && !ledgerErrorReported_) {
             ledgerErrorReported_ = true;
@@ -259,20 +259,13 @@ void ConversionRun::addForeignKeys()
         if (!t.target.isEmpty())
             runTargets.insert(t.source, t.target);
     for (TableResult &t : report_.tables) {
-        if (t.action != QLatin1String("created"))
+        if (t.action != TableAction::Created)
             continue;
         if (control_.StopRequested())
             return;
-        try {
-            CreateForeignKeys(db_.mysqlconnect, db_.oracledata.session(), settings_.SourceDatabase, t.source,
-                              t.target, runTargets, settings_.UppercaseNames, objectNames_, log_, &t.errors,
-                              &control_);
-        } catch (const std::exception &e) {
-            const QString message = errorMessage(e);
-            log_.Append(message);
-            log_.Append(QString());
-            t.errors << message;
-        }
+        t.errors << CreateForeignKeys(db_.mysqlconnect, db_.oracledata.session(), settings_.SourceDatabase, t.source,
+                                      t.target, runTargets, settings_.UppercaseNames, objectNames_, log_, &control_)
+                        .Errors;
     }
 }
 
@@ -363,16 +356,16 @@ void ConversionRun::convertTable(const QString &entry, bool overwrite, bool skip
         log_.Append(e.message());
         log_.Append(QString());
         result.errors << e.message();
-        result.action = QStringLiteral("failed");
+        result.action = TableAction::Failed;
         return;
     }
     OracleSession &oracle = db_.oracleconn.session();
     const QString targetName = targetNameFor(oracle, entry, sourceName);
     result.target = targetName;
     const bool exists = TableExists(oracle, targetName, settings_.OracleUser);
-    result.action = exists && skip ? QStringLiteral("skipped")
-                    : exists && !overwrite ? QStringLiteral("merged")
-                                           : QStringLiteral("created");
+    result.action = exists && skip         ? TableAction::Skipped
+                    : exists && !overwrite ? TableAction::Merged
+                                           : TableAction::Created;
 
     if (exists && overwrite) {
         log_.Append(QStringLiteral("Drop table ") + targetName + QStringLiteral("... "));
@@ -405,21 +398,22 @@ void ConversionRun::convertTable(const QString &entry, bool overwrite, bool skip
         else {
             log_.Append(created.ErrorText);
             result.errors << created.ErrorText;
-            result.action = QStringLiteral("failed");
+            result.action = TableAction::Failed;
         }
         for (const QString &note : notes)
             log_.Append(note);
         log_.Append(QString());
         if (buildIndexes && !control_.StopRequested()) {
             // The key step writes each error followed by a line of one blank.
-            const KeyStepContext context{&objectNames_, &control_, &result.errors};
+            const KeyStepContext context{&objectNames_, &control_};
             QStringList keyNotes;  // kept details: lines that follow the step's errors
-            if (settings_.KeepDetails)
-                CreateDetailedKeys(db_.mysqlconnect, db_.oracledata.session(), settings_.SourceDatabase, entry,
-                                   sourceName, targetName, settings_.UppercaseNames, log_, context, &keyNotes);
-            else
-                CreateKeysAndIndexes(db_.mysqlsjbconnection, db_.oracledata.session(), entry, sourceName,
-                                     targetName, settings_.UppercaseNames, log_, context);
+            const TStepResult keys =
+                settings_.KeepDetails
+                    ? CreateDetailedKeys(db_.mysqlconnect, db_.oracledata.session(), settings_.SourceDatabase, entry,
+                                         sourceName, targetName, settings_.UppercaseNames, log_, context, &keyNotes)
+                    : CreateKeysAndIndexes(db_.mysqlsjbconnection, db_.oracledata.session(), entry, sourceName,
+                                           targetName, settings_.UppercaseNames, log_, context);
+            result.errors << keys.Errors;
             if (!keyNotes.isEmpty()) {
                 for (const QString &note : keyNotes)
                     log_.Append(note);
@@ -493,12 +487,13 @@ void ConversionRun::convertTable(const QString &entry, bool overwrite, bool skip
             log_.Append(QString());
         }
     }
-    if (settings_.KeepDetails && !settings_.DefinitionsOnly && result.action == QLatin1String("created") &&
+    if (settings_.KeepDetails && !settings_.DefinitionsOnly && result.action == TableAction::Created &&
         !control_.StopRequested()) {
         // The rows are in: each identity continues after its largest value.
         // Errors are written like the key step's, a line of one blank after each.
-        ContinueIdentities(db_.mysqlconnect, oracle, settings_.SourceDatabase, entry, targetName,
-                           settings_.UppercaseNames, log_, KeyStepContext{nullptr, &control_, &result.errors});
+        result.errors << ContinueIdentities(db_.mysqlconnect, oracle, settings_.SourceDatabase, entry, targetName,
+                                            settings_.UppercaseNames, log_, KeyStepContext{nullptr, &control_})
+                             .Errors;
     }
 }
 
@@ -544,11 +539,11 @@ void ConversionRun::verifyCopy(const QString &entry, const QString &targetName, 
             return;
         }
         if (v.equal()) {
-            result.verified = QStringLiteral("equal");
+            result.verified = Verification::Equal;
             log_.Append(line + QStringLiteral("%1 %2 equal").arg(v.sourceRows).arg(v.sourceRows == 1 ? "row" : "rows"));
             return;
         }
-        result.verified = QStringLiteral("differs");
+        result.verified = Verification::Differs;
         const QString differs = line + QStringLiteral("%1 of %2 rows differ").arg(v.differingRows()).arg(v.sourceRows);
         log_.Append(differs);
         result.errors << differs;

@@ -13,6 +13,10 @@ namespace tavrex {
 struct TStepResult {
     bool Ok = true;
     QString ErrorText;
+    // Every error the step wrote to the log, in order (the steps that go on
+    // past a failed statement: keys, identities, foreign keys), so that the
+    // run counts them without reading the log.
+    QStringList Errors;
 };
 
 // The conversion log: an ordered list of lines that every step writes into and

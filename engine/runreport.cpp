@@ -23,6 +23,44 @@ QString isoTime(const QDateTime &t)
 
 } // namespace
 
+QString actionText(TableAction action)
+{
+    switch (action) {
+    case TableAction::Undecided: return QString();
+    case TableAction::Created: return QStringLiteral("created");
+    case TableAction::Merged: return QStringLiteral("merged");
+    case TableAction::Skipped: return QStringLiteral("skipped");
+    case TableAction::Failed: return QStringLiteral("failed");
+    }
+    return QString();
+}
+
+QString verificationText(Verification verification)
+{
+    switch (verification) {
+    case Verification::NotVerified: return QStringLiteral("not verified");
+    case Verification::Equal: return QStringLiteral("equal");
+    case Verification::Differs: return QStringLiteral("differs");
+    }
+    return QString();
+}
+
+TableAction tableActionFromText(const QString &text)
+{
+    for (TableAction a : {TableAction::Created, TableAction::Merged, TableAction::Skipped, TableAction::Failed})
+        if (actionText(a) == text)
+            return a;
+    return TableAction::Undecided;
+}
+
+Verification verificationFromText(const QString &text)
+{
+    for (Verification v : {Verification::Equal, Verification::Differs})
+        if (verificationText(v) == text)
+            return v;
+    return Verification::NotVerified;
+}
+
 bool RunReport::anyProblem() const
 {
     if (!errors.isEmpty())
@@ -93,14 +131,14 @@ QByteArray RunReport::toJson() const
         QJsonObject o;
         o.insert(QStringLiteral("source"), t.source);
         o.insert(QStringLiteral("target"), t.target);
-        o.insert(QStringLiteral("action"), t.action);
+        o.insert(QStringLiteral("action"), actionText(t.action));
         o.insert(QStringLiteral("rowsRead"), double(t.rowsRead));
         o.insert(QStringLiteral("rowsWritten"), double(t.rowsWritten));
         o.insert(QStringLiteral("valuesRejected"), double(t.valuesRejected));
         o.insert(QStringLiteral("rowsRejected"), double(t.rowsRejected));
         o.insert(QStringLiteral("errors"), QJsonArray::fromStringList(t.errors));
         o.insert(QStringLiteral("seconds"), double(qRound64(t.seconds * 1000)) / 1000);
-        o.insert(QStringLiteral("verified"), t.verified);
+        o.insert(QStringLiteral("verified"), verificationText(t.verified));
         list.append(o);
     }
     QJsonObject root;

@@ -9,20 +9,34 @@
 
 namespace tavrex {
 
+// What the run did with one selected table, and how its verification came
+// out. The report and the window name them by their texts (actionText,
+// verificationText).
+enum class TableAction { Undecided, Created, Merged, Skipped, Failed };
+enum class Verification { NotVerified, Equal, Differs };
+// "created", "merged", "skipped", "failed" ("" while undecided).
+QString actionText(TableAction action);
+// "equal", "differs", "not verified".
+QString verificationText(Verification verification);
+// The other way (a report read back); Undecided and NotVerified for a text
+// that names none.
+TableAction tableActionFromText(const QString &text);
+Verification verificationFromText(const QString &text);
+
 // What the run did with one selected table. The run fills one of these per
 // table; the summary, the report file, the window's results and the exit code
 // all read them, so every figure is counted in one place.
 struct TableResult {
     QString source;                // the MySQL table as listed
     QString target;                // the Oracle table (empty when none was decided)
-    QString action;                // "created", "merged", "skipped", "failed"
+    TableAction action = TableAction::Undecided;
     std::int64_t rowsRead = 0;     // rows read from MySQL
     std::int64_t rowsWritten = 0;  // rows committed in Oracle by this run
     std::int64_t valuesRejected = 0;
     std::int64_t rowsRejected = 0;
     QStringList errors;            // the error texts, as logged
     double seconds = 0;
-    QString verified = QStringLiteral("not verified");  // "equal", "differs", "not verified"
+    Verification verified = Verification::NotVerified;
 
     bool hasProblem() const { return !errors.isEmpty() || valuesRejected > 0 || rowsRejected > 0; }
 };

@@ -595,14 +595,13 @@ QVector<DetailedKey> readDetailedKeys(MySqlConnection &catalogue, const QString 
     return keys;
 }
 
-void logFailure(TStepResult &result, TRunLog &log, const QString &message, const KeyStepContext &context)
+void logFailure(TStepResult &result, TRunLog &log, const QString &message)
 {
     result.Ok = false;
     result.ErrorText = message;
+    result.Errors << message;
     log.Append(message);
     log.Append(QStringLiteral(" "));
-    if (context.errors)
-        context.errors->append(message);
 }
 
 } // namespace
@@ -616,7 +615,7 @@ TStepResult CreateDetailedKeys(MySqlConnection &catalogue, OracleSession &oracle
     if (notes)
         notes->clear();
     if (!isQuotableName(targetName)) {
-        logFailure(result, log, tableNameProblem(targetName), context);
+        logFailure(result, log, tableNameProblem(targetName));
         return result;
     }
     const QVector<DetailedKey> keys = readDetailedKeys(catalogue, database, sourceName);
@@ -640,7 +639,7 @@ TStepResult CreateDetailedKeys(MySqlConnection &catalogue, OracleSession &oracle
         if (stopBeforeNextStatement(context))
             return result;
         if (statement.refused()) {
-            logFailure(result, log, statement.refusal, context);
+            logFailure(result, log, statement.refusal);
             continue;
         }
         if (statement.text.isEmpty())
@@ -648,7 +647,7 @@ TStepResult CreateDetailedKeys(MySqlConnection &catalogue, OracleSession &oracle
         try {
             oracledata.execute(statement.text);
         } catch (const DatabaseError &e) {
-            logFailure(result, log, e.message(), context);
+            logFailure(result, log, e.message());
         }
     }
     return result;
@@ -676,7 +675,7 @@ TStepResult ContinueIdentities(MySqlConnection &catalogue, OracleSession &oracle
                                               "(start with limit value)")
                                    .arg(quoteOracleName(targetName), quoteOracleName(name)));
         } catch (const DatabaseError &e) {
-            logFailure(result, log, e.message(), context);
+            logFailure(result, log, e.message());
         }
     }
     return result;
@@ -735,15 +734,14 @@ QString foreignKeyStatement(const QString &targetName, const QString &name, cons
 TStepResult CreateForeignKeys(MySqlConnection &catalogue, OracleSession &oracledata, const QString &database,
                               const QString &sourceName, const QString &targetName,
                               const QHash<QString, QString> &runTargets, bool uppercaseNames,
-                              ObjectNames &usedNames, TRunLog &log, QStringList *errors, RunControl *control)
+                              ObjectNames &usedNames, TRunLog &log, RunControl *control)
 {
     TStepResult result;
     auto fail = [&](const QString &message) {
         result.Ok = false;
         result.ErrorText = message;
+        result.Errors << message;
         log.Append(message);
-        if (errors)
-            errors->append(message);
     };
     // The Oracle names of a table's columns, read once per table when a key
     // names a column whose name is cut.
@@ -757,50 +755,57 @@ TStepResult CreateForeignKeys(MySqlConnection &catalogue, OracleSession &oracled
             out << (listed ? tableColumns.value(table).oracleName(n) : ShapeName(cutName(n), uppercaseNames));
         return out;
     };
-    const KeyStepContext context{nullptr, control, nullptr};
-    for (const DetailedForeignKey &key : readForeignKeys(catalogue, database, sourceName)) {
-        if (stopBeforeNextStatement(context))
-            return result;
-        const auto parent = runTargets.constFind(key.referencedTable);
-        if (key.referencedSchema != database || parent == runTargets.constEnd()) {
-            log.Append(QStringLiteral("Foreign key %1 of table %2 refers to table %3, which is not in this "
-                                      "conversion: it is left out")
-                           .arg(key.name, targetName, key.referencedTable));
-            log.Append(QString());
-            continue;
-        }
-        QString note;
-        const QString name = foreignKeyName(key.name, targetName, usedNames, &note);
-        if (!note.isEmpty())
-            log.Append(note);
-        const QString line = QStringLiteral("Create foreign key %1 on %2").arg(name, targetName);
-        log.Append(line + QStringLiteral("... "));
-        const QStringList columns = oracleColumns(sourceName, key.columns);
-        const QStringList referenced = oracleColumns(key.referencedTable, key.referencedColumns);
-        QString refusal;
-        for (const QString &n : columns + referenced + QStringList{name, targetName, parent.value()}) {
-            if (!isQuotableName(n) && refusal.isEmpty())
-                refusal = doubleQuoteProblem(targetName, QStringLiteral("the name ") + n +
-                                                             QStringLiteral(" of foreign key ") + key.name);
-        }
-        if (!refusal.isEmpty()) {
-            fail(refusal);
-        } else {
-            try {
-                oracledata.execute(foreignKeyStatement(targetName, name, columns, parent.value(), referenced,
-                                                       key.deleteRule));
-                log.RewriteLast(line + QStringLiteral("...Done"));
-            } catch (const DatabaseError &e) {
-                fail(e.message());
+    const KeyStepContext context{nullptr, control};
+    try {
+        for (const DetailedForeignKey &key : readForeignKeys(catalogue, database, sourceName)) {
+            if (stopBeforeNextStatement(context))
+                return result;
+            const auto parent = runTargets.constFind(key.referencedTable);
+            if (key.referencedSchema != database || parent == runTargets.constEnd()) {
+                log.Append(QStringLiteral("Foreign key %1 of table %2 refers to table %3, which is not in this "
+                                          "conversion: it is left out")
+                               .arg(key.name, targetName, key.referencedTable));
+                log.Append(QString());
+                continue;
             }
+            QString note;
+            const QString name = foreignKeyName(key.name, targetName, usedNames, &note);
+            if (!note.isEmpty())
+                log.Append(note);
+            const QString line = QStringLiteral("Create foreign key %1 on %2").arg(name, targetName);
+            log.Append(line + QStringLiteral("... "));
+            const QStringList columns = oracleColumns(sourceName, key.columns);
+            const QStringList referenced = oracleColumns(key.referencedTable, key.referencedColumns);
+            QString refusal;
+            for (const QString &n : columns + referenced + QStringList{name, targetName, parent.value()}) {
+                if (!isQuotableName(n) && refusal.isEmpty())
+                    refusal = doubleQuoteProblem(targetName, QStringLiteral("the name ") + n +
+                                                                 QStringLiteral(" of foreign key ") + key.name);
+            }
+            if (!refusal.isEmpty()) {
+                fail(refusal);
+            } else {
+                try {
+                    oracledata.execute(foreignKeyStatement(targetName, name, columns, parent.value(), referenced,
+                                                           key.deleteRule));
+                    log.RewriteLast(line + QStringLiteral("...Done"));
+                } catch (const DatabaseError &e) {
+                    fail(e.message());
+                }
+            }
+            const QStringList kept{QStringLiteral("RESTRICT"), QStringLiteral("NO ACTION")};
+            if (!kept.contains(key.updateRule))
+                log.Append(QStringLiteral("Foreign key %1: its ON UPDATE %2 is not kept (Oracle has none)")
+                               .arg(name, key.updateRule));
+            if (!kept.contains(key.deleteRule) && key.deleteRule != QLatin1String("CASCADE") &&
+                key.deleteRule != QLatin1String("SET NULL"))
+                log.Append(QStringLiteral("Foreign key %1: its ON DELETE %2 is not kept").arg(name, key.deleteRule));
+            log.Append(QString());
         }
-        const QStringList kept{QStringLiteral("RESTRICT"), QStringLiteral("NO ACTION")};
-        if (!kept.contains(key.updateRule))
-            log.Append(QStringLiteral("Foreign key %1: its ON UPDATE %2 is not kept (Oracle has none)")
-                           .arg(name, key.updateRule));
-        if (!kept.contains(key.deleteRule) && key.deleteRule != QLatin1String("CASCADE") &&
-            key.deleteRule != QLatin1String("SET NULL"))
-            log.Append(QStringLiteral("Foreign key %1: its ON DELETE %2 is not kept").arg(name, key.deleteRule));
+    } catch (const std::exception &e) {
+        // A catalogue that cannot be read ends the step with that error.
+        const QString message = errorMessage(e);
+        fail(message);
         log.Append(QString());
     }
     return result;

@@ -160,13 +160,14 @@ QString foreignKeyStatement(const QString &targetName, const QString &name, cons
 // Oracle table; a key to any other table is left out with a log line. Each
 // key is a step with its own log line: "Create foreign key N on T... ", then
 // "...Done" or the target's error (ORA-02298 when the rows violate it) on the
-// next line, then a blank line. Every error is added to errors. Catalogue
-// errors are not caught. With a control, the stop request is tested before
-// each key, after a look at the window, and the step ends when it is set.
+// next line, then a blank line. Every error is in the result's Errors; a
+// catalogue that cannot be read ends the step with its error (written like
+// a key's, then a blank line). With a control, the stop request is tested
+// before each key, after a look at the window, and the step ends when it is
+// set.
 TStepResult CreateForeignKeys(MySqlConnection &catalogue, OracleSession &oracledata, const QString &database,
                               const QString &sourceName, const QString &targetName,
                               const QHash<QString, QString> &runTargets, bool uppercaseNames,
-                              ObjectNames &usedNames, TRunLog &log, QStringList *errors,
-                              RunControl *control = nullptr);
+                              ObjectNames &usedNames, TRunLog &log, RunControl *control = nullptr);
 
 } // namespace tavrex

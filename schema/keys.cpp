@@ -175,8 +175,7 @@ TStepResult CreateKeysAndIndexes(MySqlConnection &dataConnection, OracleSession 
         result.ErrorText = message;
         log.Append(message);
         log.Append(QStringLiteral(" "));
-        if (context.errors)
-            context.errors->append(message);
+        result.Errors << message;
     };
     if (!isQuotableName(targetName)) {
         fail(tableNameProblem(targetName));

@@ -69,13 +69,12 @@ QString claimKeyName(const QString &name, const QString &targetName, const KeyNa
 // characters.
 bool needsColumnListing(const QStringList &columnNames);
 
-// What the run shares with a key step: the naming above, the stop request
-// (tested between two statements, after a look at the window; a step that
-// sees it ends there) and where its errors go.
+// What the run shares with a key step: the names its tables' keys took and
+// the stop request (tested between two statements, after a look at the
+// window; a step that sees it ends there).
 struct KeyStepContext {
     ObjectNames *objectNames = nullptr;
     RunControl *control = nullptr;
-    QStringList *errors = nullptr;  // every error text the step writes to the log
 };
 
 // The statements for an index listing, in listing order: a key starts at

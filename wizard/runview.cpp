@@ -112,11 +112,11 @@ QString progressLine(const ProgressTexts &texts)
 
 TableStatus tableStatus(const TableResult &table)
 {
-    if (!table.errors.isEmpty() || table.action == QLatin1String("failed"))
+    if (!table.errors.isEmpty() || table.action == TableAction::Failed)
         return TableStatus::Failed;
-    if (table.valuesRejected > 0 || table.rowsRejected > 0 || table.verified == QLatin1String("differs"))
+    if (table.valuesRejected > 0 || table.rowsRejected > 0 || table.verified == Verification::Differs)
         return TableStatus::Rejected;
-    if (table.action == QLatin1String("skipped"))
+    if (table.action == TableAction::Skipped)
         return TableStatus::Skipped;
     return TableStatus::Ok;
 }
@@ -192,8 +192,8 @@ QIcon statusIcon(TableStatus status)
 
 QStringList resultCells(const TableResult &table, const RunViewCaptions &captions)
 {
-    const QString verified = table.verified == QLatin1String("equal")     ? captions.verifiedEqual
-                             : table.verified == QLatin1String("differs") ? captions.verifiedDiffers
+    const QString verified = table.verified == Verification::Equal     ? captions.verifiedEqual
+                             : table.verified == Verification::Differs ? captions.verifiedDiffers
                                                                           : captions.notVerified;
     return QStringList{table.source,
                        table.target,

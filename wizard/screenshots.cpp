@@ -73,7 +73,7 @@ RunReport sampleReport()
         TableResult t;
         t.source = QString::fromLatin1(source);
         t.target = QString::fromLatin1(target);
-        t.action = QString::fromLatin1(action);
+        t.action = tableActionFromText(QString::fromLatin1(action));
         t.rowsRead = read;
         t.rowsWritten = written;
         t.valuesRejected = values;

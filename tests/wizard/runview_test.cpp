@@ -115,11 +115,11 @@ TEST(TableStatus, ErrorsOutweighRejectsWhichOutweighASkip)
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
         TableResult t;
-        t.action = QString::fromLatin1(c.action);
+        t.action = tableActionFromText(QString::fromLatin1(c.action));
         t.errors = c.errors;
         t.valuesRejected = c.values;
         t.rowsRejected = c.rows;
-        t.verified = QString::fromLatin1(c.verified);
+        t.verified = verificationFromText(QString::fromLatin1(c.verified));
         EXPECT_EQ(tableStatus(t), c.expected);
     }
 }
