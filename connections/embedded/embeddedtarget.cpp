@@ -250,10 +250,10 @@ const QString &EmbeddedSession::owner() const
     return d_->owner;
 }
 
-void EmbeddedSession::setLogLimitPages(int pages)
+void EmbeddedSession::setLogLimitBytes(qint64 bytes)
 {
     if (d_->checkpointer)
-        d_->checkpointer->setLimitFrames(pages);
+        d_->checkpointer->setLimitBytes(bytes);
 }
 
 void EmbeddedSession::setRowObserver(std::function<void(int)> observer)
@@ -812,6 +812,10 @@ void EmbeddedSession::execute(const QString &sql)
 {
     const Statement st = parseStatement(sql);
     Catalog cat = d_->catalog();
+    const bool writes = st.kind != Statement::Kind::CountTables && st.kind != Statement::Kind::CountRows &&
+                        st.kind != Statement::Kind::DescribeTable && st.kind != Statement::Kind::SelectTable;
+    if (writes && d_->checkpointer)
+        d_->checkpointer->beforeWrite();
     switch (st.kind) {
     case Statement::Kind::CreateTable: createTable(cat, st); break;
     case Statement::Kind::DropTable: dropTable(cat, st); break;
