@@ -17,6 +17,7 @@
 #include "app/logprinter.h"
 #include "engine/errors.h"
 #include "engine/prompts.h"
+#include "engine/runreport.h"
 #include "settings/batchmode.h"
 #include "settings/batchwindow.h"
 #include "settings/settingsstore.h"
@@ -59,7 +60,8 @@ const char kUsage[] =
     "\n"
     "Exit codes of a replay:\n"
     "  0    the conversion completed without any error\n"
-    "  2    the conversion completed with errors (a failed step, a rejected value or row)\n"
+    "  2    the conversion completed with errors (a failed step, a rejected value or row,\n"
+    "       a settings file that selects no table)\n"
     "  1    the replay could not run or ended early (settings file, connections, saving the log)\n"
     "  130  stopped by SIGINT or SIGTERM; the log, the ledger and the report are saved\n"
     "  2    also for a command line this program does not understand\n";
@@ -234,11 +236,12 @@ int main(int argc, char **argv)
 {
     bool noWindow = false;
     for (int i = 1; i < argc; ++i) {
-        if (i == 1 && std::strcmp(argv[i], "--help") == 0) {
+        // --help and --version answer wherever they stand.
+        if (std::strcmp(argv[i], "--help") == 0) {
             std::fputs(kUsage, stdout);
             return 0;
         }
-        if (i == 1 && std::strcmp(argv[i], "--version") == 0) {
+        if (std::strcmp(argv[i], "--version") == 0) {
             std::printf("Tavrex 4.0\n");
             return 0;
         }
@@ -248,6 +251,22 @@ int main(int argc, char **argv)
     if (!checkArguments(argc, argv)) {
         std::fputs(kUsage, stderr);
         return 2;
+    }
+    // A settings file named like a file of a replay's record would be
+    // written over by a replay: refused before anything is written.
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--language") == 0) {
+            ++i;
+            continue;
+        }
+        const QString file = QString::fromLocal8Bit(argv[i]);
+        if (!file.startsWith(QLatin1Char('-')) && isRunRecordFileName(file)) {
+            std::fprintf(stderr,
+                         "tavrex: %s cannot be a settings file: a replay writes its log, ledger and report into "
+                         "files named like it (.log, .rejects.csv, .report.json, .check.html, .check.json)\n",
+                         argv[i]);
+            return 1;
+        }
     }
     if (noWindow) {
         bool file = false;

@@ -1,5 +1,6 @@
 #include "connections/rowbuffer.h"
 
+#include "connections/wkb.h"
 #include "engine/errors.h"
 
 #include <QDate>
@@ -196,6 +197,16 @@ std::optional<OracleValue> toBytes(const MySqlValue &v)
     }
 }
 
+// MySQL's stored form of a geometry; its WKB is the target's to judge.
+std::optional<OracleValue> toGeometry(const MySqlValue &v)
+{
+    quint32 srid = 0;
+    QByteArray wkb;
+    if (v.type != MySqlValue::Type::Bytes || !splitMySqlGeometry(v.bytes, &srid, &wkb))
+        return std::nullopt;
+    return OracleValue::geometry(srid, std::move(wkb));
+}
+
 } // namespace
 
 std::optional<QString> numberText(QStringView text)
@@ -378,7 +389,7 @@ TargetKind targetKind(const OracleColumn &column)
         {"CLOB", TargetKind::Text},       {"NCLOB", TargetKind::Text},
         {"LONG", TargetKind::Text},       {"DATE", TargetKind::Date},
         {"BLOB", TargetKind::Bytes},      {"RAW", TargetKind::Bytes},
-        {"LONG RAW", TargetKind::Bytes},
+        {"LONG RAW", TargetKind::Bytes},  {"SDO_GEOMETRY", TargetKind::Geometry},
     };
     for (const auto &k : kinds)
         if (column.type == QLatin1String(k.type))
@@ -412,6 +423,7 @@ std::optional<OracleValue> convertForKind(const MySqlValue &value, TargetKind ki
     case TargetKind::Timestamp: return toTimestamp(value);
     case TargetKind::Interval: return toInterval(value);
     case TargetKind::BinaryNumber: return toBinaryNumber(value);
+    case TargetKind::Geometry: return toGeometry(value);
     case TargetKind::Unsupported: break;
     }
     return std::nullopt;
@@ -424,15 +436,17 @@ std::optional<OracleValue> convertForColumn(const MySqlValue &value, const Oracl
 
 // ---------------------------------------------------------------------------
 
+QString describeStatement(const QString &targetName)
+{
+    return QStringLiteral("select * from \"") + targetName + QStringLiteral("\" where 1=0");
+}
+
 void RowBuffer::open(OracleSession &session, const QString &targetName)
 {
     close();
-    QVector<OracleColumn> columns =
-        session.describe(QStringLiteral("select * from \"") + targetName + QStringLiteral("\" where 1=0"));
-    byUpperName_.clear();
+    QVector<OracleColumn> columns = session.describe(describeStatement(targetName));
     kinds_.clear();
     for (int i = 0; i < columns.size(); ++i) {
-        byUpperName_.insert(columns.at(i).name.toUpper(), i);
         kinds_.push_back(targetKind(columns.at(i)));
     }
     // A batch holds at most 5000 rows: keep that much room between batches.
@@ -447,7 +461,7 @@ qint64 heldValueBytes(const OracleValue &value)
     // kinds keep their payload inside the value itself.
     // (UTF-8 text is counted as it is held, without decoding it.)
     const qint64 text = value.isUtf8() ? value.utf8Value().size() : qint64(value.textValue().size()) * 2;
-    return qint64(sizeof(OracleValue)) + text + qint64(value.bytesValue().size());
+    return qint64(sizeof(OracleValue)) + text + qint64(value.bytesValue().size()) + qint64(value.wkbValue().size());
 }
 
 void RowBuffer::close()
@@ -480,11 +494,6 @@ void RowBuffer::recycle(OracleRowBatch &&sent)
 {
     sent.clear();
     spare_ = std::move(sent);
-}
-
-int RowBuffer::columnIndex(const QString &name) const
-{
-    return byUpperName_.value(name.toUpper(), -1);
 }
 
 void RowBuffer::append()
@@ -674,6 +683,11 @@ QString conversionFailureReason(const MySqlValue &given, const OracleColumn &col
             return QStringLiteral("bytes that are not valid UTF-8 text");
         return wrongType;
     case TargetKind::Bytes: return wrongType;
+    case TargetKind::Geometry:
+        if (value.type == MySqlValue::Type::Bytes)
+            return QStringLiteral("a binary value of %1 bytes, shorter than the SRID of a geometry")
+                .arg(value.bytes.size());
+        return wrongType;
     case TargetKind::Timestamp:
         if (value.type == MySqlValue::Type::Date || value.type == MySqlValue::Type::DateTime) {
             const QString reason = dateFailureReason(value);

@@ -36,7 +36,9 @@ constexpr int kTimeBaseDay = 1;
 std::optional<OracleValue> convertForColumn(const MySqlValue &value, const OracleColumn &column);
 
 // The conversion family of a target column type, decided once per column.
-enum class TargetKind { Number, Text, Date, Bytes, Timestamp, Interval, BinaryNumber, Unsupported };
+// Geometry: an SDO_GEOMETRY column, which takes MySQL's stored form of a
+// geometry (4 bytes of SRID, little endian, then the WKB) as its WKB and SRID.
+enum class TargetKind { Number, Text, Date, Bytes, Timestamp, Interval, BinaryNumber, Geometry, Unsupported };
 TargetKind targetKind(const OracleColumn &column);
 std::optional<OracleValue> convertForKind(const MySqlValue &value, TargetKind kind);
 
@@ -57,6 +59,9 @@ std::optional<OracleDate> parseMySqlTime(QStringView text);      // "hh:mm:ss[.f
 // interval of days, hours, minutes, seconds and fraction.
 std::optional<OracleTimestamp> parseMySqlTimestamp(QStringView text);
 std::optional<OracleInterval> parseMySqlInterval(QStringView text);
+
+// 'select * from "T" where 1=0': the describe query of a target table.
+QString describeStatement(const QString &targetName);
 
 // The row buffer of the row copy (oracleinsertdata): opened on a target table
 // by describing "select * from "T" where 1=0", it collects typed, converted
@@ -85,9 +90,6 @@ public:
     // the row copy applies a batch early when it grows too large.
     qint64 heldBytes() const { return heldBytes_; }
 
-    // The column of that name, matched without regard to letter case; -1
-    // when the target has none.
-    int columnIndex(const QString &name) const;
     // The conversion family of a column, decided when the buffer was opened.
     TargetKind kindOf(int column) const { return kinds_[size_t(column)]; }
 
@@ -123,7 +125,6 @@ private:
     QString target_;
     OracleRowBatch batch_;
     OracleRowBatch spare_;
-    QHash<QString, int> byUpperName_;
     std::vector<TargetKind> kinds_;
     std::vector<bool> written_;
     qint64 heldBytes_ = 0;

@@ -1,6 +1,7 @@
 #include "connections/rowcopy.h"
 
 #include "engine/errors.h"
+#include "engine/identifiers.h"
 
 #include <chrono>
 #include <condition_variable>
@@ -16,7 +17,6 @@ namespace tavrex {
 
 namespace {
 
-constexpr int kTargetNameLimit = 30;
 // The significant digits of an Oracle NUMBER.
 constexpr qsizetype kNumberDigits = 38;
 
@@ -178,10 +178,15 @@ public:
     void describeFields(const MySqlResult &sjb)
     {
         const int fieldCount = sjb.fieldCount();
+        for (int i = 0; i < fieldCount; ++i)
+            fieldNames_ << sjb.fieldName(i);
+        QStringList columnNames;
+        for (const OracleColumn &c : buffer_.columns())
+            columnNames << c.name;
+        const std::vector<int> columns = matchTargetColumns(fieldNames_, options_.uppercaseNames, columnNames);
         for (int i = 0; i < fieldCount; ++i) {
-            const QString &name = sjb.fieldName(i);
-            fieldNames_ << name;
-            targetColumn_.push_back(buffer_.columnIndex(name.left(kTargetNameLimit)));
+            const QString &name = fieldNames_.at(i);
+            targetColumn_.push_back(columns[size_t(i)]);
             const QString kind = fieldKindName(sjb.fieldKind(i));
             errorLine_.push_back(name + QLatin1Char(':') + kind);
             isBoolean_.push_back(kind.toLower() == QLatin1String("tbooleanfield"));
@@ -286,7 +291,7 @@ public:
             return true;
         } catch (const RowBufferError &e) {
             postError_ = e.message();
-            rejectRow(row, e.message(), batchValues_.empty() ? nullptr : &batchValues_.back());
+            rejectRow(row, e.message(), batchValues_.empty() ? nullptr : &batchValues_.back(), true);
             batchRows_.pop_back();
             if (!batchValues_.empty()) {
                 valuesBytes_ -= lastRowValuesBytes_;
@@ -315,6 +320,8 @@ public:
         batch->sourceRows = std::move(batchRows_);
         batch->values = std::move(batchValues_);
         batch->before = Counters{counts_, timesLogged_, errorLineSinceProgress_};
+        batch->records = std::move(held_.records);
+        held_ = Held();
         clearBatch();
         OracleSession *session = buffer_.session();
         const QString target = buffer_.target();
@@ -375,6 +382,24 @@ public:
         });
     }
 
+    // The copy ends without sending the batch in work. Its ledger records
+    // are written, unless a stop ended it: then its rows never reach the
+    // target, and neither they nor what they counted stay.
+    void endWork(bool stopped)
+    {
+        if (stopped) {
+            counts_.valuesRejected -= held_.values;
+            counts_.rowsRejected -= held_.rows;
+        } else {
+            for (const std::function<void()> &f : held_.records)
+                f();
+        }
+        held_ = Held();
+    }
+
+    // The ledger's first failed write, empty while every write succeeded.
+    QString ledgerError() const { return options_.ledger ? options_.ledger->errorText() : QString(); }
+
     void finish()
     {
         for (int i = 0; i < fieldCount(); ++i) {
@@ -405,7 +430,17 @@ private:
         BatchResult result;      // sent keeping the accepted rows
         std::exception_ptr error;
         Counters before;
+        std::vector<std::function<void()>> records;  // the ledger records of its rows
         std::vector<std::function<void()>> writes;
+    };
+
+    // The ledger records of the rows of the batch in work, and what they
+    // counted: written once the batch is committed, so that the ledger never
+    // speaks of a row that a stop kept from the target.
+    struct Held {
+        std::vector<std::function<void()>> records;
+        std::int64_t values = 0;
+        std::int64_t rows = 0;
     };
 
     // A log line or a ledger record: now, or after the batch on its way.
@@ -423,12 +458,16 @@ private:
         std::unique_ptr<SentBatch> b = std::move(sent_);
         const bool failed = b->error || !b->applied.ApplyOk;
         if (failed) {
-            // The copy ends with this batch: nothing after it counts.
+            // The copy ends with this batch: nothing after it counts. The
+            // records of its own rows were made before it left.
             counts_ = b->before.counts;
             timesLogged_ = b->before.timesLogged;
             errorLineSinceProgress_ = b->before.errorLineSinceProgress;
             buffer_.restart();
             clearBatch();
+            held_ = Held();
+            for (const std::function<void()> &f : b->records)
+                f();
             if (b->error)
                 std::rethrow_exception(b->error);
             const int rejected = b->rejectedRow;
@@ -439,6 +478,8 @@ private:
         }
         const std::int64_t rows = b->rows.rowCount();
         counts_.rowsWritten += rows - std::int64_t(b->result.rejected.size());
+        for (const std::function<void()> &f : b->records)
+            f();
         for (const RejectedRow &r : b->result.rejected)
             rejectRow(b->sourceRows.at(size_t(r.row)), r.message, &b->values.at(size_t(r.row)));
         for (const std::function<void()> &f : b->writes)
@@ -450,31 +491,38 @@ private:
     void rejectValue(int field, std::int64_t row, const QString &reason, const MySqlValue &value)
     {
         ++counts_.valuesRejected;
+        ++held_.values;
         const bool logged = ++timesLogged_[size_t(field)] <= kRepeatedLineLimit;
-        if (logged)
+        if (logged) {
             errorLineSinceProgress_ = true;
-        write([this, field, row, reason, text = sourceValueText(value), logged] {
-            if (options_.ledger)
+            write([this, field] { log_.Append(errorLine_[size_t(field)]); });
+        }
+        if (options_.ledger)
+            held_.records.emplace_back([this, field, row, reason, text = sourceValueText(value)] {
                 options_.ledger->recordValue(listedName_, row, fieldNames_.at(field), reason, text);
-            if (logged)
-                log_.Append(errorLine_[size_t(field)]);
-        });
+            });
     }
 
     // A value written, but not as it came: recorded, without a log line.
     void changedValue(int field, std::int64_t row, const QString &reason, const MySqlValue &value)
     {
         ++counts_.valuesRejected;
+        ++held_.values;
         if (!options_.ledger)
             return;
-        write([this, field, row, reason, text = sourceValueText(value)] {
+        held_.records.emplace_back([this, field, row, reason, text = sourceValueText(value)] {
             options_.ledger->recordValue(listedName_, row, fieldNames_.at(field), reason, text);
         });
     }
 
-    void rejectRow(std::int64_t row, const QString &reason, const std::vector<MySqlValue> *values)
+    // A row that was not inserted. A row of the batch in work (inWork) is
+    // recorded with that batch; a row of a batch that came back, now.
+    void rejectRow(std::int64_t row, const QString &reason, const std::vector<MySqlValue> *values,
+                   bool inWork = false)
     {
         ++counts_.rowsRejected;
+        if (inWork)
+            ++held_.rows;
         if (!options_.ledger)
             return;
         QStringList texts;
@@ -482,11 +530,15 @@ private:
         if (reload)
             for (const MySqlValue &v : *values)
                 texts << sourceValueText(v);
-        write([this, row, reason, reload, texts] {
+        auto record = [this, row, reason, reload, texts] {
             options_.ledger->recordRow(listedName_, row, reason);
             if (reload)
-                options_.ledger->recordReloadRow(buffer_.target(), fieldNames_, texts);
-        });
+                options_.ledger->recordReloadRow(listedName_, buffer_.target(), fieldNames_, texts);
+        };
+        if (inWork)
+            held_.records.emplace_back(std::move(record));
+        else
+            write(std::move(record));
     }
 
     void clearBatch()
@@ -605,6 +657,7 @@ private:
     QString postError_;
     QString applyError_;
     std::unique_ptr<SentBatch> sent_;
+    Held held_;
     // Last, so that it is destroyed first: its job uses the batch on its way.
     BatchSender sender_;
 };
@@ -623,10 +676,14 @@ TStepResult CopyRows(MySqlConnection &data, OracleSession &oracleconn, RowBuffer
     count = CopyCounts();
     TStepResult result;
     TableCopy copy(oracleinsertdata, listedName, log, control, options, count);
+    bool stopped = false;
     auto fail = [&](const QString &message) {
+        copy.endWork(stopped);
         copy.finish();
         result.Ok = false;
-        result.ErrorText = message;
+        // A ledger that failed ends the copy with its own error.
+        const QString ledgerError = copy.ledgerError();
+        result.ErrorText = ledgerError.isEmpty() || stopped ? message : ledgerError;
         return result;
     };
     // Ends the copy with message once the batch on its way has come back;
@@ -656,8 +713,8 @@ TStepResult CopyRows(MySqlConnection &data, OracleSession &oracleconn, RowBuffer
     } catch (const DatabaseError &e) {
         return fail(e.message());
     }
-    // The target column of each source field, by the first 30 characters of
-    // its name; the field list is the same for every row of a result.
+    // The target column of each source field, named as the table definition
+    // names it; the field list is the same for every row of a result.
     copy.describeFields(*sjb);
 
     std::int64_t counter = 0;
@@ -669,6 +726,8 @@ TStepResult CopyRows(MySqlConnection &data, OracleSession &oracleconn, RowBuffer
             copy.copyRow(*sjb, counter);
             if (!copy.postRow(counter))
                 return failAfterSent(copy.postError());
+            if (!copy.ledgerError().isEmpty())
+                return failAfterSent(copy.ledgerError());
             // A value that refers to the source row goes before the next
             // read replaces it.
             if (copy.refersToRow() && (!copy.sendBatch() || !copy.settle()))
@@ -693,8 +752,10 @@ TStepResult CopyRows(MySqlConnection &data, OracleSession &oracleconn, RowBuffer
                 if (options.progress)
                     options.progress(counter);
                 control.pump();
-                if (control.StopRequested())
+                if (control.StopRequested()) {
+                    stopped = true;
                     return failAfterSent(operationAbortedText());
+                }
             } else if (counter % 16 == 0 || largeRow) {
                 control.keepResponsive();
             }
@@ -706,6 +767,8 @@ TStepResult CopyRows(MySqlConnection &data, OracleSession &oracleconn, RowBuffer
     }
     sjb.reset();
     copy.progress(progressLine(targetName, counter));
+    if (!copy.ledgerError().isEmpty())
+        return fail(copy.ledgerError());
     copy.finish();
     return result;
 }

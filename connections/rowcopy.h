@@ -68,6 +68,9 @@ struct CopyOptions {
     // cap). The log, the ledger, the counts and the target are the same
     // either way; false sends each batch before reading on.
     bool sendAhead = true;
+    // The run's "Make names uppercase": source fields go into the columns
+    // that the table definition named for them (ColumnNames).
+    bool uppercaseNames = false;
     // Called with the rows read so far at every pump point, before the pump.
     std::function<void(std::int64_t)> progress;
 };

@@ -1,6 +1,9 @@
 #include "connections/verify.h"
 
+#include "connections/rowbuffer.h"
+#include "connections/wkb.h"
 #include "engine/errors.h"
+#include "engine/identifiers.h"
 
 #include <QHash>
 #include <QtEndian>
@@ -24,7 +27,6 @@ namespace {
 
 constexpr qint64 kPumpPeriod = 100;
 constexpr int kMaxKeys = 10;
-constexpr int kMaxTargetName = 30;
 
 struct RowHash {
     quint64 lo = 0;
@@ -58,7 +60,7 @@ struct Multiset {
 };
 
 // What a target column holds, for the canonical form.
-enum class Holds { Number, Text, Char, Date, Bytes, Interval, BinaryFloat, BinaryDouble, Other };
+enum class Holds { Number, Text, Char, Date, Bytes, Interval, BinaryFloat, BinaryDouble, Geometry, Other };
 
 Holds holdsOf(const OracleColumn &c)
 {
@@ -79,6 +81,8 @@ Holds holdsOf(const OracleColumn &c)
         return Holds::BinaryFloat;
     if (c.type == QLatin1String("BINARY_DOUBLE"))
         return Holds::BinaryDouble;
+    if (c.type == QLatin1String("SDO_GEOMETRY"))
+        return Holds::Geometry;
     return Holds::Other;
 }
 
@@ -226,6 +230,18 @@ private:
     bool streaming_ = false;
 };
 
+// A geometry in the form both sides share: the SRID in 4 bytes, little
+// endian, then the WKB in little-endian order (or as it is, when it is not
+// WKB the reader understands: then it can equal only the same bytes).
+void addGeometry(RowHasher &h, quint32 srid, QByteArrayView wkb)
+{
+    const QByteArray le = littleEndianWkb(wkb);
+    QByteArray form(4, Qt::Uninitialized);
+    qToLittleEndian<quint32>(srid, form.data());
+    form += le.isEmpty() ? wkb.toByteArray() : le;
+    h.add('G', form);
+}
+
 QByteArray trimmedBlanks(QByteArray text)
 {
     while (text.endsWith(' '))
@@ -343,6 +359,16 @@ void addSource(RowHasher &h, const MySqlValue &v, Holds holds)
         case MySqlValue::Type::Decimal:
         case MySqlValue::Type::Float:
         case MySqlValue::Type::Text: n = utf8Of(v); break;
+        case MySqlValue::Type::Bytes:
+            // A bit value wider than one bit: its bytes, most significant
+            // first, are the unsigned number the copy writes.
+            if (!v.bytes.isEmpty() && v.bytes.size() <= 8) {
+                quint64 bits = 0;
+                for (const char byte : v.bytes)
+                    bits = (bits << 8) | quint8(byte);
+                n = QByteArray::number(bits);
+            }
+            break;
         default: break;
         }
         const QByteArray norm = normalisedNumber(QByteArrayView(n));
@@ -426,6 +452,16 @@ void addSource(RowHasher &h, const MySqlValue &v, Holds holds)
                                                                           : v.textValue(),
                                    holds == Holds::BinaryFloat));
         return;
+    case Holds::Geometry: {
+        // MySQL's stored form: the SRID, then the WKB.
+        quint32 srid = 0;
+        QByteArray wkb;
+        if (v.type == MySqlValue::Type::Bytes && splitMySqlGeometry(v.bytes, &srid, &wkb))
+            addGeometry(h, srid, wkb);
+        else
+            h.add('S', v.type == MySqlValue::Type::Bytes ? v.bytes : utf8Of(v));
+        return;
+    }
     case Holds::Other: h.add('S', v.type == MySqlValue::Type::Bytes ? v.bytes : utf8Of(v)); return;
     }
 }
@@ -497,6 +533,7 @@ void addTarget(RowHasher &h, const OracleValue &v, Holds holds)
     case OracleValue::Kind::BinaryNumber:
         h.add('F', binaryNumberKey(v.textValue(), holds == Holds::BinaryFloat));
         return;
+    case OracleValue::Kind::Geometry: addGeometry(h, v.sridValue(), v.wkbValue()); return;
     }
 }
 
@@ -511,18 +548,23 @@ public:
 class SourceSide final : public Side {
 public:
     SourceSide(MySqlConnection &data, const QString &listedName, const QVector<OracleColumn> &target,
-               const QStringList &keyColumns, RunControl &control)
+               const QStringList &keyColumns, RunControl &control, bool uppercaseNames)
     {
         result_ = data.query(QStringLiteral("select * from ") + quoteMySqlName(listedName));
         result_->keepUtf8Text();
         result_->serveWaits([&control] { control.keepResponsive(); });
         utf8_ = result_->textIsUtf8();
-        for (const OracleColumn &c : target) {
-            int found = -1;
-            for (int f = 0; f < result_->fieldCount() && found < 0; ++f) {
-                if (result_->fieldName(f).left(kMaxTargetName).compare(c.name, Qt::CaseInsensitive) == 0)
-                    found = f;
-            }
+        // Each target column reads the field the copy wrote into it.
+        QStringList fieldNames, columnNames;
+        for (int f = 0; f < result_->fieldCount(); ++f)
+            fieldNames << result_->fieldName(f);
+        for (const OracleColumn &c : target)
+            columnNames << c.name;
+        const std::vector<int> match = matchTargetColumns(fieldNames, uppercaseNames, columnNames);
+        for (int column = 0; column < target.size(); ++column) {
+            const OracleColumn &c = target.at(column);
+            const auto written = std::find(match.begin(), match.end(), column);
+            const int found = written == match.end() ? -1 : int(written - match.begin());
             fields_.push_back(found);
             holds_.push_back(holdsOf(c));
             reads_.push_back(found < 0 ? Read::Missing : readOf(result_->fieldType(found), holds_.back()));
@@ -616,16 +658,32 @@ class TargetSide final : public Side {
 public:
     TargetSide(OracleSession &oracle, const QString &targetName)
     {
-        reader_ = oracle.query(QStringLiteral("select * from \"") + targetName + QLatin1Char('"'));
-        for (const OracleColumn &c : reader_->columns())
+        // The table's columns first: a geometry is read in two parts.
+        columns_ = oracle.describe(describeStatement(targetName));
+        reader_ = oracle.query(verifyReadStatement(targetName, columns_));
+        int at = 0;
+        for (const OracleColumn &c : columns_) {
             holds_.push_back(holdsOf(c));
+            first_.push_back(at);
+            at += holds_.back() == Holds::Geometry ? 2 : 1;
+        }
+        if (reader_->columns().size() != at)
+            throw DatabaseError(QStringLiteral("The verification read %1 columns of %2, which has %3")
+                                    .arg(reader_->columns().size())
+                                    .arg(targetName)
+                                    .arg(at));
     }
-    const QVector<OracleColumn> &columns() const { return reader_->columns(); }
+    const QVector<OracleColumn> &columns() const { return columns_; }
     bool next() override { return reader_->next(); }
     RowHash hash() override
     {
         h_.begin();
-        for (size_t c = 0; c < holds_.size(); ++c) {
+        for (size_t i = 0; i < holds_.size(); ++i) {
+            const int c = first_[i];
+            if (holds_[i] == Holds::Geometry) {
+                addTargetGeometry(c);
+                continue;
+            }
             // The reader's own bytes where it has them, in the forms
             // addTarget gives them.
             OracleRowReader::View view;
@@ -637,21 +695,40 @@ public:
                         continue;
                     break;
                 case OracleValue::Kind::Text:
-                    h_.add('S', holds_[c] == Holds::Char ? trimmedBlanks(view.bytes) : view.bytes);
+                    h_.add('S', holds_[i] == Holds::Char ? trimmedBlanks(view.bytes) : view.bytes);
                     continue;
                 case OracleValue::Kind::Bytes: h_.add('B', view.bytes); continue;
                 case OracleValue::Kind::Date: h_.add('T', view.bytes); continue;
                 default: break;
                 }
             }
-            addTarget(h_, reader_->value(int(c)), holds_[c]);
+            addTarget(h_, reader_->value(int(c)), holds_[i]);
         }
         return h_.finish();
     }
 
 private:
+    // A geometry read as its WKB (column c) and its SRID (column c + 1).
+    void addTargetGeometry(int c)
+    {
+        const OracleValue &wkb = reader_->value(c);
+        const OracleValue &srid = reader_->value(c + 1);
+        if (wkb.isNull()) {
+            h_.null();
+            return;
+        }
+        bool ok = true;
+        const qint64 n = srid.isNull() ? 0 : srid.textValue().toLongLong(&ok);
+        if (!ok || n < 0 || n > qint64(0xFFFFFFFFu))
+            h_.add('S', srid.textValue().toUtf8());  // an SRID MySQL cannot have
+        else
+            addGeometry(h_, quint32(n), wkb.bytesValue());
+    }
+
+    QVector<OracleColumn> columns_;
     std::unique_ptr<OracleRowReader> reader_;
     std::vector<Holds> holds_;
+    std::vector<int> first_;  // the reader's first column of each table column
     RowHasher h_;
 };
 
@@ -766,6 +843,28 @@ QByteArray normalised(const C *p, qsizetype n)
 
 } // namespace
 
+QString verifyReadStatement(const QString &targetName, const QVector<OracleColumn> &columns)
+{
+    const QString table = QLatin1Char('"') + targetName + QLatin1Char('"');
+    bool geometry = false;
+    for (const OracleColumn &c : columns)
+        geometry = geometry || holdsOf(c) == Holds::Geometry;
+    if (!geometry)
+        return QStringLiteral("select * from ") + table;
+    QStringList items;
+    for (const OracleColumn &c : columns) {
+        const QString column = QStringLiteral("t.\"") + c.name + QLatin1Char('"');
+        if (holdsOf(c) != Holds::Geometry) {
+            items.append(column);
+            continue;
+        }
+        items.append(QStringLiteral("case when %1 is null then null else sdo_util.to_wkbgeometry(%1) end").arg(column));
+        items.append(column + QStringLiteral(".sdo_srid"));
+    }
+    return QStringLiteral("select ") + items.join(QStringLiteral(", ")) + QStringLiteral(" from ") + table +
+           QStringLiteral(" t");
+}
+
 QByteArray normalisedNumber(QStringView text)
 {
     return normalised(reinterpret_cast<const char16_t *>(text.utf16()), text.size());
@@ -777,7 +876,8 @@ QByteArray normalisedNumber(QByteArrayView text)
 }
 
 VerifyResult verifyTable(MySqlConnection &data, OracleSession &oracle, const QString &listedName,
-                         const QString &targetName, const QStringList &keyColumns, RunControl &control)
+                         const QString &targetName, const QStringList &keyColumns, RunControl &control,
+                         bool uppercaseNames)
 {
     VerifyResult result;
     Multiset source, target;
@@ -818,7 +918,7 @@ VerifyResult verifyTable(MySqlConnection &data, OracleSession &oracle, const QSt
             }
         } join{reader, cancel};
         {
-            SourceSide s(data, listedName, columns, keyColumns, control);
+            SourceSide s(data, listedName, columns, keyColumns, control, uppercaseNames);
             while (s.next()) {
                 source.add(s.hash());
                 if (tick(result.sourceRows, control)) {
@@ -860,7 +960,7 @@ VerifyResult verifyTable(MySqlConnection &data, OracleSession &oracle, const QSt
                 return result;
             }
         }
-        SourceSide s(data, listedName, columns, keyColumns, control);
+        SourceSide s(data, listedName, columns, keyColumns, control, uppercaseNames);
         while (s.next()) {
             const RowHash h = s.hash();
             if (mine(h)) {

@@ -14,13 +14,18 @@
 // compares as NULL):
 // - NUMBER: exact decimal text, normalised (no sign of zero, no leading or
 //   trailing zeros, the exponent made explicit), so "0.50", ".5" and "5E-1"
-//   are one number; BIT(1) counts as 0 or 1;
+//   are one number; BIT(1) counts as 0 or 1, a wider BIT as the unsigned
+//   number its bits make, the first byte the most significant;
 // - VARCHAR2, CLOB: the text's UTF-8 bytes; CHAR: the same without trailing
 //   blanks (Oracle pads CHAR, MySQL drops the padding);
 // - DATE: "YYYY-MM-DD HH:MM:SS"; a MySQL DATE at midnight; a MySQL TIME on
 //   the base day 1900-01-01 (rowbuffer.h); fractions of a second kept, so that
 //   they differ from a DATE;
 // - BLOB, RAW: the bytes;
+// - SDO_GEOMETRY: the SRID (0 for none) in 4 bytes, little endian, then the
+//   well-known binary in little-endian byte order; MySQL's stored form is
+//   split into the two, Oracle's is read as SDO_UTIL.TO_WKBGEOMETRY and
+//   SDO_SRID (verifyReadStatement);
 // - '' and an empty byte string equal NULL, as in Oracle. Values the copy
 //   reports as not written (zero dates, days skipped in October 1582, TIMEs
 //   outside one day) compare as NULL: they are in the ledger already.
@@ -63,9 +68,19 @@ struct VerifyResult {
 // holding at most kVerifyTableEntries row hashes (more rows take more
 // passes, each over its share of the hashes). Pumps and tests the stop
 // request every 100 rows. Throws DatabaseError when a side cannot be read.
+// Each target column is compared with the field the copy writes into it
+// (matchTargetColumns, with the run's uppercaseNames).
 constexpr qint64 kVerifyTableEntries = qint64(1) << 21;
 VerifyResult verifyTable(MySqlConnection &data, OracleSession &oracle, const QString &listedName,
-                         const QString &targetName, const QStringList &keyColumns, RunControl &control);
+                         const QString &targetName, const QStringList &keyColumns, RunControl &control,
+                         bool uppercaseNames = false);
+
+// The query that reads the Oracle side of a verification: 'select * from "T"',
+// or, when a column is an SDO_GEOMETRY (which a client reads only as an
+// object), each column by the alias t and each geometry as two: 'case when
+// t."G" is null then null else sdo_util.to_wkbgeometry(t."G") end' (a BLOB;
+// the conversion is not asked to read NULL) and 't."G".sdo_srid'.
+QString verifyReadStatement(const QString &targetName, const QVector<OracleColumn> &columns);
 
 // The normalised form of a decimal text (optional sign, digits with an
 // optional fraction, optional exponent): "-" when negative, the significant

@@ -32,31 +32,6 @@ private:
     RunControl &control_;
 };
 
-// "Keep column details": the foreign keys of every table this run created,
-// once every selected table has its rows, so the load order does not
-// matter. A key's error goes to its child table's result.
-void addForeignKeys(DatabaseObjects &db, const TConversionSettings &settings, TRunLog &log, RunReport &report)
-{
-    QHash<QString, QString> runTargets;  // MySQL table as listed -> Oracle table
-    for (const TableResult &t : report.tables)
-        if (!t.target.isEmpty())
-            runTargets.insert(t.source, t.target);
-    QSet<QString> usedNames;
-    for (TableResult &t : report.tables) {
-        if (t.action != QLatin1String("created"))
-            continue;
-        try {
-            CreateForeignKeys(db.mysqlconnect, db.oracledata.session(), settings.SourceDatabase, t.source, t.target,
-                              runTargets, settings.UppercaseNames, usedNames, log, &t.errors);
-        } catch (const std::exception &e) {
-            const QString message = errorMessage(e);
-            log.Append(message);
-            log.Append(QString());
-            t.errors << message;
-        }
-    }
-}
-
 QString longTimeFormat(const QLocale &locale)
 {
     // The locale's long time without its time-zone part.
@@ -84,6 +59,27 @@ QString interactiveLogPath(const QString &logFolder, const QDateTime &when)
 QString batchLogPath(const QString &settingsFile)
 {
     return replaceExtension(settingsFile, QStringLiteral(".log"));
+}
+
+bool saveFailedRunRecord(const QString &logPath, const TRunLog &log, RunReport report)
+{
+    report.outcome = RunResultOutcome::Failed;
+    if (!report.ended.isValid())
+        report.ended = QDateTime::currentDateTime();
+    const QString ledger = ledgerPathForLog(logPath);
+    if (QFileInfo(ledger).isFile() || QFileInfo(ledger).isSymLink())
+        QFile::remove(ledger);
+    bool saved = false;
+    try {
+        log.SaveToFile(logPath);
+        saved = true;
+    } catch (const std::exception &) {
+    }
+    try {
+        writeFileReplacing(reportPathForLog(logPath), report.toJson(), true);
+    } catch (const std::exception &) {
+    }
+    return saved;
 }
 
 ConversionRun::ConversionRun(DatabaseObjects &db, const TConversionSettings &settings, TRunLog &log,
@@ -118,8 +114,10 @@ QString ConversionRun::logPath(const QDateTime &when) const
 RunOutcome ConversionRun::run()
 {
     savedLogPath_.clear();
+    ledgerErrorReported_ = false;
     report_ = RunReport();
     writtenTargets_.clear();
+    objectNames_ = ObjectNames();
     StopDiscard discard(control_);
 
     report_.started = clock_();
@@ -133,21 +131,25 @@ RunOutcome ConversionRun::run()
         hooks_.enterRunning();
     control_.clearStop();
 
-    // The ledger is written as the copy goes, beside the log. An interactive
-    // log is named at its save, and the ledger is moved to match it then.
+    // The ledger is written as the copy goes, beside the log; an earlier
+    // replay's ledger goes, and the reload files it named stay until their
+    // tables are copied again. An interactive log is named at its save, and
+    // the ledger is moved to match it then.
     const QString startLog = logPath(report_.started);
     ledger_.setPaths(ledgerPathForLog(startLog), reloadFolderForLog(startLog));
-    if (!batchSettingsFile_.isEmpty()) {
-        // The ledger and reload files of an earlier replay of the job.
-        QFile::remove(ledgerPathForLog(startLog));
-        QDir(reloadFolderForLog(startLog)).removeRecursively();
-    }
 
     try {
         OpenDataConnection(db_, settings_);
-    } catch (...) {
+    } catch (const std::exception &e) {
+        // A replay that cannot reach its tables still leaves its record.
         report_.outcome = RunResultOutcome::Failed;
         report_.ended = clock_();
+        if (!batchSettingsFile_.isEmpty()) {
+            log_.Append(errorMessage(e));
+            report_.errors << errorMessage(e);
+            if (saveFailedRunRecord(startLog, log_, report_))
+                savedLogPath_ = startLog;
+        }
         throw;
     }
 
@@ -165,6 +167,14 @@ RunOutcome ConversionRun::run()
     }
 
     const QStringList tables = settings_.SelectedTables;
+    if (!batchSettingsFile_.isEmpty() && tables.isEmpty() && missingTables_.isEmpty()) {
+        // A replay that converts nothing is no success.
+        const QString error = QStringLiteral("The settings file %1 selects no table: nothing was converted")
+                                  .arg(QFileInfo(batchSettingsFile_).fileName());
+        log_.Append(error);
+        log_.Append(QString());
+        report_.errors << error;
+    }
     for (const QString &entry : tables) {
         if (hooks_.progress) {
             progress_ = RunProgress();
@@ -175,14 +185,8 @@ RunOutcome ConversionRun::run()
             hooks_.progress(progress_);
         }
         control_.pump();
-        if (control_.StopRequested()) {
-            // A replay ended by a signal saves its record; the window's Stop
-            // saves nothing.
-            if (control_.saveWhenStopped())
-                finishRun(RunResultOutcome::Stopped, false);
-            report_.outcome = RunResultOutcome::Stopped;
-            return RunOutcome::Stopped;
-        }
+        if (control_.StopRequested())
+            return stopRun();
         TableResult result;
         result.source = entry;
         QElapsedTimer timer;
@@ -200,11 +204,26 @@ RunOutcome ConversionRun::run()
         }
         if (result.action.isEmpty())
             result.action = QStringLiteral("failed");
+        // A ledger that failed is an error of the table it failed in.
+        if (!ledger_.errorText().isEmpty() && !ledgerErrorReported_) {
+            ledgerErrorReported_ = true;
+            if (!result.errors.contains(ledger_.errorText())) {
+                log_.Append(ledger_.errorText());
+                result.errors << ledger_.errorText();
+            }
+        }
         result.seconds = double(timer.nsecsElapsed()) / 1e9;
         report_.tables.push_back(result);
+        // A stop taken during the table ends the run here, whichever step
+        // it came in.
+        if (control_.StopRequested())
+            return stopRun();
     }
-    if (settings_.KeepDetails)
-        addForeignKeys(db_, settings_, log_, report_);
+    if (settings_.KeepDetails) {
+        addForeignKeys();
+        if (control_.StopRequested())
+            return stopRun();
+    }
 
     if (hooks_.progress) {
         progress_ = RunProgress();
@@ -212,11 +231,49 @@ RunOutcome ConversionRun::run()
         hooks_.progress(progress_);
     }
     finishRun(report_.finishedOutcome(), true);
-    const bool lateStop = control_.StopRequested();
     if (!batchSettingsFile_.isEmpty() && hooks_.closeMainWindow)
         hooks_.closeMainWindow();
     log_.Append(captions_.Label32);
-    return lateStop ? RunOutcome::CompletedWithLateStop : RunOutcome::Completed;
+    return RunOutcome::Completed;
+}
+
+RunOutcome ConversionRun::stopRun()
+{
+    // A replay ended by a signal saves its record; the window's Stop saves
+    // nothing.
+    if (control_.saveWhenStopped())
+        finishRun(RunResultOutcome::Stopped, true);
+    report_.outcome = RunResultOutcome::Stopped;
+    if (!report_.ended.isValid())
+        report_.ended = clock_();
+    return RunOutcome::Stopped;
+}
+
+void ConversionRun::addForeignKeys()
+{
+    // "Keep column details": the foreign keys of every table this run
+    // created, once every selected table has its rows, so the load order
+    // does not matter. A key's error goes to its child table's result.
+    QHash<QString, QString> runTargets;  // MySQL table as listed -> Oracle table
+    for (const TableResult &t : report_.tables)
+        if (!t.target.isEmpty())
+            runTargets.insert(t.source, t.target);
+    for (TableResult &t : report_.tables) {
+        if (t.action != QLatin1String("created"))
+            continue;
+        if (control_.StopRequested())
+            return;
+        try {
+            CreateForeignKeys(db_.mysqlconnect, db_.oracledata.session(), settings_.SourceDatabase, t.source,
+                              t.target, runTargets, settings_.UppercaseNames, objectNames_, log_, &t.errors,
+                              &control_);
+        } catch (const std::exception &e) {
+            const QString message = errorMessage(e);
+            log_.Append(message);
+            log_.Append(QString());
+            t.errors << message;
+        }
+    }
 }
 
 void ConversionRun::finishRun(RunResultOutcome outcome, bool closingLines)
@@ -230,9 +287,18 @@ void ConversionRun::finishRun(RunResultOutcome outcome, bool closingLines)
         report_.ledgerFileName = QFileInfo(ledgerPathForLog(path)).fileName();
     }
     ledger_.close();
+    if (!ledger_.errorText().isEmpty() && !ledgerErrorReported_) {
+        ledgerErrorReported_ = true;
+        log_.Append(ledger_.errorText());
+        report_.errors << ledger_.errorText();
+        if (outcome == RunResultOutcome::Completed)
+            report_.outcome = outcome = RunResultOutcome::CompletedWithErrors;
+    }
     for (const QString &line : report_.summaryLines())
         log_.Append(line);
-    if (closingLines) {
+    if (outcome == RunResultOutcome::Stopped) {
+        log_.Append(operationAbortedText());
+    } else if (closingLines) {
         log_.Append(captions_.Label29);
         log_.Append(outcome == RunResultOutcome::Completed ? captions_.Label30 : captions_.completedWithErrors);
     }
@@ -240,9 +306,15 @@ void ConversionRun::finishRun(RunResultOutcome outcome, bool closingLines)
     try {
         log_.SaveToFile(path);
         savedLogPath_ = path;
-        writeFileReplacing(reportPathForLog(path), report_.toJson(), false);
-    } catch (...) {
+        writeFileReplacing(reportPathForLog(path), report_.toJson(), true);
+    } catch (const std::exception &e) {
+        // The report says what happened, where it can still be written.
         report_.outcome = RunResultOutcome::Failed;
+        report_.errors << errorMessage(e);
+        try {
+            writeFileReplacing(reportPathForLog(path), report_.toJson(), true);
+        } catch (const std::exception &) {
+        }
         throw;
     }
 }
@@ -269,19 +341,15 @@ QString ConversionRun::targetNameFor(OracleSession &oracle, const QString &entry
     const auto earlier = writtenTargets_.constFind(shortened);
     if (earlier == writtenTargets_.constEnd())
         return shortened;
-    // Another table of this run is already there: the name cut to 26
-    // characters and the first four-digit number free in Oracle and in this run.
-    const QString stem = sourceName.left(OracleNameLimit - 4);
-    for (int suffix = 0; suffix <= 9999; ++suffix) {
-        const QString candidate = stem + QStringLiteral("%1").arg(suffix, 4, 10, QLatin1Char('0'));
-        if (writtenTargets_.contains(candidate) || TableExists(oracle, candidate, settings_.OracleUser))
-            continue;
-        log_.Append(QStringLiteral("Table %1 is converted into %2: %3 holds table %4 of this run")
-                        .arg(entry, candidate, shortened, earlier.value()));
-        return candidate;
-    }
-    throw std::runtime_error(
-        QStringLiteral("Cannot find a free Oracle name for table %1").arg(entry).toStdString());
+    // Another table of this run is already there: the first numbered name
+    // free in Oracle and in this run (the name itself is taken).
+    const QString cut = cutName(sourceName);
+    const QString candidate = firstFreeName(cut, [&](const QString &name) {
+        return name == cut || writtenTargets_.contains(name) || TableExists(oracle, name, settings_.OracleUser);
+    });
+    log_.Append(QStringLiteral("Table %1 is converted into %2: %3 holds table %4 of this run")
+                    .arg(entry, candidate, shortened, earlier.value()));
+    return candidate;
 }
 
 void ConversionRun::convertTable(const QString &entry, bool overwrite, bool skip, bool buildIndexes,
@@ -325,12 +393,13 @@ void ConversionRun::convertTable(const QString &entry, bool overwrite, bool skip
     if (!exists || overwrite) {
         writtenTargets_.insert(targetName, entry);
         log_.Append(QStringLiteral("Create table ") + targetName + QStringLiteral("... "));
-        QStringList notes;  // kept details: lines that follow the step's outcome
+        QStringList notes;  // lines that follow the step's outcome
         const TStepResult created =
             settings_.KeepDetails
                 ? CreateDetailedTable(db_.mysqlconnect, oracle, settings_.SourceDatabase, entry, targetName,
                                       settings_.UppercaseNames, &notes, &lastStatement_)
-                : CreateTable(db_.mysqlconnect, oracle, entry, targetName, settings_.UppercaseNames, &lastStatement_);
+                : CreateTable(db_.mysqlconnect, oracle, entry, targetName, settings_.UppercaseNames, &lastStatement_,
+                              &notes);
         if (created.Ok)
             log_.RewriteLast(QStringLiteral("Create table ") + targetName + QStringLiteral("...Done"));
         else {
@@ -341,20 +410,26 @@ void ConversionRun::convertTable(const QString &entry, bool overwrite, bool skip
         for (const QString &note : notes)
             log_.Append(note);
         log_.Append(QString());
-        if (buildIndexes) {
+        if (buildIndexes && !control_.StopRequested()) {
             // The key step writes each error followed by a line of one blank.
-            const int before = log_.size();
+            const KeyStepContext context{&objectNames_, &control_, &result.errors};
+            QStringList keyNotes;  // kept details: lines that follow the step's errors
             if (settings_.KeepDetails)
                 CreateDetailedKeys(db_.mysqlconnect, db_.oracledata.session(), settings_.SourceDatabase, entry,
-                                   sourceName, targetName, settings_.UppercaseNames, log_);
+                                   sourceName, targetName, settings_.UppercaseNames, log_, context, &keyNotes);
             else
                 CreateKeysAndIndexes(db_.mysqlsjbconnection, db_.oracledata.session(), entry, sourceName,
-                                     targetName, settings_.UppercaseNames, log_);
-            for (int i = before; i < log_.size(); ++i)
-                if (!log_.lines().at(i).trimmed().isEmpty())
-                    result.errors << log_.lines().at(i);
+                                     targetName, settings_.UppercaseNames, log_, context);
+            if (!keyNotes.isEmpty()) {
+                for (const QString &note : keyNotes)
+                    log_.Append(note);
+                log_.Append(QString());
+            }
         }
     }
+    // A stop taken during the table's steps ends the table there.
+    if (control_.StopRequested())
+        return;
     if (!settings_.DefinitionsOnly) {
         if (skip && exists) {
             log_.Append(QStringLiteral("Skip table ") + targetName);
@@ -370,6 +445,7 @@ void ConversionRun::convertTable(const QString &entry, bool overwrite, bool skip
             }
             log_.Append(QStringLiteral("Insert table ") + targetName + QStringLiteral("... "));
             CopyOptions options;
+            options.uppercaseNames = settings_.UppercaseNames;
             options.continuePastRejected = settings_.RejectRows;
             options.ledger = &ledger_;
             options.sendAhead = sendAhead_;
@@ -379,12 +455,23 @@ void ConversionRun::convertTable(const QString &entry, bool overwrite, bool skip
                     hooks_.progress(progress_);
                 };
             CopyCounts counts;
-            const TStepResult copied = CopyRows(db_.mysqlsjbconnection, oracle, oracleinsertdata_, entry,
-                                                targetName, log_, control_, options, &counts);
-            result.rowsRead = counts.rowsRead;
-            result.rowsWritten = counts.rowsWritten;
-            result.valuesRejected = counts.valuesRejected;
-            result.rowsRejected = counts.rowsRejected;
+            TStepResult copied;
+            {
+                // The table's figures are the copy's, however the copy ends.
+                struct TakeCounts {
+                    const CopyCounts &counts;
+                    TableResult &result;
+                    ~TakeCounts()
+                    {
+                        result.rowsRead = counts.rowsRead;
+                        result.rowsWritten = counts.rowsWritten;
+                        result.valuesRejected = counts.valuesRejected;
+                        result.rowsRejected = counts.rowsRejected;
+                    }
+                } take{counts, result};
+                copied = CopyRows(db_.mysqlsjbconnection, oracle, oracleinsertdata_, entry, targetName, log_,
+                                  control_, options, &counts);
+            }
             if (copied.Ok)
                 log_.RewriteLast(log_.LastLine() + QStringLiteral("...Done"));
             else {
@@ -393,26 +480,25 @@ void ConversionRun::convertTable(const QString &entry, bool overwrite, bool skip
             }
             for (const auto &[line, more] : counts.suppressedLines)
                 log_.Append(repeatedLineText(line, more));
+            if (copied.Ok && counts.rowsRejected == 0)
+                ledger_.dropEarlierReloadFile(entry);
             if (settings_.RejectRows && counts.rowsRejected > 0)
                 log_.Append(QStringLiteral("%1 %2 rejected").arg(counts.rowsRejected).arg(counts.rowsRejected == 1 ? "row" : "rows"));
             // A copy that failed before its first row (no target table) has
             // nothing to count.
             if (copied.Ok || counts.rowsRead > 0)
                 checkRowCount(oracle, targetName, rowsBefore, result);
-            if (settings_.Verify)
+            if (settings_.Verify && !control_.StopRequested())
                 verifyCopy(entry, targetName, copied.Ok, rowsBefore, result);
             log_.Append(QString());
         }
     }
-    if (settings_.KeepDetails && !settings_.DefinitionsOnly && result.action == QLatin1String("created")) {
+    if (settings_.KeepDetails && !settings_.DefinitionsOnly && result.action == QLatin1String("created") &&
+        !control_.StopRequested()) {
         // The rows are in: each identity continues after its largest value.
         // Errors are written like the key step's, a line of one blank after each.
-        const int before = log_.size();
         ContinueIdentities(db_.mysqlconnect, oracle, settings_.SourceDatabase, entry, targetName,
-                           settings_.UppercaseNames, log_);
-        for (int i = before; i < log_.size(); ++i)
-            if (!log_.lines().at(i).trimmed().isEmpty())
-                result.errors << log_.lines().at(i);
+                           settings_.UppercaseNames, log_, KeyStepContext{nullptr, &control_, &result.errors});
     }
 }
 
@@ -451,8 +537,8 @@ void ConversionRun::verifyCopy(const QString &entry, const QString &targetName, 
     }
     try {
         const QStringList keys = primaryKeyColumns(db_.mysqlconnect, entry);
-        const VerifyResult v =
-            verifyTable(db_.mysqlsjbconnection, db_.oracleconn.session(), entry, targetName, keys, control_);
+        const VerifyResult v = verifyTable(db_.mysqlsjbconnection, db_.oracleconn.session(), entry, targetName,
+                                           keys, control_, settings_.UppercaseNames);
         if (v.stopped) {
             log_.Append(line + QStringLiteral("not verified: stopped"));
             return;

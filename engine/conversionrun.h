@@ -3,6 +3,7 @@
 #include "connections/profiles.h"
 #include "connections/rowbuffer.h"
 #include "engine/conversionsettings.h"
+#include "engine/identifiers.h"
 #include "engine/runledger.h"
 #include "engine/runlog.h"
 #include "engine/runreport.h"
@@ -25,10 +26,10 @@ struct RunCaptions {
 };
 
 enum class RunOutcome {
-    Completed,              // every table processed, log saved
-    CompletedWithLateStop,  // a stop confirmed after the last table poll; log saved
-    Stopped,                // the stop request was honoured at a table poll; nothing saved
-                            // unless the run saves stopped runs
+    Completed,  // every table processed, log saved
+    Stopped,    // the stop request was honoured (at a table poll, or after the step
+                // of a table or the foreign keys that saw it); nothing saved unless
+                // the run saves stopped runs
 };
 
 // Where a run is: reported at the top of each table, at every pump point of
@@ -64,6 +65,13 @@ QString interactiveLogPath(const QString &logFolder, const QDateTime &when);
 // The log file of a batch run: the settings file with its extension replaced
 // by ".log", or ".log" appended when it has none.
 QString batchLogPath(const QString &settingsFile);
+
+// The record of a replay that could not run: the log's lines at logPath and
+// the report beside it (its outcome "failed" and report.errors saying why),
+// in place of an earlier run's, whose ledger beside the log is removed so
+// that nothing there speaks of another run. A file that cannot be written is
+// left out: there is nowhere left to report it. True when the log was saved.
+bool saveFailedRunRecord(const QString &logPath, const TRunLog &log, RunReport report);
 
 // The conversion run (step5Click): walks the selected tables in order and,
 // for each, drops, skips, creates and fills the Oracle table by the
@@ -116,6 +124,10 @@ private:
     void verifyCopy(const QString &entry, const QString &targetName, bool copied, std::int64_t rowsBefore,
                     TableResult &result);
     void finishRun(RunResultOutcome outcome, bool closingLines);
+    // Ends a run whose stop request was seen: the record is saved when the
+    // stop asks for it (a replay ended by a signal).
+    RunOutcome stopRun();
+    void addForeignKeys();
     QString logPath(const QDateTime &when) const;
 
     DatabaseObjects &db_;
@@ -138,6 +150,9 @@ private:
     RunLedger ledger_;
     // The Oracle tables this run created or filled, and the MySQL table of each.
     QHash<QString, QString> writtenTargets_;
+    // The key, index and constraint names this run gave, with their tables.
+    ObjectNames objectNames_;
+    bool ledgerErrorReported_ = false;
 };
 
 } // namespace tavrex

@@ -2,9 +2,13 @@
 
 #include "engine/runlog.h"
 
+#include <QHash>
 #include <QString>
+#include <QStringList>
 
+#include <functional>
 #include <stdexcept>
+#include <vector>
 
 namespace tavrex {
 
@@ -34,6 +38,70 @@ QString ShapeName(const QString &name, bool uppercaseNames);
 
 // The first OracleNameLimit characters of a name.
 QString cutName(const QString &name);
+
+// The numbering rule of names: the name itself when isTaken says it is free;
+// otherwise its first 26 characters followed by the first four-digit number,
+// "0000" to "9999", that gives a free name. Throws std::runtime_error when
+// every number is taken.
+QString firstFreeName(const QString &name, const std::function<bool(const QString &)> &isTaken);
+
+// The Oracle names of one table's columns, in the order of its MySQL
+// columns: each column's first 30 characters after ShapeName. Where two
+// columns come to one name, the first keeps it and the later one takes the
+// first free name by the numbering rule, never the name of another column,
+// so that every column of the MySQL table has a column of its own. The
+// table builders, the key steps, the copy and the verification all name
+// columns through this.
+class ColumnNames {
+public:
+    ColumnNames() = default;
+    ColumnNames(const QStringList &mysqlNames, bool uppercaseNames);
+
+    const QStringList &oracleNames() const { return oracle_; }
+    // The Oracle name of a MySQL column of the table; a name the table does
+    // not have is shaped and cut alone.
+    QString oracleName(const QString &mysqlName) const;
+    // One log line for each column that took a numbered name, naming it and
+    // the column that kept the name:
+    // "Column C of table T is written into C0000: C holds column D".
+    QStringList renameLines(const QString &tableName) const;
+
+private:
+    bool uppercase_ = false;
+    QStringList mysql_;
+    QStringList oracle_;
+    QHash<QString, int> byMySqlName_;
+    struct Rename {
+        int column;  // the column that took a numbered name
+        int keeper;  // the column that kept the name
+    };
+    std::vector<Rename> renames_;
+};
+
+// The target column each source field is written into, in field order (-1
+// for none): the column named exactly as ColumnNames names the field,
+// otherwise the one column whose name equals it by the ASCII case rule (a
+// table that an earlier conversion or a user created). Never two fields in
+// one column: a field whose column another field took first gets -1.
+std::vector<int> matchTargetColumns(const QStringList &fieldNames, bool uppercaseNames,
+                                    const QStringList &targetColumns);
+
+// The names of constraints and indexes that a run gives, each with its
+// table: Oracle keeps them in one namespace per schema, so a name that two
+// tables come to stays with the first, and the later one takes the first
+// free name by the numbering rule.
+class ObjectNames {
+public:
+    // The name for an object of table: the name itself when no object of the
+    // run has it yet; otherwise the first free name, with a log line naming
+    // both in *note (when given):
+    // "Key N of table T is named N0000: N is taken by table U".
+    QString claim(const QString &name, const QString &table, QString *note = nullptr);
+    bool contains(const QString &name) const { return owners_.contains(name); }
+
+private:
+    QHash<QString, QString> owners_;
+};
 
 // True when the name can stand between double quotes in an Oracle statement.
 bool isQuotableName(const QString &name);

@@ -1,28 +1,31 @@
 #include "engine/runledger.h"
 
+#include "engine/identifiers.h"
+
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QSet>
 
-#include <stdexcept>
+#include <cerrno>
+#include <cstring>
+
+#ifndef Q_OS_WIN
+#include <sys/stat.h>
+#endif
 
 namespace tavrex {
 
 namespace {
 
-[[noreturn]] void fail(const QString &path, const QString &reason)
+QString writeFailure(const QString &path, const QString &reason)
 {
-    throw std::runtime_error(
-        QStringLiteral("Cannot write the file \"%1\": %2").arg(QDir::toNativeSeparators(path), reason).toStdString());
-}
-
-[[noreturn]] void fail(const AppendingTextFile &file)
-{
-    throw std::runtime_error(file.errorText().toStdString());
+    return QStringLiteral("Cannot write the file \"%1\": %2").arg(QDir::toNativeSeparators(path), reason);
 }
 
 // A file name for an Oracle table: the name with the characters that a file
 // name cannot hold replaced by "_".
-QString reloadFileName(const QString &target)
+QString reloadFileStem(const QString &target)
 {
     QString name = target;
     for (QChar &c : name)
@@ -30,26 +33,73 @@ QString reloadFileName(const QString &target)
             c = QLatin1Char('_');
     if (name == QLatin1String(".") || name == QLatin1String(".."))
         name = QStringLiteral("_");
-    return name + QStringLiteral(".csv");
+    return name;
 }
 
-// A new UTF-8 file in place of any of that name (of an earlier run).
-std::unique_ptr<AppendingTextFile> createFile(const QString &path)
+// A name the ledger may have given: one file inside the folder, no way out.
+bool isReloadFileName(const QString &name)
 {
-    QFile::remove(path);
-    auto file = std::make_unique<AppendingTextFile>();
-    if (!file->open(path, false, AppendingTextFile::Encoding::Utf8))
-        fail(*file);
-    return file;
+    return name.endsWith(QLatin1String(".csv")) && !name.contains(QLatin1Char('/')) &&
+           !name.contains(QLatin1Char('\\')) && name != QLatin1String(".csv") && !name.startsWith(QLatin1Char('.'));
 }
 
-void appendLine(AppendingTextFile &file, const QString &line)
+// The reason of the ledger's record that names a table's reload file.
+QString reloadFileReason()
 {
-    if (!file.appendLine(line))
-        fail(file);
+    return QStringLiteral("reload file");
 }
 
 } // namespace
+
+QList<QStringList> parseCsv(const QString &text)
+{
+    QList<QStringList> records;
+    QStringList fields;
+    QString field;
+    bool quoted = false, any = false;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text.at(i);
+        if (quoted) {
+            if (c == QLatin1Char('"')) {
+                if (i + 1 < text.size() && text.at(i + 1) == QLatin1Char('"')) {
+                    field += c;
+                    ++i;
+                } else {
+                    quoted = false;
+                }
+            } else {
+                field += c;
+            }
+            continue;
+        }
+        if (c == QLatin1Char('"')) {
+            quoted = true;
+            any = true;
+        } else if (c == QLatin1Char(',')) {
+            fields << field;
+            field.clear();
+            any = true;
+        } else if (c == QLatin1Char('\r') || c == QLatin1Char('\n')) {
+            if (c == QLatin1Char('\r') && i + 1 < text.size() && text.at(i + 1) == QLatin1Char('\n'))
+                ++i;
+            if (any || !field.isEmpty()) {
+                fields << field;
+                records << fields;
+            }
+            fields.clear();
+            field.clear();
+            any = false;
+        } else {
+            field += c;
+            any = true;
+        }
+    }
+    if (any || !field.isEmpty()) {
+        fields << field;
+        records << fields;
+    }
+    return records;
+}
 
 QString csvField(const QString &text)
 {
@@ -71,12 +121,33 @@ RunLedger::~RunLedger()
     close();
 }
 
+void RunLedger::fail(const QString &text)
+{
+    if (error_.isEmpty())
+        error_ = text;
+}
+
 void RunLedger::setPaths(const QString &ledgerPath, const QString &reloadFolder)
 {
     close();
     ledgerPath_ = ledgerPath;
     reloadFolder_ = reloadFolder;
     records_ = 0;
+    error_.clear();
+    reloadNames_.clear();
+    earlierReloads_.clear();
+    if (ledgerPath.isEmpty())
+        return;
+    // The reload files an earlier run's ledger named, then that ledger goes.
+    QFile earlier(ledgerPath);
+    if (!QFileInfo(ledgerPath).isSymLink() && earlier.open(QIODevice::ReadOnly)) {
+        const QList<QStringList> records = parseCsv(QString::fromUtf8(earlier.readAll()));
+        for (const QStringList &r : records)
+            if (r.size() == 5 && r.at(3) == reloadFileReason() && isReloadFileName(r.at(4)))
+                earlierReloads_.insert(r.at(0), r.at(4));
+        earlier.close();
+    }
+    QFile::remove(ledgerPath);
 }
 
 void RunLedger::recordValue(const QString &table, std::int64_t row, const QString &column, const QString &reason,
@@ -93,15 +164,23 @@ void RunLedger::recordKey(const QString &table, const QString &columns, const QS
 void RunLedger::appendRecord(const QString &table, const QString &row, const QString &column, const QString &reason,
                              const QString &value)
 {
-    if (ledgerPath_.isEmpty())
+    if (ledgerPath_.isEmpty() || !error_.isEmpty())
         return;
     if (!ledger_) {
-        ledger_ = createFile(ledgerPath_);
-        appendLine(*ledger_, QStringLiteral("table,row,column,reason,value"));
+        QFile::remove(ledgerPath_);
+        auto file = std::make_unique<AppendingTextFile>();
+        if (!file->open(ledgerPath_, true, AppendingTextFile::Encoding::Utf8) ||
+            !file->appendLine(QStringLiteral("table,row,column,reason,value"))) {
+            fail(file->errorText());
+            return;
+        }
+        ledger_ = std::move(file);
     }
-    appendLine(*ledger_, csvField(table) + QLatin1Char(',') + row + QLatin1Char(',') +
-                             csvField(column) + QLatin1Char(',') + csvField(reason) + QLatin1Char(',') +
-                             csvField(value));
+    if (!ledger_->appendLine(csvField(table) + QLatin1Char(',') + row + QLatin1Char(',') + csvField(column) +
+                             QLatin1Char(',') + csvField(reason) + QLatin1Char(',') + csvField(value))) {
+        fail(ledger_->errorText());
+        return;
+    }
     ++records_;
 }
 
@@ -110,30 +189,99 @@ void RunLedger::recordRow(const QString &table, std::int64_t row, const QString 
     recordValue(table, row, QString(), reason, QString());
 }
 
-AppendingTextFile &RunLedger::reloadFile(const QString &target, const QStringList &fieldNames)
+AppendingTextFile *RunLedger::reloadFile(const QString &table, const QString &target, const QStringList &fieldNames)
 {
     auto found = reloads_.find(target);
     if (found != reloads_.end())
-        return **found;
-    if (!QDir().mkpath(reloadFolder_))
-        fail(reloadFolder_, QStringLiteral("the folder cannot be created"));
-    std::shared_ptr<AppendingTextFile> file = createFile(reloadFolder_ + QLatin1Char('/') + reloadFileName(target));
+        return found->get();
+    const QFileInfo folder(reloadFolder_);
+    if (folder.isSymLink()) {
+        fail(writeFailure(reloadFolder_, QStringLiteral("it is a symbolic link, and nothing is written through it")));
+        return nullptr;
+    }
+    if (!folder.exists()) {
+#ifndef Q_OS_WIN
+        if (::mkdir(QFile::encodeName(reloadFolder_).constData(), 0700) != 0) {
+            fail(writeFailure(reloadFolder_, QString::fromLocal8Bit(std::strerror(errno))));
+            return nullptr;
+        }
+#else
+        if (!QDir().mkdir(reloadFolder_)) {
+            fail(writeFailure(reloadFolder_, QStringLiteral("the folder cannot be created")));
+            return nullptr;
+        }
+#endif
+    } else if (!folder.isDir()) {
+        fail(writeFailure(reloadFolder_, QStringLiteral("it is not a folder")));
+        return nullptr;
+    }
+    // The name the table's file had in the earlier run, so that a table
+    // keeps its file from run to run; else the table's own name, or a
+    // numbered one when another table has that name in this run or had it in
+    // the earlier one (file names compare without regard to case, as some
+    // file systems do).
+    QSet<QString> taken;
+    for (const QString &name : std::as_const(reloadNames_))
+        taken.insert(name.toCaseFolded());
+    QString name = earlierReloads_.value(table);
+    if (name.isEmpty() || taken.contains(name.toCaseFolded())) {
+        for (auto e = earlierReloads_.cbegin(); e != earlierReloads_.cend(); ++e)
+            if (e.key() != table)
+                taken.insert(e.value().toCaseFolded());
+        name = firstFreeName(reloadFileStem(target), [&taken](const QString &n) {
+                   return taken.contains((n + QStringLiteral(".csv")).toCaseFolded());
+               }) +
+               QStringLiteral(".csv");
+    }
+    const QString path = reloadFolder_ + QLatin1Char('/') + name;
+    if (QFileInfo(path).isDir() && !QFileInfo(path).isSymLink()) {
+        fail(writeFailure(path, QStringLiteral("a folder of that name is in the way")));
+        return nullptr;
+    }
+    // An earlier run's file of that name (or a link of that name, not what it
+    // points to) gives way to this run's.
+    QFile::remove(path);
+    auto file = std::make_shared<AppendingTextFile>();
     QStringList header;
-    for (const QString &name : fieldNames)
-        header << csvField(name);
-    appendLine(*file, header.join(QLatin1Char(',')));
+    for (const QString &field : fieldNames)
+        header << csvField(field);
+    if (!file->open(path, true, AppendingTextFile::Encoding::Utf8) || !file->appendLine(header.join(QLatin1Char(',')))) {
+        fail(file->errorText());
+        return nullptr;
+    }
+    reloadNames_.insert(target, name);
     reloads_.insert(target, file);
-    return *file;
+    appendRecord(table, QString(), QString(), reloadFileReason(), name);
+    return file.get();
 }
 
-void RunLedger::recordReloadRow(const QString &target, const QStringList &fieldNames, const QStringList &values)
+void RunLedger::recordReloadRow(const QString &table, const QString &target, const QStringList &fieldNames,
+                                const QStringList &values)
 {
-    if (reloadFolder_.isEmpty())
+    if (reloadFolder_.isEmpty() || !error_.isEmpty())
+        return;
+    AppendingTextFile *file = reloadFile(table, target, fieldNames);
+    if (!file)
         return;
     QStringList fields;
     for (const QString &v : values)
         fields << csvField(v);
-    appendLine(reloadFile(target, fieldNames), fields.join(QLatin1Char(',')));
+    if (!file->appendLine(fields.join(QLatin1Char(','))))
+        fail(file->errorText());
+}
+
+void RunLedger::dropEarlierReloadFile(const QString &table)
+{
+    const QString name = earlierReloads_.take(table);
+    if (name.isEmpty() || reloadFolder_.isEmpty() || QFileInfo(reloadFolder_).isSymLink())
+        return;
+    for (const QString &written : std::as_const(reloadNames_))
+        if (written.compare(name, Qt::CaseInsensitive) == 0)
+            return;
+    const QString path = reloadFolder_ + QLatin1Char('/') + name;
+    const QFileInfo info(path);
+    if (info.isSymLink() || info.isFile())
+        QFile::remove(path);
 }
 
 void RunLedger::close()
@@ -150,10 +298,10 @@ void RunLedger::moveTo(const QString &ledgerPath, const QString &reloadFolder)
     if (hadLedger && ledgerPath != ledgerPath_) {
         QFile::remove(ledgerPath);
         if (!QFile::rename(ledgerPath_, ledgerPath))
-            fail(ledgerPath, QStringLiteral("the ledger %1 cannot be renamed").arg(ledgerPath_));
+            fail(writeFailure(ledgerPath, QStringLiteral("the ledger %1 cannot be renamed").arg(ledgerPath_)));
     }
     if (hadReloads && reloadFolder != reloadFolder_ && !QDir().rename(reloadFolder_, reloadFolder))
-        fail(reloadFolder, QStringLiteral("the folder %1 cannot be renamed").arg(reloadFolder_));
+        fail(writeFailure(reloadFolder, QStringLiteral("the folder %1 cannot be renamed").arg(reloadFolder_)));
     ledgerPath_ = ledgerPath;
     reloadFolder_ = reloadFolder;
 }

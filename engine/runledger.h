@@ -22,10 +22,22 @@ QString csvField(const QString &text);
 // line is flushed as it is recorded, so a killed run keeps what it recorded.
 // With rows kept past rejections, each rejected row's full source values go
 // into a reload file per Oracle table in a folder beside it, headed by the
-// source field names, so that a user can mend and load them again.
+// source field names, so that a user can mend and load them again; the
+// ledger names each table's reload file in a record of its own (reason
+// "reload file", the file's name as the value).
 //
-// A write that fails throws std::runtime_error naming the file and the
-// system's reason.
+// The reload folder is the user's: the ledger creates it when it is missing,
+// replaces in it only the reload files of the tables that reject rows in this
+// run, removes an earlier run's reload file only for a table copied again
+// without rejected rows (the one the earlier ledger named), and never writes
+// through a symbolic link in place of the folder. A table keeps the file
+// name the earlier run's ledger gave it; two tables whose names give one
+// file name get distinct files by the numbering rule of names. The
+// ledger, the folder and the files are its owner's alone (0600, 0700).
+//
+// A write that fails does not throw: the ledger keeps the first failure
+// (Cannot write the file "PATH": REASON) in errorText(), writes nothing more,
+// and the copy ends the table with it.
 class RunLedger {
 public:
     RunLedger() = default;
@@ -34,6 +46,8 @@ public:
     ~RunLedger();
 
     // Where this run's ledger and reload files go; nothing is written yet.
+    // An earlier ledger at ledgerPath is read for the reload files it names,
+    // then removed: it speaks of a run that is over.
     void setPaths(const QString &ledgerPath, const QString &reloadFolder);
     const QString &ledgerPath() const { return ledgerPath_; }
 
@@ -45,27 +59,43 @@ public:
     void recordKey(const QString &table, const QString &columns, const QString &reason, const QString &value);
     // A whole row that was not inserted; reason is Oracle's message.
     void recordRow(const QString &table, std::int64_t row, const QString &reason);
-    // The full values of a rejected row, for reloading into target.
-    void recordReloadRow(const QString &target, const QStringList &fieldNames, const QStringList &values);
+    // The full values of a rejected row of table (as listed), for reloading
+    // into target.
+    void recordReloadRow(const QString &table, const QString &target, const QStringList &fieldNames,
+                         const QStringList &values);
+    // The table was copied again and no row of it was rejected: the reload
+    // file an earlier run's ledger named for it is removed, unless this run
+    // wrote it.
+    void dropEarlierReloadFile(const QString &table);
 
     std::int64_t records() const { return records_; }
+    // The first failed write; empty while every write succeeded.
+    const QString &errorText() const { return error_; }
 
     // Closes the files and moves them to new paths (an interactive run names
     // its files after the time of the log save). Does nothing when nothing
-    // was recorded.
+    // was recorded. A failure goes to errorText().
     void moveTo(const QString &ledgerPath, const QString &reloadFolder);
     void close();
 
 private:
     void appendRecord(const QString &table, const QString &row, const QString &column, const QString &reason,
                       const QString &value);
-    AppendingTextFile &reloadFile(const QString &target, const QStringList &fieldNames);
+    AppendingTextFile *reloadFile(const QString &table, const QString &target, const QStringList &fieldNames);
+    void fail(const QString &text);
 
     QString ledgerPath_;
     QString reloadFolder_;
     std::unique_ptr<AppendingTextFile> ledger_;
-    QHash<QString, std::shared_ptr<AppendingTextFile>> reloads_;
+    QHash<QString, std::shared_ptr<AppendingTextFile>> reloads_;  // by target
+    QHash<QString, QString> reloadNames_;                         // target -> file name, this run
+    QHash<QString, QString> earlierReloads_;                      // table -> file name, the earlier run
     std::int64_t records_ = 0;
+    QString error_;
 };
+
+// The records of a CSV text (RFC 4180: quoted fields may hold commas, quotes
+// doubled and line breaks), each a list of its fields.
+QList<QStringList> parseCsv(const QString &text);
 
 } // namespace tavrex

@@ -51,7 +51,8 @@ void TRunLog::Clear()
 
 void TRunLog::SaveToFile(const QString &path) const
 {
-    writeFileReplacing(path, encodeTextLines(lines_), false);
+    // The log may name tables, users and values: its owner's alone.
+    writeFileReplacing(path, encodeTextLines(lines_), true);
 }
 
 QString GetLogFolder()

@@ -32,6 +32,7 @@ public:
     // byte-order mark. The file is written completely beside the target and
     // then put in its place, so a failure never leaves a half-written log;
     // a failure throws std::runtime_error naming the path and the reason.
+    // The file is its owner's alone (0600).
     void SaveToFile(const QString &path) const;
 
     const QStringList &lines() const { return lines_; }

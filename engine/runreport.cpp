@@ -25,6 +25,8 @@ QString isoTime(const QDateTime &t)
 
 bool RunReport::anyProblem() const
 {
+    if (!errors.isEmpty())
+        return true;
     for (const TableResult &t : tables)
         if (t.hasProblem())
             return true;
@@ -105,6 +107,8 @@ QByteArray RunReport::toJson() const
     root.insert(QStringLiteral("outcome"), outcomeText(outcome));
     root.insert(QStringLiteral("started"), isoTime(started));
     root.insert(QStringLiteral("ended"), isoTime(ended));
+    if (!errors.isEmpty())
+        root.insert(QStringLiteral("errors"), QJsonArray::fromStringList(errors));
     root.insert(QStringLiteral("tables"), list);
     return QJsonDocument(root).toJson(QJsonDocument::Indented);
 }
@@ -133,6 +137,14 @@ QString reloadFolderForLog(const QString &logPath)
 QString reportPathForLog(const QString &logPath)
 {
     return replaceExtension(logPath, QStringLiteral(".report.json"));
+}
+
+bool isRunRecordFileName(const QString &path)
+{
+    for (const char *ending : {".log", ".rejects.csv", ".report.json", ".check.html", ".check.json"})
+        if (path.endsWith(QLatin1String(ending), Qt::CaseInsensitive))
+            return true;
+    return false;
 }
 
 } // namespace tavrex

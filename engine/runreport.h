@@ -36,6 +36,10 @@ struct RunReport {
     QDateTime ended;
     std::vector<TableResult> tables;
     QString ledgerFileName;  // the ledger's file name, empty when nothing was recorded
+    // Errors of the run itself rather than of one table (a settings file that
+    // selects no table, the reason a replay could not run, a ledger that
+    // could not be moved), as logged.
+    QStringList errors;
 
     bool anyProblem() const;
     // Completed or CompletedWithErrors, by the tables' figures.
@@ -61,5 +65,10 @@ int exitCodeFor(RunResultOutcome outcome);
 QString ledgerPathForLog(const QString &logPath);
 QString reloadFolderForLog(const QString &logPath);
 QString reportPathForLog(const QString &logPath);
+
+// Whether a file name ends like a file of a run's record (".log",
+// ".rejects.csv", ".report.json", ".check.html", ".check.json", in any case):
+// such a file cannot be a settings file, whose replay writes files so named.
+bool isRunRecordFileName(const QString &path);
 
 } // namespace tavrex

@@ -173,7 +173,8 @@ bool AppendingTextFile::open(const QString &path, bool ownerOnly, Encoding encod
     error_.clear();
     encoding_ = encoding;
 #ifndef Q_OS_WIN
-    fd_ = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC,
+    // A symbolic link in place of the file is not followed.
+    fd_ = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOFOLLOW,
                  ownerOnly ? 0600 : 0666);
     if (fd_ < 0) {
         error_ = writeError(path, systemReason());

@@ -177,8 +177,13 @@ DetailedType MapDetailedType(const CatalogColumn &c, const QString &tableName)
         }
         return d;
     }
-    // The spatial types (geometry, point, polygon, ...) and any type Oracle
-    // has no counterpart for.
+    // MySQL 8 names the collection "geomcollection", MariaDB and MySQL 5.7
+    // "geometrycollection".
+    for (const char *spatial : {"geometry", "point", "linestring", "polygon", "multipoint", "multilinestring",
+                                "multipolygon", "geometrycollection", "geomcollection"}) {
+        if (t == QLatin1String(spatial))
+            return make(Family::Geometry, QStringLiteral("SDO_GEOMETRY"));
+    }
     return noOracleType(c, tableName);
 }
 

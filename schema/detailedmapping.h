@@ -26,10 +26,10 @@ struct CatalogColumn {
 struct DetailedType {
     enum class Family {
         Unsupported, Number, BinaryFloat, BinaryDouble, Date, Timestamp, Interval,
-        Char, Varchar2, Clob, Raw, Blob,
+        Char, Varchar2, Clob, Raw, Blob, Geometry,
     };
     Family family = Family::Unsupported;
-    QString type;          // the Oracle type text: "NUMBER(10)", "VARCHAR2(40)", "TIMESTAMP(6)", ...
+    QString type;          // the Oracle type text: "NUMBER(10)", "VARCHAR2(40)", "TIMESTAMP(6)", "SDO_GEOMETRY", ...
     QString problem;       // not empty: the table cannot be converted, for this reason
     QString logLine;       // not empty: a line for the conversion log (a decimal wider than NUMBER)
     QStringList checkValues;  // enum: the values its CHECK constraint allows (empty values left out)
@@ -53,10 +53,11 @@ constexpr int kDetailedNumberDigits = 38;
 // INTERVAL DAY(2) TO SECOND(n) for time, CHAR / VARCHAR2 while the longest
 // value fits Oracle's byte limit in the column's character set and CLOB
 // beyond, RAW / BLOB for the binary types, VARCHAR2 with a CHECK of its values
-// for enum and VARCHAR2 for set. A spatial type, or a type Oracle has no
-// counterpart for, fails the table with a problem naming the column and its
-// type (tableName is the name the message gives the table). A decimal wider
-// than 38 digits becomes NUMBER with a log line. Pure.
+// for enum and VARCHAR2 for set, SDO_GEOMETRY for every spatial type (geometry,
+// point, linestring, polygon and their multi types and collection). A type
+// Oracle has no counterpart for fails the table with a problem naming the
+// column and its type (tableName is the name the message gives the table). A
+// decimal wider than 38 digits becomes NUMBER with a log line. Pure.
 DetailedType MapDetailedType(const CatalogColumn &column, const QString &tableName);
 
 // The values of an enum or set COLUMN_TYPE, in order, with the doubled

@@ -7,6 +7,7 @@
 #include "engine/identifiers.h"
 
 #include <QRegularExpression>
+#include <QSet>
 
 #include <stdexcept>
 
@@ -96,10 +97,13 @@ QString literal(const QString &text)
     return QLatin1Char('\'') + quoteOracleLiteral(text) + QLatin1Char('\'');
 }
 
-// The name a column has in the Oracle table.
-QString columnName(const DetailedColumn &c, bool uppercaseNames)
+// The names the columns have in the Oracle table.
+ColumnNames columnNames(const QVector<DetailedColumn> &columns, bool uppercaseNames)
 {
-    return ShapeName(cutName(c.column.name), uppercaseNames);
+    QStringList names;
+    for (const DetailedColumn &c : columns)
+        names << c.column.name;
+    return ColumnNames(names, uppercaseNames);
 }
 
 QString quotedList(const QStringList &names)
@@ -283,6 +287,8 @@ QString oracleDefaultExpression(const DetailedColumn &column, const DetailedType
             return drop(QStringLiteral("its default '' is NULL in Oracle and is not kept"));
         return QStringLiteral("HEXTORAW('%1')").arg(QString::fromLatin1(bytes.toHex().toUpper()));
     }
+    case Family::Geometry:
+        return drop(notKept);
     case Family::Unsupported:
         break;
     }
@@ -298,9 +304,11 @@ DetailedTableStatements BuildDetailedTable(const QVector<DetailedColumn> &column
     const QString table = quoteOracleName(targetName);
     QStringList lines;
     lines.append(QStringLiteral("Create table ") + table + QStringLiteral(" ("));
+    const ColumnNames names = columnNames(columns, uppercaseNames);
+    out.notes.append(names.renameLines(targetName));
     for (int i = 0; i < columns.size(); ++i) {
         const DetailedColumn &c = columns.at(i);
-        const QString name = columnName(c, uppercaseNames);
+        const QString name = names.oracleNames().at(i);
         if (!isQuotableName(name)) {
             out.problem = doubleQuoteProblem(targetName, QStringLiteral("the column name ") + name);
             return out;
@@ -450,15 +458,72 @@ TStepResult CreateDetailedTable(MySqlConnection &catalogue, OracleSession &oracl
     return result;
 }
 
+namespace {
+
+// The name of the part-th Oracle Text index of a FULLTEXT key (1-based): the
+// key's index name, then that name with "_2", "_3", ... in place of its last
+// characters when it would pass 30 characters.
+QString textIndexName(const QString &name, int part)
+{
+    if (part == 1)
+        return name;
+    const QString suffix = QLatin1Char('_') + QString::number(part);
+    return name.left(OracleNameLimit - suffix.size()) + suffix;
+}
+
+// A FULLTEXT key as Oracle Text (CONTEXT) indexes: one per column, a column
+// that has one already left out.
+void appendTextIndexes(QVector<KeyStatement> &statements, const DetailedKey &key, const QString &name,
+                       const QStringList &columns, const QString &targetName, QSet<QString> &textIndexed)
+{
+    QStringList made, skipped;
+    for (const QString &column : columns) {
+        if (textIndexed.contains(column)) {
+            skipped.append(column);
+            continue;
+        }
+        textIndexed.insert(column);
+        KeyStatement s;
+        const QString partName = textIndexName(name, int(made.size()) + 1);
+        s.text = createTextIndexStatement(targetName, partName, column);
+        statements.append(s);
+        made.append(QStringLiteral("%1 (%2)").arg(partName, column));
+    }
+    QStringList notes;
+    if (columns.size() > 1)
+        notes.append(QStringLiteral("FULLTEXT index %1 of table %2 covers %3 columns and becomes one Oracle Text "
+                                    "index per column: %4")
+                         .arg(key.name, targetName)
+                         .arg(columns.size())
+                         .arg(made.isEmpty() ? QStringLiteral("none") : made.join(QStringLiteral(", "))));
+    if (!skipped.isEmpty())
+        notes.append(QStringLiteral("FULLTEXT index %1 of table %2: %3 %4 an Oracle Text index already and %5 no "
+                                    "other")
+                         .arg(key.name, targetName, skipped.join(QStringLiteral(", ")),
+                              skipped.size() == 1 ? QStringLiteral("has") : QStringLiteral("have"),
+                              skipped.size() == 1 ? QStringLiteral("gets") : QStringLiteral("get")));
+    // The notes ride on the key's last statement, or on one of their own.
+    if (notes.isEmpty())
+        return;
+    if (made.isEmpty())
+        statements.append(KeyStatement());
+    statements.last().notes = notes;
+}
+
+} // namespace
+
 QVector<KeyStatement> BuildDetailedKeyStatements(const QVector<DetailedKey> &keys, const QString &shapedName,
-                                                 const QString &targetName, bool uppercaseNames)
+                                                 const QString &targetName, bool uppercaseNames,
+                                                 const KeyNaming &naming)
 {
     checkTableName(targetName);
     QVector<KeyStatement> statements;
+    QSet<QString> textIndexed;  // the columns that have an Oracle Text index
     for (const DetailedKey &key : keys) {
         KeyStatement s;
         const bool primary = key.name == QLatin1String("PRIMARY");
-        const QString name = primary ? primaryKeyName(key.table, 1) : indexName(key.name, shapedName);
+        const QString name =
+            claimKeyName(primary ? primaryKeyName(key.table, 1) : indexName(key.name, shapedName), targetName, naming);
         if (!isQuotableName(name)) {
             s.refusal = doubleQuoteProblem(
                 targetName, (primary ? QStringLiteral("the constraint name ") : QStringLiteral("the index name ")) + name);
@@ -467,7 +532,8 @@ QVector<KeyStatement> BuildDetailedKeyStatements(const QVector<DetailedKey> &key
         }
         QStringList columns;
         for (const QString &column : key.columns) {
-            const QString shaped = ShapeName(cutName(column), uppercaseNames);
+            const QString shaped =
+                naming.columns ? naming.columns->oracleName(column) : ShapeName(cutName(column), uppercaseNames);
             if (!isQuotableName(shaped)) {
                 s.refusal = doubleQuoteProblem(targetName, QStringLiteral("the column name ") + shaped +
                                                                QStringLiteral(" of key ") + key.name);
@@ -477,6 +543,17 @@ QVector<KeyStatement> BuildDetailedKeyStatements(const QVector<DetailedKey> &key
         }
         if (s.refused()) {
             statements.append(s);
+            continue;
+        }
+        if (key.indexType == QLatin1String("SPATIAL")) {
+            s.notes << QStringLiteral("Spatial index %1 of table %2 is left out: Oracle's spatial index needs the "
+                                    "extent of the layer registered first, which MySQL does not keep")
+                         .arg(key.name, targetName);
+            statements.append(s);
+            continue;
+        }
+        if (key.indexType == QLatin1String("FULLTEXT")) {
+            appendTextIndexes(statements, key, name, columns, targetName, textIndexed);
             continue;
         }
         if (primary)
@@ -498,8 +575,8 @@ namespace {
 QVector<DetailedKey> readDetailedKeys(MySqlConnection &catalogue, const QString &database, const QString &sourceName)
 {
     const auto result = catalogue.listing(
-        QStringLiteral("select index_name, non_unique, column_name, table_name from information_schema.statistics "
-                       "where table_schema = %1 and table_name = %2 "
+        QStringLiteral("select index_name, non_unique, column_name, table_name, index_type "
+                       "from information_schema.statistics where table_schema = %1 and table_name = %2 "
                        "order by index_name <> 'PRIMARY', non_unique, index_name, seq_in_index")
             .arg(sqlLiteral(database), sqlLiteral(sourceName)));
     QVector<DetailedKey> keys;
@@ -510,6 +587,7 @@ QVector<DetailedKey> readDetailedKeys(MySqlConnection &catalogue, const QString 
             key.name = name;
             key.unique = result->text(1) == QLatin1String("0");
             key.table = result->text(3);
+            key.indexType = result->text(4).toUpper();
             keys.append(key);
         }
         keys.last().columns.append(result->text(2));
@@ -517,36 +595,60 @@ QVector<DetailedKey> readDetailedKeys(MySqlConnection &catalogue, const QString 
     return keys;
 }
 
-void logFailure(TStepResult &result, TRunLog &log, const QString &message)
+void logFailure(TStepResult &result, TRunLog &log, const QString &message, const KeyStepContext &context)
 {
     result.Ok = false;
     result.ErrorText = message;
     log.Append(message);
     log.Append(QStringLiteral(" "));
+    if (context.errors)
+        context.errors->append(message);
 }
 
 } // namespace
 
 TStepResult CreateDetailedKeys(MySqlConnection &catalogue, OracleSession &oracledata, const QString &database,
                                const QString &sourceName, const QString &shapedName, const QString &targetName,
-                               bool uppercaseNames, TRunLog &log)
+                               bool uppercaseNames, TRunLog &log, const KeyStepContext &context,
+                               QStringList *notes)
 {
     TStepResult result;
+    if (notes)
+        notes->clear();
     if (!isQuotableName(targetName)) {
-        logFailure(result, log, tableNameProblem(targetName));
+        logFailure(result, log, tableNameProblem(targetName), context);
         return result;
     }
-    const QVector<KeyStatement> statements = BuildDetailedKeyStatements(
-        readDetailedKeys(catalogue, database, sourceName), shapedName, targetName, uppercaseNames);
+    const QVector<DetailedKey> keys = readDetailedKeys(catalogue, database, sourceName);
+    QStringList keyColumns;
+    for (const DetailedKey &key : keys)
+        keyColumns << key.columns;
+    ColumnNames columns;
+    QStringList renames;
+    KeyNaming naming{nullptr, context.objectNames, &renames};
+    if (needsColumnListing(keyColumns)) {
+        columns = columnNames(readDetailedColumns(catalogue, database, sourceName), uppercaseNames);
+        naming.columns = &columns;
+    }
+    const QVector<KeyStatement> statements =
+        BuildDetailedKeyStatements(keys, shapedName, targetName, uppercaseNames, naming);
+    for (const QString &rename : renames)
+        log.Append(rename);
     for (const KeyStatement &statement : statements) {
+        if (notes)
+            notes->append(statement.notes);
+        if (stopBeforeNextStatement(context))
+            return result;
         if (statement.refused()) {
-            logFailure(result, log, statement.refusal);
+            logFailure(result, log, statement.refusal, context);
             continue;
         }
+        if (statement.text.isEmpty())
+            continue;
         try {
             oracledata.execute(statement.text);
         } catch (const DatabaseError &e) {
-            logFailure(result, log, e.message());
+            logFailure(result, log, e.message(), context);
         }
     }
     return result;
@@ -554,23 +656,27 @@ TStepResult CreateDetailedKeys(MySqlConnection &catalogue, OracleSession &oracle
 
 TStepResult ContinueIdentities(MySqlConnection &catalogue, OracleSession &oracleconn, const QString &database,
                                const QString &sourceName, const QString &targetName, bool uppercaseNames,
-                               TRunLog &log)
+                               TRunLog &log, const KeyStepContext &context)
 {
     TStepResult result;
     if (!isQuotableName(targetName))
         return result;  // the table step refused it already
-    for (const DetailedColumn &c : readDetailedColumns(catalogue, database, sourceName)) {
-        if (!c.autoIncrement)
+    const QVector<DetailedColumn> columns = readDetailedColumns(catalogue, database, sourceName);
+    const ColumnNames names = columnNames(columns, uppercaseNames);
+    for (int i = 0; i < columns.size(); ++i) {
+        if (!columns.at(i).autoIncrement)
             continue;
-        const QString name = columnName(c, uppercaseNames);
+        const QString &name = names.oracleNames().at(i);
         if (!isQuotableName(name))
             continue;  // the table step refused it already
+        if (stopBeforeNextStatement(context))
+            return result;
         try {
             oracleconn.execute(QStringLiteral("alter table %1 modify %2 generated by default as identity "
                                               "(start with limit value)")
                                    .arg(quoteOracleName(targetName), quoteOracleName(name)));
         } catch (const DatabaseError &e) {
-            logFailure(result, log, e.message());
+            logFailure(result, log, e.message(), context);
         }
     }
     return result;
@@ -607,21 +713,9 @@ QVector<DetailedForeignKey> readForeignKeys(MySqlConnection &catalogue, const QS
     return keys;
 }
 
-QString foreignKeyName(const QString &constraintName, QSet<QString> &used)
+QString foreignKeyName(const QString &constraintName, const QString &table, ObjectNames &used, QString *note)
 {
-    QString name = ShapeName(cutName(constraintName), true);
-    if (used.contains(name)) {
-        const QString stem = name.left(OracleNameLimit - 4);
-        for (int suffix = 0; suffix <= 9999; ++suffix) {
-            const QString candidate = stem + QStringLiteral("%1").arg(suffix, 4, 10, QLatin1Char('0'));
-            if (!used.contains(candidate)) {
-                name = candidate;
-                break;
-            }
-        }
-    }
-    used.insert(name);
-    return name;
+    return used.claim(ShapeName(cutName(constraintName), true), table, note);
 }
 
 QString foreignKeyStatement(const QString &targetName, const QString &name, const QStringList &columns,
@@ -641,7 +735,7 @@ QString foreignKeyStatement(const QString &targetName, const QString &name, cons
 TStepResult CreateForeignKeys(MySqlConnection &catalogue, OracleSession &oracledata, const QString &database,
                               const QString &sourceName, const QString &targetName,
                               const QHash<QString, QString> &runTargets, bool uppercaseNames,
-                              QSet<QString> &usedNames, TRunLog &log, QStringList *errors)
+                              ObjectNames &usedNames, TRunLog &log, QStringList *errors, RunControl *control)
 {
     TStepResult result;
     auto fail = [&](const QString &message) {
@@ -651,7 +745,22 @@ TStepResult CreateForeignKeys(MySqlConnection &catalogue, OracleSession &oracled
         if (errors)
             errors->append(message);
     };
+    // The Oracle names of a table's columns, read once per table when a key
+    // names a column whose name is cut.
+    QHash<QString, ColumnNames> tableColumns;
+    const auto oracleColumns = [&](const QString &table, const QStringList &names) {
+        QStringList out;
+        const bool listed = needsColumnListing(names);
+        if (listed && !tableColumns.contains(table))
+            tableColumns.insert(table, columnNames(readDetailedColumns(catalogue, database, table), uppercaseNames));
+        for (const QString &n : names)
+            out << (listed ? tableColumns.value(table).oracleName(n) : ShapeName(cutName(n), uppercaseNames));
+        return out;
+    };
+    const KeyStepContext context{nullptr, control, nullptr};
     for (const DetailedForeignKey &key : readForeignKeys(catalogue, database, sourceName)) {
+        if (stopBeforeNextStatement(context))
+            return result;
         const auto parent = runTargets.constFind(key.referencedTable);
         if (key.referencedSchema != database || parent == runTargets.constEnd()) {
             log.Append(QStringLiteral("Foreign key %1 of table %2 refers to table %3, which is not in this "
@@ -660,14 +769,14 @@ TStepResult CreateForeignKeys(MySqlConnection &catalogue, OracleSession &oracled
             log.Append(QString());
             continue;
         }
-        const QString name = foreignKeyName(key.name, usedNames);
+        QString note;
+        const QString name = foreignKeyName(key.name, targetName, usedNames, &note);
+        if (!note.isEmpty())
+            log.Append(note);
         const QString line = QStringLiteral("Create foreign key %1 on %2").arg(name, targetName);
         log.Append(line + QStringLiteral("... "));
-        QStringList columns, referenced;
-        for (const QString &c : key.columns)
-            columns.append(ShapeName(cutName(c), uppercaseNames));
-        for (const QString &c : key.referencedColumns)
-            referenced.append(ShapeName(cutName(c), uppercaseNames));
+        const QStringList columns = oracleColumns(sourceName, key.columns);
+        const QStringList referenced = oracleColumns(key.referencedTable, key.referencedColumns);
         QString refusal;
         for (const QString &n : columns + referenced + QStringList{name, targetName, parent.value()}) {
             if (!isQuotableName(n) && refusal.isEmpty())

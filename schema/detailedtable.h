@@ -94,28 +94,38 @@ struct DetailedKey {
     QString table;       // TABLE_NAME as MySQL reports it
     bool unique = false;
     QStringList columns; // in key order
+    QString indexType = QString();  // INDEX_TYPE: "BTREE", "HASH", "FULLTEXT", "SPATIAL"
 };
 
 // The key statements: the primary key as the plain key step names it, each
 // unique key as a unique constraint and every other key as a plain index,
-// both named as the plain key step names indexes. A key whose names hold a
-// double quote is refused (KeyStatement::refusal).
+// both named as the plain key step names indexes. A FULLTEXT key becomes an
+// Oracle Text (CONTEXT) index, which covers one column: a key over several
+// columns becomes one such index per column (the first named as the key, the
+// others with "_2", "_3", ... in place of their last characters), and a column
+// that has one already gets no other; either change comes with a note. A
+// SPATIAL key is left out with a note (Oracle's spatial index needs the
+// layer's extent registered in its metadata, which MySQL does not keep). A key
+// whose names hold a double quote is refused (KeyStatement::refusal).
 QVector<KeyStatement> BuildDetailedKeyStatements(const QVector<DetailedKey> &keys, const QString &shapedName,
-                                                 const QString &targetName, bool uppercaseNames);
+                                                 const QString &targetName, bool uppercaseNames,
+                                                 const KeyNaming &naming = {});
 
 // The key step with the kept details; like CreateKeysAndIndexes, each
 // failure is written to the log (the message, then a line of one blank) and
-// the next key is still attempted. Catalogue errors are not caught.
+// the next key is still attempted. The keys' notes come back in notes, for
+// the run to write after the step's errors. Catalogue errors are not caught.
 TStepResult CreateDetailedKeys(MySqlConnection &catalogue, OracleSession &oracledata, const QString &database,
                                const QString &sourceName, const QString &shapedName, const QString &targetName,
-                               bool uppercaseNames, TRunLog &log);
+                               bool uppercaseNames, TRunLog &log, const KeyStepContext &context = {},
+                               QStringList *notes = nullptr);
 
 // After the rows are in: every identity column of the table continues after
 // its largest value (START WITH LIMIT VALUE). Failures are logged like the
 // key step's. Catalogue errors are not caught.
 TStepResult ContinueIdentities(MySqlConnection &catalogue, OracleSession &oracleconn, const QString &database,
                                const QString &sourceName, const QString &targetName, bool uppercaseNames,
-                               TRunLog &log);
+                               TRunLog &log, const KeyStepContext &context = {});
 
 // One foreign key of information_schema.KEY_COLUMN_USAGE and
 // REFERENTIAL_CONSTRAINTS.
@@ -133,9 +143,11 @@ QVector<DetailedForeignKey> readForeignKeys(MySqlConnection &catalogue, const QS
                                             const QString &sourceName);
 
 // The foreign-key name: the MySQL constraint name cut to 30 characters and
-// upper-cased; when the run already used it, its first 26 characters and the
-// first four-digit number not used. Adds the name to used.
-QString foreignKeyName(const QString &constraintName, QSet<QString> &used);
+// upper-cased; when the run already gave it, its first 26 characters and the
+// first four-digit number not given, with the log line in *note. The name is
+// claimed for table in used.
+QString foreignKeyName(const QString &constraintName, const QString &table, ObjectNames &used,
+                       QString *note = nullptr);
 
 // 'alter table "T" add constraint "N" foreign key ("A") references "P" ("X")'
 // with " on delete cascade" or " on delete set null" when MySQL has that rule.
@@ -149,10 +161,12 @@ QString foreignKeyStatement(const QString &targetName, const QString &name, cons
 // key is a step with its own log line: "Create foreign key N on T... ", then
 // "...Done" or the target's error (ORA-02298 when the rows violate it) on the
 // next line, then a blank line. Every error is added to errors. Catalogue
-// errors are not caught.
+// errors are not caught. With a control, the stop request is tested before
+// each key, after a look at the window, and the step ends when it is set.
 TStepResult CreateForeignKeys(MySqlConnection &catalogue, OracleSession &oracledata, const QString &database,
                               const QString &sourceName, const QString &targetName,
                               const QHash<QString, QString> &runTargets, bool uppercaseNames,
-                              QSet<QString> &usedNames, TRunLog &log, QStringList *errors);
+                              ObjectNames &usedNames, TRunLog &log, QStringList *errors,
+                              RunControl *control = nullptr);
 
 } // namespace tavrex

@@ -4,6 +4,7 @@
 #include "connections/oracle/oraclesession.h"
 #include "engine/errors.h"
 #include "engine/identifiers.h"
+#include "schema/tabledefinition.h"
 
 #include <stdexcept>
 
@@ -39,7 +40,7 @@ QVector<KeyRows> groupKeys(const QVector<IndexListingRow> &rows)
 }
 
 KeyStatement buildKey(const QVector<IndexListingRow> &rows, const KeyRows &key, const QString &shapedName,
-                      const QString &targetName, bool uppercaseNames)
+                      const QString &targetName, bool uppercaseNames, const KeyNaming &naming)
 {
     const IndexListingRow &first = rows.at(key.firstRow);
     KeyStatement statement;
@@ -49,8 +50,9 @@ KeyStatement buildKey(const QVector<IndexListingRow> &rows, const KeyRows &key, 
         return statement;
     }
     const bool primary = first.Key_name == QLatin1String("PRIMARY");
-    const QString name = primary ? primaryKeyName(first.Table, key.firstRow + 1)
-                                 : indexName(first.Key_name, shapedName);
+    const QString name = claimKeyName(primary ? primaryKeyName(first.Table, key.firstRow + 1)
+                                              : indexName(first.Key_name, shapedName),
+                                      targetName, naming);
     if (!isQuotableName(name)) {
         statement.refusal = doubleQuoteProblem(
             targetName, (primary ? QStringLiteral("the constraint name ") : QStringLiteral("the index name ")) + name);
@@ -58,7 +60,8 @@ KeyStatement buildKey(const QVector<IndexListingRow> &rows, const KeyRows &key, 
     }
     QStringList columns;
     for (int i = key.firstRow; i < key.firstRow + key.count; ++i) {
-        const QString column = ShapeName(cutName(rows.at(i).Column_name), uppercaseNames);
+        const QString column = naming.columns ? naming.columns->oracleName(rows.at(i).Column_name)
+                                              : ShapeName(cutName(rows.at(i).Column_name), uppercaseNames);
         if (!isQuotableName(column)) {
             statement.refusal = doubleQuoteProblem(targetName, QStringLiteral("the column name ") + column +
                                                                    QStringLiteral(" of key ") + first.Key_name);
@@ -72,6 +75,34 @@ KeyStatement buildKey(const QVector<IndexListingRow> &rows, const KeyRows &key, 
 }
 
 } // namespace
+
+QString claimKeyName(const QString &name, const QString &targetName, const KeyNaming &naming)
+{
+    if (!naming.objects)
+        return name;
+    QString note;
+    const QString given = naming.objects->claim(name, targetName, &note);
+    if (!note.isEmpty() && naming.notes)
+        naming.notes->append(note);
+    return given;
+}
+
+bool stopBeforeNextStatement(const KeyStepContext &context)
+{
+    if (!context.control)
+        return false;
+    context.control->keepResponsive();
+    return context.control->StopRequested();
+}
+
+bool needsColumnListing(const QStringList &columnNames)
+{
+    // Two columns come to one Oracle name only when a name is cut.
+    for (const QString &name : columnNames)
+        if (name.size() > OracleNameLimit)
+            return true;
+    return false;
+}
 
 QString primaryKeyName(const QString &tableValue, int rowNumber)
 {
@@ -96,13 +127,18 @@ QString createIndexStatement(const QString &targetName, const QString &indexName
            quoteOracleName(targetName) + QStringLiteral(" (") + quotedList(columns) + QLatin1Char(')');
 }
 
+QString createTextIndexStatement(const QString &targetName, const QString &indexName, const QString &column)
+{
+    return createIndexStatement(targetName, indexName, {column}) + QStringLiteral(" indextype is ctxsys.context");
+}
+
 QVector<KeyStatement> BuildKeyStatements(const QVector<IndexListingRow> &rows, const QString &shapedName,
-                                         const QString &targetName, bool uppercaseNames)
+                                         const QString &targetName, bool uppercaseNames, const KeyNaming &naming)
 {
     checkTableName(targetName);
     QVector<KeyStatement> statements;
     for (const KeyRows &key : groupKeys(rows))
-        statements.append(buildKey(rows, key, shapedName, targetName, uppercaseNames));
+        statements.append(buildKey(rows, key, shapedName, targetName, uppercaseNames, naming));
     return statements;
 }
 
@@ -131,7 +167,7 @@ QVector<IndexListingRow> readIndexListing(MySqlConnection &dataConnection, const
 
 TStepResult CreateKeysAndIndexes(MySqlConnection &dataConnection, OracleSession &oracledata,
                                  const QString &sourceName, const QString &shapedName, const QString &targetName,
-                                 bool uppercaseNames, TRunLog &log)
+                                 bool uppercaseNames, TRunLog &log, const KeyStepContext &context)
 {
     TStepResult result;
     auto fail = [&](const QString &message) {
@@ -139,14 +175,33 @@ TStepResult CreateKeysAndIndexes(MySqlConnection &dataConnection, OracleSession 
         result.ErrorText = message;
         log.Append(message);
         log.Append(QStringLiteral(" "));
+        if (context.errors)
+            context.errors->append(message);
     };
     if (!isQuotableName(targetName)) {
         fail(tableNameProblem(targetName));
         return result;
     }
-    const QVector<KeyStatement> statements =
-        BuildKeyStatements(readIndexListing(dataConnection, sourceName), shapedName, targetName, uppercaseNames);
+    const QVector<IndexListingRow> rows = readIndexListing(dataConnection, sourceName);
+    QStringList keyColumns;
+    for (const IndexListingRow &row : rows)
+        keyColumns << row.Column_name;
+    ColumnNames columns;
+    QStringList notes;
+    KeyNaming naming{nullptr, context.objectNames, &notes};
+    if (needsColumnListing(keyColumns)) {
+        QStringList fields;
+        for (const ColumnListingRow &field : readColumnListing(dataConnection, sourceName))
+            fields << field.Field;
+        columns = ColumnNames(fields, uppercaseNames);
+        naming.columns = &columns;
+    }
+    const QVector<KeyStatement> statements = BuildKeyStatements(rows, shapedName, targetName, uppercaseNames, naming);
+    for (const QString &note : notes)
+        log.Append(note);
     for (const KeyStatement &statement : statements) {
+        if (stopBeforeNextStatement(context))
+            return result;
         if (statement.refused()) {
             fail(statement.refusal);
             continue;

@@ -8,7 +8,9 @@
 
 namespace tavrex {
 
+class ColumnNames;
 class MySqlConnection;
+class ObjectNames;
 class OracleSession;
 
 // The four values of a "show index from" row that the key step reads.
@@ -21,10 +23,13 @@ struct IndexListingRow {
 
 // One statement of the key step: the text to execute, or, when a name of
 // the key cannot be written into a statement, the refusal that takes the
-// place of the target's error (then nothing is sent).
+// place of the target's error (then nothing is sent). The kept details may
+// add notes for the log (how a key was changed or why it is left out), with
+// or without a text.
 struct KeyStatement {
     QString text;
     QString refusal;
+    QStringList notes;
 
     bool refused() const { return !refusal.isEmpty(); }
 };
@@ -42,6 +47,36 @@ QString indexName(const QString &keyName, const QString &shapedName);
 // quotes, the columns joined by "," without blanks.
 QString primaryKeyStatement(const QString &targetName, const QString &constraintName, const QStringList &columns);
 QString createIndexStatement(const QString &targetName, const QString &indexName, const QStringList &columns);
+// 'create index "NAME" on "T" ("C") indextype is ctxsys.context': an Oracle
+// Text index, which indexes one column.
+QString createTextIndexStatement(const QString &targetName, const QString &indexName, const QString &column);
+
+// How the key statements name what they create, beyond the composed names:
+// columns as the table definition named them (a column that took a numbered
+// name keeps it in its keys), and keys and indexes through the names the run
+// has given already, with a log line for each name that had to change.
+struct KeyNaming {
+    const ColumnNames *columns = nullptr;  // none: each column name shaped and cut alone
+    ObjectNames *objects = nullptr;        // none: the composed names as they are
+    QStringList *notes = nullptr;          // the log lines of names that changed
+};
+
+// The name a key or index takes: the composed name, claimed through
+// naming.objects when there is one (a note in naming.notes when it changed).
+QString claimKeyName(const QString &name, const QString &targetName, const KeyNaming &naming);
+// Whether key columns need their table's column listing to be named: two
+// columns come to one Oracle name only when a name is longer than 30
+// characters.
+bool needsColumnListing(const QStringList &columnNames);
+
+// What the run shares with a key step: the naming above, the stop request
+// (tested between two statements, after a look at the window; a step that
+// sees it ends there) and where its errors go.
+struct KeyStepContext {
+    ObjectNames *objectNames = nullptr;
+    RunControl *control = nullptr;
+    QStringList *errors = nullptr;  // every error text the step writes to the log
+};
 
 // The statements for an index listing, in listing order: a key starts at
 // every row whose Seq_in_index is 1 (after the first row) and takes the rows
@@ -51,7 +86,8 @@ QString createIndexStatement(const QString &targetName, const QString &indexName
 // then ShapeName. A key whose names hold a double quote is refused. Throws
 // IdentifierError when the target name holds a double quote.
 QVector<KeyStatement> BuildKeyStatements(const QVector<IndexListingRow> &rows, const QString &shapedName,
-                                         const QString &targetName, bool uppercaseNames);
+                                         const QString &targetName, bool uppercaseNames,
+                                         const KeyNaming &naming = {});
 
 // "show index from " + the table name as "show tables" listed it, quoted
 // with backticks (a backtick inside doubled).
@@ -67,9 +103,15 @@ QVector<IndexListingRow> readIndexListing(MySqlConnection &dataConnection, const
 // statement runs on oracledata in its own error trap; a failure (the
 // target's message, or a refusal) sets Ok false and ErrorText, appends the
 // message and a line holding one blank to the log, and the next key is still
-// attempted. The run ignores the result. Listing errors are not caught.
+// attempted. A key or index name that another table of the run has already
+// taken changes by the numbering rule, with a log line saying so. Listing
+// errors are not caught.
 TStepResult CreateKeysAndIndexes(MySqlConnection &dataConnection, OracleSession &oracledata,
                                  const QString &sourceName, const QString &shapedName, const QString &targetName,
-                                 bool uppercaseNames, TRunLog &log);
+                                 bool uppercaseNames, TRunLog &log, const KeyStepContext &context = {});
+
+// Whether the step must end before its next statement: looks at the window
+// and tests the stop request of the context's control, if it has one.
+bool stopBeforeNextStatement(const KeyStepContext &context);
 
 } // namespace tavrex

@@ -18,10 +18,12 @@ QString BuildCreateTableText(const QVector<ColumnListingRow> &columns, const QSt
     checkTableName(targetName);
     QStringList lines;
     lines.append(QStringLiteral("Create table ") + quoteOracleName(targetName) + QStringLiteral(" ("));
+    const ColumnNames names = tableColumnNames(columns, uppercaseNames);
     for (int i = 0; i < columns.size(); ++i) {
-        const QString name = cutName(columns.at(i).Field);
+        const QString &name = names.oracleNames().at(i);
         if (!isQuotableName(name))
-            throw IdentifierError(doubleQuoteProblem(targetName, QStringLiteral("the column name ") + name));
+            throw IdentifierError(
+                doubleQuoteProblem(targetName, QStringLiteral("the column name ") + cutName(columns.at(i).Field)));
         QString line;
         try {
             line = MapColumnType(name, columns.at(i).Type, uppercaseNames);
@@ -36,6 +38,14 @@ QString BuildCreateTableText(const QVector<ColumnListingRow> &columns, const QSt
         lines.append(line);
     }
     return lines.join(QStringLiteral("\r\n")) + QStringLiteral(" ) ");
+}
+
+ColumnNames tableColumnNames(const QVector<ColumnListingRow> &columns, bool uppercaseNames)
+{
+    QStringList fields;
+    for (const ColumnListingRow &c : columns)
+        fields << c.Field;
+    return ColumnNames(fields, uppercaseNames);
 }
 
 QString columnListingStatement(const QString &sourceName)
@@ -58,14 +68,19 @@ QVector<ColumnListingRow> readColumnListing(MySqlConnection &catalogue, const QS
 }
 
 QString BuildCreateTable(MySqlConnection &catalogue, const QString &sourceName, const QString &targetName,
-                         bool uppercaseNames)
+                         bool uppercaseNames, QStringList *notes)
 {
-    return BuildCreateTableText(readColumnListing(catalogue, sourceName), targetName, uppercaseNames);
+    const QVector<ColumnListingRow> columns = readColumnListing(catalogue, sourceName);
+    if (notes)
+        *notes = tableColumnNames(columns, uppercaseNames).renameLines(targetName);
+    return BuildCreateTableText(columns, targetName, uppercaseNames);
 }
 
 TStepResult CreateTable(MySqlConnection &catalogue, OracleSession &oracleconn, const QString &sourceName,
-                        const QString &targetName, bool uppercaseNames, QString *lastStatement)
+                        const QString &targetName, bool uppercaseNames, QString *lastStatement, QStringList *notes)
 {
+    if (notes)
+        notes->clear();
     TStepResult result;
     if (lastStatement)
         lastStatement->clear();
@@ -76,7 +91,7 @@ TStepResult CreateTable(MySqlConnection &catalogue, OracleSession &oracleconn, c
     }
     QString statement;
     try {
-        statement = BuildCreateTable(catalogue, sourceName, targetName, uppercaseNames);
+        statement = BuildCreateTable(catalogue, sourceName, targetName, uppercaseNames, notes);
     } catch (const IdentifierError &e) {
         result.Ok = false;
         result.ErrorText = e.message();

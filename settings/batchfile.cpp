@@ -8,6 +8,10 @@
 
 #include <stdexcept>
 
+#ifdef Q_OS_WIN
+#include <windows.h>
+#endif
+
 
 namespace tavrex {
 
@@ -39,6 +43,40 @@ int choiceValue(const BatchValues &values, const QString &key, int lastItem)
     return n < 0 ? -1 : n;
 }
 
+// The number (from 1) of the first line of bytes without a byte-order mark
+// that the system's code page cannot decode. Lines split as the decoded text
+// does; CR and LF never occur inside a character of a code page.
+int firstUndecodableLine(const QByteArray &bytes)
+{
+    int line = 1;
+    qsizetype start = 0;
+    for (qsizetype i = 0; i <= bytes.size(); ++i) {
+        const bool end = i == bytes.size();
+        if (!end && bytes.at(i) != '\r' && bytes.at(i) != '\n')
+            continue;
+        QStringDecoder d(QStringConverter::System, QStringConverter::Flag::Stateless);
+        const QString decoded = d.decode(QByteArrayView(bytes).sliced(start, i - start));
+        if (d.hasError() || end)
+            return line;
+        if (bytes.at(i) == '\r' && i + 1 < bytes.size() && bytes.at(i + 1) == '\n')
+            ++i;
+        start = i + 1;
+        ++line;
+    }
+    return line;
+}
+
+// How the error names the code page that files without a byte-order mark
+// are read in.
+QString systemCodePageName()
+{
+#ifdef Q_OS_WIN
+    return QStringLiteral("code page %1").arg(GetACP());
+#else
+    return QStringLiteral("UTF-8");
+#endif
+}
+
 } // namespace
 
 QString BatchValues::value(const QString &key) const
@@ -59,7 +97,7 @@ bool BatchValues::has(const QString &key) const
     return false;
 }
 
-BatchValues parseBatchFile(const QByteArray &bytes)
+BatchValues parseBatchFile(const QByteArray &bytes, const QString &fileName)
 {
     QString text;
     if (bytes.startsWith("\xEF\xBB\xBF")) {
@@ -71,8 +109,19 @@ BatchValues parseBatchFile(const QByteArray &bytes)
         QStringDecoder d(QStringConverter::Utf16BE);
         text = d.decode(bytes.mid(2));
     } else {
-        QStringDecoder d(QStringConverter::System);
+        // Stateless: a character cut off by the end of the file is an error
+        // too, not a part kept back for more bytes.
+        QStringDecoder d(QStringConverter::System, QStringConverter::Flag::Stateless);
         text = d.decode(bytes);
+        // Decoded anyway, a file in another code page would give names of
+        // replacement characters that no database has.
+        if (d.hasError())
+            throw std::runtime_error(
+                QStringLiteral("Cannot read the settings file%1: line %2 is not valid text in %3, the system's "
+                               "code page. Save the file in %3, or with a UTF-8 or UTF-16 byte-order mark.")
+                    .arg(fileName.isEmpty() ? QString() : QStringLiteral(" \"%1\"").arg(fileName),
+                         QString::number(firstUndecodableLine(bytes)), systemCodePageName())
+                    .toStdString());
     }
     QStringList lines;
     qsizetype start = 0;
@@ -96,7 +145,7 @@ BatchValues loadBatchFile(const QString &path)
     if (!file.open(QIODevice::ReadOnly))
         throw std::runtime_error(
             QStringLiteral("Cannot open file \"%1\". %2").arg(path, file.errorString()).toStdString());
-    BatchValues values = parseBatchFile(file.readAll());
+    BatchValues values = parseBatchFile(file.readAll(), path);
     values.fileName_ = QFileInfo(path).fileName();
     return values;
 }

@@ -26,16 +26,18 @@ public:
 private:
     QStringList lines_;
     QString fileName_;
-    friend BatchValues parseBatchFile(const QByteArray &bytes);
+    friend BatchValues parseBatchFile(const QByteArray &bytes, const QString &fileName);
     friend BatchValues loadBatchFile(const QString &path);
 };
 
 // Decodes the bytes of a settings file: a UTF-8, UTF-16 LE or UTF-16 BE
 // byte-order mark selects that encoding, otherwise the locale's code page;
-// lines split at CR LF, a lone CR and a lone LF.
-BatchValues parseBatchFile(const QByteArray &bytes);
+// lines split at CR LF, a lone CR and a lone LF. Bytes without a mark that
+// are not valid in the locale's code page throw std::runtime_error naming
+// fileName, the first such line's number and how to save the file instead.
+BatchValues parseBatchFile(const QByteArray &bytes, const QString &fileName = QString());
 
-// Loads a settings file; a file that cannot be read throws
+// Loads a settings file; a file that cannot be read or decoded throws
 // std::runtime_error whose text names the file and the reason.
 BatchValues loadBatchFile(const QString &path);
 

@@ -1,5 +1,6 @@
 #include "settings/batchmode.h"
 
+#include "engine/conversionrun.h"
 #include "engine/errors.h"
 #include "engine/runlog.h"
 #include "settings/batchwindow.h"
@@ -15,13 +16,7 @@ void BatchReplay::start(Taaform1 &window)
     try {
         values_ = loadBatchFile(file);
     } catch (const std::exception &e) {
-        TRunLog &log = window.log();
-        log.Append(errorMessage(e));
-        try {
-            log.SaveToFile(replaceExtension(file, QStringLiteral(".log")));
-        } catch (const std::exception &) {
-            // Nowhere to report it: the program ends either way.
-        }
+        recordFailure(window, errorMessage(e));
         window.endProgram();
         return;
     }
@@ -35,6 +30,16 @@ void BatchReplay::start(Taaform1 &window)
     }
     window.setControlValues(controls);
     window.armStartTimer();
+}
+
+void BatchReplay::recordFailure(Taaform1 &window, const QString &error)
+{
+    TRunLog &log = window.log();
+    log.Append(error);
+    RunReport report;
+    report.started = started_;
+    report.errors << error;
+    saveFailedRunRecord(batchLogPath(window.batchSettingsFile()), log, report);
 }
 
 void BatchReplay::chooseTables(Taaform1 &window)
@@ -94,6 +99,7 @@ void openBatchWindow(Taaform1 &window, Tmarfrm_bat &batchWindow)
 void installBatchMode(WindowOptions &options, BatchReplay &replay, std::function<Tmarfrm_bat &()> batchWindow)
 {
     options.batchStart = [&replay](Taaform1 &window) { replay.start(window); };
+    options.batchFailed = [&replay](Taaform1 &window, const QString &error) { replay.recordFailure(window, error); };
     options.batchTableChoice = [&replay](Taaform1 &window) { replay.chooseTables(window); };
     options.createShortcut = [batchWindow](Taaform1 &window) { openBatchWindow(window, batchWindow()); };
 }

@@ -2,6 +2,8 @@
 
 #include "settings/batchfile.h"
 
+#include <QDateTime>
+
 #include <functional>
 
 namespace tavrex {
@@ -18,7 +20,8 @@ public:
     // FormCreate step 8: loads the file named by the first argument and puts
     // its values into the controls, then arms the one-second start timer. A
     // file that cannot be loaded becomes the one line of the batch log, which
-    // is saved next to it, and the program ends. A conversion error in the
+    // is saved next to it with the report of a failed replay, and the program
+    // ends. A conversion error in the
     // file (accessmode, processtable) is thrown after the values before it
     // were applied; the timer then stays off.
     void start(Taaform1 &window);
@@ -28,10 +31,16 @@ public:
     // the first available entry of exactly that name.
     void chooseTables(Taaform1 &window);
 
+    // The record of a replay that could not run: the error appended to the
+    // window's log, which is saved beside the settings file with the report
+    // (outcome "failed") in place of any earlier run's.
+    void recordFailure(Taaform1 &window, const QString &error);
+
     const BatchValues &values() const { return values_; }
 
 private:
     BatchValues values_;
+    QDateTime started_ = QDateTime::currentDateTime();
 };
 
 struct BatchWindowInput;

@@ -825,6 +825,8 @@ void Taaform1::step2Click()
         tavrex::step2Click(db_, settings, databases, *prompts_, applicationTitle());
     } catch (const BlankDatabaseName &) {
         edtdatabase->setFocus();
+        // The message box has been shown; a replay cannot go on from here.
+        recordReplayFailure(QStringLiteral("请输入数据库名称"));
         throw;
     }
     reflectDatabaseList(databases);
@@ -885,11 +887,13 @@ void Taaform1::step5Click()
     } catch (...) {
         // A run that failed keeps its record too, and its log stays in view.
         lastReport_ = run.report();
+        replayRecordSaved_ = replayRecordSaved_ || !run.savedLogPath().isEmpty();
         endRunView(false);
         throw;
     }
     lastReport_ = run.report();
     lastLogPath_ = run.savedLogPath();
+    replayRecordSaved_ = replayRecordSaved_ || !lastLogPath_.isEmpty();
     // A completed run shows its results; a stopped one keeps its log and its
     // progress in view, with the results one click away.
     endRunView(outcome == RunOutcome::Completed);
@@ -1365,8 +1369,19 @@ QString Taaform1::processtableCaption() const
     return chosen ? chosen->text() : QString();
 }
 
+void Taaform1::recordReplayFailure(const QString &message)
+{
+    if (!batchSettingsFile().isEmpty() && !replayRecordSaved_ && options_.batchFailed) {
+        replayRecordSaved_ = true;
+        options_.batchFailed(*this, message);
+    }
+}
+
 void Taaform1::showError(const QString &message)
 {
+    // A replay that cannot go on leaves its record saying so, before the
+    // error is shown (without a window, showing it ends the program).
+    recordReplayFailure(standardErrorText(message));
     prompts_->error(applicationTitle(), standardErrorText(message));
 }
 

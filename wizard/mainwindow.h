@@ -96,6 +96,12 @@ struct WindowOptions {
     // list with Button2Click(), or highlightAvailable() and Button1Click()
     // per name.
     std::function<void(Taaform1 &)> batchTableChoice;
+    // batchFailed: a replay that could not run, with the error shown for it
+    // (a connection that failed on pages 2 to 4, a settings file in error,
+    // a run that could not reach its tables or save its log): expected to
+    // write the replay's record saying so. Called once per start, and not
+    // when the run has saved its own record.
+    std::function<void(Taaform1 &, const QString &)> batchFailed;
     // btcreatebatClick: "Create Shortcut File" on page 5 (the batch window).
     std::function<void(Taaform1 &)> createShortcut;
     // bthelpClick: opens the help page and says whether a program took it;
@@ -174,6 +180,8 @@ public:
     // The application's standard error box, for the windows the main window
     // opens.
     void showError(const QString &message);
+    // A replay that could not run: its record says so (batchFailed), once.
+    void recordReplayFailure(const QString &message);
 
     TRunLog &log() { return log_; }
     // The file the last run saved, empty when it saved none.
@@ -277,6 +285,9 @@ private:
     RunControl control_;
     TableLists lists_;
     QString lastLogPath_;
+    // A replay's record (log and report) is saved: by its run, or for the
+    // error that kept it from running.
+    bool replayRecordSaved_ = false;
     std::optional<RunReport> lastReport_;
     QStringList missingTables_;
     // Page 6 beyond the log: the last progress report and its rate, the log

@@ -24,7 +24,8 @@ const char kCreateCatalogue[] =
     " PRIMARY KEY (owner, table_name, column_id));"
     "CREATE TABLE IF NOT EXISTS tavrex_indexes("
     " owner TEXT NOT NULL, index_name TEXT NOT NULL, table_name TEXT NOT NULL,"
-    " uniqueness TEXT NOT NULL, sqlite_name TEXT NOT NULL, PRIMARY KEY (owner, index_name));"
+    " uniqueness TEXT NOT NULL, sqlite_name TEXT NOT NULL, index_type TEXT NOT NULL DEFAULT 'NORMAL',"
+    " ityp_owner TEXT, ityp_name TEXT, PRIMARY KEY (owner, index_name));"
     "CREATE TABLE IF NOT EXISTS tavrex_ind_columns("
     " owner TEXT NOT NULL, index_name TEXT NOT NULL, column_position INTEGER NOT NULL,"
     " column_name TEXT NOT NULL, PRIMARY KEY (owner, index_name, column_position));"
@@ -59,6 +60,9 @@ const struct {
     {"tavrex_constraints", "search_condition", "TEXT"},
     {"tavrex_constraints", "delete_rule", "TEXT"},
     {"tavrex_constraints", "sqlite_trigger", "TEXT"},
+    {"tavrex_indexes", "index_type", "TEXT NOT NULL DEFAULT 'NORMAL'"},
+    {"tavrex_indexes", "ityp_owner", "TEXT"},
+    {"tavrex_indexes", "ityp_name", "TEXT"},
 };
 
 const char kCatalogueTables[] =
@@ -252,8 +256,8 @@ QVector<IndexInfo> Catalog::indexes(const QString &table) const
 {
     SqliteStmt t = SqliteStmt::prepare(
         db_, path_,
-        utf8("SELECT index_name, table_name, uniqueness, sqlite_name FROM tavrex_indexes"
-             " WHERE owner = ?1 AND (?2 IS NULL OR table_name = ?2) ORDER BY rowid"));
+        utf8("SELECT index_name, table_name, uniqueness, sqlite_name, index_type, ityp_owner, ityp_name"
+             " FROM tavrex_indexes WHERE owner = ?1 AND (?2 IS NULL OR table_name = ?2) ORDER BY rowid"));
     t.bindText(1, owner_);
     if (!table.isEmpty())
         t.bindText(2, table);
@@ -264,6 +268,9 @@ QVector<IndexInfo> Catalog::indexes(const QString &table) const
         i.table = t.text(1);
         i.unique = t.text(2) == QLatin1String("UNIQUE");
         i.sqliteName = t.text(3);
+        i.type = t.text(4);
+        i.itypOwner = t.text(5);
+        i.itypName = t.text(6);
         out.append(i);
     }
     for (IndexInfo &i : out) {
@@ -429,13 +436,18 @@ void Catalog::insertIndex(const IndexInfo &index) const
 {
     SqliteStmt t = SqliteStmt::prepare(
         db_, path_,
-        utf8("INSERT INTO tavrex_indexes(owner, index_name, table_name, uniqueness, sqlite_name)"
-             " VALUES (?1, ?2, ?3, ?4, ?5)"));
+        utf8("INSERT INTO tavrex_indexes(owner, index_name, table_name, uniqueness, sqlite_name, index_type,"
+             " ityp_owner, ityp_name) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8)"));
     t.bindText(1, owner_);
     t.bindText(2, index.name);
     t.bindText(3, index.table);
     t.bindText(4, index.unique ? QStringLiteral("UNIQUE") : QStringLiteral("NONUNIQUE"));
     t.bindText(5, index.sqliteName);
+    t.bindText(6, index.type);
+    if (index.isDomain()) {
+        t.bindText(7, index.itypOwner);
+        t.bindText(8, index.itypName);
+    }
     t.step(db_, path_);
     SqliteStmt c = SqliteStmt::prepare(
         db_, path_,

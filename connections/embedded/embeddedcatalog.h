@@ -9,7 +9,8 @@
 //                         data_type, data_length, char_used, data_precision,
 //                         data_scale, scaled, nullable, data_default,
 //                         identity_column)                      ~ ALL_TAB_COLUMNS
-//   tavrex_indexes       (owner, index_name, table_name, uniqueness, sqlite_name)
+//   tavrex_indexes       (owner, index_name, table_name, uniqueness, sqlite_name,
+//                         index_type, ityp_owner, ityp_name)   ~ ALL_INDEXES
 //   tavrex_ind_columns   (owner, index_name, column_position, column_name)
 //   tavrex_constraints   (owner, constraint_name, constraint_type, table_name,
 //                         index_name, sqlite_index, r_constraint_name,
@@ -46,7 +47,12 @@ struct IndexInfo {
     QString table;
     QStringList columns;
     bool unique = false;
-    QString sqliteName;
+    QString sqliteName;  // empty for a domain index, which has no SQLite index
+    QString type = QStringLiteral("NORMAL");  // index_type: "NORMAL" or "DOMAIN"
+    QString itypOwner;   // a domain index's indextype: "CTXSYS"
+    QString itypName;    // "CONTEXT"
+
+    bool isDomain() const { return type == QLatin1String("DOMAIN"); }
 };
 
 struct ConstraintInfo {

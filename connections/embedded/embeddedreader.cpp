@@ -86,6 +86,16 @@ OracleValue readStoredValue(sqlite3_stmt *s, int c, OraType type, const QString 
         const void *p = sqlite3_column_blob(s, c);
         return OracleValue::bytes(QByteArray(static_cast<const char *>(p), sqlite3_column_bytes(s, c)));
     }
+    case OraType::Geometry: {
+        const QByteArrayView stored(static_cast<const char *>(sqlite3_column_blob(s, c)), sqlite3_column_bytes(s, c));
+        quint32 srid = 0;
+        QByteArray wkb;
+        if (!parseStoredGeometry(stored, &srid, &wkb))
+            throw DatabaseError(QStringLiteral("Embedded target \"%1\": an SDO_GEOMETRY of %2 is stored in %3 bytes")
+                                    .arg(path, table)
+                                    .arg(stored.size()));
+        return OracleValue::geometry(srid, std::move(wkb));
+    }
     }
     return OracleValue::null();
 }
@@ -141,7 +151,7 @@ QVector<EmbeddedIndex> listEmbeddedIndexes(const QString &path, const QString &o
     SqliteDb db = openForReading(path);
     QVector<EmbeddedIndex> out;
     for (const IndexInfo &i : Catalog(db.get(), path, owner).indexes())
-        out.append(EmbeddedIndex{i.name, i.table, i.columns, i.unique});
+        out.append(EmbeddedIndex{i.name, i.table, i.columns, i.unique, i.type, i.itypOwner, i.itypName});
     return out;
 }
 

@@ -21,7 +21,8 @@ QStringList listEmbeddedTables(const QString &path, const QString &owner);
 
 // Every row of the table in insertion order, each value typed by its column:
 // NUMBER as number text, VARCHAR2 / CHAR / CLOB as text, DATE as date,
-// BLOB / RAW as bytes, NULL as null.
+// BLOB / RAW as bytes, SDO_GEOMETRY as geometry (its WKB and SRID), NULL as
+// null.
 QVector<QVector<OracleValue>> readEmbeddedTable(const QString &path, const QString &owner, const QString &table);
 
 // The table's columns as a describe reports them.
@@ -32,6 +33,9 @@ struct EmbeddedIndex {
     QString table;
     QStringList columns;
     bool unique = false;
+    QString type;       // as ALL_INDEXES.INDEX_TYPE: "NORMAL", or "DOMAIN" for an Oracle Text index
+    QString itypOwner;  // a domain index's indextype: "CTXSYS" "CONTEXT"; empty otherwise
+    QString itypName;
 };
 // The owner's indexes (those of primary keys included), in creation order.
 QVector<EmbeddedIndex> listEmbeddedIndexes(const QString &path, const QString &owner);

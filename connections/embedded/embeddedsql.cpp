@@ -360,6 +360,8 @@ private:
     {
         next();
         Statement s;
+        if (!symbol('*') && !word("COUNT"))
+            return selectColumns();
         if (symbol('*')) {
             next();
             if (!takeWord("FROM"))
@@ -417,6 +419,68 @@ private:
             }
         }
         end(933, "SQL command not properly ended");
+        return s;
+    }
+
+    // alias."A": the alias and the column.
+    void aliasedColumn(QString *alias, QString *column)
+    {
+        if (!identifierHere() || !symbol('.', 1))
+            unsupported();  // other select lists: not forms Tavrex sends
+        *alias = peek().text;
+        i_ += 2;
+        *column = takeIdentifier(904, ": invalid identifier");
+    }
+
+    // select item, ... from T alias, the items by the alias (SelectItem):
+    // the verification's reading of a table with SDO_GEOMETRY columns.
+    Statement selectColumns()
+    {
+        Statement s;
+        s.kind = Statement::Kind::SelectColumns;
+        QStringList aliases;
+        for (;;) {
+            const qsizetype from = peek().start;
+            SelectItem item;
+            QString alias;
+            if (takeWord("CASE")) {
+                // case when a."G" is null then null else sdo_util.to_wkbgeometry(a."G") end
+                if (!takeWord("WHEN"))
+                    unsupported();
+                aliasedColumn(&alias, &item.column);
+                if (!(takeWord("IS") && takeWord("NULL") && takeWord("THEN") && takeWord("NULL") &&
+                      takeWord("ELSE") && takeWord("SDO_UTIL") && takeSymbol('.') && takeWord("TO_WKBGEOMETRY") &&
+                      takeSymbol('(')))
+                    unsupported();
+                QString alias2, column2;
+                aliasedColumn(&alias2, &column2);
+                if (alias2 != alias || column2 != item.column || !takeSymbol(')') || !takeWord("END"))
+                    unsupported();
+                item.part = SelectItem::Part::Wkb;
+            } else {
+                aliasedColumn(&alias, &item.column);
+                if (takeSymbol('.')) {
+                    if (!takeWord("SDO_SRID"))
+                        unsupported();
+                    item.part = SelectItem::Part::Srid;
+                }
+            }
+            item.text = sql_.mid(from, t_[i_ - 1].end - from);
+            aliases.append(alias);
+            s.items.append(item);
+            if (takeSymbol(','))
+                continue;
+            break;
+        }
+        if (!takeWord("FROM"))
+            fail(923, "FROM keyword not found where expected");
+        s.table = takeTableName();
+        const QString alias = takeIdentifier(933, "SQL command not properly ended");
+        end(933, "SQL command not properly ended");
+        for (const QString &a : aliases) {
+            if (a != alias)
+                throw oraError(904, QStringLiteral("\"%1\": invalid identifier").arg(a));
+        }
         return s;
     }
 
@@ -574,6 +638,16 @@ private:
             if (!(takeWord("TO") && takeWord("SECOND")))
                 fail(905, "missing keyword");
             col.fraction = optionalPrecision(6);
+            return;
+        }
+        // SDO_GEOMETRY, also named with its owner.
+        if (type == QLatin1String("SDO_GEOMETRY") ||
+            (type == QLatin1String("MDSYS") && symbol('.') && word("SDO_GEOMETRY", 1))) {
+            if (type == QLatin1String("MDSYS"))
+                i_ += 2;
+            col.type = OraType::Geometry;
+            if (symbol('('))
+                fail(907, "missing right parenthesis");
             return;
         }
         if (type == QLatin1String("DATE") || type == QLatin1String("BLOB") || type == QLatin1String("CLOB")) {
@@ -890,6 +964,14 @@ private:
             fail(969, "missing ON keyword");
         s.table = takeTableName();
         s.keyColumns = keyColumns();
+        // The one indextype Tavrex sends: Oracle Text's.
+        if (takeWord("INDEXTYPE")) {
+            if (!takeWord("IS"))
+                fail(905, "missing keyword");
+            if (!(takeWord("CTXSYS") && takeSymbol('.') && takeWord("CONTEXT")))
+                unsupported();
+            s.indexType = QStringLiteral("CTXSYS.CONTEXT");
+        }
         end(933, "SQL command not properly ended");
         return s;
     }

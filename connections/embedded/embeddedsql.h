@@ -24,15 +24,27 @@ constexpr int kMaxIdentifier = 30;
 constexpr int kMaxColumns = 1000;
 constexpr int kMaxKeyColumns = 32;
 
+// One item of a SelectColumns list, by its table alias: a."A" (Whole);
+// case when a."G" is null then null else sdo_util.to_wkbgeometry(a."G") end
+// (Wkb: the well-known binary of an SDO_GEOMETRY, as a BLOB); a."G".sdo_srid
+// (Srid, a NUMBER).
+struct SelectItem {
+    enum class Part { Whole, Wkb, Srid };
+    QString column;
+    Part part = Part::Whole;
+    QString text;  // the item as written
+};
+
 struct Statement {
     enum class Kind {
         CountTables,    // select count(*) cn from all_tables where table_name='T' and upper(owner)='O'
         DropTable,      // drop table T
         CreateTable,    // create table T ( column clauses )
         AddPrimaryKey,  // alter table T add [constraint C] primary key (cols)
-        CreateIndex,    // create index I on T (cols)
+        CreateIndex,    // create index I on T (cols) [indextype is ctxsys.context]
         DescribeTable,  // select * from T where 1=0
         SelectTable,    // select * from T
+        SelectColumns,  // select a."A", <geometry parts>, ... from T a  (see SelectItem)
         CountRows,      // select count(*) [alias] from T
         AddUnique,      // alter table T add [constraint C] unique (cols)
         AddCheck,       // alter table T add [constraint C] check ("A" in ('x','y'))
@@ -61,6 +73,8 @@ struct Statement {
     bool startWithLimitValue = false;  // ModifyIdentity
     qint64 startWith = 1;         // ModifyIdentity without LIMIT VALUE
     QString comment;              // CommentOn...: the text, '' undone
+    QString indexType;            // CreateIndex: "CTXSYS.CONTEXT" for an Oracle Text index, else empty
+    QVector<SelectItem> items;    // SelectColumns
 };
 
 Statement parseStatement(const QString &sql);

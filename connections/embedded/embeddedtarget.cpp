@@ -116,6 +116,8 @@ QString sqliteType(const ColumnSpec &c)
     case OraType::BinaryDouble: return QStringLiteral("BINARY_DOUBLE");
     case OraType::Timestamp: return QStringLiteral("TIMESTAMP_TEXT(%1)").arg(c.fraction);
     case OraType::Interval: return QStringLiteral("DAY_TO_SECOND_TEXT(%1,%2)").arg(c.dayPrecision).arg(c.fraction);
+    // BLOB affinity: the SRID's 4 bytes and the WKB (storedGeometry).
+    case OraType::Geometry: return QStringLiteral("SDO_GEOMETRY_BLOB");
     }
     return QString();
 }
@@ -347,7 +349,7 @@ QString servingIndex(const Catalog &cat, const QString &table, const QStringList
     QString found;
     int bestLength = 0;
     for (const IndexInfo &i : cat.indexes(table)) {
-        if (i.columns.size() < keyColumns.size())
+        if (i.isDomain() || i.columns.size() < keyColumns.size())
             continue;
         const QStringList lead = i.columns.mid(0, keyColumns.size());
         if (QSet<QString>(lead.begin(), lead.end()) != keySet || lead.size() != keySet.size())
@@ -440,6 +442,8 @@ TableInfo keyTable(const Catalog &cat, const Statement &st, QStringList *sqliteC
     for (const ColumnSpec &c : keyColumnSpecs(t, st.keyColumns, sqliteCols)) {
         if (isLob(c.type))
             throw oraError(2329, QStringLiteral("column of datatype LOB cannot be unique or a primary key"));
+        if (c.type == OraType::Geometry)
+            throw oraError(2329, QStringLiteral("column of datatype ADT cannot be unique or a primary key"));
     }
     return t;
 }
@@ -735,6 +739,35 @@ void commentOn(const Catalog &cat, const Statement &st)
     tx.commit();
 }
 
+// An Oracle Text (CONTEXT) index: a domain index, recorded in the dictionary
+// only (the target answers no CONTAINS query). It takes one column of a type
+// Oracle Text reads, and one such index per column.
+void createTextIndex(const Catalog &cat, const TableInfo &t, const Statement &st, const QVector<ColumnSpec> &specs)
+{
+    if (specs.size() > 1)
+        throw oraError(29851, QStringLiteral("cannot build a domain index on more than one column"));
+    const ColumnSpec &c = specs.first();
+    if (c.type != OraType::Varchar2 && c.type != OraType::Char && c.type != OraType::Clob && c.type != OraType::Blob)
+        throw DatabaseError(oraMessage(29855, QStringLiteral("error occurred in the execution of ODCIINDEXCREATE "
+                                                             "routine")) +
+                                QLatin1Char('\n') + oraMessage(20000, QStringLiteral("Oracle Text error:")) +
+                                QStringLiteral("\nDRG-10509: invalid text column: ") + c.name,
+                            29855);
+    for (const IndexInfo &i : cat.indexes(t.name)) {
+        if (i.isDomain() && i.columns == st.keyColumns)
+            throw oraError(29879, QStringLiteral("cannot create multiple domain indexes on a column list using "
+                                                 "same indextype"));
+    }
+    IndexInfo i;
+    i.name = st.name;
+    i.table = t.name;
+    i.columns = st.keyColumns;
+    i.type = QStringLiteral("DOMAIN");
+    i.itypOwner = QStringLiteral("CTXSYS");
+    i.itypName = QStringLiteral("CONTEXT");
+    cat.insertIndex(i);
+}
+
 void createIndex(const Catalog &cat, const Statement &st)
 {
     sqlite3 *db = cat.db();
@@ -746,12 +779,19 @@ void createIndex(const Catalog &cat, const Statement &st)
         throw oraError(955, QStringLiteral("name is already used by an existing object"));
     QStringList sqliteCols;
     const QVector<ColumnSpec> specs = keyColumnSpecs(t, st.keyColumns, &sqliteCols);
+    if (!st.indexType.isEmpty()) {
+        createTextIndex(cat, t, st, specs);
+        tx.commit();
+        return;
+    }
     for (const ColumnSpec &c : specs) {
         if (isLob(c.type))
             throw oraError(2327, QStringLiteral("cannot create index on expression with datatype LOB"));
+        if (c.type == OraType::Geometry)
+            throw oraError(2327, QStringLiteral("cannot create index on expression with datatype ADT"));
     }
     for (const IndexInfo &i : cat.indexes(t.name)) {
-        if (i.columns == st.keyColumns)
+        if (!i.isDomain() && i.columns == st.keyColumns)
             throw oraError(1408, QStringLiteral("such column list already indexed"));
     }
     IndexInfo i;
@@ -830,7 +870,8 @@ void EmbeddedSession::execute(const QString &sql)
     case Statement::Kind::ModifyIdentity: modifyIdentity(cat, st); break;
     case Statement::Kind::CommentOnTable:
     case Statement::Kind::CommentOnColumn: commentOn(cat, st); break;
-    case Statement::Kind::SelectTable: throw oraError(900, QStringLiteral("invalid SQL statement"));
+    case Statement::Kind::SelectTable:
+    case Statement::Kind::SelectColumns: throw oraError(900, QStringLiteral("invalid SQL statement"));
     }
 }
 
@@ -840,12 +881,40 @@ namespace {
 // statement: only the current row is held.
 class TableReader final : public OracleRowReader {
 public:
-    // withRows false: the describe query, which returns no row.
-    TableReader(sqlite3 *db, const QString &path, TableInfo table, bool withRows)
+    // withRows false: the describe query, which returns no row. items: the
+    // select list of a SelectColumns query (resolved here: ORA-00904 for an
+    // unknown column, ORA-00932 for a geometry part of another type); none:
+    // every column whole.
+    TableReader(sqlite3 *db, const QString &path, TableInfo table, bool withRows,
+                const QVector<SelectItem> &items = {})
         : db_(db), path_(path), table_(std::move(table)), done_(!withRows)
     {
-        for (const ColumnSpec &c : table_.columns)
-            columns_.append(toOracleColumn(c));
+        if (items.isEmpty()) {
+            for (int c = 0; c < table_.columns.size(); ++c)
+                outputs_.push_back({c, SelectItem::Part::Whole});
+        }
+        for (const SelectItem &item : items) {
+            int found = -1;
+            for (int c = 0; c < table_.columns.size() && found < 0; ++c) {
+                if (table_.columns[c].name == item.column)
+                    found = c;
+            }
+            if (found < 0)
+                throw oraError(904, invalidIdentifier(item.column));
+            if (item.part != SelectItem::Part::Whole && table_.columns[found].type != OraType::Geometry)
+                throw oraError(932, QStringLiteral("inconsistent datatypes: expected MDSYS.SDO_GEOMETRY got %1")
+                                        .arg(oraTypeName(table_.columns[found].type)));
+            outputs_.push_back({found, item.part});
+        }
+        for (const Output &o : outputs_) {
+            OracleColumn c = toOracleColumn(table_.columns[o.source]);
+            if (o.part != SelectItem::Part::Whole) {
+                c = OracleColumn();
+                c.name = items[columns_.size()].text;
+                c.type = o.part == SelectItem::Part::Wkb ? QStringLiteral("BLOB") : QStringLiteral("NUMBER");
+            }
+            columns_.append(c);
+        }
         row_.resize(columns_.size());
         read_.assign(size_t(columns_.size()), false);
         if (done_)
@@ -878,15 +947,24 @@ public:
     const OracleValue &value(int column) const override
     {
         if (onRow_ && !read_[size_t(column)]) {
-            row_[column] = readStoredValue(stmt_.get(), column, table_.columns[column].type, path_, table_.name);
+            const Output &o = outputs_[size_t(column)];
+            OracleValue v = readStoredValue(stmt_.get(), o.source, table_.columns[o.source].type, path_, table_.name);
+            // A geometry's parts, as SDO_UTIL.TO_WKBGEOMETRY and SDO_SRID give them.
+            if (o.part == SelectItem::Part::Wkb && !v.isNull())
+                v = OracleValue::bytes(v.wkbValue());
+            else if (o.part == SelectItem::Part::Srid)
+                v = v.isNull() || v.sridValue() == 0 ? OracleValue::null()
+                                                     : OracleValue::number(QString::number(v.sridValue()));
+            row_[column] = std::move(v);
             read_[size_t(column)] = true;
         }
         return row_[column];
     }
-    bool valueView(int column, View *view) const override
+    bool valueView(int output, View *view) const override
     {
-        if (!onRow_)
+        if (!onRow_ || outputs_[size_t(output)].part != SelectItem::Part::Whole)
             return false;
+        const int column = outputs_[size_t(output)].source;
         sqlite3_stmt *s = stmt_.get();
         // A null pointer is a NULL, a zero-length BLOB or a failed
         // allocation: only then is the stored type asked for.
@@ -946,10 +1024,17 @@ private:
         return true;
     }
 
+    // Where each column of the result comes from.
+    struct Output {
+        int source;  // the table's column
+        SelectItem::Part part;
+    };
+
     sqlite3 *db_;
     QString path_;
     TableInfo table_;
     SqliteStmt stmt_;
+    std::vector<Output> outputs_;
     QVector<OracleColumn> columns_;
     mutable QVector<OracleValue> row_;
     mutable std::vector<bool> read_;  // which values of the current row row_ holds
@@ -992,6 +1077,12 @@ std::unique_ptr<OracleRowReader> EmbeddedSession::query(const QString &sql)
             tableMissing();
         return std::make_unique<TableReader>(d_->db.get(), d_->path, std::move(t),
                                              st.kind == Statement::Kind::SelectTable);
+    }
+    case Statement::Kind::SelectColumns: {
+        TableInfo t;
+        if (!cat.findTable(st.table, &t))
+            tableMissing();
+        return std::make_unique<TableReader>(d_->db.get(), d_->path, std::move(t), true, st.items);
     }
     case Statement::Kind::CountTables: return std::make_unique<CountReader>(countTables(cat, st));
     case Statement::Kind::CountRows: return std::make_unique<CountReader>(countRows(cat, st));

@@ -1,10 +1,14 @@
 #include "connections/embedded/embeddedvalues.h"
 
+#include "connections/wkb.h"
 #include "engine/textrules.h"
+
+#include <QtEndian>
 
 #include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <limits>
 
 namespace tavrex::embedded {
@@ -17,6 +21,24 @@ QString oraMessage(int code, const QString &text)
 DatabaseError oraError(int code, const QString &text)
 {
     return DatabaseError(oraMessage(code, text), code);
+}
+
+QByteArray storedGeometry(quint32 srid, const QByteArray &wkb)
+{
+    QByteArray out(4 + wkb.size(), Qt::Uninitialized);
+    qToLittleEndian<quint32>(srid, out.data());
+    if (!wkb.isEmpty())
+        std::memcpy(out.data() + 4, wkb.constData(), size_t(wkb.size()));
+    return out;
+}
+
+bool parseStoredGeometry(QByteArrayView stored, quint32 *srid, QByteArray *wkb)
+{
+    if (stored.size() < 4)
+        return false;
+    *srid = qFromLittleEndian<quint32>(stored.data());
+    *wkb = stored.sliced(4).toByteArray();
+    return true;
 }
 
 QString oraTypeName(OraType type)
@@ -33,6 +55,7 @@ QString oraTypeName(OraType type)
     case OraType::BinaryDouble: return QStringLiteral("BINARY_DOUBLE");
     case OraType::Timestamp: return QStringLiteral("TIMESTAMP");
     case OraType::Interval: return QStringLiteral("INTERVAL DAY TO SECOND");
+    case OraType::Geometry: return QStringLiteral("SDO_GEOMETRY");
     }
     return QString();
 }
@@ -42,7 +65,7 @@ bool oraTypeFromName(const QString &name, OraType *type)
     static const OraType all[] = {OraType::Number,      OraType::Varchar2,     OraType::Char,
                                   OraType::Date,        OraType::Blob,         OraType::Clob,
                                   OraType::Raw,         OraType::BinaryFloat,  OraType::BinaryDouble,
-                                  OraType::Timestamp,   OraType::Interval};
+                                  OraType::Timestamp,   OraType::Interval,     OraType::Geometry};
     for (OraType t : all) {
         if (oraTypeName(t) == name) {
             *type = t;
@@ -777,6 +800,12 @@ QString tooLarge(const QString &qualifiedName, int actual, int maximum)
                                  .arg(maximum));
 }
 
+// An object type is named with its owner: MDSYS.SDO_GEOMETRY.
+QString typeInMessage(OraType type)
+{
+    return type == OraType::Geometry ? QStringLiteral("MDSYS.SDO_GEOMETRY") : oraTypeName(type);
+}
+
 int inconsistent(OraType column, OracleValue::Kind kind, QString *message)
 {
     QString got;
@@ -788,9 +817,10 @@ int inconsistent(OraType column, OracleValue::Kind kind, QString *message)
     case OracleValue::Kind::Timestamp: got = QStringLiteral("TIMESTAMP"); break;
     case OracleValue::Kind::Interval: got = QStringLiteral("INTERVAL DAY TO SECOND"); break;
     case OracleValue::Kind::BinaryNumber: got = QStringLiteral("BINARY_DOUBLE"); break;
+    case OracleValue::Kind::Geometry: got = typeInMessage(OraType::Geometry); break;
     case OracleValue::Kind::Null: break;
     }
-    *message = oraMessage(932, QStringLiteral("inconsistent datatypes: expected %1 got %2").arg(oraTypeName(column), got));
+    *message = oraMessage(932, QStringLiteral("inconsistent datatypes: expected %1 got %2").arg(typeInMessage(column), got));
     return 932;
 }
 
@@ -973,6 +1003,7 @@ int convertValue(const OracleValue &value, const ColumnSpec &col, const QString 
             out.kind = StoredValue::Kind::Utf8;
             break;
         }
+        case OracleValue::Kind::Geometry: return inconsistent(col.type, kind, message);
         }
         if (out.kind != StoredValue::Kind::Null && (rc = storeText(col, qualifiedName, out, message)) != 0)
             return rc;
@@ -1085,6 +1116,28 @@ int convertValue(const OracleValue &value, const ColumnSpec &col, const QString 
         if (col.type == OraType::Raw && out.kind == StoredValue::Kind::Blob && out.blob.size() > col.length) {
             *message = tooLarge(qualifiedName, int(out.blob.size()), col.length);
             return 12899;
+        }
+        break;
+
+    case OraType::Geometry:
+        // SDO_GEOMETRY(wkb, srid) reads the WKB; what it cannot read fails
+        // in Oracle's Java conversion.
+        switch (kind) {
+        case OracleValue::Kind::Null: break;
+        case OracleValue::Kind::Geometry: {
+            const QString problem = wkbProblem(value.wkbValue());
+            if (!problem.isEmpty()) {
+                *message = oraMessage(29532, QStringLiteral("Java call terminated by uncaught Java exception: "
+                                                            "java.lang.RuntimeException: "
+                                                            "oracle.spatial.util.GeometryExceptionWithContext: ") +
+                                                 problem);
+                return 29532;
+            }
+            out.blob = storedGeometry(value.sridValue(), value.wkbValue());
+            out.kind = StoredValue::Kind::Blob;
+            break;
+        }
+        default: return inconsistent(col.type, kind, message);
         }
         break;
     }

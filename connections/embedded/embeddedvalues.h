@@ -25,7 +25,7 @@ DatabaseError oraError(int code, const QString &text);
 // The column types the target stores. Other Oracle types are refused at
 // CREATE TABLE with ORA-00902 (the target keeps no representation for them).
 enum class OraType {
-    Number, Varchar2, Char, Date, Blob, Clob, Raw, BinaryFloat, BinaryDouble, Timestamp, Interval,
+    Number, Varchar2, Char, Date, Blob, Clob, Raw, BinaryFloat, BinaryDouble, Timestamp, Interval, Geometry,
 };
 
 // The type's name as a describe reports it: "TIMESTAMP", "INTERVAL DAY TO
@@ -117,6 +117,12 @@ bool parseStoredInterval(const QByteArray &text, OracleInterval *iv);
 int parseBinaryNumber(QStringView text, bool asFloat, double *value);
 // The shortest text that reads back as the same BINARY_FLOAT / BINARY_DOUBLE.
 QString binaryNumberText(double value, bool asFloat);
+
+// An SDO_GEOMETRY as the target stores it: its SRID in 4 bytes, little
+// endian (0 for SDO_SRID NULL), then its well-known binary as given.
+QByteArray storedGeometry(quint32 srid, const QByteArray &wkb);
+// Reads the stored form back; false when it is shorter than the SRID.
+bool parseStoredGeometry(QByteArrayView stored, quint32 *srid, QByteArray *wkb);
 
 // Characters (Unicode code points) and UTF-8 bytes of a text.
 int codePoints(QStringView text);

@@ -106,6 +106,7 @@ OracleColumn columnFromDescribe(const DescribedItem &item)
     case SQLT_IBFLOAT: c.type = QStringLiteral("BINARY_FLOAT"); break;
     case SQLT_IBDOUBLE: c.type = QStringLiteral("BINARY_DOUBLE"); break;
     case 114: c.type = QStringLiteral("BFILE"); break;
+    case SQLT_NTY: c.type = item.typeName.isEmpty() ? QStringLiteral("TYPE %1").arg(item.dataType) : item.typeName; break;
     case SQLT_TIMESTAMP:
         c.type = QStringLiteral("TIMESTAMP");
         c.scale = item.scale;  // the fraction digits
@@ -167,6 +168,7 @@ qint64 boundSize(const OracleValue &value)
         return utf8Size(value.textValue());
     case OracleValue::Kind::Date: return 7;
     case OracleValue::Kind::Bytes: return value.bytesValue().size();
+    case OracleValue::Kind::Geometry: return qint64(sizeof(OCILobLocator *));  // its temporary LOB
     }
     return 0;
 }
@@ -183,15 +185,23 @@ QVector<InsertRun> planInsertRuns(const OracleRowBatch &batch, qint64 bufferLimi
         run.firstRow = row;
         run.kinds.fill(OracleValue::Kind::Null, columns);
         run.widths.fill(1, columns);
+        run.srids.fill(0, columns);
     };
     startRun(0);
+    using K = OracleValue::Kind;
     for (int r = 0; r < rows; ++r) {
         bool fits = true;
         qint64 newRowWidth = 0;
         for (int c = 0; c < columns; ++c) {
             const OracleValue &v = batch.at(r, c);
             sizes[size_t(c)] = boundSize(v);
-            if (!v.isNull() && run.kinds[c] != OracleValue::Kind::Null && run.kinds[c] != v.kind())
+            if (!v.isNull() && run.kinds[c] != K::Null && run.kinds[c] != v.kind())
+                fits = false;
+            // A geometry joins no NULLs, and no geometry of another SRID.
+            if (v.kind() == K::Geometry && run.rowCount > 0 &&
+                (run.kinds[c] == K::Null || run.srids[c] != v.sridValue()))
+                fits = false;
+            if (v.isNull() && run.kinds[c] == K::Geometry)
                 fits = false;
             newRowWidth += std::max(run.widths[c], sizes[size_t(c)]);
         }
@@ -203,6 +213,7 @@ QVector<InsertRun> planInsertRuns(const OracleRowBatch &batch, qint64 bufferLimi
             const OracleValue &v = batch.at(r, c);
             if (!v.isNull())
                 run.kinds[c] = v.kind();
+            run.srids[c] = v.sridValue();
             run.widths[c] = std::max(run.widths[c], sizes[size_t(c)]);
         }
         ++run.rowCount;
@@ -224,6 +235,7 @@ ub2 bindType(OracleValue::Kind kind, const QString &columnType)
         return columnType == QLatin1String("CLOB") || columnType == QLatin1String("NCLOB") ? SQLT_LNG : SQLT_CHR;
     case OracleValue::Kind::Date: return SQLT_DAT;
     case OracleValue::Kind::Bytes: return columnType == QLatin1String("BLOB") ? SQLT_LBI : SQLT_BIN;
+    case OracleValue::Kind::Geometry: return SQLT_BLOB;
     }
     return SQLT_CHR;
 }
@@ -241,9 +253,13 @@ QVector<int> bindOrder(const QVector<QString> &columnTypes)
     return order;
 }
 
-QString convertedPlaceholder(const QString &placeholder, OracleValue::Kind kind, const QString &columnType)
+QString convertedPlaceholder(const QString &placeholder, OracleValue::Kind kind, const QString &columnType,
+                             quint32 srid)
 {
     switch (kind) {
+    case OracleValue::Kind::Geometry:
+        return QStringLiteral("SDO_GEOMETRY(") + placeholder +
+               (srid == 0 ? QString() : QStringLiteral(", ") + QString::number(srid)) + QLatin1Char(')');
     case OracleValue::Kind::Number: return QStringLiteral("TO_NUMBER(") + placeholder + QLatin1Char(')');
     case OracleValue::Kind::Timestamp:
         return QStringLiteral("TO_TIMESTAMP(") + placeholder + QStringLiteral(", '") + QLatin1String(kTimestampFormat) +
@@ -257,10 +273,16 @@ QString convertedPlaceholder(const QString &placeholder, OracleValue::Kind kind,
     }
 }
 
+bool isBound(const InsertRun &run, int column, const QString &columnType)
+{
+    return !(run.kinds[column] == OracleValue::Kind::Null && columnType == QLatin1String("SDO_GEOMETRY"));
+}
+
 QString insertStatement(const QString &table, const QVector<OracleColumn> &columns, const QVector<int> &order,
-                        const QVector<OracleValue::Kind> &kinds)
+                        const InsertRun &run, const QVector<QString> &types)
 {
     QString names, values;
+    int position = 0;
     for (int i = 0; i < order.size(); ++i) {
         const int c = order[i];
         if (i > 0) {
@@ -268,8 +290,12 @@ QString insertStatement(const QString &table, const QVector<OracleColumn> &colum
             values += QLatin1Char(',');
         }
         names += QLatin1Char('"') + columns[c].name + QLatin1Char('"');
-        const QString placeholder = QLatin1Char(':') + QString::number(i + 1);
-        values += convertedPlaceholder(placeholder, kinds[c], columns[c].type);
+        if (!isBound(run, c, types[c])) {
+            values += QStringLiteral("NULL");
+            continue;
+        }
+        const QString placeholder = QLatin1Char(':') + QString::number(++position);
+        values += convertedPlaceholder(placeholder, run.kinds[c], types[c], run.srids[c]);
     }
     return QStringLiteral("INSERT INTO \"") + table + QStringLiteral("\" (") + names + QStringLiteral(") VALUES (") +
            values + QLatin1Char(')');

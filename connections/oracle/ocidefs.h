@@ -83,6 +83,12 @@ constexpr ub2 OCI_FETCH_NEXT = 0x02;
 // OCILobRead2 piece: the whole amount asked for in one call (oci.h).
 constexpr ub1 OCI_ONE_PIECE = 0;
 
+// Temporary LOBs (oci.h; ODPI-C DPI_OCI_TEMP_BLOB, DPI_OCI_DURATION_SESSION):
+// OCILobCreateTemporary's lobtype for a BLOB, and a duration that ends with
+// the session at the latest.
+constexpr ub1 OCI_TEMP_BLOB = 1;
+constexpr ub2 OCI_DURATION_SESSION = 10;
+
 // Attributes. One number names different things on different handle types.
 constexpr ub4 OCI_ATTR_DATA_SIZE = 1;     // param, ub2
 constexpr ub4 OCI_ATTR_DATA_TYPE = 2;     // param, ub2
@@ -91,6 +97,10 @@ constexpr ub4 OCI_ATTR_PRECISION = 5;     // param, sb2
 constexpr ub4 OCI_ATTR_SCALE = 6;         // param, sb1
 constexpr ub4 OCI_ATTR_SERVER = 6;        // svcctx, OCIServer*
 constexpr ub4 OCI_ATTR_IS_NULL = 7;       // param, ub1
+// The name and owner of a described column's object type (SQLT_NTY), as
+// ODPI-C reads them (DPI_OCI_ATTR_TYPE_NAME, DPI_OCI_ATTR_SCHEMA_NAME).
+constexpr ub4 OCI_ATTR_TYPE_NAME = 8;     // param, OraText* + ub4 bytes
+constexpr ub4 OCI_ATTR_SCHEMA_NAME = 9;   // param, OraText* + ub4 bytes
 constexpr ub4 OCI_ATTR_SESSION = 7;       // svcctx, OCISession*
 constexpr ub4 OCI_ATTR_ROW_COUNT = 9;     // stmt, ub4
 constexpr ub4 OCI_ATTR_PREFETCH_ROWS = 11;  // stmt, ub4
@@ -132,10 +142,11 @@ constexpr ub2 SQLT_BDOUBLE = 22;
 constexpr ub2 SQLT_BIN = 23;   // RAW
 constexpr ub2 SQLT_LBI = 24;   // LONG RAW
 constexpr ub2 SQLT_AFC = 96;   // CHAR
+constexpr ub2 SQLT_NTY = 108;  // a named object type (SDO_GEOMETRY), as a describe reports it
 constexpr ub2 SQLT_IBFLOAT = 100;   // BINARY_FLOAT, as a describe reports it
 constexpr ub2 SQLT_IBDOUBLE = 101;  // BINARY_DOUBLE, as a describe reports it
 constexpr ub2 SQLT_CLOB = 112;
-constexpr ub2 SQLT_BLOB = 113;
+constexpr ub2 SQLT_BLOB = 113;  // a BLOB locator; bound by the address of an OCILobLocator*
 // TIMESTAMP and INTERVAL DAY TO SECOND, described with these codes and
 // defined over arrays of OCIDateTime* / OCIInterval* descriptors (ocidfn.h;
 // ODPI-C DPI_SQLT_TIMESTAMP / DPI_SQLT_INTERVAL_DS). Their describe carries
@@ -195,6 +206,21 @@ using OCILobRead2Fn = sword (*)(OCISvcCtx *svchp, OCIError *errhp, OCILobLocator
                                 sb4 (*cbfp)(void *ctxp, const void *bufp, ub8 lenp, ub1 piecep,
                                             void **changed_bufpp, ub8 *changed_lenp),
                                 ub2 csid, ub1 csfrm);
+// Temporary LOBs, for a value that is passed to a SQL function as a BLOB
+// (the geometry's WKB): OCILobCreateTemporary makes an allocated locator a
+// temporary LOB (csid 0 and csfrm SQLCS_IMPLICIT for a BLOB, cache a boolean),
+// OCILobWrite2 writes it as OCILobRead2 reads (bytes for a BLOB, offset
+// 1-based, the whole amount in one OCI_ONE_PIECE call), OCILobFreeTemporary
+// gives it back (OCI programmer's guide, "LOB Functions"; ODPI-C dpiOci.c
+// dpiOciFnType__lobCreateTemporary, __lobWrite2, __lobFreeTemporary).
+using OCILobCreateTemporaryFn = sword (*)(OCISvcCtx *svchp, OCIError *errhp, OCILobLocator *locp, ub2 csid,
+                                          ub1 csfrm, ub1 lobtype, int cache, ub2 duration);
+using OCILobWrite2Fn = sword (*)(OCISvcCtx *svchp, OCIError *errhp, OCILobLocator *locp, ub8 *byte_amtp,
+                                 ub8 *char_amtp, ub8 offset, void *bufp, ub8 buflen, ub1 piece, void *ctxp,
+                                 sb4 (*cbfp)(void *ctxp, void *bufp, ub8 *lenp, ub1 *piecep,
+                                             void **changed_bufpp, ub8 *changed_lenp),
+                                 ub2 csid, ub1 csfrm);
+using OCILobFreeTemporaryFn = sword (*)(OCISvcCtx *svchp, OCIError *errhp, OCILobLocator *locp);
 // Parts of a datetime and an interval (OCI programmer's guide, "OCIDateTimeGetDate()",
 // "OCIDateTimeGetTime()", "OCIIntervalGetDaySecond()", docs.oracle.com/cd/A97385_01/appdev.920/a96584/oci18m57.htm):
 // hndl is the environment or the user session handle; fsec is in
@@ -238,6 +264,9 @@ using OCITransCommitFn = sword (*)(OCISvcCtx *svchp, OCIError *errhp, ub4 flags)
     X(OCIStmtFetch2, OCIStmtFetch2Fn)                    \
     X(OCILobGetLength2, OCILobGetLength2Fn)              \
     X(OCILobRead2, OCILobRead2Fn)                        \
+    X(OCILobCreateTemporary, OCILobCreateTemporaryFn)    \
+    X(OCILobWrite2, OCILobWrite2Fn)                      \
+    X(OCILobFreeTemporary, OCILobFreeTemporaryFn)        \
     X(OCIDateTimeGetDate, OCIDateTimeGetDateFn)          \
     X(OCIDateTimeGetTime, OCIDateTimeGetTimeFn)          \
     X(OCIIntervalGetDaySecond, OCIIntervalGetDaySecondFn) \

@@ -76,6 +76,38 @@ private:
     std::function<void()> call_;
 };
 
+// The temporary LOBs of one execute (the WKB of its geometries): each
+// locator allocated, made a temporary BLOB and written; when the execute is
+// done, each temporary LOB is freed, then its locator.
+class TemporaryLobs {
+public:
+    TemporaryLobs(const Api &api, OCISvcCtx *svc, OCIError *err) : api_(api), svc_(svc), err_(err) {}
+    TemporaryLobs(const TemporaryLobs &) = delete;
+    TemporaryLobs &operator=(const TemporaryLobs &) = delete;
+    ~TemporaryLobs()
+    {
+        for (const Lob &lob : lobs_) {
+            if (lob.temporary)
+                api_.OCILobFreeTemporary(svc_, err_, lob.locator);
+            api_.OCIDescriptorFree(lob.locator, OCI_DTYPE_LOB);
+        }
+    }
+    // A locator just allocated, freed from now on; its temporary LOB once
+    // made (madeTemporary).
+    void adopt(void *locator) { lobs_.push_back({static_cast<OCILobLocator *>(locator), false}); }
+    void madeTemporary() { lobs_.back().temporary = true; }
+
+private:
+    struct Lob {
+        OCILobLocator *locator;
+        bool temporary;
+    };
+    const Api &api_;
+    OCISvcCtx *svc_;
+    OCIError *err_;
+    std::vector<Lob> lobs_;
+};
+
 // One column's array bind: values at a fixed stride, indicators, lengths.
 struct ColumnBuffer {
     std::vector<char> data;
@@ -118,7 +150,8 @@ private:
     QVector<QString> columnTypes(const QString &table, const OracleRowBatch &batch);
     Statement parsedInsert(const QString &sql);
     void bindRun(Statement &stmt, const OracleRowBatch &batch, const InsertRun &run, const QVector<int> &order,
-                 const QVector<QString> &types);
+                 const QVector<QString> &types, TemporaryLobs &lobs);
+    OCILobLocator *temporaryBlob(const QByteArray &bytes, TemporaryLobs &lobs);
     BatchResult insertRows(const QString &table, const OracleRowBatch &batch, bool keepAccepted);
     std::vector<RejectedRow> batchErrors(Statement &stmt);
     void rollback() { check(api_.OCITransRollback(svc_.get(), err_.get(), OCI_DEFAULT), "OCITransRollback"); }
@@ -291,6 +324,15 @@ QVector<DescribedItem> OciSession::selectList(Statement &stmt)
             get(&item.charsetForm, OCI_ATTR_CHARSET_FORM);
         item.name = QString::fromUtf8(reinterpret_cast<const char *>(name), qsizetype(nameBytes));
         item.nullable = nullable != 0;
+        if (item.dataType == SQLT_NTY) {
+            OraText *typeName = nullptr, *schema = nullptr;
+            ub4 typeBytes = 0, schemaBytes = 0;
+            get(&typeName, OCI_ATTR_TYPE_NAME, &typeBytes);
+            get(&schema, OCI_ATTR_SCHEMA_NAME, &schemaBytes);
+            const QString type = QString::fromUtf8(reinterpret_cast<const char *>(typeName), qsizetype(typeBytes));
+            const QString owner = QString::fromUtf8(reinterpret_cast<const char *>(schema), qsizetype(schemaBytes));
+            item.typeName = owner.isEmpty() || owner == QLatin1String("MDSYS") ? type : owner + QLatin1Char('.') + type;
+        }
         items.append(item);
     }
     return items;
@@ -341,8 +383,31 @@ Statement OciSession::parsedInsert(const QString &sql)
     return stmt;
 }
 
+// A temporary BLOB holding the bytes.
+OCILobLocator *OciSession::temporaryBlob(const QByteArray &bytes, TemporaryLobs &lobs)
+{
+    void *locator = nullptr;
+    const sword allocated = api_.OCIDescriptorAlloc(env_.get(), &locator, OCI_DTYPE_LOB, 0, nullptr);
+    if (!succeeded(allocated))
+        throw readError(api_, env_.get(), OCI_HTYPE_ENV, allocated, "OCIDescriptorAlloc");
+    lobs.adopt(locator);
+    auto *lob = static_cast<OCILobLocator *>(locator);
+    check(api_.OCILobCreateTemporary(svc_.get(), err_.get(), lob, 0, SQLCS_IMPLICIT, OCI_TEMP_BLOB, 0,
+                                     OCI_DURATION_SESSION),
+          "OCILobCreateTemporary");
+    lobs.madeTemporary();
+    if (!bytes.isEmpty()) {
+        ub8 byteAmount = ub8(bytes.size()), charAmount = 0;
+        check(api_.OCILobWrite2(svc_.get(), err_.get(), lob, &byteAmount, &charAmount, 1,
+                                const_cast<char *>(bytes.constData()), ub8(bytes.size()), OCI_ONE_PIECE, nullptr,
+                                nullptr, 0, SQLCS_IMPLICIT),
+              "OCILobWrite2");
+    }
+    return lob;
+}
+
 void OciSession::bindRun(Statement &stmt, const OracleRowBatch &batch, const InsertRun &run,
-                         const QVector<int> &order, const QVector<QString> &types)
+                         const QVector<int> &order, const QVector<QString> &types, TemporaryLobs &lobs)
 {
     const size_t rows = size_t(run.rowCount);
     buffers_.resize(size_t(order.size()));
@@ -364,8 +429,11 @@ void OciSession::bindRun(Statement &stmt, const OracleRowBatch &batch, const Ins
                 std::vector<char>().swap(data);
         }
     }
+    ub4 position = 0;
     for (int i = 0; i < order.size(); ++i) {
         const int c = order[i];
+        if (!isBound(run, c, types[c]))
+            continue;  // written as NULL
         const qint64 width = run.widths[c];
         if (width > SB4MAXVAL)
             throw DatabaseError(QStringLiteral("A value of %1 bytes for column \"%2\" is larger than the Oracle "
@@ -413,10 +481,16 @@ void OciSession::bindRun(Statement &stmt, const OracleRowBatch &batch, const Ins
                 b.lengths[r] = ub4(bytes.size());
                 break;
             }
+            case OracleValue::Kind::Geometry: {
+                OCILobLocator *lob = temporaryBlob(v.wkbValue(), lobs);
+                std::memcpy(slot, &lob, sizeof lob);
+                b.lengths[r] = ub4(sizeof lob);
+                break;
+            }
             }
         }
         OCIBind *bind = nullptr;
-        check(api_.OCIBindByPos2(stmt.get(), &bind, err_.get(), ub4(i + 1), b.data.data(), sb8(width),
+        check(api_.OCIBindByPos2(stmt.get(), &bind, err_.get(), ++position, b.data.data(), sb8(width),
                                  bindType(run.kinds[c], types[c]), b.indicators.data(), b.lengths.data(), nullptr, 0,
                                  nullptr, OCI_DEFAULT),
               "OCIBindByPos2");
@@ -480,9 +554,10 @@ BatchResult OciSession::insertRows(const QString &table, const OracleRowBatch &b
         std::vector<RejectedRow> rejected;
         for (int i = 0; i < runs.size(); ++i) {
             const InsertRun &run = runs[i];
-            sql = insertStatement(table, batch.columns(), order, run.kinds);
+            sql = insertStatement(table, batch.columns(), order, run, types);
             Statement stmt = parsedInsert(sql);
-            bindRun(stmt, batch, run, order, types);
+            TemporaryLobs lobs(api_, svc_.get(), err_.get());
+            bindRun(stmt, batch, run, order, types, lobs);
             // Keeping the accepted rows, every run is sent in batch-error mode
             // and the commit follows the last one (whether a commit on success
             // covers an execute with batch errors is not documented).

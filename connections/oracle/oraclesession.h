@@ -16,7 +16,7 @@ namespace tavrex {
 struct OracleColumn {
     QString name;        // the catalogue name, exactly
     QString type;        // "NUMBER", "VARCHAR2", "CHAR", "DATE", "BLOB", "CLOB", "RAW", "BINARY_FLOAT",
-                         // "BINARY_DOUBLE", "TIMESTAMP" or "INTERVAL DAY TO SECOND"
+                         // "BINARY_DOUBLE", "TIMESTAMP", "INTERVAL DAY TO SECOND" or "SDO_GEOMETRY"
     int length = 0;      // VARCHAR2 and CHAR: characters; RAW: bytes; 0 for the others
     int precision = 0;   // NUMBER(p) and NUMBER(p,s); 0 for an unsized NUMBER; INTERVAL: the day digits
     int scale = 0;       // NUMBER(p,s); TIMESTAMP and INTERVAL: the fraction digits
@@ -77,10 +77,12 @@ struct OracleInterval {
 // an optional fraction, an optional exponent. Never through a double.
 // BinaryNumber is a BINARY_FLOAT / BINARY_DOUBLE value as the server's decimal
 // text ("1E+308", "-0.1", "inf", "nan"), which the target reads as an IEEE
-// number: outside NUMBER's range, so it is not a Number.
+// number: outside NUMBER's range, so it is not a Number. Geometry is an
+// SDO_GEOMETRY value as its well-known binary (WKB) and its SRID, 0 for none
+// (SDO_SRID NULL).
 class OracleValue {
 public:
-    enum class Kind : unsigned char { Null, Number, Text, Date, Bytes, Timestamp, Interval, BinaryNumber };
+    enum class Kind : unsigned char { Null, Number, Text, Date, Bytes, Timestamp, Interval, BinaryNumber, Geometry };
 
     OracleValue() = default;
     static OracleValue null() { return OracleValue(); }
@@ -105,6 +107,15 @@ public:
         OracleValue v;
         v.kind_ = Kind::Date;
         v.date_ = date;
+        return v;
+    }
+
+    static OracleValue geometry(quint32 srid, QByteArray wkb)
+    {
+        OracleValue v;
+        v.kind_ = Kind::Geometry;
+        v.raw_ = std::move(wkb);
+        v.srid_ = srid;
         return v;
     }
 
@@ -148,6 +159,9 @@ public:
     bool isUtf8() const { return utf8Text_; }
     const QByteArray &utf8Value() const { return utf8Text_ ? raw_ : noBytes(); }
     const QByteArray &bytesValue() const { return kind_ == Kind::Bytes ? raw_ : noBytes(); }
+    // The well-known binary and the SRID (0: none) of a Geometry value.
+    const QByteArray &wkbValue() const { return kind_ == Kind::Geometry ? raw_ : noBytes(); }
+    quint32 sridValue() const { return kind_ == Kind::Geometry ? srid_ : 0; }
     // The date of a Date or a Timestamp value.
     const OracleDate &dateValue() const { return date_; }
     OracleTimestamp timestampValue() const { return OracleTimestamp{date_, nanosecond_}; }
@@ -169,6 +183,7 @@ public:
         case Kind::Text: return textValue() == o.textValue();
         case Kind::Date: return date_ == o.date_;
         case Kind::Bytes: return raw_ == o.raw_;
+        case Kind::Geometry: return raw_ == o.raw_ && srid_ == o.srid_;
         case Kind::Timestamp: return date_ == o.date_ && nanosecond_ == o.nanosecond_;
         case Kind::Interval: return intervalValue() == o.intervalValue();
         }
@@ -199,9 +214,10 @@ private:
     bool utf8Text_ = false;
     bool negative_ = false;  // Interval
     mutable QString text_;
-    QByteArray raw_;  // Bytes: the bytes; a Text given as UTF-8: its bytes
+    QByteArray raw_;  // Bytes: the bytes; a Text given as UTF-8: its bytes; Geometry: the WKB
     OracleDate date_;
     int nanosecond_ = 0;
+    quint32 srid_ = 0;  // Geometry
 };
 
 // The rows of one batch insert: one value per described column per row, in

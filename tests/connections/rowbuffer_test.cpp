@@ -50,6 +50,8 @@ QString show(const std::optional<OracleValue> &v)
     case OracleValue::Kind::Number: return "N:" + v->textValue();
     case OracleValue::Kind::Text: return "T:" + v->textValue();
     case OracleValue::Kind::Bytes: return "B:" + QString::fromLatin1(v->bytesValue().toHex());
+    case OracleValue::Kind::Geometry:
+        return QStringLiteral("G:%1 ").arg(v->sridValue()) + QString::fromLatin1(v->wkbValue().toHex());
     case OracleValue::Kind::Date: {
         const OracleDate &d = v->dateValue();
         return QString::asprintf("D:%04d-%02d-%02d %02d:%02d:%02d", d.year, d.month, d.day, d.hour, d.minute,
@@ -119,6 +121,13 @@ TEST(RowBuffer, ConvertsEachSourceValueForItsTargetColumn)
         {"text into BLOB as UTF-8", T::Text, "é", "BLOB", "B:c3a9"},
         {"number into BLOB", T::Integer, "1", "BLOB", "<not convertible>"},
         {"unknown target type", T::Integer, "1", "XMLTYPE", "<not convertible>"},
+        // MySQL's stored geometry: the SRID (little endian), then the WKB.
+        {"geometry into SDO_GEOMETRY", T::Bytes, "e6100000010700000000000000", "SDO_GEOMETRY",
+         "G:4326 010700000000000000"},
+        {"geometry without an SRID", T::Bytes, "000000000101000000000000000000f03f0000000000000040", "SDO_GEOMETRY",
+         "G:0 0101000000000000000000f03f0000000000000040"},
+        {"bytes shorter than an SRID", T::Bytes, "e61000", "SDO_GEOMETRY", "<not convertible>"},
+        {"text into SDO_GEOMETRY", T::Text, "POINT(1 2)", "SDO_GEOMETRY", "<not convertible>"},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);

@@ -167,6 +167,58 @@ TEST_F(VerifyFixture, ChangesBehindTheRunsBackAreFoundWithTheirKeys)
     }
 }
 
+// Geometries compare as SRID and WKB: a changed SRID or coordinate differs,
+// the same geometry in the other byte order does not.
+TEST_F(VerifyFixture, GeometriesCompareByTheirSridAndTheirWkbInEitherByteOrder)
+{
+    sandboxExec({QStringLiteral("create table g (id int primary key, shape geometry)"),
+                 QStringLiteral("insert into g values (1, st_geomfromtext('POINT(1 2)', 4326)), (2, null),"
+                                " (3, st_geomfromtext('POLYGON((0 0,4 0,4 4,0 0))')),"
+                                " (4, st_geomfromtext('GEOMETRYCOLLECTION EMPTY', 4326))")},
+                QStringLiteral("tavrex_verify"));
+    // Row 1's stored form: the SRID 4326 (E6100000), then POINT(1 2).
+    const char *point = "0101000000000000000000F03F0000000000000040";
+    struct Case {
+        const char *name;
+        QString stored;  // the new stored form of row 1
+        bool equal;
+    } cases[] = {
+        {"the same point written big endian", "E6100000" "00000000013FF00000000000004000000000000000", true},
+        {"another SRID", QStringLiteral("110F0000") + point, false},
+        {"no SRID", QStringLiteral("00000000") + point, false},
+        {"another coordinate", "E6100000" "0101000000000000000000F03F0000000000000840", false},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        try {
+            oracle->execute(QStringLiteral("drop table \"G\""));
+        } catch (const DatabaseError &) {
+            // the first case: none yet
+        }
+        oracle->execute(QStringLiteral("create table \"G\" (\"ID\" number(10), \"SHAPE\" SDO_GEOMETRY)"));
+        RowBuffer buffer;
+        TRunLog log;
+        log.Append(QStringLiteral("Insert table G... "));
+        ASSERT_TRUE(CopyRows(data, *oracle, buffer, QStringLiteral("g"), QStringLiteral("G"), log, control).Ok);
+        const auto check = [&] {
+            return verifyTable(data, *oracle, QStringLiteral("g"), QStringLiteral("G"), {QStringLiteral("id")}, control);
+        };
+        const VerifyResult before = check();
+        ASSERT_TRUE(before.equal()) << before.sourceOnly << " / " << before.targetOnly;
+        EXPECT_EQ(before.sourceRows, 4);
+        changeTarget(QStringLiteral("update \"SCOTT.G\" set \"SHAPE\" = x'%1' where \"ID\" = '1'")
+                         .arg(c.stored)
+                         .toUtf8()
+                         .constData());
+        const VerifyResult r = check();
+        EXPECT_EQ(r.equal(), c.equal);
+        if (!c.equal) {
+            EXPECT_EQ(r.differingRows(), 1);
+            EXPECT_EQ(r.differingKeys, QStringList{QStringLiteral("1")});
+        }
+    }
+}
+
 TEST_F(VerifyFixture, AStopRequestAtAPumpEndsTheVerification)
 {
     sandboxExec({QStringLiteral("create table n (id int)"),

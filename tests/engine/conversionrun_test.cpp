@@ -69,9 +69,12 @@ protected:
         r.setLocale(QLocale::c());
         r.setLogFolder(dir.filePath("logs/"));
         r.setSendAhead(sendAhead);
+        if (!batchFile.isEmpty())
+            r.setBatchSettingsFile(batchFile);
         QDir().mkpath(dir.filePath("logs"));
         const RunOutcome outcome = r.run();
         savedPath = r.savedLogPath();
+        lastReport = r.report();
         return outcome;
     }
 
@@ -123,9 +126,24 @@ protected:
     DatabaseObjects db;
     TRunLog log;
     RunControl control;
+    RunReport lastReport;
     QString savedPath;
     bool sendAhead = true;
+    QString batchFile;  // a replay's run: its record goes beside this file
 };
+
+// The rows of a target table as texts, NULL as "-".
+QStringList rowTexts(const QString &targetPath, const QString &table)
+{
+    QStringList rows;
+    for (const auto &row : readEmbeddedTable(targetPath, "SCOTT", table)) {
+        QStringList values;
+        for (const OracleValue &v : row)
+            values << (v.isNull() ? QStringLiteral("-") : v.textValue());
+        rows << values.join(QLatin1Char(' '));
+    }
+    return rows;
+}
 
 } // namespace
 
@@ -304,18 +322,19 @@ TEST_F(RunFixture, StopBeforeTheFirstTableAndALateStop)
     EXPECT_EQ(log.lines(), QStringList{"Start time:2 Jan 2024 09:15:05"});
     EXPECT_FALSE(control.StopRequested());
 
-    // A stop honoured by the copy of the last table: no table poll follows,
-    // so the run completes and saves, and the request is then discarded.
+    // A stop honoured by the copy of the last table ends the run there too:
+    // no table poll follows, but a stopped run never reports completion.
     log.Clear();
     int pumps = 0;
     control.setPump([&] {
         if (++pumps == 2)
             control.requestStop();
     });
-    EXPECT_EQ(run({"a"}), RunOutcome::CompletedWithLateStop);
+    EXPECT_EQ(run({"a"}), RunOutcome::Stopped);
     EXPECT_EQ(tableLines(), (QStringList{"Create table A...Done", "", "Insert table A 100 Rows ",
                                          "Operation aborted", ""}));
-    EXPECT_FALSE(savedPath.isEmpty());
+    EXPECT_TRUE(savedPath.isEmpty());
+    EXPECT_EQ(lastReport.outcome, RunResultOutcome::Stopped);
     EXPECT_FALSE(control.StopRequested());
 }
 
@@ -346,6 +365,8 @@ QString shown(const OracleValue &v)
     case OracleValue::Kind::Null: return "NULL";
     case OracleValue::Kind::Number: return "N:" + v.textValue();
     case OracleValue::Kind::Text: return "T:" + v.textValue();
+    case OracleValue::Kind::Geometry:
+        return QStringLiteral("G:%1 ").arg(v.sridValue()) + QString::fromLatin1(v.wkbValue().toHex());
     case OracleValue::Kind::Bytes:
         return v.bytesValue().size() > 64 ? QStringLiteral("B:%1 bytes").arg(v.bytesValue().size())
                                           : "B:" + QString::fromLatin1(v.bytesValue().toHex());
@@ -503,8 +524,9 @@ TEST_F(RunFixture, RejectedRowsAreLeftOutAndRecordedWhenTheRunContinuesPastThem)
     EXPECT_EQ(rows[2998].first().textValue(), "2999");
     EXPECT_EQ(rows[2999].first().textValue(), "3001");
     const QStringList ledger = ledgerLines();
-    ASSERT_EQ(ledger.size(), 1);
+    ASSERT_EQ(ledger.size(), 2);
     EXPECT_TRUE(ledger.first().startsWith("wide,3000,,\"ORA-12899: value too large for column")) << ledger.first().toStdString();
+    EXPECT_EQ(ledger.last(), "wide,,,reload file,WIDE.csv") << "the ledger names the table's reload file";
     QFile reload(QString(savedPath).replace(".log", ".rejects/WIDE.csv"));
     ASSERT_TRUE(reload.open(QIODevice::ReadOnly));
     EXPECT_EQ(reload.readAll(), "id,v\r\n3000,\"far, too long\"\r\n");
@@ -658,4 +680,258 @@ TEST_F(RunFixture, AnInteractiveLedgerIsNamedAfterItsLogAtTheSave)
     const QString stem = QFileInfo(r.savedLogPath()).completeBaseName();
     EXPECT_EQ(files, (QStringList{stem + ".log", stem + ".rejects.csv", stem + ".report.json"}));
     EXPECT_NE(stem, "qelt_20240102_091505") << "the save came after the start";
+}
+
+TEST_F(RunFixture, ColumnsThatMeetUnderOtherRulesEachKeepTheirValues)
+{
+    // Unicode upper-casing makes STRASSE of straße and ID of ıd; a cut to 30
+    // characters makes one name of two long ones. Every value arrives, under
+    // both name cases, and the verification agrees.
+    mysql({"create table t (id int primary key, `straße` int, `STRASSE` int)", "insert into t values (1, 10, 20)",
+           "create table u (`ıd` int, `ID` int)", "insert into u values (5, 6)",
+           "create table w (a_column_name_of_thirty_five_chars_1 int, "
+           "a_column_name_of_thirty_five_chars_2 int primary key)",
+           "insert into w values (7, 8)"});
+    for (const bool uppercase : {true, false}) {
+        SCOPED_TRACE(uppercase ? "upper-case names" : "names as listed");
+        newTarget();
+        log.Clear();
+        s.UppercaseNames = uppercase;
+        s.Verify = true;
+        ASSERT_EQ(run({"t", "u", "w"}), RunOutcome::Completed);
+        const auto name = [uppercase](const QString &n) { return uppercase ? n.toUpper() : n; };
+        EXPECT_EQ(rowTexts(targetPath, name("t")), QStringList{"1 10 20"});
+        EXPECT_EQ(rowTexts(targetPath, name("u")), QStringList{"5 6"});
+        EXPECT_EQ(rowTexts(targetPath, name("w")), QStringList{"7 8"});
+        for (const TableResult &t : lastReport.tables) {
+            EXPECT_TRUE(t.errors.isEmpty()) << t.errors.join('\n').toStdString();
+            EXPECT_EQ(t.verified, "equal") << t.source.toStdString();
+        }
+        EXPECT_TRUE(log.lines().contains(
+            QStringLiteral("Column a_column_name_of_thirty_five_chars_2 of table %1 is written into %2: %3 holds "
+                           "column a_column_name_of_thirty_five_chars_1")
+                .arg(name("w"), name("a_column_name_of_thirty_fi0000"), name("a_column_name_of_thirty_five_c"))))
+            << log.lines().join('\n').toStdString();
+    }
+}
+
+TEST_F(RunFixture, TablesWhoseKeyNamesMeetEachKeepTheirKeys)
+{
+    // Both names agree in their first 23 characters: the composed key and
+    // index names of the later table take numbers, and it keeps its keys.
+    mysql({"create table customer_order_history_2023 (id int primary key, k int, index (k))",
+           "create table customer_order_history_2024 (id int primary key, k int, index (k))",
+           "insert into customer_order_history_2024 values (1, 1)"});
+    for (const bool details : {false, true}) {
+        SCOPED_TRACE(details ? "kept column details" : "the plain mapping");
+        newTarget();
+        log.Clear();
+        s.KeepDetails = details;
+        ASSERT_EQ(run({"customer_order_history_2023", "customer_order_history_2024"}), RunOutcome::Completed);
+        for (const TableResult &t : lastReport.tables)
+            EXPECT_TRUE(t.errors.isEmpty()) << t.errors.join('\n').toStdString();
+        EXPECT_TRUE(log.lines().contains("Key PRIMARYCUSTOMER_ORDER_HISTORY_ of table CUSTOMER_ORDER_HISTORY_2024 is "
+                                         "named PRIMARYCUSTOMER_ORDER_HIST0000: PRIMARYCUSTOMER_ORDER_HISTORY_ is "
+                                         "taken by table CUSTOMER_ORDER_HISTORY_2023"))
+            << log.lines().join('\n').toStdString();
+        QStringList primaryKeys;
+        for (const EmbeddedConstraint &c : listEmbeddedConstraints(targetPath, "SCOTT"))
+            if (c.type == "P")
+                primaryKeys << c.table + ":" + c.name;
+        primaryKeys.sort();
+        EXPECT_EQ(primaryKeys, (QStringList{"CUSTOMER_ORDER_HISTORY_2023:PRIMARYCUSTOMER_ORDER_HISTORY_",
+                                            "CUSTOMER_ORDER_HISTORY_2024:PRIMARYCUSTOMER_ORDER_HIST0000"}));
+    }
+}
+
+TEST_F(RunFixture, AStopInAnyStepOfTheLastTableEndsTheRunAsStopped)
+{
+    mysql({"create table parent (id int primary key)", "insert into parent select seq from seq_1_to_300",
+           "create table child (id int auto_increment primary key, p int, q int, "
+           "constraint fk_p foreign key (p) references parent (id), "
+           "constraint fk_q foreign key (q) references parent (id))",
+           "insert into child select seq, seq, seq from seq_1_to_300"});
+    // Where the stop comes: the log as it stands at a pump point.
+    struct Case {
+        const char *step;
+        bool details;
+        std::function<bool(const QStringList &)> here;
+        const char *absent;  // a line the stopped run never writes
+    } cases[] = {
+        {"copy", false, [](const QStringList &l) { return l.last().startsWith("Insert table CHILD 100 "); },
+         "Insert table CHILD 300 Rows ...Done"},
+        {"verification", false,
+         [](const QStringList &l) { return l.last().startsWith("Insert table CHILD") && l.last().endsWith("...Done"); },
+         "Verify table CHILD: 300 rows equal"},
+        {"keys", false, [](const QStringList &l) { return l.size() > 1 && l.at(l.size() - 2) == "Create table CHILD...Done"; },
+         "Insert table CHILD"},
+        {"identity", true,
+         [](const QStringList &l) {
+             return l.size() > 2 && l.last().isEmpty() && l.at(l.size() - 3).startsWith("Insert table CHILD");
+         },
+         "Create foreign key"},
+        {"foreign keys", true,
+         [](const QStringList &l) { return l.size() > 1 && l.at(l.size() - 2).startsWith("Create foreign key FK_P"); },
+         "Create foreign key FK_Q"},
+    };
+    // Every look at the window is a pump point, and the log stands as it
+    // would in a copy that sends each batch in turn.
+    control.setResponsivePeriod(std::chrono::milliseconds(0));
+    sendAhead = false;
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.step);
+        newTarget();
+        log.Clear();
+        s.KeepDetails = c.details;
+        s.Verify = true;
+        batchFile = dir.filePath(QStringLiteral("stop_%1.qelt").arg(QString(c.step).replace(' ', '_')));
+        const auto pump = [&] {
+            if (!control.StopRequested() && c.here(log.lines()))
+                control.requestStopAndSave();
+        };
+        control.setPump(pump);
+        control.setResponsivePump(pump);
+        EXPECT_EQ(run({"parent", "child"}), RunOutcome::Stopped);
+        EXPECT_EQ(lastReport.outcome, RunResultOutcome::Stopped);
+        ASSERT_FALSE(savedPath.isEmpty()) << "a stop that asks for it saves the record";
+        const QStringList lines = log.lines();
+        EXPECT_EQ(lines.at(lines.size() - 2), "Operation aborted") << lines.join('\n').toStdString();
+        for (const QString &line : lines)
+            EXPECT_FALSE(line.startsWith(c.absent)) << line.toStdString();
+        QFile report(QString(savedPath).replace(".log", ".report.json"));
+        ASSERT_TRUE(report.open(QIODevice::ReadOnly));
+        EXPECT_TRUE(report.readAll().contains("\"outcome\": \"stopped\""));
+    }
+    control.setPump(nullptr);
+    control.setResponsivePump(nullptr);
+}
+
+TEST_F(RunFixture, AStoppedCopyRecordsOnlyTheRowsThatReachedTheTarget)
+{
+    // Every row has a value that is recorded; rows read after the last
+    // committed batch never reach the target, and neither do their records.
+    mysql({"create table far (id int, n double)", "insert into far select seq, 1e308 from seq_1_to_1000"});
+    for (const bool ahead : {true, false}) {
+        SCOPED_TRACE(ahead ? "sending ahead" : "sending in turn");
+        newTarget();
+        sendAhead = ahead;
+        batchFile = dir.filePath(QStringLiteral("far%1.qelt").arg(ahead));
+        int pumps = 0;
+        control.setPump([&] {
+            if (++pumps == 3)
+                control.requestStopAndSave();
+        });
+        EXPECT_EQ(run({"far"}), RunOutcome::Stopped);
+        const qint64 rows = targetRows("FAR");
+        EXPECT_EQ(rows, 100);
+        EXPECT_EQ(ledgerLines().size(), rows);
+        ASSERT_EQ(lastReport.tables.size(), 1u);
+        EXPECT_EQ(lastReport.tables[0].valuesRejected, rows);
+        EXPECT_EQ(lastReport.tables[0].rowsWritten, rows);
+    }
+    control.setPump(nullptr);
+}
+
+TEST_F(RunFixture, TheReloadFolderIsTheUsersAndEveryTableKeepsItsOwnFile)
+{
+    // Eight tables whose names give two file names between them; table i
+    // rejects i % 3 + 1 rows (an empty key part, which Oracle holds as NULL).
+    const QStringList tables{"a/b", "a_b", "a\\b", ".", "_", "..", "A_B", "a_B"};
+    QStringList statements;
+    for (int i = 0; i < tables.size(); ++i) {
+        const QString table = "`" + tables.at(i) + "`";
+        statements << "create table " + table + " (id int, code varchar(10), primary key (id, code))"
+                   << QStringLiteral("insert into %1 select seq, if(seq <= %2, '', 'c') from seq_1_to_10")
+                          .arg(table)
+                          .arg(i % 3 + 1);
+    }
+    mysql(statements);
+    s.UppercaseNames = false;
+    s.RejectRows = true;
+    batchFile = dir.filePath("job.qelt");
+    const QString folder = dir.filePath("job.rejects");
+    // The reload file the ledger names for each table, and its rows.
+    const auto reloadFiles = [&] {
+        QHash<QString, QString> files;
+        for (const QString &line : ledgerLines()) {
+            const QList<QStringList> record = parseCsv(line);
+            if (record.size() == 1 && record[0].size() == 5 && record[0][3] == "reload file")
+                files.insert(record[0][0], record[0][4]);
+        }
+        return files;
+    };
+    const auto rowsIn = [&](const QString &file) {
+        QFile f(folder + "/" + file);
+        return f.open(QIODevice::ReadOnly) ? int(f.readAll().count("\r\n")) - 1 : -1;
+    };
+
+    ASSERT_EQ(run(tables), RunOutcome::Completed);
+    QHash<QString, QString> files = reloadFiles();
+    ASSERT_EQ(files.size(), tables.size());
+    QSet<QString> distinct;
+    for (int i = 0; i < tables.size(); ++i) {
+        SCOPED_TRACE(tables.at(i).toStdString());
+        distinct.insert(files.value(tables.at(i)).toCaseFolded());
+        EXPECT_EQ(rowsIn(files.value(tables.at(i))), i % 3 + 1);
+        EXPECT_EQ(targetRows(tables.at(i)), 10 - (i % 3 + 1));
+    }
+    EXPECT_EQ(distinct.size(), tables.size()) << "no file serves two tables, whatever the letter case";
+    // The record of the run is its owner's alone.
+    const auto mode = [](const QString &path) { return int(QFileInfo(path).permissions() & 0x7777); };
+    const int file = int(QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser);
+    for (const QString &path : {savedPath, QString(savedPath).replace(".log", ".rejects.csv"),
+                                QString(savedPath).replace(".log", ".report.json"),
+                                folder + "/" + files.value("a/b")})
+        EXPECT_EQ(mode(path), file) << path.toStdString();
+    EXPECT_EQ(mode(folder), int(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadUser |
+                                QFile::WriteUser | QFile::ExeUser));
+
+    // A file of the user's and a link to a file outside stay; a table copied
+    // again without rejected rows loses its earlier reload file, and only it.
+    QTemporaryDir outside;
+    QFile mine(outside.filePath("mine.csv"));
+    ASSERT_TRUE(mine.open(QIODevice::WriteOnly));
+    mine.write("kept\r\n");
+    mine.close();
+    QFile notes(folder + "/notes.txt");
+    ASSERT_TRUE(notes.open(QIODevice::WriteOnly));
+    notes.write("mending row 1\r\n");
+    notes.close();
+    ASSERT_TRUE(QFile::link(outside.filePath("mine.csv"), folder + "/mine.csv"));
+    const QString cleanFile = files.value("a_b");
+    mysql({"delete from `a_b` where code = ''"});
+    ASSERT_EQ(run(tables), RunOutcome::Completed);
+    files = reloadFiles();
+    EXPECT_FALSE(files.contains("a_b"));
+    EXPECT_EQ(files.size(), tables.size() - 1);
+    for (int i = 0; i < tables.size(); ++i) {
+        if (tables.at(i) == "a_b")
+            continue;
+        EXPECT_EQ(rowsIn(files.value(tables.at(i))), i % 3 + 1) << tables.at(i).toStdString();
+    }
+    EXPECT_TRUE(QFile::exists(folder + "/notes.txt"));
+    EXPECT_TRUE(QFileInfo(folder + "/mine.csv").isSymLink());
+    ASSERT_TRUE(mine.open(QIODevice::ReadOnly));
+    EXPECT_EQ(mine.readAll(), "kept\r\n");
+    mine.close();
+    QStringList onDisk = QDir(folder).entryList(QDir::Files | QDir::System);
+    EXPECT_EQ(onDisk.size(), tables.size() - 1 + 2) << onDisk.join(' ').toStdString();
+    EXPECT_FALSE(onDisk.contains(cleanFile)) << cleanFile.toStdString();
+    QStringList expected = files.values() + QStringList{"notes.txt", "mine.csv"};
+    expected.sort();
+    onDisk.sort();
+    EXPECT_EQ(onDisk, expected) << "every table keeps the file the earlier run gave it";
+
+    // A link in place of the folder is not written through: the tables fail
+    // with the reason, their figures stay those of the target, and the folder
+    // it points to is left as it was.
+    ASSERT_TRUE(QDir(folder).removeRecursively());
+    ASSERT_TRUE(QFile::link(outside.path(), folder));
+    ASSERT_EQ(run({"a/b"}), RunOutcome::Completed);
+    EXPECT_EQ(QDir(outside.path()).entryList(QDir::Files), QStringList{"mine.csv"});
+    ASSERT_EQ(lastReport.tables.size(), 1u);
+    const TableResult &t = lastReport.tables[0];
+    EXPECT_TRUE(t.errors.join(' ').contains("symbolic link")) << t.errors.join(' ').toStdString();
+    EXPECT_EQ(t.rowsWritten, targetRows("a/b"));
+    EXPECT_EQ(t.rowsRead, 10);
 }

@@ -3,6 +3,8 @@
 // read back from the target's dictionary and rows.
 
 #include "connections/embedded/embeddedreader.h"
+#include "connections/embedded/embeddedtarget.h"
+#include "connections/verify.h"
 #include "engine/conversionrun.h"
 #include "tests/support/testenv.h"
 
@@ -74,6 +76,9 @@ void PrintTo(const OracleValue &v, std::ostream *os)
     case OracleValue::Kind::BinaryNumber: *os << "ieee " << v.textValue().toStdString(); return;
     case OracleValue::Kind::Text: *os << "text '" << v.textValue().toStdString() << "'"; return;
     case OracleValue::Kind::Bytes: *os << "bytes " << v.bytesValue().toHex().toStdString(); return;
+    case OracleValue::Kind::Geometry:
+        *os << "geometry " << v.sridValue() << " " << v.wkbValue().toHex().toStdString();
+        return;
     case OracleValue::Kind::Date:
     case OracleValue::Kind::Timestamp: {
         const OracleTimestamp t = v.timestampValue();
@@ -372,4 +377,167 @@ TEST_F(KeepDetails, EveryTypeKeepsItsSizeDefaultAndValue)
             EXPECT_EQ(rows[r][c], expectedRows[r][c]);
         }
     }
+}
+
+// Bit values are written as the numbers their bits make; the verification
+// reads the source's bits as the same numbers.
+TEST_F(KeepDetails, BitColumnsAreVerifiedAsTheNumbersTheCopyWrote)
+{
+    sandboxExec({"create table bits (id int not null primary key, b1 bit(1), b5 bit(5), b64 bit(64))",
+                 "insert into bits values (1, b'1', b'10101', x'8000000000000001'),"
+                 " (2, b'0', b'00000', x'ffffffffffffffff'), (3, b'1', null, null)"},
+                database);
+    s.Verify = true;
+    const QStringList lines = run({"bits"});
+    EXPECT_TRUE(lines.contains("Verify table BITS: 3 rows equal")) << lines.join("\n").toStdString();
+    EXPECT_EQ(result("bits").verified, "equal");
+    EXPECT_EQ(readEmbeddedTable(targetPath, "SCOTT", "BITS"),
+              (QVector<QVector<OracleValue>>{{num("1"), num("1"), num("21"), num("9223372036854775809")},
+                                             {num("2"), num("0"), num("0"), num("18446744073709551615")},
+                                             {num("3"), num("1"), null, null}}));
+
+    // A value changed behind the run's back is still found, also in the
+    // last digit of a 20-digit number.
+    sqlite3 *file = nullptr;
+    ASSERT_EQ(sqlite3_open(QFile::encodeName(targetPath).constData(), &file), SQLITE_OK);
+    EXPECT_EQ(sqlite3_exec(file,
+                           "update \"SCOTT.BITS\" set \"B5\" = '20' where \"ID\" = '1';"
+                           "update \"SCOTT.BITS\" set \"B64\" = '18446744073709551614' where \"ID\" = '2'",
+                           nullptr, nullptr, nullptr),
+              SQLITE_OK);
+    sqlite3_close(file);
+    MySqlConnection data;
+    data.params() = sandboxParams(database);
+    data.connect();
+    OracleLogin login;
+    login.user = "scott";
+    const std::unique_ptr<OracleSession> oracle = openEmbeddedSession(targetPath, login);
+    const VerifyResult v = verifyTable(data, *oracle, "bits", "BITS", {"id"}, control);
+    EXPECT_EQ(v.differingRows(), 2);
+    EXPECT_EQ(v.differingKeys, (QStringList{"1", "2"}));
+
+    // Without the details the bit columns have no Oracle type: the table is
+    // not made, and nothing is said equal or different.
+    s.KeepDetails = false;
+    const QStringList plain = run({"bits"});
+    EXPECT_TRUE(plain.contains("ORA-00902: invalid datatype")) << plain.join("\n").toStdString();
+    EXPECT_TRUE(plain.contains("Verify table BITS: not verified: the copy did not complete"))
+        << plain.join("\n").toStdString();
+    EXPECT_EQ(result("bits").verified, "not verified");
+}
+
+namespace {
+
+// The geometry of one value as MySQL itself reports it (ST_SRID and
+// ST_AsBinary), independent of the copy's reading of the stored form.
+QVector<QVector<OracleValue>> mysqlGeometries(const QString &database, const QString &table,
+                                              const QStringList &columns)
+{
+    QStringList items{QStringLiteral("id")};
+    for (const QString &c : columns)
+        items << QStringLiteral("st_srid(%1), hex(st_asbinary(%1))").arg(c);
+    MySqlConnection my;
+    my.params() = sandboxParams(database);
+    my.connect();
+    const auto result = my.query(QStringLiteral("select %1 from %2 order by id").arg(items.join(", "), table));
+    QVector<QVector<OracleValue>> rows;
+    while (result->next()) {
+        QVector<OracleValue> row{OracleValue::number(result->text(0))};
+        for (int c = 0; c < columns.size(); ++c) {
+            const int at = 1 + 2 * c;
+            row.append(result->isNull(at + 1) ? OracleValue()
+                                              : OracleValue::geometry(result->text(at).toUInt(),
+                                                                      QByteArray::fromHex(result->text(at + 1).toLatin1())));
+        }
+        rows.append(row);
+    }
+    return rows;
+}
+
+} // namespace
+
+TEST_F(KeepDetails, GeometryOfEveryKindArrivesWithItsWkbAndSridAndVerifiesEqual)
+{
+    const struct Kind {
+        const char *column;
+        const char *type;
+        const char *wkt;  // of row 1; row 2 is NULL (but pt), row 3 as given below
+        int srid;
+    } kinds[] = {
+        {"g", "geometry", "POLYGON((0 0,10 0,10 10,0 10,0 0),(2 2,3 2,3 3,2 2))", 3857},
+        {"pt", "point not null", "POINT(-71.0603 42.3583)", 4326},
+        {"ls", "linestring", "LINESTRING(0 0,1 1,2 0.5)", 4326},
+        {"pg", "polygon", "POLYGON((1 1,4 1,4 4,1 1))", 27700},
+        {"mpt", "multipoint", "MULTIPOINT(1 1,2 2)", 4326},
+        {"mls", "multilinestring", "MULTILINESTRING((0 0,1 1),(2 2,3 3))", 4326},
+        {"mpg", "multipolygon", "MULTIPOLYGON(((0 0,1 0,1 1,0 0)),((5 5,6 5,6 6,5 5)))", 2154},
+        {"gc", "geometrycollection", "GEOMETRYCOLLECTION(POINT(1 2),LINESTRING(0 0,3 4))", 4326},
+    };
+    QStringList definitions{"id int primary key"}, columns, row1{"1"}, row2{"2"};
+    for (const Kind &k : kinds) {
+        definitions << QStringLiteral("%1 %2").arg(k.column, k.type);
+        columns << k.column;
+        row1 << QStringLiteral("st_geomfromtext('%1', %2)").arg(k.wkt).arg(k.srid);
+        row2 << (QLatin1String(k.column) == QLatin1String("pt") ? "point(0, 0)" : "null");
+    }
+    // Row 3: an empty collection, and geometries without an SRID (0).
+    const QString row3 = "3, st_geomfromtext('POINT(5 5)'), point(1.5, -2.25), null, null, null, null, null, "
+                         "st_geomfromtext('GEOMETRYCOLLECTION EMPTY', 4326)";
+    sandboxExec({QStringLiteral("create table places (%1, spatial index sp_pt (pt))").arg(definitions.join(", ")),
+                 QStringLiteral("insert into places values (%1), (%2), (%3)")
+                     .arg(row1.join(", "), row2.join(", "), row3)},
+                database);
+    s.Verify = true;
+    const QStringList lines = run({"places"});
+
+    EXPECT_EQ(lines.first(), "Create table PLACES...Done");
+    EXPECT_TRUE(lines.contains("Spatial index sp_pt of table PLACES is left out: Oracle's spatial index needs the "
+                               "extent of the layer registered first, which MySQL does not keep"))
+        << lines.join("\n").toStdString();
+    EXPECT_TRUE(lines.contains("Verify table PLACES: 3 rows equal")) << lines.join("\n").toStdString();
+    EXPECT_TRUE(result("places").errors.isEmpty()) << result("places").errors.join("\n").toStdString();
+
+    QVector<QStringList> types{{"ID", "NUMBER"}};
+    for (const QString &c : columns)
+        types.append({c.toUpper(), "SDO_GEOMETRY"});
+    EXPECT_EQ(query("select column_name, data_type from tavrex_tab_columns where table_name = 'PLACES'"
+                    " order by column_id"),
+              types);
+    const QVector<QVector<OracleValue>> expected = mysqlGeometries(database, "places", columns);
+    ASSERT_EQ(expected.size(), 3);
+    EXPECT_EQ(expected[2].last(), OracleValue::geometry(4326, QByteArray::fromHex("010700000000000000")));
+    EXPECT_EQ(expected[2][1].sridValue(), 0u);
+    const QVector<QVector<OracleValue>> rows = readEmbeddedTable(targetPath, "SCOTT", "PLACES");
+    ASSERT_EQ(rows.size(), expected.size());
+    for (int r = 0; r < rows.size(); ++r) {
+        for (int c = 0; c < columns.size(); ++c) {
+            SCOPED_TRACE(QStringLiteral("row %1 column %2").arg(r + 1).arg(columns[c]).toStdString());
+            EXPECT_EQ(rows[r][c + 1], expected[r][c + 1]);
+        }
+    }
+}
+
+TEST_F(KeepDetails, FulltextIndexesBecomeOracleTextIndexesOfOneColumnEach)
+{
+    sandboxExec({"create table articles (id int primary key, title varchar(200), body text, note varchar(100),"
+                 " fulltext ft_title (title), fulltext ft_text (body, note)) engine=InnoDB",
+                 "insert into articles values (1, 'Spatial data', 'Points and polygons', 'n'), (2, null, null, null)"},
+                database);
+    const QStringList lines = run({"articles"});
+    EXPECT_TRUE(lines.contains("FULLTEXT index ft_text of table ARTICLES covers 2 columns and becomes one Oracle Text "
+                               "index per column: IDX_FT_TEXTARTICLES (BODY), IDX_FT_TEXTARTICLES_2 (NOTE)"))
+        << lines.join("\n").toStdString();
+    EXPECT_TRUE(result("articles").errors.isEmpty()) << result("articles").errors.join("\n").toStdString();
+    EXPECT_EQ(query("select i.index_name, i.index_type, coalesce(i.ityp_owner, '-'), coalesce(i.ityp_name, '-'),"
+                    " group_concat(c.column_name) from tavrex_indexes i join tavrex_ind_columns c"
+                    " on c.owner = i.owner and c.index_name = i.index_name where i.table_name = 'ARTICLES'"
+                    " group by i.index_name order by i.index_name"),
+              (QVector<QStringList>{{"IDX_FT_TEXTARTICLES", "DOMAIN", "CTXSYS", "CONTEXT", "BODY"},
+                                    {"IDX_FT_TEXTARTICLES_2", "DOMAIN", "CTXSYS", "CONTEXT", "NOTE"},
+                                    {"IDX_FT_TITLEARTICLES", "DOMAIN", "CTXSYS", "CONTEXT", "TITLE"},
+                                    {"PRIMARYARTICLES1", "NORMAL", "-", "-", "ID"}}));
+    const QVector<EmbeddedIndex> listed = listEmbeddedIndexes(targetPath, "SCOTT");
+    ASSERT_EQ(listed.size(), 4);
+    EXPECT_EQ(listed[1].type, "DOMAIN");
+    EXPECT_EQ(listed[1].itypOwner + "." + listed[1].itypName, "CTXSYS.CONTEXT");
 }

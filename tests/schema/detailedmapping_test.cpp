@@ -133,6 +133,15 @@ const TypeCase typeCases[] = {
     {"enum takes its longest value", column("enum", "enum('a','bcd','ef')"), "VARCHAR2(3)", Family::Varchar2},
     {"set takes every value and the commas", column("set", "set('a','bcd','ef')"), "VARCHAR2(8)",
      Family::Varchar2},
+    {"geometry", column("geometry", "geometry"), "SDO_GEOMETRY", Family::Geometry},
+    {"point", column("point", "point"), "SDO_GEOMETRY", Family::Geometry},
+    {"linestring", column("linestring", "linestring"), "SDO_GEOMETRY", Family::Geometry},
+    {"polygon", column("polygon", "polygon"), "SDO_GEOMETRY", Family::Geometry},
+    {"multipoint", column("multipoint", "multipoint"), "SDO_GEOMETRY", Family::Geometry},
+    {"multilinestring", column("multilinestring", "multilinestring"), "SDO_GEOMETRY", Family::Geometry},
+    {"multipolygon", column("multipolygon", "multipolygon"), "SDO_GEOMETRY", Family::Geometry},
+    {"geometrycollection", column("geometrycollection", "geometrycollection"), "SDO_GEOMETRY", Family::Geometry},
+    {"geomcollection (MySQL 8)", column("geomcollection", "geomcollection"), "SDO_GEOMETRY", Family::Geometry},
 };
 
 TEST(MapDetailedType, KeepsEveryValueOfEachType)
@@ -157,17 +166,14 @@ TEST(MapDetailedType, ADecimalWiderThanNumberBecomesNumberWithALogLine)
                                         "digits and becomes NUMBER; values keep their first 38 significant digits"));
 }
 
-TEST(MapDetailedType, SpatialAndUnknownTypesFailTheTableNamingColumnAndType)
+TEST(MapDetailedType, UnknownTypesFailTheTableNamingColumnAndType)
 {
     const struct {
         const char *dataType;
         const char *columnType;
     } cases[] = {
-        {"geometry", "geometry"},     {"point", "point"},
-        {"linestring", "linestring"}, {"polygon", "polygon"},
-        {"multipoint", "multipoint"}, {"multipolygon", "multipolygon"},
-        {"geometrycollection", "geometrycollection"},
         {"inet6", "inet6"},
+        {"uuid", "uuid"},
     };
     for (const auto &k : cases) {
         SCOPED_TRACE(k.dataType);

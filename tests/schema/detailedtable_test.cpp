@@ -1,4 +1,5 @@
 #include "schema/detailedtable.h"
+#include "engine/identifiers.h"
 
 #include <gtest/gtest.h>
 
@@ -142,13 +143,13 @@ TEST(DetailedTable, StatementCarriesNotNullDefaultsIdentityChecksAndComments)
     EXPECT_EQ(s.notes, QStringList{"Column LABEL of table PARENT holds 2 empty values, which Oracle stores as "
                                    "NULL: it is created without NOT NULL"});
 
-    // A spatial column fails the table before anything is built.
-    DetailedColumn shape;
-    shape.column = catalogColumn("shape", "geometry", "geometry");
-    const DetailedTableStatements failed = BuildDetailedTable({id, shape}, {}, {}, "PARENT", true);
+    // A column without an Oracle type fails the table before anything is built.
+    DetailedColumn address;
+    address.column = catalogColumn("address", "inet6", "inet6");
+    const DetailedTableStatements failed = BuildDetailedTable({id, address}, {}, {}, "PARENT", true);
     EXPECT_TRUE(failed.createTable.isEmpty());
-    EXPECT_TRUE(failed.problem.contains("shape")) << failed.problem.toStdString();
-    EXPECT_TRUE(failed.problem.contains("geometry")) << failed.problem.toStdString();
+    EXPECT_TRUE(failed.problem.contains("address")) << failed.problem.toStdString();
+    EXPECT_TRUE(failed.problem.contains("inet6")) << failed.problem.toStdString();
 }
 
 TEST(DetailedKeys, PrimaryUniqueAndPlainKeysAndForeignKeyNames)
@@ -161,14 +162,58 @@ TEST(DetailedKeys, PrimaryUniqueAndPlainKeysAndForeignKeyNames)
     EXPECT_EQ(keys[1].text, "alter table \"CHILD\" add constraint \"IDX_UQ_ABCHILD\" unique (\"A\",\"B\")");
     EXPECT_EQ(keys[2].text, "create index \"IDX_IX_NOTECHILD\" on \"CHILD\" (\"NOTE\")");
 
-    QSet<QString> used;
+    ObjectNames used;
     const QString longName = "fk_a_rather_long_constraint_name_of_mysql";
-    EXPECT_EQ(foreignKeyName(longName, used), "FK_A_RATHER_LONG_CONSTRAINT_NA");
-    EXPECT_EQ(foreignKeyName(longName, used), "FK_A_RATHER_LONG_CONSTRAIN0000");
-    EXPECT_EQ(foreignKeyName(longName, used), "FK_A_RATHER_LONG_CONSTRAIN0001");
+    EXPECT_EQ(foreignKeyName(longName, "C", used), "FK_A_RATHER_LONG_CONSTRAINT_NA");
+    EXPECT_EQ(foreignKeyName(longName, "C", used), "FK_A_RATHER_LONG_CONSTRAIN0000");
+    EXPECT_EQ(foreignKeyName(longName, "C", used), "FK_A_RATHER_LONG_CONSTRAIN0001");
     EXPECT_EQ(foreignKeyStatement("C", "FK", {"P_ID"}, "P", {"ID"}, "SET NULL"),
               "alter table \"C\" add constraint \"FK\" foreign key (\"P_ID\") references \"P\" (\"ID\") "
               "on delete set null");
     EXPECT_EQ(foreignKeyStatement("C", "FK", {"P_ID"}, "P", {"ID"}, "RESTRICT"),
               "alter table \"C\" add constraint \"FK\" foreign key (\"P_ID\") references \"P\" (\"ID\")");
+}
+
+TEST(DetailedKeys, FulltextKeysBecomeOneTextIndexPerColumnAndSpatialKeysAreLeftOut)
+{
+    const QString text = " indextype is ctxsys.context";
+    const QVector<KeyStatement> keys = BuildDetailedKeyStatements(
+        {{"PRIMARY", "docs", true, {"id"}},
+         {"ft_a", "docs", false, {"title", "body"}, "FULLTEXT"},
+         {"ft_b", "docs", false, {"body"}, "FULLTEXT"},
+         {"ft_c", "docs", false, {"note", "title"}, "FULLTEXT"},
+         {"sp", "docs", false, {"shape"}, "SPATIAL"},
+         {"ft_a_rather_long_fulltext_key", "docs", false, {"x", "y"}, "FULLTEXT"}},
+        "DOCS", "DOCS", true);
+    const struct {
+        QString text;
+        QStringList notes;
+    } expected[] = {
+        {"alter table \"DOCS\"  add constraint \"PRIMARYDOCS1\" primary key (\"ID\")", {}},
+        {"create index \"IDX_FT_ADOCS\" on \"DOCS\" (\"TITLE\")" + text, {}},
+        {"create index \"IDX_FT_ADOCS_2\" on \"DOCS\" (\"BODY\")" + text,
+         {"FULLTEXT index ft_a of table DOCS covers 2 columns and becomes one Oracle Text index per column: "
+          "IDX_FT_ADOCS (TITLE), IDX_FT_ADOCS_2 (BODY)"}},
+        // Oracle allows one CONTEXT index per column: a column that has one
+        // gets no other.
+        {"", {"FULLTEXT index ft_b of table DOCS: BODY has an Oracle Text index already and gets no other"}},
+        {"create index \"IDX_FT_CDOCS\" on \"DOCS\" (\"NOTE\")" + text,
+         {"FULLTEXT index ft_c of table DOCS covers 2 columns and becomes one Oracle Text index per column: "
+          "IDX_FT_CDOCS (NOTE)",
+          "FULLTEXT index ft_c of table DOCS: TITLE has an Oracle Text index already and gets no other"}},
+        {"", {"Spatial index sp of table DOCS is left out: Oracle's spatial index needs the extent of the layer "
+              "registered first, which MySQL does not keep"}},
+        // The name of a later part keeps within 30 characters.
+        {"create index \"IDX_FT_A_RATHER_LONG_FULLTEXT_\" on \"DOCS\" (\"X\")" + text, {}},
+        {"create index \"IDX_FT_A_RATHER_LONG_FULLTEX_2\" on \"DOCS\" (\"Y\")" + text,
+         {"FULLTEXT index ft_a_rather_long_fulltext_key of table DOCS covers 2 columns and becomes one Oracle Text "
+          "index per column: IDX_FT_A_RATHER_LONG_FULLTEXT_ (X), IDX_FT_A_RATHER_LONG_FULLTEX_2 (Y)"}},
+    };
+    ASSERT_EQ(keys.size(), int(std::size(expected)));
+    for (int i = 0; i < keys.size(); ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_FALSE(keys[i].refused());
+        EXPECT_EQ(keys[i].text, expected[i].text);
+        EXPECT_EQ(keys[i].notes, expected[i].notes);
+    }
 }

@@ -106,6 +106,55 @@ TEST(BatchFile, ReadsEveryByteOrderMarkAndLineEnd)
     EXPECT_EQ(parseBatchFile("a=1\r\n\r\nb=2\n").lines(), (QStringList{"a=1", "", "b=2"}));
 }
 
+// Without a byte-order mark the bytes are read in UTF-8, the code page of
+// this system: a file saved in GBK is refused at its first line that is not
+// UTF-8, counted as the lines are split.
+TEST(BatchFile, BytesTheCodePageCannotDecodeAreRefusedAtTheirLine)
+{
+    const QByteArray gbkOrders("\xB6\xA9\xB5\xA5");  // 订单 in GBK
+    struct Case {
+        const char *name;
+        QByteArray bytes;
+        int line;
+    } cases[] = {
+        {"third of CR LF lines", "accessmode=1\r\nport=1\r\nTables1=" + gbkOrders + "\r\ntables2=x\r\n", 3},
+        {"after a lone CR, a lone LF and no end", "a=1\rb=2\nTables1=" + gbkOrders, 3},
+        {"after an empty line", "a=1\r\n\r\nTables1=" + gbkOrders + "\r\n", 3},
+        {"a character cut by the line end", "a=\xE8\xAE\r\nb=1\r\n", 1},
+        {"a character cut by the file end", "a=1\r\nb=\xE8\xAE", 2},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        try {
+            parseBatchFile(c.bytes, "/jobs/nightly.qelt");
+            ADD_FAILURE() << "undecodable bytes were read";
+        } catch (const std::runtime_error &e) {
+            EXPECT_EQ(QString::fromUtf8(e.what()),
+                      QStringLiteral("Cannot read the settings file \"/jobs/nightly.qelt\": line %1 is not valid text "
+                                     "in UTF-8, the system's code page. Save the file in UTF-8, or with a UTF-8 or "
+                                     "UTF-16 byte-order mark.")
+                          .arg(c.line));
+        }
+    }
+    // The same bytes behind a byte-order mark are read as that encoding says.
+    EXPECT_EQ(parseBatchFile("\xEF\xBB\xBFTables1=\xE8\xAE\xA2\xE5\x8D\x95\r\n").lines(),
+              QStringList{QStringLiteral("Tables1=订单")});
+
+    QTemporaryDir dir;
+    const QString path = dir.filePath("gbk.qelt");
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write("Tables1=" + gbkOrders + "\r\n");
+    f.close();
+    try {
+        loadBatchFile(path);
+        ADD_FAILURE() << "a GBK file was loaded";
+    } catch (const std::runtime_error &e) {
+        EXPECT_TRUE(QString::fromUtf8(e.what()).startsWith("Cannot read the settings file \"" + path + "\": line 1 "))
+            << e.what();
+    }
+}
+
 TEST(BatchFile, HandEditedFilesFollowTheLookupRules)
 {
     const BatchValues v = parseBatchFile("PORT=3307\r\nport=9999\r\nalltables=1 \r\n"

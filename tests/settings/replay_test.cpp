@@ -2,6 +2,9 @@
 #include "tests/support/testenv.h"
 
 #include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QDir>
 #include <QFileInfo>
 #include <QProcess>
@@ -40,6 +43,19 @@ int runProgram(const QStringList &arguments, const QString &home, QString *out, 
     *out = QString::fromLocal8Bit(p.readAllStandardOutput());
     *err = QString::fromLocal8Bit(p.readAllStandardError());
     return p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+}
+
+QString readText(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
+}
+
+void writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    f.write(bytes);
 }
 
 class ReplayTest : public ::testing::Test {
@@ -110,13 +126,31 @@ TEST_F(ReplayTest, TheWindowedReplayEndsTheProgramAfterTheRun)
     EXPECT_TRUE(QFile::exists(dir.filePath("shown.log")));
 }
 
-TEST_F(ReplayTest, AFailedOracleLoginStopsOnPage3AndExitsNonZero)
+TEST_F(ReplayTest, AReplayThatCannotRunSaysSoInPlaceOfTheEarlierRunsRecord)
 {
-    const QString job = writeJob("bad.qelt", "", {"tables1=alpha"});
+    // A good night, then a night whose Oracle login fails: its log and its
+    // report say so, and no earlier ledger is left to speak of another run.
     QString out, err;
+    writeJob("night.qelt", "scott", {"tables1=alpha"});
+    ASSERT_EQ(runProgram({"--no-window", dir.filePath("night.qelt")}, dir.path(), &out, &err), 0) << err.toStdString();
+    writeFile(dir.filePath("night.rejects.csv"), "table,row,column,reason,value\r\nalpha,1,,old,\r\n");
+    const QString job = writeJob("night.qelt", "", {"tables1=alpha"});
     EXPECT_EQ(runProgram({"--no-window", job}, dir.path(), &out, &err), 1);
     EXPECT_TRUE(err.contains("Error on page 3: ORA-01017: invalid username/password; logon denied")) << err.toStdString();
-    EXPECT_FALSE(QFile::exists(dir.filePath("bad.log"))) << "only a run that reaches its end writes the log";
+    const QString log = readText(dir.filePath("night.log"));
+    EXPECT_TRUE(log.contains("ORA-01017: invalid username/password; logon denied")) << log.toStdString();
+    EXPECT_FALSE(log.contains("Create table")) << "the good night's log is gone";
+    const QJsonObject report = QJsonDocument::fromJson(readText(dir.filePath("night.report.json")).toUtf8()).object();
+    EXPECT_EQ(report.value("outcome").toString(), "failed");
+    EXPECT_TRUE(report.value("errors").toArray().first().toString().startsWith("ORA-01017")) << log.toStdString();
+    EXPECT_FALSE(QFile::exists(dir.filePath("night.rejects.csv")));
+
+    // The blank database name of page 2 fails the replay the same way.
+    QString blank = readText(job).replace("mysqldatabase=tvx_replay", "mysqldatabase=  ");
+    writeFile(job, blank.toUtf8());
+    EXPECT_EQ(runProgram({"--no-window", job}, dir.path(), &out, &err), 1);
+    EXPECT_TRUE(readText(dir.filePath("night.report.json")).contains("\"outcome\": \"failed\""));
+    EXPECT_TRUE(readText(dir.filePath("night.log")).contains("请输入数据库名称"));
 }
 
 TEST_F(ReplayTest, ABlankDatabaseEndsTheReplayWithoutAWindow)
@@ -133,16 +167,37 @@ TEST_F(ReplayTest, ABlankDatabaseEndsTheReplayWithoutAWindow)
     EXPECT_TRUE(err.contains("Error on page 2: 请输入数据库名称")) << err.toStdString();
 }
 
-TEST_F(ReplayTest, AMissingSettingsFileWritesItsOneLineLog)
+TEST_F(ReplayTest, ASettingsFileThatCannotBeLoadedWritesItsOneLineLog)
 {
-    QString out, err;
-    EXPECT_EQ(runProgram({"--no-window", dir.filePath("absent.qelt")}, dir.path(), &out, &err), 1);
-    QFile log(dir.filePath("absent.log"));
-    ASSERT_TRUE(log.open(QIODevice::ReadOnly));
-    const QByteArray text = log.readAll();
-    EXPECT_TRUE(text.endsWith("\r\n"));
-    EXPECT_EQ(text.count("\r\n"), 1);
-    EXPECT_TRUE(text.contains("absent.qelt"));
+    // A job saved in GBK: its table name is not UTF-8, the code page here.
+    const QString gbk = writeJob("gbk.qelt", "scott", {});
+    QFile f(gbk);
+    ASSERT_TRUE(f.open(QIODevice::Append));
+    f.write("Tables1=\xB6\xA9\xB5\xA5\r\n");  // 订单
+    f.close();
+    struct Case {
+        const char *name;
+        QStringList parts;
+    } cases[] = {
+        {"absent", {"Cannot open file \"" + dir.filePath("absent.qelt") + "\""}},
+        {"gbk", {"Cannot read the settings file \"" + gbk + "\": line 17 is not valid text in UTF-8",
+                 "Save the file in UTF-8, or with a UTF-8 or UTF-16 byte-order mark."}},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        QString out, err;
+        EXPECT_EQ(runProgram({"--no-window", dir.filePath(QString(c.name) + ".qelt")}, dir.path(), &out, &err), 1);
+        QFile log(dir.filePath(QString(c.name) + ".log"));
+        ASSERT_TRUE(log.open(QIODevice::ReadOnly));
+        const QString text = QString::fromUtf8(log.readAll());
+        EXPECT_TRUE(text.endsWith("\r\n"));
+        EXPECT_EQ(text.count("\r\n"), 1);
+        for (const QString &part : c.parts) {
+            EXPECT_TRUE(text.contains(part)) << text.toStdString();
+            EXPECT_TRUE(out.contains(part)) << "the line is printed too: " << out.toStdString();
+        }
+    }
+    EXPECT_FALSE(QFile::exists(dir.filePath("target.db"))) << "no run was started";
 }
 
 TEST_F(ReplayTest, ExitCodesTellWhatTheRunDid)
@@ -185,6 +240,34 @@ TEST_F(ReplayTest, ExitCodesTellWhatTheRunDid)
         EXPECT_TRUE(err.contains("Usage: tavrex")) << err.toStdString();
     }
     EXPECT_TRUE(QDir(home.path()).isEmpty()) << "nothing is written";
+
+    // --help and --version answer wherever they stand.
+    for (const QStringList &arguments : {QStringList{"--language", "en", "--help"},
+                                         QStringList{"--no-window", "a.qelt", "--version"}}) {
+        QString out, err;
+        EXPECT_EQ(runProgram(arguments, home.path(), &out, &err), 0) << arguments.join(' ').toStdString();
+        EXPECT_TRUE(out.contains("Usage: tavrex") || out.contains("Tavrex 4.0")) << out.toStdString();
+    }
+    // A settings file named like a file of a replay's record would be written
+    // over by its own replay: refused, and nothing beside it changes.
+    for (const char *name : {"nightly.log", "nightly.REJECTS.csv", "nightly.report.json"}) {
+        const QString job = writeJob(name, "scott", {"tables1=alpha"});
+        const QByteArray before = readText(job).toUtf8();
+        QString out, err;
+        EXPECT_EQ(runProgram({"--no-window", job}, dir.path(), &out, &err), 1) << name;
+        EXPECT_TRUE(err.contains("cannot be a settings file")) << err.toStdString();
+        EXPECT_EQ(readText(job).toUtf8(), before) << name;
+        QFile::remove(job);
+    }
+    EXPECT_FALSE(QFile::exists(dir.filePath("nightly.rejects.log")));
+
+    // A settings file that selects no table converts nothing and says so.
+    const QString none = writeJob("none.qelt", "scott", {"Tables1="});
+    QString noneOut, noneErr;
+    EXPECT_EQ(runProgram({"--no-window", "--language", "en", none}, dir.path(), &noneOut, &noneErr), 2);
+    EXPECT_TRUE(noneOut.contains("The settings file none.qelt selects no table: nothing was converted"))
+        << noneOut.toStdString();
+    EXPECT_TRUE(readText(dir.filePath("none.report.json")).contains("\"outcome\": \"completed with errors\""));
 }
 
 TEST_F(ReplayTest, ASignalStopsTheCopySavesTheRecordAndExits130)

@@ -864,6 +864,56 @@ QVector<ConformanceCase> buildCases()
                    exec(q("COMMENT ON COLUMN \"CM\".\"A\" IS 'the key'")),
                    exec(q("comment on column \"CM\".\"B\" is 'x'"), q("ORA-00904: \"B\": invalid identifier")),
                    exec(q("comment on table \"NONE\" is 'x'"), kNoTable)}});
+    {
+        // Geometries go in as WKB and SRID and come back in two parts
+        // through SDO_UTIL.TO_WKBGEOMETRY and SDO_SRID; the table's own
+        // select * is not asked for (a client reads an object only as one).
+        const QByteArray point = QByteArray::fromHex("0101000000000000000000f03f0000000000000040");
+        const QByteArray emptyCollection = QByteArray::fromHex("010700000000000000");
+        QByteArray line = QByteArray::fromHex("0102000000f4010000");  // 500 points: 8009 bytes
+        for (int i = 0; i < 500; ++i)
+            line += QByteArray::fromHex("000000000000f03f0000000000000040");
+        const QString read = q("select t.\"ID\", case when t.\"G\" is null then null else sdo_util.to_wkbgeometry(t.\"G\")"
+                               " end, t.\"G\".sdo_srid from \"GEO\" t");
+        cases.append(
+            {"GeometriesKeepTheirWkbAndSridAndReadBackInTwoParts",
+             {"GEO"},
+             {exec(q("create table \"GEO\" (\"ID\" number, \"G\" SDO_GEOMETRY)")),
+              describe(q("select * from \"GEO\" where 1=0"), {col("ID", "NUMBER"), col("G", "SDO_GEOMETRY")}),
+              batch(q("GEO"), {q("ID"), q("G")},
+                    {{num("1"), OracleValue::geometry(4326, point)},
+                     {num("2"), nul()},
+                     {num("3"), OracleValue::geometry(0, emptyCollection)},
+                     {num("4"), OracleValue::geometry(3857, line)},
+                     {num("5"), OracleValue::geometry(4326, point)}}),
+              rejected(q("GEO"), {q("ID"), q("G")}, {{num("6"), txt(q("POINT(1 2)"))}}, 0,
+                       q("ORA-00932: inconsistent datatypes: expected MDSYS.SDO_GEOMETRY got CHAR")),
+              query(read, {},
+                    {{num("1"), bin(point), num("4326")},
+                     {num("2"), nul(), nul()},
+                     {num("3"), bin(emptyCollection), nul()},
+                     {num("4"), bin(line), num("3857")},
+                     {num("5"), bin(point), num("4326")}}),
+              exec(q("create index \"GEO_G\" on \"GEO\" (\"G\")"),
+                   q("ORA-02327: cannot create index on expression with datatype ADT")),
+              exec(q("alter table \"GEO\" add constraint \"GEO_PK\" primary key (\"G\")"),
+                   q("ORA-02329: column of datatype ADT cannot be unique or a primary key"))}});
+    }
+    cases.append(
+        {"AnOracleTextIndexTakesOneTextColumnAndOneIndexOfItsKindPerColumn",
+         {"DOCS"},
+         {exec(q("create table \"DOCS\" (\"ID\" number, \"T\" varchar2(100), \"B\" clob, \"N\" number)")),
+          exec(q("create index \"DOCS_T\" on \"DOCS\" (\"T\") indextype is ctxsys.context")),
+          exec(q("CREATE INDEX DOCS_B ON DOCS (B) INDEXTYPE IS CTXSYS.CONTEXT")),
+          exec(q("create index \"DOCS_TB\" on \"DOCS\" (\"T\",\"B\") indextype is ctxsys.context"),
+               q("ORA-29851: cannot build a domain index on more than one column")),
+          exec(q("create index \"DOCS_T2\" on \"DOCS\" (\"T\") indextype is ctxsys.context"),
+               q("ORA-29879: cannot create multiple domain indexes on a column list using same indextype")),
+          exec(q("create index \"DOCS_N\" on \"DOCS\" (\"N\") indextype is ctxsys.context"),
+               q("ORA-29855: error occurred in the execution of ODCIINDEXCREATE routine\n"
+                 "ORA-20000: Oracle Text error:\nDRG-10509: invalid text column: N")),
+          exec(q("create index \"DOCS_T\" on \"DOCS\" (\"ID\")"), kNameUsed),
+          batch(q("DOCS"), {q("ID"), q("T"), q("B")}, {{num("1"), txt(q("searchable")), txt(q("text"))}})}});
 
     return cases;
 }
@@ -938,6 +988,8 @@ std::string describeValue(const OracleValue &v)
     }
     case OracleValue::Kind::Bytes: return "bytes(" + v.bytesValue().toHex().toStdString() + ")";
     case OracleValue::Kind::BinaryNumber: return "binary(" + s(v.textValue()) + ")";
+    case OracleValue::Kind::Geometry:
+        return "geometry(" + std::to_string(v.sridValue()) + ", " + v.wkbValue().toHex().toStdString() + ")";
     case OracleValue::Kind::Timestamp: {
         const OracleTimestamp t = v.timestampValue();
         std::ostringstream o;

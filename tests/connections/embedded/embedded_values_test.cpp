@@ -3,6 +3,7 @@
 
 #include "connections/embedded/embeddedsql.h"
 #include "connections/embedded/embeddedvalues.h"
+#include "connections/wkb.h"
 
 #include <gtest/gtest.h>
 
@@ -149,6 +150,86 @@ TEST(EmbeddedValues, LengthsCountCodePointsAndUtf8Bytes)
     EXPECT_EQ(mixed.size(), 5);
     EXPECT_EQ(codePoints(mixed), 4);
     EXPECT_EQ(utf8Length(mixed), 10);
+}
+
+// A geometry's WKB is checked before it is stored: what Oracle's constructor
+// cannot read is refused with its Java error; a geometry written big endian
+// has one little-endian form, which the verification compares.
+TEST(EmbeddedValues, GeometriesAreStoredWhenTheirWkbIsOneWholeGeometry)
+{
+    const QByteArray pointLe = QByteArray::fromHex("0101000000000000000000f03f0000000000000040");
+    const QByteArray pointBe = QByteArray::fromHex("00000000013ff00000000000004000000000000000");
+    struct Case {
+        const char *name;
+        QByteArray wkb;
+        const char *problem;     // empty: stored
+        const char *littleEndian;  // hex; empty: as given
+    } cases[] = {
+        {"a point", pointLe, "", ""},
+        {"a point written big endian", pointBe, "", "0101000000000000000000f03f0000000000000040"},
+        {"an empty collection", QByteArray::fromHex("010700000000000000"), "", ""},
+        {"a polygon with a hole",
+         QByteArray::fromHex("0103000000020000000400000000000000000000000000000000000000000000000000f03f000000000000"
+                             "0000000000000000f03f000000000000f03f00000000000000000000000000000000040000000000000000"
+                             "00e03f000000000000e03f000000000000e83f000000000000e03f000000000000e83f000000000000e83f"
+                             "000000000000e03f000000000000e03f"),
+         "", ""},
+        {"a big-endian point inside a little-endian collection",
+         QByteArray::fromHex("01070000000100000000000000013ff00000000000004000000000000000"), "",
+         "0107000000010000000101000000000000000000f03f0000000000000040"},
+        {"a 3D point (ISO code 1001)", QByteArray::fromHex("01e9030000000000000000f03f00000000000000400000000000000840"),
+         "", ""},
+        {"a type that does not exist", QByteArray::fromHex("0108000000"), "Unknown WKB label: 8", ""},
+        {"an extended WKB flag", QByteArray::fromHex("0101000020e6100000000000000000f03f0000000000000040"),
+         "Unknown WKB label: 536870913", ""},
+        {"a truncated point", pointLe.left(15), "the WKB ends at byte 15 before its geometry does", ""},
+        {"bytes after the geometry", pointLe + QByteArray(1, '\0'), "the WKB holds 1 bytes after its geometry", ""},
+        {"no byte order", QByteArray::fromHex("0201000000"), "byte 0 of the WKB is 2, which is no byte order", ""},
+        {"a multipoint holding a linestring",
+         QByteArray::fromHex("01040000000100000001020000000000000000"), "a multipoint in the WKB holds a linestring", ""},
+        {"a count beyond the bytes", QByteArray::fromHex("0102000000ffffffff"),
+         "the WKB ends at byte 9 before its geometry does", ""},
+    };
+    ColumnSpec column;
+    column.name = QStringLiteral("G");
+    column.type = OraType::Geometry;
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        StoredValue out;
+        QString message;
+        const int code = convertValue(OracleValue::geometry(4326, c.wkb), column, QStringLiteral("\"S\".\"T\".\"G\""),
+                                      out, &message);
+        if (*c.problem) {
+            EXPECT_EQ(code, 29532);
+            EXPECT_EQ(message, QStringLiteral("ORA-29532: Java call terminated by uncaught Java exception: "
+                                              "java.lang.RuntimeException: "
+                                              "oracle.spatial.util.GeometryExceptionWithContext: ") +
+                                   QString::fromLatin1(c.problem));
+            EXPECT_TRUE(littleEndianWkb(c.wkb).isEmpty());
+            continue;
+        }
+        ASSERT_EQ(code, 0) << message.toStdString();
+        EXPECT_EQ(out.kind, StoredValue::Kind::Blob);
+        quint32 srid = 0;
+        QByteArray wkb;
+        ASSERT_TRUE(parseStoredGeometry(out.blob, &srid, &wkb));
+        EXPECT_EQ(srid, 4326u);
+        EXPECT_EQ(wkb, c.wkb);
+        EXPECT_EQ(littleEndianWkb(c.wkb).toHex(), *c.littleEndian ? QByteArray(c.littleEndian) : c.wkb.toHex());
+    }
+
+    // Other values are not geometries, and a geometry is no other value.
+    StoredValue out;
+    QString message;
+    EXPECT_EQ(convertValue(OracleValue::text(QStringLiteral("POINT(1 2)")), column, QStringLiteral("G"), out, &message),
+              932);
+    EXPECT_EQ(message, QStringLiteral("ORA-00932: inconsistent datatypes: expected MDSYS.SDO_GEOMETRY got CHAR"));
+    ColumnSpec blob;
+    blob.type = OraType::Blob;
+    EXPECT_EQ(convertValue(OracleValue::geometry(0, pointLe), blob, QStringLiteral("B"), out, &message), 932);
+    EXPECT_EQ(message, QStringLiteral("ORA-00932: inconsistent datatypes: expected BLOB got MDSYS.SDO_GEOMETRY"));
+    column.nullable = false;
+    EXPECT_EQ(convertValue(OracleValue(), column, QStringLiteral("\"S\".\"T\".\"G\""), out, &message), 1400);
 }
 
 } // namespace

@@ -52,6 +52,12 @@ OracleValue bin(qsizetype size)
 {
     return OracleValue::bytes(QByteArray(size, 'b'));
 }
+// A point of that SRID.
+OracleValue geo(quint32 srid)
+{
+    return OracleValue::geometry(srid, QByteArray::fromHex("0101000000000000000000F03F0000000000000040"));
+}
+constexpr qint64 kLocator = qint64(sizeof(void *));
 
 using K = OracleValue::Kind;
 
@@ -133,6 +139,9 @@ TEST(OciDescribe, ItemsMapOntoTheColumnsTheRowBufferKnows)
         {"BINARY_DOUBLE", {"D", SQLT_IBDOUBLE, 8, 0, 0, 0, true, 0}, "BINARY_DOUBLE", 0, 0, 0},
         {"a type the row buffer does not write", {"Z", 188, 13, 0, 0, 6, true, 0}, "TIMESTAMP WITH TIME ZONE", 0, 0,
          0},
+        {"SDO_GEOMETRY by its type's name", {"G", SQLT_NTY, 0, 0, 0, 0, true, 0, "SDO_GEOMETRY"}, "SDO_GEOMETRY", 0,
+         0, 0},
+        {"an object type without its name", {"O", SQLT_NTY, 0, 0, 0, 0, true, 0}, "TYPE 108", 0, 0, 0},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
@@ -154,6 +163,7 @@ TEST(OciRuns, ABatchIsCutOnlyWhereAColumnChangesKindOrTheBuffersGrowTooLarge)
         int first, rows;
         QVector<K> kinds;
         QVector<qint64> widths;
+        QVector<quint32> srids = {};  // checked when given
     };
     struct Case {
         const char *name;
@@ -181,6 +191,15 @@ TEST(OciRuns, ABatchIsCutOnlyWhereAColumnChangesKindOrTheBuffersGrowTooLarge)
          batchOf(1, {{bin(10)}, {bin(500)}, {bin(10)}}),
          100,
          {{0, 1, {K::Bytes}, {10}}, {1, 1, {K::Bytes}, {500}}, {2, 1, {K::Bytes}, {10}}}},
+        {"geometries share a run with neither NULLs nor another SRID",
+         batchOf(2, {{num("1"), geo(4326)}, {num("2"), geo(4326)}, {num("3"), OracleValue()}, {num("4"), OracleValue()},
+                     {num("5"), geo(3857)}, {num("6"), geo(4326)}, {num("7"), geo(0)}}),
+         1 << 20,
+         {{0, 2, {K::Number, K::Geometry}, {1, kLocator}, {0, 4326}},
+          {2, 2, {K::Number, K::Null}, {1, 1}},
+          {4, 1, {K::Number, K::Geometry}, {1, kLocator}, {0, 3857}},
+          {5, 1, {K::Number, K::Geometry}, {1, kLocator}, {0, 4326}},
+          {6, 1, {K::Number, K::Geometry}, {1, kLocator}, {0, 0}}}},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
@@ -192,6 +211,9 @@ TEST(OciRuns, ABatchIsCutOnlyWhereAColumnChangesKindOrTheBuffersGrowTooLarge)
             EXPECT_EQ(got[i].rowCount, c.runs[i].rows);
             EXPECT_EQ(got[i].kinds, c.runs[i].kinds);
             EXPECT_EQ(got[i].widths, c.runs[i].widths);
+            if (!c.runs[i].srids.isEmpty()) {
+                EXPECT_EQ(got[i].srids, c.runs[i].srids);
+            }
         }
     }
     EXPECT_TRUE(planInsertRuns(batchOf(1, {}), 100).isEmpty());
@@ -207,7 +229,10 @@ TEST(OciInsert, LobColumnsAreBoundLastWithLongTypesAndNumbersGoThroughToNumber)
     }
     const QVector<int> order = bindOrder(types);
     EXPECT_EQ(order, (QVector<int>{1, 3, 4, 0, 2}));
-    EXPECT_EQ(insertStatement("T x", columns, order, {K::Bytes, K::Number, K::Text, K::Text, K::Date}),
+    InsertRun run;
+    run.kinds = {K::Bytes, K::Number, K::Text, K::Text, K::Date};
+    run.srids.fill(0, 5);
+    EXPECT_EQ(insertStatement("T x", columns, order, run, types),
               "INSERT INTO \"T x\" (\"C1\",\"C3\",\"C4\",\"C0\",\"C2\") VALUES (TO_NUMBER(:1),:2,:3,:4,:5)");
 
     struct Case {
@@ -218,8 +243,27 @@ TEST(OciInsert, LobColumnsAreBoundLastWithLongTypesAndNumbersGoThroughToNumber)
         {K::Number, "NUMBER", SQLT_CHR}, {K::Number, "CLOB", SQLT_CHR}, {K::Text, "VARCHAR2", SQLT_CHR},
         {K::Text, "CLOB", SQLT_LNG},     {K::Text, "BLOB", SQLT_CHR},   {K::Bytes, "BLOB", SQLT_LBI},
         {K::Bytes, "RAW", SQLT_BIN},     {K::Bytes, "", SQLT_BIN},      {K::Date, "DATE", SQLT_DAT},
-        {K::Null, "BLOB", SQLT_CHR},
+        {K::Null, "BLOB", SQLT_CHR},     {K::Geometry, "SDO_GEOMETRY", SQLT_BLOB},
     };
     for (const Case &c : cases)
         EXPECT_EQ(bindType(c.kind, QString::fromLatin1(c.column)), c.type) << c.column << " " << int(c.kind);
+}
+
+TEST(OciInsert, AGeometryGoesThroughTheConstructorWithItsSridAndARunOfNullsIsTheLiteralNull)
+{
+    const QVector<QString> types = {"NUMBER", "SDO_GEOMETRY", "SDO_GEOMETRY", "BLOB", "SDO_GEOMETRY"};
+    QVector<OracleColumn> columns(types.size());
+    for (int c = 0; c < columns.size(); ++c)
+        columns[c].name = QStringLiteral("C%1").arg(c);
+    const QVector<int> order = bindOrder(types);
+    InsertRun run;
+    run.kinds = {K::Number, K::Geometry, K::Null, K::Bytes, K::Geometry};
+    run.srids = {0, 4326, 0, 0, 0};
+    EXPECT_EQ(insertStatement("T", columns, order, run, types),
+              "INSERT INTO \"T\" (\"C0\",\"C1\",\"C2\",\"C4\",\"C3\") VALUES "
+              "(TO_NUMBER(:1),SDO_GEOMETRY(:2, 4326),NULL,SDO_GEOMETRY(:3),:4)");
+    EXPECT_TRUE(isBound(run, 1, types[1]));
+    EXPECT_FALSE(isBound(run, 2, types[2]));
+    // A NULL of another column type is bound, as before.
+    EXPECT_TRUE(isBound(run, 2, QStringLiteral("NUMBER")));
 }

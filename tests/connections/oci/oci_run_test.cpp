@@ -66,6 +66,8 @@ protected:
         s.OraclePassword = "tiger";
         s.SelectedTables = tables;
         s.RejectRows = rejectRows;
+        s.KeepDetails = keepDetails;
+        s.Verify = verify;
         DatabaseObjects db;
         db.mysqlconnect.params() = mysqlCatalogueProfile(s);
         db.mysqlconnect.connect();
@@ -107,14 +109,20 @@ protected:
         for (int i = 0; i < indexes.size(); ++i) {
             EXPECT_EQ(adapterIndexes[i].name, indexes[i].name);
             EXPECT_EQ(adapterIndexes[i].columns, indexes[i].columns);
+            EXPECT_EQ(adapterIndexes[i].type, indexes[i].type);
+            EXPECT_EQ(adapterIndexes[i].itypName, indexes[i].itypName);
         }
+        adapterLog = adapter.log;
     }
 
     QTemporaryDir dir;
     QString database;
     int targets = 0;
     QString adapterPath;
+    QStringList adapterLog;
     bool rejectRows = false;
+    bool keepDetails = false;
+    bool verify = false;
 };
 
 } // namespace
@@ -183,7 +191,42 @@ TEST_F(OciRunTest, ARejectedRowEndsTheCopyOrIsLeftOutAsInTheEmbeddedTarget)
         EXPECT_EQ(readEmbeddedTable(adapterPath, "SCOTT", "R").size(), keep ? 5999 : 100);
         QFile ledger(dir.filePath("logs/qelt_20240102_091505.rejects.csv"));
         ASSERT_TRUE(ledger.open(QIODevice::ReadOnly));
-        EXPECT_EQ(ledger.readAll(), "table,row,column,reason,value\r\n"
-                                    "r,3000,,\"ORA-01400: cannot insert NULL into (\"\"SCOTT\"\".\"\"R\"\".\"\"CODE\"\")\",\r\n");
+        EXPECT_EQ(ledger.readAll(),
+                  QByteArray("table,row,column,reason,value\r\n"
+                             "r,3000,,\"ORA-01400: cannot insert NULL into (\"\"SCOTT\"\".\"\"R\"\".\"\"CODE\"\")\",\r\n") +
+                      (keep ? "r,,,reload file,R.csv\r\n" : ""));
     }
+}
+
+TEST_F(OciRunTest, GeometriesAndOracleTextIndexesArriveAsInTheEmbeddedTarget)
+{
+    // Geometries of several SRIDs with NULLs between them, a WKB longer than
+    // 4000 bytes, an empty collection, and FULLTEXT keys of one and two columns.
+    sandboxExec({"create table shapes (id int primary key, title varchar(100), body text, g geometry, pt point,"
+                 " fulltext ft_title (title), fulltext ft_text (body, title))",
+                 "insert into shapes values (1, 'basics', 'a body', st_geomfromtext('POINT(1 2)', 4326),"
+                 " st_geomfromtext('POINT(3 4)', 4326)), (2, null, null, null, null)",
+                 "insert into shapes select 3, 'long', 'line', st_geomfromtext(concat('LINESTRING(',"
+                 " group_concat(concat(seq, ' ', seq * 2) order by seq separator ','), ')'), 3857), point(5, 6)"
+                 " from seq_1_to_300",
+                 "insert into shapes values (4, 'empty', '', st_geomfromtext('GEOMETRYCOLLECTION EMPTY', 4326), null)",
+                 "insert into shapes select seq, concat('t', seq), null, if(seq % 3 = 0, null,"
+                 " st_geomfromtext(concat('POINT(', seq, ' ', seq / 7, ')'), if(seq % 2, 4326, 3857))),"
+                 " if(seq % 5 = 0, null, point(seq, -seq)) from seq_5_to_250"},
+                database);
+    keepDetails = true;
+    verify = true;
+    expectSameAsEmbedded({"shapes"});
+    EXPECT_TRUE(adapterLog.contains("Verify table SHAPES: 250 rows equal")) << adapterLog.join("\n").toStdString();
+    const auto rows = readEmbeddedTable(adapterPath, "SCOTT", "SHAPES");
+    ASSERT_EQ(rows.size(), 250);
+    EXPECT_EQ(rows[0][3], OracleValue::geometry(4326, QByteArray::fromHex("0101000000000000000000F03F0000000000000040")));
+    EXPECT_EQ(rows[2][3].sridValue(), 3857u);
+    EXPECT_EQ(rows[2][3].wkbValue().size(), 9 + 300 * 16);
+    EXPECT_EQ(rows[2][4].sridValue(), 0u);
+    const auto indexes = listEmbeddedIndexes(adapterPath, "SCOTT");
+    int text = 0;
+    for (const EmbeddedIndex &i : indexes)
+        text += i.type == QLatin1String("DOMAIN") ? 1 : 0;
+    EXPECT_EQ(text, 2);  // BODY and TITLE, each once
 }

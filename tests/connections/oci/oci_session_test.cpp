@@ -27,6 +27,7 @@ void PrintTo(const OracleValue &v, std::ostream *os)
     case OracleValue::Kind::Timestamp: *os << "TS:" << v.timestampValue().nanosecond; break;
     case OracleValue::Kind::Interval: *os << "I:" << v.intervalValue().days; break;
     case OracleValue::Kind::BinaryNumber: *os << "F:" << v.textValue().toStdString(); break;
+    case OracleValue::Kind::Geometry: *os << "G:" << v.sridValue() << " " << v.wkbValue().toHex().toStdString(); break;
     }
 }
 } // namespace tavrex

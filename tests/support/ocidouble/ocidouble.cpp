@@ -54,7 +54,15 @@
 //   OCIDateTimeGetTime and OCIIntervalGetDaySecond; an INSERT takes their
 //   values as text through TO_TIMESTAMP(:n, 'format'), TO_DSINTERVAL(:n),
 //   TO_BINARY_FLOAT(:n) and TO_BINARY_DOUBLE(:n), read as the target reads
-//   those functions over a literal.
+//   those functions over a literal;
+// - SDO_GEOMETRY is described as SQLT_NTY with OCI_ATTR_TYPE_NAME
+//   "SDO_GEOMETRY" and OCI_ATTR_SCHEMA_NAME "MDSYS"; an INSERT takes a
+//   geometry as SDO_GEOMETRY(:n[, srid]) over a BLOB bound as a locator
+//   (SQLT_BLOB, an array of OCILobLocator*) that OCILobCreateTemporary made a
+//   temporary LOB and OCILobWrite2 filled; a NULL there is refused (Oracle's
+//   constructor fails on it), and a column's NULL may be the literal NULL
+//   instead of a placeholder; a bind at a position the statement does not
+//   have is ORA-01036.
 //
 // What it does not prove: anything about Oracle's own behaviour beyond these
 // rules. Rows of an open transaction are kept in memory and checked by
@@ -252,16 +260,19 @@ struct Define : Object {
 struct Param : Object {
     explicit Param(Object *stmt) : Object(OCI_DTYPE_PARAM, stmt) {}
     QByteArray name;
+    QByteArray typeName, schemaName;  // of an object type column
     ub2 dataType = 0, dataSize = 0, charSize = 0;
     sb2 precision = 0;
     sb1 scale = 0;
     ub1 isNull = 1, charsetForm = 0;
 };
 
-// A LOB locator: after a fetch, the value of its row.
+// A LOB locator: after a fetch, the value of its row; or, made temporary,
+// the bytes written into it.
 struct Lob : Object {
     explicit Lob(Env *env) : Object(OCI_DTYPE_LOB, env) {}
     bool filled = false;
+    bool temporary = false;
     bool characters = false;
     QByteArray bytes;
     QString text;
@@ -577,13 +588,18 @@ OracleValue converted(Conversion conversion, const QString &text, const QString 
 }
 
 // One bound value of one row; a value its conversion refuses sets
-// rowFailure, the row's error.
+// rowFailure, the row's error. srid: of a geometry's SDO_GEOMETRY(:n, srid).
 OracleValue boundValue(const Env &env, const Bind &b, ub4 row, Conversion conversion, const QString &format,
-                       QChar decimal, std::optional<Failure> *rowFailure)
+                       quint32 srid, QChar decimal, std::optional<Failure> *rowFailure)
 {
     const bool toNumber = conversion == Conversion::Number;
-    if (b.indicators && *reinterpret_cast<const sb2 *>(b.indicators + size_t(row) * b.indicatorSkip) == OCI_IND_NULL)
+    if (b.indicators && *reinterpret_cast<const sb2 *>(b.indicators + size_t(row) * b.indicatorSkip) == OCI_IND_NULL) {
+        if (conversion == Conversion::Geometry)
+            throw misuse(QStringLiteral("SDO_GEOMETRY over a NULL BLOB, which Oracle's constructor refuses"));
         return OracleValue::null();
+    }
+    if ((conversion == Conversion::Geometry) != (b.dty == SQLT_BLOB))
+        throw misuse(QStringLiteral("only a BLOB locator is modelled as SDO_GEOMETRY's argument, and only there"));
     const ub4 length = b.lengths ? *reinterpret_cast<const ub4 *>(b.lengths + size_t(row) * b.lengthSkip)
                                  : ub4(b.size);
     if (sb8(length) > b.size)
@@ -644,6 +660,17 @@ OracleValue boundValue(const Env &env, const Bind &b, ub4 row, Conversion conver
         if (conversion != Conversion::None)
             throw misuse(QStringLiteral("a conversion function over a binary bind"));
         return OracleValue::bytes(QByteArray::fromRawData(data, qsizetype(length)));
+    case SQLT_BLOB: {
+        // The element is the address of a locator.
+        void *element = nullptr;
+        if (length != sizeof element)
+            throw misuse(QStringLiteral("a SQLT_BLOB bind of %1 bytes rather than a locator's address").arg(length));
+        std::memcpy(&element, data, sizeof element);
+        const Lob *lob = as<Lob>(element, OCI_DTYPE_LOB);
+        if (!lob || !lob->temporary)
+            throw misuse(QStringLiteral("a SQLT_BLOB bind whose element %1 is not a temporary LOB").arg(row));
+        return OracleValue::geometry(srid, lob->bytes);
+    }
     default: throw misuse(QStringLiteral("bind type %1 is not modelled").arg(b.dty));
     }
 }
@@ -660,13 +687,21 @@ sword executeInsert(Session &s, Stmt &st, ub4 iters, ub4 rowoff, ub4 mode, Error
     if (iters == 0)
         throw ora(24333, QStringLiteral("zero iteration count"));
     const Env &env = *envOf(&st);
-    std::vector<const Bind *> binds;
+    std::vector<const Bind *> binds;  // none for a literal NULL
+    int placeholders = 0;
     for (int position : shape.positions) {
+        if (position == 0) {
+            binds.push_back(nullptr);
+            continue;
+        }
+        ++placeholders;
         auto it = st.binds.find(ub4(position));
         if (it == st.binds.end())
             throw ora(1008, QStringLiteral("not all variables bound"));
         binds.push_back(it->second);
     }
+    if (!st.binds.empty() && st.binds.rbegin()->first > ub4(placeholders))
+        throw ora(1036, QStringLiteral("illegal variable name/number"));
     // Long binds (the LOB data interface) must come last.
     for (ub4 r = rowoff; r < rowoff + iters; ++r) {
         bool afterLong = false;
@@ -699,8 +734,10 @@ sword executeInsert(Session &s, Stmt &st, ub4 iters, ub4 rowoff, ub4 mode, Error
             const int row = chunk.appendRow();
             std::optional<Failure> failure;
             for (size_t c = 0; c < binds.size() && !failure; ++c)
-                chunk.at(row, int(c)) = boundValue(env, *binds[c], rowoff + r, shape.conversions[int(c)],
-                                                   shape.formats[int(c)], s.decimal, &failure);
+                chunk.at(row, int(c)) = binds[c] ? boundValue(env, *binds[c], rowoff + r, shape.conversions[int(c)],
+                                                              shape.formats[int(c)], shape.srids[int(c)], s.decimal,
+                                                              &failure)
+                                                 : OracleValue::null();
             if (failure) {
                 chunk.removeLastRow();
                 errors.push_back({r, {true, failure->code, env.encode(failure->text + QLatin1Char('\n'))}});
@@ -734,8 +771,10 @@ sword executeInsert(Session &s, Stmt &st, ub4 iters, ub4 rowoff, ub4 mode, Error
     for (ub4 r = 0; r < iters && badRow < 0; ++r) {
         const int row = chunk.appendRow();
         for (size_t c = 0; c < binds.size() && !failure; ++c)
-            chunk.at(row, int(c)) = boundValue(env, *binds[c], rowoff + r, shape.conversions[int(c)],
-                                               shape.formats[int(c)], s.decimal, &failure);
+            chunk.at(row, int(c)) = binds[c] ? boundValue(env, *binds[c], rowoff + r, shape.conversions[int(c)],
+                                                          shape.formats[int(c)], shape.srids[int(c)], s.decimal,
+                                                          &failure)
+                                             : OracleValue::null();
         if (failure) {
             badRow = int(r);
             chunk.removeLastRow();
@@ -818,6 +857,10 @@ void describeInto(Param &p, const OracleColumn &c, const Env &env)
         p.dataType = SQLT_TIMESTAMP;
         p.dataSize = 11;
         p.scale = sb1(c.scale);
+    } else if (t == QLatin1String("SDO_GEOMETRY")) {
+        p.dataType = SQLT_NTY;
+        p.typeName = "SDO_GEOMETRY";
+        p.schemaName = "MDSYS";
     } else if (t == QLatin1String("INTERVAL DAY TO SECOND")) {
         // The day digits in the precision, the fraction digits in the scale.
         p.dataType = SQLT_INTERVAL_DS;
@@ -1252,6 +1295,14 @@ sword OCIAttrGet(const void *trgthndlp, ub4 trghndltyp, void *attributep, ub4 *s
             case OCI_ATTR_SCALE: put(p.scale); break;
             case OCI_ATTR_IS_NULL: put(p.isNull); break;
             case OCI_ATTR_CHARSET_FORM: put(p.charsetForm); break;
+            case OCI_ATTR_TYPE_NAME:
+            case OCI_ATTR_SCHEMA_NAME: {
+                const QByteArray &text = attrtype == OCI_ATTR_TYPE_NAME ? p.typeName : p.schemaName;
+                *static_cast<const char **>(attributep) = text.constData();
+                if (sizep)
+                    *sizep = ub4(text.size());
+                break;
+            }
             default: throw ora(24315, QStringLiteral("illegal attribute type"));
             }
             return OCI_SUCCESS;
@@ -1509,6 +1560,74 @@ sword OCILobRead2(OCISvcCtx *svchp, OCIError *errhp, OCILobLocator *locp, ub8 *b
         std::memcpy(bufp, bytes.constData(), size_t(bytes.size()));
         *byte_amtp = ub8(bytes.size());
         *char_amtp = chars;
+        return OCI_SUCCESS;
+    });
+}
+
+sword OCILobCreateTemporary(OCISvcCtx *svchp, OCIError *errhp, OCILobLocator *locp, ub2 csid, ub1 csfrm,
+                            ub1 lobtype, int, ub2 duration)
+{
+    SvcCtx *svc = as<SvcCtx>(svchp, OCI_HTYPE_SVCCTX);
+    Error *err = as<Error>(errhp, OCI_HTYPE_ERROR);
+    Lob *lob = as<Lob>(locp, OCI_DTYPE_LOB);
+    if (!svc || !err || !lob)
+        return OCI_INVALID_HANDLE;
+    return guarded(err, [&] {
+        sessionOf(svc);
+        if (lobtype != OCI_TEMP_BLOB || csid != 0 || csfrm != SQLCS_IMPLICIT || duration != OCI_DURATION_SESSION)
+            throw misuse(QStringLiteral("temporary LOBs other than a session's BLOB are not modelled"));
+        if (lob->temporary)
+            throw misuse(QStringLiteral("a locator made temporary twice"));
+        lob->temporary = true;
+        lob->filled = true;
+        lob->characters = false;
+        lob->bytes.clear();
+        return OCI_SUCCESS;
+    });
+}
+
+sword OCILobWrite2(OCISvcCtx *svchp, OCIError *errhp, OCILobLocator *locp, ub8 *byte_amtp, ub8 *char_amtp,
+                   ub8 offset, void *bufp, ub8 buflen, ub1 piece, void *,
+                   sb4 (*cbfp)(void *, void *, ub8 *, ub1 *, void **, ub8 *), ub2 csid, ub1 csfrm)
+{
+    SvcCtx *svc = as<SvcCtx>(svchp, OCI_HTYPE_SVCCTX);
+    Error *err = as<Error>(errhp, OCI_HTYPE_ERROR);
+    Lob *lob = as<Lob>(locp, OCI_DTYPE_LOB);
+    if (!svc || !err || !lob || !byte_amtp || !char_amtp || !bufp)
+        return OCI_INVALID_HANDLE;
+    return guarded(err, [&] {
+        sessionOf(svc);
+        if (piece != OCI_ONE_PIECE || cbfp || csid != 0 || csfrm != SQLCS_IMPLICIT)
+            throw misuse(QStringLiteral("streamed LOB writes, callbacks and character sets are not modelled"));
+        if (!lob->temporary)
+            throw misuse(QStringLiteral("writes into a LOB other than a temporary one are not modelled"));
+        if (offset == 0)
+            throw ora(24801, QStringLiteral("illegal parameter value in OCI lob function"));
+        const ub8 amount = std::min(*byte_amtp, buflen);
+        if (offset - 1 > ub8(lob->bytes.size()))
+            lob->bytes.append(QByteArray(qsizetype(offset - 1 - ub8(lob->bytes.size())), '\0'));
+        lob->bytes = lob->bytes.left(qsizetype(offset - 1)) +
+                     QByteArray(static_cast<const char *>(bufp), qsizetype(amount)) +
+                     lob->bytes.mid(qsizetype(offset - 1 + amount));
+        *byte_amtp = amount;
+        *char_amtp = 0;
+        return OCI_SUCCESS;
+    });
+}
+
+sword OCILobFreeTemporary(OCISvcCtx *svchp, OCIError *errhp, OCILobLocator *locp)
+{
+    SvcCtx *svc = as<SvcCtx>(svchp, OCI_HTYPE_SVCCTX);
+    Error *err = as<Error>(errhp, OCI_HTYPE_ERROR);
+    Lob *lob = as<Lob>(locp, OCI_DTYPE_LOB);
+    if (!svc || !err || !lob)
+        return OCI_INVALID_HANDLE;
+    return guarded(err, [&] {
+        if (!lob->temporary)
+            throw misuse(QStringLiteral("OCILobFreeTemporary on a LOB that is not temporary"));
+        lob->temporary = false;
+        lob->filled = false;
+        lob->bytes.clear();
         return OCI_SUCCESS;
     });
 }

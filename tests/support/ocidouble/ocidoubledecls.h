@@ -10,7 +10,8 @@
 // headers of release 19.11 (oci.h, ociap.h, ocidfn.h, oratypes.h, oro.h);
 // ODPI-C (dpiImpl.h, dpiOci.c, dpiStmt.c) and OCILIB (defs.h, api.h), which
 // both load the client library at run time with declarations of their own;
-// the OCI programmer's guide for the LOB calls (OCILobRead2, OCILobGetLength2)
+// the OCI programmer's guide for the LOB calls (OCILobRead2, OCILobGetLength2,
+// OCILobCreateTemporary, OCILobWrite2, OCILobFreeTemporary)
 // and for the datetime and interval calls (OCIDateTimeGetDate,
 // OCIDateTimeGetTime, OCIIntervalGetDaySecond: release 9.2 guide, chapter
 // "OCI Datatype Mapping and Manipulation Functions",
@@ -95,9 +96,15 @@ enum : ub4 {
     OCI_FETCH_NEXT = 0x02,
 };
 
-// OCILobRead2 piece
+// OCILobRead2 / OCILobWrite2 piece
 constexpr ub1 OCI_ONE_PIECE = 0;
 constexpr ub1 OCI_FIRST_PIECE = 1;
+
+// OCILobCreateTemporary: the kinds of temporary LOB and the session's
+// duration (oci.h: OCI_TEMP_BLOB, OCI_TEMP_CLOB; oro.h: OCI_DURATION_SESSION).
+constexpr ub1 OCI_TEMP_BLOB = 1;
+constexpr ub1 OCI_TEMP_CLOB = 2;
+constexpr ub2 OCI_DURATION_SESSION = 10;
 
 // ------------------------------------------------------------ oci.h: attributes
 // The same number names different things on different handle types.
@@ -112,6 +119,9 @@ enum : ub4 {
     // dpiOracleType__populateTypeInfo takes fsPrecision from the scale)
     OCI_ATTR_SCALE = 6,       // sb1
     OCI_ATTR_IS_NULL = 7,     // ub1
+    // an object type column (SQLT_NTY): its type's name and owner
+    OCI_ATTR_TYPE_NAME = 8,     // OraText*, length in bytes
+    OCI_ATTR_SCHEMA_NAME = 9,   // OraText*, length in bytes
     OCI_ATTR_CHARSET_FORM = 32,  // ub1
     OCI_ATTR_CHAR_SIZE = 286,    // ub2
     // service context
@@ -144,6 +154,7 @@ enum : ub2 {
     SQLT_BIN = 23,
     SQLT_LBI = 24,
     SQLT_AFC = 96,
+    SQLT_NTY = 108,  // a named object type column
     SQLT_IBFLOAT = 100,   // BINARY_FLOAT column
     SQLT_IBDOUBLE = 101,  // BINARY_DOUBLE column
     SQLT_CLOB = 112,
@@ -213,4 +224,13 @@ sword OCILobRead2(OCISvcCtx *svchp, OCIError *errhp, OCILobLocator *locp, ub8 *b
                   sb4 (*cbfp)(void *ctxp, const void *bufp, ub8 lenp, ub1 piecep, void **changed_bufpp,
                               ub8 *changed_lenp),
                   ub2 csid, ub1 csfrm);
+// cache is oratypes.h's boolean (an int).
+sword OCILobCreateTemporary(OCISvcCtx *svchp, OCIError *errhp, OCILobLocator *locp, ub2 csid, ub1 csfrm,
+                            ub1 lobtype, int cache, ub2 duration);
+sword OCILobWrite2(OCISvcCtx *svchp, OCIError *errhp, OCILobLocator *locp, ub8 *byte_amtp, ub8 *char_amtp,
+                   ub8 offset, void *bufp, ub8 buflen, ub1 piece, void *ctxp,
+                   sb4 (*cbfp)(void *ctxp, void *bufp, ub8 *lenp, ub1 *piecep, void **changed_bufpp,
+                               ub8 *changed_lenp),
+                   ub2 csid, ub1 csfrm);
+sword OCILobFreeTemporary(OCISvcCtx *svchp, OCIError *errhp, OCILobLocator *locp);
 }

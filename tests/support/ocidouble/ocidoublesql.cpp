@@ -157,9 +157,17 @@ std::optional<InsertShape> parseInsert(const QString &sql)
                      {"TO_TIMESTAMP", Conversion::Timestamp},
                      {"TO_DSINTERVAL", Conversion::DsInterval},
                      {"TO_BINARY_FLOAT", Conversion::BinaryFloat},
-                     {"TO_BINARY_DOUBLE", Conversion::BinaryDouble}};
+                     {"TO_BINARY_DOUBLE", Conversion::BinaryDouble},
+                     {"SDO_GEOMETRY", Conversion::Geometry}};
     int position = 0;
     do {
+        if (r.keyword("NULL")) {
+            shape.positions.append(0);
+            shape.conversions.append(Conversion::None);
+            shape.formats.append(QString());
+            shape.srids.append(0);
+            continue;
+        }
         Conversion conversion = Conversion::None;
         for (const auto &f : functions) {
             if (r.keyword(f.name)) {
@@ -181,11 +189,21 @@ std::optional<InsertShape> parseInsert(const QString &sql)
                 return std::nullopt;
             format = *text;
         }
+        quint32 srid = 0;
+        if (conversion == Conversion::Geometry && r.symbol(QLatin1Char(','))) {
+            // The SRID as a number written in the text.
+            const std::optional<QString> number = r.value();
+            bool ok = false;
+            srid = number ? number->toUInt(&ok) : 0;
+            if (!ok || srid == 0)
+                return std::nullopt;
+        }
         if (conversion != Conversion::None && !r.symbol(QLatin1Char(')')))
             return std::nullopt;
         shape.positions.append(++position);
         shape.conversions.append(conversion);
         shape.formats.append(format);
+        shape.srids.append(srid);
     } while (r.symbol(QLatin1Char(',')));
     if (!r.symbol(QLatin1Char(')')) || !r.atEnd())
         return std::nullopt;

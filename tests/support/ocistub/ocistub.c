@@ -103,6 +103,18 @@ OCISTUB(OCILobGetLength2)
 OCISTUB(OCILobRead2)
 #endif
 
+#ifndef OCISTUB_OMIT_OCILobCreateTemporary
+OCISTUB(OCILobCreateTemporary)
+#endif
+
+#ifndef OCISTUB_OMIT_OCILobWrite2
+OCISTUB(OCILobWrite2)
+#endif
+
+#ifndef OCISTUB_OMIT_OCILobFreeTemporary
+OCISTUB(OCILobFreeTemporary)
+#endif
+
 #ifndef OCISTUB_OMIT_OCIDateTimeGetDate
 OCISTUB(OCIDateTimeGetDate)
 #endif
