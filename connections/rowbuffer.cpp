@@ -521,7 +521,18 @@ void RowBuffer::writeKept(int column, TargetKind kind, const char *data, qsizety
 {
     if (column < 0 || column >= batch_.columnCount() || batch_.rowCount() == 0)
         throw RowBufferError(QStringLiteral("the Oracle table has no column of that name"));
-    QByteArray bytes = batch_.keepBytes(data, size);
+    writeBytes(column, kind, batch_.keepBytes(data, size));
+}
+
+void RowBuffer::writeReferenced(int column, TargetKind kind, const char *data, qsizetype size)
+{
+    if (column < 0 || column >= batch_.columnCount() || batch_.rowCount() == 0)
+        throw RowBufferError(QStringLiteral("the Oracle table has no column of that name"));
+    writeBytes(column, kind, QByteArray::fromRawData(data, size));
+}
+
+void RowBuffer::writeBytes(int column, TargetKind kind, QByteArray bytes)
+{
     OracleValue kept = kind == TargetKind::Text     ? OracleValue::textUtf8(std::move(bytes))
                        : kind == TargetKind::Number ? OracleValue::numberUtf8(std::move(bytes))
                                                     : OracleValue::bytes(std::move(bytes));

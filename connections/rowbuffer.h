@@ -107,6 +107,9 @@ public:
     // shape), as write() would, the bytes kept with the batch rather than in
     // an allocation of their own.
     void writeKept(int column, TargetKind kind, const char *data, qsizetype size);
+    // The same without a copy: the value refers to the caller's bytes, which
+    // must stay as they are until the batch has been sent (or discarded).
+    void writeReferenced(int column, TargetKind kind, const char *data, qsizetype size);
     // Writes a date column's value, read by the caller, as write() would.
     void writeDate(int column, const OracleDate &date);
     // Completes the current row; throws RowBufferError when a column that
@@ -116,6 +119,8 @@ public:
     const QString &target() const { return target_; }
 
 private:
+    void writeBytes(int column, TargetKind kind, QByteArray bytes);
+
     OracleSession *session_ = nullptr;
     QString target_;
     OracleRowBatch batch_;

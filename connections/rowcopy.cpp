@@ -145,6 +145,12 @@ private:
 // value takes an allocation of its own, which the allocator reuses from
 // batch to batch better than blocks that held a few large values.
 constexpr qsizetype kKeptValueLimit = 16 * 1024;
+// Text and bytes of this size or more (a value that fills a batch by itself)
+// are not copied at all: the batch refers to them in the client's row, and
+// is sent, and waited for, before the next read replaces that row. One such
+// value then takes the memory of the client's row and the target's own
+// copy, not a third copy in between.
+constexpr qsizetype kReferencedValueLimit = qsizetype(kBatchByteCap);
 
 // How long a wait for a batch on its way lasts between two looks at the
 // window.
@@ -224,6 +230,7 @@ public:
     // Writes the fields of the current source row into a new buffer row.
     void copyRow(const MySqlResult &sjb, std::int64_t row)
     {
+        refersToRow_ = false;
         buffer_.append();
         batchRows_.push_back(row);
         if (options_.continuePastRejected)
@@ -271,6 +278,9 @@ public:
     // The same, with the batch on its way.
     std::int64_t heldBytesWithSent() const { return heldBytes() + (sent_ ? sent_->bytes : 0); }
     bool sending() const { return sent_ != nullptr; }
+    // Whether the last row copied refers to the source row's bytes, which
+    // the next read replaces.
+    bool refersToRow() const { return refersToRow_; }
 
     // Completes the row; false when the copy must end (the error is in
     // postError()).
@@ -563,14 +573,14 @@ private:
         switch (direct_[size_t(field)]) {
         case Direct::None: return false;
         case Direct::Text:
-            if (raw.size() > kKeptValueLimit || !sjb.isUtf8Text(field))
+            if (!takesBytesDirect(raw) || !sjb.isUtf8Text(field))
                 return false;
-            buffer_.writeKept(column, TargetKind::Text, raw.data(), raw.size());
+            writeBytesDirect(column, TargetKind::Text, raw);
             return true;
         case Direct::Bytes:
-            if (raw.size() > kKeptValueLimit)
+            if (!takesBytesDirect(raw))
                 return false;
-            buffer_.writeKept(column, TargetKind::Bytes, raw.data(), raw.size());
+            writeBytesDirect(column, TargetKind::Bytes, raw);
             return true;
         case Direct::Integer:
         case Direct::Decimal:
@@ -601,6 +611,20 @@ private:
         return false;
     }
 
+    static bool takesBytesDirect(QByteArrayView raw)
+    {
+        return raw.size() <= kKeptValueLimit || raw.size() >= kReferencedValueLimit;
+    }
+    void writeBytesDirect(int column, TargetKind kind, QByteArrayView raw)
+    {
+        if (raw.size() >= kReferencedValueLimit) {
+            buffer_.writeReferenced(column, kind, raw.data(), raw.size());
+            refersToRow_ = true;
+        } else {
+            buffer_.writeKept(column, kind, raw.data(), raw.size());
+        }
+    }
+
     static bool plainServerNumber(QByteArrayView raw, bool decimal)
     {
         const qsizetype n = raw.size();
@@ -629,6 +653,7 @@ private:
     std::int64_t valuesBytes_ = 0;
     std::int64_t lastRowValuesBytes_ = 0;
     bool errorLineSinceProgress_ = false;
+    bool refersToRow_ = false;
     QString postError_;
     QString applyError_;
     std::unique_ptr<SentBatch> sent_;
@@ -703,6 +728,10 @@ TStepResult CopyRows(MySqlConnection &data, OracleSession &oracleconn, RowBuffer
                 return failAfterSent(copy.postError());
             if (!copy.ledgerError().isEmpty())
                 return failAfterSent(copy.ledgerError());
+            // A value that refers to the source row goes before the next
+            // read replaces it.
+            if (copy.refersToRow() && (!copy.sendBatch() || !copy.settle()))
+                return fail(copy.applyError());
             const bool largeRow = copy.heldBytes() - bytesBefore >= kLargeRowBytes;
 
             // The batch on its way and the one in work hold the byte cap

@@ -23,7 +23,9 @@ constexpr std::int64_t kApplyPhase = 100;
 // less than the cap plus one row. Below the cap the batches end after rows
 // 100, 5100, 10100, ... and at the end; after an early apply the next batch
 // still ends at the next of those points. Progress lines, pumps and stop
-// tests stay every 100 rows.
+// tests stay every 100 rows. A text or binary value of the cap or more is
+// not copied out of the source row: its batch refers to it there, and is
+// sent and waited for before the next row is read.
 constexpr std::int64_t kBatchByteCap = std::int64_t(64) * 1024 * 1024;
 
 // The abort error of a stop request honoured inside the copy.

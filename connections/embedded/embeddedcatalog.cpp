@@ -2,6 +2,9 @@
 
 #include "connections/embedded/sqlitehandle.h"
 
+#include <QHash>
+#include <QSet>
+
 namespace tavrex::embedded {
 
 namespace {
@@ -81,6 +84,38 @@ QByteArray utf8(const char *s)
     return QByteArray(s);
 }
 
+using ColumnNames = QSet<QString>;
+
+ColumnNames columnNames(sqlite3 *db, const QString &path, const QString &table)
+{
+    SqliteStmt q = SqliteStmt::prepare(db, path, QByteArray("SELECT lower(name) FROM pragma_table_info(?1)"));
+    q.bindText(1, table);
+    ColumnNames names;
+    while (q.step(db, path))
+        names.insert(q.text(0));
+    return names;
+}
+
+// The dictionary's tables and their columns as this version creates them
+// (names in lower case), read from the tables kCreateCatalogue makes.
+const QHash<QString, ColumnNames> &dictionaryShape()
+{
+    static const QHash<QString, ColumnNames> shape = [] {
+        QHash<QString, ColumnNames> out;
+        SqliteDb memory;
+        const QString where = QStringLiteral(":memory:");
+        if (sqlite3_open(":memory:", memory.out()) != SQLITE_OK)
+            throw sqliteError(memory.get(), where, "open");
+        sqliteExec(memory.get(), where, kCreateCatalogue);
+        SqliteStmt q = SqliteStmt::prepare(memory.get(), where,
+                                           QByteArray("SELECT name FROM sqlite_schema WHERE type = 'table'"));
+        while (q.step(memory.get(), where))
+            out.insert(q.text(0), columnNames(memory.get(), where, q.text(0)));
+        return out;
+    }();
+    return shape;
+}
+
 } // namespace
 
 Catalog::Catalog(sqlite3 *db, QString path, QString owner)
@@ -117,6 +152,45 @@ void Catalog::create(sqlite3 *db, const QString &path)
         sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
         throw;
     }
+}
+
+QString Catalog::foreignContent(sqlite3 *db, const QString &path)
+{
+    const QHash<QString, ColumnNames> &shape = dictionaryShape();
+    bool anyObject = false;
+    QStringList dictionary;  // the dictionary's tables the file holds
+    {
+        SqliteStmt q = SqliteStmt::prepare(db, path, QByteArray("SELECT type, lower(name) FROM sqlite_schema"));
+        while (q.step(db, path)) {
+            anyObject = true;
+            if (q.text(0) == QLatin1String("table") && shape.contains(q.text(1)))
+                dictionary.append(q.text(1));
+        }
+    }
+    if (!anyObject)
+        return QString();
+    const QString otherShape = QStringLiteral("the file is not a Tavrex target (its dictionary has another shape)");
+    if (!dictionary.contains(QLatin1String("tavrex_meta")) || !dictionary.contains(QLatin1String("tavrex_tables"))) {
+        return dictionary.isEmpty()
+                   ? QStringLiteral("the file is not a Tavrex target (it holds tables of another database)")
+                   : otherShape;
+    }
+    // Every column this version knows, and at least those that files
+    // written before the added ones have.
+    for (const QString &table : dictionary) {
+        const ColumnNames has = columnNames(db, path, table);
+        const ColumnNames &known = shape[table];
+        if (!known.contains(has))
+            return otherShape;
+        for (const QString &column : known) {
+            bool added = false;
+            for (const auto &a : kAddedColumns)
+                added = added || (table == QLatin1String(a.table) && column == QLatin1String(a.column));
+            if (!added && !has.contains(column))
+                return otherShape;
+        }
+    }
+    return QString();
 }
 
 bool Catalog::findTable(const QString &name, TableInfo *out) const

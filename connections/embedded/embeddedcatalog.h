@@ -81,6 +81,12 @@ public:
 
     // Creates the dictionary tables when the file has none yet.
     static void create(sqlite3 *db, const QString &path);
+    // Why the database on db is not one of this target's files: it holds
+    // tables but no dictionary ("it holds tables of another database"), or a
+    // dictionary of another shape than any this target has written. Empty
+    // when it holds this target's dictionary (an earlier version's too, which
+    // create() completes) or nothing at all. Only reads.
+    static QString foreignContent(sqlite3 *db, const QString &path);
 
     bool findTable(const QString &name, TableInfo *out) const;
     QStringList tableNames() const;  // in creation order

@@ -2,6 +2,8 @@
 
 #include <QFile>
 
+#include <algorithm>
+
 namespace tavrex::embedded {
 
 std::unique_ptr<Checkpointer> Checkpointer::attach(sqlite3 *writer, const QString &path)
@@ -14,14 +16,36 @@ std::unique_ptr<Checkpointer> Checkpointer::attach(sqlite3 *writer, const QStrin
     // A connection learns that the file is in WAL mode from its first read.
     if (sqlite3_exec(own.get(), "SELECT count(*) FROM sqlite_master", nullptr, nullptr, nullptr) != SQLITE_OK)
         return nullptr;
-    std::unique_ptr<Checkpointer> c(new Checkpointer(writer, std::move(own)));
+    int pageSize = 0;
+    {
+        sqlite3_stmt *q = nullptr;
+        if (sqlite3_prepare_v2(own.get(), "PRAGMA page_size", -1, &q, nullptr) == SQLITE_OK &&
+            sqlite3_step(q) == SQLITE_ROW)
+            pageSize = sqlite3_column_int(q, 0);
+        sqlite3_finalize(q);
+    }
+    if (pageSize <= 0)
+        return nullptr;
+    std::unique_ptr<Checkpointer> c(new Checkpointer(writer, std::move(own), pageSize));
     sqlite3_wal_hook(writer, &Checkpointer::committed, c.get());
     return c;
 }
 
-Checkpointer::Checkpointer(sqlite3 *writer, SqliteDb own) : writer_(writer), own_(std::move(own))
+Checkpointer::Checkpointer(sqlite3 *writer, SqliteDb own, int pageSize)
+    : writer_(writer), own_(std::move(own)), pageSize_(pageSize)
 {
+    setLimitBytes(kDefaultLimitBytes);
+    // The pages the writer writes into the log are counted from here on.
+    int current = 0, highest = 0;
+    sqlite3_db_status(writer_, SQLITE_DBSTATUS_CACHE_WRITE, &current, &highest, 1);
     thread_ = std::thread([this] { serve(); });
+}
+
+void Checkpointer::setLimitBytes(std::int64_t bytes)
+{
+    constexpr std::int64_t kFileHeader = 32, kFrameHeader = 24;
+    std::lock_guard<std::mutex> lock(mutex_);
+    limitFrames_ = int(std::max<std::int64_t>(1, (bytes - kFileHeader) / (pageSize_ + kFrameHeader)));
 }
 
 Checkpointer::~Checkpointer()
@@ -37,11 +61,17 @@ Checkpointer::~Checkpointer()
 }
 
 // SQLite's hook after every commit of the writer, on the committing thread.
-int Checkpointer::committed(void *self, sqlite3 *, const char *, int frames)
+int Checkpointer::committed(void *self, sqlite3 *db, const char *, int frames)
 {
     auto *c = static_cast<Checkpointer *>(self);
+    // The pages this transaction wrote into the log (with any page it
+    // wrote twice, and those of a transaction rolled back since the last
+    // commit: never fewer).
+    int written = 0, highest = 0;
+    sqlite3_db_status(db, SQLITE_DBSTATUS_CACHE_WRITE, &written, &highest, 1);
     std::lock_guard<std::mutex> lock(c->mutex_);
     c->frames_ = frames;
+    c->lastFrames_ = written;
     // A checkpoint every kCadenceFrames pages, as SQLite's own would come,
     // or at once when the log started again from its beginning.
     if (frames < c->signalledFrames_ || frames - c->signalledFrames_ >= kCadenceFrames) {
@@ -55,7 +85,7 @@ int Checkpointer::committed(void *self, sqlite3 *, const char *, int frames)
 void Checkpointer::beforeWrite()
 {
     std::unique_lock<std::mutex> lock(mutex_);
-    if (frames_ <= limitFrames_)
+    if (frames_ == 0 || std::int64_t(frames_) + lastFrames_ <= limitFrames_)
         return;
     const std::uint64_t mine = ++requested_;
     wake_.notify_all();

@@ -57,6 +57,40 @@ void createPrivateFile(const QString &path)
 #endif
 }
 
+// Refuses an existing file that is not one of this target's before anything
+// is written to it: a file that is not a SQLite database, or one whose
+// tables are another program's (Catalog::foreignContent). The file is read
+// as immutable, which takes no lock and makes no -wal or -shm file. Pages in
+// a log of its own (the file in use, or left by a program that ended
+// without copying them) are not seen that way: the session's connection
+// looks again before it changes anything.
+void refuseForeignFile(const QString &path)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        throw openError(path, QStringLiteral("the file cannot be read (%1)").arg(f.errorString()));
+    if (f.read(16) != QByteArray("SQLite format 3", 16))
+        throw openError(path, QStringLiteral("the file is not a SQLite database"));
+    f.close();
+    if (QFileInfo(path + QStringLiteral("-wal")).size() > 0)
+        return;
+    const QByteArray uri =
+        QByteArray("file:") + QFile::encodeName(path).toPercentEncoding("/") + QByteArray("?immutable=1");
+    SqliteDb db;
+    QString reason;
+    if (sqlite3_open_v2(uri.constData(), db.out(), SQLITE_OPEN_READONLY | SQLITE_OPEN_URI, nullptr) != SQLITE_OK) {
+        reason = QString::fromUtf8(sqlite3_errmsg(db.get()));
+    } else {
+        try {
+            reason = Catalog::foreignContent(db.get(), path);
+        } catch (const DatabaseError &) {
+            reason = QString::fromUtf8(sqlite3_errmsg(db.get()));
+        }
+    }
+    if (!reason.isEmpty())
+        throw openError(path, reason);
+}
+
 // The declared SQLite type of a column. It is there for a person reading the
 // file, and it sets SQLite's column affinity so that nothing is converted on
 // the way in: NUMBER and DATE are stored as text (exact decimal text,
@@ -147,6 +181,9 @@ std::unique_ptr<OracleSession> openEmbeddedSession(const QString &path, const Or
             throw openError(path, QStringLiteral("it is a folder, not a file"));
         if (!info.isWritable())
             throw openError(path, QStringLiteral("the file is not writable"));
+        // An empty file is a new target, like a missing one.
+        if (info.size() > 0)
+            refuseForeignFile(path);
     } else {
         createPrivateFile(path);
     }
@@ -164,6 +201,24 @@ std::unique_ptr<OracleSession> openEmbeddedSession(const QString &path, const Or
         throw openError(path, QStringLiteral("the file is not writable"));
     sqlite3_extended_result_codes(db, 1);
     sqlite3_busy_timeout(db, kBusyTimeoutMs);
+    // A file whose pages are in its log (see refuseForeignFile) is read
+    // once more through this connection. Until it has been found to be a
+    // target, closing the connection must not copy that log into the file.
+    const bool hadShm = QFileInfo::exists(path + QStringLiteral("-shm"));
+    sqlite3_db_config(db, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
+    QString foreign;
+    try {
+        foreign = Catalog::foreignContent(db, path);
+    } catch (const DatabaseError &e) {
+        foreign = e.message();
+    }
+    if (!foreign.isEmpty()) {
+        impl->db.reset();
+        if (!hadShm)
+            QFile::remove(path + QStringLiteral("-shm"));
+        throw openError(path, foreign);
+    }
+    sqlite3_db_config(db, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 0, nullptr);
     try {
         // WAL: readers never wait for the writer and see only committed
         // batches; NORMAL synchronous keeps every commit through a killed
@@ -197,10 +252,10 @@ const QString &EmbeddedSession::owner() const
     return d_->owner;
 }
 
-void EmbeddedSession::setLogLimitPages(int pages)
+void EmbeddedSession::setLogLimitBytes(qint64 bytes)
 {
     if (d_->checkpointer)
-        d_->checkpointer->setLimitFrames(pages);
+        d_->checkpointer->setLimitBytes(bytes);
 }
 
 void EmbeddedSession::setRowObserver(std::function<void(int)> observer)
@@ -797,6 +852,10 @@ void EmbeddedSession::execute(const QString &sql)
 {
     const Statement st = parseStatement(sql);
     Catalog cat = d_->catalog();
+    const bool writes = st.kind != Statement::Kind::CountTables && st.kind != Statement::Kind::CountRows &&
+                        st.kind != Statement::Kind::DescribeTable && st.kind != Statement::Kind::SelectTable;
+    if (writes && d_->checkpointer)
+        d_->checkpointer->beforeWrite();
     switch (st.kind) {
     case Statement::Kind::CreateTable: createTable(cat, st); break;
     case Statement::Kind::DropTable: dropTable(cat, st); break;

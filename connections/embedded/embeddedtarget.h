@@ -23,7 +23,8 @@ namespace tavrex {
 // readable by its owner only). The schema owner is the login user upper-cased
 // by the ASCII rule; the password is not checked. Throws DatabaseError: the
 // Oracle logon error for an empty user, otherwise a message naming the path
-// (missing folder, a file that cannot be written or is not a database).
+// (missing folder, a file that cannot be written, is not a database or holds
+// another program's tables; such a file is left as it was).
 std::unique_ptr<OracleSession> openEmbeddedSession(const QString &path, const OracleLogin &login);
 
 // The session of the embedded target. Each session is its own SQLite
@@ -55,9 +56,10 @@ public:
     // what it found. The OCI test double checks the rows of a transaction it
     // keeps open this way.
     void setCommitGate(std::function<bool()> gate);
-    // Test hook: the write-ahead log's bound in pages (64 MiB of 4 KiB pages
-    // unless set); a commit past it waits for the background checkpoint.
-    void setLogLimitPages(int pages);
+    // Test hook: the bound of the write-ahead log file in bytes (64 MiB
+    // unless set); a write that would take the log past it waits for the
+    // background checkpoint first.
+    void setLogLimitBytes(qint64 bytes);
 
 private:
     friend std::unique_ptr<OracleSession> openEmbeddedSession(const QString &, const OracleLogin &);

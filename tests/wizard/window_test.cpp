@@ -30,6 +30,7 @@
 #include <QTimer>
 
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
 #include <memory>
 #include <stdexcept>
@@ -503,11 +504,22 @@ TEST_F(WizardTest, TheStartTimerWalksEveryPageByItselfInBatchMode)
         int wantPage;
         bool wantLog;
         QString wantError;  // a part of the error box's text
+        bool foreignTarget = false;  // the Oracle service names a SQLite file of another program
     } cases[] = {
         {"the run converts the named tables and closes the window", "scott", {"customers", "nosuch"}, 6, true, {}},
         {"no table matched: the run converts none", "scott", {"nosuch"}, 6, true, {}},
         {"a failed Oracle login ends the chain on page 3", "", {"customers"}, 3, false, "ORA-"},
+        {"a SQLite file of another program ends the chain on page 3", "scott", {"customers"}, 3, false,
+         "foreign.db\": the file is not a Tavrex target", true},
     };
+    const QString foreignPath = dir.filePath(QStringLiteral("foreign.db"));
+    {
+        sqlite3 *db = nullptr;
+        ASSERT_EQ(sqlite3_open(QFile::encodeName(foreignPath).constData(), &db), SQLITE_OK);
+        ASSERT_EQ(sqlite3_exec(db, "CREATE TABLE notes (id INTEGER PRIMARY KEY, body TEXT)", nullptr, nullptr, nullptr),
+                  SQLITE_OK);
+        sqlite3_close(db);
+    }
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
         prompts.shown.clear();
@@ -527,7 +539,7 @@ TEST_F(WizardTest, TheStartTimerWalksEveryPageByItselfInBatchMode)
                 v.edtdatabase = database;
                 v.edtname = mysqlSandbox().user;
                 v.edtpassword = mysqlSandbox().password;
-                v.edtservice = QStringLiteral("embedded:") + targetPath;
+                v.edtservice = QStringLiteral("embedded:") + (c.foreignTarget ? foreignPath : targetPath);
                 v.edtoracleusername = c.oracleUser;
                 w.setControlValues(v);
                 w.armStartTimer();

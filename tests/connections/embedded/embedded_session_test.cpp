@@ -117,13 +117,7 @@ TEST_F(EmbeddedFile, AFileThatCannotBeUsedGivesAnErrorNamingItsPath)
 {
     const QString missing = dir_.filePath(QStringLiteral("no/such/folder/t.db"));
     const QString folder = dir_.path();
-    const QString garbage = dir_.filePath(QStringLiteral("garbage.db"));
-    {
-        QFile f(garbage);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(QByteArray(4096, 'x'));
-    }
-    for (const QString &p : {missing, folder, garbage}) {
+    for (const QString &p : {missing, folder}) {
         SCOPED_TRACE(s(p));
         try {
             openEmbeddedSession(p, login());
@@ -132,6 +126,111 @@ TEST_F(EmbeddedFile, AFileThatCannotBeUsedGivesAnErrorNamingItsPath)
             EXPECT_TRUE(e.message().contains(QLatin1Char('"') + p + QLatin1Char('"'))) << s(e.message());
         }
     }
+}
+
+QByteArray fileBytes(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<none>");
+}
+
+// Runs statements on a SQLite file with a plain connection. keepLog: the
+// connection ends without copying its log into the file, as a program that
+// was killed would.
+void sqliteFile(const QString &path, const QStringList &statements, bool keepLog = false)
+{
+    sqlite3 *db = nullptr;
+    EXPECT_EQ(sqlite3_open(QFile::encodeName(path).constData(), &db), SQLITE_OK);
+    for (const QString &sql : statements)
+        EXPECT_EQ(sqlite3_exec(db, sql.toUtf8().constData(), nullptr, nullptr, nullptr), SQLITE_OK)
+            << s(sql) << ": " << sqlite3_errmsg(db);
+    if (keepLog)
+        sqlite3_db_config(db, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
+    sqlite3_close(db);
+}
+
+// A file that is not one of this target's is refused before anything is
+// written to it: its bytes stay as they were, and no -wal or -shm file is
+// left next to it.
+TEST_F(EmbeddedFile, AFileOfAnotherProgramIsRefusedAndLeftAsItWas)
+{
+    const QString ownTable = QStringLiteral("CREATE TABLE customers (id INTEGER PRIMARY KEY, name TEXT)");
+    const QString ownRow = QStringLiteral("INSERT INTO customers VALUES (1, 'Ann')");
+    const struct {
+        const char *name;
+        QStringList statements;  // none: a file of 4096 bytes 'x'
+        bool keepLog;            // the table only in its log, left by a program that was killed
+        bool dropShm;            // and copied without its -shm file
+        const char *error;
+    } cases[] = {
+        {"a database with a table of its own", {ownTable, ownRow}, false, false, "it holds tables of another database"},
+        {"the same in WAL mode", {"PRAGMA journal_mode=WAL", ownTable, ownRow}, false, false,
+         "it holds tables of another database"},
+        {"the same with its table only in its log", {"PRAGMA journal_mode=WAL", ownTable, ownRow}, true, false,
+         "it holds tables of another database"},
+        {"the same without its -shm file", {"PRAGMA journal_mode=WAL", ownTable, ownRow}, true, true,
+         "it holds tables of another database"},
+        {"a tavrex_tables of another shape", {"CREATE TABLE tavrex_tables (id INTEGER, title TEXT)"}, false, false,
+         "its dictionary has another shape"},
+        {"a dictionary with a column this target does not know",
+         {"CREATE TABLE tavrex_meta (key TEXT PRIMARY KEY, value TEXT)",
+          "CREATE TABLE tavrex_tables (owner TEXT, table_name TEXT, sqlite_name TEXT, remark TEXT)"},
+         false, false, "its dictionary has another shape"},
+        {"a file that is not a SQLite database", {}, false, false, "not a SQLite database"},
+    };
+    int n = 0;
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString path = dir_.filePath(QStringLiteral("own%1.db").arg(++n));
+        if (c.statements.isEmpty()) {
+            QFile f(path);
+            ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+            f.write(QByteArray(4096, 'x'));
+        } else {
+            sqliteFile(path, c.statements, c.keepLog);
+        }
+        if (c.dropShm)
+            ASSERT_TRUE(QFile::remove(path + QStringLiteral("-shm")));
+        const QString wal = path + QStringLiteral("-wal"), shm = path + QStringLiteral("-shm");
+        const QByteArray before = fileBytes(path), walBefore = fileBytes(wal);
+        const bool shmBefore = QFile::exists(shm);
+        ASSERT_EQ(c.keepLog, QFileInfo(wal).size() > 0);
+        try {
+            openEmbeddedSession(path, login());
+            ADD_FAILURE() << "no error";
+        } catch (const DatabaseError &e) {
+            EXPECT_TRUE(e.message().contains(QLatin1Char('"') + path + QLatin1Char('"'))) << s(e.message());
+            EXPECT_TRUE(e.message().contains(QLatin1String(c.error))) << s(e.message());
+        }
+        EXPECT_TRUE(fileBytes(path) == before) << "the file changed";
+        EXPECT_TRUE(fileBytes(wal) == walBefore) << "its log changed";
+        EXPECT_EQ(QFile::exists(shm), shmBefore);
+    }
+}
+
+// An empty file is a new target; a file of an earlier version of this
+// target is taken, and its dictionary gains what it lacks.
+TEST_F(EmbeddedFile, AnEmptyFileAndAnEarlierVersionsFileAreTaken)
+{
+    {
+        QFile f(path_);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    }
+    {
+        auto session = openEmbeddedSession(path_, login());
+        session->execute(QStringLiteral("create table \"T\" (\"A\" number)"));
+    }
+    sqliteFile(path_, {"DROP TABLE tavrex_tab_comments", "DROP TABLE tavrex_col_comments",
+                       "DROP TABLE tavrex_tab_identity_cols",
+                       "ALTER TABLE tavrex_tab_columns DROP COLUMN identity_column",
+                       "ALTER TABLE tavrex_tab_columns DROP COLUMN data_default",
+                       "ALTER TABLE tavrex_constraints DROP COLUMN sqlite_trigger"});
+    auto session = openEmbeddedSession(path_, login());
+    EXPECT_EQ(session->describe(QStringLiteral("select * from \"T\" where 1=0")).size(), 1);
+    EXPECT_EQ(rawQuery(path_, "SELECT count(*) FROM pragma_table_info('tavrex_tab_columns')"
+                              " WHERE name IN ('identity_column', 'data_default')"),
+              (QVector<QStringList>{{"2"}}));
+    session->execute(QStringLiteral("comment on table \"T\" is 'kept'"));
 }
 
 TEST_F(EmbeddedFile, AReadOnlyFileIsRefused)
@@ -297,31 +396,54 @@ TEST_F(EmbeddedFile, ARejectedRowAtPosition3000LeavesNoneOfItsBatch)
 // ------------------------------------------------------------------ checkpoints
 
 // The log is copied into the database file by a checkpoint of its own while
-// batches go in, and stays within its bound (plus the batch that passed it):
-// without that the log would hold every batch until the session closes.
-TEST_F(EmbeddedFile, TheLogStaysBoundedWhileBatchesGoInAndEveryRowIsKept)
+// batches go in, and its file stays within its bound while the batches are
+// alike: without that the log would hold every batch until the session
+// closes.
+TEST_F(EmbeddedFile, TheLogStaysWithinItsBoundWhileBatchesGoInAndEveryRowIsKept)
 {
     const QString pad(3000, QLatin1Char('q'));
-    constexpr int kBatches = 30, kRows = 200;  // about 18 MB
-    qint64 largestLog = 0;
-    {
-        auto session = openEmbeddedSession(path_, login());
-        static_cast<EmbeddedSession *>(session.get())->setLogLimitPages(256);  // 1 MiB
-        session->execute(QStringLiteral("Create table \"T\" (\"ID\" number, \"PAD\" varchar2(4000))"));
-        for (int b = 0; b < kBatches; ++b) {
-            OracleRowBatch batch = makeBatch({"ID", "PAD"}, kRows, [&](int r) {
-                return QVector<OracleValue>{num(b * kRows + r), OracleValue::text(pad)};
-            });
-            ASSERT_TRUE(session->insertBatch(QStringLiteral("T"), batch).ok);
-            largestLog = std::max(largestLog, QFileInfo(path_ + QStringLiteral("-wal")).size());
+    constexpr qint64 kBound = 1024 * 1024;
+    const struct {
+        const char *name;
+        int batches;
+        int rows;  // 0: a DDL statement instead of each batch
+    } cases[] = {
+        {"batches of some 40 pages", 120, 50},  // about 18 MB
+        // The log grows a page or two at a time up to its bound, which is the
+        // size of the file: its frame and file headers count.
+        {"batches of one row", 600, 1},
+        {"DDL statements", 600, 0},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString path = dir_.filePath(QString::fromLatin1(c.name) + QStringLiteral(".db"));
+        qint64 largestLog = 0;
+        {
+            auto session = openEmbeddedSession(path, login());
+            static_cast<EmbeddedSession *>(session.get())->setLogLimitBytes(kBound);
+            session->execute(QStringLiteral("Create table \"T\" (\"ID\" number, \"PAD\" varchar2(4000))"));
+            for (int b = 0; b < c.batches; ++b) {
+                if (c.rows == 0) {
+                    session->execute(QStringLiteral("comment on table \"T\" is '%1%2'").arg(pad).arg(b));
+                    largestLog = std::max(largestLog, QFileInfo(path + QStringLiteral("-wal")).size());
+                    continue;
+                }
+                OracleRowBatch batch = makeBatch({"ID", "PAD"}, c.rows, [&](int r) {
+                    return QVector<OracleValue>{num(b * c.rows + r), OracleValue::text(pad)};
+                });
+                ASSERT_TRUE(session->insertBatch(QStringLiteral("T"), batch).ok);
+                largestLog = std::max(largestLog, QFileInfo(path + QStringLiteral("-wal")).size());
+            }
+            EXPECT_LE(largestLog, kBound) << "a log of every batch would hold every page";
+            EXPECT_GT(largestLog, kBound / 2);
+            EXPECT_GT(QFileInfo(path).size(), qint64(c.batches) * c.rows * 3000) << "the pages reached the database file";
+            EXPECT_EQ(session->queryCount(QStringLiteral("select count(*) from \"T\"")), c.batches * c.rows);
         }
-        EXPECT_LT(largestLog, 4 * 1024 * 1024) << "a log of every batch would hold about 18 MB";
-        EXPECT_GT(QFileInfo(path_).size(), 12 * 1024 * 1024) << "the pages reached the database file";
-        EXPECT_EQ(session->queryCount(QStringLiteral("select count(*) from \"T\"")), kBatches * kRows);
+        const QVector<QVector<OracleValue>> rows = readEmbeddedTable(path, QStringLiteral("SCOTT"), QStringLiteral("T"));
+        ASSERT_EQ(rows.size(), c.batches * c.rows);
+        if (!rows.isEmpty())
+            EXPECT_EQ(rows.last().at(1).textValue(), pad);
     }
-    const QVector<QVector<OracleValue>> rows = readEmbeddedTable(path_, QStringLiteral("SCOTT"), QStringLiteral("T"));
-    ASSERT_EQ(rows.size(), kBatches * kRows);
-    EXPECT_EQ(rows.last().at(1).textValue(), pad);
 }
 
 // ------------------------------------------------------------------ SIGKILL
