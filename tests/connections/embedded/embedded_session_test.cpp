@@ -189,8 +189,9 @@ TEST_F(EmbeddedFile, AFileOfAnotherProgramIsRefusedAndLeftAsItWas)
         } else {
             sqliteFile(path, c.statements, c.keepLog);
         }
-        if (c.dropShm)
+        if (c.dropShm) {
             ASSERT_TRUE(QFile::remove(path + QStringLiteral("-shm")));
+        }
         const QString wal = path + QStringLiteral("-wal"), shm = path + QStringLiteral("-shm");
         const QByteArray before = fileBytes(path), walBefore = fileBytes(wal);
         const bool shmBefore = QFile::exists(shm);
@@ -441,8 +442,9 @@ TEST_F(EmbeddedFile, TheLogStaysWithinItsBoundWhileBatchesGoInAndEveryRowIsKept)
         }
         const QVector<QVector<OracleValue>> rows = readEmbeddedTable(path, QStringLiteral("SCOTT"), QStringLiteral("T"));
         ASSERT_EQ(rows.size(), c.batches * c.rows);
-        if (!rows.isEmpty())
+        if (!rows.isEmpty()) {
             EXPECT_EQ(rows.last().at(1).textValue(), pad);
+        }
     }
 }
 
