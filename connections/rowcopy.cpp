@@ -1,16 +1,14 @@
 #include "connections/rowcopy.h"
 
+#include "connections/oracleworker.h"
 #include "engine/errors.h"
 #include "engine/identifiers.h"
 
 #include <chrono>
-#include <condition_variable>
 #include <exception>
 #include <functional>
 #include <iterator>
 #include <memory>
-#include <mutex>
-#include <thread>
 #include <vector>
 
 namespace tavrex {
@@ -73,74 +71,6 @@ ApplyState ApplyInserts(OracleSession &session, const QString &targetName, const
 
 namespace {
 
-// Runs one job at a time on a thread of its own: the apply of a batch, while
-// the window's thread reads and converts the rows of the next one. The job
-// touches nothing but the Oracle session and the batch it was given; the
-// window's thread leaves both alone until the job has ended.
-class BatchSender {
-public:
-    BatchSender() = default;
-    BatchSender(const BatchSender &) = delete;
-    BatchSender &operator=(const BatchSender &) = delete;
-    // Waits for a job that still runs.
-    ~BatchSender()
-    {
-        {
-            std::lock_guard<std::mutex> lock(mutex_);
-            quit_ = true;
-        }
-        wake_.notify_all();
-        if (thread_.joinable())
-            thread_.join();
-    }
-
-    // Starts the job; the one before must have ended.
-    void start(std::function<void()> job)
-    {
-        if (!thread_.joinable())
-            thread_ = std::thread([this] { serve(); });
-        {
-            std::lock_guard<std::mutex> lock(mutex_);
-            job_ = std::move(job);
-            done_ = false;
-        }
-        wake_.notify_all();
-    }
-
-    // Waits at most `period` for the job to end; true when it has.
-    bool waitFor(std::chrono::milliseconds period)
-    {
-        std::unique_lock<std::mutex> lock(mutex_);
-        return finished_.wait_for(lock, period, [this] { return done_; });
-    }
-
-private:
-    void serve()
-    {
-        std::unique_lock<std::mutex> lock(mutex_);
-        for (;;) {
-            wake_.wait(lock, [this] { return quit_ || job_; });
-            if (!job_)
-                return;
-            std::function<void()> job = std::move(job_);
-            job_ = nullptr;
-            lock.unlock();
-            job();
-            lock.lock();
-            done_ = true;
-            finished_.notify_all();
-        }
-    }
-
-    std::mutex mutex_;
-    std::condition_variable wake_;
-    std::condition_variable finished_;
-    std::function<void()> job_;
-    bool done_ = true;
-    bool quit_ = false;
-    std::thread thread_;
-};
-
 // Text and bytes up to this size are kept in the batch's blocks; a larger
 // value takes an allocation of its own, which the allocator reuses from
 // batch to batch better than blocks that held a few large values.
@@ -152,15 +82,11 @@ constexpr qsizetype kKeptValueLimit = 16 * 1024;
 // copy, not a third copy in between.
 constexpr qsizetype kReferencedValueLimit = qsizetype(kBatchByteCap);
 
-// How long a wait for a batch on its way lasts between two looks at the
-// window.
-constexpr std::chrono::milliseconds kSendWaitSlice{20};
-
 // One table's copy: the source, the buffer, the counters and the records of
 // what could not be written.
 //
-// A batch is sent on the sending thread while the next rows are read and
-// converted; one batch at most is on its way. Everything the copy writes
+// A batch is sent on the Oracle worker's thread while the next rows are
+// read and converted; one batch at most is on its way. Everything the copy writes
 // (log lines, ledger records) while a batch is on its way waits for that
 // batch's outcome: when it was committed, the writes follow its own records
 // in their order; when it failed, the copy ends there with what it had when
@@ -169,9 +95,11 @@ constexpr std::chrono::milliseconds kSendWaitSlice{20};
 // reading on.
 class TableCopy {
 public:
-    TableCopy(RowBuffer &buffer, const QString &listedName, TRunLog &log, RunControl &control,
-              const CopyOptions &options, CopyCounts &counts)
-        : buffer_(buffer), listedName_(listedName), log_(log), control_(control), options_(options), counts_(counts)
+    TableCopy(OracleSession &session, RowBuffer &buffer, const QString &listedName, TRunLog &log,
+              RunControl &control, const CopyOptions &options, CopyCounts &counts)
+        : buffer_(buffer), listedName_(listedName), log_(log), control_(control), options_(options),
+          counts_(counts),
+          worker_(session, options.sendAhead ? OracleWorker::Where::OwnThread : OracleWorker::Where::CallersThread)
     {
     }
 
@@ -304,8 +232,8 @@ public:
 
     // Sends the buffered rows, after the outcome of the batch before them is
     // known; false when the copy must end, with the rejection's message in
-    // applyError(). With sending ahead the rows go on the sending thread and
-    // their outcome is taken by poll() or settle(); otherwise here.
+    // applyError(). With sending ahead the rows go on the worker's thread
+    // and their outcome is taken by poll() or settle(); otherwise here.
     bool sendBatch()
     {
         if (!settle())
@@ -323,35 +251,27 @@ public:
         batch->records = std::move(held_.records);
         held_ = Held();
         clearBatch();
-        OracleSession *session = buffer_.session();
         const QString target = buffer_.target();
         const bool keepAccepted = options_.continuePastRejected;
         SentBatch *b = batch.get();
-        auto job = [session, target, keepAccepted, b] {
-            try {
-                if (keepAccepted)
-                    b->result = session->insertBatchKeepingAccepted(target, b->rows);
-                else
-                    b->applied = ApplyInserts(*session, target, b->rows, &b->rejectedRow);
-            } catch (...) {
-                b->error = std::current_exception();
-            }
-        };
         sent_ = std::move(batch);
-        if (!options_.sendAhead) {
-            job();
-            return takeOutcome();
-        }
-        sender_.start(std::move(job));
-        return true;
+        worker_.start([target, keepAccepted, b](OracleSession &session) {
+            if (keepAccepted)
+                b->result = session.insertBatchKeepingAccepted(target, b->rows);
+            else
+                b->applied = ApplyInserts(session, target, b->rows, &b->rejectedRow);
+        });
+        // Sent in turn, the batch has come back already.
+        return options_.sendAhead || settle();
     }
 
     // Takes the outcome of a batch on its way if it has come; false when the
     // copy must end. Never waits.
     bool poll()
     {
-        if (!sent_ || !sender_.waitFor(std::chrono::milliseconds(0)))
+        if (!sent_ || !worker_.waitFor(std::chrono::milliseconds(0)))
             return true;
+        sent_->error = worker_.wait(control_);
         return takeOutcome();
     }
 
@@ -362,8 +282,7 @@ public:
     {
         if (!sent_)
             return true;
-        while (!sender_.waitFor(kSendWaitSlice))
-            control_.keepResponsive();
+        sent_->error = worker_.wait(control_);
         return takeOutcome();
     }
     const QString &applyError() const { return applyError_; }
@@ -659,7 +578,7 @@ private:
     std::unique_ptr<SentBatch> sent_;
     Held held_;
     // Last, so that it is destroyed first: its job uses the batch on its way.
-    BatchSender sender_;
+    OracleWorker worker_;
 };
 
 // A row this large, or every 16th row, is followed by a look at the window.
@@ -675,7 +594,7 @@ TStepResult CopyRows(MySqlConnection &data, OracleSession &oracleconn, RowBuffer
     CopyCounts &count = counts ? *counts : ownCounts;
     count = CopyCounts();
     TStepResult result;
-    TableCopy copy(oracleinsertdata, listedName, log, control, options, count);
+    TableCopy copy(oracleconn, oracleinsertdata, listedName, log, control, options, count);
     bool stopped = false;
     auto fail = [&](const QString &message) {
         copy.endWork(stopped);

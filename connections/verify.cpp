@@ -1,5 +1,6 @@
 #include "connections/verify.h"
 
+#include "connections/oracleworker.h"
 #include "connections/rowbuffer.h"
 #include "connections/wkb.h"
 #include "engine/errors.h"
@@ -11,14 +12,11 @@
 #include <xxhash.h>
 
 #include <algorithm>
-#include <atomic>
 #include <chrono>
 #include <cstring>
 #include <exception>
-#include <future>
 #include <memory>
 #include <new>
-#include <thread>
 #include <vector>
 
 namespace tavrex {
@@ -883,40 +881,20 @@ VerifyResult verifyTable(MySqlConnection &data, OracleSession &oracle, const QSt
     Multiset source, target;
     QVector<OracleColumn> columns;
     {
-        // The first pass reads both sides at once: the Oracle side on a
-        // second thread, which touches nothing but the Oracle session (unused
-        // by this thread meanwhile), and the MySQL side here, with the pump
-        // and the stop test every 100 rows.
+        // The first pass reads both sides at once: the Oracle side on the
+        // worker's thread, which owns the Oracle session meanwhile, and the
+        // MySQL side here, with the pump and the stop test every 100 rows.
         TargetSide t(oracle, targetName);
         columns = t.columns();
-        std::atomic<bool> cancel{false};
         qint64 targetRows = 0;
-        std::exception_ptr targetError;
-        std::promise<void> finished;
-        std::future<void> targetDone = finished.get_future();
-        std::thread reader([&] {
-            try {
-                while (!cancel.load(std::memory_order_relaxed) && t.next()) {
-                    target.add(t.hash());
-                    ++targetRows;
-                }
-            } catch (...) {
-                targetError = std::current_exception();
-            }
-            finished.set_value();
-        });
         // However this scope ends, the reader ends first.
-        struct Join {
-            std::thread &reader;
-            std::atomic<bool> &cancel;
-            ~Join()
-            {
-                if (reader.joinable()) {
-                    cancel = true;
-                    reader.join();
-                }
+        OracleWorker reader(oracle);
+        reader.start([&](OracleSession &) {
+            while (!reader.cancelled() && t.next()) {
+                target.add(t.hash());
+                ++targetRows;
             }
-        } join{reader, cancel};
+        });
         {
             SourceSide s(data, listedName, columns, keyColumns, control, uppercaseNames);
             while (s.next()) {
@@ -928,16 +906,15 @@ VerifyResult verifyTable(MySqlConnection &data, OracleSession &oracle, const QSt
             }
         }
         // The window stays served while the Oracle side finishes.
-        while (targetDone.wait_for(std::chrono::milliseconds(50)) != std::future_status::ready) {
+        while (!reader.waitFor(std::chrono::milliseconds(50))) {
             control.pump();
             if (control.StopRequested()) {
                 result.stopped = true;
                 return result;
             }
         }
-        reader.join();
-        if (targetError)
-            std::rethrow_exception(targetError);
+        if (std::exception_ptr e = reader.wait(control))
+            std::rethrow_exception(e);
         result.targetRows = targetRows;
     }
     if (source == target)

@@ -1,9 +1,9 @@
 #include "engine/conversionrun.h"
 
+#include "connections/oracleworker.h"
 #include "connections/rowcopy.h"
 #include "connections/verify.h"
 #include "engine/identifiers.h"
-#include "engine/runaside.h"
 #include "schema/detailedtable.h"
 #include "schema/keys.h"
 #include "schema/tabledefinition.h"
@@ -435,7 +435,7 @@ void ConversionRun::convertTable(const QString &entry, bool overwrite, bool skip
             std::int64_t rowsBefore = 0;
             if (exists && !overwrite) {
                 const QString sql = rowCountStatement(targetName);
-                rowsBefore = runAside(control_, [&oracle, &sql] { return oracle.queryCount(sql); });
+                rowsBefore = OracleWorker(oracle).run(control_, [&sql](OracleSession &o) { return o.queryCount(sql); });
             }
             log_.Append(QStringLiteral("Insert table ") + targetName + QStringLiteral("... "));
             CopyOptions options;
@@ -506,7 +506,8 @@ void ConversionRun::checkRowCount(OracleSession &oracle, const QString &targetNa
     QString problem;
     try {
         const QString sql = rowCountStatement(targetName);
-        const std::int64_t counted = runAside(control_, [&oracle, &sql] { return oracle.queryCount(sql); });
+        const std::int64_t counted =
+            OracleWorker(oracle).run(control_, [&sql](OracleSession &o) { return o.queryCount(sql); });
         if (counted != expected)
             problem = QStringLiteral("Count table %1: %2 rows in Oracle, %3 expected").arg(targetName).arg(counted).arg(expected);
     } catch (const DatabaseError &e) {

@@ -68,6 +68,9 @@ constexpr sword OCI_INVALID_HANDLE = -2;
 
 // Modes.
 constexpr ub4 OCI_DEFAULT = 0;
+// OCIEnvNlsCreate: the environment's handles are used from more than one
+// thread (one at a time): see README.md, "Threads".
+constexpr ub4 OCI_THREADED = 0x1;
 constexpr ub4 OCI_CRED_RDBMS = 1;
 constexpr ub4 OCI_CRED_EXT = 2;
 constexpr ub4 OCI_NTV_SYNTAX = 1;

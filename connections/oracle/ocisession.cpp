@@ -173,9 +173,11 @@ private:
 OciSession::OciSession(const Api &api, const OracleLogin &login)
     : api_(api), login_(login), env_(api), err_(api), server_(api), svc_(api), user_(api)
 {
+    // The session's work runs on the Oracle worker's thread as well as on
+    // the thread that opened it (README.md, "Threads").
     OCIEnv *env = nullptr;
     const sword created =
-        api_.OCIEnvNlsCreate(&env, OCI_DEFAULT, nullptr, nullptr, nullptr, nullptr, 0, nullptr, AL32UTF8, AL32UTF8);
+        api_.OCIEnvNlsCreate(&env, OCI_THREADED, nullptr, nullptr, nullptr, nullptr, 0, nullptr, AL32UTF8, AL32UTF8);
     if (!succeeded(created)) {
         // The reason, if any, is on the environment: read it before freeing.
         if (!env)

@@ -4,6 +4,7 @@
 // commit or roll back as one, and LOB binds placed after the others.
 
 #include "connections/embedded/embeddedreader.h"
+#include "connections/oracleworker.h"
 #include "connections/oracle/oraclesession.h"
 #include "engine/errors.h"
 #include "tests/support/qtprinters.h"
@@ -211,4 +212,29 @@ TEST_F(OciSessionTest, TwoSessionsOnOneServerSeeEachOthersCommittedWork)
     } catch (const DatabaseError &e) {
         EXPECT_EQ(e.message(), "ORA-00942: table or view does not exist");
     }
+}
+
+TEST_F(OciSessionTest, ASessionsWorkMovesToTheOracleWorkerAndBack)
+{
+    // Opened here, the session sends a batch, counts and reads on the
+    // worker's thread, then goes on here: its environment is made for it.
+    auto s = openOracleSession(login());
+    s->execute("create table \"T\" (\"A\" number)");
+    RunControl control;
+    OracleWorker worker(*s);
+    const BatchResult sent = worker.run(control, [](OracleSession &o) {
+        return o.insertBatch("T", batchOf({"A"}, {{num("1")}, {num("2")}}));
+    });
+    EXPECT_TRUE(sent.ok) << sent.message.toStdString();
+    EXPECT_EQ(worker.run(control, [](OracleSession &o) { return o.queryCount("select count(*) cn from \"T\""); }), 2);
+    const Rows read = worker.run(control, [](OracleSession &o) {
+        Rows r;
+        auto reader = o.query("select * from \"T\"");
+        while (reader->next())
+            r.append({reader->value(0)});
+        return r;
+    });
+    EXPECT_EQ(read, (Rows{{num("1")}, {num("2")}}));
+    EXPECT_TRUE(worker.session().insertBatch("T", batchOf({"A"}, {{num("3")}})).ok);
+    EXPECT_EQ(s->queryCount("select count(*) cn from \"T\""), 3);
 }

@@ -11,6 +11,10 @@
 //   of the wrong type returns OCI_INVALID_HANDLE; freeing the environment
 //   frees everything under it; OCIStmtRelease frees binds, defines and
 //   parameter descriptors;
+// - an environment created without OCI_THREADED belongs to the thread that
+//   created it: a handle of it given on another thread is refused with
+//   OCI_INVALID_HANDLE (and a line on stderr). With OCI_THREADED its handles
+//   may move between threads; the double still expects one call at a time;
 // - errors are records "ORA-nnnnn: text\n" on the error handle (on the
 //   environment for environment and allocation errors), read with
 //   OCIErrorGet; each call clears the record of the error handle it is given;
@@ -88,10 +92,12 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <map>
 #include <memory>
 #include <set>
+#include <thread>
 #include <type_traits>
 #include <vector>
 
@@ -142,11 +148,14 @@ void destroy(Object *object)
     delete object;
 }
 
+// Whether the thread that calls may use the object's environment.
+bool onItsThread(Object *object);
+
 template <typename T>
 T *as(const void *handle, ub4 type)
 {
     auto *object = static_cast<Object *>(const_cast<void *>(handle));
-    if (!handle || !live().count(object) || object->type != type)
+    if (!handle || !live().count(object) || object->type != type || !onItsThread(object))
         return nullptr;
     return static_cast<T *>(object);
 }
@@ -160,6 +169,8 @@ struct ErrorRecord {
 struct Env : Object {
     Env() : Object(OCI_HTYPE_ENV, nullptr) {}
     ub2 charset = OCI_CHARSET_AL32UTF8;
+    bool threaded = false;
+    std::thread::id creator = std::this_thread::get_id();
     ErrorRecord record;
 
     QString decode(const void *bytes, qint64 size) const
@@ -175,6 +186,16 @@ Env *envOf(Object *object)
     while (object->parent)
         object = object->parent;
     return static_cast<Env *>(object);
+}
+
+bool onItsThread(Object *object)
+{
+    const Env *env = envOf(object);
+    if (env->threaded || env->creator == std::this_thread::get_id())
+        return true;
+    std::fprintf(stderr, "tavrex oci double: a handle of an environment created without OCI_THREADED was used on "
+                         "a second thread\n");
+    return false;
 }
 
 struct BatchError {
@@ -1053,12 +1074,13 @@ ub4 fetchRows(Stmt &st, ub4 n)
 
 extern "C" {
 
-sword OCIEnvNlsCreate(OCIEnv **envp, ub4, void *, void *(*)(void *, size_t), void *(*)(void *, void *, size_t),
+sword OCIEnvNlsCreate(OCIEnv **envp, ub4 mode, void *, void *(*)(void *, size_t), void *(*)(void *, void *, size_t),
                       void (*)(void *, void *), size_t, void **, ub2 charset, ub2 ncharset)
 {
     if (!envp)
         return OCI_INVALID_HANDLE;
     Env *env = adopt(new Env());
+    env->threaded = (mode & OCI_THREADED) != 0;
     *envp = reinterpret_cast<OCIEnv *>(static_cast<Object *>(env));
     auto refuse = [&](const QString &text) {
         env->charset = OCI_CHARSET_AL32UTF8;

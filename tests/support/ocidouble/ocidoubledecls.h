@@ -79,6 +79,9 @@ constexpr sword OCI_INVALID_HANDLE = -2;
 // ------------------------------------------------------------ oci.h: modes
 enum : ub4 {
     OCI_DEFAULT = 0x00,
+    // OCIEnvNlsCreate: an environment whose handles may be used from more
+    // than one thread
+    OCI_THREADED = 0x01,
     // OCISessionBegin credentials
     OCI_CRED_RDBMS = 1,
     OCI_CRED_EXT = 2,
