@@ -106,14 +106,17 @@ TEST(OracleWorker, DestructionWaitsForTheJobThatRuns)
         SCOPED_TRACE(cooperative ? "stops when cancelled" : "runs to its end");
         std::atomic<bool> started{false};
         std::atomic<bool> ended{false};
+        std::atomic<bool> sawCancel{false};
         {
             OracleWorker worker(session);
             worker.start([&](OracleSession &) {
                 started = true;
-                if (cooperative) {
-                    while (!worker.cancelled())
-                        std::this_thread::yield();
-                }
+                // (Bounded, so that a destructor that never cancels fails
+                // the test instead of hanging it.)
+                const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+                while (cooperative && !worker.cancelled() && std::chrono::steady_clock::now() < giveUp)
+                    std::this_thread::yield();
+                sawCancel = worker.cancelled();
                 std::this_thread::sleep_for(kSlowJob);
                 ended = true;
             });
@@ -121,6 +124,9 @@ TEST(OracleWorker, DestructionWaitsForTheJobThatRuns)
                 std::this_thread::yield();
         }
         EXPECT_TRUE(ended);
+        if (cooperative) {
+            EXPECT_TRUE(sawCancel);
+        }
     }
     {
         OracleWorker worker(session);
