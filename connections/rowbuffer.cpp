@@ -436,10 +436,6 @@ std::optional<OracleValue> convertForColumn(const MySqlValue &value, const Oracl
 
 // ---------------------------------------------------------------------------
 
-QString describeStatement(const QString &targetName)
-{
-    return QStringLiteral("select * from \"") + targetName + QStringLiteral("\" where 1=0");
-}
 
 void RowBuffer::open(OracleSession &session, const QString &targetName)
 {

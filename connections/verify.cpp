@@ -1,6 +1,7 @@
 #include "connections/verify.h"
 
 #include "connections/rowbuffer.h"
+#include "connections/rowcopy.h"
 #include "connections/wkb.h"
 #include "engine/errors.h"
 #include "engine/identifiers.h"
@@ -550,7 +551,7 @@ public:
     SourceSide(MySqlConnection &data, const QString &listedName, const QVector<OracleColumn> &target,
                const QStringList &keyColumns, RunControl &control, bool uppercaseNames)
     {
-        result_ = data.query(QStringLiteral("select * from ") + quoteMySqlName(listedName));
+        result_ = data.query(sourceRowsStatement(listedName));
         result_->keepUtf8Text();
         result_->serveWaits([&control] { control.keepResponsive(); });
         utf8_ = result_->textIsUtf8();

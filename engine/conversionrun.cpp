@@ -97,7 +97,7 @@ QStringList primaryKeyColumns(MySqlConnection &catalogue, const QString &listedN
 {
     // "show index from" lists the key's columns in their order (Seq_in_index).
     QStringList columns;
-    auto index = catalogue.listing(QStringLiteral("show index from ") + quoteMySqlName(listedName));
+    auto index = catalogue.listing(indexListingStatement(listedName));
     while (index->next())
         if (index->text(QStringLiteral("Key_name")) == QLatin1String("PRIMARY"))
             columns << index->text(QStringLiteral("Column_name"));

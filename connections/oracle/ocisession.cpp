@@ -361,7 +361,7 @@ QVector<QString> OciSession::columnTypes(const QString &table, const OracleRowBa
     if (!unknown)
         return types;
     const QVector<OracleColumn> described =
-        describe(QStringLiteral("select * from \"") + table + QStringLiteral("\" where 1=0"));
+        describe(describeStatement(table));
     for (int c = 0; c < types.size(); ++c) {
         for (const OracleColumn &d : described) {
             if (types[c].isEmpty() && d.name == batch.columns()[c].name)

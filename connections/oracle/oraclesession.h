@@ -13,6 +13,13 @@
 namespace tavrex {
 
 // A column of an Oracle query as a describe reports it.
+// 'select * from "T" where 1=0': the describe query of a target table, which
+// the row buffer, the verification and the OCI adapter all send.
+inline QString describeStatement(const QString &targetName)
+{
+    return QStringLiteral("select * from \"") + targetName + QStringLiteral("\" where 1=0");
+}
+
 struct OracleColumn {
     QString name;        // the catalogue name, exactly
     QString type;        // "NUMBER", "VARCHAR2", "CHAR", "DATE", "BLOB", "CLOB", "RAW", "BINARY_FLOAT",
