@@ -54,6 +54,10 @@ QString captionFor(const QStringList &table, const QString &name);
 void ApplyLanguage(QWidget &window, const QString &languageCode, const QStringList &english,
                    const QStringList &chn);
 
+// The caption of a check-box option's box in the batch window (which shows
+// Chinese only), by the box's object name; empty for a name it does not know.
+QString batchWindowOptionCaption(const QString &control);
+
 // The caption that takes the place of Label30 when a run completed with
 // errors, in the language given ("en" or "cn").
 QString completedWithErrorsCaption(const QString &languageCode);
