@@ -66,8 +66,9 @@ const CaptionRow kRows[] = {
     {"chkblobtotext", "Convert BLOB to text", "转换BLOB为TEXT类型"},
     {"helpurl", nullptr, nullptr},
     {"queryclose", "Close this Wizard ?", "退出向导 ?"},
-    // Rows added after the first design: the later options of page 4 and the
-    // language link of page 1, which names the other language.
+    // Rows added after the first design: the later options of page 4 (in the
+    // order of kCheckOptions) and the language link of page 1, which names
+    // the other language.
     {"chkrejectrows", "Continue past rejected rows", "跳过被拒绝的行继续复制"},
     {"chkverify", "Verify copied data", "校验复制的数据"},
     {"chkkeepdetails", "Keep column details", "保留列的属性"},

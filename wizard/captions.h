@@ -1,13 +1,13 @@
 #pragma once
 
-// The two caption languages of the main window. The tables are data: 49 rows
-// each, "key=caption", the key being the name of a control of the main
-// window: the 44 rows of the first design, then the three later options of
-// page 4, the language link of page 1 and the text holder helpmissing. The
-// window applies one of them in FormCreate through ApplyLanguage, and again
-// whenever the language link switches; the run and the close question read
-// the text holders (Label29, Label30, Label32, queryclose) and "Help" reads
-// helpurl and helpmissing.
+// The two caption languages of the main window. The tables are data, rows of
+// "key=caption", the key being the name of a control of the main window: the
+// 44 rows of the first design, then the later check-box options of page 4
+// (kCheckOptions after its first four), the language link of page 1 and the
+// text holder helpmissing. The window applies one of them in FormCreate
+// through ApplyLanguage, and again whenever the language link switches; the
+// run and the close question read the text holders (Label29, Label30,
+// Label32, queryclose) and "Help" reads helpurl and helpmissing.
 
 #include <QString>
 #include <QStringList>
