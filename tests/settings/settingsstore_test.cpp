@@ -130,8 +130,10 @@ TEST(SettingsStore, BadStoredValuesFallBackAsDocumented)
         {"access mode remote", {{"accessmode", "1"}}, [](const ControlValues &c) { EXPECT_EQ(c.accessmode, 1); }},
         {"access mode above range", {{"accessmode", "5"}}, [](const ControlValues &c) { EXPECT_EQ(c.accessmode, 1); }},
         {"policy negative", {{"processtable", "-1"}}, [](const ControlValues &c) { EXPECT_EQ(c.processtable, -1); }},
-        {"option written as true", {{"tabledefonly", "true"}}, [](const ControlValues &c) { EXPECT_FALSE(c.options.DefinitionsOnly); }},
-        {"missing nameuppercase", {{"port", "1"}}, [](const ControlValues &c) { EXPECT_FALSE(c.options.UppercaseNames); }},
+        {"option written as true", {{"tabledefonly", "true"}},
+         [](const ControlValues &c) { EXPECT_FALSE(c.options.DefinitionsOnly); }},
+        {"missing nameuppercase", {{"port", "1"}},
+         [](const ControlValues &c) { EXPECT_FALSE(c.options.UppercaseNames); }},
         {"a store written before the later options and the language", {{"blobtotext", "1"}},
          [](const ControlValues &c) {
              EXPECT_TRUE(c.options.BlobToText);
