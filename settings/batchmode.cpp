@@ -74,13 +74,7 @@ BatchWindowInput batchWindowInput(const Taaform1 &window)
     in.oraclePassword = c.edtoraclepassword;
     in.policyCaption = window.processtableCaption();
     in.characterSet = c.cbcharsetText;
-    in.tabledefonly = c.chktabledefi;
-    in.skipindex = c.chkskipindex;
-    in.nameuppercase = c.chkuppercase;
-    in.blobtotext = c.chkblobtotext;
-    in.rejectrows = c.chkrejectrows;
-    in.verify = c.chkverify;
-    in.keepdetails = c.chkkeepdetails;
+    in.options = c.options;
     in.selectedTables = s.SelectedTables;
     return in;
 }

@@ -418,25 +418,17 @@ void Taaform1::buildPage4(QWidget *sheet)
     }
     processtableItems_->button(0)->setChecked(true);
 
-    chktabledefi = named(new QCheckBox(sheet), "chktabledefi");
-    chktabledefi->setGeometry(204, 146, 205, 20);
-    chkskipindex = named(new QCheckBox(sheet), "chkskipindex");
-    chkskipindex->setGeometry(204, 168, 205, 20);
-    chkuppercase = named(new QCheckBox(sheet), "chkuppercase");
-    chkuppercase->setGeometry(204, 190, 205, 20);
-    chkuppercase->setChecked(true);
-    chkblobtotext = named(new QCheckBox(sheet), "chkblobtotext");
-    chkblobtotext->setGeometry(204, 212, 205, 20);
-    chkrejectrows = named(new QCheckBox(sheet), "chkrejectrows");
-    chkrejectrows->setGeometry(204, 234, 205, 20);
-    chkverify = named(new QCheckBox(sheet), "chkverify");
-    chkverify->setGeometry(204, 256, 205, 20);
-    chkkeepdetails = named(new QCheckBox(sheet), "chkkeepdetails");
-    chkkeepdetails->setGeometry(204, 278, 205, 20);
-
-    label(sheet, "Label33", 204, 306, 198, 13);
+    // The check-box options one below the other, each showing its default;
+    // the character set follows them.
+    for (int i = 0; i < kCheckOptionCount; ++i) {
+        optionBoxes_[i] = named(new QCheckBox(sheet), kCheckOptions[i].control);
+        optionBoxes_[i]->setGeometry(204, 146 + 22 * i, 205, 20);
+        optionBoxes_[i]->setChecked(optionDefault(kCheckOptions[i]));
+    }
+    const int charsetTop = 146 + 22 * kCheckOptionCount + 6;
+    label(sheet, "Label33", 204, charsetTop, 198, 13);
     cbcharset = named(new QComboBox(sheet), "cbcharset");
-    cbcharset->setGeometry(204, 322, 198, 22);
+    cbcharset->setGeometry(204, charsetTop + 16, 198, 22);
     cbcharset->setEditable(true);
     cbcharset->setInsertPolicy(QComboBox::NoInsert);
     cbcharset->addItems(serverCharSetEntries());
@@ -1106,13 +1098,8 @@ ControlValues Taaform1::controlValues() const
     v.edtoracleusername = edtoracleusername->text();
     v.edtoraclepassword = edtoraclepassword->text();
     v.processtable = processtableItems_->checkedId();
-    v.chktabledefi = chktabledefi->isChecked();
-    v.chkskipindex = chkskipindex->isChecked();
-    v.chkuppercase = chkuppercase->isChecked();
-    v.chkblobtotext = chkblobtotext->isChecked();
-    v.chkrejectrows = chkrejectrows->isChecked();
-    v.chkverify = chkverify->isChecked();
-    v.chkkeepdetails = chkkeepdetails->isChecked();
+    for (int i = 0; i < kCheckOptionCount; ++i)
+        v.options.*kCheckOptions[i].setting = optionBoxes_[i]->isChecked();
     v.language = rememberedLanguage_;
     return v;
 }
@@ -1133,13 +1120,8 @@ void Taaform1::setControlValues(const ControlValues &v)
     edtoracleusername->setText(v.edtoracleusername);
     edtoraclepassword->setText(v.edtoraclepassword);
     chooseItem(processtableItems_, v.processtable);
-    chktabledefi->setChecked(v.chktabledefi);
-    chkskipindex->setChecked(v.chkskipindex);
-    chkuppercase->setChecked(v.chkuppercase);
-    chkblobtotext->setChecked(v.chkblobtotext);
-    chkrejectrows->setChecked(v.chkrejectrows);
-    chkverify->setChecked(v.chkverify);
-    chkkeepdetails->setChecked(v.chkkeepdetails);
+    for (int i = 0; i < kCheckOptionCount; ++i)
+        optionBoxes_[i]->setChecked(v.options.*kCheckOptions[i].setting);
     // The remembered language applies at once, unless the command line chose
     // one for this start.
     if (isLanguageCode(v.language)) {

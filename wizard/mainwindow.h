@@ -326,13 +326,8 @@ private:
     QListWidget *mysqldblist = nullptr;
     QGroupBox *processtable = nullptr;
     QButtonGroup *processtableItems_ = nullptr;
-    QCheckBox *chktabledefi = nullptr;
-    QCheckBox *chkskipindex = nullptr;
-    QCheckBox *chkuppercase = nullptr;
-    QCheckBox *chkblobtotext = nullptr;
-    QCheckBox *chkrejectrows = nullptr;
-    QCheckBox *chkverify = nullptr;
-    QCheckBox *chkkeepdetails = nullptr;
+    // The check boxes of kCheckOptions, in its order, each named by its row.
+    QCheckBox *optionBoxes_[kCheckOptionCount] = {};
     QComboBox *cbcharset = nullptr;
 
     QListWidget *availabletables = nullptr;
