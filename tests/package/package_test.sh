@@ -2,8 +2,8 @@
 # The Debian package of a build tree, from the outside.
 #
 #   package_test.sh build BUILD WORK
-#       makes the package from BUILD's program with cpack into WORK (emptied
-#       first; nothing is compiled) and inspects it: its files, its declared
+#       makes the package from BUILD's program with cpack into WORK (an
+#       earlier package there is removed; nothing is compiled) and inspects it: its files, its declared
 #       dependencies, the icons' sizes, the menu entry, the MIME type, the
 #       AppStream metadata, the manual page and lintian (no errors).
 #   package_test.sh install BUILD WORK SOURCE
@@ -44,8 +44,8 @@ the_deb() {
 }
 
 build_and_inspect() {
-  rm -rf "$work"
   mkdir -p "$work"
+  rm -rf "$work"/tavrex_*.deb "$work/_CPack_Packages" "$work/root" "$work/mime"
   step "cpack -G DEB"
   (cd "$build" && cpack -G DEB -B "$work" >"$work/cpack.log" 2>&1) || { cat "$work/cpack.log"; fail "cpack"; }
   local deb; deb=$(the_deb)
