@@ -17,8 +17,8 @@
 // from docs/tavrex.1.txt (tavrex_usage.h, generated).
 
 #include "app/logprinter.h"
-#include "engine/errors.h"
-#include "engine/prompts.h"
+#include "engine/core/errors.h"
+#include "engine/core/prompts.h"
 #include "engine/runreport.h"
 #include "settings/batchmode.h"
 #include "settings/batchwindow.h"

@@ -5,8 +5,8 @@
 #include "app/logprinter.h"
 #include "connections/profiles.h"
 #include "engine/conversionrun.h"
-#include "engine/errors.h"
-#include "engine/prompts.h"
+#include "engine/core/errors.h"
+#include "engine/core/prompts.h"
 #include "settings/checkoptions.h"
 
 #include <QCommandLineParser>

@@ -1,7 +1,7 @@
 #include "connections/rowbuffer.h"
 
-#include "connections/wkb.h"
-#include "engine/errors.h"
+#include "connections/common/wkb.h"
+#include "engine/core/errors.h"
 
 #include <QDate>
 #include <QStringDecoder>

@@ -1,7 +1,7 @@
 #include "connections/rowcopy.h"
 
-#include "engine/errors.h"
-#include "engine/identifiers.h"
+#include "engine/core/errors.h"
+#include "engine/core/identifiers.h"
 
 #include <chrono>
 #include <condition_variable>

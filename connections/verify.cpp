@@ -2,9 +2,9 @@
 
 #include "connections/rowbuffer.h"
 #include "connections/rowcopy.h"
-#include "connections/wkb.h"
-#include "engine/errors.h"
-#include "engine/identifiers.h"
+#include "connections/common/wkb.h"
+#include "engine/core/errors.h"
+#include "engine/core/identifiers.h"
 
 #include <QHash>
 #include <QtEndian>

@@ -2,14 +2,15 @@
 
 #include "connections/rowcopy.h"
 #include "connections/verify.h"
-#include "engine/identifiers.h"
+#include "engine/catalogue.h"
+#include "engine/core/identifiers.h"
 #include "engine/runaside.h"
 #include "schema/detailedtable.h"
 #include "schema/keys.h"
 #include "schema/tabledefinition.h"
 
-#include "engine/errors.h"
-#include "engine/textrules.h"
+#include "engine/core/errors.h"
+#include "engine/core/textrules.h"
 
 #include <QDir>
 #include <QElapsedTimer>

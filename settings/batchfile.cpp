@@ -1,6 +1,6 @@
 #include "settings/batchfile.h"
 
-#include "engine/textrules.h"
+#include "engine/core/textrules.h"
 
 #include <QFile>
 #include <QFileInfo>

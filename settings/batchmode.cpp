@@ -1,8 +1,8 @@
 #include "settings/batchmode.h"
 
 #include "engine/conversionrun.h"
-#include "engine/errors.h"
-#include "engine/runlog.h"
+#include "engine/core/errors.h"
+#include "engine/core/runlog.h"
 #include "settings/batchwindow.h"
 #include "wizard/mainwindow.h"
 

@@ -1,8 +1,8 @@
 #include "settings/batchwindow.h"
 
-#include "engine/errors.h"
-#include "engine/prompts.h"
-#include "engine/runlog.h"
+#include "engine/core/errors.h"
+#include "engine/core/prompts.h"
+#include "engine/core/runlog.h"
 #include "settings/launcher.h"
 #include "wizard/captions.h"
 #include "wizard/mainwindow.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "engine/conversionsettings.h"
+#include "engine/core/conversionsettings.h"
 
 #include <QString>
 

@@ -1,6 +1,6 @@
 #include "settings/launcher.h"
 
-#include "engine/textrules.h"
+#include "engine/core/textrules.h"
 
 #include <QCoreApplication>
 #include <QDir>

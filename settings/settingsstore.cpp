@@ -1,6 +1,6 @@
 #include "settings/settingsstore.h"
 
-#include "engine/textrules.h"
+#include "engine/core/textrules.h"
 
 #include <QDir>
 #include <QFile>

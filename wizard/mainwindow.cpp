@@ -1,7 +1,7 @@
 #include "wizard/mainwindow.h"
 
 #include "engine/conversionrun.h"
-#include "engine/errors.h"
+#include "engine/core/errors.h"
 #include "wizard/captions.h"
 #include "wizard/windowprompts.h"
 

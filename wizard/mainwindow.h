@@ -17,7 +17,7 @@
 // drive it by the object names of its controls.
 
 #include "connections/profiles.h"
-#include "engine/runlog.h"
+#include "engine/core/runlog.h"
 #include "settings/controlvalues.h"
 #include "wizard/tablelists.h"
 

@@ -8,7 +8,7 @@
 // The pages show sample content; no server is contacted and no settings are
 // read or written.
 
-#include "engine/prompts.h"
+#include "engine/core/prompts.h"
 #include "settings/batchmode.h"
 #include "settings/batchwindow.h"
 #include "wizard/captions.h"

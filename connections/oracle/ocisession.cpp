@@ -2,7 +2,7 @@
 
 #include "connections/oracle/ocibatch.h"
 #include "connections/oracle/ocihandles.h"
-#include "engine/errors.h"
+#include "engine/core/errors.h"
 
 #include <algorithm>
 #include <charconv>
