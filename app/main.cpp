@@ -18,9 +18,9 @@
 #include "engine/errors.h"
 #include "engine/prompts.h"
 #include "engine/runreport.h"
-#include "settings/batchmode.h"
-#include "settings/batchwindow.h"
 #include "settings/settingsstore.h"
+#include "wizard/batchmode.h"
+#include "wizard/batchwindow.h"
 #include "wizard/mainwindow.h"
 #include "wizard/runview.h"
 

@@ -1,4 +1,4 @@
-#include "settings/batchwindow.h"
+#include "wizard/batchwindow.h"
 
 #include "engine/errors.h"
 #include "engine/prompts.h"
