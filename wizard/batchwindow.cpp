@@ -228,7 +228,7 @@ void Tmarfrm_bat::Button1Click()
     const QString settingsFile = replaceExtension(absoluteShortcut, QStringLiteral(".qelt"));
     const QString logFile = replaceExtension(absoluteShortcut, QStringLiteral(".log"));
     writeBatchFile(settingsFile, batchFileLines(recording()));
-    const QString program = programPath_.isEmpty() ? QCoreApplication::applicationFilePath() : programPath_;
+    const QString program = programPath_.isEmpty() ? launcherProgram(runningProgram()) : programPath_;
     CreateShortcut(program, settingsFile, absoluteShortcut);
     prompts_.information(applicationTitle(), recordingMessage(absoluteShortcut, settingsFile, logFile));
     accept();
