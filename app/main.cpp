@@ -20,9 +20,9 @@
 #include "engine/core/errors.h"
 #include "engine/core/prompts.h"
 #include "engine/runreport.h"
-#include "settings/batchmode.h"
-#include "settings/batchwindow.h"
 #include "settings/settingsstore.h"
+#include "wizard/batchmode.h"
+#include "wizard/batchwindow.h"
 #include "wizard/mainwindow.h"
 #include "wizard/runview.h"
 

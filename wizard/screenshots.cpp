@@ -9,8 +9,8 @@
 // read or written.
 
 #include "engine/core/prompts.h"
-#include "settings/batchmode.h"
-#include "settings/batchwindow.h"
+#include "wizard/batchmode.h"
+#include "wizard/batchwindow.h"
 #include "wizard/captions.h"
 #include "wizard/mainwindow.h"
 #include "wizard/windowprompts.h"

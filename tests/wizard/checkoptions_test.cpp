@@ -3,10 +3,10 @@
 // record and comes back from loaded values, and a box of the batch window
 // whose state the recording carries. No server is needed.
 
-#include "settings/batchwindow.h"
 #include "settings/checkoptions.h"
 #include "tests/support/qtprinters.h"
 #include "tests/support/recordingprompts.h"
+#include "wizard/batchwindow.h"
 #include "wizard/captions.h"
 #include "wizard/mainwindow.h"
 

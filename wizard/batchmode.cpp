@@ -1,9 +1,9 @@
-#include "settings/batchmode.h"
+#include "wizard/batchmode.h"
 
 #include "engine/conversionrun.h"
 #include "engine/core/errors.h"
 #include "engine/core/runlog.h"
-#include "settings/batchwindow.h"
+#include "wizard/batchwindow.h"
 #include "wizard/mainwindow.h"
 
 #include <exception>

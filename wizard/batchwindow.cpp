@@ -1,4 +1,4 @@
-#include "settings/batchwindow.h"
+#include "wizard/batchwindow.h"
 
 #include "engine/core/errors.h"
 #include "engine/core/prompts.h"

@@ -1,4 +1,4 @@
-#include "settings/batchwindow.h"
+#include "wizard/batchwindow.h"
 #include "tests/support/qtprinters.h"
 #include "tests/support/recordingprompts.h"
 
