@@ -4,7 +4,7 @@
 // final: the row copy's progress rewrites replace the pending line instead of
 // printing a line each time. The command-line programs use it.
 
-#include "engine/runlog.h"
+#include "engine/core/runlog.h"
 
 #include <cstdio>
 

@@ -13,19 +13,25 @@
 // A replay exits 0 when the conversion completed without any error, 2 when
 // it completed with errors, 1 when it could not run or ended early, and 130
 // when SIGINT or SIGTERM stopped it (its log, ledger and report are saved).
+// The texts of --help and --version are made with the manual page tavrex(1)
+// from docs/tavrex.1.txt (tavrex_usage.h, generated).
 
 #include "app/logprinter.h"
-#include "engine/errors.h"
-#include "engine/prompts.h"
+#include "engine/core/errors.h"
+#include "engine/core/prompts.h"
 #include "engine/runreport.h"
-#include "settings/batchmode.h"
-#include "settings/batchwindow.h"
 #include "settings/settingsstore.h"
+#include "wizard/batchmode.h"
+#include "wizard/batchwindow.h"
 #include "wizard/mainwindow.h"
 #include "wizard/runview.h"
 
+#include "tavrex_usage.h"
+
 #include <QApplication>
+#include <QDir>
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QSocketNotifier>
 
 #include <csignal>
@@ -41,30 +47,17 @@ using namespace tavrex;
 
 namespace {
 
-const char kUsage[] =
-    "Usage: tavrex [--language en|cn] [FILE]\n"
-    "       tavrex --no-window [--language en|cn] FILE\n"
-    "\n"
-    "Converts MySQL tables into an Oracle schema through a six-step wizard.\n"
-    "\n"
-    "  FILE               a batch settings file (.qelt): replays the recorded conversion\n"
-    "                     unattended and writes its log (FILE.log), its ledger of rejected\n"
-    "                     values and rows (FILE.rejects.csv) and its report (FILE.report.json)\n"
-    "                     next to the file\n"
-    "  --no-window FILE   replays FILE the same way without showing any window, printing\n"
-    "                     the log lines on standard output and, when standard error is a\n"
-    "                     terminal, one progress line there that keeps being rewritten\n"
-    "  --language en|cn   the language of the window for this start\n"
-    "  --help             shows this text\n"
-    "  --version          shows the version\n"
-    "\n"
-    "Exit codes of a replay:\n"
-    "  0    the conversion completed without any error\n"
-    "  2    the conversion completed with errors (a failed step, a rejected value or row,\n"
-    "       a settings file that selects no table)\n"
-    "  1    the replay could not run or ended early (settings file, connections, saving the log)\n"
-    "  130  stopped by SIGINT or SIGTERM; the log, the ledger and the report are saved\n"
-    "  2    also for a command line this program does not understand\n";
+// The help pages: "help" beside the program in the build tree; an installed
+// program finds them in its data folder (TAVREX_INSTALLED_HELP, relative to
+// the program's folder).
+QString helpFolder()
+{
+    const QString programFolder = QCoreApplication::applicationDirPath();
+    const QString beside = programFolder + QStringLiteral("/help");
+    if (QFileInfo::exists(beside))
+        return beside;
+    return QDir::cleanPath(programFolder + QStringLiteral("/" TAVREX_INSTALLED_HELP));
+}
 
 // SIGINT and SIGTERM: the handler only writes a byte into a pipe, which the
 // event loop reads; a second signal ends the program at once.
@@ -238,18 +231,18 @@ int main(int argc, char **argv)
     for (int i = 1; i < argc; ++i) {
         // --help and --version answer wherever they stand.
         if (std::strcmp(argv[i], "--help") == 0) {
-            std::fputs(kUsage, stdout);
+            std::fputs(kUsageText, stdout);
             return 0;
         }
         if (std::strcmp(argv[i], "--version") == 0) {
-            std::printf("Tavrex 4.0\n");
+            std::fputs(kVersionText, stdout);
             return 0;
         }
         if (std::strcmp(argv[i], "--no-window") == 0)
             noWindow = true;
     }
     if (!checkArguments(argc, argv)) {
-        std::fputs(kUsage, stderr);
+        std::fputs(kUsageText, stderr);
         return 2;
     }
     // A settings file named like a file of a replay's record would be
@@ -278,7 +271,7 @@ int main(int argc, char **argv)
         }
         if (!file) {
             std::fputs("tavrex: --no-window needs a batch settings file\n\n", stderr);
-            std::fputs(kUsage, stderr);
+            std::fputs(kUsageText, stderr);
             return 2;
         }
         // No display is needed: nothing is shown.
@@ -287,6 +280,8 @@ int main(int argc, char **argv)
 
     QApplication app(argc, argv);
     setApplicationTitle();
+    // The desktop matches the window with its menu entry (tavrex.desktop).
+    QGuiApplication::setDesktopFileName(QStringLiteral("tavrex"));
     // The file names as Qt decodes the command line (Unicode on Windows).
     QStringList arguments = QCoreApplication::arguments().mid(1);
     arguments.removeAll(QStringLiteral("--no-window"));
@@ -307,6 +302,7 @@ int main(int argc, char **argv)
                 progress.show(p, progressWindow ? progressWindow->LanguageCode() : QStringLiteral("en"));
             };
     }
+    options.helpFolder = helpFolder();
     options.loadSettings = [](ControlValues &values) { LoadSettings(values); };
     options.saveSettings = [](const ControlValues &values) { SaveSettings(values); };
     installBatchMode(options, replay, [&batchWindow]() -> Tmarfrm_bat & { return *batchWindow; });

@@ -5,13 +5,15 @@
 #include "app/logprinter.h"
 #include "connections/profiles.h"
 #include "engine/conversionrun.h"
-#include "engine/errors.h"
-#include "engine/prompts.h"
+#include "engine/core/errors.h"
+#include "engine/core/prompts.h"
+#include "settings/checkoptions.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
 
 #include <cstdio>
+#include <vector>
 
 using namespace tavrex;
 
@@ -44,12 +46,16 @@ int main(int argc, char **argv)
     const QCommandLineOption oracleUser(QStringLiteral("oracle-user"), "Oracle user (the schema owner).", "name");
     const QCommandLineOption oraclePassword(QStringLiteral("oracle-password"), "Oracle password.", "text");
     const QCommandLineOption policy(QStringLiteral("existing"), "Existing tables: overwrite, merge or skip.", "policy", "overwrite");
-    const QCommandLineOption definitionsOnly(QStringLiteral("definitions-only"), "Create the tables, copy no rows.");
-    const QCommandLineOption skipIndexes(QStringLiteral("skip-indexes"), "Create no keys or indexes.");
-    const QCommandLineOption keepCase(QStringLiteral("keep-case"), "Do not make names upper case.");
+    parser.addOptions({host, port, user, password, database, charset, service, oracleUser, oraclePassword, policy});
+    // One switch per check-box option; each turns its option away from the
+    // default.
+    std::vector<QCommandLineOption> switches;
+    for (const CheckOption &option : kCheckOptions) {
+        switches.emplace_back(QString::fromLatin1(option.commandLine), QString::fromUtf8(option.commandLineHelp));
+        parser.addOption(switches.back());
+    }
     const QCommandLineOption logFolder(QStringLiteral("log-folder"), "Folder of the log file.", "path");
-    parser.addOptions({host, port, user, password, database, charset, service, oracleUser, oraclePassword, policy,
-                       definitionsOnly, skipIndexes, keepCase, logFolder});
+    parser.addOption(logFolder);
     parser.addPositionalArgument(QStringLiteral("tables"), QStringLiteral("Tables to convert, in order; none: all."));
     parser.process(app);
 
@@ -73,9 +79,8 @@ int main(int argc, char **argv)
         std::fprintf(stderr, "--existing must be overwrite, merge or skip\n");
         return 2;
     }
-    s.DefinitionsOnly = parser.isSet(definitionsOnly);
-    s.SkipIndexes = parser.isSet(skipIndexes);
-    s.UppercaseNames = !parser.isSet(keepCase);
+    for (int i = 0; i < kCheckOptionCount; ++i)
+        s.*kCheckOptions[i].setting = parser.isSet(switches[i]) != optionDefault(kCheckOptions[i]);
 
     DatabaseObjects db;
     TRunLog log;

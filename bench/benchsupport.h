@@ -3,7 +3,7 @@
 // Shared pieces of the benchmarks: the throwaway MariaDB they run against,
 // the mixed-type test table, peak memory and a clock.
 
-#include "connections/params.h"
+#include "connections/common/params.h"
 
 #include <QString>
 

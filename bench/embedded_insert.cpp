@@ -11,7 +11,7 @@
 // Usage: bench_embedded_insert [rows]   (default 1000000)
 
 #include "connections/embedded/embeddedtarget.h"
-#include "engine/errors.h"
+#include "engine/core/errors.h"
 
 #include <QByteArray>
 #include <QFile>

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "connections/oracle/oraclesession.h"
-#include "engine/runlog.h"
+#include "engine/core/runlog.h"
 
 #include <atomic>
 #include <chrono>

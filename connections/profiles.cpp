@@ -1,7 +1,7 @@
 #include "connections/profiles.h"
 
-#include "engine/prompts.h"
-#include "engine/textrules.h"
+#include "engine/core/prompts.h"
+#include "engine/core/textrules.h"
 
 #include <stdexcept>
 

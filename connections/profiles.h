@@ -1,10 +1,10 @@
 #pragma once
 
 #include "connections/mysql/mysqlclient.h"
-#include "connections/oracle/oracleconnection.h"
-#include "connections/params.h"
-#include "engine/conversionsettings.h"
-#include "engine/errors.h"
+#include "connections/oracleconnection.h"
+#include "connections/common/params.h"
+#include "engine/core/conversionsettings.h"
+#include "engine/core/errors.h"
 
 #include <QStringList>
 

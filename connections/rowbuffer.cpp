@@ -1,7 +1,7 @@
 #include "connections/rowbuffer.h"
 
-#include "connections/wkb.h"
-#include "engine/errors.h"
+#include "connections/common/wkb.h"
+#include "engine/core/errors.h"
 
 #include <QDate>
 #include <QStringDecoder>
@@ -377,25 +377,28 @@ TargetKind targetKind(const OracleColumn &column)
     // The tables Tavrex creates hold NUMBER, VARCHAR2, DATE and BLOB; a
     // table that existed before (Merge) may hold the other common types,
     // into which the client converts the same values.
-    static const struct {
-        const char *type;
-        TargetKind kind;
-    } kinds[] = {
-        {"NUMBER", TargetKind::Number},   {"FLOAT", TargetKind::Number},
-        {"BINARY_FLOAT", TargetKind::BinaryNumber}, {"BINARY_DOUBLE", TargetKind::BinaryNumber},
-        {"TIMESTAMP", TargetKind::Timestamp}, {"INTERVAL DAY TO SECOND", TargetKind::Interval},
-        {"VARCHAR2", TargetKind::Text},   {"CHAR", TargetKind::Text},
-        {"NVARCHAR2", TargetKind::Text},  {"NCHAR", TargetKind::Text},
-        {"CLOB", TargetKind::Text},       {"NCLOB", TargetKind::Text},
-        {"LONG", TargetKind::Text},       {"DATE", TargetKind::Date},
-        {"BLOB", TargetKind::Bytes},      {"RAW", TargetKind::Bytes},
-        {"LONG RAW", TargetKind::Bytes},  {"SDO_GEOMETRY", TargetKind::Geometry},
-    };
-    for (const auto &k : kinds)
-        if (column.type == QLatin1String(k.type))
-            return k.kind;
-    if (column.type.startsWith(QLatin1String("TIMESTAMP")))
-        return TargetKind::Date;
+    switch (column.kind()) {
+    case OracleColumnKind::Number:
+    case OracleColumnKind::Float: return TargetKind::Number;
+    case OracleColumnKind::BinaryFloat:
+    case OracleColumnKind::BinaryDouble: return TargetKind::BinaryNumber;
+    case OracleColumnKind::Timestamp: return TargetKind::Timestamp;
+    case OracleColumnKind::IntervalDayToSecond: return TargetKind::Interval;
+    case OracleColumnKind::Varchar2:
+    case OracleColumnKind::NVarchar2:
+    case OracleColumnKind::Char:
+    case OracleColumnKind::NChar:
+    case OracleColumnKind::Clob:
+    case OracleColumnKind::NClob:
+    case OracleColumnKind::Long: return TargetKind::Text;
+    case OracleColumnKind::Date:
+    case OracleColumnKind::ZonedTimestamp: return TargetKind::Date;
+    case OracleColumnKind::Blob:
+    case OracleColumnKind::Raw:
+    case OracleColumnKind::LongRaw: return TargetKind::Bytes;
+    case OracleColumnKind::Geometry: return TargetKind::Geometry;
+    case OracleColumnKind::Other: break;
+    }
     return TargetKind::Unsupported;
 }
 
@@ -436,10 +439,6 @@ std::optional<OracleValue> convertForColumn(const MySqlValue &value, const Oracl
 
 // ---------------------------------------------------------------------------
 
-QString describeStatement(const QString &targetName)
-{
-    return QStringLiteral("select * from \"") + targetName + QStringLiteral("\" where 1=0");
-}
 
 void RowBuffer::open(OracleSession &session, const QString &targetName)
 {

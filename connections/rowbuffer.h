@@ -60,9 +60,6 @@ std::optional<OracleDate> parseMySqlTime(QStringView text);      // "hh:mm:ss[.f
 std::optional<OracleTimestamp> parseMySqlTimestamp(QStringView text);
 std::optional<OracleInterval> parseMySqlInterval(QStringView text);
 
-// 'select * from "T" where 1=0': the describe query of a target table.
-QString describeStatement(const QString &targetName);
-
 // The row buffer of the row copy (oracleinsertdata): opened on a target table
 // by describing "select * from "T" where 1=0", it collects typed, converted
 // rows and hands them over as one batch (takeRows), which ApplyInserts sends.

@@ -1,8 +1,8 @@
 #include "connections/rowcopy.h"
 
 #include "connections/oracleworker.h"
-#include "engine/errors.h"
-#include "engine/identifiers.h"
+#include "engine/core/errors.h"
+#include "engine/core/identifiers.h"
 
 #include <chrono>
 #include <exception>

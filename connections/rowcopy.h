@@ -3,8 +3,8 @@
 #include "connections/mysql/mysqlclient.h"
 #include "connections/oracle/oraclesession.h"
 #include "connections/rowbuffer.h"
-#include "engine/runledger.h"
-#include "engine/runlog.h"
+#include "engine/core/runledger.h"
+#include "engine/core/runlog.h"
 
 #include <QString>
 

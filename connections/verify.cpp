@@ -2,9 +2,10 @@
 
 #include "connections/oracleworker.h"
 #include "connections/rowbuffer.h"
-#include "connections/wkb.h"
-#include "engine/errors.h"
-#include "engine/identifiers.h"
+#include "connections/rowcopy.h"
+#include "connections/common/wkb.h"
+#include "engine/core/errors.h"
+#include "engine/core/identifiers.h"
 
 #include <QHash>
 #include <QtEndian>
@@ -62,25 +63,29 @@ enum class Holds { Number, Text, Char, Date, Bytes, Interval, BinaryFloat, Binar
 
 Holds holdsOf(const OracleColumn &c)
 {
-    if (c.type == QLatin1String("NUMBER"))
-        return Holds::Number;
-    if (c.type == QLatin1String("CHAR") || c.type == QLatin1String("NCHAR"))
-        return Holds::Char;
-    if (c.type == QLatin1String("VARCHAR2") || c.type == QLatin1String("NVARCHAR2") ||
-        c.type == QLatin1String("CLOB") || c.type == QLatin1String("NCLOB"))
-        return Holds::Text;
-    if (c.type == QLatin1String("DATE") || c.type.startsWith(QLatin1String("TIMESTAMP")))
-        return Holds::Date;
-    if (c.type == QLatin1String("BLOB") || c.type == QLatin1String("RAW"))
-        return Holds::Bytes;
-    if (c.type.startsWith(QLatin1String("INTERVAL DAY")))
-        return Holds::Interval;
-    if (c.type == QLatin1String("BINARY_FLOAT"))
-        return Holds::BinaryFloat;
-    if (c.type == QLatin1String("BINARY_DOUBLE"))
-        return Holds::BinaryDouble;
-    if (c.type == QLatin1String("SDO_GEOMETRY"))
-        return Holds::Geometry;
+    // The canonical form of what the copy wrote into the column's kind.
+    switch (c.kind()) {
+    case OracleColumnKind::Number:
+    case OracleColumnKind::Float: return Holds::Number;
+    case OracleColumnKind::Char:
+    case OracleColumnKind::NChar: return Holds::Char;
+    case OracleColumnKind::Varchar2:
+    case OracleColumnKind::NVarchar2:
+    case OracleColumnKind::Clob:
+    case OracleColumnKind::NClob:
+    case OracleColumnKind::Long: return Holds::Text;
+    case OracleColumnKind::Date:
+    case OracleColumnKind::Timestamp:
+    case OracleColumnKind::ZonedTimestamp: return Holds::Date;
+    case OracleColumnKind::Blob:
+    case OracleColumnKind::Raw:
+    case OracleColumnKind::LongRaw: return Holds::Bytes;
+    case OracleColumnKind::IntervalDayToSecond: return Holds::Interval;
+    case OracleColumnKind::BinaryFloat: return Holds::BinaryFloat;
+    case OracleColumnKind::BinaryDouble: return Holds::BinaryDouble;
+    case OracleColumnKind::Geometry: return Holds::Geometry;
+    case OracleColumnKind::Other: break;
+    }
     return Holds::Other;
 }
 
@@ -548,7 +553,7 @@ public:
     SourceSide(MySqlConnection &data, const QString &listedName, const QVector<OracleColumn> &target,
                const QStringList &keyColumns, RunControl &control, bool uppercaseNames)
     {
-        result_ = data.query(QStringLiteral("select * from ") + quoteMySqlName(listedName));
+        result_ = data.query(sourceRowsStatement(listedName));
         result_->keepUtf8Text();
         result_->serveWaits([&control] { control.keepResponsive(); });
         utf8_ = result_->textIsUtf8();

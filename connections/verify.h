@@ -35,7 +35,7 @@
 
 #include "connections/mysql/mysqlclient.h"
 #include "connections/oracle/oraclesession.h"
-#include "engine/runlog.h"
+#include "engine/core/runlog.h"
 
 #include <QString>
 #include <QStringList>

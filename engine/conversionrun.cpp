@@ -3,13 +3,14 @@
 #include "connections/oracleworker.h"
 #include "connections/rowcopy.h"
 #include "connections/verify.h"
-#include "engine/identifiers.h"
+#include "engine/catalogue.h"
+#include "engine/core/identifiers.h"
 #include "schema/detailedtable.h"
 #include "schema/keys.h"
 #include "schema/tabledefinition.h"
 
-#include "engine/errors.h"
-#include "engine/textrules.h"
+#include "engine/core/errors.h"
+#include "engine/core/textrules.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -97,7 +98,7 @@ QStringList primaryKeyColumns(MySqlConnection &catalogue, const QString &listedN
 {
     // "show index from" lists the key's columns in their order (Seq_in_index).
     QStringList columns;
-    auto index = catalogue.listing(QStringLiteral("show index from ") + quoteMySqlName(listedName));
+    auto index = catalogue.listing(indexListingStatement(listedName));
     while (index->next())
         if (index->text(QStringLiteral("Key_name")) == QLatin1String("PRIMARY"))
             columns << index->text(QStringLiteral("Column_name"));

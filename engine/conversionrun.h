@@ -2,10 +2,10 @@
 
 #include "connections/profiles.h"
 #include "connections/rowbuffer.h"
-#include "engine/conversionsettings.h"
-#include "engine/identifiers.h"
-#include "engine/runledger.h"
-#include "engine/runlog.h"
+#include "engine/core/conversionsettings.h"
+#include "engine/core/identifiers.h"
+#include "engine/core/runledger.h"
+#include "engine/core/runlog.h"
 #include "engine/runreport.h"
 
 #include <QDateTime>

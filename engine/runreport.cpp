@@ -1,6 +1,6 @@
 #include "engine/runreport.h"
 
-#include "engine/runlog.h"
+#include "engine/core/runlog.h"
 
 #include <QFileInfo>
 #include <QJsonArray>

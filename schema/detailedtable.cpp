@@ -3,8 +3,8 @@
 #include "connections/mysql/mysqlclient.h"
 #include "connections/oracle/oraclesession.h"
 #include "connections/rowbuffer.h"
-#include "engine/errors.h"
-#include "engine/identifiers.h"
+#include "engine/core/errors.h"
+#include "engine/core/identifiers.h"
 
 #include <QRegularExpression>
 #include <QSet>

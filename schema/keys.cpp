@@ -2,8 +2,8 @@
 
 #include "connections/mysql/mysqlclient.h"
 #include "connections/oracle/oraclesession.h"
-#include "engine/errors.h"
-#include "engine/identifiers.h"
+#include "engine/core/errors.h"
+#include "engine/core/identifiers.h"
 #include "schema/tabledefinition.h"
 
 #include <stdexcept>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "engine/runlog.h"
+#include "engine/core/runlog.h"
 
 #include <QString>
 #include <QVector>

@@ -1,6 +1,6 @@
 #include "schema/typemapping.h"
 
-#include "engine/identifiers.h"
+#include "engine/core/identifiers.h"
 
 #include <QStringList>
 

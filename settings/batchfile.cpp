@@ -1,6 +1,6 @@
 #include "settings/batchfile.h"
 
-#include "engine/textrules.h"
+#include "engine/core/textrules.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -166,15 +166,10 @@ void ApplyBatchSettings(const BatchValues &v, ControlValues &c)
     c.cbcharsetText = v.value(QStringLiteral("character_set"));
     c.cbcharsetIndex = int(serverCharSetEntries().indexOf(c.cbcharsetText));
     c.processtable = choiceValue(v, QStringLiteral("processtable"), 2);
-    c.chktabledefi = v.value(QStringLiteral("tabledefonly")) == QLatin1String("1");
-    c.chkuppercase = v.value(QStringLiteral("nameuppercase")) == QLatin1String("1");
-    c.chkskipindex = v.value(QStringLiteral("skipindex")) == QLatin1String("1");
-    c.chkblobtotext = v.value(QStringLiteral("blobtotext")) == QLatin1String("1");
-    // Options added later: a file written before them has no line, which
+    // A file written before an option existed has no line for it, which
     // reads as off.
-    c.chkrejectrows = v.value(QStringLiteral("rejectrows")) == QLatin1String("1");
-    c.chkverify = v.value(QStringLiteral("verify")) == QLatin1String("1");
-    c.chkkeepdetails = v.value(QStringLiteral("keepdetails")) == QLatin1String("1");
+    for (const CheckOption &option : kCheckOptions)
+        c.options.*option.setting = optionIsOn(v.value(QLatin1String(option.key)));
 }
 
 bool batchAllTables(const BatchValues &values)
@@ -198,7 +193,6 @@ QStringList batchTableNames(const BatchValues &values)
 
 QStringList batchFileLines(const BatchRecording &r)
 {
-    auto option = [](bool on) { return on ? QStringLiteral("1") : QStringLiteral("0"); };
     QStringList lines{
         QStringLiteral("accessmode=") + QString::number(r.accessmode),
         QStringLiteral("mysqldatabase=") + r.mysqldatabase,
@@ -211,15 +205,10 @@ QStringList batchFileLines(const BatchRecording &r)
         QStringLiteral("oraclep=") + r.oraclePassword,
         QStringLiteral("processtable=") + QString::number(r.processtable),
         QStringLiteral("character_set=") + r.characterSet,
-        QStringLiteral("tabledefonly=") + option(r.tabledefonly),
-        QStringLiteral("skipindex=") + option(r.skipindex),
-        QStringLiteral("nameuppercase=") + option(r.nameuppercase),
-        QStringLiteral("blobtotext=") + option(r.blobtotext),
-        QStringLiteral("rejectrows=") + option(r.rejectrows),
-        QStringLiteral("verify=") + option(r.verify),
-        QStringLiteral("keepdetails=") + option(r.keepdetails),
-        QStringLiteral("alltables=") + (r.allTables ? QStringLiteral("1") : QStringLiteral("0")),
     };
+    for (const CheckOption &option : kCheckOptions)
+        lines.append(QLatin1String(option.key) + QLatin1Char('=') + optionText(r.options.*option.setting));
+    lines.append(QStringLiteral("alltables=") + (r.allTables ? QStringLiteral("1") : QStringLiteral("0")));
     if (!r.allTables)
         for (int i = 0; i < r.tables.size(); ++i)
             lines.append(QStringLiteral("tables%1=%2").arg(i + 1).arg(r.tables.at(i)));

@@ -67,13 +67,7 @@ struct BatchRecording {
     QString oraclePassword;
     int processtable = 0;        // the main window's choice
     QString characterSet;        // the drop-down's text ("Default" or a name)
-    bool tabledefonly = false;
-    bool skipindex = false;
-    bool nameuppercase = true;
-    bool blobtotext = false;
-    bool rejectrows = false;
-    bool verify = false;
-    bool keepdetails = false;
+    ConversionOptions options;   // the window's check boxes (kCheckOptions)
     bool allTables = true;       // rgselecttable item 1
     QStringList tables;          // written when allTables is off
 };

@@ -8,9 +8,7 @@ bool ControlValues::operator==(const ControlValues &o) const
            edtpassword == o.edtpassword && edthost == o.edthost && edtport == o.edtport &&
            cbcharsetIndex == o.cbcharsetIndex && cbcharsetText == o.cbcharsetText && edtservice == o.edtservice &&
            edtoracleusername == o.edtoracleusername && edtoraclepassword == o.edtoraclepassword &&
-           processtable == o.processtable && chktabledefi == o.chktabledefi && chkskipindex == o.chkskipindex &&
-           chkuppercase == o.chkuppercase && chkblobtotext == o.chkblobtotext && chkrejectrows == o.chkrejectrows &&
-           chkverify == o.chkverify && chkkeepdetails == o.chkkeepdetails && language == o.language;
+           processtable == o.processtable && sameOptions(options, o.options) && language == o.language;
 }
 
 void applyControlValues(const ControlValues &v, TConversionSettings &s)
@@ -28,13 +26,8 @@ void applyControlValues(const ControlValues &v, TConversionSettings &s)
     s.ExistingTables = v.processtable == 2 ? TExistingTablePolicy::Skip
                        : v.processtable == 1 ? TExistingTablePolicy::Merge
                                              : TExistingTablePolicy::Overwrite;
-    s.DefinitionsOnly = v.chktabledefi;
-    s.SkipIndexes = v.chkskipindex;
-    s.UppercaseNames = v.chkuppercase;
-    s.BlobToText = v.chkblobtotext;
-    s.RejectRows = v.chkrejectrows;
-    s.Verify = v.chkverify;
-    s.KeepDetails = v.chkkeepdetails;
+    for (const CheckOption &option : kCheckOptions)
+        s.*option.setting = v.options.*option.setting;
 }
 
 } // namespace tavrex

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "engine/conversionsettings.h"
+#include "settings/checkoptions.h"
 
 #include <QString>
 
@@ -23,13 +23,7 @@ struct ControlValues {
     QString edtoracleusername;
     QString edtoraclepassword;
     int processtable = 0;         // Overwrite 0, Merge 1, Skip 2
-    bool chktabledefi = false;
-    bool chkskipindex = false;
-    bool chkuppercase = true;
-    bool chkblobtotext = false;
-    bool chkrejectrows = false;
-    bool chkverify = false;
-    bool chkkeepdetails = false;
+    ConversionOptions options;    // the check boxes of page 4 (kCheckOptions)
     // The interface language the page-1 link chose last ("en" or "cn"); the
     // settings store keeps it, the batch file does not.
     QString language = QStringLiteral("cn");

@@ -1,11 +1,17 @@
 #include "settings/launcher.h"
 
-#include "engine/textrules.h"
+#include "engine/core/textrules.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QStandardPaths>
 
 #include <stdexcept>
+
+#ifndef Q_OS_WIN
+#include <unistd.h>
+#endif
 
 #ifdef Q_OS_WIN
 #include <windows.h>
@@ -22,6 +28,87 @@ QString launcherExtension()
 #else
     return QStringLiteral("desktop");
 #endif
+}
+
+namespace {
+
+const QString kDeletedMark = QStringLiteral(" (deleted)");
+
+bool sameFile(const QString &a, const QString &b)
+{
+    const QString canonical = QFileInfo(a).canonicalFilePath();
+    return !canonical.isEmpty() && canonical == QFileInfo(b).canonicalFilePath();
+}
+
+// Whether PATH lies in a folder CMake builds into: one that holds
+// CMakeCache.txt, or below such a folder.
+bool inBuildFolder(const QString &path)
+{
+    QDir dir = QFileInfo(path).absoluteDir();
+    do {
+        if (QFileInfo::exists(dir.filePath(QStringLiteral("CMakeCache.txt"))))
+            return true;
+    } while (dir.cdUp());
+    return false;
+}
+
+QStringList searchFolders(const QString &searchPath)
+{
+    QStringList folders;
+    // An empty entry stands for the current folder, which is no place to
+    // start a launcher's program from.
+    for (const QString &folder : searchPath.split(QDir::listSeparator(), Qt::SkipEmptyParts))
+        if (QDir::isAbsolutePath(folder))
+            folders << folder;
+    return folders;
+}
+
+} // namespace
+
+RunningProgram runningProgram()
+{
+    RunningProgram running;
+#ifndef Q_OS_WIN
+    // The link names the file even after it was replaced or removed, where
+    // Qt's own answer would be empty.
+    QByteArray target(4096, '\0');
+    const ssize_t n = readlink("/proc/self/exe", target.data(), static_cast<size_t>(target.size()));
+    if (n > 0 && n < target.size())
+        running.executable = QFile::decodeName(target.left(n));
+#endif
+    if (running.executable.isEmpty())
+        running.executable = QCoreApplication::applicationFilePath();
+    const QStringList arguments = QCoreApplication::arguments();
+    if (!arguments.isEmpty())
+        running.startedAs = arguments.first();
+    running.searchPath = qEnvironmentVariable("PATH");
+    return running;
+}
+
+QString launcherProgram(const RunningProgram &running)
+{
+    QString program = running.executable;
+    if (program.endsWith(kDeletedMark))
+        program.chop(kDeletedMark.size());
+    const QStringList folders = searchFolders(running.searchPath);
+
+    QString startedAs;
+    if (QDir::isAbsolutePath(running.startedAs))
+        startedAs = running.startedAs;
+    else if (!running.startedAs.isEmpty() && !running.startedAs.contains(QLatin1Char('/')) &&
+             !running.startedAs.contains(QLatin1Char('\\')) && !folders.isEmpty())
+        startedAs = QStandardPaths::findExecutable(running.startedAs, folders);
+    if (!startedAs.isEmpty() && sameFile(startedAs, program))
+        program = QDir::cleanPath(startedAs);
+
+    if (inBuildFolder(program)) {
+        for (const QString &folder : folders) {
+            const QString installed = QStandardPaths::findExecutable(QStringLiteral("tavrex"), {folder});
+            if (!installed.isEmpty() && !inBuildFolder(installed))
+                return QDir::cleanPath(installed);
+        }
+    }
+    return program;
 }
 
 QString quoteExecArgument(const QString &argument)

@@ -1,6 +1,6 @@
 #include "settings/settingsstore.h"
 
-#include "engine/textrules.h"
+#include "engine/core/textrules.h"
 
 #include <QDir>
 #include <QFile>
@@ -38,13 +38,6 @@ QString readText(const QSettings &store, const QString &name)
 {
     return store.value(name).toString();
 }
-
-bool readOption(const QSettings &store, const QString &name)
-{
-    return store.value(name).toString() == QLatin1String("1");
-}
-
-QString option(bool on) { return on ? QStringLiteral("1") : QStringLiteral("0"); }
 
 #ifndef Q_OS_WIN
 // The store's values while they are saved. QSettings writes its file through
@@ -123,13 +116,9 @@ void LoadSettings(ControlValues &c)
         c.edtoracleusername = readText(store, QStringLiteral("oracleu"));
         c.edtoraclepassword = readText(store, QStringLiteral("oraclep"));
         c.processtable = readChoice(store, QStringLiteral("processtable"), 2);
-        c.chktabledefi = readOption(store, QStringLiteral("tabledefonly"));
-        c.chkuppercase = readOption(store, QStringLiteral("nameuppercase"));
-        c.chkskipindex = readOption(store, QStringLiteral("skipindex"));
-        c.chkblobtotext = readOption(store, QStringLiteral("blobtotext"));
-        c.chkrejectrows = readOption(store, QStringLiteral("rejectrows"));
-        c.chkverify = readOption(store, QStringLiteral("verify"));
-        c.chkkeepdetails = readOption(store, QStringLiteral("keepdetails"));
+        // A missing option reads as off, whatever its default.
+        for (const CheckOption &option : kCheckOptions)
+            c.options.*option.setting = optionIsOn(readText(store, QLatin1String(option.key)));
         // Anything but "en" (missing, empty, another code) is Chinese, the
         // language the wizard starts in.
         c.language = readText(store, QStringLiteral("language")) == QLatin1String("en") ? QStringLiteral("en")
@@ -158,13 +147,8 @@ void SaveSettings(const ControlValues &c)
     store.setValue(QStringLiteral("oraclep"), c.edtoraclepassword);
     store.setValue(QStringLiteral("oracleu"), c.edtoracleusername);
     store.setValue(QStringLiteral("processtable"), QString::number(c.processtable));
-    store.setValue(QStringLiteral("tabledefonly"), option(c.chktabledefi));
-    store.setValue(QStringLiteral("nameuppercase"), option(c.chkuppercase));
-    store.setValue(QStringLiteral("skipindex"), option(c.chkskipindex));
-    store.setValue(QStringLiteral("blobtotext"), option(c.chkblobtotext));
-    store.setValue(QStringLiteral("rejectrows"), option(c.chkrejectrows));
-    store.setValue(QStringLiteral("verify"), option(c.chkverify));
-    store.setValue(QStringLiteral("keepdetails"), option(c.chkkeepdetails));
+    for (const CheckOption &option : kCheckOptions)
+        store.setValue(QLatin1String(option.key), optionText(c.options.*option.setting));
     store.setValue(QStringLiteral("language"), c.language == QLatin1String("en") ? QStringLiteral("en")
                                                                                  : QStringLiteral("cn"));
 #ifndef Q_OS_WIN

@@ -15,9 +15,9 @@ namespace tavrex {
 // store every control keeps its default; an empty port becomes "3306".
 void LoadSettings(ControlValues &controls);
 
-// Writes the values from the controls (the fifteen of the wizard's first
-// design, then the options rejectrows, verify and keepdetails and the
-// interface language); called once by FormDestroy. A file that cannot be
+// Writes the values from the controls (the eleven values and the check-box
+// options of kCheckOptions, each under its key, then the interface language);
+// called once by FormDestroy. A file that cannot be
 // written throws std::runtime_error naming the path and the system's reason;
 // the stored settings then stay as they were.
 void SaveSettings(const ControlValues &controls);

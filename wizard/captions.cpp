@@ -66,13 +66,29 @@ const CaptionRow kRows[] = {
     {"chkblobtotext", "Convert BLOB to text", "转换BLOB为TEXT类型"},
     {"helpurl", nullptr, nullptr},
     {"queryclose", "Close this Wizard ?", "退出向导 ?"},
-    // Rows added after the first design: the later options of page 4 and the
-    // language link of page 1, which names the other language.
+    // Rows added after the first design: the later options of page 4 (in the
+    // order of kCheckOptions) and the language link of page 1, which names
+    // the other language.
     {"chkrejectrows", "Continue past rejected rows", "跳过被拒绝的行继续复制"},
     {"chkverify", "Verify copied data", "校验复制的数据"},
     {"chkkeepdetails", "Keep column details", "保留列的属性"},
     {"lnklanguage", "中文", "English"},
     {"helpmissing", "No browser could open the help page. The help file is:", "无法用浏览器打开帮助页面。帮助文件是:"},
+};
+
+// The batch window's captions of the check-box options (kCheckOptions): that
+// window is Chinese only, with shorter texts than page 4's.
+const struct {
+    const char *control;
+    const char *chinese;
+} kBatchWindowOptions[] = {
+    {"chktabledefi", "只转换表定义"},
+    {"chkskipindex", "不创建索引"},
+    {"chkuppercase", "将名称转换为大写"},
+    {"chkblobtotext", "BLOB转换为Text"},
+    {"chkrejectrows", "跳过被拒绝的行继续复制"},
+    {"chkverify", "校验复制的数据"},
+    {"chkkeepdetails", "保留列的属性"},
 };
 
 QString helpAddress(const QString &helpFolder, const QString &page)
@@ -167,6 +183,14 @@ void ApplyLanguage(QWidget &window, const QString &languageCode, const QStringLi
         setButtonCaption(window, "Button4", QStringLiteral("<去除全部"));
         setButtonCaption(window, "bthelp", QStringLiteral("帮助"));
     }
+}
+
+QString batchWindowOptionCaption(const QString &control)
+{
+    for (const auto &row : kBatchWindowOptions)
+        if (control == QLatin1String(row.control))
+            return QString::fromUtf8(row.chinese);
+    return QString();
 }
 
 QString completedWithErrorsCaption(const QString &languageCode)

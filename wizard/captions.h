@@ -1,13 +1,13 @@
 #pragma once
 
-// The two caption languages of the main window. The tables are data: 49 rows
-// each, "key=caption", the key being the name of a control of the main
-// window: the 44 rows of the first design, then the three later options of
-// page 4, the language link of page 1 and the text holder helpmissing. The
-// window applies one of them in FormCreate through ApplyLanguage, and again
-// whenever the language link switches; the run and the close question read
-// the text holders (Label29, Label30, Label32, queryclose) and "Help" reads
-// helpurl and helpmissing.
+// The two caption languages of the main window. The tables are data, rows of
+// "key=caption", the key being the name of a control of the main window: the
+// 44 rows of the first design, then the later check-box options of page 4
+// (kCheckOptions after its first four), the language link of page 1 and the
+// text holder helpmissing. The window applies one of them in FormCreate
+// through ApplyLanguage, and again whenever the language link switches; the
+// run and the close question read the text holders (Label29, Label30,
+// Label32, queryclose) and "Help" reads helpurl and helpmissing.
 
 #include <QString>
 #include <QStringList>
@@ -53,6 +53,10 @@ QString captionFor(const QStringList &table, const QString &name);
 // trees.
 void ApplyLanguage(QWidget &window, const QString &languageCode, const QStringList &english,
                    const QStringList &chn);
+
+// The caption of a check-box option's box in the batch window (which shows
+// Chinese only), by the box's object name; empty for a name it does not know.
+QString batchWindowOptionCaption(const QString &control);
 
 // The caption that takes the place of Label30 when a run completed with
 // errors, in the language given ("en" or "cn").

@@ -12,12 +12,17 @@
 // engine/conversionrun.h do the work, and the window reflects their results
 // (lists, log, page, buttons). Every message box goes through a Prompts.
 //
+// Its members are defined in two places: mainwindow.cpp holds the frame
+// (step panel, page set, button bar), start and end, and the navigation;
+// wizard/pages/page1.cpp ... page6.cpp hold each page's controls, its part of
+// the control values and its step.
+//
 // app/main.cpp creates it once (start-up order: title, this window, the other
 // windows, message loop); widget tests create it with a recording Prompts and
 // drive it by the object names of its controls.
 
 #include "connections/profiles.h"
-#include "engine/runlog.h"
+#include "engine/core/runlog.h"
 #include "settings/controlvalues.h"
 #include "wizard/tablelists.h"
 
@@ -218,35 +223,54 @@ protected:
 private:
     enum class CancelAction { QueryClose, Stop };
 
+    // The frame (mainwindow.cpp): the step panel, the page set, the button
+    // bar and the text holders; start and end; navigation.
     void buildWindow();
     void buildStepPanel();
-    void buildPage1(QWidget *sheet);
-    void buildPage2(QWidget *sheet);
-    void buildPage3(QWidget *sheet);
-    void buildPage4(QWidget *sheet);
-    void buildPage5(QWidget *sheet);
-    void buildPage6(QWidget *sheet);
     void buildTextHolders();
     void connectControls();
-
     void FormCreate();
     void FormDestroy();
     void ApplyLanguage();
     void setLanguage(const QString &code);
-    void accessmodeClick();
-    void step2Click();
-    void step3Click();
-    void step4Click();
-    void step5Click();
-    void step6Click();
     void btcancelClick();
-    void btcreatebatClick();
     void continueUnattendedRun();
     void enterRunning();
-    void applyNextRule();
-    void reflectTableLists();
-    void reflectDatabaseList(const ListChoice &choice);
+    void closeWhenIdle();
+
+    // Each page (wizard/pages/pageN.cpp) builds its controls and connects
+    // them, reads and sets its part of the control values, and runs the step
+    // that "Next >" takes from it.
+    void buildPage1(QWidget *sheet);
+    void page1Values(ControlValues &values) const;
+    void setPage1Values(const ControlValues &values);
+
+    void buildPage2(QWidget *sheet);
+    void accessmodeClick();
+    void page2Values(ControlValues &values) const;
+    void setPage2Values(const ControlValues &values);
+    void step2Click();
+
+    void buildPage3(QWidget *sheet);
+    void page3Values(ControlValues &values) const;
+    void setPage3Values(const ControlValues &values);
+    void step3Click();
+
+    void buildPage4(QWidget *sheet);
     ListChoice databaseList() const;
+    void reflectDatabaseList(const ListChoice &choice);
+    void page4Values(ControlValues &values) const;
+    void setPage4Values(const ControlValues &values);
+    void step4Click();
+
+    void buildPage5(QWidget *sheet);
+    void reflectTableLists();
+    void applyNextRule();
+    void btcreatebatClick();
+    void step5Click();
+
+    void buildPage6(QWidget *sheet);
+    void step6Click();
     void mirrorLog(TRunLog::Change change, const QString &line);
     void clearRunView();
     void startRunView();
@@ -255,7 +279,6 @@ private:
     void reflectResults();
     void endRunView(bool completed);
     void applyRunViewLanguage();
-    void closeWhenIdle();
 
     // Runs an event handler: an error ends it and shows the standard error
     // box; a silent abort ends it without a box.
@@ -309,8 +332,9 @@ private:
     QPushButton *btnext = nullptr;
     QPushButton *btcancel = nullptr;
     QPushButton *bthelp = nullptr;
-    QLabel *lnklanguage = nullptr;
+    QLabel *lnklanguage = nullptr;  // page 1
 
+    // Page 2.
     QGroupBox *accessmode = nullptr;
     QButtonGroup *accessmodeItems_ = nullptr;
     QLineEdit *edtdatabase = nullptr;
@@ -319,22 +343,20 @@ private:
     QLineEdit *edthost = nullptr;
     QLineEdit *edtport = nullptr;
 
+    // Page 3.
     QLineEdit *edtservice = nullptr;
     QLineEdit *edtoracleusername = nullptr;
     QLineEdit *edtoraclepassword = nullptr;
 
+    // Page 4.
     QListWidget *mysqldblist = nullptr;
     QGroupBox *processtable = nullptr;
     QButtonGroup *processtableItems_ = nullptr;
-    QCheckBox *chktabledefi = nullptr;
-    QCheckBox *chkskipindex = nullptr;
-    QCheckBox *chkuppercase = nullptr;
-    QCheckBox *chkblobtotext = nullptr;
-    QCheckBox *chkrejectrows = nullptr;
-    QCheckBox *chkverify = nullptr;
-    QCheckBox *chkkeepdetails = nullptr;
+    // The check boxes of kCheckOptions, in its order, each named by its row.
+    QCheckBox *optionBoxes_[kCheckOptionCount] = {};
     QComboBox *cbcharset = nullptr;
 
+    // Page 5.
     QListWidget *availabletables = nullptr;
     QListWidget *selecttables = nullptr;
     QPushButton *Button1 = nullptr;
@@ -343,6 +365,7 @@ private:
     QPushButton *Button4 = nullptr;
     QPushButton *btcreatebat = nullptr;
 
+    // Page 6.
     QPlainTextEdit *sc = nullptr;
     QTabWidget *runview = nullptr;
     QTableWidget *results = nullptr;

@@ -7,7 +7,7 @@
 // into its controls.
 
 #include "engine/conversionrun.h"
-#include "engine/runlog.h"
+#include "engine/core/runlog.h"
 #include "engine/runreport.h"
 #include "wizard/captions.h"
 

@@ -8,9 +8,9 @@
 // The pages show sample content; no server is contacted and no settings are
 // read or written.
 
-#include "engine/prompts.h"
-#include "settings/batchmode.h"
-#include "settings/batchwindow.h"
+#include "engine/core/prompts.h"
+#include "wizard/batchmode.h"
+#include "wizard/batchwindow.h"
 #include "wizard/captions.h"
 #include "wizard/mainwindow.h"
 #include "wizard/windowprompts.h"

@@ -5,7 +5,7 @@
 // given (tests give a recording one). The screenshot program builds its
 // boxes with makeMessageBox so the pictures show what the operator sees.
 
-#include "engine/prompts.h"
+#include "engine/core/prompts.h"
 
 #include <QString>
 

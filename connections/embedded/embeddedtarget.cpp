@@ -1,6 +1,6 @@
 #include "connections/embedded/embeddedtarget.h"
 
-#include "engine/textrules.h"
+#include "engine/core/textrules.h"
 
 #include "connections/embedded/embeddedsessionimpl.h"
 #include "connections/embedded/embeddedsql.h"

@@ -1,7 +1,7 @@
 #include "connections/embedded/embeddedvalues.h"
 
-#include "connections/wkb.h"
-#include "engine/textrules.h"
+#include "connections/common/wkb.h"
+#include "engine/core/textrules.h"
 
 #include <QtEndian>
 

@@ -7,7 +7,7 @@
 // the reader call these; the conformance and unit tests check them directly.
 
 #include "connections/oracle/oraclesession.h"
-#include "engine/errors.h"
+#include "engine/core/errors.h"
 
 #include <QByteArray>
 #include <QString>

@@ -5,7 +5,7 @@
 // embedded session, its catalogue and the reader; nothing outside
 // connections/embedded includes this header.
 
-#include "engine/errors.h"
+#include "engine/core/errors.h"
 
 #include <QByteArray>
 #include <QString>

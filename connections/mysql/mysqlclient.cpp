@@ -1,6 +1,6 @@
 #include "connections/mysql/mysqlclient.h"
 
-#include "engine/errors.h"
+#include "engine/core/errors.h"
 
 #include <QHash>
 #include <QStringDecoder>

@@ -126,8 +126,8 @@ OracleColumn columnFromDescribe(const DescribedItem &item)
 
 bool isLobType(const QString &columnType)
 {
-    return columnType == QLatin1String("BLOB") || columnType == QLatin1String("CLOB") ||
-           columnType == QLatin1String("NCLOB");
+    const OracleColumnKind kind = oracleColumnKind(columnType);
+    return kind == OracleColumnKind::Blob || kind == OracleColumnKind::Clob || kind == OracleColumnKind::NClob;
 }
 
 QString conversionText(const OracleValue &value)
@@ -231,10 +231,12 @@ ub2 bindType(OracleValue::Kind kind, const QString &columnType)
     case OracleValue::Kind::Timestamp:
     case OracleValue::Kind::Interval:
     case OracleValue::Kind::BinaryNumber: return SQLT_CHR;
-    case OracleValue::Kind::Text:
-        return columnType == QLatin1String("CLOB") || columnType == QLatin1String("NCLOB") ? SQLT_LNG : SQLT_CHR;
+    case OracleValue::Kind::Text: {
+        const OracleColumnKind column = oracleColumnKind(columnType);
+        return column == OracleColumnKind::Clob || column == OracleColumnKind::NClob ? SQLT_LNG : SQLT_CHR;
+    }
     case OracleValue::Kind::Date: return SQLT_DAT;
-    case OracleValue::Kind::Bytes: return columnType == QLatin1String("BLOB") ? SQLT_LBI : SQLT_BIN;
+    case OracleValue::Kind::Bytes: return oracleColumnKind(columnType) == OracleColumnKind::Blob ? SQLT_LBI : SQLT_BIN;
     case OracleValue::Kind::Geometry: return SQLT_BLOB;
     }
     return SQLT_CHR;

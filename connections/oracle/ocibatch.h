@@ -7,7 +7,7 @@
 
 #include "connections/oracle/ocidefs.h"
 #include "connections/oracle/oraclesession.h"
-#include "engine/textrules.h"
+#include "engine/core/textrules.h"
 
 #include <QString>
 #include <QStringView>

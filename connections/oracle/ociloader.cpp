@@ -1,6 +1,6 @@
 #include "connections/oracle/ociloader.h"
 
-#include "engine/errors.h"
+#include "engine/core/errors.h"
 
 #include <QDir>
 #include <QFile>

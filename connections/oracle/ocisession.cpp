@@ -2,7 +2,7 @@
 
 #include "connections/oracle/ocibatch.h"
 #include "connections/oracle/ocihandles.h"
-#include "engine/errors.h"
+#include "engine/core/errors.h"
 
 #include <algorithm>
 #include <charconv>
@@ -363,7 +363,7 @@ QVector<QString> OciSession::columnTypes(const QString &table, const OracleRowBa
     if (!unknown)
         return types;
     const QVector<OracleColumn> described =
-        describe(QStringLiteral("select * from \"") + table + QStringLiteral("\" where 1=0"));
+        describe(describeStatement(table));
     for (int c = 0; c < types.size(); ++c) {
         for (const OracleColumn &d : described) {
             if (types[c].isEmpty() && d.name == batch.columns()[c].name)

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "connections/params.h"
+#include "connections/common/params.h"
 
 #include <QByteArray>
 #include <QString>
@@ -13,6 +13,40 @@
 namespace tavrex {
 
 // A column of an Oracle query as a describe reports it.
+// 'select * from "T" where 1=0': the describe query of a target table, which
+// the row buffer, the verification and the OCI adapter all send.
+inline QString describeStatement(const QString &targetName)
+{
+    return QStringLiteral("select * from \"") + targetName + QStringLiteral("\" where 1=0");
+}
+
+// The kind of an Oracle column, from its type name as the catalogue gives it:
+// the one classification of Oracle types, which the copy, the verification
+// and the OCI adapter read (each maps it to what it needs).
+enum class OracleColumnKind {
+    Number,               // NUMBER
+    Float,                // FLOAT
+    BinaryFloat,          // BINARY_FLOAT
+    BinaryDouble,         // BINARY_DOUBLE
+    Date,                 // DATE
+    Timestamp,            // TIMESTAMP
+    ZonedTimestamp,       // the other TIMESTAMP types (WITH [LOCAL] TIME ZONE)
+    IntervalDayToSecond,  // INTERVAL DAY TO SECOND
+    Varchar2,             // VARCHAR2
+    NVarchar2,            // NVARCHAR2
+    Char,                 // CHAR
+    NChar,                // NCHAR
+    Clob,                 // CLOB
+    NClob,                // NCLOB
+    Long,                 // LONG
+    Blob,                 // BLOB
+    Raw,                  // RAW
+    LongRaw,              // LONG RAW
+    Geometry,             // SDO_GEOMETRY
+    Other,                // anything else
+};
+OracleColumnKind oracleColumnKind(const QString &typeName);
+
 struct OracleColumn {
     QString name;        // the catalogue name, exactly
     QString type;        // "NUMBER", "VARCHAR2", "CHAR", "DATE", "BLOB", "CLOB", "RAW", "BINARY_FLOAT",
@@ -21,6 +55,8 @@ struct OracleColumn {
     int precision = 0;   // NUMBER(p) and NUMBER(p,s); 0 for an unsized NUMBER; INTERVAL: the day digits
     int scale = 0;       // NUMBER(p,s); TIMESTAMP and INTERVAL: the fraction digits
     bool nullable = true;  // false: the column requires a value (NOT NULL)
+
+    OracleColumnKind kind() const { return oracleColumnKind(type); }
 
     bool operator==(const OracleColumn &o) const
     {

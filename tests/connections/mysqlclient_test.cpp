@@ -1,6 +1,6 @@
 #include "connections/mysql/mysqlclient.h"
-#include "engine/conversionsettings.h"
-#include "engine/errors.h"
+#include "engine/core/conversionsettings.h"
+#include "engine/core/errors.h"
 #include "tests/support/testenv.h"
 
 #include <gtest/gtest.h>

@@ -2,7 +2,7 @@
 // listing survives a lost session, a stream fails and the next statement
 // reconnects.
 #include "connections/mysql/mysqlclient.h"
-#include "engine/errors.h"
+#include "engine/core/errors.h"
 #include "tests/support/ownserver.h"
 #include "tests/support/testenv.h"
 

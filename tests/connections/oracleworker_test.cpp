@@ -3,7 +3,7 @@
 // running behind the caller or ends the program.
 
 #include "connections/oracleworker.h"
-#include "engine/errors.h"
+#include "engine/core/errors.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "connections/params.h"
+#include "connections/common/params.h"
 #include "connections/profiles.h"
 #include "tests/support/qtprinters.h"
 

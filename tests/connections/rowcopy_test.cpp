@@ -4,7 +4,7 @@
 
 #include "connections/embedded/embeddedreader.h"
 #include "connections/rowcopy.h"
-#include "engine/errors.h"
+#include "engine/core/errors.h"
 #include "tests/support/batchspy.h"
 #include "tests/support/testenv.h"
 

@@ -6,7 +6,7 @@
 #include "connections/embedded/embeddedtarget.h"
 #include "connections/rowcopy.h"
 #include "connections/verify.h"
-#include "engine/errors.h"
+#include "engine/core/errors.h"
 #include "tests/support/testenv.h"
 
 #include <QTemporaryDir>

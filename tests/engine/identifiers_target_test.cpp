@@ -1,7 +1,8 @@
-#include "engine/identifiers.h"
+#include "engine/catalogue.h"
+#include "engine/core/identifiers.h"
 
 #include "connections/oracle/oraclesession.h"
-#include "engine/errors.h"
+#include "engine/core/errors.h"
 #include "tests/support/qtprinters.h"
 
 #include <QTemporaryDir>

@@ -1,4 +1,4 @@
-#include "engine/identifiers.h"
+#include "engine/core/identifiers.h"
 
 #include "tests/support/qtprinters.h"
 

@@ -3,7 +3,7 @@
 // the run always ends with its summary and its saved log.
 #include "connections/embedded/embeddedreader.h"
 #include "engine/conversionrun.h"
-#include "engine/errors.h"
+#include "engine/core/errors.h"
 #include "tests/support/ownserver.h"
 #include "tests/support/testenv.h"
 

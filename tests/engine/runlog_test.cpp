@@ -1,4 +1,4 @@
-#include "engine/runlog.h"
+#include "engine/core/runlog.h"
 #include "tests/support/qtprinters.h"
 
 #include <QDir>

@@ -1,5 +1,5 @@
 #include "schema/detailedtable.h"
-#include "engine/identifiers.h"
+#include "engine/core/identifiers.h"
 
 #include <gtest/gtest.h>
 

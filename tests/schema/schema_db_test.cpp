@@ -5,8 +5,9 @@
 
 #include "connections/mysql/mysqlclient.h"
 #include "connections/oracle/oraclesession.h"
-#include "engine/errors.h"
-#include "engine/identifiers.h"
+#include "engine/core/errors.h"
+#include "engine/catalogue.h"
+#include "engine/core/identifiers.h"
 #include "tests/support/qtprinters.h"
 #include "tests/support/testenv.h"
 

@@ -1,6 +1,6 @@
 #include "schema/tabledefinition.h"
 
-#include "engine/identifiers.h"
+#include "engine/core/identifiers.h"
 
 #include "tests/support/qtprinters.h"
 

@@ -30,11 +30,11 @@ BatchRecording sampleRecording()
     r.oraclePassword = "tiger";
     r.processtable = 1;
     r.characterSet = "Default";
-    r.tabledefonly = false;
-    r.skipindex = true;
-    r.nameuppercase = true;
-    r.blobtotext = false;
-    r.verify = true;
+    r.options.DefinitionsOnly = false;
+    r.options.SkipIndexes = true;
+    r.options.UppercaseNames = true;
+    r.options.BlobToText = false;
+    r.options.Verify = true;
     return r;
 }
 
@@ -169,6 +169,29 @@ TEST(BatchFile, HandEditedFilesFollowTheLookupRules)
     EXPECT_TRUE(batchAllTables(parseBatchFile("alltables=1\r\n")));
 }
 
+// Every check-box option is a line of its own, after the character set in
+// the options' order: ticked alone, it is the one "=1" line and comes back
+// alone.
+TEST(BatchFile, EachCheckOptionIsALineOfItsOwnAndComesBackAlone)
+{
+    for (int i = 0; i < kCheckOptionCount; ++i) {
+        SCOPED_TRACE(kCheckOptions[i].key);
+        BatchRecording r = sampleRecording();
+        for (const CheckOption &other : kCheckOptions)
+            r.options.*other.setting = &other == &kCheckOptions[i];
+        const QStringList lines = batchFileLines(r);
+        ASSERT_EQ(lines.size(), 11 + kCheckOptionCount + 1);
+        EXPECT_EQ(lines.at(10), "character_set=Default");
+        for (int j = 0; j < kCheckOptionCount; ++j)
+            EXPECT_EQ(lines.at(11 + j), QString(kCheckOptions[j].key) + (i == j ? "=1" : "=0"));
+        ControlValues c;
+        for (const CheckOption &other : kCheckOptions)
+            c.options.*other.setting = &other != &kCheckOptions[i];
+        ApplyBatchSettings(parseBatchFile(lines.join("\r\n").toUtf8()), c);
+        EXPECT_TRUE(sameOptions(c.options, r.options));
+    }
+}
+
 TEST(BatchFile, ApplyingSetsTheControlsAndStopsAtAConversionError)
 {
     ControlValues c;
@@ -180,11 +203,11 @@ TEST(BatchFile, ApplyingSetsTheControlsAndStopsAtAConversionError)
     EXPECT_EQ(c.processtable, 1);
     EXPECT_EQ(c.cbcharsetText, "Default");
     EXPECT_EQ(c.cbcharsetIndex, 0);
-    EXPECT_TRUE(c.chkskipindex);
-    EXPECT_FALSE(c.chktabledefi);
-    EXPECT_FALSE(c.chkrejectrows);
-    EXPECT_TRUE(c.chkverify);
-    EXPECT_FALSE(c.chkkeepdetails);
+    EXPECT_TRUE(c.options.SkipIndexes);
+    EXPECT_FALSE(c.options.DefinitionsOnly);
+    EXPECT_FALSE(c.options.RejectRows);
+    EXPECT_TRUE(c.options.Verify);
+    EXPECT_FALSE(c.options.KeepDetails);
 
     // Each later option read on its own; a file written before them (no
     // line) leaves them off whatever the controls held.
@@ -201,11 +224,11 @@ TEST(BatchFile, ApplyingSetsTheControlsAndStopsAtAConversionError)
     for (const auto &o : options) {
         SCOPED_TRACE(o.line);
         ControlValues v;
-        v.chkrejectrows = v.chkverify = v.chkkeepdetails = true;
+        v.options.RejectRows = v.options.Verify = v.options.KeepDetails = true;
         ApplyBatchSettings(parseBatchFile(QByteArray("accessmode=0\nprocesstable=0\n") + o.line), v);
-        EXPECT_EQ(v.chkrejectrows, o.rejectrows);
-        EXPECT_EQ(v.chkverify, o.verify);
-        EXPECT_EQ(v.chkkeepdetails, o.keepdetails);
+        EXPECT_EQ(v.options.RejectRows, o.rejectrows);
+        EXPECT_EQ(v.options.Verify, o.verify);
+        EXPECT_EQ(v.options.KeepDetails, o.keepdetails);
     }
 
     ControlValues gbk;

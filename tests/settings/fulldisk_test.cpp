@@ -1,8 +1,8 @@
 // Files written on a full disk: the old file stays whole and the error names
 // the path and the system's reason. The disk is a small tmpfs, which only
 // root can mount (as in CI); elsewhere these tests are skipped.
-#include "engine/runlog.h"
-#include "engine/textrules.h"
+#include "engine/core/runlog.h"
+#include "engine/core/textrules.h"
 #include "settings/batchfile.h"
 #include "settings/launcher.h"
 #include "settings/settingsstore.h"

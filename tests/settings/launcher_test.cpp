@@ -1,6 +1,8 @@
 #include "settings/launcher.h"
 #include "tests/support/qtprinters.h"
 
+#include <QCoreApplication>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
@@ -94,4 +96,65 @@ TEST(Launcher, WritesAnExecutableDesktopEntryInTheProgramsFolder)
     EXPECT_TRUE(QFileInfo(entry).isExecutable());
     EXPECT_EQ(launcherExtension(), "desktop");
     EXPECT_THROW(CreateShortcut("/x", "/y.qelt", dir.filePath("missing/z.desktop")), std::runtime_error);
+}
+
+namespace {
+
+// A file marked executable, with its folders.
+QString makeProgram(const QString &path)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile f(path);
+    f.open(QIODevice::WriteOnly);
+    f.write("#!/bin/sh\n");
+    f.close();
+    f.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    return path;
+}
+
+} // namespace
+
+TEST(Launcher, StartsAProgramPathThatOutlivesUpgradesLinksAndBuildFolders)
+{
+    QTemporaryDir dir;
+    const QString root = dir.path();
+    const QString installed = makeProgram(root + "/usr/bin/tavrex");
+    const QString versioned = makeProgram(root + "/opt/tavrex-4.0/bin/tavrex");
+    QDir().mkpath(root + "/usr/local/bin");
+    ASSERT_TRUE(QFile::link(versioned, root + "/usr/local/bin/tavrex"));
+    makeProgram(root + "/build/CMakeCache.txt");
+    const QString built = makeProgram(root + "/build/app/tavrex");
+    QDir().mkpath(root + "/empty");
+
+    struct Case {
+        const char *what;
+        QString executable;
+        QString startedAs;
+        QString path;
+        QString expected;
+    } cases[] = {
+        {"installed, started by name", installed, "tavrex", root + "/usr/bin", installed},
+        {"replaced by an upgrade while it ran", installed + " (deleted)", "tavrex", root + "/usr/bin", installed},
+        {"upgrade, started by full path", installed + " (deleted)", installed, "", installed},
+        {"started through a link in PATH", versioned, "tavrex", root + "/empty:" + root + "/usr/local/bin",
+         root + "/usr/local/bin/tavrex"},
+        {"started by full path of the link", versioned, root + "/usr/local/bin/tavrex", "",
+         root + "/usr/local/bin/tavrex"},
+        {"PATH's tavrex is another program", versioned, "tavrex", root + "/usr/bin", versioned},
+        {"relative start is not kept", versioned, "../opt/tavrex-4.0/bin/tavrex", root + "/usr/local/bin", versioned},
+        {"build folder while installed", built, "build/app/tavrex", root + "/build/app:" + root + "/usr/bin",
+         installed},
+        {"build folder, nothing installed", built, "tavrex", root + "/build/app:" + root + "/empty", built},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        EXPECT_EQ(launcherProgram({c.executable, c.startedAs, c.path}), c.expected);
+    }
+}
+
+TEST(Launcher, RunningProgramNamesThisExecutable)
+{
+    const RunningProgram running = runningProgram();
+    EXPECT_EQ(running.executable, QCoreApplication::applicationFilePath());
+    EXPECT_EQ(running.searchPath, qEnvironmentVariable("PATH"));
 }

@@ -81,18 +81,40 @@ TEST(SettingsStore, EveryValueComesBack)
     c.edtoracleusername = "scott";
     c.edtoraclepassword = "tiger";
     c.processtable = 2;
-    c.chktabledefi = true;
-    c.chkskipindex = true;
-    c.chkuppercase = false;
-    c.chkblobtotext = true;
-    c.chkrejectrows = true;
-    c.chkverify = true;
-    c.chkkeepdetails = true;
+    c.options.DefinitionsOnly = true;
+    c.options.SkipIndexes = true;
+    c.options.UppercaseNames = false;
+    c.options.BlobToText = true;
+    c.options.RejectRows = true;
+    c.options.Verify = true;
+    c.options.KeepDetails = true;
     c.language = "en";
     SaveSettings(c);
     ControlValues back;
     LoadSettings(back);
     EXPECT_EQ(back, c);
+}
+
+// Every check-box option is stored under its own key: ticked alone, it is
+// the one "1" of the store and comes back alone.
+TEST(SettingsStore, EachCheckOptionIsStoredUnderItsKeyAndComesBackAlone)
+{
+    for (const CheckOption &option : kCheckOptions) {
+        SCOPED_TRACE(option.key);
+        resetStore();
+        ControlValues c;
+        for (const CheckOption &other : kCheckOptions)
+            c.options.*other.setting = &other == &option;
+        SaveSettings(c);
+        const QSettings raw(QSettings::NativeFormat, QSettings::UserScope, "Kestrova", "Tavrex");
+        for (const CheckOption &other : kCheckOptions)
+            EXPECT_EQ(raw.value(other.key).toString(), &other == &option ? "1" : "0") << other.key;
+        ControlValues back;
+        for (const CheckOption &other : kCheckOptions)
+            back.options.*other.setting = &other != &option;
+        LoadSettings(back);
+        EXPECT_EQ(back, c);
+    }
 }
 
 TEST(SettingsStore, BadStoredValuesFallBackAsDocumented)
@@ -108,21 +130,23 @@ TEST(SettingsStore, BadStoredValuesFallBackAsDocumented)
         {"access mode remote", {{"accessmode", "1"}}, [](const ControlValues &c) { EXPECT_EQ(c.accessmode, 1); }},
         {"access mode above range", {{"accessmode", "5"}}, [](const ControlValues &c) { EXPECT_EQ(c.accessmode, 1); }},
         {"policy negative", {{"processtable", "-1"}}, [](const ControlValues &c) { EXPECT_EQ(c.processtable, -1); }},
-        {"option written as true", {{"tabledefonly", "true"}}, [](const ControlValues &c) { EXPECT_FALSE(c.chktabledefi); }},
-        {"missing nameuppercase", {{"port", "1"}}, [](const ControlValues &c) { EXPECT_FALSE(c.chkuppercase); }},
+        {"option written as true", {{"tabledefonly", "true"}},
+         [](const ControlValues &c) { EXPECT_FALSE(c.options.DefinitionsOnly); }},
+        {"missing nameuppercase", {{"port", "1"}},
+         [](const ControlValues &c) { EXPECT_FALSE(c.options.UppercaseNames); }},
         {"a store written before the later options and the language", {{"blobtotext", "1"}},
          [](const ControlValues &c) {
-             EXPECT_TRUE(c.chkblobtotext);
-             EXPECT_FALSE(c.chkrejectrows);
-             EXPECT_FALSE(c.chkverify);
-             EXPECT_FALSE(c.chkkeepdetails);
+             EXPECT_TRUE(c.options.BlobToText);
+             EXPECT_FALSE(c.options.RejectRows);
+             EXPECT_FALSE(c.options.Verify);
+             EXPECT_FALSE(c.options.KeepDetails);
              EXPECT_EQ(c.language, "cn");
          }},
         {"options on", {{"rejectrows", "1"}, {"verify", "1"}, {"keepdetails", "1"}},
          [](const ControlValues &c) {
-             EXPECT_TRUE(c.chkrejectrows);
-             EXPECT_TRUE(c.chkverify);
-             EXPECT_TRUE(c.chkkeepdetails);
+             EXPECT_TRUE(c.options.RejectRows);
+             EXPECT_TRUE(c.options.Verify);
+             EXPECT_TRUE(c.options.KeepDetails);
          }},
         {"language en", {{"language", "en"}}, [](const ControlValues &c) { EXPECT_EQ(c.language, "en"); }},
         {"language of another code", {{"language", "EN"}}, [](const ControlValues &c) { EXPECT_EQ(c.language, "cn"); }},

@@ -1,6 +1,6 @@
 #include "tests/support/oracleconformance.h"
 
-#include "engine/errors.h"
+#include "engine/core/errors.h"
 
 #include <cstdio>
 #include <cstdlib>

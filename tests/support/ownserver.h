@@ -5,7 +5,7 @@
 // touched; and the scoped helpers those tests use.
 
 #include "connections/mysql/mysqlclient.h"
-#include "connections/params.h"
+#include "connections/common/params.h"
 #include "tests/support/testenv.h"
 
 #include <QByteArray>

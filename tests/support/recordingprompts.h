@@ -1,6 +1,6 @@
 #pragma once
 
-#include "engine/prompts.h"
+#include "engine/core/prompts.h"
 
 #include <QString>
 #include <QStringList>

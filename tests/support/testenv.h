@@ -1,6 +1,6 @@
 #pragma once
 
-#include "connections/params.h"
+#include "connections/common/params.h"
 #include "tests/support/qtprinters.h"
 
 #include <QString>

@@ -463,11 +463,11 @@ TEST_F(WizardTest, ThePageFourOptionsReachTheSettingsRecordAndTheStore)
     struct Option {
         const char *box;
         bool TConversionSettings::*field;
-        bool ControlValues::*value;
+        bool ConversionOptions::*value;
     } const options[] = {
-        {"chkrejectrows", &TConversionSettings::RejectRows, &ControlValues::chkrejectrows},
-        {"chkverify", &TConversionSettings::Verify, &ControlValues::chkverify},
-        {"chkkeepdetails", &TConversionSettings::KeepDetails, &ControlValues::chkkeepdetails},
+        {"chkrejectrows", &TConversionSettings::RejectRows, &ConversionOptions::RejectRows},
+        {"chkverify", &TConversionSettings::Verify, &ConversionOptions::Verify},
+        {"chkkeepdetails", &TConversionSettings::KeepDetails, &ConversionOptions::KeepDetails},
     };
     for (const Option &o : options) {
         SCOPED_TRACE(o.box);
@@ -480,14 +480,14 @@ TEST_F(WizardTest, ThePageFourOptionsReachTheSettingsRecordAndTheStore)
             EXPECT_EQ(window->currentSettings().*other.field, &other <= &o) << other.box;
         box->click();
         ControlValues loaded = window->controlValues();
-        loaded.*o.value = true;
+        loaded.options.*o.value = true;
         window->setControlValues(loaded);
         EXPECT_TRUE(box->isChecked());
         EXPECT_TRUE(window->currentSettings().*o.field);
     }
     window.reset();
     ASSERT_EQ(saved.size(), 1u);
-    EXPECT_TRUE(saved[0].chkrejectrows && saved[0].chkverify && saved[0].chkkeepdetails);
+    EXPECT_TRUE(saved[0].options.RejectRows && saved[0].options.Verify && saved[0].options.KeepDetails);
 }
 
 // The unattended run: the start timer's one press carries the wizard from

@@ -4,7 +4,7 @@
 
 #include "connections/embedded/embeddedreader.h"
 #include "connections/embedded/embeddedtarget.h"
-#include "engine/errors.h"
+#include "engine/core/errors.h"
 
 #include <QFile>
 #include <QFileInfo>

@@ -3,7 +3,7 @@
 
 #include "connections/embedded/embeddedsql.h"
 #include "connections/embedded/embeddedvalues.h"
-#include "connections/wkb.h"
+#include "connections/common/wkb.h"
 
 #include <gtest/gtest.h>
 

@@ -6,7 +6,7 @@
 #include "connections/embedded/embeddedreader.h"
 #include "connections/oracleworker.h"
 #include "connections/oracle/oraclesession.h"
-#include "engine/errors.h"
+#include "engine/core/errors.h"
 #include "tests/support/qtprinters.h"
 
 #include <QTemporaryDir>

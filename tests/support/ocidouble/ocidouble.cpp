@@ -75,7 +75,7 @@
 
 #include "connections/embedded/embeddedsql.h"
 #include "connections/embedded/embeddedtarget.h"
-#include "engine/errors.h"
+#include "engine/core/errors.h"
 #include "tests/support/ocidouble/ocidoubledecls.h"
 #include "tests/support/ocidouble/ocidoublesql.h"
 

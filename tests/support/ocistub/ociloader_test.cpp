@@ -4,7 +4,7 @@
 
 #include "connections/oracle/ociloader.h"
 #include "connections/profiles.h"
-#include "engine/errors.h"
+#include "engine/core/errors.h"
 #include "tests/support/testenv.h"
 
 #include <QDir>

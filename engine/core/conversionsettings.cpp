@@ -1,4 +1,4 @@
-#include "engine/conversionsettings.h"
+#include "engine/core/conversionsettings.h"
 
 namespace tavrex {
 

@@ -4,7 +4,7 @@
 #include <QString>
 #include <QStringList>
 
-#include "engine/textrules.h"
+#include "engine/core/textrules.h"
 
 #include <cstdint>
 #include <memory>

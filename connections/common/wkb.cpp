@@ -1,4 +1,4 @@
-#include "connections/wkb.h"
+#include "connections/common/wkb.h"
 
 #include <QtEndian>
 

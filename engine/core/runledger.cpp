@@ -1,6 +1,6 @@
-#include "engine/runledger.h"
+#include "engine/core/runledger.h"
 
-#include "engine/identifiers.h"
+#include "engine/core/identifiers.h"
 
 #include <QDir>
 #include <QFile>

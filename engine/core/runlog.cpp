@@ -1,6 +1,6 @@
-#include "engine/runlog.h"
+#include "engine/core/runlog.h"
 
-#include "engine/textrules.h"
+#include "engine/core/textrules.h"
 
 #include <QDir>
 #include <QStandardPaths>

@@ -1,9 +1,9 @@
-#include "settings/batchmode.h"
+#include "wizard/batchmode.h"
 
 #include "engine/conversionrun.h"
-#include "engine/errors.h"
-#include "engine/runlog.h"
-#include "settings/batchwindow.h"
+#include "engine/core/errors.h"
+#include "engine/core/runlog.h"
+#include "wizard/batchwindow.h"
 #include "wizard/mainwindow.h"
 
 #include <exception>
@@ -74,13 +74,7 @@ BatchWindowInput batchWindowInput(const Taaform1 &window)
     in.oraclePassword = c.edtoraclepassword;
     in.policyCaption = window.processtableCaption();
     in.characterSet = c.cbcharsetText;
-    in.tabledefonly = c.chktabledefi;
-    in.skipindex = c.chkskipindex;
-    in.nameuppercase = c.chkuppercase;
-    in.blobtotext = c.chkblobtotext;
-    in.rejectrows = c.chkrejectrows;
-    in.verify = c.chkverify;
-    in.keepdetails = c.chkkeepdetails;
+    in.options = c.options;
     in.selectedTables = s.SelectedTables;
     return in;
 }

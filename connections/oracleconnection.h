@@ -1,7 +1,7 @@
 #pragma once
 
 #include "connections/oracle/oraclesession.h"
-#include "connections/params.h"
+#include "connections/common/params.h"
 
 #include <memory>
 

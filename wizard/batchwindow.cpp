@@ -1,9 +1,10 @@
-#include "settings/batchwindow.h"
+#include "wizard/batchwindow.h"
 
-#include "engine/errors.h"
-#include "engine/prompts.h"
-#include "engine/runlog.h"
+#include "engine/core/errors.h"
+#include "engine/core/prompts.h"
+#include "engine/core/runlog.h"
 #include "settings/launcher.h"
+#include "wizard/captions.h"
 #include "wizard/mainwindow.h"
 
 #include <QButtonGroup>
@@ -99,14 +100,13 @@ Tmarfrm_bat::Tmarfrm_bat(Prompts &prompts, QWidget *parent) : QDialog(parent), p
     GroupBox2_->setObjectName(QStringLiteral("GroupBox2"));
     GroupBox2_->setGeometry(8, 164, 300, 120);
     // Two columns: the four options of the first design on the left, the
-    // later three on the right.
-    chktabledefi_ = option(GroupBox2_, "chktabledefi", QStringLiteral("只转换表定义"), 10, 22, 125);
-    chkskipindex_ = option(GroupBox2_, "chkskipindex", QStringLiteral("不创建索引"), 10, 46, 125);
-    chkuppercase_ = option(GroupBox2_, "chkuppercase", QStringLiteral("将名称转换为大写"), 10, 70, 125);
-    chkblobtotext_ = option(GroupBox2_, "chkblobtotext", QStringLiteral("BLOB转换为Text"), 10, 94, 125);
-    chkrejectrows_ = option(GroupBox2_, "chkrejectrows", QStringLiteral("跳过被拒绝的行继续复制"), 140, 22, 155);
-    chkverify_ = option(GroupBox2_, "chkverify", QStringLiteral("校验复制的数据"), 140, 46, 155);
-    chkkeepdetails_ = option(GroupBox2_, "chkkeepdetails", QStringLiteral("保留列的属性"), 140, 70, 155);
+    // later ones on the right.
+    for (int i = 0; i < kCheckOptionCount; ++i) {
+        const char *name = kCheckOptions[i].control;
+        const QString caption = batchWindowOptionCaption(QLatin1String(name));
+        optionBoxes_[i] = i < 4 ? option(GroupBox2_, name, caption, 10, 22 + 24 * i, 125)
+                            : option(GroupBox2_, name, caption, 140, 22 + 24 * (i - 4), 155);
+    }
 
     rgselecttable_ = new QGroupBox(QStringLiteral("要转换的表"), this);
     rgselecttable_->setObjectName(QStringLiteral("rgselecttable"));
@@ -158,13 +158,8 @@ void Tmarfrm_bat::fill(const BatchWindowInput &in)
     edtoraclepassword_->setText(in.oraclePassword);
     edtoracleexits_->setText(in.policyCaption);
     edtcharset_->setText(in.characterSet);
-    chktabledefi_->setChecked(in.tabledefonly);
-    chkskipindex_->setChecked(in.skipindex);
-    chkuppercase_->setChecked(in.nameuppercase);
-    chkblobtotext_->setChecked(in.blobtotext);
-    chkrejectrows_->setChecked(in.rejectrows);
-    chkverify_->setChecked(in.verify);
-    chkkeepdetails_->setChecked(in.keepdetails);
+    for (int i = 0; i < kCheckOptionCount; ++i)
+        optionBoxes_[i]->setChecked(in.options.*kCheckOptions[i].setting);
     mysqltableselect_->clear();
     mysqltableselect_->addItems(in.selectedTables);
 }
@@ -198,13 +193,8 @@ BatchRecording Tmarfrm_bat::recording() const
     r.oracleUser = edtoracleusername_->text();
     r.oraclePassword = edtoraclepassword_->text();
     r.characterSet = edtcharset_->text();
-    r.tabledefonly = chktabledefi_->isChecked();
-    r.skipindex = chkskipindex_->isChecked();
-    r.nameuppercase = chkuppercase_->isChecked();
-    r.blobtotext = chkblobtotext_->isChecked();
-    r.rejectrows = chkrejectrows_->isChecked();
-    r.verify = chkverify_->isChecked();
-    r.keepdetails = chkkeepdetails_->isChecked();
+    for (int i = 0; i < kCheckOptionCount; ++i)
+        r.options.*kCheckOptions[i].setting = optionBoxes_[i]->isChecked();
     r.allTables = tableChoice_->checkedId() == 1;
     for (int i = 0; i < mysqltableselect_->count(); ++i)
         r.tables.append(mysqltableselect_->item(i)->text());
@@ -238,7 +228,7 @@ void Tmarfrm_bat::Button1Click()
     const QString settingsFile = replaceExtension(absoluteShortcut, QStringLiteral(".qelt"));
     const QString logFile = replaceExtension(absoluteShortcut, QStringLiteral(".log"));
     writeBatchFile(settingsFile, batchFileLines(recording()));
-    const QString program = programPath_.isEmpty() ? QCoreApplication::applicationFilePath() : programPath_;
+    const QString program = programPath_.isEmpty() ? launcherProgram(runningProgram()) : programPath_;
     CreateShortcut(program, settingsFile, absoluteShortcut);
     prompts_.information(applicationTitle(), recordingMessage(absoluteShortcut, settingsFile, logFile));
     accept();

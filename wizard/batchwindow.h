@@ -34,13 +34,7 @@ struct BatchWindowInput {
     QString oraclePassword;
     QString policyCaption;    // the caption of the chosen existing-table policy
     QString characterSet;     // the drop-down's text
-    bool tabledefonly = false;
-    bool skipindex = false;
-    bool nameuppercase = true;
-    bool blobtotext = false;
-    bool rejectrows = false;
-    bool verify = false;
-    bool keepdetails = false;
+    ConversionOptions options;    // the wizard's check boxes
     QStringList selectedTables;
 };
 
@@ -107,13 +101,8 @@ private:
     QLineEdit *edtoraclepassword_ = nullptr;
     QLineEdit *edtoracleexits_ = nullptr;
     QLineEdit *edtcharset_ = nullptr;
-    QCheckBox *chktabledefi_ = nullptr;
-    QCheckBox *chkskipindex_ = nullptr;
-    QCheckBox *chkuppercase_ = nullptr;
-    QCheckBox *chkblobtotext_ = nullptr;
-    QCheckBox *chkrejectrows_ = nullptr;
-    QCheckBox *chkverify_ = nullptr;
-    QCheckBox *chkkeepdetails_ = nullptr;
+    // The check boxes of kCheckOptions, in its order.
+    QCheckBox *optionBoxes_[kCheckOptionCount] = {};
     QListWidget *mysqltableselect_ = nullptr;
     QPushButton *bttableselect_ = nullptr;
     QPushButton *Button1_ = nullptr;

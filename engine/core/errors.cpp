@@ -1,4 +1,4 @@
-#include "engine/errors.h"
+#include "engine/core/errors.h"
 
 namespace tavrex {
 

@@ -1,4 +1,4 @@
-#include "settings/batchwindow.h"
+#include "wizard/batchwindow.h"
 #include "tests/support/qtprinters.h"
 #include "tests/support/recordingprompts.h"
 
@@ -31,8 +31,8 @@ BatchWindowInput sampleInput()
     in.oraclePassword = "tiger";
     in.policyCaption = "Merge";
     in.characterSet = "Default";
-    in.skipindex = true;
-    in.keepdetails = true;
+    in.options.SkipIndexes = true;
+    in.options.KeepDetails = true;
     in.selectedTables = {"orders", "order items", "客户"};
     return in;
 }

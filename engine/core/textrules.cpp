@@ -1,4 +1,4 @@
-#include "engine/textrules.h"
+#include "engine/core/textrules.h"
 
 #include <QDir>
 #include <QFile>

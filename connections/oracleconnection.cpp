@@ -1,8 +1,8 @@
-#include "connections/oracle/oracleconnection.h"
+#include "connections/oracleconnection.h"
 
 #include "connections/embedded/embeddedtarget.h"
 #include "connections/oracle/ociclient.h"
-#include "engine/errors.h"
+#include "engine/core/errors.h"
 
 #include <algorithm>
 

@@ -2,10 +2,10 @@
 // text, and the window then opens as an ordinary window that no press turns
 // into an unattended run.
 #include "settings/batchfile.h"
-#include "settings/batchmode.h"
-#include "settings/batchwindow.h"
 #include "tests/support/qtprinters.h"
 #include "tests/support/recordingprompts.h"
+#include "wizard/batchmode.h"
+#include "wizard/batchwindow.h"
 #include "wizard/mainwindow.h"
 
 #include <QFile>

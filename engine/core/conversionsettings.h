@@ -15,9 +15,23 @@ enum class TExistingTablePolicy : std::int32_t {
     Skip = 2,
 };
 
+// The switches of one conversion, each shown as a check box on page 4. A
+// field's initializer is the option's designed default. The table that ties
+// each field to its check box, its stored key and its batch-file key is
+// settings/checkoptions.h; the run reads the fields by name.
+struct ConversionOptions {
+    bool DefinitionsOnly = false;
+    bool SkipIndexes = false;
+    bool UppercaseNames = true;
+    bool BlobToText = false;
+    bool RejectRows = false;       // continue past rows Oracle rejects
+    bool Verify = false;           // read every copied table back and compare
+    bool KeepDetails = false;      // keep column details (sizes, defaults, keys)
+};
+
 // Every option of one conversion. The wizard keeps one instance whose fields
 // mirror its page controls; the settings store and the batch file fill it too.
-struct TConversionSettings {
+struct TConversionSettings : ConversionOptions {
     int AccessMode = 0;            // 0 = local ("localhost"), 1 = remote (Host)
     QString Host;
     QString Port = QStringLiteral("3306");
@@ -31,13 +45,6 @@ struct TConversionSettings {
     QString OracleUser;
     QString OraclePassword;
     TExistingTablePolicy ExistingTables = TExistingTablePolicy::Overwrite;
-    bool DefinitionsOnly = false;
-    bool SkipIndexes = false;
-    bool UppercaseNames = true;
-    bool BlobToText = false;
-    bool RejectRows = false;       // continue past rows Oracle rejects
-    bool Verify = false;           // read every copied table back and compare
-    bool KeepDetails = false;      // keep column details (sizes, defaults, keys)
     QStringList SelectedTables;
     bool AllTables = false;        // batch mode only
 };
