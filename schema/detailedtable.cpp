@@ -622,13 +622,17 @@ TStepResult CreateDetailedKeys(MySqlConnection &catalogue, OracleSession &oracle
     QStringList keyColumns;
     for (const DetailedKey &key : keys)
         keyColumns << key.columns;
-    ColumnNames columns;
+    const std::optional<ColumnNames> columns = keyColumnNames(
+        keyColumns,
+        [&] {
+            QStringList names;
+            for (const DetailedColumn &c : readDetailedColumns(catalogue, database, sourceName))
+                names << c.column.name;
+            return names;
+        },
+        uppercaseNames);
     QStringList renames;
-    KeyNaming naming{nullptr, context.objectNames, &renames};
-    if (needsColumnListing(keyColumns)) {
-        columns = columnNames(readDetailedColumns(catalogue, database, sourceName), uppercaseNames);
-        naming.columns = &columns;
-    }
+    const KeyNaming naming{columns ? &*columns : nullptr, context.objectNames, &renames};
     const QVector<KeyStatement> statements =
         BuildDetailedKeyStatements(keys, shapedName, targetName, uppercaseNames, naming);
     for (const QString &rename : renames)

@@ -95,6 +95,14 @@ bool stopBeforeNextStatement(const KeyStepContext &context)
     return context.control->StopRequested();
 }
 
+std::optional<ColumnNames> keyColumnNames(const QStringList &keyColumns,
+                                          const std::function<QStringList()> &listColumns, bool uppercaseNames)
+{
+    if (!needsColumnListing(keyColumns))
+        return std::nullopt;
+    return ColumnNames(listColumns(), uppercaseNames);
+}
+
 bool needsColumnListing(const QStringList &columnNames)
 {
     // Two columns come to one Oracle name only when a name is cut.
@@ -185,16 +193,17 @@ TStepResult CreateKeysAndIndexes(MySqlConnection &dataConnection, OracleSession 
     QStringList keyColumns;
     for (const IndexListingRow &row : rows)
         keyColumns << row.Column_name;
-    ColumnNames columns;
+    const std::optional<ColumnNames> columns = keyColumnNames(
+        keyColumns,
+        [&] {
+            QStringList fields;
+            for (const ColumnListingRow &field : readColumnListing(dataConnection, sourceName))
+                fields << field.Field;
+            return fields;
+        },
+        uppercaseNames);
     QStringList notes;
-    KeyNaming naming{nullptr, context.objectNames, &notes};
-    if (needsColumnListing(keyColumns)) {
-        QStringList fields;
-        for (const ColumnListingRow &field : readColumnListing(dataConnection, sourceName))
-            fields << field.Field;
-        columns = ColumnNames(fields, uppercaseNames);
-        naming.columns = &columns;
-    }
+    const KeyNaming naming{columns ? &*columns : nullptr, context.objectNames, &notes};
     const QVector<KeyStatement> statements = BuildKeyStatements(rows, shapedName, targetName, uppercaseNames, naming);
     for (const QString &note : notes)
         log.Append(note);

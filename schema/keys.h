@@ -1,14 +1,17 @@
 #pragma once
 
+#include "engine/core/identifiers.h"
 #include "engine/core/runlog.h"
 
 #include <QString>
 #include <QStringList>
 #include <QVector>
 
+#include <functional>
+#include <optional>
+
 namespace tavrex {
 
-class ColumnNames;
 class MySqlConnection;
 class ObjectNames;
 class OracleSession;
@@ -68,6 +71,11 @@ QString claimKeyName(const QString &name, const QString &targetName, const KeyNa
 // columns come to one Oracle name only when a name is longer than 30
 // characters.
 bool needsColumnListing(const QStringList &columnNames);
+// The names of the table's columns that a key step needs: read through
+// listColumns (the MySQL names in table order) when a key column's name is
+// cut, none otherwise (each key column is then shaped and cut alone).
+std::optional<ColumnNames> keyColumnNames(const QStringList &keyColumns,
+                                          const std::function<QStringList()> &listColumns, bool uppercaseNames);
 
 // What the run shares with a key step: the names its tables' keys took and
 // the stop request (tested between two statements, after a look at the

@@ -1,7 +1,7 @@
 #pragma once
 
 // The well-known binary (WKB) of a geometry, as the OGC Simple Features
-// specification defines it: a byte-order mark (0 big endian, 1 little
+// standard defines it: a byte-order mark (0 big endian, 1 little
 // endian), a 32-bit type and the type's body, nested for the multi types and
 // collections. Types 1 to 7 (point, linestring, polygon, multipoint,
 // multilinestring, multipolygon, geometrycollection) in two dimensions, and
