@@ -37,6 +37,7 @@ BatchResult OracleSession::insertBatchKeepingAccepted(const QString &table, cons
     std::vector<RejectedRow> rejected;
     while (!remaining.empty()) {
         OracleRowBatch attempt(batch.columns());
+        attempt.setStatementsBeforeCommit(batch.statementsBeforeCommit());
         for (int row : remaining) {
             const int r = attempt.appendRow();
             for (int c = 0; c < batch.columnCount(); ++c)
@@ -49,6 +50,12 @@ BatchResult OracleSession::insertBatchKeepingAccepted(const QString &table, cons
             return result;  // a rejection without a row: nothing was kept
         rejected.push_back({remaining[size_t(result.rejectedRow)], result.message});
         remaining.erase(remaining.begin() + result.rejectedRow);
+        if (remaining.empty() && !batch.statementsBeforeCommit().isEmpty()) {
+            // Every row was rejected: the batch's statements still commit.
+            for (const QString &sql : batch.statementsBeforeCommit())
+                execute(sql);
+            execute(QStringLiteral("commit"));
+        }
     }
     std::sort(rejected.begin(), rejected.end(),
               [](const RejectedRow &a, const RejectedRow &b) { return a.row < b.row; });

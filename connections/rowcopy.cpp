@@ -1,10 +1,12 @@
 #include "connections/rowcopy.h"
 
 #include "connections/oracleworker.h"
+#include "connections/sourcekey.h"
 #include "engine/core/errors.h"
 #include "engine/core/identifiers.h"
 
 #include <chrono>
+#include <cstring>
 #include <exception>
 #include <functional>
 #include <iterator>
@@ -26,9 +28,18 @@ QString progressLine(const QString &target, std::int64_t counter)
 
 } // namespace
 
-QString sourceRowsStatement(const QString &listedName)
+QString sourceRowsStatement(const QString &listedName, const QStringList &orderKey, const QString &afterCondition)
 {
-    return QStringLiteral("select * from ") + quoteMySqlName(listedName);
+    QString sql = QStringLiteral("select * from ") + quoteMySqlName(listedName);
+    if (!afterCondition.isEmpty())
+        sql += QStringLiteral(" where ") + afterCondition;
+    if (!orderKey.isEmpty()) {
+        QStringList columns;
+        for (const QString &c : orderKey)
+            columns << quoteMySqlName(c);
+        sql += QStringLiteral(" order by ") + columns.join(QLatin1Char(','));
+    }
+    return sql;
 }
 
 QString repeatedLineText(const QString &line, std::int64_t more)
@@ -112,6 +123,18 @@ public:
         for (const OracleColumn &c : buffer_.columns())
             columnNames << c.name;
         const std::vector<int> columns = matchTargetColumns(fieldNames_, options_.uppercaseNames, columnNames);
+        // The fields of the key the rows come in order of, and how the
+        // record writes their values.
+        for (const QString &key : options_.orderKey) {
+            const int field = int(fieldNames_.indexOf(key));
+            const std::optional<KeyValue::Kind> kind = field < 0 ? std::nullopt : keyKind(sjb.fieldType(field));
+            if (!kind) {
+                keyFields_.clear();
+                break;
+            }
+            keyFields_.push_back({field, *kind});
+        }
+        lastKey_.assign(keyFields_.size(), QByteArray());
         for (int i = 0; i < fieldCount; ++i) {
             const QString &name = fieldNames_.at(i);
             targetColumn_.push_back(columns[size_t(i)]);
@@ -159,6 +182,14 @@ public:
     void copyRow(const MySqlResult &sjb, std::int64_t row)
     {
         refersToRow_ = false;
+        lastRowRead_ = row;
+        for (size_t k = 0; k < keyFields_.size(); ++k) {
+            const QByteArrayView raw = sjb.rawView(keyFields_[k].field);
+            QByteArray &key = lastKey_[k];  // its memory serves row after row
+            key.resize(raw.size());
+            if (!raw.isEmpty())
+                std::memcpy(key.data(), raw.data(), size_t(raw.size()));
+        }
         buffer_.append();
         batchRows_.push_back(row);
         if (options_.continuePastRejected)
@@ -251,6 +282,11 @@ public:
         batch->records = std::move(held_.records);
         held_ = Held();
         clearBatch();
+        if (options_.progressRecord) {
+            batch->rowsRead = lastRowRead_;
+            batch->lastKey = lastKeyText();
+            batch->rows.setStatementsBeforeCommit({options_.progressRecord(batch->rowsRead, batch->lastKey)});
+        }
         const QString target = buffer_.target();
         const bool keepAccepted = options_.continuePastRejected;
         SentBatch *b = batch.get();
@@ -351,6 +387,8 @@ private:
         Counters before;
         std::vector<std::function<void()>> records;  // the ledger records of its rows
         std::vector<std::function<void()>> writes;
+        std::int64_t rowsRead = 0;  // the progress it records
+        QString lastKey;
     };
 
     // The ledger records of the rows of the batch in work, and what they
@@ -397,6 +435,8 @@ private:
         }
         const std::int64_t rows = b->rows.rowCount();
         counts_.rowsWritten += rows - std::int64_t(b->result.rejected.size());
+        if (options_.progressCommitted)
+            options_.progressCommitted(b->rowsRead, b->lastKey);
         for (const std::function<void()> &f : b->records)
             f();
         for (const RejectedRow &r : b->result.rejected)
@@ -466,6 +506,38 @@ private:
         batchValues_.clear();
         valuesBytes_ = 0;
     }
+
+    static std::optional<KeyValue::Kind> keyKind(MySqlValue::Type type)
+    {
+        switch (type) {
+        case MySqlValue::Type::Integer:
+        case MySqlValue::Type::Unsigned:
+        case MySqlValue::Type::Decimal: return KeyValue::Kind::Number;
+        case MySqlValue::Type::Date:
+        case MySqlValue::Type::DateTime:
+        case MySqlValue::Type::Time: return KeyValue::Kind::Temporal;
+        case MySqlValue::Type::Text: return KeyValue::Kind::Text;
+        case MySqlValue::Type::Bytes: return KeyValue::Kind::Bytes;
+        default: return std::nullopt;  // a float or a bit compares unlike its text
+        }
+    }
+    QString lastKeyText() const
+    {
+        if (keyFields_.empty() || lastRowRead_ == 0)
+            return QString();
+        std::vector<KeyValue> values;
+        for (size_t k = 0; k < keyFields_.size(); ++k)
+            values.push_back({keyFields_[k].kind, lastKey_[k]});
+        return encodeKey(values);
+    }
+
+    struct KeyField {
+        int field;
+        KeyValue::Kind kind;
+    };
+    std::vector<KeyField> keyFields_;
+    std::vector<QByteArray> lastKey_;
+    std::int64_t lastRowRead_ = 0;
 
     RowBuffer &buffer_;
     const QString &listedName_;
@@ -620,7 +692,7 @@ TStepResult CopyRows(MySqlConnection &data, OracleSession &oracleconn, RowBuffer
 
     std::unique_ptr<MySqlResult> sjb;
     try {
-        sjb = data.query(sourceRowsStatement(listedName));
+        sjb = data.query(sourceRowsStatement(listedName, options.orderKey, options.afterCondition));
         sjb->keepUtf8Text();
         sjb->serveWaits([&control] { control.keepResponsive(); });
     } catch (const DatabaseError &e) {
@@ -636,11 +708,12 @@ TStepResult CopyRows(MySqlConnection &data, OracleSession &oracleconn, RowBuffer
     // names it; the field list is the same for every row of a result.
     copy.describeFields(*sjb);
 
-    std::int64_t counter = 0;
+    // A continued copy numbers its rows after those the interrupted one read.
+    std::int64_t counter = options.rowsBefore;
     try {
         while (sjb->next()) {
             ++counter;
-            count.rowsRead = counter;
+            count.rowsRead = counter - options.rowsBefore;
             const std::int64_t bytesBefore = copy.heldBytes();
             copy.copyRow(*sjb, counter);
             if (!copy.postRow(counter))

@@ -32,7 +32,10 @@ constexpr std::int64_t kBatchByteCap = std::int64_t(64) * 1024 * 1024;
 inline QString operationAbortedText() { return QStringLiteral("Operation aborted"); }
 
 // "select * from `name`": the table named exactly as "show tables" listed it.
-QString sourceRowsStatement(const QString &listedName);
+// With key columns, "... [where AFTER] order by `A`,`B`": the rows in key
+// order, after a key when a condition is given (keyAfterCondition).
+QString sourceRowsStatement(const QString &listedName, const QStringList &orderKey = {},
+                            const QString &afterCondition = {});
 
 // The apply state of the program (ApplyOk, ApplyErrorText): written by
 // ApplyInserts and the rejection handler.
@@ -73,11 +76,25 @@ struct CopyOptions {
     bool uppercaseNames = false;
     // Called with the rows read so far at every pump point, before the pump.
     std::function<void(std::int64_t)> progress;
+
+    // The record of the copy's progress. When set, each batch carries the
+    // statement it returns, in the batch's own transaction, for the source
+    // rows read when the batch left and the key of the last of them (empty
+    // without orderKey); once the batch is committed, progressCommitted is
+    // called with the same figures.
+    std::function<QString(std::int64_t rowsRead, const QString &lastKey)> progressRecord;
+    std::function<void(std::int64_t rowsRead, const QString &lastKey)> progressCommitted;
+    // Read in the order of these key columns (empty: the server's order),
+    // after the rows a MySQL condition excludes (an interrupted copy's last
+    // key), the row positions of the ledger following rowsBefore.
+    QStringList orderKey;
+    QString afterCondition;
+    std::int64_t rowsBefore = 0;
 };
 
 // What one copy did.
 struct CopyCounts {
-    std::int64_t rowsRead = 0;
+    std::int64_t rowsRead = 0;  // by this copy (a continued copy: after rowsBefore)
     std::int64_t rowsWritten = 0;  // rows committed in Oracle
     std::int64_t valuesRejected = 0;
     std::int64_t rowsRejected = 0;

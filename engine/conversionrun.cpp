@@ -1,5 +1,6 @@
 #include "engine/conversionrun.h"
 
+#include "connections/oracleconnection.h"
 #include "connections/oracleworker.h"
 #include "connections/rowcopy.h"
 #include "connections/verify.h"
@@ -105,6 +106,51 @@ QStringList primaryKeyColumns(MySqlConnection &catalogue, const QString &listedN
     return columns;
 }
 
+QStringList resumeKeyColumns(MySqlConnection &catalogue, const QString &database, const QString &listedName,
+                             QString *why)
+{
+    // The column types whose order the server and the record's key agree on.
+    static const QSet<QString> orderable = {
+        QStringLiteral("tinyint"), QStringLiteral("smallint"), QStringLiteral("mediumint"), QStringLiteral("int"),
+        QStringLiteral("bigint"),  QStringLiteral("decimal"),  QStringLiteral("date"),      QStringLiteral("datetime"),
+        QStringLiteral("timestamp"), QStringLiteral("time"),   QStringLiteral("year"),      QStringLiteral("char"),
+        QStringLiteral("varchar"), QStringLiteral("binary"),   QStringLiteral("varbinary"),
+    };
+    QHash<QString, QString> types;
+    auto columns = catalogue.listing(
+        QStringLiteral("select column_name, data_type from information_schema.columns where table_schema = %1 and "
+                       "table_name = %2")
+            .arg(mysqlTextLiteral(database), mysqlTextLiteral(listedName)));
+    while (columns->next())
+        types.insert(columns->text(0), columns->text(1).toLower());
+
+    // The keys in the order the server lists them (the primary key first),
+    // each usable or not.
+    QStringList order;
+    QHash<QString, QStringList> keyColumns;
+    QSet<QString> unusable;
+    auto index = catalogue.listing(indexListingStatement(listedName));
+    while (index->next()) {
+        const QString key = index->text(QStringLiteral("Key_name"));
+        if (!keyColumns.contains(key))
+            order << key;
+        const QString column = index->text(QStringLiteral("Column_name"));
+        keyColumns[key] << column;
+        if (index->text(QStringLiteral("Non_unique")) != QLatin1String("0") ||
+            !index->text(QStringLiteral("Null")).isEmpty() || !index->isNull(index->fieldIndex(QStringLiteral("Sub_part"))) ||
+            !orderable.contains(types.value(column)))
+            unusable.insert(key);
+    }
+    for (const QString &key : order)
+        if (!unusable.contains(key))
+            return keyColumns.value(key);
+    // (A unique key over a float, a text with a prefix or a nullable column
+    // gives no order that a condition can continue.)
+    if (why)
+        *why = QStringLiteral("it has no primary key or NOT NULL unique key to continue from");
+    return {};
+}
+
 QString ConversionRun::logPath(const QDateTime &when) const
 {
     return batchSettingsFile_.isEmpty()
@@ -156,6 +202,7 @@ RunOutcome ConversionRun::run()
 
     for (const QString &note : db_.mysqlsjbconnection.notes())
         log_.Append(note);
+    openRecord();
     for (const QString &name : missingTables_) {
         TableResult missing;
         missing.source = name;
@@ -329,11 +376,89 @@ std::int64_t ConversionRun::estimatedRows(const QString &entry)
     return -1;
 }
 
-QString ConversionRun::targetNameFor(OracleSession &oracle, const QString &entry, const QString &sourceName)
+void ConversionRun::openRecord()
 {
-    const QString shortened = ShortenTableName(oracle, sourceName, settings_.OracleUser);
-    const auto earlier = writtenTargets_.constFind(shortened);
-    if (earlier == writtenTargets_.constEnd())
+    record_.reset();
+    claims_.reset();
+    interruptedRuns_.clear();
+    runIdentity_ = RunIdentity::current(report_.started);
+    try {
+        auto record = std::make_unique<ConversionRecord>(db_.oracleconn.session(), settings_.OracleUser);
+        record->open();
+        // The claims take a session of their own: its locks last as long
+        // as this run writes a table, whatever the other sessions commit.
+        auto claims =
+            std::make_unique<TableClaims>(openOracleSession(oracleLoginFromParams(db_.oracleconn.params())));
+        record_ = std::move(record);
+        claims_ = std::move(claims);
+    } catch (const std::exception &e) {
+        // A target where the record cannot be kept (a user without the
+        // right to create tables) still converts, without memory.
+        const QString line =
+            QStringLiteral("The record of conversions cannot be kept in the target: %1").arg(errorMessage(e));
+        log_.Append(line);
+        log_.Append(QString());
+        if (settings_.Resume)
+            report_.errors << line;
+        return;
+    }
+    // The runs that left one of this run's tables unfinished.
+    for (const QString &entry : settings_.SelectedTables) {
+        const RecordEntry *e = record_->entryOfSource(sourceOf(entry));
+        if (e && (e->state == RecordState::Created || e->state == RecordState::Copying ||
+                  e->state == RecordState::Failed))
+            interruptedRuns_.insert(e->run);
+    }
+}
+
+SourceTable ConversionRun::sourceOf(const QString &entry) const
+{
+    SourceTable source;
+    source.server = settings_.AccessMode == 0 ? QStringLiteral("localhost")
+                                              : settings_.Host + QLatin1Char(':') + settings_.Port;
+    source.database = settings_.SourceDatabase;
+    source.table = entry;
+    return source;
+}
+
+void ConversionRun::markTable(const QString &target, RecordState state, TableResult &result,
+                              std::int64_t rowsWritten)
+{
+    if (!record_)
+        return;
+    try {
+        record_->setState(target, state, rowsWritten);
+    } catch (const DatabaseError &e) {
+        const QString line = QStringLiteral("The record of conversions cannot be updated for table %1: %2")
+                                 .arg(target, e.message());
+        log_.Append(line);
+        result.errors << line;
+    }
+}
+
+QString ConversionRun::targetNameFor(OracleSession &oracle, const QString &entry, const QString &sourceName,
+                                     const RecordEntry *earlier)
+{
+    // The table an earlier run made of this MySQL table keeps serving it,
+    // whatever name shortening or numbering gave it then; any other table
+    // takes a name of its own.
+    QString shortened;
+    if (earlier) {
+        const QString &t = earlier->target;
+        const QString stem = sourceName.left(OracleNameLimit - 4);
+        bool numbered = t.size() == stem.size() + 4 && t.startsWith(stem);
+        for (qsizetype i = stem.size(); numbered && i < t.size(); ++i)
+            numbered = t[i].isDigit();
+        if (t == sourceName || numbered)
+            shortened = t;
+    }
+    if (!shortened.isEmpty() && shortened != sourceName && !writtenTargets_.contains(shortened))
+        log_.Append(QStringLiteral("Table %1 is converted into %2, the table run %3 made of it")
+                        .arg(entry, shortened, earlier->run));
+    if (shortened.isEmpty())
+        shortened = ShortenTableName(oracle, sourceName, settings_.OracleUser);
+    const auto inRun = writtenTargets_.constFind(shortened);
+    if (inRun == writtenTargets_.constEnd())
         return shortened;
     // Another table of this run is already there: the first numbered name
     // free in Oracle and in this run (the name itself is taken).
@@ -342,7 +467,7 @@ QString ConversionRun::targetNameFor(OracleSession &oracle, const QString &entry
         return name == cut || writtenTargets_.contains(name) || TableExists(oracle, name, settings_.OracleUser);
     });
     log_.Append(QStringLiteral("Table %1 is converted into %2: %3 holds table %4 of this run")
-                    .arg(entry, candidate, shortened, earlier.value()));
+                    .arg(entry, candidate, shortened, inRun.value()));
     return candidate;
 }
 
@@ -361,14 +486,136 @@ void ConversionRun::convertTable(const QString &entry, bool overwrite, bool skip
         return;
     }
     OracleSession &oracle = db_.oracleconn.session();
-    const QString targetName = targetNameFor(oracle, entry, sourceName);
+    const SourceTable source = sourceOf(entry);
+    std::optional<RecordEntry> earlier;
+    if (record_) {
+        if (const RecordEntry *e = record_->entryOfSource(source))
+            earlier = *e;
+    }
+    const QString targetName = targetNameFor(oracle, entry, sourceName, earlier ? &*earlier : nullptr);
     result.target = targetName;
+
+    // One run per table: the MySQL table and the Oracle table are claimed
+    // before anything is done to the target, until the table is done.
+    struct Release {
+        TableClaims *claims;
+        ~Release()
+        {
+            if (claims) {
+                try {
+                    claims->release();
+                } catch (const std::exception &) {
+                    // the session's end releases them
+                }
+            }
+        }
+    } release{claims_.get()};
+    if (claims_) {
+        const QStringList names{sourceClaimName(source), targetClaimName(targetName)};
+        for (const QString &name : names)
+            record_->ensureClaimRow(name);
+        if (!claims_->claim(names)) {
+            const QString message = claimedByAnotherRunText(targetName, record_->reload(targetName));
+            log_.Append(message);
+            log_.Append(QString());
+            result.errors << message;
+            result.action = TableAction::Failed;
+            return;
+        }
+    }
+
     const bool exists = TableExists(oracle, targetName, settings_.OracleUser);
-    result.action = exists && skip         ? TableAction::Skipped
+    // What an interrupted run left of this table, when this run resumes it.
+    enum class Resume { None, SkipDone, Continue, Restart };
+    Resume resume = Resume::None;
+    QString why;
+    QStringList orderKey;
+    if (settings_.Resume && !settings_.DefinitionsOnly)
+        orderKey = resumeKeyColumns(db_.mysqlconnect, settings_.SourceDatabase, entry, &why);
+    if (settings_.Resume && earlier && earlier->target == targetName && exists &&
+        interruptedRuns_.contains(earlier->run) && !settings_.DefinitionsOnly) {
+        switch (earlier->state) {
+        case RecordState::Copied:
+        case RecordState::Verified:
+            resume = earlier->state == RecordState::Copied && settings_.Verify ? Resume::Continue : Resume::SkipDone;
+            break;
+        case RecordState::Created:
+            // Nothing of it was committed: made again, or merged from the start.
+            resume = earlier->created ? Resume::Restart : Resume::None;
+            if (earlier->created)
+                why = QStringLiteral("run %1 stopped before copying it").arg(earlier->run);
+            break;
+        case RecordState::Copying:
+        case RecordState::Failed:
+            if (!earlier->keyColumns.isEmpty() && earlier->keyColumns == orderKey &&
+                (earlier->rowsRead == 0 || decodeKey(earlier->lastKey))) {
+                resume = Resume::Continue;
+            } else if (earlier->created) {
+                resume = Resume::Restart;
+                if (earlier->keyColumns.isEmpty() && !orderKey.isEmpty())
+                    why = QStringLiteral("run %1 read it without key order").arg(earlier->run);
+                else if (!earlier->keyColumns.isEmpty())
+                    why = QStringLiteral("its key has changed since run %1").arg(earlier->run);
+            } else {
+                const QString message =
+                    QStringLiteral("Table %1 cannot be continued: run %2 appended rows to it without key order, and "
+                                   "they cannot be told from the rows it held before")
+                        .arg(targetName, earlier->run);
+                log_.Append(message);
+                log_.Append(QString());
+                result.errors << message;
+                result.action = TableAction::Failed;
+                return;
+            }
+            break;
+        }
+    }
+    if (resume == Resume::SkipDone) {
+        log_.Append(QStringLiteral("Table %1 was converted by run %2: skipped").arg(targetName, earlier->run));
+        log_.Append(QString());
+        result.action = TableAction::Skipped;
+        return;
+    }
+    if (resume == Resume::Restart) {
+        log_.Append(QStringLiteral("Table %1 is copied again from its start: %2").arg(targetName, why));
+        overwrite = true;
+        skip = false;
+    }
+    const bool continued = resume == Resume::Continue;
+    if (continued) {
+        orderKey = earlier->keyColumns;
+        if (earlier->state == RecordState::Copied)
+            log_.Append(QStringLiteral("Table %1 was copied by run %2: its copy is checked").arg(targetName, earlier->run));
+        else
+            log_.Append(QStringLiteral("Table %1 continues the copy of run %2 after row %3")
+                            .arg(targetName, earlier->run)
+                            .arg(earlier->rowsRead));
+    }
+    result.action = continued              ? (earlier->created ? TableAction::Created : TableAction::Merged)
+                    : exists && skip       ? TableAction::Skipped
                     : exists && !overwrite ? TableAction::Merged
                                            : TableAction::Created;
+    if (record_ && result.action != TableAction::Skipped) {
+        // The table is this run's now; who holds it goes into the record.
+        RecordEntry e;
+        e.target = targetName;
+        e.source = source;
+        e.run = runIdentity_.id;
+        e.created = result.action == TableAction::Created;
+        e.keyColumns = orderKey;
+        if (continued) {
+            e.state = earlier->state == RecordState::Copied ? RecordState::Copied : RecordState::Copying;
+            e.rowsRead = earlier->rowsRead;
+            e.rowsWritten = earlier->rowsWritten;
+            e.lastKey = earlier->lastKey;
+        }
+        e.host = runIdentity_.host;
+        e.process = runIdentity_.process;
+        e.claimed = QDateTime::currentDateTime();
+        record_->write(e);
+    }
 
-    if (exists && overwrite) {
+    if (exists && overwrite && !continued) {
         log_.Append(QStringLiteral("Drop table ") + targetName + QStringLiteral("... "));
         // Kept details: other tables' foreign keys may refer to this one.
         const TStepResult dropped = DropTable(oracle, targetName, settings_.KeepDetails);
@@ -380,11 +627,11 @@ void ConversionRun::convertTable(const QString &entry, bool overwrite, bool skip
         }
         log_.Append(QString());
     }
-    if (exists && skip) {
+    if (exists && skip && !continued) {
         log_.Append(QStringLiteral("Skip table ") + targetName + QStringLiteral("... "));
         log_.Append(QString());
     }
-    if (!exists || overwrite) {
+    if ((!exists || overwrite) && !continued) {
         writtenTargets_.insert(targetName, entry);
         log_.Append(QStringLiteral("Create table ") + targetName + QStringLiteral("... "));
         QStringList notes;  // lines that follow the step's outcome
@@ -400,6 +647,7 @@ void ConversionRun::convertTable(const QString &entry, bool overwrite, bool skip
             log_.Append(created.ErrorText);
             result.errors << created.ErrorText;
             result.action = TableAction::Failed;
+            markTable(targetName, RecordState::Failed, result);
         }
         for (const QString &note : notes)
             log_.Append(note);
@@ -425,66 +673,99 @@ void ConversionRun::convertTable(const QString &entry, bool overwrite, bool skip
     // A stop taken during the table's steps ends the table there.
     if (control_.StopRequested())
         return;
-    if (!settings_.DefinitionsOnly) {
-        if (skip && exists) {
+    if (settings_.DefinitionsOnly) {
+        // All the run was asked for the table is done.
+        if (result.action != TableAction::Skipped && result.action != TableAction::Failed)
+            markTable(targetName, RecordState::Copied, result);
+    } else {
+        if (skip && exists && !continued) {
             log_.Append(QStringLiteral("Skip table ") + targetName);
             log_.Append(QString());
         } else {
             writtenTargets_.insert(targetName, entry);
             // A table that held rows before its copy: they count in the check
-            // of the rows after it, and its content cannot be verified.
+            // of the rows after it, and its content cannot be verified unless
+            // they are the rows of the copy this run continues.
             std::int64_t rowsBefore = 0;
-            if (exists && !overwrite) {
+            if ((exists && !overwrite) || continued) {
                 const QString sql = rowCountStatement(targetName);
                 rowsBefore = OracleWorker(oracle).run(control_, [&sql](OracleSession &o) { return o.queryCount(sql); });
             }
-            log_.Append(QStringLiteral("Insert table ") + targetName + QStringLiteral("... "));
-            CopyOptions options;
-            options.uppercaseNames = settings_.UppercaseNames;
-            options.continuePastRejected = settings_.RejectRows;
-            options.ledger = &ledger_;
-            options.sendAhead = sendAhead_;
-            if (hooks_.progress)
-                options.progress = [this](std::int64_t rows) {
-                    progress_.rowsCopied = rows;
-                    hooks_.progress(progress_);
-                };
-            CopyCounts counts;
+            const std::int64_t foreignRows = continued && earlier->created ? 0 : rowsBefore;
+            const bool copyDone = continued && earlier->state == RecordState::Copied;
             TStepResult copied;
-            {
-                // The table's figures are the copy's, however the copy ends.
-                struct TakeCounts {
-                    const CopyCounts &counts;
-                    TableResult &result;
-                    ~TakeCounts()
-                    {
-                        result.rowsRead = counts.rowsRead;
-                        result.rowsWritten = counts.rowsWritten;
-                        result.valuesRejected = counts.valuesRejected;
-                        result.rowsRejected = counts.rowsRejected;
-                    }
-                } take{counts, result};
-                copied = CopyRows(db_.mysqlsjbconnection, oracle, oracleinsertdata_, entry, targetName, log_,
-                                  control_, options, &counts);
+            CopyCounts counts;
+            if (!copyDone) {
+                log_.Append(QStringLiteral("Insert table ") + targetName + QStringLiteral("... "));
+                CopyOptions options;
+                options.uppercaseNames = settings_.UppercaseNames;
+                options.continuePastRejected = settings_.RejectRows;
+                options.ledger = &ledger_;
+                options.sendAhead = sendAhead_;
+                options.orderKey = orderKey;
+                if (continued) {
+                    ledger_.carryOver(entry, targetName, earlier->rowsRead);
+                    options.rowsBefore = earlier->rowsRead;
+                    if (earlier->rowsRead > 0)
+                        options.afterCondition = keyAfterCondition(orderKey, *decodeKey(earlier->lastKey),
+                                                                   db_.mysqlsjbconnection.characterSet());
+                }
+                if (record_) {
+                    options.progressRecord = [this, targetName](std::int64_t rows, const QString &key) {
+                        return record_->progressStatement(targetName, rows, key);
+                    };
+                    options.progressCommitted = [this, targetName](std::int64_t rows, const QString &key) {
+                        record_->progressCommitted(targetName, rows, key);
+                    };
+                }
+                if (hooks_.progress)
+                    options.progress = [this](std::int64_t rows) {
+                        progress_.rowsCopied = rows;
+                        hooks_.progress(progress_);
+                    };
+                {
+                    // The table's figures are the copy's, however the copy ends.
+                    struct TakeCounts {
+                        const CopyCounts &counts;
+                        TableResult &result;
+                        ~TakeCounts()
+                        {
+                            result.rowsRead = counts.rowsRead;
+                            result.rowsWritten = counts.rowsWritten;
+                            result.valuesRejected = counts.valuesRejected;
+                            result.rowsRejected = counts.rowsRejected;
+                        }
+                    } take{counts, result};
+                    copied = CopyRows(db_.mysqlsjbconnection, oracle, oracleinsertdata_, entry, targetName, log_,
+                                      control_, options, &counts);
+                }
+                if (copied.Ok)
+                    log_.RewriteLast(log_.LastLine() + QStringLiteral("...Done"));
+                else {
+                    log_.Append(copied.ErrorText);
+                    result.errors << copied.ErrorText;
+                }
+                for (const auto &[line, more] : counts.suppressedLines)
+                    log_.Append(repeatedLineText(line, more));
+                if (copied.Ok && counts.rowsRejected == 0)
+                    ledger_.dropEarlierReloadFile(entry);
+                if (settings_.RejectRows && counts.rowsRejected > 0)
+                    log_.Append(QStringLiteral("%1 %2 rejected").arg(counts.rowsRejected).arg(counts.rowsRejected == 1 ? "row" : "rows"));
             }
-            if (copied.Ok)
-                log_.RewriteLast(log_.LastLine() + QStringLiteral("...Done"));
-            else {
-                log_.Append(copied.ErrorText);
-                result.errors << copied.ErrorText;
-            }
-            for (const auto &[line, more] : counts.suppressedLines)
-                log_.Append(repeatedLineText(line, more));
-            if (copied.Ok && counts.rowsRejected == 0)
-                ledger_.dropEarlierReloadFile(entry);
-            if (settings_.RejectRows && counts.rowsRejected > 0)
-                log_.Append(QStringLiteral("%1 %2 rejected").arg(counts.rowsRejected).arg(counts.rowsRejected == 1 ? "row" : "rows"));
+            // A stopped copy stays as the record says, to be continued.
+            if (copied.Ok && !copyDone)
+                markTable(targetName, RecordState::Copied, result, rowsBefore + counts.rowsWritten);
+            else if (!copied.Ok && !control_.StopRequested())
+                markTable(targetName, RecordState::Failed, result);
             // A copy that failed before its first row (no target table) has
             // nothing to count.
             if (copied.Ok || counts.rowsRead > 0)
                 checkRowCount(oracle, targetName, rowsBefore, result);
-            if (settings_.Verify && !control_.StopRequested())
-                verifyCopy(entry, targetName, copied.Ok, rowsBefore, result);
+            if (settings_.Verify && !control_.StopRequested()) {
+                verifyCopy(entry, targetName, copied.Ok, foreignRows, result);
+                if (result.verified == Verification::Equal)
+                    markTable(targetName, RecordState::Verified, result);
+            }
             log_.Append(QString());
         }
     }

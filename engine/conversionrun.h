@@ -2,6 +2,7 @@
 
 #include "connections/profiles.h"
 #include "connections/rowbuffer.h"
+#include "engine/conversionrecord.h"
 #include "engine/core/conversionsettings.h"
 #include "engine/core/identifiers.h"
 #include "engine/core/runledger.h"
@@ -9,6 +10,7 @@
 #include "engine/runreport.h"
 
 #include <QDateTime>
+#include <QSet>
 #include <QString>
 
 #include <functional>
@@ -59,6 +61,13 @@ QString runTimestamp(const QDateTime &when, const QLocale &locale);
 QString rowCountStatement(const QString &targetName);
 // The primary key columns of a MySQL table in key order; empty without one.
 QStringList primaryKeyColumns(MySqlConnection &catalogue, const QString &listedName);
+// The key a resumable copy reads a MySQL table in order of: its primary key,
+// else its first unique key whose columns are all NOT NULL, when every column
+// is of a type whose order MySQL and the record agree on (integers,
+// decimals, dates and times, character and binary strings, no prefix).
+// Empty, with *why saying so, when the table has none.
+QStringList resumeKeyColumns(MySqlConnection &catalogue, const QString &database, const QString &listedName,
+                             QString *why);
 
 // The log file of an interactive run: logFolder + "qelt_YYYYMMDD_HHmmSS.log".
 QString interactiveLogPath(const QString &logFolder, const QDateTime &when);
@@ -102,6 +111,9 @@ public:
     // list: each gets a log line before the first table and counts as a
     // failed table of the run.
     void setMissingTables(QStringList names) { missingTables_ = std::move(names); }
+    // The record of conversions in the target; none when it cannot be kept.
+    const ConversionRecord *record() const { return record_.get(); }
+
     // Whether the copy sends a batch while it reads the next rows (on unless
     // set). A test that changes the target at a chosen pump point turns it
     // off, so that no batch is on its way at that moment.
@@ -118,7 +130,13 @@ public:
 
 private:
     void convertTable(const QString &entry, bool overwrite, bool skip, bool buildIndexes, TableResult &result);
-    QString targetNameFor(OracleSession &oracle, const QString &entry, const QString &sourceName);
+    QString targetNameFor(OracleSession &oracle, const QString &entry, const QString &sourceName,
+                          const RecordEntry *earlier);
+    void openRecord();
+    SourceTable sourceOf(const QString &entry) const;
+    // Marks the table's entry, when the record is kept; a failure to write
+    // it is an error of the table.
+    void markTable(const QString &target, RecordState state, TableResult &result, std::int64_t rowsWritten = -1);
     std::int64_t estimatedRows(const QString &entry);
     void checkRowCount(OracleSession &oracle, const QString &targetName, std::int64_t rowsBefore, TableResult &result);
     void verifyCopy(const QString &entry, const QString &targetName, bool copied, std::int64_t rowsBefore,
@@ -153,6 +171,12 @@ private:
     // The key, index and constraint names this run gave, with their tables.
     ObjectNames objectNames_;
     bool ledgerErrorReported_ = false;
+    // The record of conversions, the claims of this run, and the runs whose
+    // conversion of this run's tables was interrupted.
+    std::unique_ptr<ConversionRecord> record_;
+    std::unique_ptr<TableClaims> claims_;
+    RunIdentity runIdentity_;
+    QSet<QString> interruptedRuns_;
 };
 
 } // namespace tavrex

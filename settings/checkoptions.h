@@ -45,6 +45,8 @@ inline constexpr CheckOption kCheckOptions[] = {
     {&ConversionOptions::Verify, "chkverify", "verify", "verify", "Read every copied table back and compare."},
     {&ConversionOptions::KeepDetails, "chkkeepdetails", "keepdetails", "keep-details",
      "Keep column details (sizes, defaults, keys)."},
+    {&ConversionOptions::Resume, "chkresume", "resume", "resume",
+     "Continue an interrupted conversion of the same tables."},
 };
 
 inline constexpr int kCheckOptionCount = int(std::size(kCheckOptions));

@@ -72,6 +72,7 @@ const CaptionRow kRows[] = {
     {"chkrejectrows", "Continue past rejected rows", "跳过被拒绝的行继续复制"},
     {"chkverify", "Verify copied data", "校验复制的数据"},
     {"chkkeepdetails", "Keep column details", "保留列的属性"},
+    {"chkresume", "Resumable conversion", "可续传的转换"},
     {"lnklanguage", "中文", "English"},
     {"helpmissing", "No browser could open the help page. The help file is:", "无法用浏览器打开帮助页面。帮助文件是:"},
 };
@@ -89,6 +90,7 @@ const struct {
     {"chkrejectrows", "跳过被拒绝的行继续复制"},
     {"chkverify", "校验复制的数据"},
     {"chkkeepdetails", "保留列的属性"},
+    {"chkresume", "可续传的转换"},
 };
 
 QString helpAddress(const QString &helpFolder, const QString &page)

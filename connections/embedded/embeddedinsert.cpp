@@ -206,6 +206,14 @@ BatchResult EmbeddedSession::insertRows(const QString &table, const OracleRowBat
     }
     omitted.save();
     sqlite3_clear_bindings(stmt);  // the bound texts belong to the batch
+    // The batch's own statements, in its transaction: a failure rolls the
+    // whole batch back (the transaction's destructor) and is the insert's.
+    for (const QString &sql : batch.statementsBeforeCommit()) {
+        const Statement st = parseStatement(sql);
+        if (st.kind != Statement::Kind::Update && st.kind != Statement::Kind::Delete)
+            throw oraError(900, QStringLiteral("invalid SQL statement"));
+        changeRows(st);
+    }
     if (d_->commitGate && !d_->commitGate()) {
         tx.rollback();
         return result;

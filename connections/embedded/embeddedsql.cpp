@@ -291,6 +291,18 @@ public:
             return alterTable();
         if (word("COMMENT") && word("ON", 1))
             return comment();
+        if (word("UPDATE"))
+            return update();
+        if (word("DELETE"))
+            return deleteRows();
+        if (word("COMMIT") || word("ROLLBACK")) {
+            Statement s;
+            s.kind = word("COMMIT") ? Statement::Kind::Commit : Statement::Kind::Rollback;
+            next();
+            takeWord("WORK");
+            end(933, "SQL command not properly ended");
+            return s;
+        }
         fail(900, "invalid SQL statement");
     }
 
@@ -482,6 +494,64 @@ private:
                 throw oraError(904, QStringLiteral("\"%1\": invalid identifier").arg(a));
         }
         return s;
+    }
+
+    // update T set "A" = literal [, "B" = literal ...] [where ...]
+    Statement update()
+    {
+        next();
+        Statement s;
+        s.kind = Statement::Kind::Update;
+        s.table = takeTableName();
+        if (!takeWord("SET"))
+            fail(971, "missing SET keyword");
+        do {
+            ColumnLiteral a;
+            a.column = takeIdentifier(904, ": invalid identifier");
+            if (!takeSymbol('='))
+                fail(927, "missing equal sign");
+            a.value = literalValue();
+            s.assignments.append(a);
+        } while (takeSymbol(','));
+        conditions(s);
+        return s;
+    }
+
+    // delete [from] T [where ...]
+    Statement deleteRows()
+    {
+        next();
+        Statement s;
+        s.kind = Statement::Kind::Delete;
+        takeWord("FROM");
+        s.table = takeTableName();
+        conditions(s);
+        return s;
+    }
+
+    // [where "A" = literal [and "B" = literal ...]], then the end.
+    void conditions(Statement &s)
+    {
+        if (takeWord("WHERE")) {
+            do {
+                ColumnLiteral c;
+                c.column = takeIdentifier(904, ": invalid identifier");
+                if (!takeSymbol('='))
+                    unsupported();  // other conditions: not forms Tavrex sends
+                c.value = literalValue();
+                s.conditions.append(c);
+            } while (takeWord("AND"));
+        }
+        end(933, "SQL command not properly ended");
+    }
+
+    // A literal as a DEFAULT takes it, without the clock.
+    OracleValue literalValue()
+    {
+        const DefaultExpression e = defaultExpression();
+        if (e.kind != DefaultExpression::Kind::Value)
+            unsupported();
+        return e.value;
     }
 
     // drop table T [cascade constraints] [purge]

@@ -35,6 +35,13 @@ struct SelectItem {
     QString text;  // the item as written
 };
 
+// "A" = literal: a column and a literal value (a number, 'text', NULL, or a
+// conversion such as TO_DATE('...', 'YYYY-MM-DD HH24:MI:SS')).
+struct ColumnLiteral {
+    QString column;
+    OracleValue value;
+};
+
 struct Statement {
     enum class Kind {
         CountTables,    // select count(*) cn from all_tables where table_name='T' and upper(owner)='O'
@@ -54,6 +61,10 @@ struct Statement {
                         //   (start with limit value | start with n) [)]
         CommentOnTable, // comment on table T is 'text'
         CommentOnColumn,  // comment on column T.A is 'text'
+        Update,         // update T set "A" = literal, ... [where "B" = literal [and ...]]
+        Delete,         // delete [from] T [where "B" = literal [and ...]]
+        Commit,         // commit [work]
+        Rollback,       // rollback [work]
     };
     Kind kind = Kind::CountTables;
     QString table;             // the table's name (as Oracle resolves it)
@@ -75,6 +86,11 @@ struct Statement {
     QString comment;              // CommentOn...: the text, '' undone
     QString indexType;            // CreateIndex: "CTXSYS.CONTEXT" for an Oracle Text index, else empty
     QVector<SelectItem> items;    // SelectColumns
+    // Update: the columns set and their values; Update, Delete: the rows
+    // touched, each condition a column equal to a literal (a NULL literal
+    // matches no row, as in Oracle).
+    QVector<ColumnLiteral> assignments;
+    QVector<ColumnLiteral> conditions;
 };
 
 Statement parseStatement(const QString &sql);

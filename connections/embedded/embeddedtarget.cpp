@@ -853,7 +853,8 @@ void EmbeddedSession::execute(const QString &sql)
     const Statement st = parseStatement(sql);
     Catalog cat = d_->catalog();
     const bool writes = st.kind != Statement::Kind::CountTables && st.kind != Statement::Kind::CountRows &&
-                        st.kind != Statement::Kind::DescribeTable && st.kind != Statement::Kind::SelectTable;
+                        st.kind != Statement::Kind::DescribeTable && st.kind != Statement::Kind::SelectTable &&
+                        st.kind != Statement::Kind::Commit && st.kind != Statement::Kind::Rollback;
     if (writes && d_->checkpointer)
         d_->checkpointer->beforeWrite();
     switch (st.kind) {
@@ -870,6 +871,17 @@ void EmbeddedSession::execute(const QString &sql)
     case Statement::Kind::ModifyIdentity: modifyIdentity(cat, st); break;
     case Statement::Kind::CommentOnTable:
     case Statement::Kind::CommentOnColumn: commentOn(cat, st); break;
+    case Statement::Kind::Update:
+    case Statement::Kind::Delete: {
+        WriteTransaction tx(d_->db.get(), d_->path);
+        changeRows(st);
+        tx.commit();
+        break;
+    }
+    // Every statement commits its own work here: there is no transaction
+    // left open to end.
+    case Statement::Kind::Commit:
+    case Statement::Kind::Rollback: break;
     case Statement::Kind::SelectTable:
     case Statement::Kind::SelectColumns: throw oraError(900, QStringLiteral("invalid SQL statement"));
     }

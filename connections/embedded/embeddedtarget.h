@@ -18,6 +18,10 @@
 
 namespace tavrex {
 
+namespace embedded {
+struct Statement;
+}
+
 // Opens a session on the embedded Oracle-compatible target stored in the
 // SQLite file at path (relative to the working folder; created when missing,
 // readable by its owner only). The schema owner is the login user upper-cased
@@ -66,6 +70,8 @@ private:
     struct Impl;
     explicit EmbeddedSession(std::unique_ptr<Impl> impl);
     BatchResult insertRows(const QString &table, const OracleRowBatch &batch, bool keepAccepted);
+    // An UPDATE or a DELETE, in the transaction that is open.
+    void changeRows(const embedded::Statement &st);
     std::unique_ptr<Impl> d_;
 };
 

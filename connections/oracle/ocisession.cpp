@@ -563,9 +563,10 @@ BatchResult OciSession::insertRows(const QString &table, const OracleRowBatch &b
             // Keeping the accepted rows, every run is sent in batch-error mode
             // and the commit follows the last one (whether a commit on success
             // covers an execute with batch errors is not documented).
-            const ub4 mode = keepAccepted ? OCI_BATCH_ERRORS
-                             : i + 1 == runs.size() ? OCI_COMMIT_ON_SUCCESS
-                                                    : OCI_DEFAULT;
+            // The batch's own statements, when it has any, follow its rows
+            // in the same transaction: then the commit follows them.
+            const bool last = i + 1 == runs.size() && batch.statementsBeforeCommit().isEmpty();
+            const ub4 mode = keepAccepted ? OCI_BATCH_ERRORS : last ? OCI_COMMIT_ON_SUCCESS : OCI_DEFAULT;
             const sword status =
                 api_.OCIStmtExecute(svc_.get(), stmt.get(), err_.get(), ub4(run.rowCount), 0, nullptr, nullptr, mode);
             open = true;
@@ -605,8 +606,12 @@ BatchResult OciSession::insertRows(const QString &table, const OracleRowBatch &b
             result.message = error.message();
             return result;
         }
+        for (const QString &statement : batch.statementsBeforeCommit()) {
+            sql = statement;
+            run(statement);
+        }
         BatchResult result;
-        if (keepAccepted) {
+        if (keepAccepted || !batch.statementsBeforeCommit().isEmpty()) {
             check(api_.OCITransCommit(svc_.get(), err_.get(), OCI_DEFAULT), "OCITransCommit");
             open = false;
             // The server lists batch errors in an order of its own.

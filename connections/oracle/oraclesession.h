@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 #include <QVector>
 
 #include <cstring>
@@ -290,8 +291,17 @@ public:
     {
         values_.clear();
         rows_ = 0;
+        beforeCommit_.clear();
         releaseKeptBytes();
     }
+
+    // Statements (an UPDATE of the record of conversions) that the insert
+    // runs in the batch's own transaction after its rows and before its
+    // commit: they are committed with the rows or not at all. A statement
+    // that fails rolls the whole batch back and throws, as an error of the
+    // insert itself.
+    const QStringList &statementsBeforeCommit() const { return beforeCommit_; }
+    void setStatementsBeforeCommit(QStringList statements) { beforeCommit_ = std::move(statements); }
 
     // A copy of size bytes, kept with the batch, as a byte array that refers
     // to it: a batch of thousands of text values costs one allocation per
@@ -349,6 +359,7 @@ private:
     QVector<OracleColumn> columns_;
     std::vector<OracleValue> values_;
     int rows_ = 0;
+    QStringList beforeCommit_;
     std::vector<std::unique_ptr<char[]>> blocks_;
     std::vector<std::unique_ptr<char[]>> large_;
     size_t current_ = 0;

@@ -27,6 +27,7 @@ struct ConversionOptions {
     bool RejectRows = false;       // continue past rows Oracle rejects
     bool Verify = false;           // read every copied table back and compare
     bool KeepDetails = false;      // keep column details (sizes, defaults, keys)
+    bool Resume = false;           // read keyed tables in key order and continue an interrupted run
 };
 
 // Every option of one conversion. The wizard keeps one instance whose fields

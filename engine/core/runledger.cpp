@@ -136,13 +136,18 @@ void RunLedger::setPaths(const QString &ledgerPath, const QString &reloadFolder)
     error_.clear();
     reloadNames_.clear();
     earlierReloads_.clear();
+    earlierRecords_.clear();
+    continued_.clear();
     if (ledgerPath.isEmpty())
         return;
-    // The reload files an earlier run's ledger named, then that ledger goes.
+    // The reload files an earlier run's ledger named, then that ledger goes
+    // (its records are kept for a table whose copy this run continues).
     QFile earlier(ledgerPath);
     if (!QFileInfo(ledgerPath).isSymLink() && earlier.open(QIODevice::ReadOnly)) {
-        const QList<QStringList> records = parseCsv(QString::fromUtf8(earlier.readAll()));
-        for (const QStringList &r : records)
+        earlierRecords_ = parseCsv(QString::fromUtf8(earlier.readAll()));
+        if (!earlierRecords_.isEmpty())
+            earlierRecords_.removeFirst();  // the header
+        for (const QStringList &r : std::as_const(earlierRecords_))
             if (r.size() == 5 && r.at(3) == reloadFileReason() && isReloadFileName(r.at(4)))
                 earlierReloads_.insert(r.at(0), r.at(4));
         earlier.close();
@@ -184,6 +189,27 @@ void RunLedger::appendRecord(const QString &table, const QString &row, const QSt
     ++records_;
 }
 
+void RunLedger::carryOver(const QString &table, const QString &target, std::int64_t uptoRow)
+{
+    const QString reloadName = earlierReloads_.value(table);
+    if (!reloadName.isEmpty() && !reloadFolder_.isEmpty()) {
+        const QFileInfo file(reloadFolder_ + QLatin1Char('/') + reloadName);
+        if (file.isFile() && !file.isSymLink()) {
+            continued_.insert(table);
+            reloadNames_.insert(target, reloadName);
+            appendRecord(table, QString(), QString(), reloadFileReason(), reloadName);
+        }
+    }
+    for (const QStringList &r : std::as_const(earlierRecords_)) {
+        if (r.size() != 5 || r.at(0) != table || r.at(3) == reloadFileReason())
+            continue;
+        bool numbered = false;
+        const std::int64_t row = r.at(1).toLongLong(&numbered);
+        if (numbered && row >= 1 && row <= uptoRow)
+            appendRecord(r.at(0), r.at(1), r.at(2), r.at(3), r.at(4));
+    }
+}
+
 void RunLedger::recordRow(const QString &table, std::int64_t row, const QString &reason)
 {
     recordValue(table, row, QString(), reason, QString());
@@ -220,11 +246,13 @@ AppendingTextFile *RunLedger::reloadFile(const QString &table, const QString &ta
     // numbered one when another table has that name in this run or had it in
     // the earlier one (file names compare without regard to case, as some
     // file systems do).
+    // A continued table goes on in its file (carryOver named it already).
+    const bool goOn = continued_.contains(table) && reloadNames_.value(target) == earlierReloads_.value(table);
     QSet<QString> taken;
     for (const QString &name : std::as_const(reloadNames_))
         taken.insert(name.toCaseFolded());
     QString name = earlierReloads_.value(table);
-    if (name.isEmpty() || taken.contains(name.toCaseFolded())) {
+    if (!goOn && (name.isEmpty() || taken.contains(name.toCaseFolded()))) {
         for (auto e = earlierReloads_.cbegin(); e != earlierReloads_.cend(); ++e)
             if (e.key() != table)
                 taken.insert(e.value().toCaseFolded());
@@ -239,19 +267,24 @@ AppendingTextFile *RunLedger::reloadFile(const QString &table, const QString &ta
         return nullptr;
     }
     // An earlier run's file of that name (or a link of that name, not what it
-    // points to) gives way to this run's.
-    QFile::remove(path);
+    // points to) gives way to this run's, unless this run continues the
+    // earlier run's copy of the table: then its rows go on in that file.
+    if (!goOn)
+        QFile::remove(path);
     auto file = std::make_shared<AppendingTextFile>();
     QStringList header;
     for (const QString &field : fieldNames)
         header << csvField(field);
-    if (!file->open(path, true, AppendingTextFile::Encoding::Utf8) || !file->appendLine(header.join(QLatin1Char(',')))) {
+    if (!file->open(path, true, AppendingTextFile::Encoding::Utf8) ||
+        (!goOn && !file->appendLine(header.join(QLatin1Char(','))))) {
         fail(file->errorText());
         return nullptr;
     }
-    reloadNames_.insert(target, name);
     reloads_.insert(target, file);
-    appendRecord(table, QString(), QString(), reloadFileReason(), name);
+    if (!goOn) {
+        reloadNames_.insert(target, name);
+        appendRecord(table, QString(), QString(), reloadFileReason(), name);
+    }
     return file.get();
 }
 
@@ -272,6 +305,8 @@ void RunLedger::recordReloadRow(const QString &table, const QString &target, con
 
 void RunLedger::dropEarlierReloadFile(const QString &table)
 {
+    if (continued_.contains(table))
+        return;  // it holds the rows the continued copy rejected before
     const QString name = earlierReloads_.take(table);
     if (name.isEmpty() || reloadFolder_.isEmpty() || QFileInfo(reloadFolder_).isSymLink())
         return;

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QHash>
+#include <QList>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 
@@ -68,6 +70,12 @@ public:
     // wrote it.
     void dropEarlierReloadFile(const QString &table);
 
+    // A table whose interrupted copy this run continues: the earlier ledger's
+    // records of its rows up to uptoRow (the last row that run committed) are
+    // written again into this ledger, and its reload file is continued
+    // rather than replaced, so the record of the table is whole.
+    void carryOver(const QString &table, const QString &target, std::int64_t uptoRow);
+
     std::int64_t records() const { return records_; }
     // The first failed write; empty while every write succeeded.
     const QString &errorText() const { return error_; }
@@ -90,6 +98,8 @@ private:
     QHash<QString, std::shared_ptr<AppendingTextFile>> reloads_;  // by target
     QHash<QString, QString> reloadNames_;                         // target -> file name, this run
     QHash<QString, QString> earlierReloads_;                      // table -> file name, the earlier run
+    QList<QStringList> earlierRecords_;                           // the earlier ledger's records
+    QSet<QString> continued_;                                     // tables whose reload file goes on
     std::int64_t records_ = 0;
     QString error_;
 };

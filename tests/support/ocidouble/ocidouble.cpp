@@ -30,6 +30,9 @@
 //   before it, which stay in the open transaction; OCI_COMMIT_ON_SUCCESS
 //   commits when every row is accepted; OCITransRollback discards the open
 //   transaction; OCITransCommit, DDL and OCISessionEnd commit it;
+// - UPDATE and DELETE join the open transaction (kept, and run at its commit
+//   with its rows in one transaction of the target, so an error of theirs
+//   comes from the commit); the statements COMMIT and ROLLBACK end it;
 // - with OCI_BATCH_ERRORS every row is tried: the accepted ones join the open
 //   transaction, the execute returns OCI_SUCCESS_WITH_INFO with ORA-24381
 //   when any row failed, OCI_ATTR_NUM_DML_ERRORS counts the failed rows, and
@@ -223,6 +226,9 @@ struct Pending {
     QString table;
     QStringList columns;
     OracleRowBatch rows;
+    // UPDATE and DELETE statements of the transaction, run at its commit
+    // (with its rows, in their transaction).
+    QStringList changes;
 };
 
 struct Session : Object {
@@ -378,10 +384,16 @@ sword guarded(Error *err, F &&body)
 
 void Session::commit()
 {
-    if (pending.rows.rowCount() == 0)
+    if (pending.rows.rowCount() == 0) {
+        const QStringList changes = std::move(pending.changes);
+        pending = Pending();
+        for (const QString &sql : changes)
+            target->execute(sql);
         return;
-    const Pending rows = std::move(pending);
+    }
+    Pending rows = std::move(pending);
     pending = Pending();
+    rows.rows.setStatementsBeforeCommit(rows.changes);
     const BatchResult r = target->insertBatch(rows.table, rows.rows);
     if (!r.ok)
         throw misuse(QStringLiteral("a row checked when it was sent was rejected at commit: ") + r.message);
@@ -1431,6 +1443,15 @@ sword OCIStmtExecute(OCISvcCtx *svchp, OCIStmt *stmtp, OCIError *errhp, ub4 iter
             return st->rowCount < iters ? OCI_NO_DATA : OCI_SUCCESS;
         }
         case StatementKind::Insert: return executeInsert(s, *st, iters, rowoff, mode, err);
+        case StatementKind::Change:
+            // Kept for the commit, which runs it in the transaction's own
+            // (an error of the statement then comes from the commit).
+            s.pending.changes.append(st->sql);
+            if (mode & OCI_COMMIT_ON_SUCCESS)
+                s.commit();
+            return OCI_SUCCESS;
+        case StatementKind::Commit: s.commit(); return OCI_SUCCESS;
+        case StatementKind::Rollback: s.pending = Pending(); return OCI_SUCCESS;
         case StatementKind::AlterSession: alterSession(s, st->sql); return OCI_SUCCESS;
         case StatementKind::CreateTable:
             if (!s.charSemantics)

@@ -125,6 +125,12 @@ StatementKind statementKind(const QString &sql)
         return StatementKind::Select;
     if (first == QLatin1String("INSERT"))
         return StatementKind::Insert;
+    if (first == QLatin1String("UPDATE") || first == QLatin1String("DELETE"))
+        return StatementKind::Change;
+    if (first == QLatin1String("COMMIT"))
+        return StatementKind::Commit;
+    if (first == QLatin1String("ROLLBACK"))
+        return StatementKind::Rollback;
     const QString second = r.word();
     if (first == QLatin1String("ALTER") && second == QLatin1String("SESSION"))
         return StatementKind::AlterSession;

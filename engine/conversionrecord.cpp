@@ -1,0 +1,388 @@
+#include "engine/conversionrecord.h"
+
+#include "engine/catalogue.h"
+#include "engine/core/errors.h"
+#include "engine/core/identifiers.h"
+
+#include <QCoreApplication>
+#include <QSysInfo>
+#include <QRegularExpression>
+
+namespace tavrex {
+
+namespace {
+
+QString dateLiteral(const QDateTime &when)
+{
+    if (!when.isValid())
+        return QStringLiteral("NULL");
+    return QStringLiteral("to_date('%1','YYYY-MM-DD HH24:MI:SS')")
+        .arg(when.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")));
+}
+
+QString textLiteral(const QString &text)
+{
+    // An empty text is NULL in Oracle, and reads back empty.
+    return QLatin1Char('\'') + quoteOracleLiteral(text) + QLatin1Char('\'');
+}
+
+bool isLockBusy(const DatabaseError &e)
+{
+    return e.code() == 54 || e.message().startsWith(QLatin1String("ORA-00054"));
+}
+
+bool isNameTaken(const DatabaseError &e)
+{
+    return e.code() == 955 || e.message().startsWith(QLatin1String("ORA-00955"));
+}
+
+const char *const kStates[] = {"created", "copying", "copied", "verified", "failed"};
+
+// The columns of TAVREX_CONVERSIONS, in their order.
+const char *const kRecordColumns =
+    "\"TARGET_TABLE\" varchar2(30) not null, "
+    "\"SOURCE_SERVER\" varchar2(300), "
+    "\"SOURCE_DATABASE\" varchar2(200), "
+    "\"SOURCE_TABLE\" varchar2(200), "
+    "\"RUN_ID\" varchar2(200), "
+    "\"STATE\" varchar2(10), "
+    "\"ACTION\" varchar2(10), "
+    "\"ROWS_READ\" number(20), "
+    "\"ROWS_WRITTEN\" number(20), "
+    "\"KEY_COLUMNS\" varchar2(4000), "
+    "\"LAST_KEY\" varchar2(4000), "
+    "\"HOST\" varchar2(200), "
+    "\"PROCESS_ID\" number(12), "
+    "\"CLAIMED\" date, "
+    "\"UPDATED\" date";
+
+// Key columns as the record keeps them: a CSV-like list, each name quoted.
+QString joinColumns(const QStringList &columns)
+{
+    QStringList quoted;
+    for (const QString &c : columns)
+        quoted << QLatin1Char('"') + QString(c).replace(QLatin1Char('"'), QStringLiteral("\"\"")) + QLatin1Char('"');
+    return quoted.join(QLatin1Char(','));
+}
+
+QStringList splitColumns(const QString &text)
+{
+    QStringList out;
+    qsizetype i = 0;
+    while (i < text.size()) {
+        if (text[i] != QLatin1Char('"'))
+            return {};
+        QString name;
+        ++i;
+        for (;;) {
+            if (i >= text.size())
+                return {};
+            if (text[i] == QLatin1Char('"')) {
+                if (i + 1 < text.size() && text[i + 1] == QLatin1Char('"')) {
+                    name += QLatin1Char('"');
+                    i += 2;
+                    continue;
+                }
+                ++i;
+                break;
+            }
+            name += text[i++];
+        }
+        out << name;
+        if (i < text.size()) {
+            if (text[i] != QLatin1Char(','))
+                return {};
+            ++i;
+        }
+    }
+    return out;
+}
+
+QDateTime dateOf(const OracleValue &v)
+{
+    if (v.kind() != OracleValue::Kind::Date && v.kind() != OracleValue::Kind::Timestamp)
+        return QDateTime();
+    const OracleDate &d = v.dateValue();
+    return QDateTime(QDate(d.year, d.month, d.day), QTime(d.hour, d.minute, d.second));
+}
+
+QString textOf(const OracleValue &v)
+{
+    return v.isNull() ? QString() : v.textValue();
+}
+
+} // namespace
+
+QString recordStateText(RecordState state)
+{
+    return QString::fromLatin1(kStates[int(state)]);
+}
+
+std::optional<RecordState> recordStateFromText(const QString &text)
+{
+    for (int i = 0; i < int(std::size(kStates)); ++i)
+        if (text == QLatin1String(kStates[i]))
+            return RecordState(i);
+    return std::nullopt;
+}
+
+RunIdentity RunIdentity::current(const QDateTime &started)
+{
+    RunIdentity r;
+    r.host = QSysInfo::machineHostName();
+    r.process = QCoreApplication::applicationPid();
+    r.started = started;
+    r.id = QStringLiteral("%1 %2 %3").arg(r.host).arg(r.process).arg(started.toString(Qt::ISODateWithMs));
+    return r;
+}
+
+ConversionRecord::ConversionRecord(OracleSession &session, QString owner)
+    : session_(session), owner_(std::move(owner))
+{
+}
+
+void ConversionRecord::open()
+{
+    createTables();
+    readAll();
+}
+
+void ConversionRecord::createTables()
+{
+    struct Table {
+        QString name;
+        QString columns;
+        QString key;
+    };
+    const Table tables[] = {
+        {conversionRecordTable(), QString::fromLatin1(kRecordColumns), QStringLiteral("TARGET_TABLE")},
+        {claimTable(), QStringLiteral("\"NAME\" varchar2(1000) not null"), QStringLiteral("NAME")},
+    };
+    for (const Table &t : tables) {
+        if (TableExists(session_, t.name, owner_))
+            continue;
+        try {
+            session_.execute(QStringLiteral("create table ") + quoteOracleName(t.name) + QStringLiteral(" (") +
+                             t.columns + QLatin1Char(')'));
+        } catch (const DatabaseError &e) {
+            if (isNameTaken(e))
+                continue;  // another run made it at the same moment
+            throw;
+        }
+        session_.execute(QStringLiteral("alter table ") + quoteOracleName(t.name) + QStringLiteral(" add constraint ") +
+                         quoteOracleName(t.name.left(OracleNameLimit - 3) + QStringLiteral("_PK")) +
+                         QStringLiteral(" primary key (") + quoteOracleName(t.key) + QLatin1Char(')'));
+    }
+}
+
+void ConversionRecord::readAll()
+{
+    entries_.clear();
+    auto reader = session_.query(QStringLiteral("select * from ") + quoteOracleName(conversionRecordTable()));
+    QHash<QString, int> at;
+    const QVector<OracleColumn> &columns = reader->columns();
+    for (int i = 0; i < columns.size(); ++i)
+        at.insert(columns[i].name, i);
+    auto value = [&](const char *name) -> const OracleValue & {
+        static const OracleValue none;
+        const int i = at.value(QLatin1String(name), -1);
+        return i < 0 ? none : reader->value(i);
+    };
+    while (reader->next()) {
+        RecordEntry e;
+        e.target = textOf(value("TARGET_TABLE"));
+        e.source.server = textOf(value("SOURCE_SERVER"));
+        e.source.database = textOf(value("SOURCE_DATABASE"));
+        e.source.table = textOf(value("SOURCE_TABLE"));
+        e.run = textOf(value("RUN_ID"));
+        const std::optional<RecordState> state = recordStateFromText(textOf(value("STATE")));
+        if (e.target.isEmpty() || !state)
+            continue;  // not a row this record wrote
+        e.state = *state;
+        e.created = textOf(value("ACTION")) != QLatin1String("merged");
+        e.rowsRead = textOf(value("ROWS_READ")).toLongLong();
+        e.rowsWritten = textOf(value("ROWS_WRITTEN")).toLongLong();
+        e.keyColumns = splitColumns(textOf(value("KEY_COLUMNS")));
+        e.lastKey = textOf(value("LAST_KEY"));
+        e.host = textOf(value("HOST"));
+        e.process = textOf(value("PROCESS_ID")).toLongLong();
+        e.claimed = dateOf(value("CLAIMED"));
+        entries_.insert(e.target, e);
+    }
+}
+
+const RecordEntry *ConversionRecord::entryOfTarget(const QString &target) const
+{
+    const auto found = entries_.constFind(target);
+    return found == entries_.constEnd() ? nullptr : &found.value();
+}
+
+const RecordEntry *ConversionRecord::entryOfSource(const SourceTable &source) const
+{
+    for (const RecordEntry &e : entries_)
+        if (e.source == source)
+            return &e;
+    return nullptr;
+}
+
+const RecordEntry *ConversionRecord::reload(const QString &target)
+{
+    readAll();
+    return entryOfTarget(target);
+}
+
+void ConversionRecord::commit()
+{
+    session_.execute(QStringLiteral("commit"));
+}
+
+void ConversionRecord::write(const RecordEntry &entry)
+{
+    const QString assignments =
+        QStringLiteral("\"SOURCE_SERVER\" = %1, \"SOURCE_DATABASE\" = %2, \"SOURCE_TABLE\" = %3, \"RUN_ID\" = %4, "
+                       "\"STATE\" = %5, \"ACTION\" = %6, \"ROWS_READ\" = %7, \"ROWS_WRITTEN\" = %8, "
+                       "\"KEY_COLUMNS\" = %9, \"LAST_KEY\" = %10, \"HOST\" = %11, \"PROCESS_ID\" = %12, "
+                       "\"CLAIMED\" = %13, \"UPDATED\" = %14")
+            .arg(textLiteral(entry.source.server), textLiteral(entry.source.database), textLiteral(entry.source.table),
+                 textLiteral(entry.run), textLiteral(recordStateText(entry.state)),
+                 textLiteral(entry.created ? QStringLiteral("created") : QStringLiteral("merged")))
+            .arg(entry.rowsRead)
+            .arg(entry.rowsWritten)
+            .arg(textLiteral(joinColumns(entry.keyColumns)), textLiteral(entry.lastKey), textLiteral(entry.host))
+            .arg(entry.process)
+            .arg(dateLiteral(entry.claimed), dateLiteral(QDateTime::currentDateTime()));
+    if (!entries_.contains(entry.target)) {
+        // A new row: inserted empty, then set like any other, in one
+        // transaction.
+        const QVector<OracleColumn> columns =
+            session_.describe(describeStatement(conversionRecordTable()));
+        OracleRowBatch row(columns);
+        row.appendRow();
+        for (int c = 0; c < columns.size(); ++c)
+            if (columns[c].name == QLatin1String("TARGET_TABLE"))
+                row.at(0, c) = OracleValue::text(entry.target);
+        row.setStatementsBeforeCommit({QStringLiteral("update ") + quoteOracleName(conversionRecordTable()) +
+                                       QStringLiteral(" set ") + assignments + QStringLiteral(" where \"TARGET_TABLE\" = ") +
+                                       textLiteral(entry.target)});
+        const BatchResult inserted = session_.insertBatch(conversionRecordTable(), row);
+        if (inserted.ok) {
+            entries_.insert(entry.target, entry);
+            return;
+        }
+        // Another run wrote the table's row at the same moment: set it.
+    }
+    session_.execute(QStringLiteral("update ") + quoteOracleName(conversionRecordTable()) + QStringLiteral(" set ") +
+                     assignments + QStringLiteral(" where \"TARGET_TABLE\" = ") + textLiteral(entry.target));
+    commit();
+    entries_.insert(entry.target, entry);
+}
+
+void ConversionRecord::setState(const QString &target, RecordState state, std::int64_t rowsWritten)
+{
+    const QString written =
+        rowsWritten < 0 ? QString() : QStringLiteral("\"ROWS_WRITTEN\" = %1, ").arg(rowsWritten);
+    session_.execute(QStringLiteral("update ") + quoteOracleName(conversionRecordTable()) +
+                     QStringLiteral(" set \"STATE\" = %1, %2\"UPDATED\" = %3 where \"TARGET_TABLE\" = %4")
+                         .arg(textLiteral(recordStateText(state)), written, dateLiteral(QDateTime::currentDateTime()),
+                              textLiteral(target)));
+    commit();
+    auto found = entries_.find(target);
+    if (found != entries_.end()) {
+        found->state = state;
+        if (rowsWritten >= 0)
+            found->rowsWritten = rowsWritten;
+    }
+}
+
+QString ConversionRecord::progressStatement(const QString &target, std::int64_t rowsRead,
+                                            const QString &lastKey) const
+{
+    return QStringLiteral("update ") + quoteOracleName(conversionRecordTable()) +
+           QStringLiteral(" set \"STATE\" = 'copying', \"ROWS_READ\" = %1, \"LAST_KEY\" = %2, \"UPDATED\" = %3 "
+                          "where \"TARGET_TABLE\" = %4")
+               .arg(rowsRead)
+               .arg(textLiteral(lastKey), dateLiteral(QDateTime::currentDateTime()), textLiteral(target));
+}
+
+void ConversionRecord::progressCommitted(const QString &target, std::int64_t rowsRead, const QString &lastKey)
+{
+    auto found = entries_.find(target);
+    if (found == entries_.end())
+        return;
+    found->state = RecordState::Copying;
+    found->rowsRead = rowsRead;
+    found->lastKey = lastKey;
+}
+
+void ConversionRecord::ensureClaimRow(const QString &name)
+{
+    const QVector<OracleColumn> columns = session_.describe(describeStatement(claimTable()));
+    OracleRowBatch row(columns);
+    row.appendRow();
+    for (int c = 0; c < columns.size(); ++c)
+        if (columns[c].name == QLatin1String("NAME"))
+            row.at(0, c) = OracleValue::text(name);
+    // ORA-00001: the row is there already, which is all that is needed.
+    session_.insertBatch(claimTable(), row);
+}
+
+TableClaims::TableClaims(std::unique_ptr<OracleSession> session) : session_(std::move(session)) {}
+
+TableClaims::~TableClaims()
+{
+    try {
+        release();
+    } catch (...) {
+        // The session's end releases them as well.
+    }
+}
+
+bool TableClaims::claim(const QStringList &names)
+{
+    for (const QString &name : names) {
+        try {
+            auto rows = session_->query(QStringLiteral("select \"NAME\" from ") + quoteOracleName(claimTable()) +
+                                        QStringLiteral(" where \"NAME\" = ") + textLiteral(name) +
+                                        QStringLiteral(" for update nowait"));
+            holding_ = true;
+            while (rows->next()) {
+            }
+        } catch (const DatabaseError &e) {
+            if (!isLockBusy(e))
+                throw;
+            release();
+            return false;
+        }
+    }
+    return true;
+}
+
+void TableClaims::release()
+{
+    if (!holding_)
+        return;
+    holding_ = false;
+    session_->execute(QStringLiteral("rollback"));
+}
+
+QString sourceClaimName(const SourceTable &source)
+{
+    return QStringLiteral("MySQL %1/%2/%3").arg(source.server, source.database, source.table);
+}
+
+QString targetClaimName(const QString &target)
+{
+    return QStringLiteral("Oracle ") + target;
+}
+
+QString claimedByAnotherRunText(const QString &table, const RecordEntry *holder)
+{
+    const QString host = holder && !holder->host.isEmpty() ? holder->host : QStringLiteral("unknown host");
+    const QString process = holder && holder->process > 0 ? QString::number(holder->process) : QStringLiteral("unknown");
+    const QString since = holder && holder->claimed.isValid() ? holder->claimed.toString(QStringLiteral("HH:mm:ss"))
+                                                              : QStringLiteral("an unknown time");
+    return QStringLiteral("Table %1 is being converted by another run (%2, process %3, since %4)")
+        .arg(table, host, process, since);
+}
+
+} // namespace tavrex
