@@ -291,6 +291,14 @@ public:
             return alterTable();
         if (word("COMMENT") && word("ON", 1))
             return comment();
+        if (word("COMMIT") || word("ROLLBACK")) {
+            Statement s;
+            s.kind = word("COMMIT") ? Statement::Kind::Commit : Statement::Kind::Rollback;
+            next();
+            takeWord("WORK");
+            end(933, "SQL command not properly ended");
+            return s;
+        }
         fail(900, "invalid SQL statement");
     }
 
@@ -368,13 +376,14 @@ private:
                 unsupported();
             s.kind = Statement::Kind::DescribeTable;
             s.table = takeTableName();
-            if (atEnd()) {
+            const bool describeQuery = word("WHERE") && peek(1).type == Token::Type::Integer &&
+                                       peek(1).text == QLatin1String("1") && symbol('=', 2);
+            if (!describeQuery) {
                 s.kind = Statement::Kind::SelectTable;
+                queryTail(s, QString());
                 return s;
             }
-            if (!(takeWord("WHERE") && peek().type == Token::Type::Integer && peek().text == QLatin1String("1")))
-                unsupported();
-            next();
+            i_ += 2;
             if (!(takeSymbol('=') && peek().type == Token::Type::Integer && peek().text == QLatin1String("0")))
                 unsupported();
             next();
@@ -432,6 +441,64 @@ private:
         *column = takeIdentifier(904, ": invalid identifier");
     }
 
+    // [alias.]"A": the alias (empty when none) and the column.
+    void column(QString *alias, QString *name)
+    {
+        alias->clear();
+        if (!identifierHere())
+            unsupported();  // expressions: not forms Tavrex sends
+        if (symbol('.', 1))
+            aliasedColumn(alias, name);
+        else
+            *name = takeIdentifier(904, ": invalid identifier");
+    }
+
+    // What may follow a query's table (and its alias):
+    //   [where cond {and cond}] [for update [nowait | wait n]]
+    // cond: [alias.]"A" = literal | [alias.]"A" is null; literal: 'text' or a number.
+    void queryTail(Statement &s, const QString &alias)
+    {
+        if (takeWord("WHERE")) {
+            do {
+                Condition c;
+                QString a;
+                column(&a, &c.column);
+                if (!a.isEmpty() && a != alias)
+                    throw oraError(904, QStringLiteral("\"%1\".\"%2\": invalid identifier").arg(a, c.column));
+                if (takeWord("IS")) {
+                    if (!takeWord("NULL"))
+                        fail(908, "missing NULL keyword");
+                    c.isNull = true;
+                } else {
+                    if (!takeSymbol('='))
+                        fail(920, "invalid relational operator");
+                    if (peek().type == Token::Type::String) {
+                        c.literal = OracleValue::text(peek().text);
+                        next();
+                    } else {
+                        c.literal = OracleValue::number(numberLiteral());
+                    }
+                }
+                s.where.append(c);
+            } while (takeWord("AND"));
+        }
+        if (takeWord("FOR")) {
+            if (!takeWord("UPDATE"))
+                unsupported();
+            s.forUpdate.kind = RowLockClause::Kind::Wait;
+            if (takeWord("NOWAIT")) {
+                s.forUpdate.kind = RowLockClause::Kind::NoWait;
+            } else if (takeWord("WAIT")) {
+                qint64 seconds = 0;
+                if (!takeInteger(&seconds))
+                    fail(30005, "missing or invalid WAIT interval");
+                s.forUpdate.kind = RowLockClause::Kind::WaitSeconds;
+                s.forUpdate.seconds = int(std::min<qint64>(seconds, std::numeric_limits<int>::max()));
+            }
+        }
+        end(933, "SQL command not properly ended");
+    }
+
     // select item, ... from T alias, the items by the alias (SelectItem):
     // the verification's reading of a table with SDO_GEOMETRY columns.
     Statement selectColumns()
@@ -458,8 +525,8 @@ private:
                     unsupported();
                 item.part = SelectItem::Part::Wkb;
             } else {
-                aliasedColumn(&alias, &item.column);
-                if (takeSymbol('.')) {
+                column(&alias, &item.column);
+                if (!alias.isEmpty() && takeSymbol('.')) {
                     if (!takeWord("SDO_SRID"))
                         unsupported();
                     item.part = SelectItem::Part::Srid;
@@ -475,12 +542,15 @@ private:
         if (!takeWord("FROM"))
             fail(923, "FROM keyword not found where expected");
         s.table = takeTableName();
-        const QString alias = takeIdentifier(933, "SQL command not properly ended");
-        end(933, "SQL command not properly ended");
-        for (const QString &a : aliases) {
-            if (a != alias)
-                throw oraError(904, QStringLiteral("\"%1\": invalid identifier").arg(a));
+        // The table's alias, which the items may name.
+        QString alias;
+        if (identifierHere())
+            alias = takeIdentifier(933, "SQL command not properly ended");
+        for (int k = 0; k < aliases.size(); ++k) {
+            if (!aliases[k].isEmpty() && aliases[k] != alias)
+                throw oraError(904, QStringLiteral("\"%1\".\"%2\": invalid identifier").arg(aliases[k], s.items[k].column));
         }
+        queryTail(s, alias);
         return s;
     }
 

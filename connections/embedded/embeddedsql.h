@@ -35,6 +35,22 @@ struct SelectItem {
     QString text;  // the item as written
 };
 
+// One condition of a query's WHERE clause: "A" = literal or "A" is null
+// (conditions are joined by AND).
+struct Condition {
+    QString column;
+    bool isNull = false;   // "A" is null
+    OracleValue literal;   // a Number or a Text ('' is the empty text, which never matches)
+};
+
+// The FOR UPDATE clause of a query: none, NOWAIT, WAIT n (seconds), or a
+// wait without limit.
+struct RowLockClause {
+    enum class Kind { None, NoWait, WaitSeconds, Wait };
+    Kind kind = Kind::None;
+    int seconds = 0;
+};
+
 struct Statement {
     enum class Kind {
         CountTables,    // select count(*) cn from all_tables where table_name='T' and upper(owner)='O'
@@ -43,8 +59,9 @@ struct Statement {
         AddPrimaryKey,  // alter table T add [constraint C] primary key (cols)
         CreateIndex,    // create index I on T (cols) [indextype is ctxsys.context]
         DescribeTable,  // select * from T where 1=0
-        SelectTable,    // select * from T
-        SelectColumns,  // select a."A", <geometry parts>, ... from T a  (see SelectItem)
+        SelectTable,    // select * from T [where ...] [for update ...]
+        SelectColumns,  // select a."A", <geometry parts>, ... from T a, or select "A", ... from T
+                        //   [where ...] [for update [nowait | wait n]]  (see SelectItem)
         CountRows,      // select count(*) [alias] from T
         AddUnique,      // alter table T add [constraint C] unique (cols)
         AddCheck,       // alter table T add [constraint C] check ("A" in ('x','y'))
@@ -54,6 +71,8 @@ struct Statement {
                         //   (start with limit value | start with n) [)]
         CommentOnTable, // comment on table T is 'text'
         CommentOnColumn,  // comment on column T.A is 'text'
+        Commit,         // commit [work]
+        Rollback,       // rollback [work]
     };
     Kind kind = Kind::CountTables;
     QString table;             // the table's name (as Oracle resolves it)
@@ -75,6 +94,8 @@ struct Statement {
     QString comment;              // CommentOn...: the text, '' undone
     QString indexType;            // CreateIndex: "CTXSYS.CONTEXT" for an Oracle Text index, else empty
     QVector<SelectItem> items;    // SelectColumns
+    QVector<Condition> where;     // SelectTable, SelectColumns
+    RowLockClause forUpdate;      // SelectTable, SelectColumns
 };
 
 Statement parseStatement(const QString &sql);

@@ -68,6 +68,22 @@
 //   instead of a placeholder; a bind at a position the statement does not
 //   have is ORA-01036.
 //
+// - a transaction also holds the row locks of SELECT ... FOR UPDATE, which
+//   the embedded target keeps: OCITransCommit, OCITransRollback, the
+//   statements COMMIT and ROLLBACK, DDL and OCISessionEnd release them, and a
+//   row another session holds is ORA-00054 (NOWAIT) as the target reports it.
+//
+// A setting for benchmarks only: TAVREX_OCIDOUBLE_ROUNDTRIP_US, read at each
+// OCIServerAttach, adds that many microseconds (a whole number, 0 to
+// 1000000; 0 or unset: none) to every call that would reach a server over the
+// network: OCIServerAttach, OCISessionBegin, OCISessionEnd, OCIStmtExecute,
+// OCIStmtFetch2, OCITransCommit, OCITransRollback and the LOB calls
+// (OCILobCreateTemporary, OCILobWrite2, OCILobRead2, OCILobGetLength2,
+// OCILobFreeTemporary). Handle, attribute, bind, define and error calls stay
+// local, as the client library keeps them. Any other value makes
+// OCIServerAttach fail with a message naming the variable. Tests check only
+// that the value is read and validated, never a time.
+//
 // What it does not prove: anything about Oracle's own behaviour beyond these
 // rules. Rows of an open transaction are kept in memory and checked by
 // running them through the embedded target and rolling back; only one
@@ -97,6 +113,7 @@
 #include <map>
 #include <memory>
 #include <set>
+#include <chrono>
 #include <thread>
 #include <type_traits>
 #include <vector>
@@ -216,7 +233,15 @@ struct Server : Object {
     explicit Server(Env *env) : Object(OCI_HTYPE_SERVER, env) {}
     QString path;
     bool attached = false;
+    unsigned roundTripUs = 0;  // TAVREX_OCIDOUBLE_ROUNDTRIP_US at the attach
 };
+
+// The delay of a call that reaches the server (see the header comment).
+void roundTrip(const Server *server)
+{
+    if (server && live().count(const_cast<Server *>(server)) && server->roundTripUs > 0)
+        std::this_thread::sleep_for(std::chrono::microseconds(server->roundTripUs));
+}
 
 // The rows of the open transaction, not yet in the file.
 struct Pending {
@@ -238,6 +263,7 @@ struct Session : Object {
 
     EmbeddedSession &embedded() { return static_cast<EmbeddedSession &>(*target); }
     void commit();
+    void rollback();
     void end()
     {
         if (!target)
@@ -378,13 +404,20 @@ sword guarded(Error *err, F &&body)
 
 void Session::commit()
 {
-    if (pending.rows.rowCount() == 0)
-        return;
-    const Pending rows = std::move(pending);
+    if (pending.rows.rowCount() > 0) {
+        const Pending rows = std::move(pending);
+        pending = Pending();
+        const BatchResult r = target->insertBatch(rows.table, rows.rows);
+        if (!r.ok)
+            throw misuse(QStringLiteral("a row checked when it was sent was rejected at commit: ") + r.message);
+    }
+    target->execute(QStringLiteral("commit"));  // the transaction's row locks
+}
+
+void Session::rollback()
+{
     pending = Pending();
-    const BatchResult r = target->insertBatch(rows.table, rows.rows);
-    if (!r.ok)
-        throw misuse(QStringLiteral("a row checked when it was sent was rejected at commit: ") + r.message);
+    target->execute(QStringLiteral("rollback"));
 }
 
 // Runs the rows through the target and rolls them back: the first rejected
@@ -1187,6 +1220,15 @@ sword OCIServerAttach(OCIServer *srvhp, OCIError *errhp, const OraText *dblink, 
     if (!srv || !err)
         return OCI_INVALID_HANDLE;
     return guarded(err, [&] {
+        const QByteArray delay = qgetenv("TAVREX_OCIDOUBLE_ROUNDTRIP_US");
+        bool ok = true;
+        const uint us = delay.isEmpty() ? 0 : delay.toUInt(&ok);
+        if (!ok || us > 1000000)
+            throw misuse(QStringLiteral("TAVREX_OCIDOUBLE_ROUNDTRIP_US must be a whole number of microseconds from 0 "
+                                        "to 1000000, not \"%1\"")
+                             .arg(QString::fromLocal8Bit(delay)));
+        srv->roundTripUs = us;
+        roundTrip(srv);
         const QString path = envOf(srv)->decode(dblink, dblink_len);
         const QFileInfo file(path);
         if (path.isEmpty() || !file.absoluteDir().exists())
@@ -1219,6 +1261,7 @@ sword OCISessionBegin(OCISvcCtx *svchp, OCIError *errhp, OCISession *usrhp, ub4 
             throw misuse(QStringLiteral("OCISessionBegin on a service context without an attached server"));
         if (usr->target)
             throw misuse(QStringLiteral("OCISessionBegin on a session already begun"));
+        roundTrip(svc->server);
         if (credt != OCI_CRED_RDBMS)
             throw ora(1017, QStringLiteral("invalid username/password; logon denied"));
         OracleLogin login;
@@ -1238,6 +1281,7 @@ sword OCISessionEnd(OCISvcCtx *svchp, OCIError *errhp, OCISession *usrhp, ub4)
     if (!svc || !err || !usr)
         return OCI_INVALID_HANDLE;
     return guarded(err, [&] {
+        roundTrip(svc->server);
         usr->end();
         if (svc->session == usr)
             svc->session = nullptr;
@@ -1415,8 +1459,11 @@ sword OCIStmtExecute(OCISvcCtx *svchp, OCIStmt *stmtp, OCIError *errhp, ub4 iter
     st->dmlErrors = 0;
     err->batchErrors.clear();
     return guarded(err, [&] {
+        roundTrip(svc->server);
         Session &s = sessionOf(svc);
         switch (st->kind) {
+        case StatementKind::Commit: s.commit(); return OCI_SUCCESS;
+        case StatementKind::Rollback: s.rollback(); return OCI_SUCCESS;
         case StatementKind::Select: {
             if (mode & OCI_DESCRIBE_ONLY) {
                 st->described = s.target->describe(st->sql);
@@ -1518,6 +1565,7 @@ sword OCIStmtFetch2(OCIStmt *stmtp, OCIError *errhp, ub4 nrows, ub2 orientation,
             throw misuse(QStringLiteral("fetch orientation %1, mode %2 are not modelled").arg(orientation).arg(mode));
         if (nrows == 0)
             throw misuse(QStringLiteral("a fetch of 0 rows"));
+        roundTrip(st->svc->server);
         return fetchRows(*st, nrows) < nrows ? OCI_NO_DATA : OCI_SUCCESS;
     });
 }
@@ -1530,6 +1578,7 @@ sword OCILobGetLength2(OCISvcCtx *svchp, OCIError *errhp, OCILobLocator *locp, u
     if (!svc || !err || !lob || !lenp)
         return OCI_INVALID_HANDLE;
     return guarded(err, [&] {
+        roundTrip(svc->server);
         if (!lob->filled)
             throw ora(22275, QStringLiteral("invalid LOB locator specified"));
         *lenp = lob->characters ? ub8(lob->text.size()) : ub8(lob->bytes.size());
@@ -1547,6 +1596,7 @@ sword OCILobRead2(OCISvcCtx *svchp, OCIError *errhp, OCILobLocator *locp, ub8 *b
     if (!svc || !err || !lob || !byte_amtp || !char_amtp || !bufp)
         return OCI_INVALID_HANDLE;
     return guarded(err, [&] {
+        roundTrip(svc->server);
         if (piece != OCI_ONE_PIECE || cbfp || csid != 0 || csfrm != SQLCS_IMPLICIT)
             throw misuse(QStringLiteral("streamed LOB reads, callbacks and other character sets are not modelled"));
         if (!lob->filled)
@@ -1595,6 +1645,7 @@ sword OCILobCreateTemporary(OCISvcCtx *svchp, OCIError *errhp, OCILobLocator *lo
     if (!svc || !err || !lob)
         return OCI_INVALID_HANDLE;
     return guarded(err, [&] {
+        roundTrip(svc->server);
         sessionOf(svc);
         if (lobtype != OCI_TEMP_BLOB || csid != 0 || csfrm != SQLCS_IMPLICIT || duration != OCI_DURATION_SESSION)
             throw misuse(QStringLiteral("temporary LOBs other than a session's BLOB are not modelled"));
@@ -1618,6 +1669,7 @@ sword OCILobWrite2(OCISvcCtx *svchp, OCIError *errhp, OCILobLocator *locp, ub8 *
     if (!svc || !err || !lob || !byte_amtp || !char_amtp || !bufp)
         return OCI_INVALID_HANDLE;
     return guarded(err, [&] {
+        roundTrip(svc->server);
         sessionOf(svc);
         if (piece != OCI_ONE_PIECE || cbfp || csid != 0 || csfrm != SQLCS_IMPLICIT)
             throw misuse(QStringLiteral("streamed LOB writes, callbacks and character sets are not modelled"));
@@ -1645,6 +1697,7 @@ sword OCILobFreeTemporary(OCISvcCtx *svchp, OCIError *errhp, OCILobLocator *locp
     if (!svc || !err || !lob)
         return OCI_INVALID_HANDLE;
     return guarded(err, [&] {
+        roundTrip(svc->server);
         if (!lob->temporary)
             throw misuse(QStringLiteral("OCILobFreeTemporary on a LOB that is not temporary"));
         lob->temporary = false;
@@ -1722,6 +1775,7 @@ sword OCITransCommit(OCISvcCtx *svchp, OCIError *errhp, ub4 flags)
     return guarded(err, [&] {
         if (flags != OCI_DEFAULT)
             throw misuse(QStringLiteral("two-phase commit flags are not modelled"));
+        roundTrip(svc->server);
         sessionOf(svc).commit();
         return OCI_SUCCESS;
     });
@@ -1734,7 +1788,8 @@ sword OCITransRollback(OCISvcCtx *svchp, OCIError *errhp, ub4)
     if (!svc || !err)
         return OCI_INVALID_HANDLE;
     return guarded(err, [&] {
-        sessionOf(svc).pending = Pending();
+        roundTrip(svc->server);
+        sessionOf(svc).rollback();
         return OCI_SUCCESS;
     });
 }

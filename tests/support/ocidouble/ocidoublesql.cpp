@@ -125,6 +125,10 @@ StatementKind statementKind(const QString &sql)
         return StatementKind::Select;
     if (first == QLatin1String("INSERT"))
         return StatementKind::Insert;
+    if (first == QLatin1String("COMMIT"))
+        return StatementKind::Commit;
+    if (first == QLatin1String("ROLLBACK"))
+        return StatementKind::Rollback;
     const QString second = r.word();
     if (first == QLatin1String("ALTER") && second == QLatin1String("SESSION"))
         return StatementKind::AlterSession;

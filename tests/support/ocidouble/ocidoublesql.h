@@ -12,7 +12,7 @@
 
 namespace tavrex::ocidouble {
 
-enum class StatementKind { Select, Insert, AlterSession, CreateTable, Other };
+enum class StatementKind { Select, Insert, AlterSession, CreateTable, Commit, Rollback, Other };
 
 // By the first keywords, after white space and comments.
 StatementKind statementKind(const QString &sql);
