@@ -121,6 +121,11 @@ BatchResult EmbeddedSession::insertRows(const QString &table, const OracleRowBat
         }
         sqlite3_clear_bindings(stmt);
         tx.rollback();
+        // The rollback ends the session's transaction, as the OCI adapter's
+        // does on a server; a commit gate checks rows of a transaction that
+        // stays open.
+        if (!d_->commitGate)
+            d_->endTransaction();
         return true;
     };
 
@@ -219,6 +224,7 @@ BatchResult EmbeddedSession::insertRows(const QString &table, const OracleRowBat
         return result;
     }
     tx.commit();
+    d_->endTransaction();  // a commit ends the transaction and its row locks
     return result;
 }
 

@@ -6,6 +6,7 @@
 
 #include "connections/embedded/embeddedcatalog.h"
 #include "connections/embedded/embeddedcheckpoint.h"
+#include "connections/embedded/embeddedlocks.h"
 #include "connections/embedded/embeddedtarget.h"
 #include "connections/embedded/sqlitehandle.h"
 
@@ -26,6 +27,17 @@ struct EmbeddedSession::Impl {
     embedded::SqliteStmt insert;
 
     embedded::Catalog catalog() const { return embedded::Catalog(db.get(), path, owner); }
+
+    // The row locks of the session's open transaction (SELECT ... FOR
+    // UPDATE); COMMIT, ROLLBACK, DDL and a batch that commits or rolls back
+    // release them, and so does closing the session.
+    std::unique_ptr<embedded::RowLocks> locks;
+    // The end of the session's transaction.
+    void endTransaction()
+    {
+        if (locks)
+            locks->releaseAll();
+    }
 
     // Last, so that it goes before the connection it serves.
     std::unique_ptr<embedded::Checkpointer> checkpointer;

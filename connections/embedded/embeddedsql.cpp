@@ -289,12 +289,12 @@ public:
             return createIndex();
         if (word("ALTER") && word("TABLE", 1))
             return alterTable();
-        if (word("COMMENT") && word("ON", 1))
-            return comment();
         if (word("UPDATE"))
             return update();
         if (word("DELETE"))
             return deleteRows();
+        if (word("COMMENT") && word("ON", 1))
+            return comment();
         if (word("COMMIT") || word("ROLLBACK")) {
             Statement s;
             s.kind = word("COMMIT") ? Statement::Kind::Commit : Statement::Kind::Rollback;
@@ -380,13 +380,14 @@ private:
                 unsupported();
             s.kind = Statement::Kind::DescribeTable;
             s.table = takeTableName();
-            if (atEnd()) {
+            const bool describeQuery = word("WHERE") && peek(1).type == Token::Type::Integer &&
+                                       peek(1).text == QLatin1String("1") && symbol('=', 2);
+            if (!describeQuery) {
                 s.kind = Statement::Kind::SelectTable;
+                queryTail(s, QString());
                 return s;
             }
-            if (!(takeWord("WHERE") && peek().type == Token::Type::Integer && peek().text == QLatin1String("1")))
-                unsupported();
-            next();
+            i_ += 2;
             if (!(takeSymbol('=') && peek().type == Token::Type::Integer && peek().text == QLatin1String("0")))
                 unsupported();
             next();
@@ -444,6 +445,104 @@ private:
         *column = takeIdentifier(904, ": invalid identifier");
     }
 
+    // [alias.]"A": the alias (empty when none) and the column.
+    void column(QString *alias, QString *name)
+    {
+        alias->clear();
+        if (!identifierHere())
+            unsupported();  // expressions: not forms Tavrex sends
+        if (symbol('.', 1))
+            aliasedColumn(alias, name);
+        else
+            *name = takeIdentifier(904, ": invalid identifier");
+    }
+
+    // update T set "A" = literal [, "B" = literal ...] [where ...]
+    Statement update()
+    {
+        next();
+        Statement s;
+        s.kind = Statement::Kind::Update;
+        s.table = takeTableName();
+        if (!takeWord("SET"))
+            fail(971, "missing SET keyword");
+        do {
+            ColumnLiteral a;
+            a.column = takeIdentifier(904, ": invalid identifier");
+            if (!takeSymbol('='))
+                fail(927, "missing equal sign");
+            const DefaultExpression e = defaultExpression();
+            if (e.kind != DefaultExpression::Kind::Value)
+                unsupported();  // the clock: not a form Tavrex sends
+            a.value = e.value;
+            s.assignments.append(a);
+        } while (takeSymbol(','));
+        queryTail(s, QString());
+        if (s.forUpdate.kind != RowLockClause::Kind::None)
+            fail(933, "SQL command not properly ended");
+        return s;
+    }
+
+    // delete [from] T [where ...]
+    Statement deleteRows()
+    {
+        next();
+        Statement s;
+        s.kind = Statement::Kind::Delete;
+        takeWord("FROM");
+        s.table = takeTableName();
+        queryTail(s, QString());
+        if (s.forUpdate.kind != RowLockClause::Kind::None)
+            fail(933, "SQL command not properly ended");
+        return s;
+    }
+
+    // What may follow a query's table (and its alias):
+    //   [where cond {and cond}] [for update [nowait | wait n]]
+    // cond: [alias.]"A" = literal | [alias.]"A" is null; literal: 'text' or a number.
+    void queryTail(Statement &s, const QString &alias)
+    {
+        if (takeWord("WHERE")) {
+            do {
+                Condition c;
+                QString a;
+                column(&a, &c.column);
+                if (!a.isEmpty() && a != alias)
+                    throw oraError(904, QStringLiteral("\"%1\".\"%2\": invalid identifier").arg(a, c.column));
+                if (takeWord("IS")) {
+                    if (!takeWord("NULL"))
+                        fail(908, "missing NULL keyword");
+                    c.isNull = true;
+                } else {
+                    if (!takeSymbol('='))
+                        fail(920, "invalid relational operator");
+                    if (peek().type == Token::Type::String) {
+                        c.literal = OracleValue::text(peek().text);
+                        next();
+                    } else {
+                        c.literal = OracleValue::number(numberLiteral());
+                    }
+                }
+                s.where.append(c);
+            } while (takeWord("AND"));
+        }
+        if (takeWord("FOR")) {
+            if (!takeWord("UPDATE"))
+                unsupported();
+            s.forUpdate.kind = RowLockClause::Kind::Wait;
+            if (takeWord("NOWAIT")) {
+                s.forUpdate.kind = RowLockClause::Kind::NoWait;
+            } else if (takeWord("WAIT")) {
+                qint64 seconds = 0;
+                if (!takeInteger(&seconds))
+                    fail(30005, "missing or invalid WAIT interval");
+                s.forUpdate.kind = RowLockClause::Kind::WaitSeconds;
+                s.forUpdate.seconds = int(std::min<qint64>(seconds, std::numeric_limits<int>::max()));
+            }
+        }
+        end(933, "SQL command not properly ended");
+    }
+
     // select item, ... from T alias, the items by the alias (SelectItem):
     // the verification's reading of a table with SDO_GEOMETRY columns.
     Statement selectColumns()
@@ -470,8 +569,8 @@ private:
                     unsupported();
                 item.part = SelectItem::Part::Wkb;
             } else {
-                aliasedColumn(&alias, &item.column);
-                if (takeSymbol('.')) {
+                column(&alias, &item.column);
+                if (!alias.isEmpty() && takeSymbol('.')) {
                     if (!takeWord("SDO_SRID"))
                         unsupported();
                     item.part = SelectItem::Part::Srid;
@@ -487,71 +586,16 @@ private:
         if (!takeWord("FROM"))
             fail(923, "FROM keyword not found where expected");
         s.table = takeTableName();
-        const QString alias = takeIdentifier(933, "SQL command not properly ended");
-        end(933, "SQL command not properly ended");
-        for (const QString &a : aliases) {
-            if (a != alias)
-                throw oraError(904, QStringLiteral("\"%1\": invalid identifier").arg(a));
+        // The table's alias, which the items may name.
+        QString alias;
+        if (identifierHere())
+            alias = takeIdentifier(933, "SQL command not properly ended");
+        for (int k = 0; k < aliases.size(); ++k) {
+            if (!aliases[k].isEmpty() && aliases[k] != alias)
+                throw oraError(904, QStringLiteral("\"%1\".\"%2\": invalid identifier").arg(aliases[k], s.items[k].column));
         }
+        queryTail(s, alias);
         return s;
-    }
-
-    // update T set "A" = literal [, "B" = literal ...] [where ...]
-    Statement update()
-    {
-        next();
-        Statement s;
-        s.kind = Statement::Kind::Update;
-        s.table = takeTableName();
-        if (!takeWord("SET"))
-            fail(971, "missing SET keyword");
-        do {
-            ColumnLiteral a;
-            a.column = takeIdentifier(904, ": invalid identifier");
-            if (!takeSymbol('='))
-                fail(927, "missing equal sign");
-            a.value = literalValue();
-            s.assignments.append(a);
-        } while (takeSymbol(','));
-        conditions(s);
-        return s;
-    }
-
-    // delete [from] T [where ...]
-    Statement deleteRows()
-    {
-        next();
-        Statement s;
-        s.kind = Statement::Kind::Delete;
-        takeWord("FROM");
-        s.table = takeTableName();
-        conditions(s);
-        return s;
-    }
-
-    // [where "A" = literal [and "B" = literal ...]], then the end.
-    void conditions(Statement &s)
-    {
-        if (takeWord("WHERE")) {
-            do {
-                ColumnLiteral c;
-                c.column = takeIdentifier(904, ": invalid identifier");
-                if (!takeSymbol('='))
-                    unsupported();  // other conditions: not forms Tavrex sends
-                c.value = literalValue();
-                s.conditions.append(c);
-            } while (takeWord("AND"));
-        }
-        end(933, "SQL command not properly ended");
-    }
-
-    // A literal as a DEFAULT takes it, without the clock.
-    OracleValue literalValue()
-    {
-        const DefaultExpression e = defaultExpression();
-        if (e.kind != DefaultExpression::Kind::Value)
-            unsupported();
-        return e.value;
     }
 
     // drop table T [cascade constraints] [purge]

@@ -35,11 +35,28 @@ struct SelectItem {
     QString text;  // the item as written
 };
 
-// "A" = literal: a column and a literal value (a number, 'text', NULL, or a
-// conversion such as TO_DATE('...', 'YYYY-MM-DD HH24:MI:SS')).
+// "A" = literal in the SET list of an UPDATE: a column and a literal value
+// (a number, 'text', NULL, or a conversion such as TO_DATE('...',
+// 'YYYY-MM-DD HH24:MI:SS')).
 struct ColumnLiteral {
     QString column;
     OracleValue value;
+};
+
+// One condition of a WHERE clause (a query, an UPDATE, a DELETE): "A" =
+// literal or "A" is null (conditions are joined by AND).
+struct Condition {
+    QString column;
+    bool isNull = false;   // "A" is null
+    OracleValue literal;   // a Number or a Text ('' is the empty text, which never matches)
+};
+
+// The FOR UPDATE clause of a query: none, NOWAIT, WAIT n (seconds), or a
+// wait without limit.
+struct RowLockClause {
+    enum class Kind { None, NoWait, WaitSeconds, Wait };
+    Kind kind = Kind::None;
+    int seconds = 0;
 };
 
 struct Statement {
@@ -50,8 +67,9 @@ struct Statement {
         AddPrimaryKey,  // alter table T add [constraint C] primary key (cols)
         CreateIndex,    // create index I on T (cols) [indextype is ctxsys.context]
         DescribeTable,  // select * from T where 1=0
-        SelectTable,    // select * from T
-        SelectColumns,  // select a."A", <geometry parts>, ... from T a  (see SelectItem)
+        SelectTable,    // select * from T [where ...] [for update ...]
+        SelectColumns,  // select a."A", <geometry parts>, ... from T a, or select "A", ... from T
+                        //   [where ...] [for update [nowait | wait n]]  (see SelectItem)
         CountRows,      // select count(*) [alias] from T
         AddUnique,      // alter table T add [constraint C] unique (cols)
         AddCheck,       // alter table T add [constraint C] check ("A" in ('x','y'))
@@ -61,8 +79,8 @@ struct Statement {
                         //   (start with limit value | start with n) [)]
         CommentOnTable, // comment on table T is 'text'
         CommentOnColumn,  // comment on column T.A is 'text'
-        Update,         // update T set "A" = literal, ... [where "B" = literal [and ...]]
-        Delete,         // delete [from] T [where "B" = literal [and ...]]
+        Update,         // update T set "A" = literal, ... [where cond {and cond}]
+        Delete,         // delete [from] T [where cond {and cond}]
         Commit,         // commit [work]
         Rollback,       // rollback [work]
     };
@@ -86,11 +104,9 @@ struct Statement {
     QString comment;              // CommentOn...: the text, '' undone
     QString indexType;            // CreateIndex: "CTXSYS.CONTEXT" for an Oracle Text index, else empty
     QVector<SelectItem> items;    // SelectColumns
-    // Update: the columns set and their values; Update, Delete: the rows
-    // touched, each condition a column equal to a literal (a NULL literal
-    // matches no row, as in Oracle).
-    QVector<ColumnLiteral> assignments;
-    QVector<ColumnLiteral> conditions;
+    QVector<Condition> where;     // SelectTable, SelectColumns, Update, Delete
+    QVector<ColumnLiteral> assignments;  // Update
+    RowLockClause forUpdate;      // SelectTable, SelectColumns
 };
 
 Statement parseStatement(const QString &sql);

@@ -10,8 +10,11 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <limits>
+#include <optional>
+#include <thread>
 #include <vector>
 
 #ifdef Q_OS_UNIX
@@ -26,7 +29,17 @@ using namespace embedded;
 
 namespace {
 
-constexpr int kBusyTimeoutMs = 60000;
+// SQLite's busy handler of every session: a write waits for another
+// session's write transaction as long as it lasts (a key built over a large
+// table can take minutes), as an Oracle session waits for another's locks;
+// the pause grows from 1 ms to 20 ms. Every write transaction of the target
+// begins IMMEDIATE, so it waits here for the write lock instead of failing
+// with SQLITE_BUSY when a read would have to become a write.
+int waitForWriter(void *, int attempt)
+{
+    std::this_thread::sleep_for(std::chrono::milliseconds(std::min(20, 1 << std::min(attempt, 5))));
+    return 1;
+}
 
 
 DatabaseError openError(const QString &path, const QString &reason)
@@ -200,7 +213,7 @@ std::unique_ptr<OracleSession> openEmbeddedSession(const QString &path, const Or
     if (sqlite3_db_readonly(db, "main") == 1)
         throw openError(path, QStringLiteral("the file is not writable"));
     sqlite3_extended_result_codes(db, 1);
-    sqlite3_busy_timeout(db, kBusyTimeoutMs);
+    sqlite3_busy_handler(db, &waitForWriter, nullptr);
     // A file whose pages are in its log (see refuseForeignFile) is read
     // once more through this connection. Until it has been found to be a
     // target, closing the connection must not copy that log into the file.
@@ -230,6 +243,7 @@ std::unique_ptr<OracleSession> openEmbeddedSession(const QString &path, const Or
         sqliteExec(db, path, "PRAGMA synchronous=NORMAL");
         Catalog::create(db, path);
         impl->checkpointer = Checkpointer::attach(db, path);
+        impl->locks = RowLocks::open(path);
     } catch (const DatabaseError &e) {
         if (e.message().startsWith(QLatin1String("Cannot open")))
             throw;
@@ -846,17 +860,92 @@ QVector<OracleColumn> describeTable(const Catalog &cat, const Statement &st)
     return out;
 }
 
+[[noreturn]] void resourceBusy()
+{
+    throw oraError(54, QStringLiteral("resource busy and acquire with NOWAIT specified or timeout expired"));
+}
+
+// The key of a table in the row locks: its row in the dictionary; 0 when
+// there is no such table.
+std::int64_t tableKey(const Catalog &cat, const QString &table)
+{
+    SqliteStmt q = SqliteStmt::prepare(
+        cat.db(), cat.path(), QByteArray("SELECT rowid FROM tavrex_tables WHERE owner = ?1 AND table_name = ?2"));
+    q.bindText(1, cat.owner());
+    q.bindText(2, table);
+    return q.step(cat.db(), cat.path()) ? q.integer(0) : 0;
+}
+
+// DDL that changes a table (drops it, adds keys, indexes or checks, changes
+// its identity) takes the whole table from the row locks for the statement:
+// ORA-00054 when another session holds a row of it, as Oracle's DDL gives
+// when it cannot lock the table at once.
+class TableLock {
+public:
+    TableLock(RowLocks *locks, const Catalog &cat, const Statement &st)
+    {
+        switch (st.kind) {
+        case Statement::Kind::DropTable:
+        case Statement::Kind::AddPrimaryKey:
+        case Statement::Kind::CreateIndex:
+        case Statement::Kind::AddUnique:
+        case Statement::Kind::AddCheck:
+        case Statement::Kind::AddForeignKey:
+        case Statement::Kind::ModifyIdentity: break;
+        default: return;
+        }
+        key_ = locks ? tableKey(cat, st.table) : 0;
+        if (key_ == 0)
+            return;  // no such table: the statement reports it
+        if (!locks->tryLockTable(key_))
+            resourceBusy();
+        locks_ = locks;
+    }
+    TableLock(const TableLock &) = delete;
+    TableLock &operator=(const TableLock &) = delete;
+    ~TableLock()
+    {
+        if (locks_)
+            locks_->endTableLock(key_);
+    }
+
+private:
+    RowLocks *locks_ = nullptr;
+    std::int64_t key_ = 0;
+};
+
 } // namespace
 
 void EmbeddedSession::execute(const QString &sql)
 {
     const Statement st = parseStatement(sql);
     Catalog cat = d_->catalog();
+    if (st.kind == Statement::Kind::Commit || st.kind == Statement::Kind::Rollback) {
+        // A batch commits or rolls back its own rows; what is left of a
+        // transaction between statements is its row locks.
+        d_->endTransaction();
+        return;
+    }
+    if (st.kind == Statement::Kind::Update || st.kind == Statement::Kind::Delete) {
+        // Rows change in a transaction of their own here (the record of
+        // conversions commits each change at once); unlike DDL, they end
+        // none of the session's row locks.
+        if (d_->checkpointer)
+            d_->checkpointer->beforeWrite();
+        WriteTransaction tx(d_->db.get(), d_->path);
+        changeRows(st);
+        tx.commit();
+        return;
+    }
     const bool writes = st.kind != Statement::Kind::CountTables && st.kind != Statement::Kind::CountRows &&
                         st.kind != Statement::Kind::DescribeTable && st.kind != Statement::Kind::SelectTable &&
-                        st.kind != Statement::Kind::Commit && st.kind != Statement::Kind::Rollback;
-    if (writes && d_->checkpointer)
-        d_->checkpointer->beforeWrite();
+                        st.kind != Statement::Kind::SelectColumns;
+    if (writes) {
+        d_->endTransaction();  // DDL commits the session's transaction first
+        if (d_->checkpointer)
+            d_->checkpointer->beforeWrite();
+    }
+    const TableLock tableLock(writes ? d_->locks.get() : nullptr, cat, st);
     switch (st.kind) {
     case Statement::Kind::CreateTable: createTable(cat, st); break;
     case Statement::Kind::DropTable: dropTable(cat, st); break;
@@ -871,23 +960,197 @@ void EmbeddedSession::execute(const QString &sql)
     case Statement::Kind::ModifyIdentity: modifyIdentity(cat, st); break;
     case Statement::Kind::CommentOnTable:
     case Statement::Kind::CommentOnColumn: commentOn(cat, st); break;
-    case Statement::Kind::Update:
-    case Statement::Kind::Delete: {
-        WriteTransaction tx(d_->db.get(), d_->path);
-        changeRows(st);
-        tx.commit();
-        break;
-    }
-    // Every statement commits its own work here: there is no transaction
-    // left open to end.
-    case Statement::Kind::Commit:
-    case Statement::Kind::Rollback: break;
     case Statement::Kind::SelectTable:
-    case Statement::Kind::SelectColumns: throw oraError(900, QStringLiteral("invalid SQL statement"));
+    case Statement::Kind::SelectColumns:
+    case Statement::Kind::Update:
+    case Statement::Kind::Delete:
+    case Statement::Kind::Commit:
+    case Statement::Kind::Rollback: throw oraError(900, QStringLiteral("invalid SQL statement"));
     }
 }
 
 namespace {
+
+// A value of a WHERE condition as the column stores it, owned.
+struct BoundValue {
+    enum class Kind { Text, Blob, Real };
+    Kind kind = Kind::Text;
+    QByteArray bytes;
+    double real = 0;
+};
+
+// A query's WHERE clause over the table's SQLite columns, its literals in
+// the columns' stored forms. never: a condition no row meets.
+struct WhereClause {
+    QString sql;
+    std::vector<BoundValue> values;  // ?1, ?2, ... in order
+    bool never = false;
+
+    void bind(sqlite3_stmt *stmt) const
+    {
+        for (size_t i = 0; i < values.size(); ++i) {
+            const BoundValue &v = values[i];
+            const int pos = int(i) + 1;
+            if (v.kind == BoundValue::Kind::Real)
+                sqlite3_bind_double(stmt, pos, v.real);
+            else if (v.kind == BoundValue::Kind::Blob)
+                sqlite3_bind_blob(stmt, pos, v.bytes.constData(), int(v.bytes.size()), SQLITE_TRANSIENT);
+            else
+                sqlite3_bind_text(stmt, pos, v.bytes.constData(), int(v.bytes.size()), SQLITE_TRANSIENT);
+        }
+    }
+};
+
+// Compiles the conditions: each literal is converted as an INSERT would
+// convert it into the column (text into NUMBER by TO_NUMBER, a CHAR literal
+// blank-padded), but a NUMBER literal is compared exactly, not rounded to
+// the column's scale. A literal the column could not hold (too long, too
+// many digits) matches no row, as in Oracle; one of another type fails as
+// Oracle's implicit conversion fails (ORA-01722, ORA-01861, ORA-00932). A
+// LOB or geometry column cannot be compared (ORA-00932).
+WhereClause compileWhere(const TableInfo &t, const QVector<Condition> &where, const QString &owner)
+{
+    WhereClause w;
+    QStringList terms;
+    for (const Condition &c : where) {
+        int found = -1;
+        for (int i = 0; i < t.columns.size() && found < 0; ++i) {
+            if (t.columns[i].name == c.column)
+                found = i;
+        }
+        if (found < 0)
+            throw oraError(904, invalidIdentifier(c.column));
+        const QString column = sqliteQuote(t.sqliteColumns[found]);
+        if (c.isNull) {
+            terms.append(column + QStringLiteral(" IS NULL"));
+            continue;
+        }
+        ColumnSpec spec = t.columns[found];
+        if (isLob(spec.type) || spec.type == OraType::Geometry)
+            throw oraError(932, QStringLiteral("inconsistent datatypes: expected - got %1")
+                                    .arg(spec.type == OraType::Geometry ? QStringLiteral("MDSYS.SDO_GEOMETRY")
+                                                                        : oraTypeName(spec.type)));
+        if (c.literal.kind() == OracleValue::Kind::Text && c.literal.textValue().isEmpty()) {
+            w.never = true;  // '' is NULL, which equals nothing
+            continue;
+        }
+        spec.nullable = true;
+        spec.identity = false;
+        if (spec.type == OraType::Number) {
+            spec.scaled = false;
+            spec.precision = 0;
+        }
+        StoredValue stored;
+        QString message;
+        const int code = convertValue(c.literal, spec, QStringLiteral("\"%1\".\"%2\".\"%3\"").arg(owner, t.name, spec.name),
+                                      stored, &message);
+        if (code == 12899 || code == 1438) {
+            w.never = true;
+            continue;
+        }
+        if (code != 0)
+            throw DatabaseError(message, code);
+        BoundValue v;
+        switch (stored.kind) {
+        case StoredValue::Kind::Null: w.never = true; continue;
+        case StoredValue::Kind::Text16: v.bytes = stored.text16->toUtf8(); break;
+        case StoredValue::Kind::Text8: v.bytes = *stored.text8; break;
+        case StoredValue::Kind::Utf8: v.bytes = QByteArray(stored.utf8.data(), qsizetype(stored.utf8.size())); break;
+        case StoredValue::Kind::Blob:
+            v.kind = BoundValue::Kind::Blob;
+            v.bytes = stored.blob;
+            break;
+        case StoredValue::Kind::Real:
+            v.kind = BoundValue::Kind::Real;
+            v.real = stored.real;
+            break;
+        }
+        w.values.push_back(v);
+        terms.append(QStringLiteral("%1 = ?%2").arg(column).arg(w.values.size()));
+    }
+    w.sql = terms.join(QLatin1String(" AND "));
+    return w;
+}
+
+// The rowids of the rows that meet the clause, in order.
+std::vector<std::int64_t> matchingRowids(const Catalog &cat, const TableInfo &t, const WhereClause &w)
+{
+    std::vector<std::int64_t> out;
+    if (w.never)
+        return out;
+    QString sql = QStringLiteral("SELECT rowid FROM ") + sqliteQuote(t.sqliteName);
+    if (!w.sql.isEmpty())
+        sql += QStringLiteral(" WHERE ") + w.sql;
+    sql += QStringLiteral(" ORDER BY rowid");
+    SqliteStmt q = SqliteStmt::prepare(cat.db(), cat.path(), sql.toUtf8());
+    w.bind(q.get());
+    while (q.step(cat.db(), cat.path()))
+        out.push_back(q.integer(0));
+    return out;
+}
+
+// SELECT ... FOR UPDATE: locks the rows that meet the query's conditions
+// and returns their rowids, in order. The rows are read, locked (waiting as
+// the clause says), and read again until every row that meets the
+// conditions is locked: a row another session added meanwhile is locked
+// too, and a table dropped meanwhile is ORA-00942. On failure the rows this
+// statement locked are released; those the transaction held before stay.
+std::vector<std::int64_t> lockMatchingRows(const Catalog &cat, RowLocks &locks, const Statement &st, TableInfo *t,
+                                           WhereClause *w)
+{
+    RowLocks::Wait wait;
+    switch (st.forUpdate.kind) {
+    case RowLockClause::Kind::NoWait: wait.kind = RowLocks::Wait::Kind::No; break;
+    case RowLockClause::Kind::WaitSeconds:
+        wait.kind = RowLocks::Wait::Kind::Seconds;
+        wait.seconds = st.forUpdate.seconds;
+        break;
+    default: wait.kind = RowLocks::Wait::Kind::Forever; break;
+    }
+    std::int64_t key = 0;
+    std::vector<std::int64_t> taken;  // locked by this statement
+    auto giveBack = [&] {
+        locks.releaseRows(key, taken);
+        taken.clear();
+    };
+    for (;;) {
+        const std::int64_t now = cat.findTable(st.table, t) ? tableKey(cat, st.table) : 0;
+        if (now != key)
+            giveBack();
+        key = now;
+        if (key == 0)
+            tableMissing();
+        try {
+            *w = compileWhere(*t, st.where, cat.owner());
+        } catch (...) {
+            giveBack();
+            throw;
+        }
+        const std::vector<std::int64_t> rows = matchingRowids(cat, *t, *w);
+        std::vector<std::int64_t> missing;
+        for (std::int64_t r : rows) {
+            if (!locks.holds(key, r))
+                missing.push_back(r);
+        }
+        if (missing.empty()) {
+            // Rows this statement locked that no longer meet the conditions.
+            std::vector<std::int64_t> stale;
+            for (std::int64_t r : taken) {
+                if (!std::binary_search(rows.begin(), rows.end(), r))
+                    stale.push_back(r);
+            }
+            locks.releaseRows(key, stale);
+            return rows;
+        }
+        if (!locks.lockRows(key, missing, wait)) {
+            giveBack();
+            if (wait.kind == RowLocks::Wait::Kind::Seconds)
+                throw oraError(30006, QStringLiteral("resource busy; acquire with WAIT timeout expired"));
+            resourceBusy();
+        }
+        taken.insert(taken.end(), missing.begin(), missing.end());
+    }
+}
 
 // The rows of one table in insertion order, stepped through one SQLite
 // statement: only the current row is held.
@@ -896,10 +1159,13 @@ public:
     // withRows false: the describe query, which returns no row. items: the
     // select list of a SelectColumns query (resolved here: ORA-00904 for an
     // unknown column, ORA-00932 for a geometry part of another type); none:
-    // every column whole.
+    // every column whole. where: the rows that meet it; lockedRows (sorted),
+    // when given: only those of them (the rows a FOR UPDATE locked).
     TableReader(sqlite3 *db, const QString &path, TableInfo table, bool withRows,
-                const QVector<SelectItem> &items = {})
-        : db_(db), path_(path), table_(std::move(table)), done_(!withRows)
+                const QVector<SelectItem> &items = {}, WhereClause where = {},
+                std::optional<std::vector<std::int64_t>> lockedRows = std::nullopt)
+        : db_(db), path_(path), table_(std::move(table)), done_(!withRows || where.never),
+          lockedRows_(std::move(lockedRows))
     {
         if (items.isEmpty()) {
             for (int c = 0; c < table_.columns.size(); ++c)
@@ -936,19 +1202,30 @@ public:
             cols.append(sqliteQuote(c));
         if (cols.isEmpty())
             cols.append(QStringLiteral("NULL"));
+        // The rowid comes after the table's columns, which keep their places.
+        if (lockedRows_)
+            cols.append(QStringLiteral("rowid"));
         stmt_ = SqliteStmt::prepare(db_, path_,
-                                    QStringLiteral("SELECT %1 FROM %2 ORDER BY rowid")
-                                        .arg(cols.join(QLatin1Char(',')), sqliteQuote(table_.sqliteName))
+                                    QStringLiteral("SELECT %1 FROM %2%3 ORDER BY rowid")
+                                        .arg(cols.join(QLatin1Char(',')), sqliteQuote(table_.sqliteName),
+                                             where.sql.isEmpty() ? QString() : QStringLiteral(" WHERE ") + where.sql)
                                         .toUtf8());
+        where.bind(stmt_.get());
+        rowidColumn_ = int(table_.sqliteColumns.isEmpty() ? 1 : table_.sqliteColumns.size());
     }
 
     const QVector<OracleColumn> &columns() const override { return columns_; }
     bool next() override
     {
         onRow_ = false;
-        if (done_ || !stmt_.step(db_, path_)) {
-            done_ = true;
-            return false;
+        for (;;) {
+            if (done_ || !stmt_.step(db_, path_)) {
+                done_ = true;
+                return false;
+            }
+            if (!lockedRows_ || std::binary_search(lockedRows_->begin(), lockedRows_->end(),
+                                                   sqlite3_column_int64(stmt_.get(), rowidColumn_)))
+                break;
         }
         onRow_ = true;
         std::fill(read_.begin(), read_.end(), false);
@@ -1052,6 +1329,8 @@ private:
     mutable std::vector<bool> read_;  // which values of the current row row_ holds
     bool onRow_ = false;
     bool done_;
+    std::optional<std::vector<std::int64_t>> lockedRows_;
+    int rowidColumn_ = 0;
 };
 
 // The one row of the catalogue count.
@@ -1082,19 +1361,26 @@ std::unique_ptr<OracleRowReader> EmbeddedSession::query(const QString &sql)
     const Statement st = parseStatement(sql);
     const Catalog cat = d_->catalog();
     switch (st.kind) {
-    case Statement::Kind::SelectTable:
     case Statement::Kind::DescribeTable: {
         TableInfo t;
         if (!cat.findTable(st.table, &t))
             tableMissing();
-        return std::make_unique<TableReader>(d_->db.get(), d_->path, std::move(t),
-                                             st.kind == Statement::Kind::SelectTable);
+        return std::make_unique<TableReader>(d_->db.get(), d_->path, std::move(t), false);
     }
+    case Statement::Kind::SelectTable:
     case Statement::Kind::SelectColumns: {
         TableInfo t;
-        if (!cat.findTable(st.table, &t))
-            tableMissing();
-        return std::make_unique<TableReader>(d_->db.get(), d_->path, std::move(t), true, st.items);
+        WhereClause where;
+        std::optional<std::vector<std::int64_t>> locked;
+        if (st.forUpdate.kind != RowLockClause::Kind::None) {
+            locked = lockMatchingRows(cat, *d_->locks, st, &t, &where);
+        } else {
+            if (!cat.findTable(st.table, &t))
+                tableMissing();
+            where = compileWhere(t, st.where, cat.owner());
+        }
+        return std::make_unique<TableReader>(d_->db.get(), d_->path, std::move(t), true, st.items, std::move(where),
+                                             std::move(locked));
     }
     case Statement::Kind::CountTables: return std::make_unique<CountReader>(countTables(cat, st));
     case Statement::Kind::CountRows: return std::make_unique<CountReader>(countRows(cat, st));
@@ -1124,6 +1410,93 @@ QVector<OracleColumn> EmbeddedSession::describe(const QString &sql)
         return {cn};
     }
     throw oraError(900, QStringLiteral("invalid SQL statement"));
+}
+
+namespace {
+
+int columnIndexOf(const TableInfo &t, const QString &name)
+{
+    for (int c = 0; c < t.columns.size(); ++c)
+        if (t.columns[c].name == name)
+            return c;
+    throw oraError(904, invalidIdentifier(name));
+}
+
+void bindStored(sqlite3 *db, const QString &path, sqlite3_stmt *stmt, int pos, const StoredValue &s)
+{
+    int rc = SQLITE_OK;
+    switch (s.kind) {
+    case StoredValue::Kind::Null: rc = sqlite3_bind_null(stmt, pos); break;
+    case StoredValue::Kind::Text16:
+        rc = sqlite3_bind_text16(stmt, pos, s.text16->utf16(), int(s.text16->size() * 2), SQLITE_TRANSIENT);
+        break;
+    case StoredValue::Kind::Text8:
+        rc = sqlite3_bind_text(stmt, pos, s.text8->constData(), int(s.text8->size()), SQLITE_TRANSIENT);
+        break;
+    case StoredValue::Kind::Utf8:
+        rc = sqlite3_bind_text(stmt, pos, s.utf8.data(), int(s.utf8.size()), SQLITE_TRANSIENT);
+        break;
+    case StoredValue::Kind::Real: rc = sqlite3_bind_double(stmt, pos, s.real); break;
+    case StoredValue::Kind::Blob:
+        rc = sqlite3_bind_blob(stmt, pos, s.blob.constData(), int(s.blob.size()), SQLITE_TRANSIENT);
+        break;
+    }
+    if (rc != SQLITE_OK)
+        throw sqliteError(db, path, "bind");
+}
+
+} // namespace
+
+void EmbeddedSession::changeRows(const Statement &st)
+{
+    sqlite3 *db = d_->db.get();
+    const QString &path = d_->path;
+    TableInfo t;
+    if (!d_->catalog().findTable(st.table, &t))
+        tableMissing();
+
+    QString sql = st.kind == Statement::Kind::Update ? QStringLiteral("UPDATE ") : QStringLiteral("DELETE FROM ");
+    sql += sqliteQuote(t.sqliteName);
+    const WhereClause where = compileWhere(t, st.where, d_->owner);
+    if (where.never)
+        return;  // no row can match
+    // The values in the order of their parameters, each with its column.
+    std::vector<std::pair<const OracleValue *, int>> params;
+    if (st.kind == Statement::Kind::Update) {
+        sql += QStringLiteral(" SET ");
+        for (int i = 0; i < st.assignments.size(); ++i) {
+            const int c = columnIndexOf(t, st.assignments[i].column);
+            sql += (i ? QStringLiteral(",") : QString()) + sqliteQuote(t.sqliteColumns[c]) +
+                   QStringLiteral("=?%1").arg(i + 1 + int(where.values.size()));
+            params.emplace_back(&st.assignments[i].value, c);
+        }
+    }
+    // The conditions bind ?1..?n, the values set follow them.
+    if (!where.sql.isEmpty())
+        sql += QStringLiteral(" WHERE ") + where.sql;
+    SqliteStmt stmt = SqliteStmt::prepare(db, path, sql.toUtf8());
+    where.bind(stmt.get());
+    std::vector<StoredValue> stored(params.size());
+    for (size_t p = 0; p < params.size(); ++p) {
+        const ColumnSpec &column = t.columns[params[p].second];
+        const QString qualified = QStringLiteral("\"%1\".\"%2\".\"%3\"").arg(d_->owner, t.name, column.name);
+        const int position = int(where.values.size() + p) + 1;
+        QString message;
+        if (params[p].first->isNull()) {
+            if (!column.nullable)
+                throw DatabaseError(oraMessage(1407, QStringLiteral("cannot update (%1) to NULL").arg(qualified)));
+            sqlite3_bind_null(stmt.get(), position);
+            continue;
+        }
+        if (convertValue(*params[p].first, column, qualified, stored[p], &message) != 0)
+            throw DatabaseError(message);
+        bindStored(db, path, stmt.get(), position, stored[p]);
+    }
+    const int rc = sqlite3_step(stmt.get());
+    if (rc == SQLITE_CONSTRAINT_UNIQUE || rc == SQLITE_CONSTRAINT_PRIMARYKEY)
+        throw oraError(1, QStringLiteral("unique constraint violated"));
+    if (rc != SQLITE_DONE)
+        throw sqliteError(db, path, "update");
 }
 
 } // namespace tavrex

@@ -32,7 +32,7 @@ struct Statement;
 std::unique_ptr<OracleSession> openEmbeddedSession(const QString &path, const OracleLogin &login);
 
 // The session of the embedded target. Each session is its own SQLite
-// connection (WAL mode, with a busy timeout), so two sessions on one file
+// connection (WAL mode; a write waits for another session's), so two sessions on one file
 // behave like two Oracle sessions: DDL commits at once and is visible to the
 // other; a batch is one transaction, visible only after its commit.
 class EmbeddedSession : public OracleSession {

@@ -736,7 +736,7 @@ TEST_F(RunFixture, TablesWhoseKeyNamesMeetEachKeepTheirKeys)
             << log.lines().join('\n').toStdString();
         QStringList primaryKeys;
         for (const EmbeddedConstraint &c : listEmbeddedConstraints(targetPath, "SCOTT"))
-            if (c.type == "P")
+            if (c.type == "P" && !c.table.startsWith("TAVREX_"))  // the record of conversions aside
                 primaryKeys << c.table + ":" + c.name;
         primaryKeys.sort();
         EXPECT_EQ(primaryKeys, (QStringList{"CUSTOMER_ORDER_HISTORY_2023:PRIMARYCUSTOMER_ORDER_HISTORY_",

@@ -44,7 +44,7 @@ const QStringList kOptionLines{
     "accessmode=0",       "mysqldatabase=shop",  "port=3306",      "mysqlu=root",   "mysqlp=s=cret",
     "host=db.example.org", "oracleh=embedded:/srv/t.db", "oracleu=scott", "oraclep=tiger", "processtable=1",
     "character_set=Default", "tabledefonly=0",   "skipindex=1",    "nameuppercase=1", "blobtotext=0",
-    "rejectrows=0",        "verify=1",           "keepdetails=0",
+    "rejectrows=0",        "verify=1",           "keepdetails=0",  "resume=0",
 };
 
 } // namespace

@@ -95,6 +95,8 @@ protected:
         const QStringList names = listEmbeddedTables(direct.path, "SCOTT");
         EXPECT_EQ(listEmbeddedTables(adapter.path, "SCOTT"), names);
         for (const QString &t : names) {
+            if (t.startsWith("TAVREX_"))
+                continue;  // the record of conversions: its runs and times differ
             SCOPED_TRACE(t.toStdString());
             EXPECT_TRUE(describeEmbeddedTable(adapter.path, "SCOTT", t) == describeEmbeddedTable(direct.path, "SCOTT", t));
             const auto want = readEmbeddedTable(direct.path, "SCOTT", t);

@@ -13,6 +13,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <ostream>
 
 namespace tavrex {
@@ -237,4 +238,69 @@ TEST_F(OciSessionTest, ASessionsWorkMovesToTheOracleWorkerAndBack)
     EXPECT_EQ(read, (Rows{{num("1")}, {num("2")}}));
     EXPECT_TRUE(worker.session().insertBatch("T", batchOf({"A"}, {{num("3")}})).ok);
     EXPECT_EQ(s->queryCount("select count(*) cn from \"T\""), 3);
+}
+
+// Row locks through the adapter: the double hands the statements to sessions
+// of the embedded target, and the server's ORA-00054 arrives word for word.
+TEST_F(OciSessionTest, ARowLockedForUpdateIsBusyForAnotherSessionUntilTheTransactionEnds)
+{
+    const QString lockOne = "select \"ID\" from \"CLAIMS\" where \"ID\" = 1 for update nowait";
+    auto tryLock = [&](OracleSession &s) -> QString {
+        try {
+            auto reader = s.query(lockOne);
+            if (!reader->next())
+                return "no row";
+            return reader->value(0).textValue();
+        } catch (const DatabaseError &e) {
+            return QStringLiteral("%1 (%2)").arg(e.message()).arg(e.code());
+        }
+    };
+    const QString busy = "ORA-00054: resource busy and acquire with NOWAIT specified or timeout expired (54)";
+    auto holder = openOracleSession(login());
+    auto other = openOracleSession(login());
+    holder->execute("create table \"CLAIMS\" (\"ID\" number)");
+    ASSERT_TRUE(holder->insertBatch("CLAIMS", batchOf({"ID"}, {{num("1")}, {num("2")}})).ok);
+
+    const std::pair<const char *, std::function<void()>> ends[] = {
+        {"commit", [&] { holder->execute("commit"); }},
+        {"rollback", [&] { holder->execute("rollback"); }},
+        {"a committed batch", [&] { ASSERT_TRUE(holder->insertBatch("CLAIMS", batchOf({"ID"}, {{num("3")}})).ok); }},
+        {"the session's end", [&] { holder.reset(); }},
+    };
+    for (const auto &end : ends) {
+        SCOPED_TRACE(end.first);
+        if (!holder)
+            holder = openOracleSession(login());
+        EXPECT_EQ(tryLock(*holder), "1");
+        EXPECT_EQ(tryLock(*other), busy);
+        end.second();
+        EXPECT_EQ(tryLock(*other), "1");
+        other->execute("rollback");
+    }
+}
+
+// The benchmarks' delay per server call is read when a server is attached;
+// a value that is not a number of microseconds in range refuses the attach.
+TEST_F(OciSessionTest, TheRoundTripSettingIsReadAndValidatedAtTheAttach)
+{
+    const char *name = "TAVREX_OCIDOUBLE_ROUNDTRIP_US";
+    for (const char *bad : {"abc", "-5", "1000001", "1.5"}) {
+        SCOPED_TRACE(bad);
+        qputenv(name, bad);
+        try {
+            openOracleSession(login());
+            ADD_FAILURE() << "the attach took " << bad;
+        } catch (const DatabaseError &e) {
+            EXPECT_TRUE(e.message().contains(QStringLiteral("TAVREX_OCIDOUBLE_ROUNDTRIP_US must be a whole number of "
+                                                            "microseconds from 0 to 1000000, not \"%1\"")
+                                                 .arg(QLatin1String(bad))))
+                << e.message().toStdString();
+        }
+    }
+    for (const char *good : {"0", "1", "1000"}) {
+        SCOPED_TRACE(good);
+        qputenv(name, good);
+        EXPECT_NO_THROW(openOracleSession(login())->execute("create table \"R" + QString::fromLatin1(good) + "\" (\"A\" number)"));
+    }
+    qunsetenv(name);
 }

@@ -32,7 +32,7 @@
 //   transaction; OCITransCommit, DDL and OCISessionEnd commit it;
 // - UPDATE and DELETE join the open transaction (kept, and run at its commit
 //   with its rows in one transaction of the target, so an error of theirs
-//   comes from the commit); the statements COMMIT and ROLLBACK end it;
+//   comes from the commit);
 // - with OCI_BATCH_ERRORS every row is tried: the accepted ones join the open
 //   transaction, the execute returns OCI_SUCCESS_WITH_INFO with ORA-24381
 //   when any row failed, OCI_ATTR_NUM_DML_ERRORS counts the failed rows, and
@@ -71,6 +71,22 @@
 //   instead of a placeholder; a bind at a position the statement does not
 //   have is ORA-01036.
 //
+// - a transaction also holds the row locks of SELECT ... FOR UPDATE, which
+//   the embedded target keeps: OCITransCommit, OCITransRollback, the
+//   statements COMMIT and ROLLBACK, DDL and OCISessionEnd release them, and a
+//   row another session holds is ORA-00054 (NOWAIT) as the target reports it.
+//
+// A setting for benchmarks only: TAVREX_OCIDOUBLE_ROUNDTRIP_US, read at each
+// OCIServerAttach, adds that many microseconds (a whole number, 0 to
+// 1000000; 0 or unset: none) to every call that would reach a server over the
+// network: OCIServerAttach, OCISessionBegin, OCISessionEnd, OCIStmtExecute,
+// OCIStmtFetch2, OCITransCommit, OCITransRollback and the LOB calls
+// (OCILobCreateTemporary, OCILobWrite2, OCILobRead2, OCILobGetLength2,
+// OCILobFreeTemporary). Handle, attribute, bind, define and error calls stay
+// local, as the client library keeps them. Any other value makes
+// OCIServerAttach fail with a message naming the variable. Tests check only
+// that the value is read and validated, never a time.
+//
 // What it does not prove: anything about Oracle's own behaviour beyond these
 // rules. Rows of an open transaction are kept in memory and checked by
 // running them through the embedded target and rolling back; only one
@@ -100,6 +116,7 @@
 #include <map>
 #include <memory>
 #include <set>
+#include <chrono>
 #include <thread>
 #include <type_traits>
 #include <vector>
@@ -219,7 +236,15 @@ struct Server : Object {
     explicit Server(Env *env) : Object(OCI_HTYPE_SERVER, env) {}
     QString path;
     bool attached = false;
+    unsigned roundTripUs = 0;  // TAVREX_OCIDOUBLE_ROUNDTRIP_US at the attach
 };
+
+// The delay of a call that reaches the server (see the header comment).
+void roundTrip(const Server *server)
+{
+    if (server && live().count(const_cast<Server *>(server)) && server->roundTripUs > 0)
+        std::this_thread::sleep_for(std::chrono::microseconds(server->roundTripUs));
+}
 
 // The rows of the open transaction, not yet in the file.
 struct Pending {
@@ -244,6 +269,7 @@ struct Session : Object {
 
     EmbeddedSession &embedded() { return static_cast<EmbeddedSession &>(*target); }
     void commit();
+    void rollback();
     void end()
     {
         if (!target)
@@ -389,14 +415,21 @@ void Session::commit()
         pending = Pending();
         for (const QString &sql : changes)
             target->execute(sql);
-        return;
+    } else {
+        Pending rows = std::move(pending);
+        pending = Pending();
+        rows.rows.setStatementsBeforeCommit(rows.changes);
+        const BatchResult r = target->insertBatch(rows.table, rows.rows);
+        if (!r.ok)
+            throw misuse(QStringLiteral("a row checked when it was sent was rejected at commit: ") + r.message);
     }
-    Pending rows = std::move(pending);
+    target->execute(QStringLiteral("commit"));  // the transaction's row locks
+}
+
+void Session::rollback()
+{
     pending = Pending();
-    rows.rows.setStatementsBeforeCommit(rows.changes);
-    const BatchResult r = target->insertBatch(rows.table, rows.rows);
-    if (!r.ok)
-        throw misuse(QStringLiteral("a row checked when it was sent was rejected at commit: ") + r.message);
+    target->execute(QStringLiteral("rollback"));
 }
 
 // Runs the rows through the target and rolls them back: the first rejected
@@ -1199,6 +1232,15 @@ sword OCIServerAttach(OCIServer *srvhp, OCIError *errhp, const OraText *dblink, 
     if (!srv || !err)
         return OCI_INVALID_HANDLE;
     return guarded(err, [&] {
+        const QByteArray delay = qgetenv("TAVREX_OCIDOUBLE_ROUNDTRIP_US");
+        bool ok = true;
+        const uint us = delay.isEmpty() ? 0 : delay.toUInt(&ok);
+        if (!ok || us > 1000000)
+            throw misuse(QStringLiteral("TAVREX_OCIDOUBLE_ROUNDTRIP_US must be a whole number of microseconds from 0 "
+                                        "to 1000000, not \"%1\"")
+                             .arg(QString::fromLocal8Bit(delay)));
+        srv->roundTripUs = us;
+        roundTrip(srv);
         const QString path = envOf(srv)->decode(dblink, dblink_len);
         const QFileInfo file(path);
         if (path.isEmpty() || !file.absoluteDir().exists())
@@ -1231,6 +1273,7 @@ sword OCISessionBegin(OCISvcCtx *svchp, OCIError *errhp, OCISession *usrhp, ub4 
             throw misuse(QStringLiteral("OCISessionBegin on a service context without an attached server"));
         if (usr->target)
             throw misuse(QStringLiteral("OCISessionBegin on a session already begun"));
+        roundTrip(svc->server);
         if (credt != OCI_CRED_RDBMS)
             throw ora(1017, QStringLiteral("invalid username/password; logon denied"));
         OracleLogin login;
@@ -1250,6 +1293,7 @@ sword OCISessionEnd(OCISvcCtx *svchp, OCIError *errhp, OCISession *usrhp, ub4)
     if (!svc || !err || !usr)
         return OCI_INVALID_HANDLE;
     return guarded(err, [&] {
+        roundTrip(svc->server);
         usr->end();
         if (svc->session == usr)
             svc->session = nullptr;
@@ -1427,8 +1471,18 @@ sword OCIStmtExecute(OCISvcCtx *svchp, OCIStmt *stmtp, OCIError *errhp, ub4 iter
     st->dmlErrors = 0;
     err->batchErrors.clear();
     return guarded(err, [&] {
+        roundTrip(svc->server);
         Session &s = sessionOf(svc);
         switch (st->kind) {
+        case StatementKind::Change:
+            // Kept for the commit, which runs it in the transaction's own
+            // (an error of the statement then comes from the commit).
+            s.pending.changes.append(st->sql);
+            if (mode & OCI_COMMIT_ON_SUCCESS)
+                s.commit();
+            return OCI_SUCCESS;
+        case StatementKind::Commit: s.commit(); return OCI_SUCCESS;
+        case StatementKind::Rollback: s.rollback(); return OCI_SUCCESS;
         case StatementKind::Select: {
             if (mode & OCI_DESCRIBE_ONLY) {
                 st->described = s.target->describe(st->sql);
@@ -1443,15 +1497,6 @@ sword OCIStmtExecute(OCISvcCtx *svchp, OCIStmt *stmtp, OCIError *errhp, ub4 iter
             return st->rowCount < iters ? OCI_NO_DATA : OCI_SUCCESS;
         }
         case StatementKind::Insert: return executeInsert(s, *st, iters, rowoff, mode, err);
-        case StatementKind::Change:
-            // Kept for the commit, which runs it in the transaction's own
-            // (an error of the statement then comes from the commit).
-            s.pending.changes.append(st->sql);
-            if (mode & OCI_COMMIT_ON_SUCCESS)
-                s.commit();
-            return OCI_SUCCESS;
-        case StatementKind::Commit: s.commit(); return OCI_SUCCESS;
-        case StatementKind::Rollback: s.pending = Pending(); return OCI_SUCCESS;
         case StatementKind::AlterSession: alterSession(s, st->sql); return OCI_SUCCESS;
         case StatementKind::CreateTable:
             if (!s.charSemantics)
@@ -1539,6 +1584,7 @@ sword OCIStmtFetch2(OCIStmt *stmtp, OCIError *errhp, ub4 nrows, ub2 orientation,
             throw misuse(QStringLiteral("fetch orientation %1, mode %2 are not modelled").arg(orientation).arg(mode));
         if (nrows == 0)
             throw misuse(QStringLiteral("a fetch of 0 rows"));
+        roundTrip(st->svc->server);
         return fetchRows(*st, nrows) < nrows ? OCI_NO_DATA : OCI_SUCCESS;
     });
 }
@@ -1551,6 +1597,7 @@ sword OCILobGetLength2(OCISvcCtx *svchp, OCIError *errhp, OCILobLocator *locp, u
     if (!svc || !err || !lob || !lenp)
         return OCI_INVALID_HANDLE;
     return guarded(err, [&] {
+        roundTrip(svc->server);
         if (!lob->filled)
             throw ora(22275, QStringLiteral("invalid LOB locator specified"));
         *lenp = lob->characters ? ub8(lob->text.size()) : ub8(lob->bytes.size());
@@ -1568,6 +1615,7 @@ sword OCILobRead2(OCISvcCtx *svchp, OCIError *errhp, OCILobLocator *locp, ub8 *b
     if (!svc || !err || !lob || !byte_amtp || !char_amtp || !bufp)
         return OCI_INVALID_HANDLE;
     return guarded(err, [&] {
+        roundTrip(svc->server);
         if (piece != OCI_ONE_PIECE || cbfp || csid != 0 || csfrm != SQLCS_IMPLICIT)
             throw misuse(QStringLiteral("streamed LOB reads, callbacks and other character sets are not modelled"));
         if (!lob->filled)
@@ -1616,6 +1664,7 @@ sword OCILobCreateTemporary(OCISvcCtx *svchp, OCIError *errhp, OCILobLocator *lo
     if (!svc || !err || !lob)
         return OCI_INVALID_HANDLE;
     return guarded(err, [&] {
+        roundTrip(svc->server);
         sessionOf(svc);
         if (lobtype != OCI_TEMP_BLOB || csid != 0 || csfrm != SQLCS_IMPLICIT || duration != OCI_DURATION_SESSION)
             throw misuse(QStringLiteral("temporary LOBs other than a session's BLOB are not modelled"));
@@ -1639,6 +1688,7 @@ sword OCILobWrite2(OCISvcCtx *svchp, OCIError *errhp, OCILobLocator *locp, ub8 *
     if (!svc || !err || !lob || !byte_amtp || !char_amtp || !bufp)
         return OCI_INVALID_HANDLE;
     return guarded(err, [&] {
+        roundTrip(svc->server);
         sessionOf(svc);
         if (piece != OCI_ONE_PIECE || cbfp || csid != 0 || csfrm != SQLCS_IMPLICIT)
             throw misuse(QStringLiteral("streamed LOB writes, callbacks and character sets are not modelled"));
@@ -1666,6 +1716,7 @@ sword OCILobFreeTemporary(OCISvcCtx *svchp, OCIError *errhp, OCILobLocator *locp
     if (!svc || !err || !lob)
         return OCI_INVALID_HANDLE;
     return guarded(err, [&] {
+        roundTrip(svc->server);
         if (!lob->temporary)
             throw misuse(QStringLiteral("OCILobFreeTemporary on a LOB that is not temporary"));
         lob->temporary = false;
@@ -1743,6 +1794,7 @@ sword OCITransCommit(OCISvcCtx *svchp, OCIError *errhp, ub4 flags)
     return guarded(err, [&] {
         if (flags != OCI_DEFAULT)
             throw misuse(QStringLiteral("two-phase commit flags are not modelled"));
+        roundTrip(svc->server);
         sessionOf(svc).commit();
         return OCI_SUCCESS;
     });
@@ -1755,7 +1807,8 @@ sword OCITransRollback(OCISvcCtx *svchp, OCIError *errhp, ub4)
     if (!svc || !err)
         return OCI_INVALID_HANDLE;
     return guarded(err, [&] {
-        sessionOf(svc).pending = Pending();
+        roundTrip(svc->server);
+        sessionOf(svc).rollback();
         return OCI_SUCCESS;
     });
 }
