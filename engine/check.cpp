@@ -408,8 +408,16 @@ CheckReport ConversionCheck::run()
     db.mysqlconnect.params() = mysqlCatalogueProfile(s);
     db.mysqlconnect.params().setValue(QStringLiteral("Database"), s.SourceDatabase);
     db.mysqlconnect.connect();
-    CheckTarget target(openOracleSession(oracleLoginFromParams(oracleProfile(s))),
-                       work.filePath(QStringLiteral("scratch.db")), s.OracleUser);
+    // An embedded target that is not there yet holds no table: the check
+    // reads an empty one of its own rather than make the user's file.
+    OracleLogin login = oracleLoginFromParams(oracleProfile(s));
+    const QString embedded = QStringLiteral("embedded:");
+    if (login.service.startsWith(embedded)) {
+        const QFileInfo file(login.service.mid(embedded.size()));
+        if (!file.exists() || (file.isFile() && file.size() == 0))
+            login.service = embedded + work.filePath(QStringLiteral("empty.db"));
+    }
+    CheckTarget target(openOracleSession(login), work.filePath(QStringLiteral("scratch.db")), s.OracleUser);
     db.oracleconn.adopt(target.session());
     db.oracledata.adopt(target.session());
 
