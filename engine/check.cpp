@@ -150,7 +150,7 @@ QString tableSection(const CheckTable &t, int index, const CheckCaptions &c, con
     if (!t.statements.isEmpty()) {
         out += QStringLiteral("<h3>%1</h3>\n").arg(html(c.statements));
         for (const CheckedStatement &s : t.statements) {
-            out += QStringLiteral("<pre>%1</pre>\n").arg(html(s.text));
+            out += QStringLiteral("<pre>%1</pre>\n").arg(html(QString(s.text).replace(QStringLiteral("\r\n"), QStringLiteral("\n"))));
             if (!s.refusal.isEmpty())
                 out += QStringLiteral("<p class=\"refusal\">%1</p>\n").arg(html(s.refusal));
         }
@@ -282,7 +282,7 @@ QString CheckReport::toHtml(const CheckCaptions &c, int table) const
         "table{border-collapse:collapse;margin:.5em 0}th,td{border:1px solid #bbb;padding:.25em .5em;"
         "text-align:left;vertical-align:top}\n"
         "table.facts th,table.facts td{border:none;padding:.1em .6em .1em 0}\n"
-        "td.n{text-align:right}pre{background:#f4f4f4;padding:.4em;white-space:pre-wrap;margin:.3em 0}\n"
+        "table.summary td,table.summary th{white-space:nowrap}td.n{text-align:right}pre{background:#f4f4f4;padding:.4em;white-space:pre-wrap;margin:.3em 0}\n"
         ".mark{display:inline-block;width:1.3em;height:1.3em;line-height:1.3em;border-radius:50%;"
         "text-align:center;color:#fff;font-weight:bold}\n"
         ".good .mark{background:#2e7d32}.bad .mark{background:#c62828}\n"
@@ -310,7 +310,7 @@ QString CheckReport::toHtml(const CheckCaptions &c, int table) const
     if (tables.empty()) {
         out += QStringLiteral("<p>%1</p>\n").arg(html(c.noTables));
     } else {
-        out += QStringLiteral("<table class=\"grid\">\n<tr><th>%1</th><th>%2</th><th>%3</th><th>%4</th><th>%5</th>"
+        out += QStringLiteral("<table class=\"grid summary\">\n<tr><th>%1</th><th>%2</th><th>%3</th><th>%4</th><th>%5</th>"
                               "<th>%6</th><th>%7</th><th>%8</th></tr>\n")
                    .arg(html(c.status), html(c.table), html(c.target), html(c.action), html(c.rows), html(c.values),
                         html(c.rowsRejected), html(c.refused));
