@@ -232,9 +232,15 @@ private:
 // error that ends the check.
 class CheckPrompts : public Prompts {
 public:
-    void information(const QString &, const QString &text) override { std::fprintf(stderr, "tavrex: %s\n", qPrintable(text)); }
+    void information(const QString &, const QString &text) override
+    {
+        std::fprintf(stderr, "tavrex: %s\n", qPrintable(text));
+    }
     bool question(const QString &, const QString &) override { return false; }
-    void error(const QString &, const QString &text) override { std::fprintf(stderr, "tavrex: %s\n", qPrintable(text)); }
+    void error(const QString &, const QString &text) override
+    {
+        std::fprintf(stderr, "tavrex: %s\n", qPrintable(text));
+    }
 };
 
 // tavrex --check FILE: the report beside the settings file, in the language

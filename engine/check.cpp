@@ -129,7 +129,8 @@ QString tableSection(const CheckTable &t, int index, const CheckCaptions &c, con
     out += QStringLiteral("<tr><th>%1</th><td>%2</td></tr>\n").arg(html(c.refused)).arg(t.refusedCount());
     out += QStringLiteral("</table>\n");
     if (!t.values.isEmpty()) {
-        out += QStringLiteral("<h3>%1</h3>\n<table class=\"grid\"><tr><th>%2</th><th>%3</th><th>%4</th><th>%5</th></tr>\n")
+        out += QStringLiteral("<h3>%1</h3>\n<table class=\"grid\"><tr><th>%2</th><th>%3</th><th>%4</th>"
+                              "<th>%5</th></tr>\n")
                    .arg(html(c.values), html(c.column), html(c.reason), html(c.count), html(c.examples));
         for (const CheckValueCount &v : t.values) {
             QStringList examples;
@@ -150,7 +151,8 @@ QString tableSection(const CheckTable &t, int index, const CheckCaptions &c, con
     if (!t.statements.isEmpty()) {
         out += QStringLiteral("<h3>%1</h3>\n").arg(html(c.statements));
         for (const CheckedStatement &s : t.statements) {
-            out += QStringLiteral("<pre>%1</pre>\n").arg(html(QString(s.text).replace(QStringLiteral("\r\n"), QStringLiteral("\n"))));
+            const QString lines = QString(s.text).replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+            out += QStringLiteral("<pre>%1</pre>\n").arg(html(lines));
             if (!s.refusal.isEmpty())
                 out += QStringLiteral("<p class=\"refusal\">%1</p>\n").arg(html(s.refusal));
         }
@@ -229,7 +231,8 @@ QByteArray CheckReport::toJson() const
         for (const CheckedStatement &s : t.statements) {
             statements.append(s.text);
             if (!s.refusal.isEmpty())
-                refused.append(QJsonObject{{QStringLiteral("statement"), s.text}, {QStringLiteral("error"), s.refusal}});
+                refused.append(
+                    QJsonObject{{QStringLiteral("statement"), s.text}, {QStringLiteral("error"), s.refusal}});
         }
         o.insert(QStringLiteral("statements"), statements);
         o.insert(QStringLiteral("refused"), refused);
@@ -237,7 +240,8 @@ QByteArray CheckReport::toJson() const
         for (const CheckValueCount &v : t.values) {
             QJsonArray examples;
             for (const CheckValueCount::Example &e : v.examples)
-                examples.append(QJsonObject{{QStringLiteral("row"), double(e.row)}, {QStringLiteral("value"), e.value}});
+                examples.append(
+                    QJsonObject{{QStringLiteral("row"), double(e.row)}, {QStringLiteral("value"), e.value}});
             values.append(QJsonObject{{QStringLiteral("column"), v.column},
                                       {QStringLiteral("reason"), v.reason},
                                       {QStringLiteral("count"), double(v.count)},
@@ -259,7 +263,8 @@ QByteArray CheckReport::toJson() const
     QJsonObject root;
     if (!settingsFile.isEmpty())
         root.insert(QStringLiteral("settingsFile"), settingsFile);
-    root.insert(QStringLiteral("mapping"), keepDetails ? QStringLiteral("keep column details") : QStringLiteral("plain"));
+    root.insert(QStringLiteral("mapping"),
+                keepDetails ? QStringLiteral("keep column details") : QStringLiteral("plain"));
     root.insert(QStringLiteral("started"), isoTime(started));
     root.insert(QStringLiteral("ended"), isoTime(ended));
     root.insert(QStringLiteral("exitCode"), exitCode());
@@ -282,7 +287,8 @@ QString CheckReport::toHtml(const CheckCaptions &c, int table) const
         "table{border-collapse:collapse;margin:.5em 0}th,td{border:1px solid #bbb;padding:.25em .5em;"
         "text-align:left;vertical-align:top}\n"
         "table.facts th,table.facts td{border:none;padding:.1em .6em .1em 0}\n"
-        "table.summary td,table.summary th{white-space:nowrap}td.n{text-align:right}pre{background:#f4f4f4;padding:.4em;white-space:pre-wrap;margin:.3em 0}\n"
+        "table.summary td,table.summary th{white-space:nowrap}td.n{text-align:right}\n"
+        "pre{background:#f4f4f4;padding:.4em;white-space:pre-wrap;margin:.3em 0}\n"
         ".mark{display:inline-block;width:1.3em;height:1.3em;line-height:1.3em;border-radius:50%;"
         "text-align:center;color:#fff;font-weight:bold}\n"
         ".good .mark{background:#2e7d32}.bad .mark{background:#c62828}\n"
@@ -310,7 +316,8 @@ QString CheckReport::toHtml(const CheckCaptions &c, int table) const
     if (tables.empty()) {
         out += QStringLiteral("<p>%1</p>\n").arg(html(c.noTables));
     } else {
-        out += QStringLiteral("<table class=\"grid summary\">\n<tr><th>%1</th><th>%2</th><th>%3</th><th>%4</th><th>%5</th>"
+        out += QStringLiteral("<table class=\"grid summary\">\n<tr><th>%1</th><th>%2</th><th>%3</th><th>%4</th>"
+                              "<th>%5</th>"
                               "<th>%6</th><th>%7</th><th>%8</th></tr>\n")
                    .arg(html(c.status), html(c.table), html(c.target), html(c.action), html(c.rows), html(c.values),
                         html(c.rowsRejected), html(c.refused));
@@ -337,8 +344,9 @@ QString CheckReport::toHtml(const CheckCaptions &c, int table) const
                .arg(html(c.readSpeed.arg(number(qRound64(estimate.readRowsPerSecond), locale))));
     const QString write = number(qRound64(estimate.writeRowsPerSecond), locale);
     out += QStringLiteral("<tr><th></th><td>%1</td></tr>\n")
-               .arg(html(estimate.writeSource == QLatin1String("report") ? c.writeFromReport.arg(estimate.writeReport, write)
-                                                                         : c.writeFromBenchmark.arg(write)));
+               .arg(html(estimate.writeSource == QLatin1String("report")
+                             ? c.writeFromReport.arg(estimate.writeReport, write)
+                             : c.writeFromBenchmark.arg(write)));
     out += QStringLiteral("<tr><th>%1</th><td>%2</td></tr>\n")
                .arg(html(c.space), html(locale.formattedDataSize(estimate.oracleBytes)));
     out += QStringLiteral("</table>\n");
@@ -500,7 +508,9 @@ CheckReport ConversionCheck::run()
             return s.text.startsWith(QStringLiteral("drop table ") + quotedTarget(t.target));
         });
         switch (r.action) {
-        case TableAction::Created: t.action = dropped ? QStringLiteral("drop and create") : QStringLiteral("create"); break;
+        case TableAction::Created:
+            t.action = dropped ? QStringLiteral("drop and create") : QStringLiteral("create");
+            break;
         case TableAction::Merged: t.action = QStringLiteral("merge"); break;
         case TableAction::Skipped: t.action = QStringLiteral("skip"); break;
         default: t.action = QStringLiteral("fail"); break;

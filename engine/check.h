@@ -106,7 +106,8 @@ struct CheckCaptions {
     QString space = QStringLiteral("Space of the rows in Oracle");
     QString readSpeed = QStringLiteral("Read speed measured by the check: %1 rows/s");
     QString writeFromReport = QStringLiteral("Write speed of the last run into this target (%1): %2 rows/s");
-    QString writeFromBenchmark = QStringLiteral("Write speed of the benchmark (no earlier run into this target): %1 rows/s");
+    QString writeFromBenchmark =
+        QStringLiteral("Write speed of the benchmark (no earlier run into this target): %1 rows/s");
     QString existing = QStringLiteral("The Oracle table exists with %1 rows");
     QString ok = QStringLiteral("copied as it is");
     QString attention = QStringLiteral("would be refused, changed or fail");
