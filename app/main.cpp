@@ -8,8 +8,12 @@
 //   tavrex FILE                  replays the batch settings file FILE in the window
 //   tavrex --no-window FILE      replays FILE without any window, printing the log
 //                                (and, on a terminal, one progress line on stderr)
+//   tavrex --check FILE          checks what a replay of FILE would do, writing nothing
+//                                to Oracle: FILE.check.html and FILE.check.json beside it
 //   tavrex --help | --version
 //
+// A check exits 0 when the run would copy every value as it is, 2 when it
+// would refuse, change or fail something, and 1 when the check could not run.
 // A replay exits 0 when the conversion completed without any error, 2 when
 // it completed with errors, 1 when it could not run or ended early, and 130
 // when SIGINT or SIGTERM stopped it (its log, ledger and report are saved).
@@ -20,6 +24,7 @@
 #include "engine/core/errors.h"
 #include "engine/core/prompts.h"
 #include "engine/runreport.h"
+#include "settings/batchcheck.h"
 #include "settings/settingsstore.h"
 #include "wizard/batchmode.h"
 #include "wizard/batchwindow.h"
@@ -95,7 +100,7 @@ bool checkArguments(int argc, char **argv)
         const char *a = argv[i];
         if (a[0] == '\0')
             return false;
-        if (std::strcmp(a, "--no-window") == 0)
+        if (std::strcmp(a, "--no-window") == 0 || std::strcmp(a, "--check") == 0)
             continue;
         if (std::strcmp(a, "--language") == 0) {
             if (i + 1 >= argc || (std::strcmp(argv[i + 1], "en") != 0 && std::strcmp(argv[i + 1], "cn") != 0))
@@ -223,6 +228,58 @@ private:
     bool failed_ = false;
 };
 
+// The prompts of a check: nothing can be answered; an information is an
+// error that ends the check.
+class CheckPrompts : public Prompts {
+public:
+    void information(const QString &, const QString &text) override
+    {
+        std::fprintf(stderr, "tavrex: %s\n", qPrintable(text));
+    }
+    bool question(const QString &, const QString &) override { return false; }
+    void error(const QString &, const QString &text) override
+    {
+        std::fprintf(stderr, "tavrex: %s\n", qPrintable(text));
+    }
+};
+
+// tavrex --check FILE: the report beside the settings file, in the language
+// of --language or else the window's remembered one.
+int runCheck(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    setApplicationTitle();
+    QString file, language;
+    const QStringList arguments = QCoreApplication::arguments().mid(1);
+    for (qsizetype i = 0; i < arguments.size(); ++i) {
+        if (arguments.at(i) == QLatin1String("--language"))
+            language = arguments.value(++i);
+        else if (!arguments.at(i).startsWith(QLatin1Char('-')))
+            file = arguments.at(i);
+    }
+    if (file.isEmpty()) {
+        std::fputs("tavrex: --check needs a batch settings file\n\n", stderr);
+        std::fputs(kUsageText, stderr);
+        return 2;
+    }
+    RunControl control;
+    CheckPrompts prompts;
+    try {
+        QString remembered;
+        const CheckReport report = checkBatchFile(file, control, prompts, &remembered);
+        if (language.isEmpty())
+            language = remembered;
+        saveCheckReport(report, checkViewCaptions(language).report, checkHtmlPath(file), checkJsonPath(file));
+        std::printf("%s\n%s\n", qPrintable(checkHtmlPath(file)), qPrintable(checkJsonPath(file)));
+        return report.exitCode();
+    } catch (const SilentAbort &) {
+        return 1;
+    } catch (const std::exception &e) {
+        std::fprintf(stderr, "tavrex: the check could not run: %s\n", qPrintable(errorMessage(e)));
+        return 1;
+    }
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -261,6 +318,9 @@ int main(int argc, char **argv)
             return 1;
         }
     }
+    for (int i = 1; i < argc; ++i)
+        if (std::strcmp(argv[i], "--check") == 0)
+            return runCheck(argc, argv);
     if (noWindow) {
         bool file = false;
         for (int i = 1; i < argc; ++i) {

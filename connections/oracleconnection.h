@@ -19,6 +19,9 @@ public:
     // Closing a closed connection does nothing.
     void close() { session_.reset(); }
     bool connected() const { return bool(session_); }
+    // Takes a session opened elsewhere (the check's sessions, which stand in
+    // for the target without writing to it).
+    void adopt(std::unique_ptr<OracleSession> session) { session_ = std::move(session); }
 
     // The open session; throws DatabaseError when not connected.
     OracleSession &session();

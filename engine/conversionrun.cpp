@@ -382,6 +382,8 @@ void ConversionRun::openRecord()
     claims_.reset();
     interruptedRuns_.clear();
     runIdentity_ = RunIdentity::current(report_.started);
+    if (!keepRecord_)
+        return;
     try {
         auto record = std::make_unique<ConversionRecord>(db_.oracleconn.session(), settings_.OracleUser);
         record->open();

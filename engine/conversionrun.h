@@ -111,8 +111,12 @@ public:
     // list: each gets a log line before the first table and counts as a
     // failed table of the run.
     void setMissingTables(QStringList names) { missingTables_ = std::move(names); }
-    // The record of conversions in the target; none when it cannot be kept.
+    // The record of conversions in the target; none when it cannot be kept
+    // or is not kept.
     const ConversionRecord *record() const { return record_.get(); }
+    // Whether the run keeps the record and claims its tables (on unless set;
+    // the check, which writes nothing, turns it off).
+    void setKeepRecord(bool on) { keepRecord_ = on; }
 
     // Whether the copy sends a batch while it reads the next rows (on unless
     // set). A test that changes the target at a chosen pump point turns it
@@ -177,6 +181,7 @@ private:
     std::unique_ptr<TableClaims> claims_;
     RunIdentity runIdentity_;
     QSet<QString> interruptedRuns_;
+    bool keepRecord_ = true;
 };
 
 } // namespace tavrex

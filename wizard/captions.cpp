@@ -176,6 +176,8 @@ void ApplyLanguage(QWidget &window, const QString &languageCode, const QStringLi
         setButtonCaption(window, "Button4", QStringLiteral("< Remove all"));
         setButtonCaption(window, "bthelp", QStringLiteral("Help"));
     }
+    if (isLanguageCode(languageCode))
+        setButtonCaption(window, "btcheck", checkViewCaptions(languageCode).button);
     if (languageCode == languageChinese()) {
         applyTable(window, chn);
         setButtonCaption(window, "btcreatebat", QStringLiteral("创建快捷方式"));
@@ -245,6 +247,76 @@ RunViewCaptions runViewCaptions(const QString &languageCode)
         c.notVerified = QStringLiteral("未校验");
         c.errorRowTip = QStringLiteral("双击查看此表的日志");
     }
+    return c;
+}
+
+CheckViewCaptions checkViewCaptions(const QString &languageCode)
+{
+    CheckViewCaptions c;
+    c.report.languageCode = languageCode == languageEnglish() ? languageEnglish() : languageChinese();
+    if (languageCode == languageEnglish()) {
+        c.button = QStringLiteral("Check");
+        c.windowTitle = QStringLiteral("Check before converting");
+        c.save = QStringLiteral("Save...");
+        c.saveTitle = QStringLiteral("Save the check");
+        c.running = QStringLiteral("Checking %1...");
+        c.summary = QStringLiteral("%1 tables, %2 to look at; the run would take about %3 s");
+        c.headers = QStringList{QString(), QStringLiteral("MySQL table"), QStringLiteral("Oracle table"),
+                                QStringLiteral("Action"), QStringLiteral("Rows"), QStringLiteral("Values"),
+                                QStringLiteral("Rows rejected"), QStringLiteral("Refused")};
+        c.detailsTip = QStringLiteral("Double-click to see what the run would do with this table");
+        return c;
+    }
+    c.button = QStringLiteral("检查");
+    c.windowTitle = QStringLiteral("转换前检查");
+    c.save = QStringLiteral("保存...");
+    c.saveTitle = QStringLiteral("保存检查结果");
+    c.running = QStringLiteral("正在检查 %1...");
+    c.summary = QStringLiteral("%1 个表，%2 个需要注意；转换约需 %3 秒");
+    c.headers = QStringList{QString(), QStringLiteral("MySQL 表"), QStringLiteral("Oracle 表"), QStringLiteral("操作"),
+                            QStringLiteral("行数"), QStringLiteral("值"), QStringLiteral("被拒绝的行"),
+                            QStringLiteral("被拒绝的语句")};
+    c.detailsTip = QStringLiteral("双击查看转换将如何处理此表");
+    CheckCaptions &r = c.report;
+    r.title = QStringLiteral("转换前检查");
+    r.settings = QStringLiteral("设置文件");
+    r.mapping = QStringLiteral("映射");
+    r.plainMapping = QStringLiteral("普通");
+    r.keptDetails = QStringLiteral("保留列的细节");
+    r.checked = QStringLiteral("检查时间");
+    r.status = QStringLiteral("状态");
+    r.table = QStringLiteral("MySQL 表");
+    r.target = QStringLiteral("Oracle 表");
+    r.action = QStringLiteral("操作");
+    r.rows = QStringLiteral("行数");
+    r.bytes = QStringLiteral("字节");
+    r.values = QStringLiteral("将被改变或拒绝的值");
+    r.rowsRejected = QStringLiteral("被拒绝的行");
+    r.refused = QStringLiteral("被拒绝的语句");
+    r.statements = QStringLiteral("语句");
+    r.column = QStringLiteral("列");
+    r.wholeRow = QStringLiteral("(整行)");
+    r.reason = QStringLiteral("原因");
+    r.count = QStringLiteral("数量");
+    r.examples = QStringLiteral("示例 (行: 值)");
+    r.errors = QStringLiteral("错误");
+    r.log = QStringLiteral("转换日志");
+    r.estimate = QStringLiteral("估计");
+    r.time = QStringLiteral("转换时间");
+    r.space = QStringLiteral("行在 Oracle 中占用的空间");
+    r.readSpeed = QStringLiteral("检查测得的读取速度: %1 行/秒");
+    r.writeFromReport = QStringLiteral("上次转换到此目标的写入速度 (%1): %2 行/秒");
+    r.writeFromBenchmark = QStringLiteral("基准测试的写入速度 (此前没有转换到此目标): %1 行/秒");
+    r.existing = QStringLiteral("Oracle 表已存在，有 %1 行");
+    r.ok = QStringLiteral("按原样复制");
+    r.attention = QStringLiteral("将被拒绝、改变或失败");
+    r.noTables = QStringLiteral("没有选择表。");
+    r.runErrors = QStringLiteral("转换的错误");
+    r.actionCreate = QStringLiteral("创建");
+    r.actionDropCreate = QStringLiteral("删除后创建");
+    r.actionMerge = QStringLiteral("合并");
+    r.actionSkip = QStringLiteral("跳过");
+    r.actionFail = QStringLiteral("失败");
     return c;
 }
 

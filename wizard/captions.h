@@ -9,6 +9,8 @@
 // run and the close question read the text holders (Label29, Label30,
 // Label32, queryclose) and "Help" reads helpurl and helpmissing.
 
+#include "engine/check.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -79,5 +81,20 @@ struct RunViewCaptions {
     QString errorRowTip;     // the tool tip of a row with an error
 };
 RunViewCaptions runViewCaptions(const QString &languageCode);
+
+// The texts of the check: its report (the page and the window's details) and
+// the window that shows it.
+struct CheckViewCaptions {
+    CheckCaptions report;
+    QString button;        // the "Check" button of page 5
+    QString windowTitle;
+    QString save;          // the button that saves the report
+    QString saveTitle;     // the title of the save dialog
+    QString running;       // the status line while the check runs: %1 the table
+    QString summary;       // %1 tables, %2 with something to look at, %3 the estimate in seconds
+    QStringList headers;   // the columns of the check table, the status icon's first
+    QString detailsTip;    // the tool tip of a row
+};
+CheckViewCaptions checkViewCaptions(const QString &languageCode);
 
 } // namespace tavrex

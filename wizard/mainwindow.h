@@ -267,6 +267,8 @@ private:
     void reflectTableLists();
     void applyNextRule();
     void btcreatebatClick();
+    // "Check": runs the check of the current settings and shows its window.
+    void openCheckWindow();
     void step5Click();
 
     void buildPage6(QWidget *sheet);

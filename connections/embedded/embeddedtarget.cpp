@@ -6,6 +6,9 @@
 #include "connections/embedded/embeddedsql.h"
 
 #include <QDir>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
 #include <QFileInfo>
 
 #include <algorithm>
@@ -916,8 +919,29 @@ private:
 
 } // namespace
 
+namespace {
+
+// TAVREX_EMBEDDED_STATEMENTS=FILE: every statement given to execute() is
+// appended to FILE as it came, one JSON text a line, so that what a run sent
+// can be read back whole (the tests hold the check's statements against it).
+void traceStatement(const QString &sql)
+{
+    static const QString path = qEnvironmentVariable("TAVREX_EMBEDDED_STATEMENTS");
+    if (path.isEmpty())
+        return;
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Append))
+        return;
+    QJsonArray line{sql};
+    QByteArray text = QJsonDocument(line).toJson(QJsonDocument::Compact);
+    file.write(text.mid(1, text.size() - 2) + '\n');
+}
+
+} // namespace
+
 void EmbeddedSession::execute(const QString &sql)
 {
+    traceStatement(sql);
     const Statement st = parseStatement(sql);
     Catalog cat = d_->catalog();
     if (st.kind == Statement::Kind::Commit || st.kind == Statement::Kind::Rollback) {

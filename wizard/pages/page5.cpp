@@ -2,7 +2,10 @@
 
 #include "engine/conversionrun.h"
 #include "engine/core/errors.h"
+#include "wizard/checkwindow.h"
 #include "wizard/controls.h"
+
+#include <QApplication>
 
 #include <QLabel>
 #include <QListWidget>
@@ -57,16 +60,46 @@ void Taaform1::buildPage5(QWidget *sheet)
     Button3 = button(sheet, "Button3", QStringLiteral("< Remove"), QRect(167, 185, 85, 25));
     Button4 = button(sheet, "Button4", QStringLiteral("< Remove all"), QRect(167, 220, 85, 25));
     btcreatebat = button(sheet, "btcreatebat", QStringLiteral("Create Shortcut File"), QRect(257, 332, 148, 25));
+    // "Check": what the run of the chosen tables would do, without writing
+    // anything to Oracle (wizard/checkwindow.h).
+    QPushButton *btcheck = button(sheet, "btcheck", checkViewCaptions(languageCode_).button, QRect(167, 332, 85, 25));
 
     connect(Button1, &QPushButton::clicked, this, [this] { guarded([this] { Button1Click(); }); });
     connect(Button2, &QPushButton::clicked, this, [this] { guarded([this] { Button2Click(); }); });
     connect(Button3, &QPushButton::clicked, this, [this] { guarded([this] { Button3Click(); }); });
     connect(Button4, &QPushButton::clicked, this, [this] { guarded([this] { Button4Click(); }); });
     connect(btcreatebat, &QPushButton::clicked, this, [this] { guarded([this] { btcreatebatClick(); }); });
+    connect(btcheck, &QPushButton::clicked, this, [this] { guarded([this] { openCheckWindow(); }); });
     connect(availabletables, &QListWidget::itemDoubleClicked, this,
             [this] { guarded([this] { availabletablesDblClick(); }); });
     connect(selecttables, &QListWidget::itemDoubleClicked, this,
             [this] { guarded([this] { selecttablesDblClick(); }); });
+}
+
+void Taaform1::openCheckWindow()
+{
+    // The check runs here, on the window's thread, like the run; the window
+    // is painted meanwhile but takes no input.
+    const TConversionSettings settings = currentSettings();
+    const CheckViewCaptions captions = checkViewCaptions(languageCode_);
+    RunControl control;
+    control.setPump([] { QCoreApplication::processEvents(); });
+    control.setResponsivePump([] { QCoreApplication::processEvents(); });
+    ConversionCheck check(settings, control);
+    setEnabled(false);
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    struct Restore {
+        Taaform1 *window;
+        ~Restore()
+        {
+            QApplication::restoreOverrideCursor();
+            window->setEnabled(true);
+        }
+    } restore{this};
+    CheckReport report = check.run();
+    auto *window = new CheckWindow(std::move(report), captions, this);
+    window->setAttribute(Qt::WA_DeleteOnClose);
+    window->show();
 }
 
 void Taaform1::Button1Click()
