@@ -100,7 +100,7 @@ bool checkArguments(int argc, char **argv)
         const char *a = argv[i];
         if (a[0] == '\0')
             return false;
-        if (std::strcmp(a, "--no-window") == 0 || std::strcmp(a, "--check") == 0)
+        if (std::strcmp(a, "--no-window") == 0 || std::strcmp(a, "--check") == 0 || std::strcmp(a, "--resume") == 0)
             continue;
         if (std::strcmp(a, "--language") == 0) {
             if (i + 1 >= argc || (std::strcmp(argv[i + 1], "en") != 0 && std::strcmp(argv[i + 1], "cn") != 0))
@@ -326,7 +326,7 @@ int main(int argc, char **argv)
         for (int i = 1; i < argc; ++i) {
             if (std::strcmp(argv[i], "--language") == 0)
                 ++i;
-            else if (std::strcmp(argv[i], "--no-window") != 0)
+            else if (std::strcmp(argv[i], "--no-window") != 0 && std::strcmp(argv[i], "--resume") != 0)
                 file = true;
         }
         if (!file) {

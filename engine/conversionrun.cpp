@@ -455,7 +455,7 @@ QString ConversionRun::targetNameFor(OracleSession &oracle, const QString &entry
             shortened = t;
     }
     if (!shortened.isEmpty() && shortened != sourceName && !writtenTargets_.contains(shortened))
-        log_.Append(QStringLiteral("Table %1 is converted into %2, the table run %3 made of it")
+        log_.Append(QStringLiteral("Table %1 is converted into %2, which the run of %3 made of it")
                         .arg(entry, shortened, earlier->run));
     if (shortened.isEmpty())
         shortened = ShortenTableName(oracle, sourceName, settings_.OracleUser);
@@ -545,7 +545,7 @@ void ConversionRun::convertTable(const QString &entry, bool overwrite, bool skip
             // Nothing of it was committed: made again, or merged from the start.
             resume = earlier->created ? Resume::Restart : Resume::None;
             if (earlier->created)
-                why = QStringLiteral("run %1 stopped before copying it").arg(earlier->run);
+                why = QStringLiteral("the run of %1 stopped before copying it").arg(earlier->run);
             break;
         case RecordState::Copying:
         case RecordState::Failed:
@@ -555,12 +555,12 @@ void ConversionRun::convertTable(const QString &entry, bool overwrite, bool skip
             } else if (earlier->created) {
                 resume = Resume::Restart;
                 if (earlier->keyColumns.isEmpty() && !orderKey.isEmpty())
-                    why = QStringLiteral("run %1 read it without key order").arg(earlier->run);
+                    why = QStringLiteral("the run of %1 read it without key order").arg(earlier->run);
                 else if (!earlier->keyColumns.isEmpty())
-                    why = QStringLiteral("its key has changed since run %1").arg(earlier->run);
+                    why = QStringLiteral("its key has changed since the run of %1").arg(earlier->run);
             } else {
                 const QString message =
-                    QStringLiteral("Table %1 cannot be continued: run %2 appended rows to it without key order, and "
+                    QStringLiteral("Table %1 cannot be continued: the run of %2 appended rows to it without key order, and "
                                    "they cannot be told from the rows it held before")
                         .arg(targetName, earlier->run);
                 log_.Append(message);
@@ -573,7 +573,7 @@ void ConversionRun::convertTable(const QString &entry, bool overwrite, bool skip
         }
     }
     if (resume == Resume::SkipDone) {
-        log_.Append(QStringLiteral("Table %1 was converted by run %2: skipped").arg(targetName, earlier->run));
+        log_.Append(QStringLiteral("Table %1 was converted by the run of %2: skipped").arg(targetName, earlier->run));
         log_.Append(QString());
         result.action = TableAction::Skipped;
         return;
@@ -587,9 +587,9 @@ void ConversionRun::convertTable(const QString &entry, bool overwrite, bool skip
     if (continued) {
         orderKey = earlier->keyColumns;
         if (earlier->state == RecordState::Copied)
-            log_.Append(QStringLiteral("Table %1 was copied by run %2: its copy is checked").arg(targetName, earlier->run));
+            log_.Append(QStringLiteral("Table %1 was copied by the run of %2: its copy is checked").arg(targetName, earlier->run));
         else
-            log_.Append(QStringLiteral("Table %1 continues the copy of run %2 after row %3")
+            log_.Append(QStringLiteral("Table %1 continues the copy of the run of %2 after row %3")
                             .arg(targetName, earlier->run)
                             .arg(earlier->rowsRead));
     }

@@ -104,6 +104,9 @@ StartArguments parseStartArguments(const QStringList &arguments)
             code = arguments.at(++i);
         } else if (a.startsWith(option + QLatin1Char('='))) {
             code = a.mid(option.size() + 1);
+        } else if (a == QLatin1String("--resume")) {
+            out.resume = true;
+            continue;
         } else {
             out.arguments.append(a);
             continue;

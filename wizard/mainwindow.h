@@ -67,6 +67,7 @@ void setApplicationTitle();
 // "cn", or a missing one, is an error: its text names the option.
 struct StartArguments {
     QStringList arguments;
+    bool resume = false;  // "--resume": this replay continues an interrupted conversion
     QString language;  // empty: none given
     QString error;     // empty: none
 };
@@ -160,6 +161,9 @@ public:
     // Qt's catalogue was found).
     bool qtTranslationLoaded() const;
     QString batchSettingsFile() const;
+    // "--resume" was given: the replay continues an interrupted conversion
+    // whatever its settings file says.
+    bool resumeRequested() const { return start_.resume; }
     // The batch replay arms the one-second start timer (Timer1).
     void armStartTimer();
     QTimer *Timer1() const { return timer1_; }
