@@ -64,8 +64,9 @@ protected:
     }
 
     // One run; stopAfterRows > 0 presses Stop at the pump point after that
-    // many rows of the copy.
-    RunOutcome run(const TConversionSettings &s, qint64 stopAfterRows = 0)
+    // many rows of the copy. With a job file the run is a replay's: its
+    // log and ledger are named after the file.
+    RunOutcome run(const TConversionSettings &s, qint64 stopAfterRows = 0, const QString &job = {})
     {
         DatabaseObjects db;
         db.mysqlconnect.params() = mysqlCatalogueProfile(s);
@@ -78,6 +79,8 @@ protected:
         r.setSendAhead(false);  // nothing on its way when Stop is pressed
         QDir().mkpath(dir.filePath("logs"));
         r.setLogFolder(dir.filePath("logs/"));
+        if (!job.isEmpty())
+            r.setBatchSettingsFile(job);
         RunHooks hooks;
         hooks.progress = [&](const RunProgress &p) {
             if (stopAfterRows > 0 && p.rowsCopied >= stopAfterRows)
@@ -174,6 +177,27 @@ TEST_P(RecordTest, AStoppedCopyIsContinuedAfterItsLastCommittedBatch)
     ASSERT_EQ(run(s), RunOutcome::Completed);
     EXPECT_FALSE(logText().contains("continues the copy")) << logText().toStdString();
     EXPECT_EQ(rows("BIG"), 12000);
+}
+
+TEST_P(RecordTest, TheLedgerOfAContinuedCopyKeepsTheInterruptedRunsRecords)
+{
+    sandboxExec({"set sql_mode = ''", "create table dated (id int primary key, d date)",
+                 "insert into dated select id, case when id in (10, 11000) then '0000-00-00' else '2020-01-01' end "
+                 "from big"},
+                database);
+    TConversionSettings s = settings({"dated"});
+    s.Resume = true;
+    const QString job = dir.filePath("job.qelt");
+    ASSERT_EQ(run(s, 5200, job), RunOutcome::Stopped);
+    ASSERT_EQ(run(s, 0, job), RunOutcome::Completed) << logText().toStdString();
+    QFile ledger(dir.filePath("job.rejects.csv"));
+    ASSERT_TRUE(ledger.open(QIODevice::ReadOnly));
+    const QList<QByteArray> lines = ledger.readAll().split('\n');
+    // The row before the stop, kept from the interrupted run's ledger, and the
+    // row after it, at its position in the whole read.
+    EXPECT_TRUE(lines.contains("dated,10,d,zero date,0000-00-00\r")) << ledger.fileName().toStdString();
+    EXPECT_TRUE(lines.contains("dated,11000,d,zero date,0000-00-00\r"));
+    EXPECT_EQ(lines.size(), 4) << "the header, two records and the end";
 }
 
 TEST_P(RecordTest, TablesTheInterruptedRunCopiedAreSkippedAndAKeylessOneStartsAgain)
