@@ -584,6 +584,23 @@ void ConversionRun::convertTable(const QString &entry, bool overwrite, bool skip
         skip = false;
     }
     const bool continued = resume == Resume::Continue;
+    // Without resuming, a table an interrupted run left unfinished is said to
+    // be so: skipped, it stays incomplete (an error of this run); merged
+    // into, it takes every row again.
+    const bool unfinished = resume == Resume::None && earlier && earlier->target == targetName && exists &&
+                            !overwrite && interruptedRuns_.contains(earlier->run) &&
+                            earlier->state != RecordState::Copied && earlier->state != RecordState::Verified;
+    if (unfinished) {
+        const QString line =
+            QStringLiteral("Table %1 holds the unfinished copy of the run of %2 (%3 rows read): %4")
+                .arg(targetName, earlier->run)
+                .arg(earlier->rowsRead)
+                .arg(skip ? QStringLiteral("it is skipped and stays incomplete")
+                          : QStringLiteral("every row is appended again"));
+        log_.Append(line);
+        if (skip)
+            result.errors << line;
+    }
     if (continued) {
         orderKey = earlier->keyColumns;
         if (earlier->state == RecordState::Copied)

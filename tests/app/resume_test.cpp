@@ -193,7 +193,7 @@ TEST_F(ResumeTest, AReplayKilledAnywhereIsCompletedByItsResumeWithEveryRowOnce)
         {"between two batches", [this](Replay &) { return recordedRows("BIG") >= 900000; }, 7},
         {"during the batches, later", [this](Replay &) { return recordedRows("BIG") >= 1500000; }, 0},
         {"in the count", [this](Replay &) { return copied("BIG"); }, 0},
-        {"in the verification", [this](Replay &) { return copied("BIG"); }, 1500},
+        {"in the verification", [this](Replay &) { return copied("BIG"); }, 300},
     };
     bool first = true;
     for (const Point &point : points) {
@@ -217,14 +217,20 @@ TEST_F(ResumeTest, AReplayKilledAnywhereIsCompletedByItsResumeWithEveryRowOnce)
     // The last resume completes: every row once, the copy verified equal,
     // and nothing read twice but what was not committed.
     const qint64 committed = rowsIn("BIG");
+    const bool verifiedBefore = queryTarget(target, "select count(*) from \"SCOTT.TAVREX_CONVERSIONS\" where "
+                                                    "state = 'verified'") == 1;
     Replay last(job, dir.path(), {"--resume"});
     ASSERT_EQ(last.wait(), 0) << last.out().toStdString();
     EXPECT_TRUE(last.out().contains("Verify table BIG: 2000000 rows equal")) << last.out().toStdString();
     EXPECT_EQ(rowsIn("BIG"), kBigRows);
     EXPECT_EQ(distinctIn("BIG", "ID"), kBigRows);
-    const qint64 reread = reportedRowsRead(job, "big") - (kBigRows - committed);
-    EXPECT_GE(reread, 0);
-    EXPECT_LE(reread, kBatchRows) << "a resume re-reads at most the batch that was not committed";
+    // (A kill that came after the verification's end leaves nothing to
+    // resume: the replay then converts the table again.)
+    if (!verifiedBefore) {
+        const qint64 reread = reportedRowsRead(job, "big") - (kBigRows - committed);
+        EXPECT_GE(reread, 0);
+        EXPECT_LE(reread, kBatchRows) << "a resume re-reads at most the batch that was not committed";
+    }
 }
 
 TEST_F(ResumeTest, TwoReplaysOfOneJobAtOnceNeverWriteATableTwice)
