@@ -404,11 +404,12 @@ void ConversionRun::openRecord()
             report_.errors << line;
         return;
     }
-    // The runs that left one of this run's tables unfinished.
+    // The runs that left one of this run's tables unfinished (with Verify
+    // on, a table copied but not verified is unfinished too).
     for (const QString &entry : settings_.SelectedTables) {
         const RecordEntry *e = record_->entryOfSource(sourceOf(entry));
         if (e && (e->state == RecordState::Created || e->state == RecordState::Copying ||
-                  e->state == RecordState::Failed))
+                  e->state == RecordState::Failed || (e->state == RecordState::Copied && settings_.Verify)))
             interruptedRuns_.insert(e->run);
     }
 }
