@@ -533,6 +533,7 @@ void ConversionRun::convertTable(const QString &entry, bool overwrite, bool skip
     Resume resume = Resume::None;
     QString why;
     QStringList orderKey;
+    QString afterCondition;  // a continued copy's MySQL condition
     if (settings_.Resume && !settings_.DefinitionsOnly)
         orderKey = resumeKeyColumns(db_.mysqlconnect, settings_.SourceDatabase, entry, &why);
     if (settings_.Resume && earlier && earlier->target == targetName && exists &&
@@ -550,8 +551,13 @@ void ConversionRun::convertTable(const QString &entry, bool overwrite, bool skip
             break;
         case RecordState::Copying:
         case RecordState::Failed:
+            if (earlier->rowsRead > 0 && !earlier->keyColumns.isEmpty()) {
+                if (const auto key = decodeKey(earlier->lastKey))
+                    afterCondition =
+                        keyAfterCondition(earlier->keyColumns, *key, db_.mysqlsjbconnection.characterSet());
+            }
             if (!earlier->keyColumns.isEmpty() && earlier->keyColumns == orderKey &&
-                (earlier->rowsRead == 0 || decodeKey(earlier->lastKey))) {
+                (earlier->rowsRead == 0 || !afterCondition.isEmpty())) {
                 resume = Resume::Continue;
             } else if (earlier->created) {
                 resume = Resume::Restart;
@@ -726,9 +732,7 @@ void ConversionRun::convertTable(const QString &entry, bool overwrite, bool skip
                 if (continued) {
                     ledger_.carryOver(entry, targetName, earlier->rowsRead);
                     options.rowsBefore = earlier->rowsRead;
-                    if (earlier->rowsRead > 0)
-                        options.afterCondition = keyAfterCondition(orderKey, *decodeKey(earlier->lastKey),
-                                                                   db_.mysqlsjbconnection.characterSet());
+                    options.afterCondition = afterCondition;
                 }
                 if (record_) {
                     options.progressRecord = [this, targetName](std::int64_t rows, const QString &key) {
