@@ -222,6 +222,18 @@ RunViewCaptions runViewCaptions(const QString &languageCode)
         c.verifiedDiffers = QStringLiteral("differs");
         c.notVerified = QStringLiteral("no");
         c.errorRowTip = QStringLiteral("Double-click to see this table's log lines");
+        c.timeRemaining = QStringLiteral("about %1 left");
+        c.statusStopped = QStringLiteral("stopped");
+        c.statusNotStarted = QStringLiteral("not started");
+        c.stoppedAt = QStringLiteral("Stopped in %1: tables %2 of %3 done");
+        c.stoppedBefore = QStringLiteral("Stopped before %1: tables %2 of %3 done");
+        c.stoppedAfter = QStringLiteral("Stopped after the last table: tables %2 of %3 done");
+        c.rowsKept = QStringLiteral("%1: %2 rows kept in Oracle");
+        c.statusHeader = QStringLiteral("Status");
+        c.rejectionLine = QStringLiteral("%1: %2, row %3: %4");
+        c.moreRejections = QStringLiteral("... and %1 more in the ledger");
+        c.openFolder = QStringLiteral("Open folder");
+        c.openFolderTip = QStringLiteral("Open the folder of the log, ledger and report:\n%1");
     } else {
         c.resultsTab = QStringLiteral("结果");
         c.logTab = QStringLiteral("日志");
@@ -242,6 +254,18 @@ RunViewCaptions runViewCaptions(const QString &languageCode)
         c.verifiedDiffers = QStringLiteral("不一致");
         c.notVerified = QStringLiteral("未校验");
         c.errorRowTip = QStringLiteral("双击查看此表的日志");
+        c.timeRemaining = QStringLiteral("剩余约 %1");
+        c.statusStopped = QStringLiteral("已停止");
+        c.statusNotStarted = QStringLiteral("未开始");
+        c.stoppedAt = QStringLiteral("在 %1 停止: 表已完成 %2 / %3");
+        c.stoppedBefore = QStringLiteral("在 %1 之前停止: 表已完成 %2 / %3");
+        c.stoppedAfter = QStringLiteral("在最后一个表之后停止: 表已完成 %2 / %3");
+        c.rowsKept = QStringLiteral("%1: Oracle 中保留 %2 行");
+        c.statusHeader = QStringLiteral("状态");
+        c.rejectionLine = QStringLiteral("%1: %2, 第 %3 行: %4");
+        c.moreRejections = QStringLiteral("... 记录文件中还有 %1 条");
+        c.openFolder = QStringLiteral("打开文件夹");
+        c.openFolderTip = QStringLiteral("打开日志、记录和报告所在的文件夹:\n%1");
     }
     return c;
 }

@@ -77,6 +77,20 @@ struct RunViewCaptions {
     QString statusOk, statusSkipped, statusRejected, statusFailed;
     QString verifiedEqual, verifiedDiffers, notVerified;
     QString errorRowTip;     // the tool tip of a row with an error
+    QString timeRemaining;   // %1 the time a table still needs, after the rate
+    // A stopped run: the table stopped in its copy and those never begun.
+    QString statusStopped, statusNotStarted;
+    QString stoppedAt;       // %1 table, %2 tables done, %3 tables chosen
+    QString stoppedBefore;   // the same when the stop came between two tables
+    QString stoppedAfter;    // %2 tables done, %3 tables chosen: after the last table
+    QString rowsKept;        // %1 table, %2 rows it holds
+    QString statusHeader;    // the status column in copied rows
+    // A table's rejected values from the ledger: %1 reason, %2 column,
+    // %3 row, %4 value; then the number of records left out.
+    QString rejectionLine;
+    QString moreRejections;
+    QString openFolder;      // the button that opens the folder of the run's record
+    QString openFolderTip;   // %1 the folder
 };
 RunViewCaptions runViewCaptions(const QString &languageCode);
 

@@ -10,6 +10,7 @@
 #include <QCloseEvent>
 #include <QDesktopServices>
 #include <QDir>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLibraryInfo>
 #include <QLinearGradient>
@@ -229,6 +230,7 @@ void Taaform1::buildTextHolders()
 
 void Taaform1::connectControls()
 {
+    connect(pg, &QStackedWidget::currentChanged, this, [this](int index) { markStep(index + 1); });
     connect(btnext, &QPushButton::clicked, this, [this] { guarded([this] { btnextClick(); }); });
     connect(btback, &QPushButton::clicked, this, [this] { guarded([this] { btbackClick(); }); });
     connect(btcancel, &QPushButton::clicked, this, [this] { guarded([this] { btcancelClick(); }); });
@@ -359,20 +361,29 @@ void Taaform1::ShowPage(int page)
     }
     if (page >= 1 && page <= 6)
         pg->setCurrentIndex(page - 1);
-    for (int i = 0; i < 6; ++i) {
-        QFont f = stepLabels_[i]->font();
-        f.setBold(i + 1 == page);
-        stepLabels_[i]->setFont(f);
-    }
+    markStep(page);
     if (page == 5)
         btnext->setEnabled(lists_.nextEnabled());
-    QWidget *focus = page == 2   ? static_cast<QWidget *>(edtdatabase)
+    // Page 1 starts on "Next >", so that Return and Space go on at once.
+    QWidget *focus = page == 1   ? static_cast<QWidget *>(btnext)
+                     : page == 2 ? static_cast<QWidget *>(edtdatabase)
                      : page == 3 ? static_cast<QWidget *>(edtservice)
                      : page == 4 ? static_cast<QWidget *>(mysqldblist)
                      : page == 5 ? static_cast<QWidget *>(availabletables)
                                  : nullptr;
     if (focus)
         focus->setFocus();
+}
+
+void Taaform1::markStep(int sheet)
+{
+    // The sheet in view, which during a run is the log's while the page
+    // is still 5; any other number leaves all six regular.
+    for (int i = 0; i < 6; ++i) {
+        QFont f = stepLabels_[i]->font();
+        f.setBold(i + 1 == sheet);
+        stepLabels_[i]->setFont(f);
+    }
 }
 
 void Taaform1::btnextClick()
@@ -382,7 +393,7 @@ void Taaform1::btnextClick()
     // start, least of all a second run.
     if (timer1_)
         timer1_->stop();
-    if (runActive_)
+    if (runActive_ || connecting_)
         return;
     switch (currentPage_) {
     case 2: step2Click(); break;
@@ -423,7 +434,7 @@ void Taaform1::btbackClick()
 {
     // "< Back" is enabled by a confirmed stop while the run still unwinds to
     // its next poll; the page changes once it has.
-    if (runActive_)
+    if (runActive_ || connecting_)
         return;
     if (currentPage_ == 5)
         bkstep5Click();
@@ -433,6 +444,11 @@ void Taaform1::btbackClick()
 
 void Taaform1::btcancelClick()
 {
+    // While a step connects, the third button gives the connect up.
+    if (connecting_) {
+        giveUp_ = true;
+        return;
+    }
     if (cancelAction_ == CancelAction::Stop)
         StopClick();
     else
@@ -499,25 +515,133 @@ bool Taaform1::requestStopAndSave()
 void Taaform1::QueryCloseClick()
 {
     if (prompts_->question(QStringLiteral("Information"), queryclose->text()))
-        close();
+        closeConfirmed();
+}
+
+void Taaform1::closeConfirmed()
+{
+    closeConfirmed_ = true;
+    close();
+    closeConfirmed_ = false;
 }
 
 void Taaform1::closeEvent(QCloseEvent *event)
 {
+    // A close the program asked for itself (Finish, a Yes to the close
+    // question, the end of a replay, a window without a screen) asks nothing.
+    if (!runActive_ && (closeConfirmed_ || options_.headless)) {
+        event->accept();
+        return;
+    }
+    event->ignore();
     if (runActive_) {
-        // The close box during a run: stop at the run's next poll, then close,
-        // so the run never leaves a log behind half-written.
+        // Nobody could read the log, the ledger or the report of a run whose
+        // window is gone: a stop for closing saves them as a stopped replay
+        // does, and the window closes once the run has ended.
+        if (closeAfterRun_)
+            return;
+        if (!control_.StopRequested() && !closeConfirmed_ &&
+            !prompts_->question(QStringLiteral("Info"), QStringLiteral("Stop")))
+            return;
+        control_.requestStopAndSave();
         closeAfterRun_ = true;
-        control_.requestStop();
-        event->ignore();
+        btback->setEnabled(true);
+        btcancel->setText(QStringLiteral("Close"));
+        cancelAction_ = CancelAction::QueryClose;
+        return;
+    }
+    if (!prompts_->question(QStringLiteral("Information"), queryclose->text()))
+        return;
+    if (connecting_) {
+        // The connect is given up first; the window closes once its step
+        // has returned.
+        giveUp_ = true;
+        closeAfterRun_ = true;
         return;
     }
     event->accept();
 }
 
+void Taaform1::keyPressEvent(QKeyEvent *event)
+{
+    if (event->key() == Qt::Key_Escape && connecting_) {
+        giveUp_ = true;
+        event->accept();
+        return;
+    }
+    const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    if (enter && (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
+        // A focused button takes Return as its own press; anywhere else
+        // (the boxes, the lists, the options) it is "Next >" or "Finish".
+        auto *focused = qobject_cast<QPushButton *>(focusWidget());
+        QPushButton *target = focused && focused->isEnabled() ? focused : btnext;
+        if (target->isEnabled() && target->isVisible()) {
+            event->accept();
+            target->click();
+            return;
+        }
+    }
+    QWidget::keyPressEvent(event);
+}
+
 void Taaform1::closeWhenIdle()
 {
-    QMetaObject::invokeMethod(this, [this] { close(); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(this, [this] { closeConfirmed(); }, Qt::QueuedConnection);
+}
+
+namespace {
+
+// A connect or listing given up by the operator: the step ends without a box.
+class ConnectGivenUp : public SilentAbort {
+};
+
+} // namespace
+
+void Taaform1::whileConnecting(const std::function<void()> &step)
+{
+    if (connecting_) {
+        step();
+        return;
+    }
+    struct Busy {
+        Taaform1 &window;
+        bool cursor = false;
+        ~Busy()
+        {
+            for (auto *c : {&window.db_.oracleconn, &window.db_.oracledata})
+                c->serveWaits({});
+            window.db_.mysqlconnect.serveWaits({});
+            if (cursor)
+                QApplication::restoreOverrideCursor();
+            window.connecting_ = false;
+            window.giveUp_ = false;
+            if (window.closeAfterRun_ && !window.runActive_)
+                window.closeWhenIdle();
+        }
+    } busy{*this};
+    connecting_ = true;
+    giveUp_ = false;
+    // The busy cursor from the first wait on: a step that fails at once (a
+    // blank name, a bad port) never shows it.
+    const auto serve = [this, &busy] {
+        if (!busy.cursor) {
+            busy.cursor = true;
+            QApplication::setOverrideCursor(Qt::BusyCursor);
+        }
+        QCoreApplication::processEvents();
+        if (giveUp_)
+            throw ConnectGivenUp();
+    };
+    db_.mysqlconnect.serveWaits(serve);
+    db_.oracleconn.serveWaits(serve);
+    db_.oracledata.serveWaits(serve);
+    try {
+        step();
+    } catch (const ConnectGivenUp &) {
+        // A replay cannot go on from here; its record says why.
+        recordReplayFailure(QStringLiteral("Connecting was given up"));
+        throw;
+    }
 }
 
 // ---------------------------------------------------------------------------

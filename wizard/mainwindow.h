@@ -50,6 +50,7 @@ class QStackedWidget;
 class QTabWidget;
 class QTableWidget;
 class QTimer;
+class QToolButton;
 class QTranslator;
 
 namespace tavrex {
@@ -217,8 +218,20 @@ public:
     // For the screenshot program: page 6 during a run at this report.
     void previewProgress(const RunProgress &progress, double rowsPerSecond);
 
+    // Whether a page step is connecting or listing (the window is served
+    // while it waits; Esc or the third button gives up).
+    bool connecting() const { return connecting_; }
+
 protected:
+    // The title bar's close box, the window manager's close and Alt+F4:
+    // during a run the "Stop" question, whose Yes stops the run, saves its
+    // record as a stopped replay does and then closes; otherwise the close
+    // question of "Close".
     void closeEvent(QCloseEvent *event) override;
+    // Return presses the enabled "Next >" (or "Finish") unless the focus is
+    // on a control that takes Return itself; Esc gives up a connect.
+    void keyPressEvent(QKeyEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     enum class CancelAction { QueryClose, Stop };
@@ -237,6 +250,15 @@ private:
     void continueUnattendedRun();
     void enterRunning();
     void closeWhenIdle();
+    // Closes the window without a question (the program asked for it).
+    void closeConfirmed();
+    // Bolds the step label of the sheet in view.
+    void markStep(int sheet);
+    // Runs a page step that connects or lists: the connections serve the
+    // window while they wait, with a busy cursor once a wait has begun; a
+    // give-up (Esc, the third button, a confirmed close) ends the step
+    // silently.
+    void whileConnecting(const std::function<void()> &step);
 
     // Each page (wizard/pages/pageN.cpp) builds its controls and connects
     // them, reads and sets its part of the control values, and runs the step
@@ -279,6 +301,12 @@ private:
     void reflectResults();
     void endRunView(bool completed);
     void applyRunViewLanguage();
+    // Ctrl+C in the results: the rows chosen, as tab-separated text.
+    void copyResultRows();
+    // The folder of the last run's log, ledger and report; empty when the
+    // run saved none. "Open folder" shows it in the desktop's file manager.
+    QString recordFolder() const;
+    void btnopenfolderClick();
 
     // Runs an event handler: an error ends it and shows the standard error
     // box; a silent abort ends it without a box.
@@ -298,6 +326,9 @@ private:
     CancelAction cancelAction_ = CancelAction::QueryClose;
     bool runActive_ = false;
     bool closeAfterRun_ = false;
+    bool closeConfirmed_ = false;
+    bool connecting_ = false;
+    bool giveUp_ = false;
     bool endRequested_ = false;
     QStringList english_;
     QStringList chn_;
@@ -320,6 +351,8 @@ private:
     RowRate rowRate_;
     TableLogRanges logRanges_;
     std::vector<std::optional<TableLogRanges::Range>> resultRanges_;
+    // The chosen tables a stopped run never began.
+    QStringList notStarted_;
     QTimer *timer1_ = nullptr;
 
     // Controls, named as the object names they carry.
@@ -368,6 +401,7 @@ private:
     // Page 6.
     QPlainTextEdit *sc = nullptr;
     QTabWidget *runview = nullptr;
+    QToolButton *btnopenfolder = nullptr;
     QTableWidget *results = nullptr;
     QWidget *runprogress = nullptr;
     QLabel *lbltables = nullptr;

@@ -46,7 +46,8 @@ void Taaform1::setPage3Values(const ControlValues &v)
 
 void Taaform1::step3Click()
 {
-    tavrex::step3Click(db_, currentSettings());
+    const TConversionSettings settings = currentSettings();
+    whileConnecting([&] { tavrex::step3Click(db_, settings); });
 }
 
 } // namespace tavrex

@@ -99,7 +99,8 @@ QString Taaform1::processtableCaption() const
 void Taaform1::step4Click()
 {
     QStringList listed;
-    tavrex::step4Click(db_, databaseList(), listed);
+    const ListChoice databases = databaseList();
+    whileConnecting([&] { tavrex::step4Click(db_, databases, listed); });
     lists_.appendAvailable(listed);
     reflectTableLists();
     if (availabletables->count() > 0)
