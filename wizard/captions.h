@@ -3,8 +3,9 @@
 // The two caption languages of the main window. The tables are data, rows of
 // "key=caption", the key being the name of a control of the main window: the
 // 44 rows of the first design, then the later check-box options of page 4
-// (kCheckOptions after its first four), the language link of page 1 and the
-// text holder helpmissing. The window applies one of them in FormCreate
+// (kCheckOptions after its first four), the language link of page 1, the
+// text holder helpmissing and the service hint of page 3. Rows may carry tool
+// tips (toolTipTable). The window applies one of them in FormCreate
 // through ApplyLanguage, and again whenever the language link switches; the
 // run and the close question read the text holders (Label29, Label30,
 // Label32, queryclose) and "Help" reads helpurl and helpmissing.
@@ -36,6 +37,12 @@ inline QString helpPageChinese() { return QStringLiteral("tavrex-help-cn.html");
 // of that language's help page in helpFolder.
 QStringList englishTable(const QString &helpFolder);
 QStringList chnTable(const QString &helpFolder);
+
+// The tool tips of the controls that have one, as rows "key=tip" in the
+// order of the caption rows: the check-box options of page 4 say what they
+// do, and what they write and where. ApplyLanguage gives them with the
+// captions. A new option's caption row carries its tips too.
+QStringList toolTipTable(const QString &languageCode);
 
 // The key of a row: the text before its first "=" (the whole row without one).
 QString rowKey(const QString &row);

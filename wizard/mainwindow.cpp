@@ -18,7 +18,9 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QScreen>
+#include <QScrollArea>
 #include <QStackedWidget>
+#include <QWindow>
 #include <QTimer>
 #include <QTranslator>
 
@@ -156,20 +158,43 @@ Taaform1::~Taaform1()
 // The window's frame. Sizes and places of the frame are the designed ones;
 // the pages are laid out inside the 415 x 372 page set.
 
+WindowPlacement placeWindow(QSize design, QRect available, QMargins frame)
+{
+    WindowPlacement out;
+    const QSize room(std::max(1, available.width() - frame.left() - frame.right()),
+                     std::max(1, available.height() - frame.top() - frame.bottom()));
+    out.client = design.boundedTo(room);
+    const QSize outer = out.client.grownBy(frame);
+    // Centred in the available area; a window as large as the area starts
+    // at its top left, never above or left of it.
+    out.topLeft = available.topLeft() + QPoint(std::max(0, (available.width() - outer.width()) / 2),
+                                               std::max(0, (available.height() - outer.height()) / 2));
+    return out;
+}
+
 void Taaform1::buildWindow()
 {
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
-    setFixedSize(kClientWidth, kClientHeight);
     setFont(QFont(QStringLiteral("MS Sans Serif"), 8));
-    if (const QScreen *screen = QGuiApplication::primaryScreen())
-        move(screen->availableGeometry().center() - rect().center());
+
+    // The designed client area is one fixed-size body in a scroll area: on a
+    // screen that holds it the area is exactly its size and shows no bar; on
+    // a smaller one (or at a larger scale) the window takes what the screen
+    // has and the body scrolls, the button bar staying in view (fitToScreen).
+    clientarea_ = named(new QScrollArea(this), "clientarea");
+    clientarea_->setFrameShape(QFrame::NoFrame);
+    clientarea_->setWidgetResizable(false);
+    clientarea_->setBackgroundRole(QPalette::Window);
+    body_ = named(new QWidget, "client");
+    body_->setFixedSize(kClientWidth, kClientHeight);
+    clientarea_->setWidget(body_);
 
     buildStepPanel();
 
     // The page set: a stacked widget has no tab strip, so the pages change
     // only through the buttons.
-    pg = named(new QStackedWidget(this), "pg");
+    pg = named(new QStackedWidget(body_), "pg");
     pg->setGeometry(kStepPanelWidth + 2, 4, kClientWidth - kStepPanelWidth - 2, 372);
     const char *sheetNames[] = {"TabSheet1", "TabSheet2", "TabSheet3", "TabSheet4", "TabSheet5", "TabSheet6"};
     QWidget *sheets[6];
@@ -185,9 +210,10 @@ void Taaform1::buildWindow()
     buildPage6(sheets[5]);
     buildTextHolders();
 
+    // The button bar belongs to the window, over the body's foot: it stays
+    // in view when the body scrolls.
     Panel3 = named(new QWidget(this), "Panel3");
-    Panel3->setGeometry(kStepPanelWidth, kClientHeight - kButtonBarHeight, kClientWidth - kStepPanelWidth,
-                        kButtonBarHeight);
+    Panel3->setAutoFillBackground(true);
     btback = button(Panel3, "btback", QStringLiteral("< Back"), QRect(90, 8, 75, 25));
     btnext = button(Panel3, "btnext", QStringLiteral("Next >"), QRect(168, 8, 75, 25));
     btcancel = button(Panel3, "btcancel", QStringLiteral("Close"), QRect(255, 8, 75, 25));
@@ -195,11 +221,65 @@ void Taaform1::buildWindow()
 
     timer1_ = named(new QTimer(this), "Timer1");
     timer1_->setInterval(1000);
+    fitToScreen(QMargins());
+}
+
+void Taaform1::fitToScreen(QMargins frame)
+{
+    const QScreen *screen = windowHandle() && windowHandle()->screen() ? windowHandle()->screen()
+                                                                      : QGuiApplication::primaryScreen();
+    const QSize design(kClientWidth, kClientHeight);
+    WindowPlacement place{design, pos()};
+    if (screen && !options_.headless)
+        place = placeWindow(design, screen->availableGeometry(), frame);
+    const QSize client = place.client;
+    setFixedSize(client);
+    const int barWidth = kClientWidth - kStepPanelWidth;
+    if (client == design) {
+        // The designed look: the bar beside the logo, under the pages.
+        clientarea_->setGeometry(0, 0, client.width(), client.height());
+        Panel3->setGeometry(kStepPanelWidth, kClientHeight - kButtonBarHeight, barWidth, kButtonBarHeight);
+    } else {
+        // The body scrolls above the bar, which keeps its buttons at the
+        // right, as far as the width allows.
+        clientarea_->setGeometry(0, 0, client.width(), std::max(0, client.height() - kButtonBarHeight));
+        Panel3->setGeometry(std::max(0, client.width() - barWidth), client.height() - kButtonBarHeight,
+                            std::min(barWidth, client.width()), kButtonBarHeight);
+    }
+    Panel3->raise();
+    if (screen && !options_.headless)
+        move(place.topLeft);
+}
+
+void Taaform1::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    // The frame the window manager gives is known once the window is shown:
+    // fit again with it, and whenever the window moves to another screen.
+    if (!screenWatched_ && windowHandle()) {
+        screenWatched_ = true;
+        connect(windowHandle(), &QWindow::screenChanged, this, [this] { refitToScreen(); });
+    }
+    QTimer::singleShot(0, this, [this] { refitToScreen(); });
+    QTimer::singleShot(300, this, [this] { refitToScreen(); });
+}
+
+void Taaform1::refitToScreen()
+{
+    const QRect outer = frameGeometry();
+    const QRect inner = geometry();
+    const QMargins frame(inner.left() - outer.left(), inner.top() - outer.top(), outer.right() - inner.right(),
+                         outer.bottom() - inner.bottom());
+    if (frame != lastFrame_ || !fitted_) {
+        lastFrame_ = frame;
+        fitted_ = true;
+        fitToScreen(frame);
+    }
 }
 
 void Taaform1::buildStepPanel()
 {
-    Panel1 = named(new QWidget(this), "Panel1");
+    Panel1 = named(new QWidget(body_), "Panel1");
     Panel1->setGeometry(0, 0, kStepPanelWidth, kClientHeight);
     Panel1->setAutoFillBackground(true);
     QPalette panel = Panel1->palette();
@@ -218,7 +298,7 @@ void Taaform1::buildTextHolders()
 {
     // Never shown: its labels hold the texts of the current language that
     // the run's closing lines, "Help" and the close question read.
-    TabSheet7 = named(new QWidget(this), "TabSheet7");
+    TabSheet7 = named(new QWidget(body_), "TabSheet7");
     TabSheet7->hide();
     Label29 = label(TabSheet7, "Label29", 0, 0, 10, 10);
     Label30 = label(TabSheet7, "Label30", 0, 0, 10, 10);

@@ -28,6 +28,10 @@
 
 #include <QString>
 #include <QStringList>
+#include <QMargins>
+#include <QPoint>
+#include <QRect>
+#include <QSize>
 #include <QUrl>
 #include <QWidget>
 
@@ -46,6 +50,7 @@ class QPlainTextEdit;
 class QProgressBar;
 class QPushButton;
 class QRadioButton;
+class QScrollArea;
 class QStackedWidget;
 class QTabWidget;
 class QTableWidget;
@@ -56,6 +61,22 @@ class QTranslator;
 namespace tavrex {
 
 class Taaform1;
+
+// Where the window goes on a screen: its client size (the designed size, or
+// as much of it as the available area holds inside the frame) and the top
+// left of its frame, centred in the available area and never beyond it.
+struct WindowPlacement {
+    QSize client;
+    QPoint topLeft;
+};
+WindowPlacement placeWindow(QSize design, QRect available, QMargins frame);
+
+// The rows of the page-4 options: the designed pitch of 22 pixels while all
+// of them and the character set under them fit into height, closer when
+// they do not, but never under 18 (the column then scrolls).
+constexpr int kOptionRowPitch = 22;
+constexpr int kOptionRowMinimum = 18;
+int optionRowPitch(int options, int height);
 
 // The application title: the caption of the window and of its message boxes.
 QString applicationTitle();
@@ -232,6 +253,7 @@ protected:
     // on a control that takes Return itself; Esc gives up a connect.
     void keyPressEvent(QKeyEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
+    void showEvent(QShowEvent *event) override;
 
 private:
     enum class CancelAction { QueryClose, Stop };
@@ -239,6 +261,11 @@ private:
     // The frame (mainwindow.cpp): the step panel, the page set, the button
     // bar and the text holders; start and end; navigation.
     void buildWindow();
+    // Sizes and places the window for its screen (placeWindow) with the
+    // window manager's frame; refitToScreen does it again once the frame is
+    // known or the screen changed.
+    void fitToScreen(QMargins frame);
+    void refitToScreen();
     void buildStepPanel();
     void buildTextHolders();
     void connectControls();
@@ -354,6 +381,13 @@ private:
     // The chosen tables a stopped run never began.
     QStringList notStarted_;
     QTimer *timer1_ = nullptr;
+
+    // The scroll area that holds the designed client area (body_).
+    QScrollArea *clientarea_ = nullptr;
+    QWidget *body_ = nullptr;
+    bool screenWatched_ = false;
+    bool fitted_ = false;
+    QMargins lastFrame_;
 
     // Controls, named as the object names they carry.
     QWidget *Panel1 = nullptr;

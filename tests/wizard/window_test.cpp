@@ -1154,3 +1154,42 @@ TEST_F(WizardTest, ReturnPressesNextOrTheFocusedButtonAndPageOneStartsOnNext)
     EXPECT_EQ(window->CurrentPage(), 5);
     EXPECT_TRUE(errorsShown().isEmpty());
 }
+
+TEST(WindowPlacement, TheWindowFitsTheAvailableAreaAndNeverStartsOffIt)
+{
+    struct Case {
+        const char *name;
+        QRect available;
+        QMargins frame;
+        QSize client;
+        QPoint topLeft;
+    };
+    const QSize design(594, 425);
+    const QMargins frame(1, 23, 1, 1);
+    const Case cases[] = {
+        {"1920x1080 at 1x: the designed size, centred", QRect(0, 0, 1920, 1080), frame, design, QPoint(662, 315)},
+        {"1024x600 at 1x", QRect(0, 0, 1024, 600), frame, design, QPoint(214, 75)},
+        {"1024x600 at 1.5x: too low, the full height", QRect(0, 0, 683, 400), frame, QSize(594, 376), QPoint(43, 0)},
+        {"1024x600 at 2x: too narrow and too low", QRect(0, 0, 512, 300), frame, QSize(510, 276), QPoint(0, 0)},
+        {"a panel at the top: below it", QRect(0, 30, 1024, 570), frame, design, QPoint(214, 90)},
+        {"a second screen to the left", QRect(-1280, 0, 1280, 1024), QMargins(), design, QPoint(-937, 299)},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        const WindowPlacement place = placeWindow(design, c.available, c.frame);
+        EXPECT_EQ(place.client, c.client);
+        EXPECT_EQ(place.topLeft, c.topLeft);
+        const QRect outer(place.topLeft, place.client.grownBy(c.frame));
+        EXPECT_TRUE(c.available.contains(outer)) << "inside the available area";
+    }
+}
+
+TEST(OptionRows, TheDesignedPitchWhileTheyFitThenCloserThenTheColumnScrolls)
+{
+    // The column from the options' top to the foot of page 4: 226 pixels.
+    EXPECT_EQ(optionRowPitch(7, 226), 22) << "today's seven options keep their places";
+    EXPECT_EQ(optionRowPitch(8, 226), 22);
+    EXPECT_EQ(optionRowPitch(9, 226), 20) << "two more still fit";
+    EXPECT_LE(9 * optionRowPitch(9, 226) + 44, 226);
+    EXPECT_EQ(optionRowPitch(12, 226), 18) << "never closer than 18: the column scrolls";
+}
