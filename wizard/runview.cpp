@@ -321,7 +321,9 @@ void fillResults(QTableWidget &results, const RunReport &report, const RunViewCa
     const int stopped = stoppedTableIndex(report);
     const auto setRow = [&results, &captions](int row, TableStatus status, const QStringList &cells,
                                               const QString &rowTip) {
-        auto *icon = new QTableWidgetItem(statusIcon(status), QString());
+        // A stopped run's rows say in words what their icon means.
+        const bool inWords = status == TableStatus::Stopped || status == TableStatus::NotStarted;
+        auto *icon = new QTableWidgetItem(statusIcon(status), inWords ? statusText(status, captions) : QString());
         icon->setToolTip(rowTip.isEmpty() ? statusText(status, captions)
                                           : statusText(status, captions) + QStringLiteral("\n\n") + rowTip);
         icon->setData(Qt::AccessibleTextRole, statusText(status, captions));
@@ -344,9 +346,7 @@ void fillResults(QTableWidget &results, const RunReport &report, const RunViewCa
     for (int row = 0; row < reported; ++row) {
         const TableResult &table = report.tables.at(std::size_t(row));
         const TableStatus status = row == stopped ? TableStatus::Stopped : tableStatus(table);
-        QStringList cells = resultCells(table, captions);
-        if (status == TableStatus::Stopped)
-            cells[4] = captions.statusStopped;
+        const QStringList cells = resultCells(table, captions);
         // A row with an error says what failed and how to see its lines; a
         // row with rejected values lists them from the ledger.
         QStringList tip;
@@ -361,8 +361,7 @@ void fillResults(QTableWidget &results, const RunReport &report, const RunViewCa
     }
     for (int i = 0; i < int(extras.notStarted.size()); ++i)
         setRow(reported + i, TableStatus::NotStarted,
-               QStringList{extras.notStarted.at(i), QString(), QString(), QString(), captions.statusNotStarted,
-                           QString()},
+               QStringList{extras.notStarted.at(i), QString(), QString(), QString(), QString(), QString()},
                QString());
 }
 

@@ -867,9 +867,29 @@ TEST_F(StopTest, StopAnsweredYesEndsTheRunWithoutALogFile)
     EXPECT_FALSE(window->log().lines().join('\n').contains("AFTER_BIG")) << "the run ended at the next table";
     EXPECT_TRUE(logFiles().isEmpty());
     EXPECT_EQ(memo(), window->log().lines().join('\n'));
-    // The log and the progress where the run stopped stay in view.
+    // The log and the progress where the run stopped stay in view; the
+    // progress names the table stopped and the rows it keeps.
     EXPECT_EQ(control<QTabWidget>("runview")->currentWidget(), control<QPlainTextEdit>("sc"));
     EXPECT_TRUE(control<QWidget>("runprogress")->isVisible());
+    const qsizetype kept = readEmbeddedTable(targetPath, "SCOTT", "BIG").size();
+    EXPECT_GT(kept, 0);
+    EXPECT_EQ(control<QLabel>("lbltables")->text(), "在 big 停止: 表已完成 0 / 2");
+    EXPECT_EQ(control<QLabel>("lblrows")->text(), QStringLiteral("big: Oracle 中保留 %1 行").arg(kept));
+    EXPECT_EQ(control<QLabel>("lblrate")->text(), "");
+    // The results: the stopped table with its rows, the one never begun.
+    QTabWidget *view = control<QTabWidget>("runview");
+    QTableWidget *results = control<QTableWidget>("results");
+    EXPECT_TRUE(view->isTabVisible(view->indexOf(results)));
+    ASSERT_EQ(results->rowCount(), 2);
+    EXPECT_EQ(results->item(0, 1)->text(), "big");
+    EXPECT_EQ(results->item(0, 3)->text(), QString::number(kept));
+    EXPECT_EQ(results->item(0, 0)->text(), "已停止");
+    EXPECT_EQ(results->item(0, 0)->data(Qt::UserRole).toInt(), int(TableStatus::Stopped));
+    EXPECT_EQ(results->item(1, 1)->text(), "after_big");
+    EXPECT_EQ(results->item(1, 0)->text(), "未开始");
+    EXPECT_EQ(results->item(1, 3)->text(), "");
+    EXPECT_EQ(results->item(1, 0)->data(Qt::UserRole).toInt(), int(TableStatus::NotStarted));
+    EXPECT_FALSE(control<QToolButton>("btnopenfolder")->isVisible()) << "no record was saved";
 
     // Stopped: the log stays in view with "< Back" and "Close".
     EXPECT_EQ(window->CurrentPage(), 5);
@@ -1192,4 +1212,41 @@ TEST(OptionRows, TheDesignedPitchWhileTheyFitThenCloserThenTheColumnScrolls)
     EXPECT_EQ(optionRowPitch(9, 226), 20) << "two more still fit";
     EXPECT_LE(9 * optionRowPitch(9, 226) + 44, 226);
     EXPECT_EQ(optionRowPitch(12, 226), 18) << "never closer than 18: the column scrolls";
+}
+
+TEST_F(WizardTest, ARowWithRejectedValuesListsThemByReasonAndTheFolderOfTheRecordOpens)
+{
+    // 25 zero dates and one time past a day: more than the 20 lines a row shows.
+    sandboxExec({"set sql_mode=''", "create table d (id int, v date, t time)",
+                 "insert into d select seq, if(seq <= 25, '0000-00-00', '2024-01-01'), if(seq = 30, '100:00:00', "
+                 "'10:00:00') from seq_1_to_40"},
+                database);
+    open();
+    walkToTablePage();
+    chooseTables({"d"});
+    click("btnext");
+    ASSERT_TRUE(errorsShown().isEmpty()) << errorsShown().join('\n').toStdString();
+    QTableWidget *results = control<QTableWidget>("results");
+    ASSERT_EQ(results->rowCount(), 1);
+    EXPECT_EQ(results->item(0, 4)->text(), "26 / 0");
+
+    // The tool tip lists the ledger's records of the table grouped by
+    // reason: the first reason's lines, the other after them, cut at 20.
+    const QStringList tip = results->item(0, 3)->toolTip().split('\n');
+    const qsizetype first = tip.indexOf(QRegularExpression("^zero date: v, 第 1 行: 0000-00-00$"));
+    ASSERT_GE(first, 0) << results->item(0, 3)->toolTip().toStdString();
+    const QStringList listed = tip.mid(first, 20);
+    EXPECT_EQ(listed.filter(QRegularExpression("^zero date: v, ")).size(), 19);
+    EXPECT_EQ(listed.last(), "... 记录文件中还有 7 条") << "26 records, 19 shown";
+    EXPECT_TRUE(tip.contains("双击查看此表的日志"));
+
+    // "Open folder" opens the log folder in the desktop's file manager.
+    QToolButton *folder = control<QToolButton>("btnopenfolder");
+    ASSERT_TRUE(folder->isVisible());
+    EXPECT_EQ(folder->text(), "打开文件夹");
+    opened.clear();
+    QTest::mouseClick(folder, Qt::LeftButton);
+    ASSERT_EQ(opened.size(), 1u);
+    EXPECT_EQ(QDir(opened[0].toLocalFile()).canonicalPath(), QDir(GetLogFolder()).canonicalPath());
+    EXPECT_TRUE(QFile::exists(ledgerPathForLog(window->lastLogPath())));
 }
