@@ -365,6 +365,9 @@ void Taaform1::FormCreate()
         });
     currentPage_ = 1;
     ShowPage(1);
+    // The focus on "Next >" shows as the keyboard's from the start: its
+    // frame says that Return and Space go on.
+    setAttribute(Qt::WA_KeyboardFocusChange);
 }
 
 void Taaform1::FormDestroy()

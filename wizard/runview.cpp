@@ -312,6 +312,7 @@ void fillResults(QTableWidget &results, const RunReport &report, const RunViewCa
                  const ResultExtras &extras)
 {
     results.clearContents();
+    results.clearSpans();
     results.setColumnCount(int(captions.headers.size()));
     results.setHorizontalHeaderLabels(captions.headers);
     if (QTableWidgetItem *rejected = results.horizontalHeaderItem(4))
@@ -321,9 +322,7 @@ void fillResults(QTableWidget &results, const RunReport &report, const RunViewCa
     const int stopped = stoppedTableIndex(report);
     const auto setRow = [&results, &captions](int row, TableStatus status, const QStringList &cells,
                                               const QString &rowTip) {
-        // A stopped run's rows say in words what their icon means.
-        const bool inWords = status == TableStatus::Stopped || status == TableStatus::NotStarted;
-        auto *icon = new QTableWidgetItem(statusIcon(status), inWords ? statusText(status, captions) : QString());
+        auto *icon = new QTableWidgetItem(statusIcon(status), QString());
         icon->setToolTip(rowTip.isEmpty() ? statusText(status, captions)
                                           : statusText(status, captions) + QStringLiteral("\n\n") + rowTip);
         icon->setData(Qt::AccessibleTextRole, statusText(status, captions));
@@ -346,7 +345,12 @@ void fillResults(QTableWidget &results, const RunReport &report, const RunViewCa
     for (int row = 0; row < reported; ++row) {
         const TableResult &table = report.tables.at(std::size_t(row));
         const TableStatus status = row == stopped ? TableStatus::Stopped : tableStatus(table);
-        const QStringList cells = resultCells(table, captions);
+        QStringList cells = resultCells(table, captions);
+        // The stopped table says so where its verification and time would be.
+        if (status == TableStatus::Stopped) {
+            cells[4] = captions.statusStopped;
+            cells[5].clear();
+        }
         // A row with an error says what failed and how to see its lines; a
         // row with rejected values lists them from the ledger.
         QStringList tip;
@@ -358,23 +362,37 @@ void fillResults(QTableWidget &results, const RunReport &report, const RunViewCa
         if (table.hasProblem())
             tip << captions.errorRowTip;
         setRow(row, status, cells, tip.join(QStringLiteral("\n\n")));
+        if (status == TableStatus::Stopped) {
+            results.setSpan(row, 5, 1, 2);
+            results.item(row, 5)->setTextAlignment(Qt::AlignVCenter | Qt::AlignLeft);
+        }
     }
-    for (int i = 0; i < int(extras.notStarted.size()); ++i)
-        setRow(reported + i, TableStatus::NotStarted,
-               QStringList{extras.notStarted.at(i), QString(), QString(), QString(), QString(), QString()},
+    // A table never begun: its name, and the words across its figures.
+    for (int i = 0; i < int(extras.notStarted.size()); ++i) {
+        const int row = reported + i;
+        setRow(row, TableStatus::NotStarted,
+               QStringList{extras.notStarted.at(i), QString(), captions.statusNotStarted, QString(), QString(),
+                           QString()},
                QString());
+        results.setSpan(row, 3, 1, 4);
+        results.item(row, 3)->setTextAlignment(Qt::AlignVCenter | Qt::AlignLeft);
+    }
 }
 
-void fitResultColumns(QTableWidget &results, int width)
+void fitResultColumns(QTableWidget &results, int width, const QStringList &headers)
 {
     QHeaderView *header = results.horizontalHeader();
+    // Measured with the captions whole.
+    for (int column = 0; column < results.columnCount() && column < headers.size(); ++column)
+        if (QTableWidgetItem *item = results.horizontalHeaderItem(column))
+            item->setText(headers.at(column));
     header->setSectionResizeMode(QHeaderView::Interactive);
     header->setStretchLastSection(false);
     results.resizeColumnsToContents();
     const QFontMetrics metrics(header->font());
     const auto headerWidth = [&](int column) {
         const QTableWidgetItem *item = results.horizontalHeaderItem(column);
-        return (item ? metrics.horizontalAdvance(item->text()) : 0) + 16;
+        return (item ? metrics.horizontalAdvance(item->text()) : 0) + 20;
     };
     int figures = 0;
     for (int column = 0; column < results.columnCount(); ++column) {
@@ -384,8 +402,10 @@ void fitResultColumns(QTableWidget &results, int width)
         figures += header->sectionSize(column);
     }
     // The names share the rest: each as wide as it needs when both fit,
-    // else half each (the longer taking what the shorter leaves), never
-    // narrower than its header.
+    // else half each (the longer taking what the shorter leaves), cut in
+    // their middle; never narrower than kNarrowestName, so that on a narrow
+    // page the table scrolls sideways rather than hide a name.
+    constexpr int kNarrowestName = 56;
     const int rest = std::max(0, width - figures);
     int mysql = std::max(header->sectionSize(1), headerWidth(1));
     int oracle = std::max(header->sectionSize(2), headerWidth(2));
@@ -397,13 +417,32 @@ void fitResultColumns(QTableWidget &results, int width)
             oracle = rest - mysql;
         else
             mysql = oracle = half;
-        mysql = std::max(mysql, headerWidth(1));
-        oracle = std::max(oracle, headerWidth(2));
+        mysql = std::max(mysql, kNarrowestName);
+        oracle = std::max(oracle, kNarrowestName);
     } else {
         mysql = rest - oracle;
     }
     header->resizeSection(1, mysql);
     header->resizeSection(2, oracle);
+    elideResultHeaders(results, headers);
+}
+
+void elideResultHeaders(QTableWidget &results, const QStringList &headers)
+{
+    const QHeaderView *header = results.horizontalHeader();
+    const QFontMetrics metrics(header->font());
+    for (int column = 0; column < results.columnCount() && column < headers.size(); ++column) {
+        QTableWidgetItem *item = results.horizontalHeaderItem(column);
+        if (!item)
+            continue;
+        const QString shown =
+            metrics.elidedText(headers.at(column), Qt::ElideRight, std::max(0, header->sectionSize(column) - 12));
+        if (item->text() != shown)
+            item->setText(shown);
+        // The rejected column's tip explains its two figures already.
+        if (column != 4)
+            item->setToolTip(shown != headers.at(column) ? headers.at(column) : QString());
+    }
 }
 
 QString copiedRows(const QTableWidget &results, QList<int> rows, const RunViewCaptions &captions)
@@ -411,10 +450,7 @@ QString copiedRows(const QTableWidget &results, QList<int> rows, const RunViewCa
     std::sort(rows.begin(), rows.end());
     QStringList lines;
     QStringList header{captions.statusHeader};
-    for (int column = 1; column < results.columnCount(); ++column) {
-        const QTableWidgetItem *item = results.horizontalHeaderItem(column);
-        header << (item ? item->text() : QString());
-    }
+    header += captions.headers.mid(1);
     lines << header.join(QLatin1Char('\t'));
     for (int row : rows) {
         QStringList cells;

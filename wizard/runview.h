@@ -128,9 +128,14 @@ struct ResultExtras {
 void fillResults(QTableWidget &results, const RunReport &report, const RunViewCaptions &captions,
                  const ResultExtras &extras = {});
 // Gives the results table's columns their widths: the figures as wide as
-// they need, the two names sharing what is left of width (each at least as
-// wide as its header); the operator may change every one.
-void fitResultColumns(QTableWidget &results, int width);
+// they need, the two names sharing what is left of width (each as
+// narrow as 56 pixels at the least, their header captions then cut at their end); the
+// operator may change every one. headers: the captions in full.
+void fitResultColumns(QTableWidget &results, int width, const QStringList &headers);
+// Cuts a header caption that its column is too narrow for at its end
+// ("MySQL t…", never its start), the whole caption as the header's tool tip.
+// headers are the captions in full; called whenever a column's width changes.
+void elideResultHeaders(QTableWidget &results, const QStringList &headers);
 // The rows as copied text: a header line, then one line per row (in the
 // table's order), the cells separated by tabs, the status in words first.
 QString copiedRows(const QTableWidget &results, QList<int> rows, const RunViewCaptions &captions);

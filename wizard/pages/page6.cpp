@@ -68,7 +68,6 @@ void Taaform1::buildPage6(QWidget *sheet)
     // Beside the tabs once a run has saved its record: its folder in the
     // desktop's file manager.
     btnopenfolder = named(new QToolButton(runview), "btnopenfolder");
-    btnopenfolder->setAutoRaise(true);
     btnopenfolder->hide();
     runview->setCornerWidget(btnopenfolder, Qt::TopRightCorner);
     connect(btnopenfolder, &QToolButton::clicked, this, [this] { guarded([this] { btnopenfolderClick(); }); });
@@ -108,6 +107,8 @@ void Taaform1::buildPage6(QWidget *sheet)
     runprogress->hide();
     fill->addWidget(runprogress);
 
+    connect(results->horizontalHeader(), &QHeaderView::sectionResized, this,
+            [this] { elideResultHeaders(*results, runViewCaptions(languageCode_).headers); });
     connect(results, &QTableWidget::cellDoubleClicked, this,
             [this](int row, int) { guarded([this, row] { resultsDblClick(row); }); });
 }
@@ -123,6 +124,10 @@ void Taaform1::step6Click()
 
 bool Taaform1::eventFilter(QObject *watched, QEvent *event)
 {
+    // The columns take the table's width when it is shown or resized.
+    if (watched == results && (event->type() == QEvent::Show || event->type() == QEvent::Resize) &&
+        results->rowCount() > 0)
+        fitResultColumns(*results, results->viewport()->width(), runViewCaptions(languageCode_).headers);
     if (watched == results && event->type() == QEvent::KeyPress) {
         auto *key = static_cast<QKeyEvent *>(event);
         if (key->matches(QKeySequence::Copy)) {
@@ -242,8 +247,7 @@ void Taaform1::reflectResults()
         if (table.valuesRejected > 0 || table.rowsRejected > 0)
             extras.rejections.insert(table.source, rejectionLines(ledger, table.source, captions));
     fillResults(*results, *lastReport_, captions, extras);
-    fitResultColumns(*results, results->viewport()->width() > 100 ? results->viewport()->width()
-                                                                   : runview->width() - 4);
+    fitResultColumns(*results, results->viewport()->width(), captions.headers);
     btnopenfolder->setText(captions.openFolder);
     btnopenfolder->setToolTip(captions.openFolderTip.arg(QDir::toNativeSeparators(recordFolder())));
 }
