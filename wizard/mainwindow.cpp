@@ -20,6 +20,7 @@
 #include <QScreen>
 #include <QScrollArea>
 #include <QStackedWidget>
+#include <QStyle>
 #include <QWindow>
 #include <QTimer>
 #include <QTranslator>
@@ -158,12 +159,19 @@ Taaform1::~Taaform1()
 // The window's frame. Sizes and places of the frame are the designed ones;
 // the pages are laid out inside the 415 x 372 page set.
 
-WindowPlacement placeWindow(QSize design, QRect available, QMargins frame)
+WindowPlacement placeWindow(QSize design, QRect available, QMargins frame, int scrollBar)
 {
     WindowPlacement out;
     const QSize room(std::max(1, available.width() - frame.left() - frame.right()),
                      std::max(1, available.height() - frame.top() - frame.bottom()));
-    out.client = design.boundedTo(room);
+    // A body that scrolls one way takes that way's scroll bar beside it, so
+    // it need not scroll the other way too.
+    QSize wanted = design;
+    if (design.height() > room.height())
+        wanted.rwidth() += scrollBar;
+    if (design.width() > room.width())
+        wanted.rheight() += scrollBar;
+    out.client = wanted.boundedTo(room);
     const QSize outer = out.client.grownBy(frame);
     // Centred in the available area; a window as large as the area starts
     // at its top left, never above or left of it.
@@ -218,6 +226,8 @@ void Taaform1::buildWindow()
     btnext = button(Panel3, "btnext", QStringLiteral("Next >"), QRect(168, 8, 75, 25));
     btcancel = button(Panel3, "btcancel", QStringLiteral("Close"), QRect(255, 8, 75, 25));
     bthelp = button(Panel3, "bthelp", QStringLiteral("Help"), QRect(332, 8, 75, 25));
+    // Drawn as the default button: Return presses it (keyPressEvent).
+    btnext->setDefault(true);
 
     timer1_ = named(new QTimer(this), "Timer1");
     timer1_->setInterval(1000);
@@ -231,11 +241,12 @@ void Taaform1::fitToScreen(QMargins frame)
     const QSize design(kClientWidth, kClientHeight);
     WindowPlacement place{design, pos()};
     if (screen && !options_.headless)
-        place = placeWindow(design, screen->availableGeometry(), frame);
+        place = placeWindow(design, screen->availableGeometry(), frame,
+                            style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, clientarea_));
     const QSize client = place.client;
     setFixedSize(client);
     const int barWidth = kClientWidth - kStepPanelWidth;
-    if (client == design) {
+    if (client.width() >= design.width() && client.height() >= design.height()) {
         // The designed look: the bar beside the logo, under the pages.
         clientarea_->setGeometry(0, 0, client.width(), client.height());
         Panel3->setGeometry(kStepPanelWidth, kClientHeight - kButtonBarHeight, barWidth, kButtonBarHeight);

@@ -64,12 +64,14 @@ class Taaform1;
 
 // Where the window goes on a screen: its client size (the designed size, or
 // as much of it as the available area holds inside the frame) and the top
-// left of its frame, centred in the available area and never beyond it.
+// left of its frame, centred in the available area and never beyond it. A
+// client that scrolls one way is given the scroll bar's width (scrollBar)
+// the other way, as far as the area allows.
 struct WindowPlacement {
     QSize client;
     QPoint topLeft;
 };
-WindowPlacement placeWindow(QSize design, QRect available, QMargins frame);
+WindowPlacement placeWindow(QSize design, QRect available, QMargins frame, int scrollBar = 0);
 
 // The rows of the page-4 options: the designed pitch of 22 pixels while all
 // of them and the character set under them fit into height, closer when

@@ -1197,14 +1197,15 @@ TEST(WindowPlacement, TheWindowFitsTheAvailableAreaAndNeverStartsOffIt)
     const Case cases[] = {
         {"1920x1080 at 1x: the designed size, centred", QRect(0, 0, 1920, 1080), frame, design, QPoint(662, 315)},
         {"1024x600 at 1x", QRect(0, 0, 1024, 600), frame, design, QPoint(214, 75)},
-        {"1024x600 at 1.5x: too low, the full height", QRect(0, 0, 683, 400), frame, QSize(594, 376), QPoint(43, 0)},
+        {"1024x600 at 1.5x: too low, the full height and room for the bar", QRect(0, 0, 683, 400), frame,
+         QSize(608, 376), QPoint(36, 0)},
         {"1024x600 at 2x: too narrow and too low", QRect(0, 0, 512, 300), frame, QSize(510, 276), QPoint(0, 0)},
         {"a panel at the top: below it", QRect(0, 30, 1024, 570), frame, design, QPoint(214, 90)},
         {"a second screen to the left", QRect(-1280, 0, 1280, 1024), QMargins(), design, QPoint(-937, 299)},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
-        const WindowPlacement place = placeWindow(design, c.available, c.frame);
+        const WindowPlacement place = placeWindow(design, c.available, c.frame, 14);
         EXPECT_EQ(place.client, c.client);
         EXPECT_EQ(place.topLeft, c.topLeft);
         const QRect outer(place.topLeft, place.client.grownBy(c.frame));
