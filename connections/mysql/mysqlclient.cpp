@@ -868,11 +868,9 @@ char **MySqlResult::fetchRowServingWaits()
 {
     MYSQL *db = d->connection->db;
     MYSQL_ROW row = nullptr;
-    bool timedOut = false;
-    runServing(
+    d->timedOut = runServing(
         db, d->whileWaiting, [&] { return mysql_fetch_row_start(&row, d->res); },
         [&](int ready) { return mysql_fetch_row_cont(&row, d->res, ready); });
-    d->timedOut = d->timedOut || timedOut;
     return row;
 }
 
