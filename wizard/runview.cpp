@@ -382,18 +382,30 @@ void fillResults(QTableWidget &results, const RunReport &report, const RunViewCa
 void fitResultColumns(QTableWidget &results, int width, const QStringList &headers)
 {
     QHeaderView *header = results.horizontalHeader();
-    // Measured with the captions whole.
+    header->setSectionResizeMode(QHeaderView::Interactive);
+    header->setStretchLastSection(false);
+    // The captions' widths, measured whole before any column moves (each
+    // move cuts the captions anew).
     for (int column = 0; column < results.columnCount() && column < headers.size(); ++column)
         if (QTableWidgetItem *item = results.horizontalHeaderItem(column))
             item->setText(headers.at(column));
-    header->setSectionResizeMode(QHeaderView::Interactive);
-    header->setStretchLastSection(false);
-    results.resizeColumnsToContents();
     const QFontMetrics metrics(header->font());
-    const auto headerWidth = [&](int column) {
-        const QTableWidgetItem *item = results.horizontalHeaderItem(column);
-        return (item ? metrics.horizontalAdvance(item->text()) : 0) + 20;
-    };
+    std::vector<int> captionWidths;
+    for (int column = 0; column < results.columnCount(); ++column)
+        captionWidths.push_back(column < headers.size() ? metrics.horizontalAdvance(headers.at(column)) + 20 : 0);
+    const auto headerWidth = [&](int column) { return captionWidths.at(std::size_t(column)); };
+    // Each column as wide as its own cells; a text spread across several
+    // columns (a stopped or a never-begun table's words) widens none.
+    const QFontMetrics cellMetrics(results.font());
+    for (int column = 0; column < results.columnCount(); ++column) {
+        int widest = column == 0 ? results.iconSize().width() + 12 : 0;
+        for (int row = 0; row < results.rowCount(); ++row) {
+            const QTableWidgetItem *item = results.item(row, column);
+            if (item && results.columnSpan(row, column) == 1)
+                widest = std::max(widest, cellMetrics.horizontalAdvance(item->text()) + 14);
+        }
+        header->resizeSection(column, widest);
+    }
     int figures = 0;
     for (int column = 0; column < results.columnCount(); ++column) {
         if (column == 1 || column == 2)
