@@ -47,6 +47,18 @@ TEST(CheckOptionBoxes, EachIsABoxOfPageFourThatTheRunsRecordFollows)
         EXPECT_EQ(box->isChecked(), optionDefault(option)) << "the designed default";
         EXPECT_NE(captionFor(english, option.control), "");
         EXPECT_NE(captionFor(chn, option.control), "");
+        // A tool tip that says what it does, in the window's language.
+        const QString chineseTip = captionFor(toolTipTable(QStringLiteral("cn")), option.control);
+        EXPECT_NE(chineseTip, "");
+        EXPECT_EQ(box->toolTip(), chineseTip);
+    }
+    window.lnklanguageClick();
+    ASSERT_EQ(window.LanguageCode(), "en");
+    for (const CheckOption &option : kCheckOptions) {
+        SCOPED_TRACE(option.control);
+        const QString englishTip = captionFor(toolTipTable(QStringLiteral("en")), option.control);
+        EXPECT_GT(englishTip.size(), 20);
+        EXPECT_EQ(window.findChild<QCheckBox *>(option.control)->toolTip(), englishTip);
     }
     for (const CheckOption &option : kCheckOptions) {
         SCOPED_TRACE(option.control);
