@@ -382,26 +382,38 @@ void ConversionRun::openRecord()
     claims_.reset();
     interruptedRuns_.clear();
     runIdentity_ = RunIdentity::current(report_.started);
-    if (!keepRecord_)
-        return;
-    try {
-        auto record = std::make_unique<ConversionRecord>(db_.oracleconn.session(), settings_.OracleUser);
-        record->open();
-        // The claims take a session of their own: its locks last as long
-        // as this run writes a table, whatever the other sessions commit.
-        auto claims =
-            std::make_unique<TableClaims>(openOracleSession(oracleLoginFromParams(db_.oracleconn.params())));
-        record_ = std::move(record);
-        claims_ = std::move(claims);
-    } catch (const std::exception &e) {
-        // A target where the record cannot be kept (a user without the
-        // right to create tables) still converts, without memory.
-        const QString line =
-            QStringLiteral("The record of conversions cannot be kept in the target: %1").arg(errorMessage(e));
-        log_.Append(line);
-        log_.Append(QString());
-        if (settings_.Resume)
-            report_.errors << line;
+    if (keepRecord_) {
+        try {
+            auto record = std::make_unique<ConversionRecord>(db_.oracleconn.session(), settings_.OracleUser);
+            record->open();
+            // The claims take a session of their own: its locks last as long
+            // as this run writes a table, whatever the other sessions commit.
+            auto claims =
+                std::make_unique<TableClaims>(openOracleSession(oracleLoginFromParams(db_.oracleconn.params())));
+            record_ = std::move(record);
+            claims_ = std::move(claims);
+        } catch (const std::exception &e) {
+            // A target where the record cannot be kept (a user without the
+            // right to create tables) still converts, without memory.
+            const QString line =
+                QStringLiteral("The record of conversions cannot be kept in the target: %1").arg(errorMessage(e));
+            log_.Append(line);
+            log_.Append(QString());
+            if (settings_.Resume)
+                report_.errors << line;
+            return;
+        }
+    } else if (readRecordFrom_) {
+        // Read only (the check): the record as it is, to decide as a run
+        // would; none is a first run.
+        try {
+            auto record = std::make_unique<ConversionRecord>(*readRecordFrom_, settings_.OracleUser);
+            record->openExisting();
+            record_ = std::move(record);
+        } catch (const std::exception &) {
+            return;
+        }
+    } else {
         return;
     }
     // The runs that left one of this run's tables unfinished (with Verify
@@ -427,7 +439,7 @@ SourceTable ConversionRun::sourceOf(const QString &entry) const
 void ConversionRun::markTable(const QString &target, RecordState state, TableResult &result,
                               std::int64_t rowsWritten)
 {
-    if (!record_)
+    if (!record_ || !keepRecord_)
         return;
     try {
         record_->setState(target, state, rowsWritten);
@@ -621,7 +633,7 @@ void ConversionRun::convertTable(const QString &entry, bool overwrite, bool skip
                     : exists && skip       ? TableAction::Skipped
                     : exists && !overwrite ? TableAction::Merged
                                            : TableAction::Created;
-    if (record_ && result.action != TableAction::Skipped) {
+    if (record_ && keepRecord_ && result.action != TableAction::Skipped) {
         // The table is this run's now; who holds it goes into the record.
         RecordEntry e;
         e.target = targetName;
@@ -734,7 +746,7 @@ void ConversionRun::convertTable(const QString &entry, bool overwrite, bool skip
                     options.rowsBefore = earlier->rowsRead;
                     options.afterCondition = afterCondition;
                 }
-                if (record_) {
+                if (record_ && keepRecord_) {
                     options.progressRecord = [this, targetName](std::int64_t rows, const QString &key) {
                         return record_->progressStatement(targetName, rows, key);
                     };

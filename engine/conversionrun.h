@@ -115,8 +115,10 @@ public:
     // or is not kept.
     const ConversionRecord *record() const { return record_.get(); }
     // Whether the run keeps the record and claims its tables (on unless set;
-    // the check, which writes nothing, turns it off).
+    // the check, which writes nothing, turns it off). A run that keeps none
+    // may still read it from a session, to take the decisions a run would.
     void setKeepRecord(bool on) { keepRecord_ = on; }
+    void setRecordSource(OracleSession *readOnly) { readRecordFrom_ = readOnly; }
 
     // Whether the copy sends a batch while it reads the next rows (on unless
     // set). A test that changes the target at a chosen pump point turns it
@@ -182,6 +184,7 @@ private:
     RunIdentity runIdentity_;
     QSet<QString> interruptedRuns_;
     bool keepRecord_ = true;
+    OracleSession *readRecordFrom_ = nullptr;
 };
 
 } // namespace tavrex
