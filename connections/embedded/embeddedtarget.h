@@ -47,6 +47,9 @@ public:
     // "select * from T" (rows in insertion order), the describe query (no
     // rows) and the catalogue count (one row).
     std::unique_ptr<OracleRowReader> query(const QString &sql) override;
+    // Converts a batch's values into what their columns store on the
+    // thread that built it, from the table's columns as they are now.
+    std::unique_ptr<BatchPreparer> batchPreparer(const QString &table, const QVector<OracleColumn> &columns) override;
 
     const QString &path() const;
     const QString &owner() const;
