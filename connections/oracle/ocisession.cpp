@@ -682,6 +682,14 @@ BatchResult OciSession::insertRows(const QString &table, const OracleRowBatch &b
             ready = nullptr;
         const QVector<InsertRun> runs = ready ? QVector<InsertRun>() : planInsertRuns(batch, kRunBufferLimit);
         const int runCount = ready ? int(ready->runs.size()) : int(runs.size());
+        // The batch's own statements go first, in the transaction that the
+        // rows' last execute commits: a rejected row rolls them back with the
+        // rows before it.
+        for (const QString &statement : batch.statementsBeforeCommit()) {
+            sql = statement;
+            open = true;
+            run(statement);
+        }
         std::vector<RejectedRow> rejected;
         for (int i = 0; i < runCount; ++i) {
             const InsertRun &run = ready ? ready->runs[size_t(i)].run : runs[i];
@@ -695,9 +703,7 @@ BatchResult OciSession::insertRows(const QString &table, const OracleRowBatch &b
             // Keeping the accepted rows, every run is sent in batch-error mode
             // and the commit follows the last one (whether a commit on success
             // covers an execute with batch errors is not documented).
-            // The batch's own statements, when it has any, follow its rows
-            // in the same transaction: then the commit follows them.
-            const bool last = i + 1 == runCount && batch.statementsBeforeCommit().isEmpty();
+            const bool last = i + 1 == runCount;
             const ub4 mode = keepAccepted ? OCI_BATCH_ERRORS : last ? OCI_COMMIT_ON_SUCCESS : OCI_DEFAULT;
             const sword status =
                 api_.OCIStmtExecute(svc_.get(), stmt.get(), err_.get(), ub4(run.rowCount), 0, nullptr, nullptr, mode);
@@ -738,12 +744,8 @@ BatchResult OciSession::insertRows(const QString &table, const OracleRowBatch &b
             result.message = error.message();
             return result;
         }
-        for (const QString &statement : batch.statementsBeforeCommit()) {
-            sql = statement;
-            run(statement);
-        }
         BatchResult result;
-        if (keepAccepted || !batch.statementsBeforeCommit().isEmpty()) {
+        if (keepAccepted) {
             check(api_.OCITransCommit(svc_.get(), err_.get(), OCI_DEFAULT), "OCITransCommit");
             open = false;
             // The server lists batch errors in an order of its own.

@@ -313,10 +313,13 @@ public:
     }
 
     // Statements (an UPDATE of the record of conversions) that the insert
-    // runs in the batch's own transaction after its rows and before its
-    // commit: they are committed with the rows or not at all. A statement
-    // that fails rolls the whole batch back and throws, as an error of the
-    // insert itself.
+    // runs in the batch's own transaction before its commit: they are
+    // committed with the rows or not at all. A statement that fails rolls the
+    // whole batch back and throws, as an error of the insert itself. The
+    // embedded target runs them after the rows; the OCI adapter before them,
+    // so that the rows' execute carries the commit (one call less per batch
+    // on a server). A statement must therefore not depend on the batch's
+    // rows.
     const QStringList &statementsBeforeCommit() const { return beforeCommit_; }
     void setStatementsBeforeCommit(QStringList statements) { beforeCommit_ = std::move(statements); }
 
