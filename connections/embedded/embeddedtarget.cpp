@@ -960,6 +960,8 @@ void EmbeddedSession::execute(const QString &sql)
             d_->checkpointer->beforeWrite(embedded::Checkpointer::Expected::FewPages);
         WriteTransaction tx(d_->db.get(), d_->path);
         changeRows(st);
+        if (d_->commitGate && !d_->commitGate())
+            return;  // rolled back by the transaction's end
         tx.commit();
         return;
     }

@@ -74,6 +74,9 @@ struct ConformanceStep {
     // KeepingBatch (insertBatchKeepingAccepted): every rejected row and its
     // message, in batch order; empty: every row accepted.
     QVector<QPair<int, QString>> rejections;
+    // Batch, KeepingBatch: statements of the batch's own transaction
+    // (OracleRowBatch::setStatementsBeforeCommit), %OWNER% replaced.
+    QStringList beforeCommit;
 };
 
 struct ConformanceCase {

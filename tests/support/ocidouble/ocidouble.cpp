@@ -30,9 +30,10 @@
 //   before it, which stay in the open transaction; OCI_COMMIT_ON_SUCCESS
 //   commits when every row is accepted; OCITransRollback discards the open
 //   transaction; OCITransCommit, DDL and OCISessionEnd commit it;
-// - UPDATE and DELETE join the open transaction (kept, and run at its commit
-//   with its rows in one transaction of the target, so an error of theirs
-//   comes from the commit);
+// - UPDATE and DELETE are checked at their execute (run through the target
+//   and rolled back: an error of theirs comes from the execute) and join the
+//   open transaction (kept, and run again at its commit with its rows in one
+//   transaction of the target);
 // - with OCI_BATCH_ERRORS every row is tried: the accepted ones join the open
 //   transaction, the execute returns OCI_SUCCESS_WITH_INFO with ORA-24381
 //   when any row failed, OCI_ATTR_NUM_DML_ERRORS counts the failed rows, and
@@ -1485,8 +1486,17 @@ sword OCIStmtExecute(OCISvcCtx *svchp, OCIStmt *stmtp, OCIError *errhp, ub4 iter
         Session &s = sessionOf(svc);
         switch (st->kind) {
         case StatementKind::Change:
-            // Kept for the commit, which runs it in the transaction's own
-            // (an error of the statement then comes from the commit).
+            // Checked now, as a server checks a statement at its execute (run
+            // through the target and rolled back), and kept for the commit,
+            // which runs it in the transaction's own.
+            s.embedded().setCommitGate([] { return false; });
+            try {
+                s.target->execute(st->sql);
+            } catch (...) {
+                s.embedded().setCommitGate({});
+                throw;
+            }
+            s.embedded().setCommitGate({});
             s.pending.changes.append(st->sql);
             if (mode & OCI_COMMIT_ON_SUCCESS)
                 s.commit();
