@@ -79,6 +79,11 @@ std::unique_ptr<OracleRowReader> OracleSession::query(const QString &)
     throw DatabaseError(QStringLiteral("This Oracle session cannot read rows back"));
 }
 
+std::unique_ptr<BatchPreparer> OracleSession::batchPreparer(const QString &, const QVector<OracleColumn> &)
+{
+    return nullptr;
+}
+
 std::unique_ptr<OracleSession> openOracleSession(const OracleLogin &login)
 {
     if (login.service.startsWith(kEmbeddedPrefix))

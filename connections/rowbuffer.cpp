@@ -449,7 +449,9 @@ void RowBuffer::open(OracleSession &session, const QString &targetName)
         kinds_.push_back(targetKind(columns.at(i)));
     }
     // A batch holds at most 5000 rows: keep that much room between batches.
-    batch_.reset(std::move(columns), 5000);
+    batch_.reset(columns, 5000);
+    spare_.clear();
+    preparer_ = session.batchPreparer(targetName, columns);
     session_ = &session;
     target_ = targetName;
 }
@@ -465,6 +467,8 @@ qint64 heldValueBytes(const OracleValue &value)
 
 void RowBuffer::close()
 {
+    preparer_.reset();
+    spare_.clear();
     batch_.clear();
     written_.clear();
     heldBytes_ = 0;
@@ -481,9 +485,13 @@ void RowBuffer::restart()
 OracleRowBatch RowBuffer::takeRows()
 {
     OracleRowBatch rows = std::move(batch_);
-    batch_ = std::move(spare_);
+    if (spare_.empty()) {
+        batch_ = OracleRowBatch();
+    } else {
+        batch_ = std::move(spare_.back());
+        spare_.pop_back();
+    }
     batch_.reset(rows.columns(), 5000);
-    spare_ = OracleRowBatch();
     written_.clear();
     heldBytes_ = 0;
     return rows;
@@ -492,7 +500,14 @@ OracleRowBatch RowBuffer::takeRows()
 void RowBuffer::recycle(OracleRowBatch &&sent)
 {
     sent.clear();
-    spare_ = std::move(sent);
+    if (spare_.size() < 2)
+        spare_.push_back(std::move(sent));
+}
+
+void RowBuffer::prepare(OracleRowBatch &rows) const
+{
+    if (preparer_ && rows.rowCount() > 0)
+        preparer_->prepare(rows);
 }
 
 void RowBuffer::append()

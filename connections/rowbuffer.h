@@ -78,6 +78,11 @@ public:
     // recycle() serves the next one.
     OracleRowBatch takeRows();
     void recycle(OracleRowBatch &&sent);
+    // Converts rows taken with takeRows into the form the session sends
+    // (OracleSession::batchPreparer), on the caller's thread, while the
+    // session may be sending an earlier batch; rows of a session without a
+    // preparer stay as they are.
+    void prepare(OracleRowBatch &rows) const;
     OracleSession *session() const { return session_; }
 
     const QVector<OracleColumn> &columns() const { return batch_.columns(); }
@@ -121,7 +126,10 @@ private:
     OracleSession *session_ = nullptr;
     QString target_;
     OracleRowBatch batch_;
-    OracleRowBatch spare_;
+    // Batches given back, whose memory serves the next ones: one is being
+    // sent, one prepared and one filled at a time.
+    std::vector<OracleRowBatch> spare_;
+    std::unique_ptr<BatchPreparer> preparer_;
     std::vector<TargetKind> kinds_;
     std::vector<bool> written_;
     qint64 heldBytes_ = 0;

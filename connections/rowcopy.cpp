@@ -156,10 +156,14 @@ public:
             // goes the general way (sjb.value()), which also words what
             // cannot be written.
             Direct direct = Direct::None;
-            if (column >= 0 && !isBoolean_.back() && !options_.continuePastRejected) {
+            if (column >= 0 && isBoolean_.back() && !options_.continuePastRejected &&
+                buffer_.kindOf(column) == TargetKind::Number) {
+                direct = Direct::Boolean;
+            } else if (column >= 0 && !isBoolean_.back() && !options_.continuePastRejected) {
                 const MySqlValue::Type type = sjb.fieldType(i);
                 const TargetKind kind = buffer_.kindOf(column);
-                if (type == MySqlValue::Type::Text && kind == TargetKind::Text)
+                // Text into a binary column goes as its UTF-8 bytes.
+                if (type == MySqlValue::Type::Text && (kind == TargetKind::Text || kind == TargetKind::Bytes))
                     direct = Direct::Text;
                 else if (type == MySqlValue::Type::Bytes && kind == TargetKind::Bytes)
                     direct = Direct::Bytes;
@@ -267,15 +271,25 @@ public:
     // and their outcome is taken by poll() or settle(); otherwise here.
     bool sendBatch()
     {
+        // The rows are converted into the session's form here, while the
+        // batch before them is still on its way; when that batch fails, they
+        // are dropped with the rest of the batch in work.
+        const std::int64_t bytes = heldBytes();
+        const bool any = buffer_.rowCount() > 0;
+        OracleRowBatch rows;
+        if (any) {
+            rows = buffer_.takeRows();
+            buffer_.prepare(rows);
+        }
         if (!settle())
             return false;
-        if (buffer_.rowCount() == 0) {
+        if (!any) {
             clearBatch();
             return true;
         }
         auto batch = std::make_unique<SentBatch>();
-        batch->bytes = heldBytes();
-        batch->rows = buffer_.takeRows();
+        batch->bytes = bytes;
+        batch->rows = std::move(rows);
         batch->sourceRows = std::move(batchRows_);
         batch->values = std::move(batchValues_);
         batch->before = Counters{counts_, timesLogged_, errorLineSinceProgress_};
@@ -551,7 +565,7 @@ private:
     std::vector<bool> isBoolean_;
     std::vector<bool> checksNumber_;
     // How a field's values go into the buffer when they take a direct way.
-    enum class Direct { None, Text, Bytes, Integer, Decimal, Date, DateTime };
+    enum class Direct { None, Text, Bytes, Integer, Decimal, Date, DateTime, Boolean };
     std::vector<Direct> direct_;
 
     // Writes the field's value straight from the server's bytes; false when
@@ -566,7 +580,14 @@ private:
         case Direct::Text:
             if (!takesBytesDirect(raw) || !sjb.isUtf8Text(field))
                 return false;
-            writeBytesDirect(column, TargetKind::Text, raw);
+            writeBytesDirect(column, buffer_.kindOf(column), raw);
+            return true;
+        case Direct::Boolean:
+            // The server's "0" and "1" are the numbers written for false and
+            // true; any other value goes the general way.
+            if (raw.size() != 1 || (raw[0] != '0' && raw[0] != '1'))
+                return false;
+            buffer_.writeKept(column, TargetKind::Number, raw.data(), 1);
             return true;
         case Direct::Bytes:
             if (!takesBytesDirect(raw))

@@ -71,7 +71,8 @@ int Checkpointer::committed(void *self, sqlite3 *db, const char *, int frames)
     sqlite3_db_status(db, SQLITE_DBSTATUS_CACHE_WRITE, &written, &highest, 1);
     std::lock_guard<std::mutex> lock(c->mutex_);
     c->frames_ = frames;
-    c->lastFrames_ = written;
+    if (!c->small_)
+        c->lastFrames_ = written;
     // A checkpoint every kCadenceFrames pages, as SQLite's own would come,
     // or at once when the log started again from its beginning.
     if (frames < c->signalledFrames_ || frames - c->signalledFrames_ >= kCadenceFrames) {
@@ -82,10 +83,17 @@ int Checkpointer::committed(void *self, sqlite3 *db, const char *, int frames)
     return SQLITE_OK;
 }
 
-void Checkpointer::beforeWrite()
+void Checkpointer::beforeWrite(Expected expected)
 {
     std::unique_lock<std::mutex> lock(mutex_);
-    if (frames_ == 0 || std::int64_t(frames_) + lastFrames_ <= limitFrames_)
+    small_ = expected == Expected::FewPages;
+    // A change of a few rows waits only when it would take the log past
+    // twice its bound: a log that a batch larger than the bound carried past
+    // it is brought back by the next batch's wait, and the change that
+    // follows such a batch (its record's UPDATE) does not stop the
+    // conversion's thread for the checkpoint of the whole batch.
+    const std::int64_t room = small_ ? 2 * std::int64_t(limitFrames_) : limitFrames_;
+    if (frames_ == 0 || std::int64_t(frames_) + (small_ ? kFewPages : lastFrames_) <= room)
         return;
     const std::uint64_t mine = ++requested_;
     wake_.notify_all();

@@ -48,9 +48,17 @@ public:
 
     // The bound of the log file in bytes.
     void setLimitBytes(std::int64_t bytes);
+    // What a write transaction is taken to write into the log: as much as
+    // the writer's last one (a batch after a batch), or a few pages (a
+    // change of a few rows, such as the record of conversions' UPDATE after
+    // a batch), which leaves the estimate of the next transaction at the
+    // last one's that was not small, and waits only when the log would pass
+    // twice its bound.
+    enum class Expected { AsTheLast, FewPages };
+    static constexpr int kFewPages = 64;
     // Called before a write transaction of the writer begins; waits for a
     // full checkpoint when the transaction would take the log past its bound.
-    void beforeWrite();
+    void beforeWrite(Expected expected = Expected::AsTheLast);
 
 private:
     Checkpointer(sqlite3 *writer, SqliteDb own, int pageSize);
@@ -67,7 +75,8 @@ private:
     std::uint64_t requested_ = 0;  // checkpoints asked for
     std::uint64_t copied_ = 0;     // the last request a finished checkpoint covers
     int frames_ = 0;               // pages in the log after the writer's last commit
-    int lastFrames_ = 0;           // pages the writer's last transaction wrote
+    int lastFrames_ = 0;           // pages the writer's last transaction wrote (the last not small one)
+    bool small_ = false;           // the open transaction was announced as FewPages
     int signalledFrames_ = 0;      // pages in the log at the last checkpoint asked for
     bool quit_ = false;
     std::thread thread_;

@@ -3,9 +3,11 @@
 // prepared INSERT over every column of the table, kept prepared for the next
 // batch of the same shape; values bound directly (UTF-16 text as it is,
 // numbers and dates as their stored text, bytes as blobs), no SQL text per
-// row.
+// row. A batch that its preparer converted already (embeddedprepare.h) is
+// bound from that form; the others are converted here, row by row.
 
 #include "connections/embedded/embeddeddefaults.h"
+#include "connections/embedded/embeddedprepare.h"
 #include "connections/embedded/embeddedsessionimpl.h"
 #include "connections/embedded/embeddedsql.h"
 
@@ -17,6 +19,27 @@
 namespace tavrex {
 
 using namespace embedded;
+
+std::unique_ptr<BatchPreparer> EmbeddedSession::batchPreparer(const QString &table,
+                                                              const QVector<OracleColumn> &columns)
+{
+    auto prepared = std::make_shared<PreparedTable>();
+    prepared->owner = d_->owner;
+    if (!d_->catalog().findTable(table, &prepared->table))
+        return nullptr;
+    const TableInfo &t = prepared->table;
+    for (const OracleColumn &column : columns) {
+        int found = -1;
+        for (int c = 0; c < t.columns.size(); ++c)
+            if (t.columns[c].name == column.name)
+                found = c;
+        if (found < 0)
+            return nullptr;  // the insert words that error
+        prepared->tableColumn.push_back(found);
+        prepared->qualified.append(QStringLiteral("\"%1\".\"%2\".\"%3\"").arg(d_->owner, t.name, column.name));
+    }
+    return std::make_unique<EmbeddedPreparer>(std::move(prepared));
+}
 
 BatchResult EmbeddedSession::insertBatch(const QString &table, const OracleRowBatch &batch)
 {
@@ -105,6 +128,12 @@ BatchResult EmbeddedSession::insertRows(const QString &table, const OracleRowBat
     for (const ColumnSpec &c : t.columns)
         qualified.append(QStringLiteral("\"%1\".\"%2\".\"%3\"").arg(d_->owner, t.name, c.name));
 
+    // The batch's own form, when its preparer made one for the table as it
+    // is now.
+    const auto *ready = dynamic_cast<const PreparedBatch *>(batch.prepared());
+    if (ready && !ready->fits(d_->owner, t, batch))
+        ready = nullptr;
+
     std::vector<StoredValue> stored(static_cast<size_t>(tableColumns));
     QString message;
     // Returns true when the batch ends here.
@@ -134,43 +163,41 @@ BatchResult EmbeddedSession::insertRows(const QString &table, const OracleRowBat
         bool refused = false;
         for (int c = 0; c < tableColumns && !refused; ++c) {
             const int b = source[size_t(c)];
-            const OracleValue &v = b >= 0 ? batch.at(r, b) : omitted.value(c);
-            StoredValue &s = stored[size_t(c)];
-            if (convertValue(v, t.columns[c], qualified[c], s, &message) != 0) {
+            BoundValue v;
+            const int refusal = ready && b >= 0
+                                    ? ready->value(r, b, &v, &message)
+                                    : convertValue(b >= 0 ? batch.at(r, b) : omitted.value(c), t.columns[c],
+                                                   qualified[c], stored[size_t(c)], &message);
+            if (refusal != 0) {
                 if (reject(r, message))
                     return result;
                 refused = true;
                 break;
             }
+            if (!ready || b < 0)
+                v = boundValue(stored[size_t(c)]);
             const int pos = c + 1;
             // A value larger than SQLite can hold is refused by its bind,
             // which would leave the parameter NULL: check every bind, so that
             // no value is lost while the batch reports success.
-            qint64 bytes = 0;
+            const qint64 bytes = v.size;
             int bound = SQLITE_OK;
-            switch (s.kind) {
-            case StoredValue::Kind::Null: bound = sqlite3_bind_null(stmt, pos); break;
-            case StoredValue::Kind::Text16:
-                bytes = qint64(s.text16->size()) * 2;
-                bound = bytes > INT_MAX ? SQLITE_TOOBIG
-                                        : sqlite3_bind_text16(stmt, pos, s.text16->utf16(), int(bytes), SQLITE_STATIC);
-                break;
-            case StoredValue::Kind::Text8:
-                bytes = qint64(s.text8->size());
-                bound = bytes > INT_MAX ? SQLITE_TOOBIG
-                                        : sqlite3_bind_text(stmt, pos, s.text8->constData(), int(bytes), SQLITE_STATIC);
-                break;
-            case StoredValue::Kind::Utf8:
-                bytes = qint64(s.utf8.size());
-                bound = bytes > INT_MAX ? SQLITE_TOOBIG
-                                        : sqlite3_bind_text(stmt, pos, s.utf8.data(), int(bytes), SQLITE_STATIC);
-                break;
-            case StoredValue::Kind::Real: bound = sqlite3_bind_double(stmt, pos, s.real); break;
-            case StoredValue::Kind::Blob:
-                bytes = qint64(s.blob.size());
-                bound = bytes > INT_MAX ? SQLITE_TOOBIG
-                                        : sqlite3_bind_blob(stmt, pos, s.blob.constData(), int(bytes), SQLITE_STATIC);
-                break;
+            if (bytes > INT_MAX) {
+                bound = SQLITE_TOOBIG;
+            } else {
+                switch (v.kind) {
+                case StoredValue::Kind::Null: bound = sqlite3_bind_null(stmt, pos); break;
+                case StoredValue::Kind::Text16:
+                    bound = sqlite3_bind_text16(stmt, pos, v.data, int(bytes), SQLITE_STATIC);
+                    break;
+                case StoredValue::Kind::Text8:
+                case StoredValue::Kind::Utf8:
+                    bound = sqlite3_bind_text(stmt, pos, static_cast<const char *>(v.data), int(bytes),
+                                              SQLITE_STATIC);
+                    break;
+                case StoredValue::Kind::Real: bound = sqlite3_bind_double(stmt, pos, v.real); break;
+                case StoredValue::Kind::Blob: bound = sqlite3_bind_blob(stmt, pos, v.data, int(bytes), SQLITE_STATIC); break;
+                }
             }
             if (bound != SQLITE_OK) {
                 sqlite3_reset(stmt);

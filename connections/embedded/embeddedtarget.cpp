@@ -953,11 +953,15 @@ void EmbeddedSession::execute(const QString &sql)
     if (st.kind == Statement::Kind::Update || st.kind == Statement::Kind::Delete) {
         // Rows change in a transaction of their own here (the record of
         // conversions commits each change at once); unlike DDL, they end
-        // none of the session's row locks.
+        // none of the session's row locks. Such a change writes a few pages,
+        // so it does not wait for a checkpoint that a batch as large as the
+        // last one would.
         if (d_->checkpointer)
-            d_->checkpointer->beforeWrite();
+            d_->checkpointer->beforeWrite(embedded::Checkpointer::Expected::FewPages);
         WriteTransaction tx(d_->db.get(), d_->path);
         changeRows(st);
+        if (d_->commitGate && !d_->commitGate())
+            return;  // rolled back by the transaction's end
         tx.commit();
         return;
     }

@@ -47,6 +47,9 @@ public:
     // "select * from T" (rows in insertion order), the describe query (no
     // rows) and the catalogue count (one row).
     std::unique_ptr<OracleRowReader> query(const QString &sql) override;
+    // Converts a batch's values into what their columns store on the
+    // thread that built it, from the table's columns as they are now.
+    std::unique_ptr<BatchPreparer> batchPreparer(const QString &table, const QVector<OracleColumn> &columns) override;
 
     const QString &path() const;
     const QString &owner() const;
@@ -55,10 +58,11 @@ public:
     // position), while the batch's transaction is still open. Tests use it to
     // look at the file from outside during a batch, or to be killed there.
     void setRowObserver(std::function<void(int row)> observer);
-    // Test hook: asked once a batch has every row it keeps, just before its
-    // commit; false rolls the batch back instead, and the batch still returns
-    // what it found. The OCI test double checks the rows of a transaction it
-    // keeps open this way.
+    // Test hook: asked once a batch has every row it keeps, or an UPDATE or
+    // DELETE has changed its rows, just before the commit; false rolls the
+    // batch or the statement back instead, and the batch still returns what
+    // it found. The OCI test double checks the rows and statements of a
+    // transaction it keeps open this way.
     void setCommitGate(std::function<bool()> gate);
     // Test hook: the bound of the write-ahead log file in bytes (64 MiB
     // unless set); a write that would take the log past it waits for the

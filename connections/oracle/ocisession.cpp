@@ -115,6 +115,154 @@ struct ColumnBuffer {
     std::vector<ub4> lengths;
 };
 
+// Fills a column's array bind for the rows of a run, at `width` bytes per
+// value; a geometry's WKB goes into a temporary LOB that lob() makes.
+void fillColumn(ColumnBuffer &b, const OracleRowBatch &batch, const InsertRun &run, int c, qint64 width,
+                const std::function<OCILobLocator *(const QByteArray &)> &lob)
+{
+    const size_t rows = size_t(run.rowCount);
+    if (b.data.size() < rows * size_t(width))
+        b.data.resize(rows * size_t(width));
+    b.indicators.resize(rows);
+    b.lengths.resize(rows);
+    for (size_t r = 0; r < rows; ++r) {
+        const OracleValue &v = batch.at(run.firstRow + int(r), c);
+        char *slot = b.data.data() + r * size_t(width);
+        b.indicators[r] = OCI_IND_NOTNULL;
+        switch (v.kind()) {
+        case OracleValue::Kind::Null:
+            b.indicators[r] = OCI_IND_NULL;
+            b.lengths[r] = 0;
+            break;
+        case OracleValue::Kind::Number:
+        case OracleValue::Kind::BinaryNumber:
+        case OracleValue::Kind::Text:
+            if (v.isUtf8()) {
+                const QByteArray &utf8 = v.utf8Value();
+                if (!utf8.isEmpty())
+                    std::memcpy(slot, utf8.constData(), size_t(utf8.size()));
+                b.lengths[r] = ub4(utf8.size());
+                break;
+            }
+            b.lengths[r] = ub4(encodeUtf8(v.textValue(), slot) - slot);
+            break;
+        case OracleValue::Kind::Timestamp:
+        case OracleValue::Kind::Interval:
+            b.lengths[r] = ub4(encodeUtf8(conversionText(v), slot) - slot);
+            break;
+        case OracleValue::Kind::Date:
+            encodeDate(v.dateValue(), reinterpret_cast<ub1 *>(slot));
+            b.lengths[r] = 7;
+            break;
+        case OracleValue::Kind::Bytes: {
+            const QByteArray &bytes = v.bytesValue();
+            if (!bytes.isEmpty())
+                std::memcpy(slot, bytes.constData(), size_t(bytes.size()));
+            b.lengths[r] = ub4(bytes.size());
+            break;
+        }
+        case OracleValue::Kind::Geometry: {
+            OCILobLocator *locator = lob(v.wkbValue());
+            std::memcpy(slot, &locator, sizeof locator);
+            b.lengths[r] = ub4(sizeof locator);
+            break;
+        }
+        }
+    }
+}
+
+// Why a value of this width cannot be bound; empty when it can.
+QString widthProblem(qint64 width, const QString &column)
+{
+    if (width <= SB4MAXVAL)
+        return QString();
+    return QStringLiteral("A value of %1 bytes for column \"%2\" is larger than the Oracle client library can bind "
+                          "(2147483647 bytes)")
+        .arg(width)
+        .arg(column);
+}
+
+// A batch's runs as the adapter sends them, with their INSERT texts and their
+// bind buffers filled on the thread that built the batch (OciPreparer).
+class OciPreparedBatch final : public PreparedRows {
+public:
+    struct Run {
+        InsertRun run;
+        QString sql;
+        std::vector<ColumnBuffer> buffers;  // by bind order; empty for a column written as NULL
+    };
+    QString table;
+    QVector<QString> types;
+    int rows = 0;
+    std::vector<Run> runs;  // their buffers' memory serves the next batch's runs
+};
+
+// The bind buffers of a batch are filled before it is sent when they stay
+// within this size together, and when no value needs the session (a
+// geometry's temporary LOB); a batch of larger values is filled by the insert,
+// one run at a time, so that its memory stays as it was.
+constexpr qint64 kPreparedBufferLimit = qint64(16) * 1024 * 1024;
+
+class OciPreparer final : public BatchPreparer {
+public:
+    OciPreparer(QString table, QVector<OracleColumn> columns)
+        : table_(std::move(table)), columns_(std::move(columns))
+    {
+        for (const OracleColumn &c : columns_)
+            types_.append(c.type);
+        order_ = bindOrder(types_);
+    }
+
+    void prepare(OracleRowBatch &batch) override
+    {
+        std::unique_ptr<PreparedRows> kept = batch.takePrepared();
+        const bool filled = batch.columns() == columns_ && fill(batch, kept);
+        batch.setPrepared(std::move(kept), filled);
+    }
+
+private:
+    bool fill(const OracleRowBatch &batch, std::unique_ptr<PreparedRows> &kept)
+    {
+        const QVector<InsertRun> runs = planInsertRuns(batch, kRunBufferLimit);
+        qint64 total = 0;
+        for (const InsertRun &run : runs) {
+            for (int c = 0; c < run.kinds.size(); ++c) {
+                if (run.kinds[c] == OracleValue::Kind::Geometry ||
+                    !widthProblem(run.widths[c], batch.columns()[c].name).isEmpty())
+                    return false;
+                total += qint64(run.rowCount) * run.widths[c];
+            }
+        }
+        if (total > kPreparedBufferLimit)
+            return false;
+        if (!dynamic_cast<OciPreparedBatch *>(kept.get()))
+            kept = std::make_unique<OciPreparedBatch>();
+        auto &p = static_cast<OciPreparedBatch &>(*kept);
+        p.table = table_;
+        p.types = types_;
+        p.rows = batch.rowCount();
+        p.runs.resize(size_t(runs.size()));
+        const std::function<OCILobLocator *(const QByteArray &)> noLob;
+        for (int i = 0; i < runs.size(); ++i) {
+            OciPreparedBatch::Run &r = p.runs[size_t(i)];
+            r.run = runs[i];
+            r.sql = insertStatement(table_, batch.columns(), order_, r.run, types_);
+            r.buffers.resize(size_t(order_.size()));
+            for (int k = 0; k < order_.size(); ++k) {
+                const int c = order_[k];
+                if (isBound(r.run, c, types_[c]))
+                    fillColumn(r.buffers[size_t(k)], batch, r.run, c, r.run.widths[c], noLob);
+            }
+        }
+        return true;
+    }
+
+    const QString table_;
+    const QVector<OracleColumn> columns_;
+    QVector<QString> types_;
+    QVector<int> order_;
+};
+
 class OciRowReader;
 
 class OciSession final : public OracleSession {
@@ -129,6 +277,7 @@ public:
     BatchResult insertBatch(const QString &table, const OracleRowBatch &batch) override;
     BatchResult insertBatchKeepingAccepted(const QString &table, const OracleRowBatch &batch) override;
     std::unique_ptr<OracleRowReader> query(const QString &sql) override;
+    std::unique_ptr<BatchPreparer> batchPreparer(const QString &table, const QVector<OracleColumn> &columns) override;
 
 private:
     void check(sword status, const char *call)
@@ -151,6 +300,8 @@ private:
     Statement parsedInsert(const QString &sql);
     void bindRun(Statement &stmt, const OracleRowBatch &batch, const InsertRun &run, const QVector<int> &order,
                  const QVector<QString> &types, TemporaryLobs &lobs);
+    void bindBuffers(Statement &stmt, const InsertRun &run, const QVector<int> &order, const QVector<QString> &types,
+                     std::vector<ColumnBuffer> &buffers);
     OCILobLocator *temporaryBlob(const QByteArray &bytes, TemporaryLobs &lobs);
     BatchResult insertRows(const QString &table, const OracleRowBatch &batch, bool keepAccepted);
     std::vector<RejectedRow> batchErrors(Statement &stmt);
@@ -431,66 +582,30 @@ void OciSession::bindRun(Statement &stmt, const OracleRowBatch &batch, const Ins
                 std::vector<char>().swap(data);
         }
     }
+    const auto lob = [this, &lobs](const QByteArray &wkb) { return temporaryBlob(wkb, lobs); };
+    for (int i = 0; i < order.size(); ++i) {
+        const int c = order[i];
+        if (!isBound(run, c, types[c]))
+            continue;  // written as NULL
+        const QString problem = widthProblem(run.widths[c], batch.columns()[c].name);
+        if (!problem.isEmpty())
+            throw DatabaseError(problem);
+        fillColumn(buffers_[size_t(i)], batch, run, c, run.widths[c], lob);
+    }
+    bindBuffers(stmt, run, order, types, buffers_);
+}
+
+// Binds the filled buffers of a run, by position in bind order.
+void OciSession::bindBuffers(Statement &stmt, const InsertRun &run, const QVector<int> &order,
+                             const QVector<QString> &types, std::vector<ColumnBuffer> &buffers)
+{
     ub4 position = 0;
     for (int i = 0; i < order.size(); ++i) {
         const int c = order[i];
         if (!isBound(run, c, types[c]))
             continue;  // written as NULL
         const qint64 width = run.widths[c];
-        if (width > SB4MAXVAL)
-            throw DatabaseError(QStringLiteral("A value of %1 bytes for column \"%2\" is larger than the Oracle "
-                                               "client library can bind (2147483647 bytes)")
-                                    .arg(width)
-                                    .arg(batch.columns()[c].name));
-        ColumnBuffer &b = buffers_[size_t(i)];
-        if (b.data.size() < rows * size_t(width))
-            b.data.resize(rows * size_t(width));
-        b.indicators.resize(rows);
-        b.lengths.resize(rows);
-        for (size_t r = 0; r < rows; ++r) {
-            const OracleValue &v = batch.at(run.firstRow + int(r), c);
-            char *slot = b.data.data() + r * size_t(width);
-            b.indicators[r] = OCI_IND_NOTNULL;
-            switch (v.kind()) {
-            case OracleValue::Kind::Null:
-                b.indicators[r] = OCI_IND_NULL;
-                b.lengths[r] = 0;
-                break;
-            case OracleValue::Kind::Number:
-            case OracleValue::Kind::BinaryNumber:
-            case OracleValue::Kind::Text:
-                if (v.isUtf8()) {
-                    const QByteArray &utf8 = v.utf8Value();
-                    if (!utf8.isEmpty())
-                        std::memcpy(slot, utf8.constData(), size_t(utf8.size()));
-                    b.lengths[r] = ub4(utf8.size());
-                    break;
-                }
-                b.lengths[r] = ub4(encodeUtf8(v.textValue(), slot) - slot);
-                break;
-            case OracleValue::Kind::Timestamp:
-            case OracleValue::Kind::Interval:
-                b.lengths[r] = ub4(encodeUtf8(conversionText(v), slot) - slot);
-                break;
-            case OracleValue::Kind::Date:
-                encodeDate(v.dateValue(), reinterpret_cast<ub1 *>(slot));
-                b.lengths[r] = 7;
-                break;
-            case OracleValue::Kind::Bytes: {
-                const QByteArray &bytes = v.bytesValue();
-                if (!bytes.isEmpty())
-                    std::memcpy(slot, bytes.constData(), size_t(bytes.size()));
-                b.lengths[r] = ub4(bytes.size());
-                break;
-            }
-            case OracleValue::Kind::Geometry: {
-                OCILobLocator *lob = temporaryBlob(v.wkbValue(), lobs);
-                std::memcpy(slot, &lob, sizeof lob);
-                b.lengths[r] = ub4(sizeof lob);
-                break;
-            }
-            }
-        }
+        ColumnBuffer &b = buffers[size_t(i)];
         OCIBind *bind = nullptr;
         check(api_.OCIBindByPos2(stmt.get(), &bind, err_.get(), ++position, b.data.data(), sb8(width),
                                  bindType(run.kinds[c], types[c]), b.indicators.data(), b.lengths.data(), nullptr, 0,
@@ -499,6 +614,14 @@ void OciSession::bindRun(Statement &stmt, const OracleRowBatch &batch, const Ins
         check(api_.OCIBindArrayOfStruct(bind, err_.get(), ub4(width), ub4(sizeof(sb2)), ub4(sizeof(ub4)), 0),
               "OCIBindArrayOfStruct");
     }
+}
+
+std::unique_ptr<BatchPreparer> OciSession::batchPreparer(const QString &table, const QVector<OracleColumn> &columns)
+{
+    for (const OracleColumn &c : columns)
+        if (c.type.isEmpty())
+            return nullptr;
+    return std::make_unique<OciPreparer>(table, columns);
 }
 
 BatchResult OciSession::insertBatch(const QString &table, const OracleRowBatch &batch)
@@ -552,20 +675,35 @@ BatchResult OciSession::insertRows(const QString &table, const OracleRowBatch &b
     try {
         const QVector<QString> types = columnTypes(table, batch);
         const QVector<int> order = bindOrder(types);
-        const QVector<InsertRun> runs = planInsertRuns(batch, kRunBufferLimit);
+        // The runs filled before the batch was sent, when they were filled
+        // for this table and these column types.
+        auto *ready = const_cast<OciPreparedBatch *>(dynamic_cast<const OciPreparedBatch *>(batch.prepared()));
+        if (ready && (ready->table != table || ready->types != types || ready->rows != batch.rowCount()))
+            ready = nullptr;
+        const QVector<InsertRun> runs = ready ? QVector<InsertRun>() : planInsertRuns(batch, kRunBufferLimit);
+        const int runCount = ready ? int(ready->runs.size()) : int(runs.size());
+        // The batch's own statements go first, in the transaction that the
+        // rows' last execute commits: a rejected row rolls them back with the
+        // rows before it.
+        for (const QString &statement : batch.statementsBeforeCommit()) {
+            sql = statement;
+            open = true;
+            run(statement);
+        }
         std::vector<RejectedRow> rejected;
-        for (int i = 0; i < runs.size(); ++i) {
-            const InsertRun &run = runs[i];
-            sql = insertStatement(table, batch.columns(), order, run, types);
+        for (int i = 0; i < runCount; ++i) {
+            const InsertRun &run = ready ? ready->runs[size_t(i)].run : runs[i];
+            sql = ready ? ready->runs[size_t(i)].sql : insertStatement(table, batch.columns(), order, run, types);
             Statement stmt = parsedInsert(sql);
             TemporaryLobs lobs(api_, svc_.get(), err_.get());
-            bindRun(stmt, batch, run, order, types, lobs);
+            if (ready)
+                bindBuffers(stmt, run, order, types, ready->runs[size_t(i)].buffers);
+            else
+                bindRun(stmt, batch, run, order, types, lobs);
             // Keeping the accepted rows, every run is sent in batch-error mode
             // and the commit follows the last one (whether a commit on success
             // covers an execute with batch errors is not documented).
-            // The batch's own statements, when it has any, follow its rows
-            // in the same transaction: then the commit follows them.
-            const bool last = i + 1 == runs.size() && batch.statementsBeforeCommit().isEmpty();
+            const bool last = i + 1 == runCount;
             const ub4 mode = keepAccepted ? OCI_BATCH_ERRORS : last ? OCI_COMMIT_ON_SUCCESS : OCI_DEFAULT;
             const sword status =
                 api_.OCIStmtExecute(svc_.get(), stmt.get(), err_.get(), ub4(run.rowCount), 0, nullptr, nullptr, mode);
@@ -606,12 +744,8 @@ BatchResult OciSession::insertRows(const QString &table, const OracleRowBatch &b
             result.message = error.message();
             return result;
         }
-        for (const QString &statement : batch.statementsBeforeCommit()) {
-            sql = statement;
-            run(statement);
-        }
         BatchResult result;
-        if (keepAccepted || !batch.statementsBeforeCommit().isEmpty()) {
+        if (keepAccepted) {
             check(api_.OCITransCommit(svc_.get(), err_.get(), OCI_DEFAULT), "OCITransCommit");
             open = false;
             // The server lists batch errors in an order of its own.

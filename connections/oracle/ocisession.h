@@ -24,7 +24,10 @@ namespace tavrex {
 // OCI_DESCRIBE_ONLY. insertBatch prepares one INSERT naming every batch
 // column (LOB columns last) and sends the rows as array executes, normally
 // one per batch, committed with the last; a rejected row is found by the row
-// count, the batch rolled back, and its position and message returned.
+// count, the batch rolled back, and its position and message returned. The
+// batch's own statements (statementsBeforeCommit) are executed before its
+// rows, in their transaction. A batch that the session's preparer made ready
+// is bound from its filled buffers (batchPreparer).
 // insertBatchKeepingAccepted sends the same arrays in batch-error mode, so
 // that one execute reports every rejected row (OCI_ATTR_NUM_DML_ERRORS, then
 // each row's error handle and OCI_ATTR_DML_ROW_OFFSET), and commits the

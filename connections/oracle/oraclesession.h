@@ -257,6 +257,15 @@ private:
     quint32 srid_ = 0;  // Geometry
 };
 
+// A session's own form of a batch's rows, made before the batch is sent
+// (BatchPreparer): for the embedded target the values as their columns store
+// them, for the OCI adapter its filled bind buffers. Kept with its batch; a
+// session uses only a form it made itself, and only while it fits the table.
+class PreparedRows {
+public:
+    virtual ~PreparedRows() = default;
+};
+
 // The rows of one batch insert: one value per described column per row, in
 // the order the rows were appended. A column left unwritten holds NULL.
 class OracleRowBatch {
@@ -271,6 +280,7 @@ public:
     // Starts a new row of NULLs and returns its position.
     int appendRow()
     {
+        preparedValid_ = false;
         values_.resize(values_.size() + size_t(columns_.size()));
         return rows_++;
     }
@@ -279,16 +289,23 @@ public:
     {
         if (rows_ == 0)
             return;
+        preparedValid_ = false;
         values_.resize(values_.size() - size_t(columns_.size()));
         --rows_;
     }
-    OracleValue &at(int row, int column) { return values_[size_t(row) * size_t(columns_.size()) + size_t(column)]; }
+    // A value to write: the batch's prepared form, if any, no longer holds.
+    OracleValue &at(int row, int column)
+    {
+        preparedValid_ = false;
+        return values_[size_t(row) * size_t(columns_.size()) + size_t(column)];
+    }
     const OracleValue &at(int row, int column) const
     {
         return values_[size_t(row) * size_t(columns_.size()) + size_t(column)];
     }
     void clear()
     {
+        preparedValid_ = false;
         values_.clear();
         rows_ = 0;
         beforeCommit_.clear();
@@ -296,12 +313,32 @@ public:
     }
 
     // Statements (an UPDATE of the record of conversions) that the insert
-    // runs in the batch's own transaction after its rows and before its
-    // commit: they are committed with the rows or not at all. A statement
-    // that fails rolls the whole batch back and throws, as an error of the
-    // insert itself.
+    // runs in the batch's own transaction before its commit: they are
+    // committed with the rows or not at all. A statement that fails rolls the
+    // whole batch back and throws, as an error of the insert itself. The
+    // embedded target runs them after the rows; the OCI adapter before them,
+    // so that the rows' execute carries the commit (one call less per batch
+    // on a server). A statement must therefore not depend on the batch's
+    // rows.
     const QStringList &statementsBeforeCommit() const { return beforeCommit_; }
     void setStatementsBeforeCommit(QStringList statements) { beforeCommit_ = std::move(statements); }
+
+    // The session's form of the rows as they are now (BatchPreparer), null
+    // when there is none or a row was changed or added since it was made.
+    const PreparedRows *prepared() const { return preparedValid_ ? prepared_.get() : nullptr; }
+    // For a preparer: the form kept from an earlier batch (or null), taken
+    // so that its memory serves again; and the form of these rows, valid
+    // when it describes them.
+    std::unique_ptr<PreparedRows> takePrepared()
+    {
+        preparedValid_ = false;
+        return std::move(prepared_);
+    }
+    void setPrepared(std::unique_ptr<PreparedRows> prepared, bool valid)
+    {
+        prepared_ = std::move(prepared);
+        preparedValid_ = valid && prepared_;
+    }
 
     // A copy of size bytes, kept with the batch, as a byte array that refers
     // to it: a batch of thousands of text values costs one allocation per
@@ -360,6 +397,9 @@ private:
     std::vector<OracleValue> values_;
     int rows_ = 0;
     QStringList beforeCommit_;
+    // Kept when the batch is cleared: its memory serves the next form.
+    std::unique_ptr<PreparedRows> prepared_;
+    bool preparedValid_ = false;
     std::vector<std::unique_ptr<char[]>> blocks_;
     std::vector<std::unique_ptr<char[]>> large_;
     size_t current_ = 0;
@@ -417,6 +457,20 @@ public:
     }
 };
 
+// Makes the batches of one table ready for a session's insert on the thread
+// that builds them, while the session may be busy sending an earlier batch:
+// it holds what it needs of the table and never calls the session. A value
+// the target refuses is no error here; the insert reports its row as it
+// would without the form.
+class BatchPreparer {
+public:
+    virtual ~BatchPreparer() = default;
+    // Converts the rows into the session's form and keeps it with the batch
+    // (OracleRowBatch::prepared), or leaves the batch without one for the
+    // insert to convert as it sends.
+    virtual void prepare(OracleRowBatch &batch) = 0;
+};
+
 // What a connect takes from the twelve-line Oracle profile.
 struct OracleLogin {
     QString service;           // "Database": the connect identifier
@@ -467,6 +521,13 @@ public:
     // reads it back this way. This version throws DatabaseError: a session
     // that cannot read rows says so.
     virtual std::unique_ptr<OracleRowReader> query(const QString &sql);
+
+    // A preparer for batches of these columns (as a describe of the table
+    // gave them) into the table, asked while the session is the caller's;
+    // null when the session converts every batch as it sends it (this
+    // version). An insert given a batch whose form no longer fits the table
+    // (changed since) converts the rows itself, with the same outcome.
+    virtual std::unique_ptr<BatchPreparer> batchPreparer(const QString &table, const QVector<OracleColumn> &columns);
 };
 
 // Opens a session for the login: a service name "embedded:PATH" selects the

@@ -143,6 +143,31 @@ TEST_F(ByteCap, SmallRowsKeepTheRowCountBatches)
     EXPECT_EQ(spy.sizes, (std::vector<int>{100, 5000, 100}));
 }
 
+// Each batch is converted into the target's form on the copy's own thread,
+// while the batch before it is still on its way, and is sent with that form.
+TEST_F(ByteCap, BatchesArePreparedOnTheCopysThreadWhileTheOneBeforeIsSent)
+{
+    sandboxExec({"create table b (id int primary key, data longblob)",
+                 "insert into b select seq, repeat('x', seq % 50) from seq_1_to_5200"},
+                database);
+    BatchSpy spy(*target);
+    spy.holdSecondUntilThirdPrepared = true;
+    const TStepResult r = copy(spy);
+    EXPECT_TRUE(r.Ok) << r.ErrorText.toStdString();
+    EXPECT_EQ(spy.sizes, (std::vector<int>{100, 5000, 100}));
+    EXPECT_EQ(spy.arrivedPrepared, (std::vector<bool>{true, true, true}));
+    EXPECT_TRUE(spy.secondBatchSawThirdPrepared);
+    ASSERT_EQ(spy.preparedOn.size(), 3u);
+    for (size_t i = 0; i < 3; ++i) {
+        EXPECT_EQ(spy.preparedOn[i], std::this_thread::get_id());
+        EXPECT_NE(spy.sentOn[i], std::this_thread::get_id());
+    }
+    const QVector<QVector<OracleValue>> rows =
+        readEmbeddedTable(dir.filePath(QStringLiteral("target.db")), "SCOTT", "B");
+    ASSERT_EQ(rows.size(), 5200);
+    EXPECT_EQ(rows.at(5198).at(1).bytesValue(), QByteArray(5199 % 50, 'x'));
+}
+
 // The ledger names a rejected row by its source position also when the batch
 // it was in began at an early apply.
 TEST_F(ByteCap, RejectedRowsKeepTheirSourceNumbersAfterAnEarlyApply)

@@ -114,6 +114,13 @@ ConformanceStep keepingFails(const QString &table, const QStringList &columns, R
     return s;
 }
 
+// The step's batch with statements in its own transaction.
+ConformanceStep withStatements(ConformanceStep s, QStringList statements)
+{
+    s.beforeCommit = std::move(statements);
+    return s;
+}
+
 // A query read back through OracleSession::query.
 ConformanceStep query(const QString &sql, QVector<OracleColumn> columns, Rows expected, const QString &error = QString())
 {
@@ -574,6 +581,33 @@ QVector<ConformanceCase> buildCases()
                    rejected("T", {"V"}, {{txt("h")}}, 0,
                             QStringLiteral("ORA-01400: cannot insert NULL into (\"%OWNER%\".\"T\".\"ID\")")),
                    rows("T", {{num("1"), txt("a")}})}});
+    {
+        // A batch's own statements (the record of a copy's progress) are
+        // committed with its rows, and undone with them: by a rejected row,
+        // or by a statement that fails, which fails the batch.
+        auto progress = [](int n) { return QStringList{QStringLiteral("update \"P\" set \"N\" = %1").arg(n)}; };
+        const QString noTable = QStringLiteral("ORA-00942: table or view does not exist");
+        cases.append(
+            {"ABatchsOwnStatementsAreCommittedWithItsRowsOrUndoneWithThem",
+             {"T", "P"},
+             {exec(QStringLiteral("create table \"T\" (\"ID\" number, \"V\" varchar2(3))")),
+              exec(QStringLiteral("alter table T  add constraint PK_T primary key (id)")),
+              exec(QStringLiteral("create table \"P\" (\"N\" number)")), batch("P", {"N"}, {{num("0")}}),
+              withStatements(batch("T", {"ID", "V"}, {{num("1"), txt("a")}, {num("2"), txt("b")}}), progress(2)),
+              rows("P", {{num("2")}}),
+              withStatements(rejected("T", {"ID", "V"}, {{num("3"), txt("c")}, {num("1"), txt("d")}}, 1,
+                                      QStringLiteral("ORA-00001: unique constraint (%OWNER%.PK_T) violated")),
+                             progress(4)),
+              withStatements(batchFails("T", {"ID", "V"}, {{num("5"), txt("e")}}, noTable),
+                             {QStringLiteral("update \"NOPE\" set \"N\" = 5")}),
+              rows("P", {{num("2")}}),
+              // Keeping the accepted rows, the statements go with them.
+              withStatements(keeping("T", {"ID", "V"}, {{num("6"), txt("f")}, {num("1"), txt("g")}},
+                                     {{1, QStringLiteral("ORA-00001: unique constraint (%OWNER%.PK_T) violated")}}),
+                             progress(6)),
+              rows("P", {{num("6")}}),
+              rows("T", {{num("1"), txt("a")}, {num("2"), txt("b")}, {num("6"), txt("f")}})}});
+    }
     cases.append({"BatchStatementErrorsAreRaisedNotReportedAsRows",
                   {"T"},
                   {batch("NOPE", {"A"}, {}), batchFails("NOPE", {"A"}, {{num("1")}}, kNoTable),
@@ -928,7 +962,7 @@ std::string s(const QString &q)
     return q.toStdString();
 }
 
-OracleRowBatch batchOf(const ConformanceStep &step)
+OracleRowBatch batchOf(const ConformanceStep &step, const QString &owner)
 {
     QVector<OracleColumn> cols;
     for (const QString &c : step.columns) {
@@ -942,6 +976,41 @@ OracleRowBatch batchOf(const ConformanceStep &step)
         for (int c = 0; c < row.size(); ++c)
             b.at(r, c) = row[c];
     }
+    QStringList statements;
+    for (const QString &sql : step.beforeCommit)
+        statements << withOwner(sql, owner);
+    b.setStatementsBeforeCommit(statements);
+    return b;
+}
+
+// The step's batch with its columns as the table describes them (a name the
+// table lacks stays bare), converted by the session's preparer.
+OracleRowBatch preparedBatchOf(OracleSession &session, const ConformanceStep &step, const QString &owner)
+{
+    QVector<OracleColumn> described;
+    try {
+        described = session.describe(describeStatement(step.table));
+    } catch (const DatabaseError &) {
+        return batchOf(step, owner);  // no such table: the insert says so
+    }
+    QVector<OracleColumn> cols;
+    for (const QString &name : step.columns) {
+        OracleColumn column;
+        column.name = name;
+        for (const OracleColumn &d : described)
+            if (d.name == name)
+                column = d;
+        cols.append(column);
+    }
+    OracleRowBatch b(cols);
+    for (const auto &row : step.rows) {
+        const int r = b.appendRow();
+        for (int c = 0; c < row.size(); ++c)
+            b.at(r, c) = row[c];
+    }
+    b.setStatementsBeforeCommit(batchOf(step, owner).statementsBeforeCommit());
+    if (std::unique_ptr<BatchPreparer> preparer = session.batchPreparer(step.table, cols))
+        preparer->prepare(b);
     return b;
 }
 
@@ -1071,7 +1140,8 @@ TEST_P(OracleConformance, Case)
                 break;
             }
             case Kind::Batch: {
-                const OracleRowBatch b = batchOf(step);
+                const OracleRowBatch b =
+                    factory.prepareBatches ? preparedBatchOf(*session, step, owner) : batchOf(step, owner);
                 const BatchResult res = session->insertBatch(step.table, b);
                 if (step.rejectedRow < 0) {
                     EXPECT_TRUE(res.ok) << "rejected row " << res.rejectedRow << ": " << s(res.message);
@@ -1083,7 +1153,8 @@ TEST_P(OracleConformance, Case)
                 break;
             }
             case Kind::KeepingBatch: {
-                const OracleRowBatch b = batchOf(step);
+                const OracleRowBatch b =
+                    factory.prepareBatches ? preparedBatchOf(*session, step, owner) : batchOf(step, owner);
                 const BatchResult res = session->insertBatchKeepingAccepted(step.table, b);
                 std::vector<std::pair<int, std::string>> got, expected;
                 for (const RejectedRow &r : res.rejected)

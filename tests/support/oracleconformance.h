@@ -51,6 +51,11 @@ struct OracleTargetFactory {
     std::string name;
     // nullptr: the target is not configured here; the suite skips.
     std::function<std::unique_ptr<OracleTargetInstance>()> make;
+    // Batches go as the row copy sends them: their columns as a describe of
+    // the table gives them, converted by the session's preparer
+    // (OracleSession::batchPreparer) before the insert; the outcomes expected
+    // are the same.
+    bool prepareBatches = false;
 };
 
 // One step of a case. Texts may hold %OWNER%, replaced by the target's owner.
@@ -69,6 +74,9 @@ struct ConformanceStep {
     // KeepingBatch (insertBatchKeepingAccepted): every rejected row and its
     // message, in batch order; empty: every row accepted.
     QVector<QPair<int, QString>> rejections;
+    // Batch, KeepingBatch: statements of the batch's own transaction
+    // (OracleRowBatch::setStatementsBeforeCommit), %OWNER% replaced.
+    QStringList beforeCommit;
 };
 
 struct ConformanceCase {

@@ -43,5 +43,20 @@ INSTANTIATE_TEST_SUITE_P(Embedded, OracleConformance,
                                             ::testing::ValuesIn(conformanceCases().begin(), conformanceCases().end())),
                          conformanceName);
 
+// The same cases with every batch converted by the session's preparer first,
+// as the row copy sends them.
+OracleTargetFactory embeddedTargetPrepared()
+{
+    OracleTargetFactory f = embeddedTarget();
+    f.name += "Prepared";
+    f.prepareBatches = true;
+    return f;
+}
+
+INSTANTIATE_TEST_SUITE_P(EmbeddedPrepared, OracleConformance,
+                         ::testing::Combine(::testing::Values(embeddedTargetPrepared()),
+                                            ::testing::ValuesIn(conformanceCases().begin(), conformanceCases().end())),
+                         conformanceName);
+
 } // namespace
 } // namespace tavrex::test

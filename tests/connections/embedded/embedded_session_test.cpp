@@ -342,6 +342,66 @@ TEST_F(EmbeddedFile, DdlOfOneSessionIsSeenByTheOtherAtOnce)
     EXPECT_TRUE(rows[1][1].isNull());
 }
 
+// A batch converted before it is sent is stored from that form only while
+// the form describes it: a value written after it, or a table dropped and
+// made again with other columns meanwhile, is converted by the insert, with
+// the outcome it would have had without the form.
+TEST_F(EmbeddedFile, APreparedBatchIsConvertedAgainWhenItsRowsOrItsTableChanged)
+{
+    auto session = openEmbeddedSession(path_, login());
+    auto other = openEmbeddedSession(path_, login());
+    const QString create = QStringLiteral("Create table \"T\" (\"ID\" number, \"NAME\" varchar2(%1))");
+    auto row = [](int r) {
+        return QVector<OracleValue>{num(r), OracleValue::text(r == 1 ? QStringLiteral("abcdef") : QStringLiteral("ab"))};
+    };
+    struct Case {
+        const char *name;
+        bool changeValue;  // row 1 gets a value too long for VARCHAR2(10) after the form was made
+        int widthAfter;    // the table made again meanwhile with this width; 0: left as it was
+        int rejectedRow;
+        const char *message;
+    } cases[] = {
+        {"unchanged", false, 0, -1, ""},
+        {"a value written after", true, 0, 1,
+         "ORA-12899: value too large for column \"SCOTT\".\"T\".\"NAME\" (actual: 11, maximum: 10)"},
+        {"the table made again", false, 3, 1,
+         "ORA-12899: value too large for column \"SCOTT\".\"T\".\"NAME\" (actual: 6, maximum: 3)"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        try {
+            session->execute(QStringLiteral("drop table \"T\""));
+        } catch (const DatabaseError &) {
+        }
+        session->execute(create.arg(10));
+        const QVector<OracleColumn> described = session->describe(QStringLiteral("select * from \"T\" where 1=0"));
+        OracleRowBatch batch(described);
+        for (int r = 0; r < 3; ++r) {
+            const int at = batch.appendRow();
+            const QVector<OracleValue> values = row(r);
+            for (int k = 0; k < values.size(); ++k)
+                batch.at(at, k) = values[k];
+        }
+        std::unique_ptr<BatchPreparer> preparer = session->batchPreparer(QStringLiteral("T"), described);
+        ASSERT_TRUE(preparer);
+        preparer->prepare(batch);
+        ASSERT_NE(batch.prepared(), nullptr);
+        if (c.changeValue) {
+            batch.at(1, 1) = OracleValue::text(QStringLiteral("abcdefghijk"));
+            EXPECT_EQ(batch.prepared(), nullptr);
+        }
+        if (c.widthAfter > 0) {
+            other->execute(QStringLiteral("drop table \"T\""));
+            other->execute(create.arg(c.widthAfter));
+        }
+        const BatchResult result = session->insertBatch(QStringLiteral("T"), batch);
+        EXPECT_EQ(result.rejectedRow, c.rejectedRow);
+        EXPECT_EQ(s(result.message), c.message);
+        EXPECT_EQ(readEmbeddedTable(path_, QStringLiteral("SCOTT"), QStringLiteral("T")).size(),
+                  c.rejectedRow < 0 ? 3 : 0);
+    }
+}
+
 TEST_F(EmbeddedFile, ABatchIsNotSeenByAnotherSessionBeforeItsCommit)
 {
     auto a = openEmbeddedSession(path_, login());

@@ -44,5 +44,20 @@ INSTANTIATE_TEST_SUITE_P(OciDouble, OracleConformance,
                                             ::testing::ValuesIn(conformanceCases().begin(), conformanceCases().end())),
                          conformanceName);
 
+// The same cases with every batch converted by the session's preparer first,
+// as the row copy sends them.
+OracleTargetFactory ociDoublePrepared()
+{
+    OracleTargetFactory f = ociDouble();
+    f.name += "Prepared";
+    f.prepareBatches = true;
+    return f;
+}
+
+INSTANTIATE_TEST_SUITE_P(OciDoublePrepared, OracleConformance,
+                         ::testing::Combine(::testing::Values(ociDoublePrepared()),
+                                            ::testing::ValuesIn(conformanceCases().begin(), conformanceCases().end())),
+                         conformanceName);
+
 } // namespace
 } // namespace tavrex::test

@@ -30,9 +30,10 @@
 //   before it, which stay in the open transaction; OCI_COMMIT_ON_SUCCESS
 //   commits when every row is accepted; OCITransRollback discards the open
 //   transaction; OCITransCommit, DDL and OCISessionEnd commit it;
-// - UPDATE and DELETE join the open transaction (kept, and run at its commit
-//   with its rows in one transaction of the target, so an error of theirs
-//   comes from the commit);
+// - UPDATE and DELETE are checked at their execute (run through the target
+//   and rolled back: an error of theirs comes from the execute) and join the
+//   open transaction (kept, and run again at its commit with its rows in one
+//   transaction of the target);
 // - with OCI_BATCH_ERRORS every row is tried: the accepted ones join the open
 //   transaction, the execute returns OCI_SUCCESS_WITH_INFO with ORA-24381
 //   when any row failed, OCI_ATTR_NUM_DML_ERRORS counts the failed rows, and
@@ -449,18 +450,24 @@ BatchResult validate(Session &s, const QString &table, const OracleRowBatch &bat
     return result;
 }
 
-// Copies rows into the open transaction. Bytes are copied deeply: a chunk
-// reads them in place from the caller's bind buffers, which live only as long
-// as the call.
+// Copies rows into the open transaction. Bytes and UTF-8 texts are copied
+// deeply: a chunk reads bytes in place from the caller's bind buffers, which
+// live only as long as the call, and keeps texts in its own memory, which the
+// next execute reuses.
 void appendRows(OracleRowBatch &to, const OracleRowBatch &from, int count)
 {
+    auto deep = [](const QByteArray &b) { return QByteArray(b.constData(), b.size()); };
     for (int r = 0; r < count; ++r) {
         const int row = to.appendRow();
         for (int c = 0; c < from.columnCount(); ++c) {
             const OracleValue &v = from.at(r, c);
-            to.at(row, c) = v.kind() == OracleValue::Kind::Bytes
-                                ? OracleValue::bytes(QByteArray(v.bytesValue().constData(), v.bytesValue().size()))
-                                : v;
+            if (v.kind() == OracleValue::Kind::Bytes)
+                to.at(row, c) = OracleValue::bytes(deep(v.bytesValue()));
+            else if (v.isUtf8())
+                to.at(row, c) = v.kind() == OracleValue::Kind::Number ? OracleValue::numberUtf8(deep(v.utf8Value()))
+                                                                      : OracleValue::textUtf8(deep(v.utf8Value()));
+            else
+                to.at(row, c) = v;
         }
     }
 }
@@ -568,10 +575,14 @@ int applyChunk(Session &s, const InsertShape &shape, bool commit, QString *messa
     const int before = openPending(s, shape);
     BatchResult r;
     if (before == 0 && commit) {
-        // The usual case: a whole transaction in one execute.
+        // The usual case: a whole transaction in one execute, after the
+        // UPDATE and DELETE statements it may hold.
+        chunk.setStatementsBeforeCommit(p.changes);
         r = s.target->insertBatch(shape.table, chunk);
-        if (r.ok)
+        if (r.ok) {
+            p = Pending();
             return -1;
+        }
         appendRows(p.rows, chunk, r.rejectedRow);
     } else {
         appendRows(p.rows, chunk, chunk.rowCount());
@@ -655,8 +666,8 @@ OracleValue converted(Conversion conversion, const QString &text, const QString 
 
 // One bound value of one row; a value its conversion refuses sets
 // rowFailure, the row's error. srid: of a geometry's SDO_GEOMETRY(:n, srid).
-OracleValue boundValue(const Env &env, const Bind &b, ub4 row, Conversion conversion, const QString &format,
-                       quint32 srid, QChar decimal, std::optional<Failure> *rowFailure)
+OracleValue boundValue(OracleRowBatch &chunk, const Env &env, const Bind &b, ub4 row, Conversion conversion,
+                       const QString &format, quint32 srid, QChar decimal, std::optional<Failure> *rowFailure)
 {
     const bool toNumber = conversion == Conversion::Number;
     if (b.indicators && *reinterpret_cast<const sb2 *>(b.indicators + size_t(row) * b.indicatorSkip) == OCI_IND_NULL) {
@@ -675,14 +686,14 @@ OracleValue boundValue(const Env &env, const Bind &b, ub4 row, Conversion conver
     case SQLT_CHR:
     case SQLT_LNG: {
         // Valid UTF-8 text and plain numbers of a UTF-8 session go on as
-        // their bytes (copied: the caller's buffers live only as long as the
-        // call), exactly what decoding them would give.
+        // their bytes (copied into the chunk: the caller's buffers live only
+        // as long as the call), exactly what decoding them would give.
         const QByteArrayView bytes(data, qsizetype(length));
         if (env.charset == OCI_CHARSET_AL32UTF8 && length > 0 && bytes.isValidUtf8()) {
             if (conversion == Conversion::None)
-                return OracleValue::textUtf8(bytes.toByteArray());
+                return OracleValue::textUtf8(chunk.keepBytes(data, qsizetype(length)));
             if (toNumber && decimal == QLatin1Char('.') && !bytes.contains(','))
-                return OracleValue::numberUtf8(bytes.toByteArray());
+                return OracleValue::numberUtf8(chunk.keepBytes(data, qsizetype(length)));
         }
         QString text = env.decode(data, length);
         if (conversion == Conversion::None)
@@ -791,6 +802,12 @@ sword executeInsert(Session &s, Stmt &st, ub4 iters, ub4 rowoff, ub4 mode, Error
     }
     OracleRowBatch &chunk = s.chunk;
     chunk.reset(columns, int(iters));
+    // The value of bind c in an iteration; NULL for a literal NULL.
+    auto valueAt = [&](size_t c, ub4 iteration, std::optional<Failure> *failure) {
+        return binds[c] ? boundValue(chunk, env, *binds[c], iteration, shape.conversions[int(c)],
+                                     shape.formats[int(c)], shape.srids[int(c)], s.decimal, failure)
+                        : OracleValue::null();
+    };
     if (mode & OCI_BATCH_ERRORS) {
         if (mode & OCI_COMMIT_ON_SUCCESS)
             throw misuse(QStringLiteral("OCI_COMMIT_ON_SUCCESS with OCI_BATCH_ERRORS is not modelled"));
@@ -800,10 +817,7 @@ sword executeInsert(Session &s, Stmt &st, ub4 iters, ub4 rowoff, ub4 mode, Error
             const int row = chunk.appendRow();
             std::optional<Failure> failure;
             for (size_t c = 0; c < binds.size() && !failure; ++c)
-                chunk.at(row, int(c)) = binds[c] ? boundValue(env, *binds[c], rowoff + r, shape.conversions[int(c)],
-                                                              shape.formats[int(c)], shape.srids[int(c)], s.decimal,
-                                                              &failure)
-                                                 : OracleValue::null();
+                chunk.at(row, int(c)) = valueAt(c, rowoff + r, &failure);
             if (failure) {
                 chunk.removeLastRow();
                 errors.push_back({r, {true, failure->code, env.encode(failure->text + QLatin1Char('\n'))}});
@@ -837,10 +851,7 @@ sword executeInsert(Session &s, Stmt &st, ub4 iters, ub4 rowoff, ub4 mode, Error
     for (ub4 r = 0; r < iters && badRow < 0; ++r) {
         const int row = chunk.appendRow();
         for (size_t c = 0; c < binds.size() && !failure; ++c)
-            chunk.at(row, int(c)) = binds[c] ? boundValue(env, *binds[c], rowoff + r, shape.conversions[int(c)],
-                                                          shape.formats[int(c)], shape.srids[int(c)], s.decimal,
-                                                          &failure)
-                                             : OracleValue::null();
+            chunk.at(row, int(c)) = valueAt(c, rowoff + r, &failure);
         if (failure) {
             badRow = int(r);
             chunk.removeLastRow();
@@ -1475,8 +1486,17 @@ sword OCIStmtExecute(OCISvcCtx *svchp, OCIStmt *stmtp, OCIError *errhp, ub4 iter
         Session &s = sessionOf(svc);
         switch (st->kind) {
         case StatementKind::Change:
-            // Kept for the commit, which runs it in the transaction's own
-            // (an error of the statement then comes from the commit).
+            // Checked now, as a server checks a statement at its execute (run
+            // through the target and rolled back), and kept for the commit,
+            // which runs it in the transaction's own.
+            s.embedded().setCommitGate([] { return false; });
+            try {
+                s.target->execute(st->sql);
+            } catch (...) {
+                s.embedded().setCommitGate({});
+                throw;
+            }
+            s.embedded().setCommitGate({});
             s.pending.changes.append(st->sql);
             if (mode & OCI_COMMIT_ON_SUCCESS)
                 s.commit();
