@@ -18,7 +18,11 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <algorithm>
+#include <atomic>
+#include <optional>
 #include <stdexcept>
+#include <thread>
 
 namespace tavrex {
 
@@ -89,6 +93,8 @@ ConversionRun::ConversionRun(DatabaseObjects &db, const TConversionSettings &set
     : db_(db), settings_(settings), log_(log), control_(control), clock_([] { return QDateTime::currentDateTime(); })
 {
 }
+
+ConversionRun::~ConversionRun() = default;
 
 QString rowCountStatement(const QString &targetName)
 {
@@ -185,8 +191,15 @@ RunOutcome ConversionRun::run()
     const QString startLog = logPath(report_.started);
     ledger_.setPaths(ledgerPathForLog(startLog), reloadFolderForLog(startLog));
 
+    const QStringList &chosen = settings_.SelectedTables;
+    const bool atOnce = settings_.ParallelTables > 1 && chosen.size() > 1;
+    lanes_.clear();
     try {
         OpenDataConnection(db_, settings_);
+        // The lanes of the tables converted at once open their connections
+        // before the first table, like the data connection.
+        if (atOnce)
+            openLanes(lanes_, std::min(settings_.ParallelTables, int(chosen.size())));
     } catch (const std::exception &e) {
         // A replay that cannot reach its tables still leaves its record.
         report_.outcome = RunResultOutcome::Failed;
@@ -223,49 +236,37 @@ RunOutcome ConversionRun::run()
         log_.Append(QString());
         report_.errors << error;
     }
-    for (const QString &entry : tables) {
-        if (hooks_.progress) {
-            progress_ = RunProgress();
-            progress_.tablesDone = int(report_.tables.size() - missingTables_.size());
-            progress_.tableCount = int(tables.size());
-            progress_.table = entry;
-            progress_.rowsEstimated = estimatedRows(entry);
-            hooks_.progress(progress_);
-        }
-        control_.pump();
-        if (control_.StopRequested())
+    if (atOnce) {
+        if (!convertAtOnce(tables, overwrite, skip, buildIndexes))
             return stopRun();
-        TableResult result;
-        result.source = entry;
-        QElapsedTimer timer;
-        timer.start();
-        try {
-            convertTable(entry, overwrite, skip, buildIndexes, result);
-        } catch (const std::exception &e) {
-            // The table's own error: the run goes on with the next table.
-            const QString message = errorMessage(e);
-            log_.Append(message);
-            log_.Append(QString());
-            result.errors << message;
-            if (result.action == TableAction::Undecided || result.action == TableAction::Created)
-                result.action = TableAction::Failed;
-        }
-        if (result.action == TableAction::Undecided)
-            result.action = TableAction::Failed;
-        // A ledger that failed is an error of the table it failed in.
-        if (!ledger_.errorText().isEmpty() && !ledgerErrorReported_) {
-            ledgerErrorReported_ = true;
-            if (!result.errors.contains(ledger_.errorText())) {
-                log_.Append(ledger_.errorText());
-                result.errors << ledger_.errorText();
+    } else {
+        TableWork work{db_, log_, control_, oracleinsertdata_, claims_.get(), {}, {}};
+        if (hooks_.progress)
+            work.rows = [this](std::int64_t rows) {
+                progress_.rowsCopied = rows;
+                hooks_.progress(progress_);
+            };
+        for (const QString &entry : tables) {
+            if (hooks_.progress) {
+                progress_ = RunProgress();
+                progress_.tablesDone = int(report_.tables.size() - missingTables_.size());
+                progress_.tableCount = int(tables.size());
+                progress_.table = entry;
+                progress_.rowsEstimated = estimatedRows(db_.mysqlconnect, entry);
+                hooks_.progress(progress_);
             }
+            control_.pump();
+            if (control_.StopRequested())
+                return stopRun();
+            TableResult result;
+            runTable(work, entry, overwrite, skip, buildIndexes, result);
+            noteLedgerError(result);
+            report_.tables.push_back(result);
+            // A stop taken during the table ends the run here, whichever step
+            // it came in.
+            if (control_.StopRequested())
+                return stopRun();
         }
-        result.seconds = double(timer.nsecsElapsed()) / 1e9;
-        report_.tables.push_back(result);
-        // A stop taken during the table ends the run here, whichever step
-        // it came in.
-        if (control_.StopRequested())
-            return stopRun();
     }
     if (settings_.KeepDetails) {
         addForeignKeys();
@@ -283,6 +284,234 @@ RunOutcome ConversionRun::run()
         hooks_.closeMainWindow();
     log_.Append(captions_.Label32);
     return RunOutcome::Completed;
+}
+
+void ConversionRun::runTable(TableWork &w, const QString &entry, bool overwrite, bool skip, bool buildIndexes,
+                             TableResult &result)
+{
+    result.source = entry;
+    QElapsedTimer timer;
+    timer.start();
+    try {
+        convertTable(w, entry, overwrite, skip, buildIndexes, result);
+    } catch (const std::exception &e) {
+        // The table's own error: the run goes on with the next table.
+        const QString message = errorMessage(e);
+        w.log.Append(message);
+        w.log.Append(QString());
+        result.errors << message;
+        if (result.action == TableAction::Undecided || result.action == TableAction::Created)
+            result.action = TableAction::Failed;
+    }
+    if (result.action == TableAction::Undecided)
+        result.action = TableAction::Failed;
+    result.seconds = double(timer.nsecsElapsed()) / 1e9;
+}
+
+void ConversionRun::noteLedgerError(TableResult &result)
+{
+    const QString error = ledger_.errorText();
+    if (!error.isEmpty() && !ledgerErrorReported_) {
+        ledgerErrorReported_ = true;
+        if (!result.errors.contains(error)) {
+            log_.Append(error);
+            result.errors << error;
+        }
+    }
+}
+
+// A lane of the tables converted at once: connections, log, stop request
+// and row buffer of its own, and the thread that converts its table. The
+// window's thread starts a table on a free lane and reads what the lane
+// wrote once its thread has ended.
+struct ConversionRun::Lane {
+    DatabaseObjects db;
+    TRunLog log;            // the table's lines, written into the run's log when it ends
+    RunControl control;     // the run's stop request passed on
+    RowBuffer buffer;
+    std::unique_ptr<TableClaims> claims;
+    std::thread thread;
+    int position = -1;      // the table's place in the chosen order; -1: the lane is free
+    std::int64_t estimated = -1;
+    std::atomic<std::int64_t> rows{0};
+    std::atomic<bool> done{false};
+    TableResult result;
+};
+
+void ConversionRun::openLanes(std::vector<std::unique_ptr<Lane>> &lanes, int count)
+{
+    for (int i = 0; i < count; ++i) {
+        auto lane = std::make_unique<Lane>();
+        lane->db.mysqlconnect.params() = db_.mysqlconnect.params();
+        lane->db.mysqlconnect.connect();
+        lane->db.mysqlsjbconnection.params() = db_.mysqlsjbconnection.params();
+        lane->db.mysqlsjbconnection.connect();
+        lane->db.oracleconn.params() = db_.oracleconn.params();
+        lane->db.oracleconn.connect();
+        lane->db.oracledata.params() = db_.oracledata.params();
+        lane->db.oracledata.connect();
+        lanes.push_back(std::move(lane));
+    }
+}
+
+bool ConversionRun::convertAtOnce(const QStringList &tables, bool overwrite, bool skip, bool buildIndexes)
+{
+    std::vector<std::unique_ptr<Lane>> lanes = std::move(lanes_);
+    lanes_.clear();
+    {
+        const std::lock_guard<std::mutex> lock(turnMutex_);
+        setupTurn_ = 0;
+    }
+    std::mutex doneMutex;
+    std::condition_variable doneChanged;
+    // However this ends, every lane's thread has ended before its lane goes.
+    struct JoinLanes {
+        std::vector<std::unique_ptr<Lane>> &lanes;
+        ~JoinLanes()
+        {
+            for (auto &lane : lanes) {
+                lane->control.requestStop();
+                if (lane->thread.joinable())
+                    lane->thread.join();
+            }
+        }
+    } join{lanes};
+
+    std::vector<std::optional<TableResult>> results(std::size_t(tables.size()));
+    int next = 0;
+    int blocksWritten = 0;
+    QString lastBlock;
+    auto report = [&](const QString &block) {
+        if (!hooks_.progress)
+            return;
+        RunProgress p;
+        p.tablesDone = blocksWritten;
+        p.tableCount = int(tables.size());
+        p.logBlock = !block.isEmpty();
+        bool estimated = false;
+        p.rowsEstimated = 0;
+        for (const auto &lane : lanes) {
+            if (lane->position < 0 || lane->done.load())
+                continue;
+            TableProgress t;
+            t.table = tables.at(lane->position);
+            t.rowsCopied = lane->rows.load();
+            t.rowsEstimated = lane->estimated;
+            p.rowsCopied += t.rowsCopied;
+            if (t.rowsEstimated >= 0) {
+                estimated = true;
+                p.rowsEstimated += t.rowsEstimated;
+            }
+            p.running.push_back(t);
+        }
+        if (!estimated)
+            p.rowsEstimated = -1;
+        if (!block.isEmpty())
+            lastBlock = block;
+        p.table = !lastBlock.isEmpty() ? lastBlock : p.running.empty() ? QString() : p.running.front().table;
+        if (p.table.isEmpty())
+            return;
+        hooks_.progress(p);
+    };
+
+    for (;;) {
+        // A free lane takes the next table, unless a stop was requested.
+        for (auto &lane : lanes) {
+            if (control_.StopRequested() || next >= tables.size())
+                break;
+            if (lane->position >= 0)
+                continue;
+            Lane *l = lane.get();
+            const int position = next++;
+            const QString entry = tables.at(position);
+            l->position = position;
+            l->estimated = hooks_.progress ? estimatedRows(db_.mysqlconnect, entry) : -1;
+            l->rows = 0;
+            l->done = false;
+            l->result = TableResult();
+            l->log.Clear();
+            l->control.clearStop();
+            l->thread = std::thread([this, l, position, entry, overwrite, skip, buildIndexes, &doneMutex,
+                                     &doneChanged] {
+                bool passed = false;
+                auto passTurn = [this, &passed, position] {
+                    if (passed)
+                        return;
+                    passed = true;
+                    {
+                        const std::lock_guard<std::mutex> lock(turnMutex_);
+                        setupTurn_ = std::max(setupTurn_, position + 1);
+                    }
+                    turnChanged_.notify_all();
+                };
+                {
+                    std::unique_lock<std::mutex> lock(turnMutex_);
+                    turnChanged_.wait(lock, [this, position] { return setupTurn_ >= position; });
+                }
+                TableWork w{l->db, l->log, l->control, l->buffer, nullptr,
+                            [l](std::int64_t rows) { l->rows.store(rows); }, passTurn};
+                try {
+                    // The claims of the lane take a session of its own.
+                    if (record_ && !l->claims)
+                        l->claims = std::make_unique<TableClaims>(
+                            openOracleSession(oracleLoginFromParams(db_.oracleconn.params())));
+                    w.claims = l->claims.get();
+                    runTable(w, entry, overwrite, skip, buildIndexes, l->result);
+                } catch (const std::exception &e) {
+                    const QString message = errorMessage(e);
+                    l->log.Append(message);
+                    l->log.Append(QString());
+                    l->result.source = entry;
+                    l->result.errors << message;
+                    l->result.action = TableAction::Failed;
+                }
+                passTurn();
+                {
+                    const std::lock_guard<std::mutex> lock(doneMutex);
+                    l->done = true;
+                }
+                doneChanged.notify_all();
+            });
+            report(QString());
+        }
+        bool busy = false;
+        for (const auto &lane : lanes)
+            busy = busy || lane->position >= 0;
+        if (!busy)
+            break;
+        {
+            std::unique_lock<std::mutex> lock(doneMutex);
+            doneChanged.wait_for(lock, OracleWorker::kWaitSlice, [&lanes] {
+                for (const auto &lane : lanes)
+                    if (lane->position >= 0 && lane->done.load())
+                        return true;
+                return false;
+            });
+        }
+        // Each table that ended writes its lines into the log, together.
+        for (auto &lane : lanes) {
+            if (lane->position < 0 || !lane->done.load())
+                continue;
+            lane->thread.join();
+            report(tables.at(lane->position));
+            for (const QString &line : lane->log.lines())
+                log_.Append(line);
+            noteLedgerError(lane->result);
+            results[std::size_t(lane->position)] = std::move(lane->result);
+            ++blocksWritten;
+            lane->position = -1;
+        }
+        report(QString());
+        control_.pump();
+        if (control_.StopRequested())
+            for (auto &lane : lanes)
+                lane->control.requestStop();
+    }
+    // The report lists the tables in the chosen order.
+    for (std::optional<TableResult> &result : results)
+        if (result)
+            report_.tables.push_back(std::move(*result));
+    return !control_.StopRequested();
 }
 
 RunOutcome ConversionRun::stopRun()
@@ -360,12 +589,12 @@ void ConversionRun::finishRun(RunResultOutcome outcome, bool closingLines)
     }
 }
 
-std::int64_t ConversionRun::estimatedRows(const QString &entry)
+std::int64_t ConversionRun::estimatedRows(MySqlConnection &catalogue, const QString &entry)
 {
     // An estimate of the server's (information_schema.tables.table_rows):
     // enough for a progress bar, never for a count.
     try {
-        auto result = db_.mysqlconnect.listing(
+        auto result = catalogue.listing(
             QStringLiteral("select table_rows from information_schema.tables where table_schema = %1 and "
                            "table_name = %2")
                 .arg(mysqlTextLiteral(settings_.SourceDatabase), mysqlTextLiteral(entry)));
@@ -423,24 +652,26 @@ SourceTable ConversionRun::sourceOf(const QString &entry) const
     return source;
 }
 
-void ConversionRun::markTable(const QString &target, RecordState state, TableResult &result,
+void ConversionRun::markTable(TableWork &w, const QString &target, RecordState state, TableResult &result,
                               std::int64_t rowsWritten)
 {
     if (!record_)
         return;
     try {
+        const std::lock_guard<std::recursive_mutex> lock(recordMutex_);
         record_->setState(target, state, rowsWritten);
     } catch (const DatabaseError &e) {
         const QString line = QStringLiteral("The record of conversions cannot be updated for table %1: %2")
                                  .arg(target, e.message());
-        log_.Append(line);
+        w.log.Append(line);
         result.errors << line;
     }
 }
 
-QString ConversionRun::targetNameFor(OracleSession &oracle, const QString &entry, const QString &sourceName,
+QString ConversionRun::targetNameFor(TableWork &w, const QString &entry, const QString &sourceName,
                                      const RecordEntry *earlier)
 {
+    OracleSession &oracle = w.db.oracleconn.session();
     // The table an earlier run made of this MySQL table keeps serving it,
     // whatever name shortening or numbering gave it then; any other table
     // takes a name of its own.
@@ -455,7 +686,7 @@ QString ConversionRun::targetNameFor(OracleSession &oracle, const QString &entry
             shortened = t;
     }
     if (!shortened.isEmpty() && shortened != sourceName && !writtenTargets_.contains(shortened))
-        log_.Append(QStringLiteral("Table %1 is converted into %2, the table run %3 made of it")
+        w.log.Append(QStringLiteral("Table %1 is converted into %2, the table run %3 made of it")
                         .arg(entry, shortened, earlier->run));
     if (shortened.isEmpty())
         shortened = ShortenTableName(oracle, sourceName, settings_.OracleUser);
@@ -468,12 +699,12 @@ QString ConversionRun::targetNameFor(OracleSession &oracle, const QString &entry
     const QString candidate = firstFreeName(cut, [&](const QString &name) {
         return name == cut || writtenTargets_.contains(name) || TableExists(oracle, name, settings_.OracleUser);
     });
-    log_.Append(QStringLiteral("Table %1 is converted into %2: %3 holds table %4 of this run")
+    w.log.Append(QStringLiteral("Table %1 is converted into %2: %3 holds table %4 of this run")
                     .arg(entry, candidate, shortened, inRun.value()));
     return candidate;
 }
 
-void ConversionRun::convertTable(const QString &entry, bool overwrite, bool skip, bool buildIndexes,
+void ConversionRun::convertTable(TableWork &w, const QString &entry, bool overwrite, bool skip, bool buildIndexes,
                                  TableResult &result)
 {
     const QString sourceName = ShapeName(entry, settings_.UppercaseNames);
@@ -481,20 +712,21 @@ void ConversionRun::convertTable(const QString &entry, bool overwrite, bool skip
     try {
         checkTableName(sourceName);
     } catch (const IdentifierError &e) {
-        log_.Append(e.message());
-        log_.Append(QString());
+        w.log.Append(e.message());
+        w.log.Append(QString());
         result.errors << e.message();
         result.action = TableAction::Failed;
         return;
     }
-    OracleSession &oracle = db_.oracleconn.session();
+    OracleSession &oracle = w.db.oracleconn.session();
     const SourceTable source = sourceOf(entry);
     std::optional<RecordEntry> earlier;
     if (record_) {
+        const std::lock_guard<std::recursive_mutex> lock(recordMutex_);
         if (const RecordEntry *e = record_->entryOfSource(source))
             earlier = *e;
     }
-    const QString targetName = targetNameFor(oracle, entry, sourceName, earlier ? &*earlier : nullptr);
+    const QString targetName = targetNameFor(w, entry, sourceName, earlier ? &*earlier : nullptr);
     result.target = targetName;
 
     // One run per table: the MySQL table and the Oracle table are claimed
@@ -511,15 +743,19 @@ void ConversionRun::convertTable(const QString &entry, bool overwrite, bool skip
                 }
             }
         }
-    } release{claims_.get()};
-    if (claims_) {
+    } release{w.claims};
+    if (w.claims) {
         const QStringList names{sourceClaimName(source), targetClaimName(targetName)};
-        for (const QString &name : names)
-            record_->ensureClaimRow(name);
-        if (!claims_->claim(names)) {
+        {
+            const std::lock_guard<std::recursive_mutex> lock(recordMutex_);
+            for (const QString &name : names)
+                record_->ensureClaimRow(name);
+        }
+        if (!w.claims->claim(names)) {
+            const std::lock_guard<std::recursive_mutex> lock(recordMutex_);
             const QString message = claimedByAnotherRunText(targetName, record_->reload(targetName));
-            log_.Append(message);
-            log_.Append(QString());
+            w.log.Append(message);
+            w.log.Append(QString());
             result.errors << message;
             result.action = TableAction::Failed;
             return;
@@ -533,7 +769,7 @@ void ConversionRun::convertTable(const QString &entry, bool overwrite, bool skip
     QString why;
     QStringList orderKey;
     if (settings_.Resume && !settings_.DefinitionsOnly)
-        orderKey = resumeKeyColumns(db_.mysqlconnect, settings_.SourceDatabase, entry, &why);
+        orderKey = resumeKeyColumns(w.db.mysqlconnect, settings_.SourceDatabase, entry, &why);
     if (settings_.Resume && earlier && earlier->target == targetName && exists &&
         interruptedRuns_.contains(earlier->run) && !settings_.DefinitionsOnly) {
         switch (earlier->state) {
@@ -563,8 +799,8 @@ void ConversionRun::convertTable(const QString &entry, bool overwrite, bool skip
                     QStringLiteral("Table %1 cannot be continued: run %2 appended rows to it without key order, and "
                                    "they cannot be told from the rows it held before")
                         .arg(targetName, earlier->run);
-                log_.Append(message);
-                log_.Append(QString());
+                w.log.Append(message);
+                w.log.Append(QString());
                 result.errors << message;
                 result.action = TableAction::Failed;
                 return;
@@ -573,13 +809,13 @@ void ConversionRun::convertTable(const QString &entry, bool overwrite, bool skip
         }
     }
     if (resume == Resume::SkipDone) {
-        log_.Append(QStringLiteral("Table %1 was converted by run %2: skipped").arg(targetName, earlier->run));
-        log_.Append(QString());
+        w.log.Append(QStringLiteral("Table %1 was converted by run %2: skipped").arg(targetName, earlier->run));
+        w.log.Append(QString());
         result.action = TableAction::Skipped;
         return;
     }
     if (resume == Resume::Restart) {
-        log_.Append(QStringLiteral("Table %1 is copied again from its start: %2").arg(targetName, why));
+        w.log.Append(QStringLiteral("Table %1 is copied again from its start: %2").arg(targetName, why));
         overwrite = true;
         skip = false;
     }
@@ -587,9 +823,9 @@ void ConversionRun::convertTable(const QString &entry, bool overwrite, bool skip
     if (continued) {
         orderKey = earlier->keyColumns;
         if (earlier->state == RecordState::Copied)
-            log_.Append(QStringLiteral("Table %1 was copied by run %2: its copy is checked").arg(targetName, earlier->run));
+            w.log.Append(QStringLiteral("Table %1 was copied by run %2: its copy is checked").arg(targetName, earlier->run));
         else
-            log_.Append(QStringLiteral("Table %1 continues the copy of run %2 after row %3")
+            w.log.Append(QStringLiteral("Table %1 continues the copy of run %2 after row %3")
                             .arg(targetName, earlier->run)
                             .arg(earlier->rowsRead));
     }
@@ -614,91 +850,96 @@ void ConversionRun::convertTable(const QString &entry, bool overwrite, bool skip
         e.host = runIdentity_.host;
         e.process = runIdentity_.process;
         e.claimed = QDateTime::currentDateTime();
+        const std::lock_guard<std::recursive_mutex> lock(recordMutex_);
         record_->write(e);
     }
 
     if (exists && overwrite && !continued) {
-        log_.Append(QStringLiteral("Drop table ") + targetName + QStringLiteral("... "));
+        w.log.Append(QStringLiteral("Drop table ") + targetName + QStringLiteral("... "));
         // Kept details: other tables' foreign keys may refer to this one.
         const TStepResult dropped = DropTable(oracle, targetName, settings_.KeepDetails);
         if (dropped.Ok)
-            log_.RewriteLast(QStringLiteral("Drop table ") + targetName + QStringLiteral("...Done"));
+            w.log.RewriteLast(QStringLiteral("Drop table ") + targetName + QStringLiteral("...Done"));
         else {
-            log_.Append(dropped.ErrorText);
+            w.log.Append(dropped.ErrorText);
             result.errors << dropped.ErrorText;
         }
-        log_.Append(QString());
+        w.log.Append(QString());
     }
     if (exists && skip && !continued) {
-        log_.Append(QStringLiteral("Skip table ") + targetName + QStringLiteral("... "));
-        log_.Append(QString());
+        w.log.Append(QStringLiteral("Skip table ") + targetName + QStringLiteral("... "));
+        w.log.Append(QString());
     }
     if ((!exists || overwrite) && !continued) {
         writtenTargets_.insert(targetName, entry);
-        log_.Append(QStringLiteral("Create table ") + targetName + QStringLiteral("... "));
+        w.log.Append(QStringLiteral("Create table ") + targetName + QStringLiteral("... "));
         QStringList notes;  // lines that follow the step's outcome
         const TStepResult created =
             settings_.KeepDetails
-                ? CreateDetailedTable(db_.mysqlconnect, oracle, settings_.SourceDatabase, entry, targetName,
+                ? CreateDetailedTable(w.db.mysqlconnect, oracle, settings_.SourceDatabase, entry, targetName,
                                       settings_.UppercaseNames, &notes, &lastStatement_)
-                : CreateTable(db_.mysqlconnect, oracle, entry, targetName, settings_.UppercaseNames, &lastStatement_,
+                : CreateTable(w.db.mysqlconnect, oracle, entry, targetName, settings_.UppercaseNames, &lastStatement_,
                               &notes);
         if (created.Ok)
-            log_.RewriteLast(QStringLiteral("Create table ") + targetName + QStringLiteral("...Done"));
+            w.log.RewriteLast(QStringLiteral("Create table ") + targetName + QStringLiteral("...Done"));
         else {
-            log_.Append(created.ErrorText);
+            w.log.Append(created.ErrorText);
             result.errors << created.ErrorText;
             result.action = TableAction::Failed;
-            markTable(targetName, RecordState::Failed, result);
+            markTable(w, targetName, RecordState::Failed, result);
         }
         for (const QString &note : notes)
-            log_.Append(note);
-        log_.Append(QString());
-        if (buildIndexes && !control_.StopRequested()) {
+            w.log.Append(note);
+        w.log.Append(QString());
+        if (buildIndexes && !w.control.StopRequested()) {
             // The key step writes each error followed by a line of one blank.
-            const KeyStepContext context{&objectNames_, &control_};
+            const KeyStepContext context{&objectNames_, &w.control};
             QStringList keyNotes;  // kept details: lines that follow the step's errors
             const TStepResult keys =
                 settings_.KeepDetails
-                    ? CreateDetailedKeys(db_.mysqlconnect, db_.oracledata.session(), settings_.SourceDatabase, entry,
+                    ? CreateDetailedKeys(w.db.mysqlconnect, w.db.oracledata.session(), settings_.SourceDatabase, entry,
                                          sourceName, targetName, settings_.UppercaseNames, log_, context, &keyNotes)
-                    : CreateKeysAndIndexes(db_.mysqlsjbconnection, db_.oracledata.session(), entry, sourceName,
+                    : CreateKeysAndIndexes(w.db.mysqlsjbconnection, w.db.oracledata.session(), entry, sourceName,
                                            targetName, settings_.UppercaseNames, log_, context);
             result.errors << keys.Errors;
             if (!keyNotes.isEmpty()) {
                 for (const QString &note : keyNotes)
-                    log_.Append(note);
-                log_.Append(QString());
+                    w.log.Append(note);
+                w.log.Append(QString());
             }
         }
     }
     // A stop taken during the table's steps ends the table there.
-    if (control_.StopRequested())
+    if (w.control.StopRequested())
         return;
     if (settings_.DefinitionsOnly) {
         // All the run was asked for the table is done.
         if (result.action != TableAction::Skipped && result.action != TableAction::Failed)
-            markTable(targetName, RecordState::Copied, result);
+            markTable(w, targetName, RecordState::Copied, result);
     } else {
         if (skip && exists && !continued) {
-            log_.Append(QStringLiteral("Skip table ") + targetName);
-            log_.Append(QString());
+            w.log.Append(QStringLiteral("Skip table ") + targetName);
+            w.log.Append(QString());
         } else {
             writtenTargets_.insert(targetName, entry);
+            // The name is taken and the definition made: the next table of
+            // those converted at once may choose its own.
+            if (w.setupDone)
+                w.setupDone();
             // A table that held rows before its copy: they count in the check
             // of the rows after it, and its content cannot be verified unless
             // they are the rows of the copy this run continues.
             std::int64_t rowsBefore = 0;
             if ((exists && !overwrite) || continued) {
                 const QString sql = rowCountStatement(targetName);
-                rowsBefore = OracleWorker(oracle).run(control_, [&sql](OracleSession &o) { return o.queryCount(sql); });
+                rowsBefore = OracleWorker(oracle).run(w.control, [&sql](OracleSession &o) { return o.queryCount(sql); });
             }
             const std::int64_t foreignRows = continued && earlier->created ? 0 : rowsBefore;
             const bool copyDone = continued && earlier->state == RecordState::Copied;
             TStepResult copied;
             CopyCounts counts;
             if (!copyDone) {
-                log_.Append(QStringLiteral("Insert table ") + targetName + QStringLiteral("... "));
+                w.log.Append(QStringLiteral("Insert table ") + targetName + QStringLiteral("... "));
                 CopyOptions options;
                 options.uppercaseNames = settings_.UppercaseNames;
                 options.continuePastRejected = settings_.RejectRows;
@@ -710,21 +951,19 @@ void ConversionRun::convertTable(const QString &entry, bool overwrite, bool skip
                     options.rowsBefore = earlier->rowsRead;
                     if (earlier->rowsRead > 0)
                         options.afterCondition = keyAfterCondition(orderKey, *decodeKey(earlier->lastKey),
-                                                                   db_.mysqlsjbconnection.characterSet());
+                                                                   w.db.mysqlsjbconnection.characterSet());
                 }
                 if (record_) {
                     options.progressRecord = [this, targetName](std::int64_t rows, const QString &key) {
+                        const std::lock_guard<std::recursive_mutex> lock(recordMutex_);
                         return record_->progressStatement(targetName, rows, key);
                     };
                     options.progressCommitted = [this, targetName](std::int64_t rows, const QString &key) {
+                        const std::lock_guard<std::recursive_mutex> lock(recordMutex_);
                         record_->progressCommitted(targetName, rows, key);
                     };
                 }
-                if (hooks_.progress)
-                    options.progress = [this](std::int64_t rows) {
-                        progress_.rowsCopied = rows;
-                        hooks_.progress(progress_);
-                    };
+                options.progress = w.rows;
                 {
                     // The table's figures are the copy's, however the copy ends.
                     struct TakeCounts {
@@ -738,104 +977,105 @@ void ConversionRun::convertTable(const QString &entry, bool overwrite, bool skip
                             result.rowsRejected = counts.rowsRejected;
                         }
                     } take{counts, result};
-                    copied = CopyRows(db_.mysqlsjbconnection, oracle, oracleinsertdata_, entry, targetName, log_,
-                                      control_, options, &counts);
+                    copied = CopyRows(w.db.mysqlsjbconnection, oracle, w.buffer, entry, targetName, log_,
+                                      w.control, options, &counts);
                 }
                 if (copied.Ok)
-                    log_.RewriteLast(log_.LastLine() + QStringLiteral("...Done"));
+                    w.log.RewriteLast(w.log.LastLine() + QStringLiteral("...Done"));
                 else {
-                    log_.Append(copied.ErrorText);
+                    w.log.Append(copied.ErrorText);
                     result.errors << copied.ErrorText;
                 }
                 for (const auto &[line, more] : counts.suppressedLines)
-                    log_.Append(repeatedLineText(line, more));
+                    w.log.Append(repeatedLineText(line, more));
                 if (copied.Ok && counts.rowsRejected == 0)
                     ledger_.dropEarlierReloadFile(entry);
                 if (settings_.RejectRows && counts.rowsRejected > 0)
-                    log_.Append(QStringLiteral("%1 %2 rejected").arg(counts.rowsRejected).arg(counts.rowsRejected == 1 ? "row" : "rows"));
+                    w.log.Append(QStringLiteral("%1 %2 rejected").arg(counts.rowsRejected).arg(counts.rowsRejected == 1 ? "row" : "rows"));
             }
             // A stopped copy stays as the record says, to be continued.
             if (copied.Ok && !copyDone)
-                markTable(targetName, RecordState::Copied, result, rowsBefore + counts.rowsWritten);
-            else if (!copied.Ok && !control_.StopRequested())
-                markTable(targetName, RecordState::Failed, result);
+                markTable(w, targetName, RecordState::Copied, result, rowsBefore + counts.rowsWritten);
+            else if (!copied.Ok && !w.control.StopRequested())
+                markTable(w, targetName, RecordState::Failed, result);
             // A copy that failed before its first row (no target table) has
             // nothing to count.
             if (copied.Ok || counts.rowsRead > 0)
-                checkRowCount(oracle, targetName, rowsBefore, result);
-            if (settings_.Verify && !control_.StopRequested()) {
-                verifyCopy(entry, targetName, copied.Ok, foreignRows, result);
+                checkRowCount(w, targetName, rowsBefore, result);
+            if (settings_.Verify && !w.control.StopRequested()) {
+                verifyCopy(w, entry, targetName, copied.Ok, foreignRows, result);
                 if (result.verified == Verification::Equal)
-                    markTable(targetName, RecordState::Verified, result);
+                    markTable(w, targetName, RecordState::Verified, result);
             }
-            log_.Append(QString());
+            w.log.Append(QString());
         }
     }
     if (settings_.KeepDetails && !settings_.DefinitionsOnly && result.action == TableAction::Created &&
-        !control_.StopRequested()) {
+        !w.control.StopRequested()) {
         // The rows are in: each identity continues after its largest value.
         // Errors are written like the key step's, a line of one blank after each.
-        result.errors << ContinueIdentities(db_.mysqlconnect, oracle, settings_.SourceDatabase, entry, targetName,
-                                            settings_.UppercaseNames, log_, KeyStepContext{nullptr, &control_})
+        result.errors << ContinueIdentities(w.db.mysqlconnect, oracle, settings_.SourceDatabase, entry, targetName,
+                                            settings_.UppercaseNames, log_, KeyStepContext{nullptr, &w.control})
                              .Errors;
     }
 }
 
-void ConversionRun::checkRowCount(OracleSession &oracle, const QString &targetName, std::int64_t rowsBefore,
+void ConversionRun::checkRowCount(TableWork &w, const QString &targetName, std::int64_t rowsBefore,
                                   TableResult &result)
 {
     // Every copy ends with a count of the Oracle table: it must hold the rows
     // this run wrote and the rows it held before.
     const std::int64_t expected = rowsBefore + result.rowsWritten;
     QString problem;
+    OracleSession &oracle = w.db.oracleconn.session();
     try {
         const QString sql = rowCountStatement(targetName);
         const std::int64_t counted =
-            OracleWorker(oracle).run(control_, [&sql](OracleSession &o) { return o.queryCount(sql); });
+            OracleWorker(oracle).run(w.control, [&sql](OracleSession &o) { return o.queryCount(sql); });
         if (counted != expected)
             problem = QStringLiteral("Count table %1: %2 rows in Oracle, %3 expected").arg(targetName).arg(counted).arg(expected);
     } catch (const DatabaseError &e) {
         problem = QStringLiteral("Count table %1: %2").arg(targetName, e.message());
     }
     if (!problem.isEmpty()) {
-        log_.Append(problem);
+        w.log.Append(problem);
         result.errors << problem;
     }
 }
 
-void ConversionRun::verifyCopy(const QString &entry, const QString &targetName, bool copied, std::int64_t rowsBefore,
+void ConversionRun::verifyCopy(TableWork &w, const QString &entry, const QString &targetName, bool copied, std::int64_t rowsBefore,
                                TableResult &result)
 {
     const QString line = QStringLiteral("Verify table ") + targetName + QStringLiteral(": ");
     if (rowsBefore > 0) {
-        log_.Append(line + QStringLiteral("not verified: the table held %1 rows before the copy").arg(rowsBefore));
+        w.log.Append(line + QStringLiteral("not verified: the table held %1 rows before the copy").arg(rowsBefore));
         return;
     }
     if (!copied) {
-        log_.Append(line + QStringLiteral("not verified: the copy did not complete"));
+        w.log.Append(line + QStringLiteral("not verified: the copy did not complete"));
         return;
     }
     try {
-        const QStringList keys = primaryKeyColumns(db_.mysqlconnect, entry);
-        const VerifyResult v = verifyTable(db_.mysqlsjbconnection, db_.oracleconn.session(), entry, targetName,
-                                           keys, control_, settings_.UppercaseNames);
+        const QStringList keys = primaryKeyColumns(w.db.mysqlconnect, entry);
+        const VerifyResult v = verifyTable(w.db.mysqlsjbconnection, w.db.oracleconn.session(), entry, targetName,
+                                           keys, w.control, settings_.UppercaseNames);
         if (v.stopped) {
-            log_.Append(line + QStringLiteral("not verified: stopped"));
+            w.log.Append(line + QStringLiteral("not verified: stopped"));
             return;
         }
         if (v.equal()) {
             result.verified = Verification::Equal;
-            log_.Append(line + QStringLiteral("%1 %2 equal").arg(v.sourceRows).arg(v.sourceRows == 1 ? "row" : "rows"));
+            w.log.Append(line + QStringLiteral("%1 %2 equal").arg(v.sourceRows).arg(v.sourceRows == 1 ? "row" : "rows"));
             return;
         }
         result.verified = Verification::Differs;
         const QString differs = line + QStringLiteral("%1 of %2 rows differ").arg(v.differingRows()).arg(v.sourceRows);
-        log_.Append(differs);
+        w.log.Append(differs);
         result.errors << differs;
         for (const QString &key : v.differingKeys)
             ledger_.recordKey(entry, keys.join(QLatin1Char(',')), QStringLiteral("target row differs from source"), key);
     } catch (const DatabaseError &e) {
-        log_.Append(line + QStringLiteral("not verified: ") + e.message());
+        w.log.Append(line + QStringLiteral("not verified: ") + e.message());
         result.errors << line + e.message();
     }
 }

@@ -23,6 +23,11 @@ void BatchReplay::start(Taaform1 &window)
     ControlValues controls = window.controlValues();
     try {
         ApplyBatchSettings(values_, controls);
+        for (const CheckOption &option : kCheckOptions) {
+            const auto over = overrides_.constFind(QLatin1String(option.key));
+            if (over != overrides_.constEnd())
+                setOptionFromText(controls.options, option, over.value());
+        }
     } catch (...) {
         // The values before the failing one stay applied.
         window.setControlValues(controls);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QHash>
+
 #include "settings/batchfile.h"
 
 #include <QDateTime>
@@ -38,8 +40,13 @@ public:
 
     const BatchValues &values() const { return values_; }
 
+    // A value that takes the place of the file's for this replay (the
+    // command line's --parallel N): the option of that batch key.
+    void overrideOption(const QString &key, const QString &value) { overrides_.insert(key, value); }
+
 private:
     BatchValues values_;
+    QHash<QString, QString> overrides_;
     QDateTime started_ = QDateTime::currentDateTime();
 };
 

@@ -73,6 +73,7 @@ const CaptionRow kRows[] = {
     {"chkverify", "Verify copied data", "校验复制的数据"},
     {"chkkeepdetails", "Keep column details", "保留列的属性"},
     {"chkresume", "Resumable conversion", "可续传的转换"},
+    {"lblspnparallel", "Tables at once", "同时转换的表数"},
     {"lnklanguage", "中文", "English"},
     {"helpmissing", "No browser could open the help page. The help file is:", "无法用浏览器打开帮助页面。帮助文件是:"},
 };
@@ -91,6 +92,7 @@ const struct {
     {"chkverify", "校验复制的数据"},
     {"chkkeepdetails", "保留列的属性"},
     {"chkresume", "可续传的转换"},
+    {"spnparallel", "同时转换表数"},
 };
 
 QString helpAddress(const QString &helpFolder, const QString &page)

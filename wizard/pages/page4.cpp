@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QRadioButton>
+#include <QSpinBox>
 
 // Page 4, the conversion: the database, the existing-table policy, the
 // check-box options and the character set.
@@ -34,12 +35,22 @@ void Taaform1::buildPage4(QWidget *sheet)
     }
     processtableItems_->button(0)->setChecked(true);
 
-    // The check-box options one below the other, each showing its default;
-    // the character set follows them.
+    // The options one below the other, each showing its default (a number
+    // in a spin box after its label); the character set follows them.
     for (int i = 0; i < kCheckOptionCount; ++i) {
-        optionBoxes_[i] = named(new QCheckBox(sheet), kCheckOptions[i].control);
-        optionBoxes_[i]->setGeometry(204, 146 + 22 * i, 205, 20);
-        optionBoxes_[i]->setChecked(optionDefault(kCheckOptions[i]));
+        const CheckOption &option = kCheckOptions[i];
+        const int top = 146 + 22 * i;
+        if (isNumberOption(option)) {
+            label(sheet, (QByteArrayLiteral("lbl") + option.control).constData(), 204, top + 3, 130, 13);
+            optionSpins_[i] = named(new QSpinBox(sheet), option.control);
+            optionSpins_[i]->setGeometry(340, top, 60, 20);
+            optionSpins_[i]->setRange(option.minimum, option.maximum);
+            optionSpins_[i]->setValue(numberDefault(option));
+            continue;
+        }
+        optionBoxes_[i] = named(new QCheckBox(sheet), option.control);
+        optionBoxes_[i]->setGeometry(204, top, 205, 20);
+        optionBoxes_[i]->setChecked(optionDefault(option));
     }
     const int charsetTop = 146 + 22 * kCheckOptionCount + 6;
     label(sheet, "Label33", 204, charsetTop, 198, 13);
@@ -75,8 +86,12 @@ void Taaform1::page4Values(ControlValues &v) const
     v.cbcharsetIndex = cbcharset->currentIndex();
     v.cbcharsetText = cbcharset->currentText();
     v.processtable = processtableItems_->checkedId();
-    for (int i = 0; i < kCheckOptionCount; ++i)
-        v.options.*kCheckOptions[i].setting = optionBoxes_[i]->isChecked();
+    for (int i = 0; i < kCheckOptionCount; ++i) {
+        if (optionSpins_[i])
+            v.options.*kCheckOptions[i].number = optionSpins_[i]->value();
+        else
+            v.options.*kCheckOptions[i].setting = optionBoxes_[i]->isChecked();
+    }
 }
 
 void Taaform1::setPage4Values(const ControlValues &v)
@@ -86,8 +101,12 @@ void Taaform1::setPage4Values(const ControlValues &v)
     if (cbcharset->currentText() != v.cbcharsetText)
         cbcharset->setEditText(v.cbcharsetText);
     chooseItem(processtableItems_, v.processtable);
-    for (int i = 0; i < kCheckOptionCount; ++i)
-        optionBoxes_[i]->setChecked(v.options.*kCheckOptions[i].setting);
+    for (int i = 0; i < kCheckOptionCount; ++i) {
+        if (optionSpins_[i])
+            optionSpins_[i]->setValue(v.options.*kCheckOptions[i].number);
+        else
+            optionBoxes_[i]->setChecked(v.options.*kCheckOptions[i].setting);
+    }
 }
 
 QString Taaform1::processtableCaption() const
