@@ -898,9 +898,9 @@ void ConversionRun::convertTable(TableWork &w, const QString &entry, bool overwr
             const TStepResult keys =
                 settings_.KeepDetails
                     ? CreateDetailedKeys(w.db.mysqlconnect, w.db.oracledata.session(), settings_.SourceDatabase, entry,
-                                         sourceName, targetName, settings_.UppercaseNames, log_, context, &keyNotes)
+                                         sourceName, targetName, settings_.UppercaseNames, w.log, context, &keyNotes)
                     : CreateKeysAndIndexes(w.db.mysqlsjbconnection, w.db.oracledata.session(), entry, sourceName,
-                                           targetName, settings_.UppercaseNames, log_, context);
+                                           targetName, settings_.UppercaseNames, w.log, context);
             result.errors << keys.Errors;
             if (!keyNotes.isEmpty()) {
                 for (const QString &note : keyNotes)
@@ -977,7 +977,7 @@ void ConversionRun::convertTable(TableWork &w, const QString &entry, bool overwr
                             result.rowsRejected = counts.rowsRejected;
                         }
                     } take{counts, result};
-                    copied = CopyRows(w.db.mysqlsjbconnection, oracle, w.buffer, entry, targetName, log_,
+                    copied = CopyRows(w.db.mysqlsjbconnection, oracle, w.buffer, entry, targetName, w.log,
                                       w.control, options, &counts);
                 }
                 if (copied.Ok)
@@ -1015,7 +1015,7 @@ void ConversionRun::convertTable(TableWork &w, const QString &entry, bool overwr
         // The rows are in: each identity continues after its largest value.
         // Errors are written like the key step's, a line of one blank after each.
         result.errors << ContinueIdentities(w.db.mysqlconnect, oracle, settings_.SourceDatabase, entry, targetName,
-                                            settings_.UppercaseNames, log_, KeyStepContext{nullptr, &w.control})
+                                            settings_.UppercaseNames, w.log, KeyStepContext{nullptr, &w.control})
                              .Errors;
     }
 }

@@ -1,0 +1,332 @@
+// Several tables at once: a run with four lanes leaves the record a run of
+// one table after the other leaves (each table's lines, its ledger records,
+// its reload file, its report entry, its rows and its entry in the record of
+// conversions), whatever order the tables end in; a stop ends every copy in
+// work.
+#include "connections/embedded/embeddedreader.h"
+#include "engine/conversionrun.h"
+#include "tests/support/testenv.h"
+
+#include <QDir>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QMap>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+using namespace tavrex;
+using namespace tavrex::test;
+
+namespace {
+
+const QDateTime kClock(QDate(2024, 1, 2), QTime(9, 15, 5));
+const RunCaptions kCaptions{"Conversion is Completed",
+                            "Wizard has migrated your MySQL database to Oracle server successfully.",
+                            "Click 'Finish' to exit the wizard."};
+
+// What a run left: its log split into the lines before the tables, each
+// table's block and the lines after them, and its files.
+struct RunRecord {
+    RunOutcome outcome = RunOutcome::Completed;
+    QStringList before;
+    QMap<QString, QStringList> blocks;  // by MySQL table
+    QStringList blockOrder;
+    QStringList after;
+    QMap<QString, QStringList> ledger;  // the ledger's lines by table, in their order
+    QMap<QString, QByteArray> reloads;  // reload files by name
+    QJsonObject report;                 // the report without the seconds of each table
+    RunReport runReport;
+};
+
+class ParallelRun : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(dir.isValid());
+        database = QStringLiteral("tvx_par_%1").arg(::testing::UnitTest::GetInstance()->current_test_info()->name());
+        database = database.left(60).toLower();
+        recreateDatabase(database);
+    }
+
+    void mysql(const QStringList &statements) { sandboxExec(statements, database); }
+
+    // The settings of a run into the target of one folder, its record beside
+    // that folder's job.qelt.
+    void connect(const QString &folder)
+    {
+        QDir(dir.path()).mkpath(folder);
+        const MySqlSandbox &sb = mysqlSandbox();
+        s.AccessMode = 1;
+        s.Host = "127.0.0.1";
+        s.Port = sb.port;
+        s.MySqlUser = sb.user;
+        s.MySqlPassword = sb.password;
+        s.ConnectDatabase = database;
+        s.SourceDatabase = database;
+        s.OracleService = "embedded:" + target(folder);
+        s.OracleUser = "scott";
+        db.mysqlconnect.close();
+        db.mysqlconnect.params() = mysqlCatalogueProfile(s);
+        db.mysqlconnect.params().setValue(QStringLiteral("Database"), database);
+        db.mysqlconnect.connect();
+        step3Click(db, s);
+    }
+
+    QString target(const QString &folder) const { return dir.filePath(folder + "/target.db"); }
+
+    RunRecord run(const QString &folder, const QStringList &tables, int atOnce)
+    {
+        s.SelectedTables = tables;
+        s.ParallelTables = atOnce;
+        log.Clear();
+        ConversionRun r(db, s, log, control);
+        r.setCaptions(kCaptions);
+        r.setClock([] { return kClock; });
+        r.setLocale(QLocale::c());
+        r.setBatchSettingsFile(dir.filePath(folder + "/job.qelt"));
+        // Each table's lines begin at its first report (one table after
+        // the other) or right after the report that says they follow.
+        std::vector<std::pair<QString, int>> starts;
+        RunHooks hooks;
+        hooks.progress = [&](const RunProgress &p) {
+            progress.push_back(p);
+            if (p.table.isEmpty() || (!p.running.empty() && !p.logBlock))
+                return;
+            if (p.logBlock || starts.empty() || starts.back().first != p.table)
+                starts.emplace_back(p.table, log.size());
+        };
+        r.setHooks(hooks);
+        RunRecord record;
+        record.outcome = r.run();
+        record.runReport = r.report();
+
+        const QStringList lines = log.lines();
+        int end = starts.empty() ? 0 : starts.front().second;
+        while (end < lines.size() && !lines.at(end).startsWith("Problem in table ") &&
+               !lines.at(end).startsWith("Summary: "))
+            ++end;
+        record.before = lines.mid(0, starts.empty() ? end : starts.front().second);
+        for (std::size_t i = 0; i < starts.size(); ++i) {
+            const int from = starts[i].second;
+            const int to = i + 1 < starts.size() ? starts[i + 1].second : end;
+            EXPECT_FALSE(record.blocks.contains(starts[i].first)) << "one block per table";
+            record.blocks.insert(starts[i].first, lines.mid(from, to - from));
+            record.blockOrder << starts[i].first;
+        }
+        record.after = lines.mid(end);
+
+        QFile ledger(dir.filePath(folder + "/job.rejects.csv"));
+        if (ledger.open(QIODevice::ReadOnly)) {
+            const QStringList ledgerLines = QString::fromUtf8(ledger.readAll()).split("\r\n", Qt::SkipEmptyParts);
+            for (const QString &line : ledgerLines.mid(1))
+                record.ledger[line.section(',', 0, 0)] << line;
+        }
+        const QDir reloads(dir.filePath(folder + "/job.rejects"));
+        for (const QString &name : reloads.entryList(QDir::Files)) {
+            QFile f(reloads.filePath(name));
+            EXPECT_TRUE(f.open(QIODevice::ReadOnly));
+            record.reloads.insert(name, f.readAll());
+        }
+        QFile report(dir.filePath(folder + "/job.report.json"));
+        if (report.open(QIODevice::ReadOnly)) {
+            record.report = QJsonDocument::fromJson(report.readAll()).object();
+            QJsonArray tablesOut;
+            for (const QJsonValue &t : record.report.value("tables").toArray()) {
+                QJsonObject o = t.toObject();
+                EXPECT_TRUE(o.value("seconds").isDouble());
+                o.remove("seconds");
+                tablesOut.append(o);
+            }
+            record.report.insert("tables", tablesOut);
+        }
+        return record;
+    }
+
+    // The rows of a target table as texts, NULL as "-".
+    static QStringList rowTexts(const QString &targetPath, const QString &table)
+    {
+        QStringList rows;
+        for (const auto &row : readEmbeddedTable(targetPath, "SCOTT", table)) {
+            QStringList values;
+            for (const OracleValue &v : row)
+                values << (v.isNull() ? QStringLiteral("-") : v.textValue());
+            rows << values.join(QLatin1Char(' '));
+        }
+        return rows;
+    }
+
+    // The record of conversions without what differs from run to run (the
+    // run, the host and the times): table, source, state, action, rows read
+    // and written, key columns and last key.
+    static QStringList recordTexts(const QString &targetPath)
+    {
+        QStringList rows;
+        for (const auto &row : readEmbeddedTable(targetPath, "SCOTT", "TAVREX_CONVERSIONS")) {
+            QStringList values;
+            for (int c : {0, 3, 5, 6, 7, 8, 9, 10})
+                values << (row.at(c).isNull() ? QStringLiteral("-") : row.at(c).textValue());
+            rows << values.join(QLatin1Char(' '));
+        }
+        std::sort(rows.begin(), rows.end());
+        return rows;
+    }
+
+    QTemporaryDir dir;
+    QString database;
+    TConversionSettings s;
+    DatabaseObjects db;
+    TRunLog log;
+    RunControl control;
+    std::vector<RunProgress> progress;
+};
+
+} // namespace
+
+TEST_F(ParallelRun, FourAtOnceLeaveTheRecordOfOneAfterTheOther)
+{
+    mysql({"set sql_mode=''",
+           // values the ledger records, in several batches
+           "create table vals (id int primary key, n double, d date, note varchar(20))",
+           "insert into vals select seq, if(seq % 1000 = 0, 1e308, seq), if(seq % 1500 = 0, '0000-00-00', "
+           "'2024-01-01'), concat('n', seq) from seq_1_to_12000",
+           // rows Oracle rejects (its table is there, narrower), left out and reloadable
+           "create table wide (id int primary key, v varchar(20))",
+           "insert into wide select seq, if(seq % 2500 = 0, 'far, too long', 'ok') from seq_1_to_11000",
+           // a table whose definition Oracle refuses
+           "create table bits (id int, flag bit(1))", "insert into bits values (1, b'1')",
+           // a read whose MySQL session is killed at row 3000
+           "create table b (id int primary key, v int)", "insert into b select seq, seq from seq_1_to_10000",
+           "create function cut(x int) returns int not deterministic begin if x = 3000 then kill connection_id(); "
+           "end if; return x; end",
+           "create view lost as select id, cut(v) v from b",
+           "create table p1 (id int primary key, t varchar(30))",
+           "insert into p1 select seq, concat('p1-', seq) from seq_1_to_9000",
+           "create table p2 (id int primary key, t varchar(30))",
+           "insert into p2 select seq, concat('p2-', seq) from seq_1_to_300",
+           "create table p3 (id int primary key, t varchar(30))",
+           "insert into p3 select seq, concat('p3-', seq) from seq_1_to_7000"});
+    const QStringList tables{"vals", "wide", "bits", "lost", "p1", "b", "p2", "p3"};
+    s.ExistingTables = TExistingTablePolicy::Merge;
+    s.RejectRows = true;
+    s.Verify = true;
+
+    RunRecord one, four;
+    for (auto [folder, atOnce, record] : {std::tuple{"one", 1, &one}, std::tuple{"four", 4, &four}}) {
+        SCOPED_TRACE(folder);
+        connect(folder);
+        db.oracleconn.session().execute("Create table \"WIDE\" (\"ID\" number, \"V\" varchar2(5))");
+        progress.clear();
+        *record = run(folder, tables, atOnce);
+        EXPECT_EQ(record->outcome, RunOutcome::Completed);
+        EXPECT_EQ(record->blockOrder.size(), tables.size()) << record->blockOrder.join(' ').toStdString();
+    }
+    EXPECT_EQ(one.blockOrder, tables) << "one after the other: in the chosen order";
+    bool severalAtOnce = false;
+    for (const RunProgress &p : progress)
+        severalAtOnce = severalAtOnce || p.running.size() > 1;
+    EXPECT_TRUE(severalAtOnce) << "the run reported tables in work side by side";
+
+    EXPECT_EQ(four.before, one.before);
+    for (const QString &table : tables) {
+        SCOPED_TRACE(table.toStdString());
+        EXPECT_EQ(four.blocks.value(table), one.blocks.value(table));
+        EXPECT_EQ(four.ledger.value(table), one.ledger.value(table));
+    }
+    EXPECT_EQ(four.ledger.keys(), one.ledger.keys());
+    EXPECT_EQ(four.after, one.after);
+    EXPECT_EQ(four.reloads, one.reloads);
+    EXPECT_EQ(four.report, one.report) << QJsonDocument(four.report).toJson().toStdString();
+    for (const char *table : {"VALS", "WIDE", "LOST", "P1", "B", "P2", "P3"})
+        EXPECT_EQ(rowTexts(target("four"), table), rowTexts(target("one"), table)) << table;
+    EXPECT_EQ(recordTexts(target("four")), recordTexts(target("one")));
+
+    // The run's cases are all there: rejected values and rows, a failed
+    // table, a lost session, a verification each way.
+    EXPECT_EQ(one.ledger.value("vals").size(), 12 + 8 + 10) << "values, then the keys of 10 rows that differ";
+    EXPECT_EQ(one.reloads.keys(), QStringList{"WIDE.csv"});
+    EXPECT_TRUE(one.blocks.value("bits").contains("ORA-00902: invalid datatype"))
+        << one.blocks.value("bits").join('\n').toStdString();
+    EXPECT_TRUE(one.blocks.value("lost").join('\n').contains("killed")) << one.blocks.value("lost").join('\n').toStdString();
+    EXPECT_TRUE(one.blocks.value("p1").contains("Verify table P1: 9000 rows equal"))
+        << one.blocks.value("p1").join('\n').toStdString();
+    EXPECT_TRUE(one.blocks.value("b").contains("Verify table B: 10000 rows equal"))
+        << "the next table of a killed session reads on: " << one.blocks.value("b").join('\n').toStdString();
+    EXPECT_EQ(rowTexts(target("one"), "LOST").size(), 100) << "the committed batch before the loss";
+}
+
+TEST_F(ParallelRun, AStopEndsEveryCopyInWorkAndStartsNoOtherTable)
+{
+    QStringList tables;
+    for (int i = 1; i <= 6; ++i) {
+        const QString name = QStringLiteral("s%1").arg(i);
+        mysql({QStringLiteral("create table %1 (id int primary key, t varchar(30))").arg(name),
+               QStringLiteral("insert into %1 select seq, repeat('x', 30) from seq_1_to_40000").arg(name)});
+        tables << name;
+    }
+    s.Resume = true;
+    connect("stop");
+    // The window's pump presses "Stop" once four tables are in work and
+    // they have read 3000 rows between them. (The embedded target takes one
+    // writer at a time, so some may still wait to write their first batch,
+    // or to make their table.)
+    bool pressed = false;
+    control.setPump([&] {
+        if (pressed || progress.empty() || progress.back().running.size() < 4 ||
+            progress.back().rowsCopied < 3000)
+            return;
+        pressed = true;
+        control.requestStop();
+    });
+    const RunRecord r = run("stop", tables, 4);
+    control.setPump({});
+    EXPECT_EQ(r.outcome, RunOutcome::Stopped);
+    EXPECT_FALSE(control.StopRequested()) << "the request does not outlive its run";
+    ASSERT_TRUE(pressed);
+    EXPECT_EQ(r.blockOrder.size(), 4) << "no table starts after the stop";
+    const QStringList record = recordTexts(target("stop"));
+    int aborted = 0;
+    for (const QString &table : r.blockOrder) {
+        SCOPED_TRACE(table.toStdString());
+        // Its copy ended at its next pump point, or the table ended after
+        // the step in which the stop came.
+        const QStringList block = r.blocks.value(table);
+        ASSERT_GE(block.size(), 2);
+        const bool copying = block.contains(QStringLiteral("Insert table %1... ").arg(table.toUpper())) ||
+                             block.join('\n').contains(QStringLiteral("Insert table %1 ").arg(table.toUpper()));
+        if (copying)
+            EXPECT_EQ(block.at(block.size() - 2), "Operation aborted") << block.join('\n').toStdString();
+        else
+            EXPECT_EQ(block.first(), QStringLiteral("Create table %1...Done").arg(table.toUpper()));
+        aborted += copying ? 1 : 0;
+        const qint64 rows = readEmbeddedTable(target("stop"), "SCOTT", table.toUpper()).size();
+        EXPECT_TRUE(rows == 0 || (rows - 100) % 5000 == 0) << "only whole batches: " << rows;
+        EXPECT_LT(rows, 40000);
+        // The record says how far each got, for a resume to go on from.
+        const auto entry = std::find_if(record.begin(), record.end(),
+                                        [&](const QString &e) { return e.startsWith(table.toUpper() + ' '); });
+        ASSERT_NE(entry, record.end());
+        EXPECT_TRUE(entry->contains(QStringLiteral(" copying created %1 ").arg(rows)) ||
+                    (rows == 0 && entry->contains(" created created 0 ")))
+            << entry->toStdString();
+    }
+    EXPECT_GE(aborted, 1);
+    for (const QString &table : tables)
+        if (!r.blockOrder.contains(table))
+            EXPECT_FALSE(log.lines().join('\n').contains(table.toUpper())) << table.toStdString();
+
+    // A resumed run at once continues each stopped copy after its last batch.
+    pressed = true;
+    const RunRecord resumed = run("stop", tables, 4);
+    EXPECT_EQ(resumed.outcome, RunOutcome::Completed);
+    for (const QString &table : tables) {
+        SCOPED_TRACE(table.toStdString());
+        const QStringList ids = rowTexts(target("stop"), table.toUpper());
+        EXPECT_EQ(ids.size(), 40000);
+        EXPECT_EQ(QSet<QString>(ids.begin(), ids.end()).size(), 40000) << "every row once";
+    }
+}
