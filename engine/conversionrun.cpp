@@ -17,6 +17,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 
 #include <algorithm>
 #include <atomic>
@@ -820,14 +821,39 @@ void ConversionRun::convertTable(TableWork &w, const QString &entry, bool overwr
         skip = false;
     }
     const bool continued = resume == Resume::Continue;
+    // The key ranges the interrupted run copied the table in, when it did.
+    std::vector<RangeEntry> ranges;
+    if (continued && record_) {
+        const std::lock_guard<std::recursive_mutex> lock(recordMutex_);
+        ranges = record_->rangesOf(targetName);
+        if (!ranges.empty() && (ranges.front().run != earlier->run || earlier->keyColumns.size() != 1))
+            ranges.clear();
+    }
     if (continued) {
         orderKey = earlier->keyColumns;
-        if (earlier->state == RecordState::Copied)
+        if (earlier->state == RecordState::Copied) {
             w.log.Append(QStringLiteral("Table %1 was copied by run %2: its copy is checked").arg(targetName, earlier->run));
-        else
+        } else if (!ranges.empty()) {
+            std::int64_t read = 0;
+            for (const RangeEntry &r : ranges)
+                read += r.rowsRead;
+            w.log.Append(QStringLiteral("Table %1 continues the copy of run %2 in %3 key ranges after %4 rows")
+                             .arg(targetName, earlier->run)
+                             .arg(ranges.size())
+                             .arg(read));
+        } else {
             w.log.Append(QStringLiteral("Table %1 continues the copy of run %2 after row %3")
                             .arg(targetName, earlier->run)
                             .arg(earlier->rowsRead));
+        }
+    }
+    // A big table keyed by one integer column is copied in key ranges at
+    // once; its record names the key it is read in order of.
+    QString rangeKey = ranges.empty() ? QString() : orderKey.first();
+    if (!continued && !settings_.DefinitionsOnly && settings_.ParallelTables > 1 && !(exists && skip)) {
+        rangeKey = rangeKeyColumn(w.db.mysqlconnect, entry);
+        if (!rangeKey.isEmpty())
+            orderKey = QStringList{rangeKey};
     }
     result.action = continued              ? (earlier->created ? TableAction::Created : TableAction::Merged)
                     : exists && skip       ? TableAction::Skipped
@@ -938,7 +964,34 @@ void ConversionRun::convertTable(TableWork &w, const QString &entry, bool overwr
             const bool copyDone = continued && earlier->state == RecordState::Copied;
             TStepResult copied;
             CopyCounts counts;
-            if (!copyDone) {
+            if (!copyDone && !rangeKey.isEmpty()) {
+                CopyOptions options;
+                options.uppercaseNames = settings_.UppercaseNames;
+                options.continuePastRejected = settings_.RejectRows;
+                options.ledger = &ledger_;
+                options.sendAhead = sendAhead_;
+                options.orderKey = QStringList{rangeKey};
+                {
+                    struct TakeCounts {
+                        const CopyCounts &counts;
+                        TableResult &result;
+                        ~TakeCounts()
+                        {
+                            result.rowsRead = counts.rowsRead;
+                            result.rowsWritten = counts.rowsWritten;
+                            result.valuesRejected = counts.valuesRejected;
+                            result.rowsRejected = counts.rowsRejected;
+                        }
+                    } take{counts, result};
+                    copied = copyInRanges(w, entry, targetName, options, continued, ranges, &counts);
+                }
+                for (const auto &[line, more] : counts.suppressedLines)
+                    w.log.Append(repeatedLineText(line, more));
+                if (copied.Ok && counts.rowsRejected == 0)
+                    ledger_.dropEarlierReloadFile(entry);
+                if (settings_.RejectRows && counts.rowsRejected > 0)
+                    w.log.Append(QStringLiteral("%1 %2 rejected").arg(counts.rowsRejected).arg(counts.rowsRejected == 1 ? "row" : "rows"));
+            } else if (!copyDone) {
                 w.log.Append(QStringLiteral("Insert table ") + targetName + QStringLiteral("... "));
                 CopyOptions options;
                 options.uppercaseNames = settings_.UppercaseNames;
@@ -1018,6 +1071,254 @@ void ConversionRun::convertTable(TableWork &w, const QString &entry, bool overwr
                                             settings_.UppercaseNames, w.log, KeyStepContext{nullptr, &w.control})
                              .Errors;
     }
+}
+
+QString ConversionRun::rangeKeyColumn(MySqlConnection &catalogue, const QString &entry)
+{
+    const QStringList key = primaryKeyColumns(catalogue, entry);
+    if (key.size() != 1)
+        return QString();
+    static const QSet<QString> integers = {QStringLiteral("tinyint"), QStringLiteral("smallint"),
+                                           QStringLiteral("mediumint"), QStringLiteral("int"),
+                                           QStringLiteral("bigint")};
+    auto type = catalogue.listing(
+        QStringLiteral("select data_type from information_schema.columns where table_schema = %1 and table_name = %2 "
+                       "and column_name = %3")
+            .arg(mysqlTextLiteral(settings_.SourceDatabase), mysqlTextLiteral(entry), mysqlTextLiteral(key.first())));
+    if (!type->next() || !integers.contains(type->text(0).toLower()))
+        return QString();
+    std::int64_t threshold = settings_.RangeRowThreshold;
+    bool ok = false;
+    const std::int64_t fromEnvironment = qEnvironmentVariable("TAVREX_RANGE_THRESHOLD").trimmed().toLongLong(&ok);
+    if (ok && fromEnvironment >= 0)
+        threshold = fromEnvironment;
+    return estimatedRows(catalogue, entry) > threshold ? key.first() : QString();
+}
+
+namespace {
+
+// A key column's value as the record keeps a range's bounds: an integer's
+// digits, nothing else (the record lives in the target and is read back).
+bool isIntegerText(const QString &text)
+{
+    static const QRegularExpression integer(QStringLiteral("^-?[0-9]{1,20}$"));
+    return integer.match(text).hasMatch();
+}
+
+} // namespace
+
+TStepResult ConversionRun::copyInRanges(TableWork &w, const QString &entry, const QString &targetName,
+                                        const CopyOptions &options, bool continued, std::vector<RangeEntry> ranges,
+                                        CopyCounts *counts)
+{
+    const QString key = options.orderKey.first();
+    const QString column = quoteMySqlName(key);
+    if (ranges.empty()) {
+        // The bounds are the keys at the row positions that split the
+        // estimate evenly, so skewed keys split as evenly as dense ones and
+        // each range knows how many rows come before it. An estimate above
+        // the rows there are gives fewer ranges.
+        const std::int64_t estimate = std::max<std::int64_t>(0, estimatedRows(w.db.mysqlconnect, entry));
+        const int count = settings_.ParallelTables;
+        QStringList bounds;
+        std::vector<std::int64_t> positions;
+        for (int i = 1; i < count; ++i) {
+            const std::int64_t position = estimate / count * i;
+            if (position == 0 || (!positions.empty() && position <= positions.back()))
+                continue;
+            auto row = w.db.mysqlsjbconnection.listing(QStringLiteral("select %1 from %2 order by %1 limit 1 offset %3")
+                                                           .arg(column, quoteMySqlName(entry))
+                                                           .arg(position));
+            if (!row->next() || row->isNull(0))
+                break;
+            bounds << row->text(0);
+            positions.push_back(position);
+        }
+        for (int i = 0; i <= bounds.size(); ++i) {
+            RangeEntry r;
+            r.target = targetName;
+            r.number = i + 1;
+            r.count = int(bounds.size()) + 1;
+            r.firstKey = i == 0 ? QString() : bounds.at(i - 1);
+            r.endKey = i == bounds.size() ? QString() : bounds.at(i);
+            r.rowsBefore = i == 0 ? 0 : positions[std::size_t(i - 1)];
+            ranges.push_back(r);
+        }
+    }
+    for (RangeEntry &r : ranges) {
+        if ((!r.firstKey.isEmpty() && !isIntegerText(r.firstKey)) || (!r.endKey.isEmpty() && !isIntegerText(r.endKey)))
+            throw std::runtime_error(QStringLiteral("The record of conversions holds a key range of table %1 that "
+                                                    "cannot be read")
+                                         .arg(targetName)
+                                         .toStdString());
+        r.run = runIdentity_.id;
+        if (!continued) {
+            r.state = RecordState::Created;
+            r.rowsRead = 0;
+            r.lastKey.clear();
+        }
+    }
+    if (record_) {
+        const std::lock_guard<std::recursive_mutex> lock(recordMutex_);
+        record_->writeRanges(targetName, ranges);
+    }
+    if (continued) {
+        // The ledger's records of the rows each range committed.
+        std::vector<std::pair<std::int64_t, std::int64_t>> spans;
+        for (const RangeEntry &r : ranges)
+            if (r.rowsRead > 0)
+                spans.emplace_back(r.rowsBefore + 1, r.rowsBefore + r.rowsRead);
+        ledger_.carryOver(entry, targetName, spans);
+    }
+    w.log.Append(QStringLiteral("Insert table %1 in %2 key ranges of %3").arg(targetName).arg(ranges.size()).arg(key));
+
+    // One copy per range, each on connections of its own and a thread of its
+    // own; this thread passes the stop request on and sums the rows.
+    struct RangeCopy {
+        RangeEntry range;
+        MySqlConnection data;
+        OracleConnection oracle;
+        RowBuffer buffer;
+        TRunLog log;
+        RunControl control;
+        CopyOptions options;
+        CopyCounts counts;
+        TStepResult result;
+        std::atomic<std::int64_t> rows{0};
+        std::atomic<bool> done{false};
+        std::thread thread;
+    };
+    std::vector<std::unique_ptr<RangeCopy>> copies;
+    for (const RangeEntry &r : ranges) {
+        auto c = std::make_unique<RangeCopy>();
+        c->range = r;
+        c->data.params() = w.db.mysqlsjbconnection.params();
+        c->oracle.params() = w.db.oracleconn.params();
+        c->options = options;
+        QStringList conditions;
+        if (r.rowsRead > 0) {
+            const std::optional<std::vector<KeyValue>> last = decodeKey(r.lastKey);
+            const QString after =
+                last ? keyAfterCondition(options.orderKey, *last, w.db.mysqlsjbconnection.characterSet()) : QString();
+            if (after.isEmpty())
+                throw std::runtime_error(QStringLiteral("The record of conversions holds a key range of table %1 "
+                                                        "that cannot be read")
+                                             .arg(targetName)
+                                             .toStdString());
+            conditions << after;
+        } else if (!r.firstKey.isEmpty()) {
+            conditions << column + QStringLiteral(" >= ") + r.firstKey;
+        }
+        if (!r.endKey.isEmpty())
+            conditions << column + QStringLiteral(" < ") + r.endKey;
+        c->options.afterCondition = conditions.join(QStringLiteral(" and "));
+        c->options.rowsBefore = r.rowsBefore + r.rowsRead;
+        const int number = r.number;
+        const std::int64_t before = r.rowsBefore;
+        RangeCopy *raw = c.get();
+        c->options.progress = [raw](std::int64_t rows) { raw->rows.store(rows - raw->options.rowsBefore); };
+        if (record_) {
+            c->options.progressRecord = [this, targetName, number, before](std::int64_t rows, const QString &k) {
+                const std::lock_guard<std::recursive_mutex> lock(recordMutex_);
+                return record_->rangeProgressStatement(targetName, number, rows - before, k);
+            };
+            c->options.progressCommitted = [this, targetName, number, before](std::int64_t rows, const QString &k) {
+                const std::lock_guard<std::recursive_mutex> lock(recordMutex_);
+                record_->rangeProgressCommitted(targetName, number, rows - before, k);
+            };
+        }
+        c->log.Append(QStringLiteral("Insert table ") + targetName + QStringLiteral("... "));
+        copies.push_back(std::move(c));
+    }
+    struct JoinCopies {
+        std::vector<std::unique_ptr<RangeCopy>> &copies;
+        ~JoinCopies()
+        {
+            for (auto &c : copies) {
+                c->control.requestStop();
+                if (c->thread.joinable())
+                    c->thread.join();
+            }
+        }
+    } join{copies};
+    for (auto &c : copies) {
+        if (c->range.state == RecordState::Copied || c->range.state == RecordState::Verified) {
+            c->done = true;
+            continue;
+        }
+        RangeCopy *raw = c.get();
+        const QString listed = entry;
+        c->thread = std::thread([raw, listed, targetName] {
+            try {
+                raw->data.connect();
+                raw->oracle.connect();
+                raw->result = CopyRows(raw->data, raw->oracle.session(), raw->buffer, listed, targetName, raw->log,
+                                       raw->control, raw->options, &raw->counts);
+            } catch (const std::exception &e) {
+                raw->result.Ok = false;
+                raw->result.ErrorText = errorMessage(e);
+            }
+            raw->done = true;
+        });
+    }
+    for (;;) {
+        bool all = true;
+        std::int64_t rows = 0;
+        for (const auto &c : copies) {
+            all = all && c->done.load();
+            rows += c->rows.load();
+        }
+        if (w.rows)
+            w.rows(rows);
+        if (all)
+            break;
+        std::this_thread::sleep_for(OracleWorker::kWaitSlice);
+        // The window's pump, when this is the window's thread (one table at
+        // a time); a lane's pump does nothing.
+        w.control.pump();
+        if (w.control.StopRequested())
+            for (auto &c : copies)
+                c->control.requestStop();
+    }
+    for (auto &c : copies)
+        if (c->thread.joinable())
+            c->thread.join();
+
+    // The ranges' lines in their order, their counts summed; the first
+    // range that failed gives the table its error.
+    TStepResult outcome;
+    for (auto &c : copies) {
+        const bool ran = c->range.state != RecordState::Copied && c->range.state != RecordState::Verified;
+        if (!ran)
+            continue;
+        if (c->result.Ok)
+            c->log.RewriteLast(c->log.LastLine() + QStringLiteral("...Done"));
+        else
+            c->log.Append(c->result.ErrorText);
+        for (const QString &line : c->log.lines())
+            w.log.Append(line);
+        counts->rowsRead += c->counts.rowsRead;
+        counts->rowsWritten += c->counts.rowsWritten;
+        counts->valuesRejected += c->counts.valuesRejected;
+        counts->rowsRejected += c->counts.rowsRejected;
+        for (const auto &line : c->counts.suppressedLines)
+            counts->suppressedLines.push_back(line);
+        if (!c->result.Ok && outcome.Ok) {
+            outcome.Ok = false;
+            outcome.ErrorText = c->result.ErrorText;
+        }
+        // A stopped range stays as the record says, to be continued.
+        if (record_ && (c->result.Ok || !w.control.StopRequested())) {
+            try {
+                const std::lock_guard<std::recursive_mutex> lock(recordMutex_);
+                record_->setRangeState(targetName, c->range.number,
+                                       c->result.Ok ? RecordState::Copied : RecordState::Failed);
+            } catch (const DatabaseError &) {
+                // the table's own state says what matters
+            }
+        }
+    }
+    return outcome;
 }
 
 void ConversionRun::checkRowCount(TableWork &w, const QString &targetName, std::int64_t rowsBefore,

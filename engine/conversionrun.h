@@ -1,6 +1,7 @@
 #pragma once
 
 #include "connections/profiles.h"
+#include "connections/rowcopy.h"
 #include "connections/rowbuffer.h"
 #include "engine/conversionrecord.h"
 #include "engine/core/conversionsettings.h"
@@ -190,6 +191,18 @@ private:
                    std::int64_t rowsWritten = -1);
     std::int64_t estimatedRows(MySqlConnection &catalogue, const QString &entry);
     void checkRowCount(TableWork &w, const QString &targetName, std::int64_t rowsBefore, TableResult &result);
+    // The key column a table is copied in key ranges by: its primary key's
+    // one integer column, when its estimated rows pass the threshold; empty
+    // otherwise.
+    QString rangeKeyColumn(MySqlConnection &catalogue, const QString &entry);
+    // Copies the table in key ranges at once, each on connections of its
+    // own: new ranges split by the rows' positions in key order, or the
+    // ranges of an interrupted run (ranges), each continued after its last
+    // committed batch. The ranges' lines follow one another in the table's
+    // log; the counts are their sums.
+    TStepResult copyInRanges(TableWork &w, const QString &entry, const QString &targetName,
+                             const CopyOptions &options, bool continued, std::vector<RangeEntry> ranges,
+                             CopyCounts *counts);
     void verifyCopy(TableWork &w, const QString &entry, const QString &targetName, bool copied,
                     std::int64_t rowsBefore, TableResult &result);
     void finishRun(RunResultOutcome outcome, bool closingLines);

@@ -206,6 +206,12 @@ void RunLedger::appendRecord(const QString &table, const QString &row, const QSt
 
 void RunLedger::carryOver(const QString &table, const QString &target, std::int64_t uptoRow)
 {
+    carryOver(table, target, {{1, uptoRow}});
+}
+
+void RunLedger::carryOver(const QString &table, const QString &target,
+                          const std::vector<std::pair<std::int64_t, std::int64_t>> &spans)
+{
     const std::lock_guard<std::mutex> lock(mutex_);
     const QString reloadName = earlierReloads_.value(table);
     if (!reloadName.isEmpty() && !reloadFolder_.isEmpty()) {
@@ -221,8 +227,14 @@ void RunLedger::carryOver(const QString &table, const QString &target, std::int6
             continue;
         bool numbered = false;
         const std::int64_t row = r.at(1).toLongLong(&numbered);
-        if (numbered && row >= 1 && row <= uptoRow)
-            appendRecord(r.at(0), r.at(1), r.at(2), r.at(3), r.at(4));
+        if (!numbered)
+            continue;
+        for (const auto &[first, last] : spans) {
+            if (row >= first && row <= last) {
+                appendRecord(r.at(0), r.at(1), r.at(2), r.at(3), r.at(4));
+                break;
+            }
+        }
     }
 }
 

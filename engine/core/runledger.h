@@ -11,6 +11,8 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <utility>
+#include <vector>
 
 namespace tavrex {
 
@@ -80,6 +82,10 @@ public:
     // written again into this ledger, and its reload file is continued
     // rather than replaced, so the record of the table is whole.
     void carryOver(const QString &table, const QString &target, std::int64_t uptoRow);
+    // The same for a copy in key ranges: the records of the rows in each
+    // span (first and last row, both included) that the ranges committed.
+    void carryOver(const QString &table, const QString &target,
+                   const std::vector<std::pair<std::int64_t, std::int64_t>> &spans);
 
     std::int64_t records() const;
     // The first failed write; empty while every write succeeded.
