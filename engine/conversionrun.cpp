@@ -985,6 +985,8 @@ void ConversionRun::convertTable(TableWork &w, const QString &entry, bool overwr
                     } take{counts, result};
                     copied = copyInRanges(w, entry, targetName, options, continued, ranges, &counts);
                 }
+                if (!copied.Ok)
+                    result.errors << copied.ErrorText;
                 for (const auto &[line, more] : counts.suppressedLines)
                     w.log.Append(repeatedLineText(line, more));
                 if (copied.Ok && counts.rowsRejected == 0)
@@ -1159,8 +1161,10 @@ TStepResult ConversionRun::copyInRanges(TableWork &w, const QString &entry, cons
         }
     }
     if (record_) {
+        // The table is being copied; how far, its ranges say.
         const std::lock_guard<std::recursive_mutex> lock(recordMutex_);
         record_->writeRanges(targetName, ranges);
+        record_->setState(targetName, RecordState::Copying);
     }
     if (continued) {
         // The ledger's records of the rows each range committed.
@@ -1246,12 +1250,25 @@ TStepResult ConversionRun::copyInRanges(TableWork &w, const QString &entry, cons
             c->done = true;
             continue;
         }
+        // The connections are opened here, one after the other, before any
+        // range starts: one that cannot be opened fails its range.
+        try {
+            c->data.connect();
+            c->oracle.connect();
+        } catch (const std::exception &e) {
+            c->result.Ok = false;
+            c->result.ErrorText = errorMessage(e);
+            c->done = true;
+            continue;
+        }
+    }
+    for (auto &c : copies) {
+        if (c->done.load())
+            continue;
         RangeCopy *raw = c.get();
         const QString listed = entry;
         c->thread = std::thread([raw, listed, targetName] {
             try {
-                raw->data.connect();
-                raw->oracle.connect();
                 raw->result = CopyRows(raw->data, raw->oracle.session(), raw->buffer, listed, targetName, raw->log,
                                        raw->control, raw->options, &raw->counts);
             } catch (const std::exception &e) {

@@ -7,6 +7,10 @@
 #include "engine/conversionrun.h"
 #include "tests/support/testenv.h"
 
+#include <QProcess>
+#include <QRegularExpression>
+#include <QSet>
+
 #include <QDir>
 #include <QFile>
 #include <QJsonArray>
@@ -18,6 +22,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+
+#include <csignal>
 
 using namespace tavrex;
 using namespace tavrex::test;
@@ -329,4 +335,116 @@ TEST_F(ParallelRun, AStopEndsEveryCopyInWorkAndStartsNoOtherTable)
         EXPECT_EQ(ids.size(), 40000);
         EXPECT_EQ(QSet<QString>(ids.begin(), ids.end()).size(), 40000) << "every row once";
     }
+}
+
+// A table above the range threshold, its keys dense at first and sparse
+// after, is copied in four ranges by the real program, which is killed in
+// the middle; the replay with resume continues each range after its last
+// committed batch, and the table ends as a copy of one table after the other
+// leaves it: the same rows, each once, the same ledger records, verified.
+TEST_F(ParallelRun, ATableInKeyRangesKilledAndResumedEndsAsOneCopyInOrder)
+{
+    mysql({"set sql_mode=''", "create table big (id bigint primary key, d date, v varchar(40))",
+           "insert into big select seq, if(seq % 9000 = 0, '0000-00-00', '2024-05-06'), concat('row ', seq) "
+           "from seq_1_to_450000",
+           "insert into big select 1000000 + seq * 997, '2024-05-06', concat('far ', seq) from seq_1_to_150000",
+           "analyze table big"});
+    s.Resume = true;
+    s.Verify = true;
+    const std::int64_t total = 600000;
+
+    // The copy of one table after the other, in key order: the reference.
+    connect("one");
+    const RunRecord one = run("one", {"big"}, 1);
+    ASSERT_EQ(one.outcome, RunOutcome::Completed);
+    ASSERT_TRUE(one.blocks.value("big").contains("Verify table BIG: 600000 rows equal"))
+        << one.blocks.value("big").join('\n').toStdString();
+
+    const QString folder = dir.filePath("ranges");
+    QDir().mkpath(folder);
+    const QString job = folder + "/job.qelt";
+    {
+        QFile f(job);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        const MySqlSandbox &sb = mysqlSandbox();
+        const QStringList lines{"accessmode=1", "mysqldatabase=" + database, "port=" + sb.port,
+                                "mysqlu=" + sb.user, "mysqlp=" + sb.password, "host=127.0.0.1",
+                                "oracleh=embedded:" + folder + "/target.db", "oracleu=scott", "oraclep=x",
+                                "processtable=0", "character_set=Default", "nameuppercase=1", "verify=1", "resume=1",
+                                "paralleltables=4", "alltables=0", "tables1=big"};
+        f.write((lines.join("\r\n") + "\r\n").toUtf8());
+    }
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("XDG_CONFIG_HOME", dir.filePath("config"));
+    env.insert("XDG_DATA_HOME", dir.filePath("data"));
+    env.insert("TAVREX_RANGE_THRESHOLD", "300000");
+
+    // Killed once the ranges have committed rows between them.
+    QProcess first;
+    first.setProcessEnvironment(env);
+    first.start(binaryDir() + "/app/tavrex", {"--no-window", job});
+    ASSERT_TRUE(first.waitForStarted());
+    // Killed once the four ranges have been read for a while (seen from the
+    // MySQL side: the target is not read while the run writes it).
+    MySqlConnection watch;
+    watch.params() = sandboxParams(database);
+    watch.connect();
+    auto readers = [&watch] {
+        auto r = watch.listing("select count(*) from information_schema.processlist where info like "
+                               "'select * from `big` where%'");
+        return r->next() ? r->text(0).toInt() : 0;
+    };
+    int seen = 0;
+    for (int i = 0; i < 3000 && seen < 4 && first.state() == QProcess::Running; ++i) {
+        first.waitForFinished(10);
+        seen = std::max(seen, readers());
+    }
+    first.waitForFinished(400);
+    ASSERT_EQ(first.state(), QProcess::Running)
+        << "the copy ended before it was killed: " << first.readAllStandardOutput().toStdString()
+        << first.readAllStandardError().toStdString();
+    EXPECT_EQ(seen, 4) << "four ranges read at once";
+    ::kill(pid_t(first.processId()), SIGKILL);
+    ASSERT_TRUE(first.waitForFinished(10000));
+    const auto ranges = readEmbeddedTable(folder + "/target.db", "SCOTT", "TAVREX_RANGES");
+    ASSERT_EQ(ranges.size(), 4u);
+    std::int64_t readBefore = 0;
+    for (const auto &row : ranges)
+        readBefore += row.at(9).textValue().toLongLong();
+    const qint64 rowsBefore = readEmbeddedTable(folder + "/target.db", "SCOTT", "BIG").size();
+    EXPECT_EQ(rowsBefore, readBefore) << "the record and the rows agree";
+    EXPECT_GT(rowsBefore, 0);
+    EXPECT_LT(rowsBefore, total);
+
+    // The replay goes on from there.
+    QProcess second;
+    second.setProcessEnvironment(env);
+    second.start(binaryDir() + "/app/tavrex", {"--no-window", job});
+    ASSERT_TRUE(second.waitForFinished(120000));
+    const QString out = QString::fromUtf8(second.readAllStandardOutput());
+    EXPECT_EQ(second.exitCode(), 2) << "the zero dates are recorded: " << out.toStdString();
+    EXPECT_TRUE(out.contains(QRegularExpression(
+        QStringLiteral("Table BIG continues the copy of run .* in 4 key ranges after %1 rows").arg(readBefore))))
+        << out.toStdString();
+    EXPECT_TRUE(out.contains("Insert table BIG in 4 key ranges of id")) << out.toStdString();
+    EXPECT_TRUE(out.contains("Verify table BIG: 600000 rows equal")) << out.toStdString();
+    QFile reportFile(folder + "/job.report.json");
+    ASSERT_TRUE(reportFile.open(QIODevice::ReadOnly));
+    const QJsonObject table =
+        QJsonDocument::fromJson(reportFile.readAll()).object().value("tables").toArray().at(0).toObject();
+    EXPECT_EQ(table.value("rowsRead").toInteger(), total - readBefore) << "no committed row is read again";
+
+    QStringList copied = rowTexts(folder + "/target.db", "BIG");
+    QStringList expected = rowTexts(target("one"), "BIG");
+    std::sort(copied.begin(), copied.end());
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(copied, expected);
+    QFile ledger(folder + "/job.rejects.csv");
+    ASSERT_TRUE(ledger.open(QIODevice::ReadOnly));
+    QStringList records = QString::fromUtf8(ledger.readAll()).split("\r\n", Qt::SkipEmptyParts).mid(1);
+    std::sort(records.begin(), records.end());
+    QStringList reference = one.ledger.value("big");
+    std::sort(reference.begin(), reference.end());
+    EXPECT_EQ(records, reference) << "the same rows at the same positions in key order";
+    EXPECT_EQ(reference.size(), 50);
 }
