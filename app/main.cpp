@@ -387,7 +387,12 @@ int main(int argc, char **argv)
     }
     options.helpFolder = helpFolder();
     options.loadSettings = [](ControlValues &values) { LoadSettings(values); };
-    options.saveSettings = [](const ControlValues &values) { SaveSettings(values); };
+    options.saveSettings = [&replay](const ControlValues &values) {
+        // --parallel holds for this replay only: the file's value is kept.
+        ControlValues kept = values;
+        replay.keepFileValues(kept);
+        SaveSettings(kept);
+    };
     installBatchMode(options, replay, [&batchWindow]() -> Tmarfrm_bat & { return *batchWindow; });
 
     // The replay without a window prints each log line once it is final.

@@ -37,6 +37,13 @@ void BatchReplay::start(Taaform1 &window)
     window.armStartTimer();
 }
 
+void BatchReplay::keepFileValues(ControlValues &values) const
+{
+    for (const CheckOption &option : kCheckOptions)
+        if (overrides_.contains(QLatin1String(option.key)))
+            setOptionFromText(values.options, option, values_.value(QLatin1String(option.key)));
+}
+
 void BatchReplay::recordFailure(Taaform1 &window, const QString &error)
 {
     TRunLog &log = window.log();
