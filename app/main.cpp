@@ -99,6 +99,12 @@ int parallelArgument(const char *text)
     return ok && n >= kMinParallelTables && n <= kMaxParallelTables ? n : -1;
 }
 
+// "--language=en" and "--language=cn": the language in one argument.
+bool isJoinedLanguage(const char *a)
+{
+    return std::strcmp(a, "--language=en") == 0 || std::strcmp(a, "--language=cn") == 0;
+}
+
 // The command line: at most one file, the known options, no empty argument.
 // Returns false when it does not understand it.
 bool checkArguments(int argc, char **argv)
@@ -108,7 +114,8 @@ bool checkArguments(int argc, char **argv)
         const char *a = argv[i];
         if (a[0] == '\0')
             return false;
-        if (std::strcmp(a, "--no-window") == 0 || std::strcmp(a, "--check") == 0)
+        if (std::strcmp(a, "--no-window") == 0 || std::strcmp(a, "--check") == 0 || std::strcmp(a, "--resume") == 0 ||
+            isJoinedLanguage(a))
             continue;
         if (std::strcmp(a, "--language") == 0) {
             if (i + 1 >= argc || (std::strcmp(argv[i + 1], "en") != 0 && std::strcmp(argv[i + 1], "cn") != 0))
@@ -342,7 +349,8 @@ int main(int argc, char **argv)
         for (int i = 1; i < argc; ++i) {
             if (std::strcmp(argv[i], "--language") == 0 || std::strcmp(argv[i], "--parallel") == 0)
                 ++i;
-            else if (std::strcmp(argv[i], "--no-window") != 0)
+            else if (std::strcmp(argv[i], "--no-window") != 0 && std::strcmp(argv[i], "--resume") != 0 &&
+                     !isJoinedLanguage(argv[i]))
                 file = true;
         }
         if (!file) {
@@ -444,6 +452,10 @@ int main(int argc, char **argv)
     const int code = app.exec();
     progress.clear();
     printer.flush();
+    // The closing summary says where the run's record is.
+    if (noWindow && !window.lastLogPath().isEmpty())
+        std::printf("The log, ledger and report are in %s\n",
+                    qPrintable(QDir::toNativeSeparators(QFileInfo(window.lastLogPath()).absolutePath())));
     if (signalled)
         return 130;
     if (code != 0 || console.failed())

@@ -5,6 +5,11 @@
 #include "engine/core/errors.h"
 
 #include <algorithm>
+#include <chrono>
+#include <condition_variable>
+#include <exception>
+#include <mutex>
+#include <thread>
 
 namespace tavrex {
 
@@ -84,7 +89,49 @@ std::unique_ptr<OracleSession> openOracleSession(const OracleLogin &login)
 void OracleConnection::connect()
 {
     close();
-    session_ = openOracleSession(oracleLoginFromParams(params_));
+    const OracleLogin login = oracleLoginFromParams(params_);
+    if (!whileWaiting_) {
+        session_ = openOracleSession(login);
+        return;
+    }
+    // The session is opened on a thread of its own while this one serves
+    // the waits. What the thread leaves is shared, so a connect given up
+    // (whileWaiting throws) leaves the thread nothing dangling: the session
+    // it may still open is closed with the last reference.
+    struct Pending {
+        std::mutex mutex;
+        std::condition_variable ended;
+        bool done = false;
+        std::unique_ptr<OracleSession> session;
+        std::exception_ptr error;
+    };
+    auto pending = std::make_shared<Pending>();
+    std::thread([pending, login] {
+        std::unique_ptr<OracleSession> session;
+        std::exception_ptr error;
+        try {
+            session = openOracleSession(login);
+        } catch (...) {
+            error = std::current_exception();
+        }
+        const std::lock_guard<std::mutex> lock(pending->mutex);
+        pending->session = std::move(session);
+        pending->error = error;
+        pending->done = true;
+        pending->ended.notify_all();
+    }).detach();
+    for (;;) {
+        {
+            std::unique_lock<std::mutex> lock(pending->mutex);
+            if (pending->ended.wait_for(lock, std::chrono::milliseconds(20), [&] { return pending->done; }))
+                break;
+        }
+        whileWaiting_();
+    }
+    const std::lock_guard<std::mutex> lock(pending->mutex);
+    if (pending->error)
+        std::rethrow_exception(pending->error);
+    session_ = std::move(pending->session);
 }
 
 OracleSession &OracleConnection::session()

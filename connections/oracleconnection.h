@@ -3,6 +3,7 @@
 #include "connections/oracle/oraclesession.h"
 #include "connections/common/params.h"
 
+#include <functional>
 #include <memory>
 
 namespace tavrex {
@@ -16,6 +17,13 @@ public:
 
     // Opens a session from the parameter list; throws DatabaseError.
     void connect();
+    // From now on connect() opens the session on a thread of its own and
+    // calls whileWaiting every 20 ms on the caller's thread until it is open
+    // (the window stays served while the server is reached). whileWaiting
+    // may throw to give up: the connect is then abandoned, its thread closes
+    // whatever it still opens, and the exception goes on. Empty: connect()
+    // blocks.
+    void serveWaits(std::function<void()> whileWaiting) { whileWaiting_ = std::move(whileWaiting); }
     // Closing a closed connection does nothing.
     void close() { session_.reset(); }
     bool connected() const { return bool(session_); }
@@ -29,6 +37,7 @@ public:
 private:
     Params params_;
     std::unique_ptr<OracleSession> session_;
+    std::function<void()> whileWaiting_;
 };
 
 } // namespace tavrex

@@ -155,7 +155,9 @@ RunIdentity RunIdentity::current(const QDateTime &started)
     r.host = QSysInfo::machineHostName();
     r.process = QCoreApplication::applicationPid();
     r.started = started;
-    r.id = QStringLiteral("%1 %2 %3").arg(r.host).arg(r.process).arg(started.toString(Qt::ISODateWithMs));
+    r.id = QStringLiteral("%1 on %2 (process %3)")
+               .arg(started.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")), r.host)
+               .arg(r.process);
     return r;
 }
 

@@ -69,7 +69,7 @@ struct SourceTable {
 // The run that writes a table: an id, and who it is for the message of a
 // second run.
 struct RunIdentity {
-    QString id;           // host, process and start, unique enough to tell runs apart
+    QString id;           // "2026-12-11 16:25:24 on HOST (process N)": tells runs apart
     QString host;
     qint64 process = 0;
     QDateTime started;

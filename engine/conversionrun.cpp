@@ -634,11 +634,12 @@ void ConversionRun::openRecord()
             report_.errors << line;
         return;
     }
-    // The runs that left one of this run's tables unfinished.
+    // The runs that left one of this run's tables unfinished (with Verify
+    // on, a table copied but not verified is unfinished too).
     for (const QString &entry : settings_.SelectedTables) {
         const RecordEntry *e = record_->entryOfSource(sourceOf(entry));
         if (e && (e->state == RecordState::Created || e->state == RecordState::Copying ||
-                  e->state == RecordState::Failed))
+                  e->state == RecordState::Failed || (e->state == RecordState::Copied && settings_.Verify)))
             interruptedRuns_.insert(e->run);
     }
 }
@@ -687,7 +688,7 @@ QString ConversionRun::targetNameFor(TableWork &w, const QString &entry, const Q
             shortened = t;
     }
     if (!shortened.isEmpty() && shortened != sourceName && !writtenTargets_.contains(shortened))
-        w.log.Append(QStringLiteral("Table %1 is converted into %2, the table run %3 made of it")
+        w.log.Append(QStringLiteral("Table %1 is converted into %2, which the run of %3 made of it")
                         .arg(entry, shortened, earlier->run));
     if (shortened.isEmpty())
         shortened = ShortenTableName(oracle, sourceName, settings_.OracleUser);
@@ -769,6 +770,7 @@ void ConversionRun::convertTable(TableWork &w, const QString &entry, bool overwr
     Resume resume = Resume::None;
     QString why;
     QStringList orderKey;
+    QString afterCondition;  // a continued copy's MySQL condition
     if (settings_.Resume && !settings_.DefinitionsOnly)
         orderKey = resumeKeyColumns(w.db.mysqlconnect, settings_.SourceDatabase, entry, &why);
     if (settings_.Resume && earlier && earlier->target == targetName && exists &&
@@ -782,22 +784,27 @@ void ConversionRun::convertTable(TableWork &w, const QString &entry, bool overwr
             // Nothing of it was committed: made again, or merged from the start.
             resume = earlier->created ? Resume::Restart : Resume::None;
             if (earlier->created)
-                why = QStringLiteral("run %1 stopped before copying it").arg(earlier->run);
+                why = QStringLiteral("the run of %1 stopped before copying it").arg(earlier->run);
             break;
         case RecordState::Copying:
         case RecordState::Failed:
+            if (earlier->rowsRead > 0 && !earlier->keyColumns.isEmpty()) {
+                if (const auto key = decodeKey(earlier->lastKey))
+                    afterCondition =
+                        keyAfterCondition(earlier->keyColumns, *key, w.db.mysqlsjbconnection.characterSet());
+            }
             if (!earlier->keyColumns.isEmpty() && earlier->keyColumns == orderKey &&
-                (earlier->rowsRead == 0 || decodeKey(earlier->lastKey))) {
+                (earlier->rowsRead == 0 || !afterCondition.isEmpty())) {
                 resume = Resume::Continue;
             } else if (earlier->created) {
                 resume = Resume::Restart;
                 if (earlier->keyColumns.isEmpty() && !orderKey.isEmpty())
-                    why = QStringLiteral("run %1 read it without key order").arg(earlier->run);
+                    why = QStringLiteral("the run of %1 read it without key order").arg(earlier->run);
                 else if (!earlier->keyColumns.isEmpty())
-                    why = QStringLiteral("its key has changed since run %1").arg(earlier->run);
+                    why = QStringLiteral("its key has changed since the run of %1").arg(earlier->run);
             } else {
                 const QString message =
-                    QStringLiteral("Table %1 cannot be continued: run %2 appended rows to it without key order, and "
+                    QStringLiteral("Table %1 cannot be continued: the run of %2 appended rows to it without key order, and "
                                    "they cannot be told from the rows it held before")
                         .arg(targetName, earlier->run);
                 w.log.Append(message);
@@ -810,7 +817,7 @@ void ConversionRun::convertTable(TableWork &w, const QString &entry, bool overwr
         }
     }
     if (resume == Resume::SkipDone) {
-        w.log.Append(QStringLiteral("Table %1 was converted by run %2: skipped").arg(targetName, earlier->run));
+        w.log.Append(QStringLiteral("Table %1 was converted by the run of %2: skipped").arg(targetName, earlier->run));
         w.log.Append(QString());
         result.action = TableAction::Skipped;
         return;
@@ -821,6 +828,23 @@ void ConversionRun::convertTable(TableWork &w, const QString &entry, bool overwr
         skip = false;
     }
     const bool continued = resume == Resume::Continue;
+    // Without resuming, a table an interrupted run left unfinished is said to
+    // be so: skipped, it stays incomplete (an error of this run); merged
+    // into, it takes every row again.
+    const bool unfinished = resume == Resume::None && earlier && earlier->target == targetName && exists &&
+                            !overwrite && interruptedRuns_.contains(earlier->run) &&
+                            earlier->state != RecordState::Copied && earlier->state != RecordState::Verified;
+    if (unfinished) {
+        const QString line =
+            QStringLiteral("Table %1 holds the unfinished copy of the run of %2 (%3 rows read): %4")
+                .arg(targetName, earlier->run)
+                .arg(earlier->rowsRead)
+                .arg(skip ? QStringLiteral("it is skipped and stays incomplete")
+                          : QStringLiteral("every row is appended again"));
+        w.log.Append(line);
+        if (skip)
+            result.errors << line;
+    }
     // The key ranges the interrupted run copied the table in, when it did.
     std::vector<RangeEntry> ranges;
     if (continued && record_) {
@@ -832,17 +856,18 @@ void ConversionRun::convertTable(TableWork &w, const QString &entry, bool overwr
     if (continued) {
         orderKey = earlier->keyColumns;
         if (earlier->state == RecordState::Copied) {
-            w.log.Append(QStringLiteral("Table %1 was copied by run %2: its copy is checked").arg(targetName, earlier->run));
+            w.log.Append(QStringLiteral("Table %1 was copied by the run of %2: its copy is checked")
+                             .arg(targetName, earlier->run));
         } else if (!ranges.empty()) {
             std::int64_t read = 0;
             for (const RangeEntry &r : ranges)
                 read += r.rowsRead;
-            w.log.Append(QStringLiteral("Table %1 continues the copy of run %2 in %3 key ranges after %4 rows")
+            w.log.Append(QStringLiteral("Table %1 continues the copy of the run of %2 in %3 key ranges after %4 rows")
                              .arg(targetName, earlier->run)
                              .arg(ranges.size())
                              .arg(read));
         } else {
-            w.log.Append(QStringLiteral("Table %1 continues the copy of run %2 after row %3")
+            w.log.Append(QStringLiteral("Table %1 continues the copy of the run of %2 after row %3")
                             .arg(targetName, earlier->run)
                             .arg(earlier->rowsRead));
         }
@@ -1004,9 +1029,7 @@ void ConversionRun::convertTable(TableWork &w, const QString &entry, bool overwr
                 if (continued) {
                     ledger_.carryOver(entry, targetName, earlier->rowsRead);
                     options.rowsBefore = earlier->rowsRead;
-                    if (earlier->rowsRead > 0)
-                        options.afterCondition = keyAfterCondition(orderKey, *decodeKey(earlier->lastKey),
-                                                                   w.db.mysqlsjbconnection.characterSet());
+                    options.afterCondition = afterCondition;
                 }
                 if (record_) {
                     options.progressRecord = [this, targetName](std::int64_t rows, const QString &key) {

@@ -33,6 +33,8 @@ void BatchReplay::start(Taaform1 &window)
         window.setControlValues(controls);
         throw;
     }
+    if (window.resumeRequested())
+        controls.options.Resume = true;
     window.setControlValues(controls);
     window.armStartTimer();
 }

@@ -17,6 +17,10 @@ struct CaptionRow {
     const char *key;
     const char *english;
     const char *chinese;
+    // The control's tool tip: what it does (for an option, what it writes
+    // and where). None for most rows.
+    const char *tipEnglish = nullptr;
+    const char *tipChinese = nullptr;
 };
 
 // Both tables in one list so they cannot drift apart: same keys, same order.
@@ -60,21 +64,50 @@ const CaptionRow kRows[] = {
     {"authorization", "Authorization settings", "登陆设置"},
     {"GroupBox1", "Port settings", "Port settings"},
     {"GroupBox2", "Remote settings", "远程连接设置"},
-    {"chktabledefi", "Convert table definitions only", "只转换表定义(不导入数据)"},
-    {"chkskipindex", "Skip converting indexes", "选中则不处理索引"},
-    {"chkuppercase", "Make names uppercase", "名称转换为大写"},
-    {"chkblobtotext", "Convert BLOB to text", "转换BLOB为TEXT类型"},
+    {"chktabledefi", "Convert table definitions only", "只转换表定义(不导入数据)",
+     "Create the Oracle tables and copy no rows.",
+     "只在 Oracle 中创建表，不复制任何行。"},
+    {"chkskipindex", "Skip converting indexes", "选中则不处理索引",
+     "Create no primary keys or indexes on the Oracle tables.",
+     "不在 Oracle 表上创建主键和索引。"},
+    {"chkuppercase", "Make names uppercase", "名称转换为大写",
+     "Give the Oracle tables and columns upper-case names; the MySQL tables are read by those names too.",
+     "Oracle 的表名和列名使用大写；读取 MySQL 表时也使用大写名称。"},
+    {"chkblobtotext", "Convert BLOB to text", "转换BLOB为TEXT类型",
+     "Kept with the settings and the shortcut file; BLOB columns are mapped and copied the same way whether it is ticked or not.",
+     "随设置和快捷方式文件保存；无论是否选中，BLOB 列的映射和复制方式都相同。"},
     {"helpurl", nullptr, nullptr},
     {"queryclose", "Close this Wizard ?", "退出向导 ?"},
     // Rows added after the first design: the later options of page 4 (in the
     // order of kCheckOptions) and the language link of page 1, which names
     // the other language.
-    {"chkrejectrows", "Continue past rejected rows", "跳过被拒绝的行继续复制"},
-    {"chkverify", "Verify copied data", "校验复制的数据"},
-    {"chkkeepdetails", "Keep column details", "保留列的属性"},
-    {"chkresume", "Resumable conversion", "可续传的转换"},
-    {"lblspnparallel", "Tables at once", "同时转换的表数"},
+    {"chkrejectrows", "Continue past rejected rows", "跳过被拒绝的行继续复制",
+     "Go on copying when Oracle rejects a row: each rejected row is written to the ledger (.rejects.csv) and to a "
+     "reload file in the .rejects folder, both beside the log.",
+     "Oracle 拒绝某行时继续复制：被拒绝的行写入日志旁的记录文件 (.rejects.csv) 和 .rejects 文件夹中的重新导入文件。"},
+    {"chkverify", "Verify copied data", "校验复制的数据",
+     "Read each copied table back from Oracle and compare it with MySQL: the outcome goes into the log and the "
+     "report (.report.json), the rows that differ into the ledger (.rejects.csv), all beside the log.",
+     "从 Oracle 读回每个复制的表并与 MySQL 比较：结果写入日志和报告 (.report.json)，不一致的行写入记录文件 "
+     "(.rejects.csv)，都在日志旁边。"},
+    {"chkkeepdetails", "Keep column details", "保留列的属性",
+     "Create each Oracle table with its columns' sizes and defaults, its identity columns and keys, and the foreign "
+     "keys between the converted tables.",
+     "按列的长度和默认值在 Oracle 中建表，并保留自增列、键以及转换的表之间的外键。"},
+    {"chkresume", "Resumable conversion", "可续传的转换",
+     "Read each table that has a primary key in key order and keep its progress in the target (TAVREX_CONVERSIONS), "
+     "so that a run interrupted by a kill, a stop or a lost connection is continued after its last committed batch.",
+     "按主键顺序读取有主键的表，并把进度记录在目标库中 (TAVREX_CONVERSIONS)，这样被终止、停止或断开连接的转换"
+     "可以从最后提交的批次之后继续。"},
+    {"lblspnparallel", "Tables at once", "同时转换的表数",
+     "Convert this many tables at once, each on connections of its own; a big table keyed by one integer column is "
+     "copied in that many key ranges at once. Each table's lines stay together in the log.",
+     "同时转换这么多张表，每张表使用自己的连接；以单个整数列为主键的大表按同样数目的键范围同时复制。日志中每张表的行保持在一起。"},
     {"lnklanguage", "中文", "English"},
+    {"lblservicehint", "embedded:PATH, or net service / host:port/service", "embedded:路径，或网络服务名 / 主机:端口/服务名",
+     "embedded:PATH for the built-in target (one file at PATH); for an Oracle server a net service name or a "
+     "connect identifier host:port/service",
+     "内置目标填 embedded:路径（路径处的一个文件）；Oracle 服务器填网络服务名或连接标识 主机:端口/服务名"},
     {"helpmissing", "No browser could open the help page. The help file is:", "无法用浏览器打开帮助页面。帮助文件是:"},
 };
 
@@ -100,6 +133,16 @@ QString helpAddress(const QString &helpFolder, const QString &page)
     return QUrl::fromLocalFile(QDir(helpFolder).absoluteFilePath(page)).toString();
 }
 
+QStringList tipTable(bool english)
+{
+    QStringList table;
+    for (const CaptionRow &row : kRows)
+        if (row.tipEnglish)
+            table.append(QString::fromLatin1(row.key) + QLatin1Char('=') +
+                         QString::fromUtf8(english ? row.tipEnglish : row.tipChinese));
+    return table;
+}
+
 QStringList buildTable(bool english, const QString &helpFolder)
 {
     QStringList table;
@@ -122,11 +165,15 @@ bool isWindowControl(const QObject *object)
     return !name.isEmpty() && !name.startsWith(QLatin1String("qt_"));
 }
 
-void applyTable(QWidget &window, const QStringList &table)
+void applyTable(QWidget &window, const QStringList &table, const QStringList &tips)
 {
     for (QWidget *widget : window.findChildren<QWidget *>()) {
         if (!isWindowControl(widget))
             continue;
+        // Only the controls with a tip of their own get one: the others keep theirs.
+        const QString tip = captionFor(tips, widget->objectName());
+        if (!tip.isEmpty())
+            widget->setToolTip(tip);
         const QString caption = captionFor(table, widget->objectName());
         if (auto *label = qobject_cast<QLabel *>(widget))
             label->setText(caption);
@@ -146,6 +193,7 @@ void setButtonCaption(QWidget &window, const char *name, const QString &caption)
 } // namespace
 
 QStringList englishTable(const QString &helpFolder) { return buildTable(true, helpFolder); }
+QStringList toolTipTable(const QString &languageCode) { return tipTable(languageCode == languageEnglish()); }
 QStringList chnTable(const QString &helpFolder) { return buildTable(false, helpFolder); }
 
 QString rowKey(const QString &row)
@@ -169,7 +217,7 @@ QString captionFor(const QStringList &table, const QString &name)
 void ApplyLanguage(QWidget &window, const QString &languageCode, const QStringList &english, const QStringList &chn)
 {
     if (languageCode == languageEnglish()) {
-        applyTable(window, english);
+        applyTable(window, english, toolTipTable(languageEnglish()));
         setButtonCaption(window, "btcreatebat", QStringLiteral("Create Shortcut File"));
         // The designed captions, back after a switch from Chinese.
         setButtonCaption(window, "Button1", QStringLiteral("Add >"));
@@ -181,7 +229,7 @@ void ApplyLanguage(QWidget &window, const QString &languageCode, const QStringLi
     if (isLanguageCode(languageCode))
         setButtonCaption(window, "btcheck", checkViewCaptions(languageCode).button);
     if (languageCode == languageChinese()) {
-        applyTable(window, chn);
+        applyTable(window, chn, toolTipTable(languageChinese()));
         setButtonCaption(window, "btcreatebat", QStringLiteral("创建快捷方式"));
         setButtonCaption(window, "Button1", QStringLiteral("添加>"));
         setButtonCaption(window, "Button2", QStringLiteral("添加全部>"));
@@ -228,6 +276,18 @@ RunViewCaptions runViewCaptions(const QString &languageCode)
         c.verifiedDiffers = QStringLiteral("differs");
         c.notVerified = QStringLiteral("no");
         c.errorRowTip = QStringLiteral("Double-click to see this table's log lines");
+        c.timeRemaining = QStringLiteral("about %1 left");
+        c.statusStopped = QStringLiteral("stopped");
+        c.statusNotStarted = QStringLiteral("not started");
+        c.stoppedAt = QStringLiteral("Stopped in %1: tables %2 of %3 done");
+        c.stoppedBefore = QStringLiteral("Stopped before %1: tables %2 of %3 done");
+        c.stoppedAfter = QStringLiteral("Stopped after the last table: tables %2 of %3 done");
+        c.rowsKept = QStringLiteral("%1: %2 rows kept in Oracle");
+        c.statusHeader = QStringLiteral("Status");
+        c.rejectionLine = QStringLiteral("%1: %2, row %3: %4");
+        c.moreRejections = QStringLiteral("... and %1 more in the ledger");
+        c.openFolder = QStringLiteral("Open folder");
+        c.openFolderTip = QStringLiteral("Open the folder of the log, ledger and report:\n%1");
     } else {
         c.resultsTab = QStringLiteral("结果");
         c.logTab = QStringLiteral("日志");
@@ -248,6 +308,18 @@ RunViewCaptions runViewCaptions(const QString &languageCode)
         c.verifiedDiffers = QStringLiteral("不一致");
         c.notVerified = QStringLiteral("未校验");
         c.errorRowTip = QStringLiteral("双击查看此表的日志");
+        c.timeRemaining = QStringLiteral("剩余约 %1");
+        c.statusStopped = QStringLiteral("已停止");
+        c.statusNotStarted = QStringLiteral("未开始");
+        c.stoppedAt = QStringLiteral("在 %1 停止: 表已完成 %2 / %3");
+        c.stoppedBefore = QStringLiteral("在 %1 之前停止: 表已完成 %2 / %3");
+        c.stoppedAfter = QStringLiteral("在最后一个表之后停止: 表已完成 %2 / %3");
+        c.rowsKept = QStringLiteral("%1: Oracle 中保留 %2 行");
+        c.statusHeader = QStringLiteral("状态");
+        c.rejectionLine = QStringLiteral("%1: %2, 第 %3 行: %4");
+        c.moreRejections = QStringLiteral("... 记录文件中还有 %1 条");
+        c.openFolder = QStringLiteral("打开文件夹");
+        c.openFolderTip = QStringLiteral("打开日志、记录和报告所在的文件夹:\n%1");
     }
     return c;
 }

@@ -3,8 +3,9 @@
 // The two caption languages of the main window. The tables are data, rows of
 // "key=caption", the key being the name of a control of the main window: the
 // 44 rows of the first design, then the later check-box options of page 4
-// (kCheckOptions after its first four), the language link of page 1 and the
-// text holder helpmissing. The window applies one of them in FormCreate
+// (kCheckOptions after its first four), the language link of page 1, the
+// text holder helpmissing and the service hint of page 3. Rows may carry tool
+// tips (toolTipTable). The window applies one of them in FormCreate
 // through ApplyLanguage, and again whenever the language link switches; the
 // run and the close question read the text holders (Label29, Label30,
 // Label32, queryclose) and "Help" reads helpurl and helpmissing.
@@ -38,6 +39,12 @@ inline QString helpPageChinese() { return QStringLiteral("tavrex-help-cn.html");
 // of that language's help page in helpFolder.
 QStringList englishTable(const QString &helpFolder);
 QStringList chnTable(const QString &helpFolder);
+
+// The tool tips of the controls that have one, as rows "key=tip" in the
+// order of the caption rows: the check-box options of page 4 say what they
+// do, and what they write and where. ApplyLanguage gives them with the
+// captions. A new option's caption row carries its tips too.
+QStringList toolTipTable(const QString &languageCode);
 
 // The key of a row: the text before its first "=" (the whole row without one).
 QString rowKey(const QString &row);
@@ -79,6 +86,20 @@ struct RunViewCaptions {
     QString statusOk, statusSkipped, statusRejected, statusFailed;
     QString verifiedEqual, verifiedDiffers, notVerified;
     QString errorRowTip;     // the tool tip of a row with an error
+    QString timeRemaining;   // %1 the time a table still needs, after the rate
+    // A stopped run: the table stopped in its copy and those never begun.
+    QString statusStopped, statusNotStarted;
+    QString stoppedAt;       // %1 table, %2 tables done, %3 tables chosen
+    QString stoppedBefore;   // the same when the stop came between two tables
+    QString stoppedAfter;    // %2 tables done, %3 tables chosen: after the last table
+    QString rowsKept;        // %1 table, %2 rows it holds
+    QString statusHeader;    // the status column in copied rows
+    // A table's rejected values from the ledger: %1 reason, %2 column,
+    // %3 row, %4 value; then the number of records left out.
+    QString rejectionLine;
+    QString moreRejections;
+    QString openFolder;      // the button that opens the folder of the run's record
+    QString openFolderTip;   // %1 the folder
 };
 RunViewCaptions runViewCaptions(const QString &languageCode);
 

@@ -10,6 +10,7 @@
 #include <QCloseEvent>
 #include <QDesktopServices>
 #include <QDir>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLibraryInfo>
 #include <QLinearGradient>
@@ -17,7 +18,10 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QScreen>
+#include <QScrollArea>
 #include <QStackedWidget>
+#include <QStyle>
+#include <QWindow>
 #include <QTimer>
 #include <QTranslator>
 
@@ -104,6 +108,9 @@ StartArguments parseStartArguments(const QStringList &arguments)
             code = arguments.at(++i);
         } else if (a.startsWith(option + QLatin1Char('='))) {
             code = a.mid(option.size() + 1);
+        } else if (a == QLatin1String("--resume")) {
+            out.resume = true;
+            continue;
         } else {
             out.arguments.append(a);
             continue;
@@ -155,20 +162,50 @@ Taaform1::~Taaform1()
 // The window's frame. Sizes and places of the frame are the designed ones;
 // the pages are laid out inside the 415 x 372 page set.
 
+WindowPlacement placeWindow(QSize design, QRect available, QMargins frame, int scrollBar)
+{
+    WindowPlacement out;
+    const QSize room(std::max(1, available.width() - frame.left() - frame.right()),
+                     std::max(1, available.height() - frame.top() - frame.bottom()));
+    // A body that scrolls one way takes that way's scroll bar beside it, so
+    // it need not scroll the other way too.
+    QSize wanted = design;
+    if (design.height() > room.height())
+        wanted.rwidth() += scrollBar;
+    if (design.width() > room.width())
+        wanted.rheight() += scrollBar;
+    out.client = wanted.boundedTo(room);
+    const QSize outer = out.client.grownBy(frame);
+    // Centred in the available area; a window as large as the area starts
+    // at its top left, never above or left of it.
+    out.topLeft = available.topLeft() + QPoint(std::max(0, (available.width() - outer.width()) / 2),
+                                               std::max(0, (available.height() - outer.height()) / 2));
+    return out;
+}
+
 void Taaform1::buildWindow()
 {
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
-    setFixedSize(kClientWidth, kClientHeight);
     setFont(QFont(QStringLiteral("MS Sans Serif"), 8));
-    if (const QScreen *screen = QGuiApplication::primaryScreen())
-        move(screen->availableGeometry().center() - rect().center());
+
+    // The designed client area is one fixed-size body in a scroll area: on a
+    // screen that holds it the area is exactly its size and shows no bar; on
+    // a smaller one (or at a larger scale) the window takes what the screen
+    // has and the body scrolls, the button bar staying in view (fitToScreen).
+    clientarea_ = named(new QScrollArea(this), "clientarea");
+    clientarea_->setFrameShape(QFrame::NoFrame);
+    clientarea_->setWidgetResizable(false);
+    clientarea_->setBackgroundRole(QPalette::Window);
+    body_ = named(new QWidget, "client");
+    body_->setFixedSize(kClientWidth, kClientHeight);
+    clientarea_->setWidget(body_);
 
     buildStepPanel();
 
     // The page set: a stacked widget has no tab strip, so the pages change
     // only through the buttons.
-    pg = named(new QStackedWidget(this), "pg");
+    pg = named(new QStackedWidget(body_), "pg");
     pg->setGeometry(kStepPanelWidth + 2, 4, kClientWidth - kStepPanelWidth - 2, 372);
     const char *sheetNames[] = {"TabSheet1", "TabSheet2", "TabSheet3", "TabSheet4", "TabSheet5", "TabSheet6"};
     QWidget *sheets[6];
@@ -184,21 +221,79 @@ void Taaform1::buildWindow()
     buildPage6(sheets[5]);
     buildTextHolders();
 
+    // The button bar belongs to the window, over the body's foot: it stays
+    // in view when the body scrolls.
     Panel3 = named(new QWidget(this), "Panel3");
-    Panel3->setGeometry(kStepPanelWidth, kClientHeight - kButtonBarHeight, kClientWidth - kStepPanelWidth,
-                        kButtonBarHeight);
+    Panel3->setAutoFillBackground(true);
     btback = button(Panel3, "btback", QStringLiteral("< Back"), QRect(90, 8, 75, 25));
     btnext = button(Panel3, "btnext", QStringLiteral("Next >"), QRect(168, 8, 75, 25));
     btcancel = button(Panel3, "btcancel", QStringLiteral("Close"), QRect(255, 8, 75, 25));
     bthelp = button(Panel3, "bthelp", QStringLiteral("Help"), QRect(332, 8, 75, 25));
+    // Drawn as the default button: Return presses it (keyPressEvent).
+    btnext->setDefault(true);
 
     timer1_ = named(new QTimer(this), "Timer1");
     timer1_->setInterval(1000);
+    fitToScreen(QMargins());
+}
+
+void Taaform1::fitToScreen(QMargins frame)
+{
+    const QScreen *screen = windowHandle() && windowHandle()->screen() ? windowHandle()->screen()
+                                                                      : QGuiApplication::primaryScreen();
+    const QSize design(kClientWidth, kClientHeight);
+    WindowPlacement place{design, pos()};
+    if (screen && !options_.headless)
+        place = placeWindow(design, screen->availableGeometry(), frame,
+                            style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, clientarea_));
+    const QSize client = place.client;
+    setFixedSize(client);
+    const int barWidth = kClientWidth - kStepPanelWidth;
+    if (client.width() >= design.width() && client.height() >= design.height()) {
+        // The designed look: the bar beside the logo, under the pages.
+        clientarea_->setGeometry(0, 0, client.width(), client.height());
+        Panel3->setGeometry(kStepPanelWidth, kClientHeight - kButtonBarHeight, barWidth, kButtonBarHeight);
+    } else {
+        // The body scrolls above the bar, which keeps its buttons at the
+        // right, as far as the width allows.
+        clientarea_->setGeometry(0, 0, client.width(), std::max(0, client.height() - kButtonBarHeight));
+        Panel3->setGeometry(std::max(0, client.width() - barWidth), client.height() - kButtonBarHeight,
+                            std::min(barWidth, client.width()), kButtonBarHeight);
+    }
+    Panel3->raise();
+    if (screen && !options_.headless)
+        move(place.topLeft);
+}
+
+void Taaform1::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    // The frame the window manager gives is known once the window is shown:
+    // fit again with it, and whenever the window moves to another screen.
+    if (!screenWatched_ && windowHandle()) {
+        screenWatched_ = true;
+        connect(windowHandle(), &QWindow::screenChanged, this, [this] { refitToScreen(); });
+    }
+    QTimer::singleShot(0, this, [this] { refitToScreen(); });
+    QTimer::singleShot(300, this, [this] { refitToScreen(); });
+}
+
+void Taaform1::refitToScreen()
+{
+    const QRect outer = frameGeometry();
+    const QRect inner = geometry();
+    const QMargins frame(inner.left() - outer.left(), inner.top() - outer.top(), outer.right() - inner.right(),
+                         outer.bottom() - inner.bottom());
+    if (frame != lastFrame_ || !fitted_) {
+        lastFrame_ = frame;
+        fitted_ = true;
+        fitToScreen(frame);
+    }
 }
 
 void Taaform1::buildStepPanel()
 {
-    Panel1 = named(new QWidget(this), "Panel1");
+    Panel1 = named(new QWidget(body_), "Panel1");
     Panel1->setGeometry(0, 0, kStepPanelWidth, kClientHeight);
     Panel1->setAutoFillBackground(true);
     QPalette panel = Panel1->palette();
@@ -217,7 +312,7 @@ void Taaform1::buildTextHolders()
 {
     // Never shown: its labels hold the texts of the current language that
     // the run's closing lines, "Help" and the close question read.
-    TabSheet7 = named(new QWidget(this), "TabSheet7");
+    TabSheet7 = named(new QWidget(body_), "TabSheet7");
     TabSheet7->hide();
     Label29 = label(TabSheet7, "Label29", 0, 0, 10, 10);
     Label30 = label(TabSheet7, "Label30", 0, 0, 10, 10);
@@ -229,6 +324,7 @@ void Taaform1::buildTextHolders()
 
 void Taaform1::connectControls()
 {
+    connect(pg, &QStackedWidget::currentChanged, this, [this](int index) { markStep(index + 1); });
     connect(btnext, &QPushButton::clicked, this, [this] { guarded([this] { btnextClick(); }); });
     connect(btback, &QPushButton::clicked, this, [this] { guarded([this] { btbackClick(); }); });
     connect(btcancel, &QPushButton::clicked, this, [this] { guarded([this] { btcancelClick(); }); });
@@ -283,6 +379,9 @@ void Taaform1::FormCreate()
         });
     currentPage_ = 1;
     ShowPage(1);
+    // The focus on "Next >" shows as the keyboard's from the start: its
+    // frame says that Return and Space go on.
+    setAttribute(Qt::WA_KeyboardFocusChange);
 }
 
 void Taaform1::FormDestroy()
@@ -359,20 +458,29 @@ void Taaform1::ShowPage(int page)
     }
     if (page >= 1 && page <= 6)
         pg->setCurrentIndex(page - 1);
-    for (int i = 0; i < 6; ++i) {
-        QFont f = stepLabels_[i]->font();
-        f.setBold(i + 1 == page);
-        stepLabels_[i]->setFont(f);
-    }
+    markStep(page);
     if (page == 5)
         btnext->setEnabled(lists_.nextEnabled());
-    QWidget *focus = page == 2   ? static_cast<QWidget *>(edtdatabase)
+    // Page 1 starts on "Next >", so that Return and Space go on at once.
+    QWidget *focus = page == 1   ? static_cast<QWidget *>(btnext)
+                     : page == 2 ? static_cast<QWidget *>(edtdatabase)
                      : page == 3 ? static_cast<QWidget *>(edtservice)
                      : page == 4 ? static_cast<QWidget *>(mysqldblist)
                      : page == 5 ? static_cast<QWidget *>(availabletables)
                                  : nullptr;
     if (focus)
         focus->setFocus();
+}
+
+void Taaform1::markStep(int sheet)
+{
+    // The sheet in view, which during a run is the log's while the page
+    // is still 5; any other number leaves all six regular.
+    for (int i = 0; i < 6; ++i) {
+        QFont f = stepLabels_[i]->font();
+        f.setBold(i + 1 == sheet);
+        stepLabels_[i]->setFont(f);
+    }
 }
 
 void Taaform1::btnextClick()
@@ -382,7 +490,7 @@ void Taaform1::btnextClick()
     // start, least of all a second run.
     if (timer1_)
         timer1_->stop();
-    if (runActive_)
+    if (runActive_ || connecting_)
         return;
     switch (currentPage_) {
     case 2: step2Click(); break;
@@ -423,7 +531,7 @@ void Taaform1::btbackClick()
 {
     // "< Back" is enabled by a confirmed stop while the run still unwinds to
     // its next poll; the page changes once it has.
-    if (runActive_)
+    if (runActive_ || connecting_)
         return;
     if (currentPage_ == 5)
         bkstep5Click();
@@ -433,6 +541,11 @@ void Taaform1::btbackClick()
 
 void Taaform1::btcancelClick()
 {
+    // While a step connects, the third button gives the connect up.
+    if (connecting_) {
+        giveUp_ = true;
+        return;
+    }
     if (cancelAction_ == CancelAction::Stop)
         StopClick();
     else
@@ -499,25 +612,133 @@ bool Taaform1::requestStopAndSave()
 void Taaform1::QueryCloseClick()
 {
     if (prompts_->question(QStringLiteral("Information"), queryclose->text()))
-        close();
+        closeConfirmed();
+}
+
+void Taaform1::closeConfirmed()
+{
+    closeConfirmed_ = true;
+    close();
+    closeConfirmed_ = false;
 }
 
 void Taaform1::closeEvent(QCloseEvent *event)
 {
+    // A close the program asked for itself (Finish, a Yes to the close
+    // question, the end of a replay, a window without a screen) asks nothing.
+    if (!runActive_ && (closeConfirmed_ || options_.headless)) {
+        event->accept();
+        return;
+    }
+    event->ignore();
     if (runActive_) {
-        // The close box during a run: stop at the run's next poll, then close,
-        // so the run never leaves a log behind half-written.
+        // Nobody could read the log, the ledger or the report of a run whose
+        // window is gone: a stop for closing saves them as a stopped replay
+        // does, and the window closes once the run has ended.
+        if (closeAfterRun_)
+            return;
+        if (!control_.StopRequested() && !closeConfirmed_ &&
+            !prompts_->question(QStringLiteral("Info"), QStringLiteral("Stop")))
+            return;
+        control_.requestStopAndSave();
         closeAfterRun_ = true;
-        control_.requestStop();
-        event->ignore();
+        btback->setEnabled(true);
+        btcancel->setText(QStringLiteral("Close"));
+        cancelAction_ = CancelAction::QueryClose;
+        return;
+    }
+    if (!prompts_->question(QStringLiteral("Information"), queryclose->text()))
+        return;
+    if (connecting_) {
+        // The connect is given up first; the window closes once its step
+        // has returned.
+        giveUp_ = true;
+        closeAfterRun_ = true;
         return;
     }
     event->accept();
 }
 
+void Taaform1::keyPressEvent(QKeyEvent *event)
+{
+    if (event->key() == Qt::Key_Escape && connecting_) {
+        giveUp_ = true;
+        event->accept();
+        return;
+    }
+    const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    if (enter && (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
+        // A focused button takes Return as its own press; anywhere else
+        // (the boxes, the lists, the options) it is "Next >" or "Finish".
+        auto *focused = qobject_cast<QPushButton *>(focusWidget());
+        QPushButton *target = focused && focused->isEnabled() ? focused : btnext;
+        if (target->isEnabled() && target->isVisible()) {
+            event->accept();
+            target->click();
+            return;
+        }
+    }
+    QWidget::keyPressEvent(event);
+}
+
 void Taaform1::closeWhenIdle()
 {
-    QMetaObject::invokeMethod(this, [this] { close(); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(this, [this] { closeConfirmed(); }, Qt::QueuedConnection);
+}
+
+namespace {
+
+// A connect or listing given up by the operator: the step ends without a box.
+class ConnectGivenUp : public SilentAbort {
+};
+
+} // namespace
+
+void Taaform1::whileConnecting(const std::function<void()> &step)
+{
+    if (connecting_) {
+        step();
+        return;
+    }
+    struct Busy {
+        Taaform1 &window;
+        bool cursor = false;
+        ~Busy()
+        {
+            for (auto *c : {&window.db_.oracleconn, &window.db_.oracledata})
+                c->serveWaits({});
+            window.db_.mysqlconnect.serveWaits({});
+            if (cursor)
+                QApplication::restoreOverrideCursor();
+            window.connecting_ = false;
+            window.giveUp_ = false;
+            if (window.closeAfterRun_ && !window.runActive_)
+                window.closeWhenIdle();
+        }
+    } busy{*this};
+    connecting_ = true;
+    giveUp_ = false;
+    // The busy cursor from the first wait on: a step that fails at once (a
+    // blank name, a bad port) never shows it.
+    const auto serve = [this, &busy] {
+        if (!busy.cursor) {
+            busy.cursor = true;
+            QApplication::setOverrideCursor(Qt::BusyCursor);
+        }
+        QCoreApplication::processEvents();
+        if (giveUp_)
+            throw ConnectGivenUp();
+    };
+    db_.mysqlconnect.serveWaits(serve);
+    db_.oracleconn.serveWaits(serve);
+    db_.oracledata.serveWaits(serve);
+    try {
+        step();
+    } catch (const ConnectGivenUp &) {
+        // A replay cannot go on from here; its record says why.
+        recordReplayFailure(QStringLiteral("Connecting was given up"));
+        throw;
+    }
 }
 
 // ---------------------------------------------------------------------------

@@ -28,6 +28,10 @@
 
 #include <QString>
 #include <QStringList>
+#include <QMargins>
+#include <QPoint>
+#include <QRect>
+#include <QSize>
 #include <QUrl>
 #include <QWidget>
 
@@ -47,15 +51,35 @@ class QPlainTextEdit;
 class QProgressBar;
 class QPushButton;
 class QRadioButton;
+class QScrollArea;
 class QStackedWidget;
 class QTabWidget;
 class QTableWidget;
 class QTimer;
+class QToolButton;
 class QTranslator;
 
 namespace tavrex {
 
 class Taaform1;
+
+// Where the window goes on a screen: its client size (the designed size, or
+// as much of it as the available area holds inside the frame) and the top
+// left of its frame, centred in the available area and never beyond it. A
+// client that scrolls one way is given the scroll bar's width (scrollBar)
+// the other way, as far as the area allows.
+struct WindowPlacement {
+    QSize client;
+    QPoint topLeft;
+};
+WindowPlacement placeWindow(QSize design, QRect available, QMargins frame, int scrollBar = 0);
+
+// The rows of the page-4 options: the designed pitch of 22 pixels while all
+// of them and the character set under them fit into height, closer when
+// they do not, but never under 18 (the column then scrolls).
+constexpr int kOptionRowPitch = 22;
+constexpr int kOptionRowMinimum = 18;
+int optionRowPitch(int options, int height);
 
 // The application title: the caption of the window and of its message boxes.
 QString applicationTitle();
@@ -68,6 +92,7 @@ void setApplicationTitle();
 // "cn", or a missing one, is an error: its text names the option.
 struct StartArguments {
     QStringList arguments;
+    bool resume = false;  // "--resume": this replay continues an interrupted conversion
     QString language;  // empty: none given
     QString error;     // empty: none
 };
@@ -161,6 +186,9 @@ public:
     // Qt's catalogue was found).
     bool qtTranslationLoaded() const;
     QString batchSettingsFile() const;
+    // "--resume" was given: the replay continues an interrupted conversion
+    // whatever its settings file says.
+    bool resumeRequested() const { return start_.resume; }
     // The batch replay arms the one-second start timer (Timer1).
     void armStartTimer();
     QTimer *Timer1() const { return timer1_; }
@@ -218,8 +246,21 @@ public:
     // For the screenshot program: page 6 during a run at this report.
     void previewProgress(const RunProgress &progress, double rowsPerSecond);
 
+    // Whether a page step is connecting or listing (the window is served
+    // while it waits; Esc or the third button gives up).
+    bool connecting() const { return connecting_; }
+
 protected:
+    // The title bar's close box, the window manager's close and Alt+F4:
+    // during a run the "Stop" question, whose Yes stops the run, saves its
+    // record as a stopped replay does and then closes; otherwise the close
+    // question of "Close".
     void closeEvent(QCloseEvent *event) override;
+    // Return presses the enabled "Next >" (or "Finish") unless the focus is
+    // on a control that takes Return itself; Esc gives up a connect.
+    void keyPressEvent(QKeyEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+    void showEvent(QShowEvent *event) override;
 
 private:
     enum class CancelAction { QueryClose, Stop };
@@ -227,6 +268,11 @@ private:
     // The frame (mainwindow.cpp): the step panel, the page set, the button
     // bar and the text holders; start and end; navigation.
     void buildWindow();
+    // Sizes and places the window for its screen (placeWindow) with the
+    // window manager's frame; refitToScreen does it again once the frame is
+    // known or the screen changed.
+    void fitToScreen(QMargins frame);
+    void refitToScreen();
     void buildStepPanel();
     void buildTextHolders();
     void connectControls();
@@ -238,6 +284,15 @@ private:
     void continueUnattendedRun();
     void enterRunning();
     void closeWhenIdle();
+    // Closes the window without a question (the program asked for it).
+    void closeConfirmed();
+    // Bolds the step label of the sheet in view.
+    void markStep(int sheet);
+    // Runs a page step that connects or lists: the connections serve the
+    // window while they wait, with a busy cursor once a wait has begun; a
+    // give-up (Esc, the third button, a confirmed close) ends the step
+    // silently.
+    void whileConnecting(const std::function<void()> &step);
 
     // Each page (wizard/pages/pageN.cpp) builds its controls and connects
     // them, reads and sets its part of the control values, and runs the step
@@ -282,6 +337,12 @@ private:
     void reflectResults();
     void endRunView(bool completed);
     void applyRunViewLanguage();
+    // Ctrl+C in the results: the rows chosen, as tab-separated text.
+    void copyResultRows();
+    // The folder of the last run's log, ledger and report; empty when the
+    // run saved none. "Open folder" shows it in the desktop's file manager.
+    QString recordFolder() const;
+    void btnopenfolderClick();
 
     // Runs an event handler: an error ends it and shows the standard error
     // box; a silent abort ends it without a box.
@@ -301,6 +362,9 @@ private:
     CancelAction cancelAction_ = CancelAction::QueryClose;
     bool runActive_ = false;
     bool closeAfterRun_ = false;
+    bool closeConfirmed_ = false;
+    bool connecting_ = false;
+    bool giveUp_ = false;
     bool endRequested_ = false;
     QStringList english_;
     QStringList chn_;
@@ -323,7 +387,16 @@ private:
     RowRate rowRate_;
     TableLogRanges logRanges_;
     std::vector<std::optional<TableLogRanges::Range>> resultRanges_;
+    // The chosen tables a stopped run never began.
+    QStringList notStarted_;
     QTimer *timer1_ = nullptr;
+
+    // The scroll area that holds the designed client area (body_).
+    QScrollArea *clientarea_ = nullptr;
+    QWidget *body_ = nullptr;
+    bool screenWatched_ = false;
+    bool fitted_ = false;
+    QMargins lastFrame_;
 
     // Controls, named as the object names they carry.
     QWidget *Panel1 = nullptr;
@@ -374,6 +447,7 @@ private:
     // Page 6.
     QPlainTextEdit *sc = nullptr;
     QTabWidget *runview = nullptr;
+    QToolButton *btnopenfolder = nullptr;
     QTableWidget *results = nullptr;
     QWidget *runprogress = nullptr;
     QLabel *lbltables = nullptr;

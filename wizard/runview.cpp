@@ -1,6 +1,11 @@
 #include "wizard/runview.h"
 
+#include "connections/rowcopy.h"
+#include "engine/core/runledger.h"
+
 #include <QElapsedTimer>
+#include <QFile>
+#include <QFontMetrics>
 #include <QHeaderView>
 #include <QLocale>
 #include <QPainter>
@@ -78,6 +83,7 @@ double RowRate::update(const RunProgress &progress)
         return -1;
     }
     const std::int64_t now = clock_();
+    lastMs_ = now;
     if (!started_ || progress.table != table_ || progress.tablesDone != tablesDone_) {
         started_ = true;
         table_ = progress.table;
@@ -91,7 +97,17 @@ double RowRate::update(const RunProgress &progress)
     return double(progress.rowsCopied) * 1000.0 / double(elapsed);
 }
 
-ProgressTexts progressTexts(const RunProgress &progress, double rowsPerSecond, const RunViewCaptions &captions)
+QString durationText(double seconds)
+{
+    const std::int64_t whole = std::max<std::int64_t>(0, std::int64_t(seconds + 0.5));
+    const std::int64_t h = whole / 3600, m = whole / 60 % 60, sec = whole % 60;
+    const auto two = [](std::int64_t n) { return QStringLiteral("%1").arg(n, 2, 10, QLatin1Char('0')); };
+    return h > 0 ? QStringLiteral("%1:%2:%3").arg(h).arg(two(m), two(sec))
+                 : QStringLiteral("%1:%2").arg(m).arg(two(sec));
+}
+
+ProgressTexts progressTexts(const RunProgress &progress, double rowsPerSecond, const RunViewCaptions &captions,
+                            double secondsInTable)
 {
     ProgressTexts texts;
     texts.tables = captions.tablesProgress.arg(progress.tablesDone).arg(progress.tableCount);
@@ -114,6 +130,11 @@ ProgressTexts progressTexts(const RunProgress &progress, double rowsPerSecond, c
     texts.rows = rowsText(progress.table, progress.rowsCopied, progress.rowsEstimated);
     if (rowsPerSecond >= 0)
         texts.rate = captions.rowsPerSecond.arg(grouped(std::int64_t(rowsPerSecond + 0.5)));
+    if (rowsPerSecond > 0 && secondsInTable >= kMinSecondsForRemaining &&
+        progress.rowsEstimated > progress.rowsCopied)
+        texts.rate += QStringLiteral(", ") +
+                      captions.timeRemaining.arg(
+                          durationText(double(progress.rowsEstimated - progress.rowsCopied) / rowsPerSecond));
     return texts;
 }
 
@@ -137,6 +158,74 @@ TableStatus tableStatus(const TableResult &table)
     return TableStatus::Ok;
 }
 
+int stoppedTableIndex(const RunReport &report)
+{
+    if (report.outcome != RunResultOutcome::Stopped || report.tables.empty())
+        return -1;
+    const TableResult &last = report.tables.back();
+    return last.errors.contains(operationAbortedText()) ? int(report.tables.size()) - 1 : -1;
+}
+
+QStringList tablesNotStarted(const RunReport &report, const QStringList &chosen, int missingTables)
+{
+    if (report.outcome != RunResultOutcome::Stopped)
+        return QStringList();
+    const qsizetype begun = qsizetype(report.tables.size()) - std::max(0, missingTables);
+    return begun >= 0 ? chosen.mid(begun) : chosen;
+}
+
+ProgressTexts stoppedTexts(const RunReport &report, const QStringList &notStarted, int missingTables,
+                           const RunViewCaptions &captions)
+{
+    ProgressTexts texts;
+    const int stopped = stoppedTableIndex(report);
+    const int begun = int(report.tables.size()) - std::max(0, missingTables);
+    const int chosen = begun + int(notStarted.size());
+    const int done = std::max(0, stopped >= 0 ? begun - 1 : begun);
+    if (stopped >= 0) {
+        const TableResult &table = report.tables.at(std::size_t(stopped));
+        texts.tables = captions.stoppedAt.arg(table.source).arg(done).arg(chosen);
+        texts.rows = captions.rowsKept.arg(table.source, grouped(table.rowsWritten));
+    } else if (!notStarted.isEmpty()) {
+        texts.tables = captions.stoppedBefore.arg(notStarted.first()).arg(done).arg(chosen);
+    } else {
+        texts.tables = QString(captions.stoppedAfter).replace(QLatin1String("%2"), QString::number(done))
+                           .replace(QLatin1String("%3"), QString::number(chosen));
+    }
+    return texts;
+}
+
+QStringList rejectionLines(const QString &ledgerPath, const QString &table, const RunViewCaptions &captions,
+                           int limit)
+{
+    QFile file(ledgerPath);
+    if (ledgerPath.isEmpty() || !file.open(QIODevice::ReadOnly))
+        return QStringList();
+    const QList<QStringList> records = parseCsv(QString::fromUtf8(file.readAll()));
+    // table,row,column,reason,value; the header and the reload-file records
+    // are no rejections.
+    QStringList reasons;
+    QHash<QString, QStringList> byReason;
+    int count = 0;
+    for (qsizetype i = 1; i < records.size(); ++i) {
+        const QStringList &r = records.at(i);
+        if (r.size() < 5 || r.at(0) != table || r.at(3) == QLatin1String("reload file"))
+            continue;
+        if (!byReason.contains(r.at(3)))
+            reasons << r.at(3);
+        byReason[r.at(3)] << captions.rejectionLine.arg(r.at(3), r.at(2), r.at(1), r.at(4));
+        ++count;
+    }
+    QStringList lines;
+    for (const QString &reason : reasons)
+        lines += byReason.value(reason);
+    if (lines.size() > limit) {
+        lines = lines.mid(0, std::max(0, limit - 1));
+        lines << captions.moreRejections.arg(count - int(lines.size()));
+    }
+    return lines;
+}
+
 QString statusText(TableStatus status, const RunViewCaptions &captions)
 {
     switch (status) {
@@ -144,6 +233,8 @@ QString statusText(TableStatus status, const RunViewCaptions &captions)
     case TableStatus::Skipped: return captions.statusSkipped;
     case TableStatus::Rejected: return captions.statusRejected;
     case TableStatus::Failed: return captions.statusFailed;
+    case TableStatus::Stopped: return captions.statusStopped;
+    case TableStatus::NotStarted: return captions.statusNotStarted;
     }
     return QString();
 }
@@ -201,6 +292,20 @@ QIcon statusIcon(TableStatus status)
         p.drawLine(QPointF(5.3, 5.3), QPointF(10.7, 10.7));
         p.drawLine(QPointF(10.7, 5.3), QPointF(5.3, 10.7));
         break;
+    case TableStatus::Stopped:
+        // A pause sign: the copy ended at the operator's word.
+        p.setPen(Qt::NoPen);
+        p.setBrush(QColor(0x8d, 0x5a, 0x00));
+        p.drawEllipse(disc);
+        p.setBrush(Qt::white);
+        p.drawRect(QRectF(5, 4.5, 2.2, 7));
+        p.drawRect(QRectF(8.8, 4.5, 2.2, 7));
+        break;
+    case TableStatus::NotStarted:
+        p.setPen(QPen(QColor(0x90, 0x90, 0x90), 1.5));
+        p.setBrush(Qt::NoBrush);
+        p.drawEllipse(disc.adjusted(0.5, 0.5, -0.5, -0.5));
+        break;
     }
     p.end();
     return QIcon(picture);
@@ -219,38 +324,173 @@ QStringList resultCells(const TableResult &table, const RunViewCaptions &caption
                        QString::number(table.seconds, 'f', 1)};
 }
 
-void fillResults(QTableWidget &results, const RunReport &report, const RunViewCaptions &captions)
+void fillResults(QTableWidget &results, const RunReport &report, const RunViewCaptions &captions,
+                 const ResultExtras &extras)
 {
     results.clearContents();
+    results.clearSpans();
     results.setColumnCount(int(captions.headers.size()));
     results.setHorizontalHeaderLabels(captions.headers);
     if (QTableWidgetItem *rejected = results.horizontalHeaderItem(4))
         rejected->setToolTip(captions.rejectedTip);
-    results.setRowCount(int(report.tables.size()));
-    for (int row = 0; row < int(report.tables.size()); ++row) {
-        const TableResult &table = report.tables.at(std::size_t(row));
-        const TableStatus status = tableStatus(table);
+    const int reported = int(report.tables.size());
+    results.setRowCount(reported + int(extras.notStarted.size()));
+    const int stopped = stoppedTableIndex(report);
+    const auto setRow = [&results, &captions](int row, TableStatus status, const QStringList &cells,
+                                              const QString &rowTip) {
         auto *icon = new QTableWidgetItem(statusIcon(status), QString());
-        icon->setToolTip(statusText(status, captions));
+        icon->setToolTip(rowTip.isEmpty() ? statusText(status, captions)
+                                          : statusText(status, captions) + QStringLiteral("\n\n") + rowTip);
         icon->setData(Qt::AccessibleTextRole, statusText(status, captions));
         icon->setData(Qt::UserRole, int(status));
         icon->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
         results.setItem(row, 0, icon);
-        const QStringList cells = resultCells(table, captions);
-        // A row with an error says what failed and how to see its lines.
-        const QString tip = table.errors.isEmpty()
-                                ? QString()
-                                : table.errors.join(QLatin1Char('\n')) + QStringLiteral("\n\n") + captions.errorRowTip;
         for (int column = 0; column < cells.size(); ++column) {
             auto *item = new QTableWidgetItem(cells.at(column));
             item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
             // Figures right-aligned, names left.
             item->setTextAlignment(Qt::AlignVCenter | (column >= 2 ? Qt::AlignRight : Qt::AlignLeft));
-            if (!tip.isEmpty())
-                item->setToolTip(tip);
+            // A name cut in its middle shows whole as the tip.
+            QString tip = column < 2 ? cells.at(column) : QString();
+            if (!rowTip.isEmpty())
+                tip = tip.isEmpty() ? rowTip : tip + QStringLiteral("\n\n") + rowTip;
+            item->setToolTip(tip);
             results.setItem(row, column + 1, item);
         }
+    };
+    for (int row = 0; row < reported; ++row) {
+        const TableResult &table = report.tables.at(std::size_t(row));
+        const TableStatus status = row == stopped ? TableStatus::Stopped : tableStatus(table);
+        QStringList cells = resultCells(table, captions);
+        // The stopped table says so where its verification and time would be.
+        if (status == TableStatus::Stopped) {
+            cells[4] = captions.statusStopped;
+            cells[5].clear();
+        }
+        // A row with an error says what failed and how to see its lines; a
+        // row with rejected values lists them from the ledger.
+        QStringList tip;
+        if (!table.errors.isEmpty())
+            tip << table.errors.join(QLatin1Char('\n'));
+        const QStringList rejected = extras.rejections.value(table.source);
+        if (!rejected.isEmpty())
+            tip << rejected.join(QLatin1Char('\n'));
+        if (table.hasProblem())
+            tip << captions.errorRowTip;
+        setRow(row, status, cells, tip.join(QStringLiteral("\n\n")));
+        if (status == TableStatus::Stopped) {
+            results.setSpan(row, 5, 1, 2);
+            results.item(row, 5)->setTextAlignment(Qt::AlignVCenter | Qt::AlignLeft);
+        }
     }
+    // A table never begun: its name, and the words across its figures.
+    for (int i = 0; i < int(extras.notStarted.size()); ++i) {
+        const int row = reported + i;
+        setRow(row, TableStatus::NotStarted,
+               QStringList{extras.notStarted.at(i), QString(), captions.statusNotStarted, QString(), QString(),
+                           QString()},
+               QString());
+        results.setSpan(row, 3, 1, 4);
+        results.item(row, 3)->setTextAlignment(Qt::AlignVCenter | Qt::AlignLeft);
+    }
+}
+
+void fitResultColumns(QTableWidget &results, int width, const QStringList &headers)
+{
+    QHeaderView *header = results.horizontalHeader();
+    header->setSectionResizeMode(QHeaderView::Interactive);
+    header->setStretchLastSection(false);
+    // The captions' widths, measured whole before any column moves (each
+    // move cuts the captions anew).
+    for (int column = 0; column < results.columnCount() && column < headers.size(); ++column)
+        if (QTableWidgetItem *item = results.horizontalHeaderItem(column))
+            item->setText(headers.at(column));
+    const QFontMetrics metrics(header->font());
+    std::vector<int> captionWidths;
+    for (int column = 0; column < results.columnCount(); ++column)
+        captionWidths.push_back(column < headers.size() ? metrics.horizontalAdvance(headers.at(column)) + 20 : 0);
+    const auto headerWidth = [&](int column) { return captionWidths.at(std::size_t(column)); };
+    // Each column as wide as its own cells; a text spread across several
+    // columns (a stopped or a never-begun table's words) widens none.
+    const QFontMetrics cellMetrics(results.font());
+    for (int column = 0; column < results.columnCount(); ++column) {
+        int widest = column == 0 ? results.iconSize().width() + 12 : 0;
+        for (int row = 0; row < results.rowCount(); ++row) {
+            const QTableWidgetItem *item = results.item(row, column);
+            if (item && results.columnSpan(row, column) == 1)
+                widest = std::max(widest, cellMetrics.horizontalAdvance(item->text()) + 14);
+        }
+        header->resizeSection(column, widest);
+    }
+    int figures = 0;
+    for (int column = 0; column < results.columnCount(); ++column) {
+        if (column == 1 || column == 2)
+            continue;
+        header->resizeSection(column, std::max(header->sectionSize(column), headerWidth(column)));
+        figures += header->sectionSize(column);
+    }
+    // The names share the rest: each as wide as it needs when both fit,
+    // else half each (the longer taking what the shorter leaves), cut in
+    // their middle; never narrower than kNarrowestName, so that on a narrow
+    // page the table scrolls sideways rather than hide a name.
+    constexpr int kNarrowestName = 56;
+    const int rest = std::max(0, width - figures);
+    int mysql = std::max(header->sectionSize(1), headerWidth(1));
+    int oracle = std::max(header->sectionSize(2), headerWidth(2));
+    if (mysql + oracle > rest) {
+        const int half = rest / 2;
+        if (oracle <= half)
+            mysql = rest - oracle;
+        else if (mysql <= half)
+            oracle = rest - mysql;
+        else
+            mysql = oracle = half;
+        mysql = std::max(mysql, kNarrowestName);
+        oracle = std::max(oracle, kNarrowestName);
+    } else {
+        mysql = rest - oracle;
+    }
+    header->resizeSection(1, mysql);
+    header->resizeSection(2, oracle);
+    elideResultHeaders(results, headers);
+}
+
+void elideResultHeaders(QTableWidget &results, const QStringList &headers)
+{
+    const QHeaderView *header = results.horizontalHeader();
+    const QFontMetrics metrics(header->font());
+    for (int column = 0; column < results.columnCount() && column < headers.size(); ++column) {
+        QTableWidgetItem *item = results.horizontalHeaderItem(column);
+        if (!item)
+            continue;
+        const QString shown =
+            metrics.elidedText(headers.at(column), Qt::ElideRight, std::max(0, header->sectionSize(column) - 12));
+        if (item->text() != shown)
+            item->setText(shown);
+        // The rejected column's tip explains its two figures already.
+        if (column != 4)
+            item->setToolTip(shown != headers.at(column) ? headers.at(column) : QString());
+    }
+}
+
+QString copiedRows(const QTableWidget &results, QList<int> rows, const RunViewCaptions &captions)
+{
+    std::sort(rows.begin(), rows.end());
+    QStringList lines;
+    QStringList header{captions.statusHeader};
+    header += captions.headers.mid(1);
+    lines << header.join(QLatin1Char('\t'));
+    for (int row : rows) {
+        QStringList cells;
+        const QTableWidgetItem *icon = results.item(row, 0);
+        cells << (icon ? icon->data(Qt::AccessibleTextRole).toString() : QString());
+        for (int column = 1; column < results.columnCount(); ++column) {
+            const QTableWidgetItem *item = results.item(row, column);
+            cells << (item ? item->text() : QString());
+        }
+        lines << cells.join(QLatin1Char('\t'));
+    }
+    return lines.join(QLatin1Char('\n')) + QLatin1Char('\n');
 }
 
 void TableLogRanges::update(const RunProgress &progress, int logSize)

@@ -11,6 +11,7 @@
 #include "engine/runreport.h"
 #include "wizard/captions.h"
 
+#include <QHash>
 #include <QIcon>
 #include <QString>
 #include <QStringList>
@@ -50,6 +51,8 @@ public:
     // a second has passed since the table's first report, and after the last.
     double update(const RunProgress &progress);
     void reset();
+    // Seconds the table in work has run, at the last report; 0 before one.
+    double secondsInTable() const { return started_ ? double(lastMs_ - startMs_) / 1000.0 : 0; }
 
 private:
     Clock clock_;
@@ -57,7 +60,11 @@ private:
     QString table_;
     int tablesDone_ = -1;
     std::int64_t startMs_ = 0;
+    std::int64_t lastMs_ = 0;
 };
+
+// A time span as the progress shows it: "m:ss", or "h:mm:ss" from an hour on.
+QString durationText(double seconds);
 
 // The progress in words: the tables line, the rows line and the rate (empty
 // when the rate is unknown).
@@ -66,13 +73,41 @@ struct ProgressTexts {
     QString rows;
     QString rate;
 };
-ProgressTexts progressTexts(const RunProgress &progress, double rowsPerSecond, const RunViewCaptions &captions);
+// Once the table has run kMinSecondsForRemaining seconds (secondsInTable)
+// and its estimate is above the rows read, the rate is followed by the time
+// the table still needs at that rate.
+constexpr double kMinSecondsForRemaining = 3.0;
+ProgressTexts progressTexts(const RunProgress &progress, double rowsPerSecond, const RunViewCaptions &captions,
+                            double secondsInTable = 0);
 // The one line a replay without a window keeps rewriting on a terminal.
 QString progressLine(const ProgressTexts &texts);
 
-// What a table's row of the results says at a glance.
-enum class TableStatus { Ok, Skipped, Rejected, Failed };
+// What a table's row of the results says at a glance. Stopped and
+// NotStarted belong to a stopped run: the table whose copy the stop ended,
+// and the chosen tables the run never reached.
+enum class TableStatus { Ok, Skipped, Rejected, Failed, Stopped, NotStarted };
 TableStatus tableStatus(const TableResult &table);
+
+// In a stopped run, the table the stop ended inside its copy (the last of
+// the report, its copy "Operation aborted"); -1 when the stop came between
+// two tables, after the last, or the run was not stopped.
+int stoppedTableIndex(const RunReport &report);
+// In a stopped run, the chosen tables it never began, in their order;
+// missingTables is the number of tables of a batch file that the database
+// did not hold (the report lists them first). Empty for any other run.
+QStringList tablesNotStarted(const RunReport &report, const QStringList &chosen, int missingTables);
+// The progress texts of a stopped run in place of its last report's: which
+// table the stop ended (or came before), the tables done, and the rows the
+// stopped table keeps in Oracle.
+ProgressTexts stoppedTexts(const RunReport &report, const QStringList &notStarted, int missingTables,
+                           const RunViewCaptions &captions);
+
+// A table's records in a run's ledger (the file at ledgerPath), values and
+// rows alike, grouped by reason in the order the reasons first appear; at
+// most limit lines, a last one saying how many more the ledger holds. Empty
+// when the file cannot be read or has nothing of the table.
+QStringList rejectionLines(const QString &ledgerPath, const QString &table, const RunViewCaptions &captions,
+                           int limit = 20);
 QString statusText(TableStatus status, const RunViewCaptions &captions);
 QIcon statusIcon(TableStatus status);
 
@@ -80,8 +115,30 @@ QIcon statusIcon(TableStatus status);
 // rejected values / rows, verified, seconds.
 QStringList resultCells(const TableResult &table, const RunViewCaptions &captions);
 
-// Fills the results table: one row per table of the report, in run order.
-void fillResults(QTableWidget &results, const RunReport &report, const RunViewCaptions &captions);
+// What the results show beyond the report: the tables a stopped run never
+// began, and each table's ledger lines (rejectionLines) by MySQL name.
+struct ResultExtras {
+    QStringList notStarted;
+    QHash<QString, QStringList> rejections;
+};
+
+// Fills the results table: one row per table of the report, in run order,
+// then one per table not started. The names are cut in their middle and
+// carry their whole text as tool tip; a row with rejected values lists them.
+void fillResults(QTableWidget &results, const RunReport &report, const RunViewCaptions &captions,
+                 const ResultExtras &extras = {});
+// Gives the results table's columns their widths: the figures as wide as
+// they need, the two names sharing what is left of width (each as
+// narrow as 56 pixels at the least, their header captions then cut at their end); the
+// operator may change every one. headers: the captions in full.
+void fitResultColumns(QTableWidget &results, int width, const QStringList &headers);
+// Cuts a header caption that its column is too narrow for at its end
+// ("MySQL t…", never its start), the whole caption as the header's tool tip.
+// headers are the captions in full; called whenever a column's width changes.
+void elideResultHeaders(QTableWidget &results, const QStringList &headers);
+// The rows as copied text: a header line, then one line per row (in the
+// table's order), the cells separated by tabs, the status in words first.
+QString copiedRows(const QTableWidget &results, QList<int> rows, const RunViewCaptions &captions);
 
 // The log lines of each table of a run, from the log's size at the reports
 // of the run: a table's lines start at its first report (made at the top of

@@ -20,6 +20,9 @@
 #include <array>
 #include <cerrno>
 #include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
 #include <cstdlib>
 #include <cstring>
 #include <vector>
@@ -303,6 +306,61 @@ unsigned parsePort(const QString &text)
     return port;
 }
 
+// Waits for what a non-blocking call of the client asked for (its status:
+// MYSQL_WAIT_READ, _WRITE, _EXCEPT, _TIMEOUT) and returns the events to hand
+// to its _cont call. The socket is polled in slices of 20 ms and serve runs
+// after each; serve may throw, which leaves the call unfinished (the caller
+// then closes the session). A wait that passes the client's own time-out is
+// handed back as MYSQL_WAIT_TIMEOUT and sets timedOut, so the call fails as
+// its blocking form would.
+int awaitSocket(MYSQL *db, int status, const std::function<void()> &serve, bool &timedOut)
+{
+    constexpr int kSliceMs = 20;
+    const bool timed = status & MYSQL_WAIT_TIMEOUT;
+    const qint64 timeoutMs = timed ? qint64(mysql_get_timeout_value_ms(db)) : 0;
+    const Clock::time_point waitStarted = Clock::now();
+    for (;;) {
+        pollfd p{};
+        p.fd = mysql_get_socket(db);
+        p.events = short((status & MYSQL_WAIT_READ ? POLLIN : 0) | (status & MYSQL_WAIT_WRITE ? POLLOUT : 0) |
+                         (status & MYSQL_WAIT_EXCEPT ? POLLPRI : 0));
+        int slice = kSliceMs;
+        if (timed) {
+            const qint64 waited =
+                std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - waitStarted).count();
+            if (waited >= timeoutMs) {
+                timedOut = true;
+                return MYSQL_WAIT_TIMEOUT;
+            }
+            slice = int(std::min<qint64>(slice, timeoutMs - waited));
+        }
+        const int polled = ::poll(&p, 1, slice);
+        serve();
+        if (polled > 0) {
+            const int ready = (p.revents & (POLLIN | POLLHUP | POLLERR) ? MYSQL_WAIT_READ : 0) |
+                              (p.revents & POLLOUT ? MYSQL_WAIT_WRITE : 0) |
+                              (p.revents & POLLPRI ? MYSQL_WAIT_EXCEPT : 0);
+            // A hang-up or error shows on whatever was awaited: the client's
+            // read then finds it.
+            return ready != 0 ? ready : status & ~MYSQL_WAIT_TIMEOUT;
+        }
+        if (polled < 0 && errno != EINTR)
+            return status & ~MYSQL_WAIT_TIMEOUT;
+    }
+}
+
+// Runs a non-blocking call to its end: start() begins it, cont(ready) goes on
+// after each wait. Returns whether a wait passed the client's time-out.
+template <typename Start, typename Cont>
+bool runServing(MYSQL *db, const std::function<void()> &serve, Start start, Cont cont)
+{
+    bool timedOut = false;
+    int status = start();
+    while (status != 0)
+        status = cont(awaitSocket(db, status, serve, timedOut));
+    return timedOut;
+}
+
 } // namespace
 
 QString fieldKindName(FieldKind kind)
@@ -358,6 +416,8 @@ struct MySqlConnection::Impl {
     // A streamed result was left before its end: the session was closed
     // instead of reading the rest, and the next statement reconnects.
     bool reconnectPending = false;
+    // Served while connect() and listing() wait (serveWaits); empty: they block.
+    std::function<void()> whileWaiting;
 
     ~Impl()
     {
@@ -512,8 +572,64 @@ void MySqlConnection::connect()
     const QByteArray password = params_.value(QStringLiteral("Password")).toUtf8();
     const QByteArray database = params_.value(QStringLiteral("Database")).toUtf8();
     const Clock::time_point started = Clock::now();
-    if (!mysql_real_connect(db, host.constData(), user.constData(), password.constData(),
-                            database.isEmpty() ? nullptr : database.constData(), port, nullptr, 0)) {
+    const char *databaseName = database.isEmpty() ? nullptr : database.constData();
+    MYSQL *connected = nullptr;
+    if (d->whileWaiting) {
+        // The window stays served while the server is reached. The connect
+        // itself is the blocking call on a thread of its own: its failures
+        // keep the client's own words (the non-blocking form reports the
+        // socket's "in progress" in place of the reason). A serve that
+        // throws gives up: the thread closes the session when its call ends.
+        struct Pending {
+            std::mutex mutex;
+            std::condition_variable ended;
+            MYSQL *db = nullptr;
+            bool connected = false;
+            bool done = false;
+            bool abandoned = false;
+        };
+        auto pending = std::make_shared<Pending>();
+        pending->db = guard.release();
+        std::thread([pending, host, user, password, database, port] {
+            const bool ok = mysql_real_connect(pending->db, host.constData(), user.constData(), password.constData(),
+                                               database.isEmpty() ? nullptr : database.constData(), port, nullptr,
+                                               0) != nullptr;
+            {
+                const std::lock_guard<std::mutex> lock(pending->mutex);
+                pending->connected = ok;
+                pending->done = true;
+                if (pending->abandoned) {
+                    mysql_close(pending->db);
+                    pending->db = nullptr;
+                }
+                pending->ended.notify_all();
+            }
+            mysql_thread_end();
+        }).detach();
+        for (;;) {
+            {
+                std::unique_lock<std::mutex> lock(pending->mutex);
+                if (pending->ended.wait_for(lock, std::chrono::milliseconds(20), [&] { return pending->done; }))
+                    break;
+            }
+            try {
+                d->whileWaiting();
+            } catch (...) {
+                const std::lock_guard<std::mutex> lock(pending->mutex);
+                if (pending->done)
+                    mysql_close(pending->db);
+                else
+                    pending->abandoned = true;
+                throw;
+            }
+        }
+        guard.reset(pending->db);
+        connected = pending->connected ? db : nullptr;
+    } else {
+        connected = mysql_real_connect(db, host.constData(), user.constData(), password.constData(), databaseName,
+                                       port, nullptr, 0);
+    }
+    if (!connected) {
         QString message = clientMessage(db);
         if (Clock::now() - started >= std::chrono::seconds(timeouts.connect))
             message += QStringLiteral(": the MySQL server %1 did not answer within %2 seconds")
@@ -525,7 +641,15 @@ void MySqlConnection::connect()
     // Rows are streamed: while the copy waits (an open "Stop" question, a
     // long batch apply) the server must not give up on writing to us.
     static const char keepStreaming[] = "SET SESSION net_write_timeout = 31536000";
-    if (mysql_real_query(db, keepStreaming, sizeof keepStreaming - 1) != 0)
+    int failed = 0;
+    if (d->whileWaiting)
+        runServing(
+            db, d->whileWaiting,
+            [&] { return mysql_real_query_start(&failed, db, keepStreaming, sizeof keepStreaming - 1); },
+            [&](int ready) { return mysql_real_query_cont(&failed, db, ready); });
+    else
+        failed = mysql_real_query(db, keepStreaming, sizeof keepStreaming - 1);
+    if (failed != 0)
         throw DatabaseError(clientMessage(db), int(mysql_errno(db)));
 
     d->db = guard.release();
@@ -551,6 +675,11 @@ void MySqlConnection::close()
         d->db = nullptr;
     }
     d->reconnectPending = false;
+}
+
+void MySqlConnection::serveWaits(std::function<void()> whileWaiting)
+{
+    d->whileWaiting = std::move(whileWaiting);
 }
 
 bool MySqlConnection::connected() const
@@ -610,11 +739,37 @@ std::unique_ptr<MySqlResult> MySqlConnection::run(const QString &sql, bool whole
             d->dropSession();
         throw error;
     };
-    if (mysql_real_query(d->db, text.constData(), static_cast<unsigned long>(text.size())) != 0)
-        fail();
-
     auto impl = std::make_unique<MySqlResult::Impl>();
-    impl->res = whole ? mysql_store_result(d->db) : mysql_use_result(d->db);
+    if (whole && d->whileWaiting) {
+        // A listing that serves the window while the server answers; a serve
+        // that throws gives up and closes the session, whose answer would
+        // otherwise still be on its way.
+        MYSQL *db = d->db;
+        try {
+            int failed = 0;
+            runServing(
+                db, d->whileWaiting,
+                [&] {
+                    return mysql_real_query_start(&failed, db, text.constData(),
+                                                  static_cast<unsigned long>(text.size()));
+                },
+                [&](int ready) { return mysql_real_query_cont(&failed, db, ready); });
+            if (failed != 0)
+                fail();
+            runServing(
+                db, d->whileWaiting, [&] { return mysql_store_result_start(&impl->res, db); },
+                [&](int ready) { return mysql_store_result_cont(&impl->res, db, ready); });
+        } catch (const DatabaseError &) {
+            throw;
+        } catch (...) {
+            close();
+            throw;
+        }
+    } else {
+        if (mysql_real_query(d->db, text.constData(), static_cast<unsigned long>(text.size())) != 0)
+            fail();
+        impl->res = whole ? mysql_store_result(d->db) : mysql_use_result(d->db);
+    }
     if (!impl->res) {
         if (mysql_field_count(d->db) != 0)
             fail();
@@ -711,49 +866,11 @@ bool MySqlResult::next()
 // then fails the read as the blocking call would.
 char **MySqlResult::fetchRowServingWaits()
 {
-    constexpr int kSliceMs = 20;
     MYSQL *db = d->connection->db;
     MYSQL_ROW row = nullptr;
-    int status = mysql_fetch_row_start(&row, d->res);
-    while (status != 0) {
-        const bool timed = status & MYSQL_WAIT_TIMEOUT;
-        const qint64 timeoutMs = timed ? qint64(mysql_get_timeout_value_ms(db)) : 0;
-        const Clock::time_point waitStarted = Clock::now();
-        int ready = 0;
-        for (;;) {
-            pollfd p{};
-            p.fd = mysql_get_socket(db);
-            p.events = short((status & MYSQL_WAIT_READ ? POLLIN : 0) | (status & MYSQL_WAIT_WRITE ? POLLOUT : 0) |
-                             (status & MYSQL_WAIT_EXCEPT ? POLLPRI : 0));
-            int slice = kSliceMs;
-            if (timed) {
-                const qint64 waited =
-                    std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - waitStarted).count();
-                if (waited >= timeoutMs) {
-                    ready = MYSQL_WAIT_TIMEOUT;
-                    d->timedOut = true;
-                    break;
-                }
-                slice = int(std::min<qint64>(slice, timeoutMs - waited));
-            }
-            const int polled = ::poll(&p, 1, slice);
-            d->whileWaiting();
-            if (polled > 0) {
-                ready = (p.revents & (POLLIN | POLLHUP | POLLERR) ? MYSQL_WAIT_READ : 0) |
-                        (p.revents & POLLOUT ? MYSQL_WAIT_WRITE : 0) | (p.revents & POLLPRI ? MYSQL_WAIT_EXCEPT : 0);
-                // A hang-up or error shows on whatever was awaited: the
-                // client's read then finds it.
-                if (ready == 0)
-                    ready = status & ~MYSQL_WAIT_TIMEOUT;
-                break;
-            }
-            if (polled < 0 && errno != EINTR) {
-                ready = status & ~MYSQL_WAIT_TIMEOUT;
-                break;
-            }
-        }
-        status = mysql_fetch_row_cont(&row, d->res, ready);
-    }
+    d->timedOut = runServing(
+        db, d->whileWaiting, [&] { return mysql_fetch_row_start(&row, d->res); },
+        [&](int ready) { return mysql_fetch_row_cont(&row, d->res, ready); });
     return row;
 }
 

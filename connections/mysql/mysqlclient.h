@@ -134,6 +134,13 @@ public:
     // Closing a closed connection does nothing.
     void close();
     bool connected() const;
+    // From now on connect() and listing() call whileWaiting every few
+    // milliseconds while they wait for the server (the window stays served
+    // while it connects and lists), through the client's non-blocking calls;
+    // the client's time-outs stay as they are. whileWaiting may throw to give
+    // up: the connection is then closed and the exception goes on.
+    // whileWaiting must not use this connection. Empty: they block.
+    void serveWaits(std::function<void()> whileWaiting);
 
     // Sends a statement as plain text and returns its rows, streamed. Only one
     // result may be open on a connection at a time. A statement whose session

@@ -95,8 +95,11 @@ TEST_F(ReplayTest, NoWindowReplayConvertsTheFilesTablesInFileOrder)
     const QString job = writeJob("job.qelt", "scott", {"tables2=gamma", "tables1= alpha ", "tables3=Beta"});
     QString out, err;
     // A name the database does not list is an error of the run.
-    ASSERT_EQ(runProgram({"--no-window", job}, dir.path(), &out, &err), 2) << err.toStdString();
+    ASSERT_EQ(runProgram({"--no-window", "--language=en", job}, dir.path(), &out, &err), 2) << err.toStdString();
     EXPECT_TRUE(out.contains("Table Beta named in job.qelt is not in database tvx_replay\n")) << out.toStdString();
+    EXPECT_TRUE(out.contains("\nConversion is Completed\n")) << "--language=en chose English";
+    EXPECT_TRUE(out.endsWith("The log, ledger and report are in " + QDir::toNativeSeparators(dir.path()) + "\n"))
+        << out.toStdString();
     const int alpha = int(out.indexOf("Create table ALPHA...Done"));
     const int gamma = int(out.indexOf("Create table GAMMA...Done"));
     EXPECT_GE(gamma, 0) << out.toStdString();
@@ -235,7 +238,8 @@ TEST_F(ReplayTest, ExitCodesTellWhatTheRunDid)
     for (const QStringList &arguments : {QStringList{"--frobnicate"}, QStringList{""},
                                          QStringList{"--no-window", "a.qelt", "b.qelt"},
                                          QStringList{"--no-window", "--language", "en"},
-                                         QStringList{"--language", "fr", "--no-window", "a.qelt"}}) {
+                                         QStringList{"--language", "fr", "--no-window", "a.qelt"},
+                                         QStringList{"--language=fr", "--no-window", "a.qelt"}}) {
         QString out, err;
         EXPECT_EQ(runProgram(arguments, home.path(), &out, &err), 2) << arguments.join(' ').toStdString();
         EXPECT_TRUE(err.contains("Usage: tavrex")) << err.toStdString();

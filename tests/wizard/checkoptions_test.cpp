@@ -66,6 +66,8 @@ TEST(CheckOptionBoxes, EachIsABoxOfPageFourThatTheRunsRecordFollows)
             ASSERT_TRUE(window.findChild<QLabel *>(label));
             EXPECT_NE(captionFor(english, label), "");
             EXPECT_NE(captionFor(chn, label), "");
+            EXPECT_EQ(window.findChild<QLabel *>(label)->toolTip(),
+                      captionFor(toolTipTable(QStringLiteral("cn")), label));
             continue;
         }
         auto *box = window.findChild<QCheckBox *>(option.control);
@@ -73,6 +75,20 @@ TEST(CheckOptionBoxes, EachIsABoxOfPageFourThatTheRunsRecordFollows)
         EXPECT_EQ(box->isChecked(), optionDefault(option)) << "the designed default";
         EXPECT_NE(captionFor(english, option.control), "");
         EXPECT_NE(captionFor(chn, option.control), "");
+        // A tool tip that says what it does, in the window's language.
+        const QString chineseTip = captionFor(toolTipTable(QStringLiteral("cn")), option.control);
+        EXPECT_NE(chineseTip, "");
+        EXPECT_EQ(box->toolTip(), chineseTip);
+    }
+    window.lnklanguageClick();
+    ASSERT_EQ(window.LanguageCode(), "en");
+    for (const CheckOption &option : kCheckOptions) {
+        SCOPED_TRACE(option.control);
+        // A number's tip is its label's.
+        const QString name = isNumberOption(option) ? QStringLiteral("lbl") + option.control : option.control;
+        const QString englishTip = captionFor(toolTipTable(QStringLiteral("en")), name);
+        EXPECT_GT(englishTip.size(), 20);
+        EXPECT_EQ(window.findChild<QWidget *>(name)->toolTip(), englishTip);
     }
     for (const CheckOption &option : kCheckOptions) {
         SCOPED_TRACE(option.control);

@@ -240,3 +240,72 @@ TEST(SeveralTablesAtOnce, ALinePerTableInWorkAndEachTablesBlockFoundInTheChosenO
                   QStringList{QStringLiteral("Create table %1...Done").arg(report.tables[i].source.toUpper())});
     }
 }
+
+TEST(ProgressTexts, TheTimeRemainingFollowsTheRateOnceATableHasRunAFewSeconds)
+{
+    const RunViewCaptions en = runViewCaptions(QStringLiteral("en"));
+    struct Case {
+        const char *name;
+        RunProgress progress;
+        double rate, seconds;
+        const char *expected;
+    };
+    const Case cases[] = {
+        {"under three seconds", at(0, 1, "a", 1000, 100000), 500, 2.9, "500 rows/s"},
+        {"minutes and seconds", at(0, 1, "a", 1000, 100000), 500, 3, "500 rows/s, about 3:18 left"},
+        {"hours", at(0, 1, "a", 1000, 10001000), 1000, 60, "1,000 rows/s, about 2:46:40 left"},
+        {"past the estimate: none", at(0, 1, "a", 2000, 1000), 500, 10, "500 rows/s"},
+        {"no estimate: none", at(0, 1, "a", 2000, -1), 500, 10, "500 rows/s"},
+        {"a stalled copy: none", at(0, 1, "a", 2000, 5000), 0, 10, "0 rows/s"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(progressTexts(c.progress, c.rate, en, c.seconds).rate, c.expected);
+    }
+    EXPECT_EQ(progressTexts(at(0, 1, "a", 1000, 100000), 500, runViewCaptions("cn"), 3).rate, "500 行/秒, 剩余约 3:18");
+}
+
+TEST(StoppedRun, SaysWhereItStoppedAndWhichTablesItNeverBegan)
+{
+    const RunViewCaptions en = runViewCaptions(QStringLiteral("en"));
+    const auto report = [](std::vector<std::pair<const char *, bool>> tables) {
+        RunReport r;
+        r.outcome = RunResultOutcome::Stopped;
+        for (const auto &[name, aborted] : tables) {
+            TableResult t;
+            t.source = QString::fromLatin1(name);
+            t.rowsWritten = 250100;
+            if (aborted)
+                t.errors << QStringLiteral("Operation aborted");
+            r.tables.push_back(t);
+        }
+        return r;
+    };
+    const QStringList chosen{"big", "small", "last"};
+
+    // In the copy of the first table.
+    RunReport r = report({{"big", true}});
+    EXPECT_EQ(stoppedTableIndex(r), 0);
+    EXPECT_EQ(tablesNotStarted(r, chosen, 0), (QStringList{"small", "last"}));
+    ProgressTexts t = stoppedTexts(r, tablesNotStarted(r, chosen, 0), 0, en);
+    EXPECT_EQ(t.tables, "Stopped in big: tables 0 of 3 done");
+    EXPECT_EQ(t.rows, "big: 250,100 rows kept in Oracle");
+
+    // Between two tables (the poll at the top of the second).
+    r = report({{"big", false}});
+    EXPECT_EQ(stoppedTableIndex(r), -1);
+    t = stoppedTexts(r, tablesNotStarted(r, chosen, 0), 0, en);
+    EXPECT_EQ(t.tables, "Stopped before small: tables 1 of 3 done");
+    EXPECT_EQ(t.rows, "");
+
+    // After the last table; a batch file's missing table counts for nothing.
+    r = report({{"gone", false}, {"big", false}, {"small", false}, {"last", false}});
+    EXPECT_TRUE(tablesNotStarted(r, chosen, 1).isEmpty());
+    EXPECT_EQ(stoppedTexts(r, {}, 1, en).tables, "Stopped after the last table: tables 3 of 3 done");
+
+    // A run that was not stopped has nothing of this.
+    r.outcome = RunResultOutcome::Completed;
+    r.tables.back().errors << QStringLiteral("Operation aborted");
+    EXPECT_EQ(stoppedTableIndex(r), -1);
+    EXPECT_TRUE(tablesNotStarted(r, chosen + QStringList{"more"}, 1).isEmpty());
+}

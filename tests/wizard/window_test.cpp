@@ -29,8 +29,17 @@
 #include <QTest>
 #include <QTimer>
 
+#include <QClipboard>
+#include <QHeaderView>
+#include <QTextCursor>
+#include <QKeyEvent>
+#include <QToolButton>
+
 #include <gtest/gtest.h>
+#include <netinet/in.h>
 #include <sqlite3.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <memory>
 #include <stdexcept>
@@ -685,7 +694,10 @@ TEST_F(WizardTest, TheProgressBarsShowTheTablesAndTheRowsAgainstTheEstimateAtEve
         EXPECT_EQ(seen[i].rows, copied) << "thousandths of the estimate";
         EXPECT_EQ(seen[i].rowsMaximum, 1000);
         EXPECT_EQ(seen[i].rowsText, QStringLiteral("big: %1 of about 1,000 rows").arg(QLocale(QLocale::English).toString(copied)));
-        EXPECT_EQ(seen[i].rateText, i == 0 ? "" : "100 rows/s");
+        // From the third second on, the time the table still needs.
+        const QString remaining = i >= 3 && i < 10 ? QStringLiteral(", about 0:%1 left").arg(10 - i, 2, 10, QChar('0'))
+                                                   : QString();
+        EXPECT_EQ(seen[i].rateText, i == 0 ? QString() : "100 rows/s" + remaining);
     }
     EXPECT_EQ(seen[11].tables, 1);
     EXPECT_EQ(seen[11].rows, 0);
@@ -720,8 +732,16 @@ TEST_F(WizardTest, TheResultsListEveryTableAndADoubleClickOnAFailedOneShowsItsLo
     EXPECT_EQ(view->tabText(view->indexOf(results)), "Results");
     EXPECT_EQ(view->tabText(view->indexOf(log)), "Log");
     QStringList headers;
-    for (int c = 0; c < results->columnCount(); ++c)
-        headers << results->horizontalHeaderItem(c)->text();
+    for (int c = 0; c < results->columnCount(); ++c) {
+        // A caption too wide for its column is cut at its end and whole in its tip.
+        const QTableWidgetItem *h = results->horizontalHeaderItem(c);
+        if (h->text().endsWith(QChar(0x2026))) {
+            EXPECT_TRUE(h->toolTip().startsWith(h->text().chopped(1))) << h->toolTip().toStdString();
+            headers << h->toolTip();
+        } else {
+            headers << h->text();
+        }
+    }
     EXPECT_EQ(headers, (QStringList{"", "MySQL table", "Oracle table", "Rows", "Rejected", "Verified", "Seconds"}));
 
     ASSERT_EQ(results->rowCount(), 2);
@@ -734,10 +754,14 @@ TEST_F(WizardTest, TheResultsListEveryTableAndADoubleClickOnAFailedOneShowsItsLo
     EXPECT_EQ(cells(0), (QStringList{"comp", "COMP", "0", "0 / 0", "no"}));
     EXPECT_EQ(cells(1), (QStringList{"later", "LATER", "2", "0 / 0", "no"}));
     EXPECT_TRUE(QRegularExpression("^\\d+\\.\\d$").match(results->item(1, 6)->text()).hasMatch());
-    EXPECT_EQ(results->item(0, 0)->toolTip(), "Failed");
+    EXPECT_TRUE(results->item(0, 0)->toolTip().startsWith("Failed\n\nCannot convert column v"));
     EXPECT_EQ(results->item(1, 0)->toolTip(), "Converted");
     EXPECT_FALSE(results->item(0, 0)->icon().isNull());
-    EXPECT_TRUE(results->item(0, 1)->toolTip().startsWith("Cannot convert column v")) << "the error at a glance";
+    // The name whole, then the error at a glance.
+    EXPECT_TRUE(results->item(0, 1)->toolTip().startsWith("comp\n\nCannot convert column v"));
+    EXPECT_EQ(results->item(1, 2)->toolTip(), "LATER");
+    for (int c = 0; c < results->columnCount(); ++c)
+        EXPECT_EQ(results->horizontalHeader()->sectionResizeMode(c), QHeaderView::Interactive) << c;
 
     const auto doubleClick = [results](int row) {
         const QPoint at = results->visualItemRect(results->item(row, 1)).center();
@@ -759,6 +783,31 @@ TEST_F(WizardTest, TheResultsListEveryTableAndADoubleClickOnAFailedOneShowsItsLo
     const QStringList lines = window->log().lines();
     EXPECT_EQ(shown, lines.mid(lines.indexOf("Create table COMP... "), shown.size())) << "whole lines, in order";
     EXPECT_FALSE(shown.join('\n').contains("LATER"));
+
+    // The keyboard: Return on a row is the double click, Ctrl+C copies the
+    // rows chosen with a header, and Tab leaves the table.
+    log->setTextCursor(QTextCursor(log->document()));
+    view->setCurrentWidget(results);
+    results->setFocus();
+    results->setCurrentCell(0, 1);
+    QTest::keyClick(results, Qt::Key_Return);
+    EXPECT_EQ(view->currentWidget(), log);
+    EXPECT_EQ(log->textCursor().selectedText().section(QChar(0x2029), 0, 0), "Create table COMP... ");
+
+    view->setCurrentWidget(results);
+    results->setFocus();
+    results->selectAll();
+    QTest::keyClick(results, Qt::Key_C, Qt::ControlModifier);
+    const QStringList copied = QGuiApplication::clipboard()->text().split('\n', Qt::SkipEmptyParts);
+    ASSERT_EQ(copied.size(), 3);
+    EXPECT_EQ(copied[0], "Status\tMySQL table\tOracle table\tRows\tRejected\tVerified\tSeconds");
+    EXPECT_TRUE(copied[1].startsWith("Failed\tcomp\tCOMP\t0\t0 / 0\tno\t")) << copied[1].toStdString();
+    EXPECT_TRUE(copied[2].startsWith("Converted\tlater\tLATER\t2\t")) << copied[2].toStdString();
+
+    results->setFocus();
+    QTest::keyClick(results, Qt::Key_Tab);
+    EXPECT_NE(QApplication::focusWidget(), results) << "Tab leaves the table";
+    EXPECT_EQ(results->currentColumn(), 1) << "and moves no cell";
 }
 
 namespace {
@@ -798,6 +847,8 @@ protected:
         return -1;
     }
 
+    std::size_t saved_values() const { return saved.size(); }
+
     int pumps = 0;
 };
 
@@ -824,9 +875,29 @@ TEST_F(StopTest, StopAnsweredYesEndsTheRunWithoutALogFile)
     EXPECT_FALSE(window->log().lines().join('\n').contains("AFTER_BIG")) << "the run ended at the next table";
     EXPECT_TRUE(logFiles().isEmpty());
     EXPECT_EQ(memo(), window->log().lines().join('\n'));
-    // The log and the progress where the run stopped stay in view.
+    // The log and the progress where the run stopped stay in view; the
+    // progress names the table stopped and the rows it keeps.
     EXPECT_EQ(control<QTabWidget>("runview")->currentWidget(), control<QPlainTextEdit>("sc"));
     EXPECT_TRUE(control<QWidget>("runprogress")->isVisible());
+    const qsizetype kept = readEmbeddedTable(targetPath, "SCOTT", "BIG").size();
+    EXPECT_GT(kept, 0);
+    EXPECT_EQ(control<QLabel>("lbltables")->text(), "在 big 停止: 表已完成 0 / 2");
+    EXPECT_EQ(control<QLabel>("lblrows")->text(), QStringLiteral("big: Oracle 中保留 %1 行").arg(kept));
+    EXPECT_EQ(control<QLabel>("lblrate")->text(), "");
+    // The results: the stopped table with its rows, the one never begun.
+    QTabWidget *view = control<QTabWidget>("runview");
+    QTableWidget *results = control<QTableWidget>("results");
+    EXPECT_TRUE(view->isTabVisible(view->indexOf(results)));
+    ASSERT_EQ(results->rowCount(), 2);
+    EXPECT_EQ(results->item(0, 1)->text(), "big");
+    EXPECT_EQ(results->item(0, 3)->text(), QString::number(kept));
+    EXPECT_EQ(results->item(0, 5)->text(), "已停止");
+    EXPECT_EQ(results->item(0, 0)->data(Qt::UserRole).toInt(), int(TableStatus::Stopped));
+    EXPECT_EQ(results->item(1, 1)->text(), "after_big");
+    EXPECT_EQ(results->item(1, 3)->text(), "未开始");
+    EXPECT_EQ(results->columnSpan(1, 3), 4) << "across the figures";
+    EXPECT_EQ(results->item(1, 0)->data(Qt::UserRole).toInt(), int(TableStatus::NotStarted));
+    EXPECT_FALSE(control<QToolButton>("btnopenfolder")->isVisible()) << "no record was saved";
 
     // Stopped: the log stays in view with "< Back" and "Close".
     EXPECT_EQ(window->CurrentPage(), 5);
@@ -869,19 +940,64 @@ TEST_F(StopTest, StopAnsweredNoLetsTheRunComplete)
     EXPECT_EQ(readEmbeddedTable(targetPath, "SCOTT", "BIG").size(), 1000);
 }
 
-TEST_F(StopTest, TheCloseBoxDuringARunStopsItAtItsNextPollThenCloses)
+TEST_F(StopTest, TheCloseBoxDuringARunAsksStopThenSavesTheStoppedRunsRecordAndCloses)
 {
     open();
-    runWithActionAtPump(3, [this] { window->close(); });
-    EXPECT_TRUE(prompts.shown.empty()) << "the close box asks nothing";
+    prompts.answers = {true};
+    runWithActionAtPump(3, [this] {
+        EXPECT_EQ(boldStep(), 6) << "the step list marks the log page in view";
+        window->close();
+        EXPECT_TRUE(window->isVisible()) << "the window waits for the run to end";
+    });
+    ASSERT_TRUE(errorsShown().isEmpty()) << errorsShown().join('\n').toStdString();
+    ASSERT_EQ(prompts.shown.size(), 1u);
+    EXPECT_EQ(prompts.shown[0].kind, "question");
+    EXPECT_EQ(prompts.shown[0].title, "Info");
+    EXPECT_EQ(prompts.shown[0].text, "Stop");
     const qsizetype aborted = lineAfter("Insert table BIG ");
     ASSERT_GT(aborted, 0);
     EXPECT_EQ(window->log().lines().at(aborted), "Operation aborted");
-    EXPECT_TRUE(logFiles().isEmpty()) << "no log is left half-written";
+    EXPECT_FALSE(window->log().lines().join('\n').contains("AFTER_BIG"));
+
+    // Saved as a stopped replay saves: the log with its summary and end
+    // line, and the report saying "stopped".
+    ASSERT_EQ(logFiles().size(), 1);
+    QFile file(GetLogFolder() + logFiles().first());
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QString saved = QString::fromLocal8Bit(file.readAll());
+    EXPECT_TRUE(saved.contains("Operation aborted\r\n"));
+    EXPECT_TRUE(saved.contains("The end time:"));
+    QFile report(reportPathForLog(GetLogFolder() + logFiles().first()));
+    ASSERT_TRUE(report.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(report.readAll().contains("\"stopped\"")) << "the report's outcome";
+
     settle([this] { return !window->isVisible(); });
     EXPECT_FALSE(window->isVisible());
     window.reset();
-    EXPECT_EQ(saved.size(), 1u);
+    EXPECT_EQ(saved_values(), 1u);
+}
+
+TEST_F(StopTest, TheCloseBoxAnsweredNoChangesNothingAndIdleItAsksTheCloseQuestion)
+{
+    open();
+    prompts.answers = {false};
+    runWithActionAtPump(3, [this] { window->close(); });
+    ASSERT_TRUE(errorsShown().isEmpty()) << errorsShown().join('\n').toStdString();
+    ASSERT_EQ(prompts.shown.size(), 1u);
+    EXPECT_EQ(prompts.shown[0].text, "Stop");
+    EXPECT_EQ(window->CurrentPage(), 6) << "the run went on to its end";
+    EXPECT_TRUE(window->log().lines().contains("Insert table AFTER_BIG 3 Rows ...Done"));
+    settle([] { return false; });
+    EXPECT_TRUE(window->isVisible());
+
+    // Idle, the close box asks the close question of "Close".
+    prompts.answers = {false, true};
+    window->close();
+    EXPECT_EQ(prompts.shown.back().title, "Information");
+    EXPECT_EQ(prompts.shown.back().text, "退出向导 ?");
+    EXPECT_TRUE(window->isVisible());
+    window->close();
+    EXPECT_FALSE(window->isVisible());
 }
 
 TEST_F(StopTest, AFailedRunKeepsItsButtonsAndAStopAfterItLeavesNoRequestBehind)
@@ -912,4 +1028,234 @@ TEST_F(StopTest, AFailedRunKeepsItsButtonsAndAStopAfterItLeavesNoRequestBehind)
     EXPECT_EQ(window->CurrentPage(), 4);
     click("btnext");
     EXPECT_EQ(window->CurrentPage(), 5) << "the stop after the failed run blocks nothing";
+}
+
+namespace {
+
+// A port on loopback that takes connections and never answers: the MySQL
+// client waits there for the server's greeting until its time-out.
+class BlackholedPort {
+public:
+    BlackholedPort()
+    {
+        fd_ = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t length = sizeof address;
+        if (fd_ < 0 || ::bind(fd_, reinterpret_cast<sockaddr *>(&address), length) != 0 || ::listen(fd_, 8) != 0 ||
+            ::getsockname(fd_, reinterpret_cast<sockaddr *>(&address), &length) != 0)
+            return;
+        port_ = ntohs(address.sin_port);
+    }
+    ~BlackholedPort()
+    {
+        if (fd_ >= 0)
+            ::close(fd_);
+    }
+    int port() const { return port_; }
+
+private:
+    int fd_ = -1;
+    int port_ = 0;
+};
+
+// The client's time-out, for the length of one test.
+class ClientTimeout {
+public:
+    explicit ClientTimeout(const char *seconds) { qputenv("TAVREX_MYSQL_TIMEOUT", seconds); }
+    ~ClientTimeout() { qunsetenv("TAVREX_MYSQL_TIMEOUT"); }
+};
+
+} // namespace
+
+TEST_F(WizardTest, AConnectToAHostThatNeverAnswersKeepsTheWindowServedAndCanBeGivenUp)
+{
+    BlackholedPort blackhole;
+    ASSERT_GT(blackhole.port(), 0);
+    // Long enough that only a give-up ends the wait inside this test.
+    ClientTimeout timeout("60");
+    open();
+    click("btnext");
+    fillMySql();
+    setText("edtport", QString::number(blackhole.port()));
+
+    struct Way {
+        const char *name;
+        std::function<void()> giveUp;
+    };
+    const Way ways[] = {
+        {"Esc in the focused box", [this] { QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape); }},
+        {"the third button", [this] { click("btcancel"); }},
+    };
+    for (const Way &way : ways) {
+        SCOPED_TRACE(way.name);
+        bool connecting = false;
+        bool busyCursor = false;
+        int served = 0;
+        QTimer ticks;
+        ticks.setInterval(10);
+        QObject::connect(&ticks, &QTimer::timeout, [&] {
+            // The window's events are served while the client waits.
+            if (++served < 5)
+                return;
+            ticks.stop();
+            connecting = window->connecting();
+            busyCursor = QApplication::overrideCursor() && QApplication::overrideCursor()->shape() == Qt::BusyCursor;
+            way.giveUp();
+        });
+        ticks.start();
+        const std::size_t before = prompts.shown.size();
+        click("btnext");
+        ticks.stop();
+        EXPECT_GE(served, 5);
+        EXPECT_TRUE(connecting);
+        EXPECT_TRUE(busyCursor);
+        EXPECT_EQ(prompts.shown.size(), before) << "a give-up shows no box (nor a close question)";
+        EXPECT_FALSE(window->connecting());
+        EXPECT_EQ(QApplication::overrideCursor(), nullptr) << "the cursor is back";
+        EXPECT_EQ(window->CurrentPage(), 2);
+        EXPECT_TRUE(window->isVisible());
+        EXPECT_TRUE(button("btnext")->isEnabled());
+        EXPECT_EQ(button("btcancel")->text(), "Close");
+    }
+
+    // The wizard goes on with a server that answers.
+    setText("edtport", mysqlSandbox().port);
+    click("btnext");
+    EXPECT_EQ(window->CurrentPage(), 3) << errorsShown().join('\n').toStdString();
+}
+
+TEST_F(WizardTest, AConnectThatTimesOutShowsTheClientsErrorAndStaysOnItsPage)
+{
+    BlackholedPort blackhole;
+    ASSERT_GT(blackhole.port(), 0);
+    ClientTimeout timeout("1");
+    open();
+    click("btnext");
+    fillMySql();
+    setText("edtport", QString::number(blackhole.port()));
+    int served = 0;
+    QTimer ticks;
+    QObject::connect(&ticks, &QTimer::timeout, [&] { ++served; });
+    ticks.start(10);
+    click("btnext");
+    ticks.stop();
+    EXPECT_GT(served, 0) << "the window was served during the wait";
+    ASSERT_EQ(errorsShown().size(), 1);
+    EXPECT_TRUE(errorsShown().first().contains(
+        QStringLiteral("the MySQL server 127.0.0.1:%1 did not answer within 1 seconds").arg(blackhole.port())))
+        << errorsShown().first().toStdString();
+    EXPECT_EQ(window->CurrentPage(), 2);
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+}
+
+TEST_F(WizardTest, ReturnPressesNextOrTheFocusedButtonAndPageOneStartsOnNext)
+{
+    open();
+    EXPECT_EQ(window->focusWidget(), button("btnext")) << "not the language link";
+    QTest::keyClick(window->focusWidget(), Qt::Key_Return);
+    EXPECT_EQ(window->CurrentPage(), 2);
+    EXPECT_EQ(window->LanguageCode(), "cn") << "Return did not switch the language";
+
+    // Return in a box of the page is "Next >" (its step runs).
+    fillMySql();
+    QTest::keyClick(control<QLineEdit>("edtport"), Qt::Key_Enter, Qt::KeypadModifier);
+    ASSERT_EQ(window->CurrentPage(), 3) << errorsShown().join('\n').toStdString();
+
+    // A focused button takes Return as its own press.
+    button("btback")->setFocus();
+    QTest::keyClick(button("btback"), Qt::Key_Return);
+    EXPECT_EQ(window->CurrentPage(), 2);
+
+    // On a check box too, Return goes on; a disabled "Next >" takes none.
+    click("btnext");
+    fillOracle();
+    click("btnext");
+    ASSERT_EQ(window->CurrentPage(), 4);
+    QCheckBox *option = control<QCheckBox>("chkverify");
+    option->setFocus();
+    QTest::keyClick(option, Qt::Key_Return);
+    ASSERT_EQ(window->CurrentPage(), 5) << errorsShown().join('\n').toStdString();
+    EXPECT_FALSE(button("btnext")->isEnabled());
+    QTest::keyClick(list("availabletables"), Qt::Key_Return);
+    EXPECT_EQ(window->CurrentPage(), 5);
+    EXPECT_TRUE(errorsShown().isEmpty());
+}
+
+TEST(WindowPlacement, TheWindowFitsTheAvailableAreaAndNeverStartsOffIt)
+{
+    struct Case {
+        const char *name;
+        QRect available;
+        QMargins frame;
+        QSize client;
+        QPoint topLeft;
+    };
+    const QSize design(594, 425);
+    const QMargins frame(1, 23, 1, 1);
+    const Case cases[] = {
+        {"1920x1080 at 1x: the designed size, centred", QRect(0, 0, 1920, 1080), frame, design, QPoint(662, 315)},
+        {"1024x600 at 1x", QRect(0, 0, 1024, 600), frame, design, QPoint(214, 75)},
+        {"1024x600 at 1.5x: too low, the full height and room for the bar", QRect(0, 0, 683, 400), frame,
+         QSize(608, 376), QPoint(36, 0)},
+        {"1024x600 at 2x: too narrow and too low", QRect(0, 0, 512, 300), frame, QSize(510, 276), QPoint(0, 0)},
+        {"a panel at the top: below it", QRect(0, 30, 1024, 570), frame, design, QPoint(214, 90)},
+        {"a second screen to the left", QRect(-1280, 0, 1280, 1024), QMargins(), design, QPoint(-937, 299)},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        const WindowPlacement place = placeWindow(design, c.available, c.frame, 14);
+        EXPECT_EQ(place.client, c.client);
+        EXPECT_EQ(place.topLeft, c.topLeft);
+        const QRect outer(place.topLeft, place.client.grownBy(c.frame));
+        EXPECT_TRUE(c.available.contains(outer)) << "inside the available area";
+    }
+}
+
+TEST(OptionRows, TheDesignedPitchWhileTheyFitThenCloserThenTheColumnScrolls)
+{
+    // The column from the options' top to the foot of page 4: 226 pixels.
+    EXPECT_EQ(optionRowPitch(7, 226), 22) << "today's seven options keep their places";
+    EXPECT_EQ(optionRowPitch(8, 226), 22);
+    EXPECT_EQ(optionRowPitch(9, 226), 20) << "two more still fit";
+    EXPECT_LE(9 * optionRowPitch(9, 226) + 44, 226);
+    EXPECT_EQ(optionRowPitch(12, 226), 18) << "never closer than 18: the column scrolls";
+}
+
+TEST_F(WizardTest, ARowWithRejectedValuesListsThemByReasonAndTheFolderOfTheRecordOpens)
+{
+    // 25 zero dates and one time past a day: more than the 20 lines a row shows.
+    sandboxExec({"set sql_mode=''", "create table d (id int, v date, t time)",
+                 "insert into d select seq, if(seq <= 25, '0000-00-00', '2024-01-01'), if(seq = 30, '100:00:00', "
+                 "'10:00:00') from seq_1_to_40"},
+                database);
+    open();
+    walkToTablePage();
+    chooseTables({"d"});
+    click("btnext");
+    ASSERT_TRUE(errorsShown().isEmpty()) << errorsShown().join('\n').toStdString();
+    QTableWidget *results = control<QTableWidget>("results");
+    ASSERT_EQ(results->rowCount(), 1);
+    EXPECT_EQ(results->item(0, 4)->text(), "26 / 0");
+
+    // The tool tip lists the ledger's records of the table grouped by
+    // reason: the first reason's lines, the other after them, cut at 20.
+    const QStringList tip = results->item(0, 3)->toolTip().split('\n');
+    const qsizetype first = tip.indexOf(QRegularExpression("^zero date: v, 第 1 行: 0000-00-00$"));
+    ASSERT_GE(first, 0) << results->item(0, 3)->toolTip().toStdString();
+    const QStringList listed = tip.mid(first, 20);
+    EXPECT_EQ(listed.filter(QRegularExpression("^zero date: v, ")).size(), 19);
+    EXPECT_EQ(listed.last(), "... 记录文件中还有 7 条") << "26 records, 19 shown";
+    EXPECT_TRUE(tip.contains("双击查看此表的日志"));
+
+    // "Open folder" opens the log folder in the desktop's file manager.
+    QToolButton *folder = control<QToolButton>("btnopenfolder");
+    ASSERT_TRUE(folder->isVisible());
+    EXPECT_EQ(folder->text(), "打开文件夹");
+    opened.clear();
+    QTest::mouseClick(folder, Qt::LeftButton);
+    ASSERT_EQ(opened.size(), 1u);
+    EXPECT_EQ(QDir(opened[0].toLocalFile()).canonicalPath(), QDir(GetLogFolder()).canonicalPath());
+    EXPECT_TRUE(QFile::exists(ledgerPathForLog(window->lastLogPath())));
 }

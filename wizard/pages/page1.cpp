@@ -6,6 +6,8 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMouseEvent>
+#include <QStyleOptionFocusRect>
+#include <QStylePainter>
 
 // Page 1, the welcome page: its titles and the language link.
 
@@ -37,6 +39,21 @@ protected:
     {
         if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint()) && onClick_)
             onClick_();
+    }
+    // A label draws no focus frame of its own: the link does, as every
+    // control that takes the focus.
+    void paintEvent(QPaintEvent *event) override
+    {
+        QLabel::paintEvent(event);
+        if (!hasFocus())
+            return;
+        QStylePainter painter(this);
+        QStyleOptionFocusRect frame;
+        frame.initFrom(this);
+        const QRect text = fontMetrics().boundingRect(contentsRect(), int(alignment()), this->text());
+        frame.rect = text.adjusted(-2, -1, 2, 1).intersected(rect());
+        frame.backgroundColor = palette().color(QPalette::Window);
+        painter.drawPrimitive(QStyle::PE_FrameFocusRect, frame);
     }
     void keyPressEvent(QKeyEvent *event) override
     {

@@ -121,7 +121,7 @@ void Taaform1::step2Click()
     const TConversionSettings settings = currentSettings();
     ListChoice databases = databaseList();
     try {
-        tavrex::step2Click(db_, settings, databases, *prompts_, applicationTitle());
+        whileConnecting([&] { tavrex::step2Click(db_, settings, databases, *prompts_, applicationTitle()); });
     } catch (const BlankDatabaseName &) {
         edtdatabase->setFocus();
         // The message box has been shown; a replay cannot go on from here.

@@ -18,6 +18,12 @@ void Taaform1::buildPage3(QWidget *sheet)
     label(sheet, "Label20", 12, 80, 390, 16);
     QLabel *service = label(sheet, "Label21", 24, 124, 100, 13);
     edtservice = edit(sheet, "edtservice", 130, 120, 250);
+    // One line under the service box: what it takes.
+    QLabel *hint = label(sheet, "lblservicehint", 130, 141, 275, 11);
+    QFont small = hint->font();
+    small.setPointSizeF(small.pointSizeF() - 1);
+    hint->setFont(small);
+    hint->setForegroundRole(QPalette::PlaceholderText);
     QLabel *user = label(sheet, "Label22", 24, 156, 100, 13);
     edtoracleusername = edit(sheet, "edtoracleusername", 130, 152, 250);
     QLabel *password = label(sheet, "Label23", 24, 188, 100, 13);
@@ -46,7 +52,8 @@ void Taaform1::setPage3Values(const ControlValues &v)
 
 void Taaform1::step3Click()
 {
-    tavrex::step3Click(db_, currentSettings());
+    const TConversionSettings settings = currentSettings();
+    whileConnecting([&] { tavrex::step3Click(db_, settings); });
 }
 
 } // namespace tavrex

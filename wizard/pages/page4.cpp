@@ -9,7 +9,10 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QRadioButton>
+#include <QScrollArea>
 #include <QSpinBox>
+
+#include <algorithm>
 
 // Page 4, the conversion: the database, the existing-table policy, the
 // check-box options and the character set.
@@ -17,6 +20,23 @@
 namespace tavrex {
 
 using namespace controls;
+
+namespace {
+
+// The page's height and the top of the options under the policy box.
+constexpr int kPageHeight = 372;
+constexpr int kOptionsTop = 146;
+
+} // namespace
+
+int optionRowPitch(int options, int height)
+{
+    // Below the options: 6 pixels, the character set's caption (16) and box (22).
+    constexpr int kCharsetBlock = 44;
+    if (options <= 0)
+        return kOptionRowPitch;
+    return std::clamp((height - kCharsetBlock) / options, kOptionRowMinimum, kOptionRowPitch);
+}
 
 void Taaform1::buildPage4(QWidget *sheet)
 {
@@ -36,26 +56,37 @@ void Taaform1::buildPage4(QWidget *sheet)
     processtableItems_->button(0)->setChecked(true);
 
     // The options one below the other, each showing its default (a number
-    // in a spin box after its label); the character set follows them.
+    // in a spin box after its label); the character set follows them. They
+    // share a column from the top of the options to the foot of the page: a
+    // later option draws the rows closer (optionRowPitch), and past that the
+    // column scrolls.
+    auto *area = named(new QScrollArea(sheet), "optionsarea");
+    area->setGeometry(200, kOptionsTop, 215, kPageHeight - kOptionsTop);
+    area->setFrameShape(QFrame::NoFrame);
+    area->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    area->setBackgroundRole(QPalette::Window);
+    auto *column = named(new QWidget, "optionscolumn");
+    const int pitch = optionRowPitch(kCheckOptionCount, area->height());
     for (int i = 0; i < kCheckOptionCount; ++i) {
         const CheckOption &option = kCheckOptions[i];
-        const int top = 146 + 22 * i;
         if (isNumberOption(option)) {
-            label(sheet, (QByteArrayLiteral("lbl") + option.control).constData(), 204, top + 3, 130, 13);
-            optionSpins_[i] = named(new QSpinBox(sheet), option.control);
-            optionSpins_[i]->setGeometry(340, top, 60, 20);
+            label(column, (QByteArrayLiteral("lbl") + option.control).constData(), 4, pitch * i + 3, 130, 13);
+            optionSpins_[i] = named(new QSpinBox(column), option.control);
+            optionSpins_[i]->setGeometry(140, pitch * i, 60, 20);
             optionSpins_[i]->setRange(option.minimum, option.maximum);
             optionSpins_[i]->setValue(numberDefault(option));
             continue;
         }
-        optionBoxes_[i] = named(new QCheckBox(sheet), option.control);
-        optionBoxes_[i]->setGeometry(204, top, 205, 20);
+        optionBoxes_[i] = named(new QCheckBox(column), option.control);
+        optionBoxes_[i]->setGeometry(4, pitch * i, 205, 20);
         optionBoxes_[i]->setChecked(optionDefault(option));
     }
-    const int charsetTop = 146 + 22 * kCheckOptionCount + 6;
-    label(sheet, "Label33", 204, charsetTop, 198, 13);
-    cbcharset = named(new QComboBox(sheet), "cbcharset");
-    cbcharset->setGeometry(204, charsetTop + 16, 198, 22);
+    const int charsetTop = pitch * kCheckOptionCount + 6;
+    label(column, "Label33", 4, charsetTop, 198, 13);
+    cbcharset = named(new QComboBox(column), "cbcharset");
+    cbcharset->setGeometry(4, charsetTop + 16, 198, 22);
+    column->resize(area->width() - 2, charsetTop + 16 + 22 + 2);
+    area->setWidget(column);
     cbcharset->setEditable(true);
     cbcharset->setInsertPolicy(QComboBox::NoInsert);
     cbcharset->addItems(serverCharSetEntries());
@@ -118,7 +149,8 @@ QString Taaform1::processtableCaption() const
 void Taaform1::step4Click()
 {
     QStringList listed;
-    tavrex::step4Click(db_, databaseList(), listed);
+    const ListChoice databases = databaseList();
+    whileConnecting([&] { tavrex::step4Click(db_, databases, listed); });
     lists_.appendAvailable(listed);
     reflectTableLists();
     if (availabletables->count() > 0)

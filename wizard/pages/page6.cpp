@@ -1,8 +1,15 @@
 #include "wizard/mainwindow.h"
 
+#include "engine/core/prompts.h"
 #include "wizard/controls.h"
 
+#include <QClipboard>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFileInfo>
+#include <QGuiApplication>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QHeaderView>
 #include <QLabel>
 #include <QPlainTextEdit>
@@ -12,6 +19,8 @@
 #include <QTableWidget>
 #include <QTextBlock>
 #include <QTextCursor>
+#include <QToolButton>
+#include <QUrl>
 #include <QVBoxLayout>
 
 // Page 6, the run: the log memo, the results table, the progress under them,
@@ -23,8 +32,10 @@ using namespace controls;
 
 void Taaform1::buildPage6(QWidget *sheet)
 {
+    // The margins of the other pages: their controls keep 12 pixels from
+    // the page's right edge and 8 from the button bar.
     auto *fill = new QVBoxLayout(sheet);
-    fill->setContentsMargins(0, 0, 0, 0);
+    fill->setContentsMargins(4, 4, 12, 6);
     fill->setSpacing(4);
     // Two views of the run, one click apart: the results table once a run
     // has ended, and the log memo, the only one while the run goes.
@@ -33,18 +44,19 @@ void Taaform1::buildPage6(QWidget *sheet)
     results = named(new QTableWidget(0, 7, runview), "results");
     results->setEditTriggers(QAbstractItemView::NoEditTriggers);
     results->setSelectionBehavior(QAbstractItemView::SelectRows);
-    results->setSelectionMode(QAbstractItemView::SingleSelection);
+    results->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    // Tab leaves the table; Return and Ctrl+C are the window's (eventFilter).
+    results->setTabKeyNavigation(false);
+    results->installEventFilter(this);
     results->verticalHeader()->hide();
     results->verticalHeader()->setDefaultSectionSize(20);
     results->horizontalHeader()->setHighlightSections(false);
     results->setWordWrap(false);
     results->setTextElideMode(Qt::ElideMiddle);
     results->setIconSize(QSize(16, 16));
-    // The figures and the Oracle name (at most 30 characters) as wide as they
-    // need, the MySQL name (up to 64) taking the rest, cut in its middle.
-    for (int column = 0; column < 7; ++column)
-        results->horizontalHeader()->setSectionResizeMode(
-            column, column == 1 ? QHeaderView::Stretch : QHeaderView::ResizeToContents);
+    // Every column can be resized; fitResultColumns gives the first widths.
+    results->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
+    results->horizontalHeader()->setStretchLastSection(false);
     sc = named(new QPlainTextEdit(runview), "sc");
     sc->setReadOnly(true);
     sc->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
@@ -53,6 +65,12 @@ void Taaform1::buildPage6(QWidget *sheet)
     sc->setLineWrapMode(QPlainTextEdit::WidgetWidth);
     runview->addTab(results, QString());
     runview->addTab(sc, QString());
+    // Beside the tabs once a run has saved its record: its folder in the
+    // desktop's file manager.
+    btnopenfolder = named(new QToolButton(runview), "btnopenfolder");
+    btnopenfolder->hide();
+    runview->setCornerWidget(btnopenfolder, Qt::TopRightCorner);
+    connect(btnopenfolder, &QToolButton::clicked, this, [this] { guarded([this] { btnopenfolderClick(); }); });
     runview->setTabVisible(0, false);
     runview->setCurrentWidget(sc);
     fill->addWidget(runview, 1);
@@ -89,6 +107,8 @@ void Taaform1::buildPage6(QWidget *sheet)
     runprogress->hide();
     fill->addWidget(runprogress);
 
+    connect(results->horizontalHeader(), &QHeaderView::sectionResized, this,
+            [this] { elideResultHeaders(*results, runViewCaptions(languageCode_).headers); });
     connect(results, &QTableWidget::cellDoubleClicked, this,
             [this](int row, int) { guarded([this, row] { resultsDblClick(row); }); });
 }
@@ -99,12 +119,66 @@ void Taaform1::step6Click()
     log_.Clear();
     lists_.clearSelected();
     reflectTableLists();
-    close();
+    closeConfirmed();
+}
+
+bool Taaform1::eventFilter(QObject *watched, QEvent *event)
+{
+    // The columns take the table's width when it is shown or resized.
+    if (watched == results && (event->type() == QEvent::Show || event->type() == QEvent::Resize) &&
+        results->rowCount() > 0)
+        fitResultColumns(*results, results->viewport()->width(), runViewCaptions(languageCode_).headers);
+    if (watched == results && event->type() == QEvent::KeyPress) {
+        auto *key = static_cast<QKeyEvent *>(event);
+        if (key->matches(QKeySequence::Copy)) {
+            copyResultRows();
+            return true;
+        }
+        const bool enter = key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter;
+        if (enter && (key->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
+            // As a double click: the table's log lines.
+            const int row = results->currentRow();
+            if (row >= 0)
+                guarded([this, row] { resultsDblClick(row); });
+            return true;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void Taaform1::copyResultRows()
+{
+    QList<int> rows;
+    for (const QModelIndex &index : results->selectionModel()->selectedRows())
+        rows << index.row();
+    if (rows.isEmpty() && results->currentRow() >= 0)
+        rows << results->currentRow();
+    if (rows.isEmpty())
+        return;
+    QGuiApplication::clipboard()->setText(copiedRows(*results, rows, runViewCaptions(languageCode_)));
+}
+
+QString Taaform1::recordFolder() const
+{
+    return lastLogPath_.isEmpty() ? QString() : QFileInfo(lastLogPath_).absolutePath();
+}
+
+void Taaform1::btnopenfolderClick()
+{
+    const QString folder = recordFolder();
+    if (folder.isEmpty())
+        return;
+    const QUrl address = QUrl::fromLocalFile(folder);
+    const bool opened = options_.openUrl ? options_.openUrl(address) : QDesktopServices::openUrl(address);
+    // Without a file manager the operator still learns where to look.
+    if (!opened)
+        prompts_->information(applicationTitle(), QDir::toNativeSeparators(folder));
 }
 
 void Taaform1::clearRunView()
 {
     lastProgress_.reset();
+    btnopenfolder->hide();
     resultRanges_.clear();
     results->setRowCount(0);
     runview->setTabVisible(0, false);
@@ -122,6 +196,7 @@ void Taaform1::startRunView()
     results->setRowCount(0);
     runview->setTabVisible(0, false);
     runview->setCurrentWidget(sc);
+    btnopenfolder->hide();
     runprogress->show();
     reflectRunProgress();
 }
@@ -148,7 +223,11 @@ void Taaform1::reflectRunProgress()
     pbtables->setValue(bars.tablesValue);
     pbrows->setRange(0, bars.rowsMaximum);
     pbrows->setValue(bars.rowsValue);
-    const ProgressTexts texts = progressTexts(progress, lastRate_, runViewCaptions(languageCode_));
+    const RunViewCaptions captions = runViewCaptions(languageCode_);
+    ProgressTexts texts = progressTexts(progress, lastRate_, captions, rowRate_.secondsInTable());
+    // A stopped run says where it stopped, not where its last report was.
+    if (lastReport_ && lastReport_->outcome == RunResultOutcome::Stopped)
+        texts = stoppedTexts(*lastReport_, notStarted_, int(missingTables_.size()), captions);
     lbltables->setText(lastProgress_ ? texts.tables : QString());
     lblrows->setText(lastProgress_ ? texts.rows : QString());
     lblrate->setText(lastProgress_ ? texts.rate : QString());
@@ -160,20 +239,35 @@ void Taaform1::reflectResults()
         results->setRowCount(0);
         return;
     }
-    fillResults(*results, *lastReport_, runViewCaptions(languageCode_));
+    const RunViewCaptions captions = runViewCaptions(languageCode_);
+    ResultExtras extras;
+    extras.notStarted = notStarted_;
+    const QString ledger = lastLogPath_.isEmpty() ? QString() : ledgerPathForLog(lastLogPath_);
+    for (const TableResult &table : lastReport_->tables)
+        if (table.valuesRejected > 0 || table.rowsRejected > 0)
+            extras.rejections.insert(table.source, rejectionLines(ledger, table.source, captions));
+    fillResults(*results, *lastReport_, captions, extras);
+    fitResultColumns(*results, results->viewport()->width(), captions.headers);
+    btnopenfolder->setText(captions.openFolder);
+    btnopenfolder->setToolTip(captions.openFolderTip.arg(QDir::toNativeSeparators(recordFolder())));
 }
 
 void Taaform1::endRunView(bool completed)
 {
-    if (lastReport_)
+    notStarted_.clear();
+    if (lastReport_) {
         resultRanges_ = logRanges_.forReport(*lastReport_);
+        notStarted_ = tablesNotStarted(*lastReport_, runSettings_.SelectedTables, int(missingTables_.size()));
+    }
     reflectResults();
-    const bool any = lastReport_ && !lastReport_->tables.empty();
+    const bool any = lastReport_ && (!lastReport_->tables.empty() || !notStarted_.isEmpty());
     runview->setTabVisible(0, any);
+    btnopenfolder->setVisible(!lastLogPath_.isEmpty());
     if (completed && any) {
         runprogress->hide();
         runview->setCurrentWidget(results);
     }
+    reflectRunProgress();
 }
 
 void Taaform1::applyRunViewLanguage()
