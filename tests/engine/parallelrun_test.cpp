@@ -113,8 +113,9 @@ protected:
 
         const QStringList lines = log.lines();
         int end = starts.empty() ? 0 : starts.front().second;
+        // The tables' lines end where the foreign keys or the summary begin.
         while (end < lines.size() && !lines.at(end).startsWith("Problem in table ") &&
-               !lines.at(end).startsWith("Summary: "))
+               !lines.at(end).startsWith("Summary: ") && !lines.at(end).startsWith("Create foreign key "))
             ++end;
         record.before = lines.mid(0, starts.empty() ? end : starts.front().second);
         for (std::size_t i = 0; i < starts.size(); ++i) {
@@ -263,6 +264,39 @@ TEST_F(ParallelRun, FourAtOnceLeaveTheRecordOfOneAfterTheOther)
     EXPECT_TRUE(one.blocks.value("b").contains("Verify table B: 10000 rows equal"))
         << "the next table of a killed session reads on: " << one.blocks.value("b").join('\n').toStdString();
     EXPECT_EQ(rowTexts(target("one"), "LOST").size(), 100) << "the committed batch before the loss";
+}
+
+// Kept details: every table's keys and identities with its own lines, and
+// the foreign keys after every table, as one after the other makes them.
+TEST_F(ParallelRun, ForeignKeysComeAfterEveryTable)
+{
+    mysql({"create table parent (id int auto_increment primary key, name varchar(20) not null) engine=InnoDB",
+           "insert into parent (name) select concat('p', seq) from seq_1_to_3000",
+           "create table child (id int primary key, parent_id int, index (parent_id),"
+           " constraint fk_child_parent foreign key (parent_id) references parent (id)) engine=InnoDB",
+           "insert into child select seq, 1 + seq % 3000 from seq_1_to_8000",
+           "create table grand (id int primary key, child_id int,"
+           " constraint fk_grand_child foreign key (child_id) references child (id)) engine=InnoDB",
+           "insert into grand select seq, seq from seq_1_to_6000"});
+    const QStringList tables{"grand", "child", "parent"};
+    s.KeepDetails = true;
+    RunRecord one, four;
+    for (auto [folder, atOnce, record] : {std::tuple{"one", 1, &one}, std::tuple{"four", 3, &four}}) {
+        SCOPED_TRACE(folder);
+        connect(folder);
+        *record = run(folder, tables, atOnce);
+        EXPECT_EQ(record->outcome, RunOutcome::Completed);
+    }
+    for (const QString &table : tables)
+        EXPECT_EQ(four.blocks.value(table), one.blocks.value(table)) << table.toStdString();
+    EXPECT_EQ(four.after, one.after);
+    EXPECT_TRUE(one.after.contains("Create foreign key FK_CHILD_PARENT on CHILD...Done"))
+        << one.after.join('\n').toStdString();
+    EXPECT_TRUE(one.after.contains("Create foreign key FK_GRAND_CHILD on GRAND...Done"))
+        << one.after.join('\n').toStdString();
+    EXPECT_EQ(four.report, one.report);
+    for (const char *table : {"PARENT", "CHILD", "GRAND"})
+        EXPECT_EQ(rowTexts(target("four"), table), rowTexts(target("one"), table)) << table;
 }
 
 TEST_F(ParallelRun, AStopEndsEveryCopyInWorkAndStartsNoOtherTable)
