@@ -983,7 +983,8 @@ void ConversionRun::convertTable(TableWork &w, const QString &entry, bool overwr
             std::int64_t rowsBefore = 0;
             if ((exists && !overwrite) || continued) {
                 const QString sql = rowCountStatement(targetName);
-                rowsBefore = OracleWorker(oracle).run(w.control, [&sql](OracleSession &o) { return o.queryCount(sql); });
+                rowsBefore =
+                    OracleWorker(oracle).run(w.control, [&sql](OracleSession &o) { return o.queryCount(sql); });
             }
             const std::int64_t foreignRows = continued && earlier->created ? 0 : rowsBefore;
             const bool copyDone = continued && earlier->state == RecordState::Copied;
@@ -1017,7 +1018,9 @@ void ConversionRun::convertTable(TableWork &w, const QString &entry, bool overwr
                 if (copied.Ok && counts.rowsRejected == 0)
                     ledger_.dropEarlierReloadFile(entry);
                 if (settings_.RejectRows && counts.rowsRejected > 0)
-                    w.log.Append(QStringLiteral("%1 %2 rejected").arg(counts.rowsRejected).arg(counts.rowsRejected == 1 ? "row" : "rows"));
+                    w.log.Append(QStringLiteral("%1 %2 rejected")
+                                     .arg(counts.rowsRejected)
+                                     .arg(counts.rowsRejected == 1 ? "row" : "rows"));
             } else if (!copyDone) {
                 w.log.Append(QStringLiteral("Insert table ") + targetName + QStringLiteral("... "));
                 CopyOptions options;
@@ -1069,7 +1072,9 @@ void ConversionRun::convertTable(TableWork &w, const QString &entry, bool overwr
                 if (copied.Ok && counts.rowsRejected == 0)
                     ledger_.dropEarlierReloadFile(entry);
                 if (settings_.RejectRows && counts.rowsRejected > 0)
-                    w.log.Append(QStringLiteral("%1 %2 rejected").arg(counts.rowsRejected).arg(counts.rowsRejected == 1 ? "row" : "rows"));
+                    w.log.Append(QStringLiteral("%1 %2 rejected")
+                                     .arg(counts.rowsRejected)
+                                     .arg(counts.rowsRejected == 1 ? "row" : "rows"));
             }
             // A stopped copy stays as the record says, to be continued.
             if (copied.Ok && !copyDone)
@@ -1384,8 +1389,8 @@ void ConversionRun::checkRowCount(TableWork &w, const QString &targetName, std::
     }
 }
 
-void ConversionRun::verifyCopy(TableWork &w, const QString &entry, const QString &targetName, bool copied, std::int64_t rowsBefore,
-                               TableResult &result)
+void ConversionRun::verifyCopy(TableWork &w, const QString &entry, const QString &targetName, bool copied,
+                               std::int64_t rowsBefore, TableResult &result)
 {
     const QString line = QStringLiteral("Verify table ") + targetName + QStringLiteral(": ");
     if (rowsBefore > 0) {
@@ -1406,7 +1411,8 @@ void ConversionRun::verifyCopy(TableWork &w, const QString &entry, const QString
         }
         if (v.equal()) {
             result.verified = Verification::Equal;
-            w.log.Append(line + QStringLiteral("%1 %2 equal").arg(v.sourceRows).arg(v.sourceRows == 1 ? "row" : "rows"));
+            w.log.Append(line +
+                         QStringLiteral("%1 %2 equal").arg(v.sourceRows).arg(v.sourceRows == 1 ? "row" : "rows"));
             return;
         }
         result.verified = Verification::Differs;

@@ -258,7 +258,8 @@ TEST_F(ParallelRun, FourAtOnceLeaveTheRecordOfOneAfterTheOther)
     EXPECT_EQ(one.reloads.keys(), QStringList{"WIDE.csv"});
     EXPECT_TRUE(one.blocks.value("bits").contains("ORA-00902: invalid datatype"))
         << one.blocks.value("bits").join('\n').toStdString();
-    EXPECT_TRUE(one.blocks.value("lost").join('\n').contains("killed")) << one.blocks.value("lost").join('\n').toStdString();
+    EXPECT_TRUE(one.blocks.value("lost").join('\n').contains("killed"))
+        << one.blocks.value("lost").join('\n').toStdString();
     EXPECT_TRUE(one.blocks.value("p1").contains("Verify table P1: 9000 rows equal"))
         << one.blocks.value("p1").join('\n').toStdString();
     EXPECT_TRUE(one.blocks.value("b").contains("Verify table B: 10000 rows equal"))

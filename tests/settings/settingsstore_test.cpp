@@ -57,7 +57,8 @@ TEST(SettingsStore, FirstStartKeepsTheDefaultsAndSaveWritesEveryValue)
     keys.sort();
     EXPECT_EQ(keys, (QStringList{"Character Set", "accessmode", "blobtotext", "host", "keepdetails", "language",
                                  "mysqldatabase", "mysqlp", "mysqlu", "nameuppercase", "oracleh", "oraclep", "oracleu",
-                                 "paralleltables", "port", "processtable", "rejectrows", "resume", "skipindex", "tabledefonly",
+                                 "paralleltables", "port", "processtable", "rejectrows", "resume", "skipindex",
+                                 "tabledefonly",
                                  "verify"}));
     EXPECT_EQ(raw.value("nameuppercase").toString(), "1");
     for (const char *off : {"rejectrows", "verify", "keepdetails"})
