@@ -434,8 +434,10 @@ CheckReport ConversionCheck::run()
 
     TRunLog log;
     ConversionRun run(db, s, log, control_);
-    // The check writes nothing: no record of conversions, no claims.
+    // The check writes nothing: no record of conversions, no claims; it reads
+    // the record, so that it names and resumes tables as the run will.
     run.setKeepRecord(false);
+    run.setRecordSource(&target.real());
     run.setLogFolder(work.filePath(QStringLiteral("run")) + QLatin1Char('/'));
     run.setMissingTables(missingTables_);
     // The log lines of each table: from its start to the next one's.

@@ -172,6 +172,13 @@ void ConversionRecord::open()
     readAll();
 }
 
+void ConversionRecord::openExisting()
+{
+    entries_.clear();
+    if (TableExists(session_, conversionRecordTable(), owner_))
+        readAll();
+}
+
 void ConversionRecord::createTables()
 {
     struct Table {

@@ -120,6 +120,8 @@ public:
     // Reads the record; creates its tables first when they are missing.
     // Throws DatabaseError when it can neither read nor create them.
     void open();
+    // Reads the record when the target has it, without creating anything.
+    void openExisting();
 
     // The entry of an Oracle table; null when the record has none.
     const RecordEntry *entryOfTarget(const QString &target) const;

@@ -453,7 +453,7 @@ bool ConversionRun::convertAtOnce(const QStringList &tables, bool overwrite, boo
                             [l](std::int64_t rows) { l->rows.store(rows); }, passTurn};
                 try {
                     // The claims of the lane take a session of its own.
-                    if (record_ && !l->claims)
+                    if (record_ && keepRecord_ && !l->claims)
                         l->claims = std::make_unique<TableClaims>(
                             openOracleSession(oracleLoginFromParams(db_.oracleconn.params())));
                     w.claims = l->claims.get();
@@ -612,26 +612,38 @@ void ConversionRun::openRecord()
     claims_.reset();
     interruptedRuns_.clear();
     runIdentity_ = RunIdentity::current(report_.started);
-    if (!keepRecord_)
-        return;
-    try {
-        auto record = std::make_unique<ConversionRecord>(db_.oracleconn.session(), settings_.OracleUser);
-        record->open();
-        // The claims take a session of their own: its locks last as long
-        // as this run writes a table, whatever the other sessions commit.
-        auto claims =
-            std::make_unique<TableClaims>(openOracleSession(oracleLoginFromParams(db_.oracleconn.params())));
-        record_ = std::move(record);
-        claims_ = std::move(claims);
-    } catch (const std::exception &e) {
-        // A target where the record cannot be kept (a user without the
-        // right to create tables) still converts, without memory.
-        const QString line =
-            QStringLiteral("The record of conversions cannot be kept in the target: %1").arg(errorMessage(e));
-        log_.Append(line);
-        log_.Append(QString());
-        if (settings_.Resume)
-            report_.errors << line;
+    if (keepRecord_) {
+        try {
+            auto record = std::make_unique<ConversionRecord>(db_.oracleconn.session(), settings_.OracleUser);
+            record->open();
+            // The claims take a session of their own: its locks last as long
+            // as this run writes a table, whatever the other sessions commit.
+            auto claims =
+                std::make_unique<TableClaims>(openOracleSession(oracleLoginFromParams(db_.oracleconn.params())));
+            record_ = std::move(record);
+            claims_ = std::move(claims);
+        } catch (const std::exception &e) {
+            // A target where the record cannot be kept (a user without the
+            // right to create tables) still converts, without memory.
+            const QString line =
+                QStringLiteral("The record of conversions cannot be kept in the target: %1").arg(errorMessage(e));
+            log_.Append(line);
+            log_.Append(QString());
+            if (settings_.Resume)
+                report_.errors << line;
+            return;
+        }
+    } else if (readRecordFrom_) {
+        // Read only (the check): the record as it is, to decide as a run
+        // would; none is a first run.
+        try {
+            auto record = std::make_unique<ConversionRecord>(*readRecordFrom_, settings_.OracleUser);
+            record->openExisting();
+            record_ = std::move(record);
+        } catch (const std::exception &) {
+            return;
+        }
+    } else {
         return;
     }
     // The runs that left one of this run's tables unfinished (with Verify
@@ -657,7 +669,7 @@ SourceTable ConversionRun::sourceOf(const QString &entry) const
 void ConversionRun::markTable(TableWork &w, const QString &target, RecordState state, TableResult &result,
                               std::int64_t rowsWritten)
 {
-    if (!record_)
+    if (!record_ || !keepRecord_)
         return;
     try {
         const std::lock_guard<std::recursive_mutex> lock(recordMutex_);
@@ -884,7 +896,7 @@ void ConversionRun::convertTable(TableWork &w, const QString &entry, bool overwr
                     : exists && skip       ? TableAction::Skipped
                     : exists && !overwrite ? TableAction::Merged
                                            : TableAction::Created;
-    if (record_ && result.action != TableAction::Skipped) {
+    if (record_ && keepRecord_ && result.action != TableAction::Skipped) {
         // The table is this run's now; who holds it goes into the record.
         RecordEntry e;
         e.target = targetName;
@@ -1034,7 +1046,7 @@ void ConversionRun::convertTable(TableWork &w, const QString &entry, bool overwr
                     options.rowsBefore = earlier->rowsRead;
                     options.afterCondition = afterCondition;
                 }
-                if (record_) {
+                if (record_ && keepRecord_) {
                     options.progressRecord = [this, targetName](std::int64_t rows, const QString &key) {
                         const std::lock_guard<std::recursive_mutex> lock(recordMutex_);
                         return record_->progressStatement(targetName, rows, key);
@@ -1188,7 +1200,7 @@ TStepResult ConversionRun::copyInRanges(TableWork &w, const QString &entry, cons
             r.lastKey.clear();
         }
     }
-    if (record_) {
+    if (record_ && keepRecord_) {
         // The table is being copied; how far, its ranges say.
         const std::lock_guard<std::recursive_mutex> lock(recordMutex_);
         record_->writeRanges(targetName, ranges);
@@ -1249,7 +1261,7 @@ TStepResult ConversionRun::copyInRanges(TableWork &w, const QString &entry, cons
         const std::int64_t before = r.rowsBefore;
         RangeCopy *raw = c.get();
         c->options.progress = [raw](std::int64_t rows) { raw->rows.store(rows - raw->options.rowsBefore); };
-        if (record_) {
+        if (record_ && keepRecord_) {
             c->options.progressRecord = [this, targetName, number, before](std::int64_t rows, const QString &k) {
                 const std::lock_guard<std::recursive_mutex> lock(recordMutex_);
                 return record_->rangeProgressStatement(targetName, number, rows - before, k);
@@ -1353,7 +1365,7 @@ TStepResult ConversionRun::copyInRanges(TableWork &w, const QString &entry, cons
             outcome.ErrorText = c->result.ErrorText;
         }
         // A stopped range stays as the record says, to be continued.
-        if (record_ && (c->result.Ok || !w.control.StopRequested())) {
+        if (record_ && keepRecord_ && (c->result.Ok || !w.control.StopRequested())) {
             try {
                 const std::lock_guard<std::recursive_mutex> lock(recordMutex_);
                 record_->setRangeState(targetName, c->range.number,

@@ -137,8 +137,10 @@ public:
     // or is not kept.
     const ConversionRecord *record() const { return record_.get(); }
     // Whether the run keeps the record and claims its tables (on unless set;
-    // the check, which writes nothing, turns it off).
+    // the check, which writes nothing, turns it off). A run that keeps none
+    // may still read it from a session, to take the decisions a run would.
     void setKeepRecord(bool on) { keepRecord_ = on; }
+    void setRecordSource(OracleSession *readOnly) { readRecordFrom_ = readOnly; }
 
     // Whether the copy sends a batch while it reads the next rows (on unless
     // set). A test that changes the target at a chosen pump point turns it
@@ -242,6 +244,7 @@ private:
     RunIdentity runIdentity_;
     QSet<QString> interruptedRuns_;
     bool keepRecord_ = true;
+    OracleSession *readRecordFrom_ = nullptr;
     // Several tables at once: the record and the names of the run are shared
     // by the lanes (the record's session under its lock), and the tables
     // choose their names and make their definitions one at a time, in the

@@ -226,6 +226,16 @@ TEST_P(CheckTest, TheCheckPredictsTheLedgerAndTheStatementsOfTheRun)
     EXPECT_EQ(tables["nums"]["existingRows"].toInt(), 2);
     EXPECT_EQ(tables["a_table_with_a_very_long_name_number_two"]["target"].toString(), "A_TABLE_WITH_A_VERY_LONG_N0001");
     EXPECT_TRUE(tables["a_table_with_a_very_long_name_number_two"]["nameNote"].toString().contains("shortened"));
+
+    // Checked again after the run, the tables keep the names the run gave
+    // them: a rerun takes them from the target's record of conversions.
+    ASSERT_EQ(runProgram({"--check", "--language", "en", job}, dir.path(), QString(), &err), 2) << err.toStdString();
+    const QJsonObject again = QJsonDocument::fromJson(readBytes(dir.filePath("job.check.json"))).object();
+    for (const QJsonValue &v : again["tables"].toArray()) {
+        const QJsonObject t = v.toObject();
+        if (t["source"].toString().startsWith("a_table_with_a_very_long_name"))
+            EXPECT_EQ(t["target"].toString(), tables.value(t["source"].toString())["target"].toString());
+    }
     if (!keepDetails) {
         // A type without an Oracle home, an index over a LOB.
         EXPECT_TRUE(tables["bins"]["refused"].toArray().at(0).toObject()["error"].toString().startsWith("ORA-00902"));
