@@ -91,6 +91,14 @@ void installStopSignals()
     sigaction(SIGTERM, &action, nullptr);
 }
 
+// The number of --parallel N: a whole number from 1 to 16; -1 otherwise.
+int parallelArgument(const char *text)
+{
+    bool ok = false;
+    const int n = QString::fromLocal8Bit(text).toInt(&ok, 10);
+    return ok && n >= kMinParallelTables && n <= kMaxParallelTables ? n : -1;
+}
+
 // "--language=en" and "--language=cn": the language in one argument.
 bool isJoinedLanguage(const char *a)
 {
@@ -111,6 +119,12 @@ bool checkArguments(int argc, char **argv)
             continue;
         if (std::strcmp(a, "--language") == 0) {
             if (i + 1 >= argc || (std::strcmp(argv[i + 1], "en") != 0 && std::strcmp(argv[i + 1], "cn") != 0))
+                return false;
+            ++i;
+            continue;
+        }
+        if (std::strcmp(a, "--parallel") == 0) {
+            if (i + 1 >= argc || parallelArgument(argv[i + 1]) < 0)
                 return false;
             ++i;
             continue;
@@ -261,6 +275,8 @@ int runCheck(int argc, char **argv)
     for (qsizetype i = 0; i < arguments.size(); ++i) {
         if (arguments.at(i) == QLatin1String("--language"))
             language = arguments.value(++i);
+        else if (arguments.at(i) == QLatin1String("--parallel"))
+            ++i;  // the check converts nothing, at once or not
         else if (!arguments.at(i).startsWith(QLatin1Char('-')))
             file = arguments.at(i);
     }
@@ -312,7 +328,7 @@ int main(int argc, char **argv)
     // A settings file named like a file of a replay's record would be
     // written over by a replay: refused before anything is written.
     for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--language") == 0) {
+        if (std::strcmp(argv[i], "--language") == 0 || std::strcmp(argv[i], "--parallel") == 0) {
             ++i;
             continue;
         }
@@ -331,7 +347,7 @@ int main(int argc, char **argv)
     if (noWindow) {
         bool file = false;
         for (int i = 1; i < argc; ++i) {
-            if (std::strcmp(argv[i], "--language") == 0)
+            if (std::strcmp(argv[i], "--language") == 0 || std::strcmp(argv[i], "--parallel") == 0)
                 ++i;
             else if (std::strcmp(argv[i], "--no-window") != 0 && std::strcmp(argv[i], "--resume") != 0 &&
                      !isJoinedLanguage(argv[i]))
@@ -358,6 +374,13 @@ int main(int argc, char **argv)
     TerminalProgress progress;
     const Taaform1 *progressWindow = nullptr;
     BatchReplay replay;
+    // --parallel N holds for this replay only: it takes the place of the
+    // file's value and is no argument of the window.
+    for (qsizetype i = arguments.indexOf(QStringLiteral("--parallel")); i >= 0 && i + 1 < arguments.size();
+         i = arguments.indexOf(QStringLiteral("--parallel"))) {
+        replay.overrideOption(QStringLiteral("paralleltables"), arguments.at(i + 1));
+        arguments.remove(i, 2);
+    }
     std::unique_ptr<Tmarfrm_bat> batchWindow;
     WindowOptions options;
     options.arguments = arguments;
@@ -372,7 +395,12 @@ int main(int argc, char **argv)
     }
     options.helpFolder = helpFolder();
     options.loadSettings = [](ControlValues &values) { LoadSettings(values); };
-    options.saveSettings = [](const ControlValues &values) { SaveSettings(values); };
+    options.saveSettings = [&replay](const ControlValues &values) {
+        // --parallel holds for this replay only: the file's value is kept.
+        ControlValues kept = values;
+        replay.keepFileValues(kept);
+        SaveSettings(kept);
+    };
     installBatchMode(options, replay, [&batchWindow]() -> Tmarfrm_bat & { return *batchWindow; });
 
     // The replay without a window prints each log line once it is final.

@@ -51,7 +51,11 @@ int main(int argc, char **argv)
     // default.
     std::vector<QCommandLineOption> switches;
     for (const CheckOption &option : kCheckOptions) {
-        switches.emplace_back(QString::fromLatin1(option.commandLine), QString::fromUtf8(option.commandLineHelp));
+        if (isNumberOption(option))
+            switches.emplace_back(QString::fromLatin1(option.commandLine), QString::fromUtf8(option.commandLineHelp),
+                                  QStringLiteral("N"), QString::number(numberDefault(option)));
+        else
+            switches.emplace_back(QString::fromLatin1(option.commandLine), QString::fromUtf8(option.commandLineHelp));
         parser.addOption(switches.back());
     }
     const QCommandLineOption logFolder(QStringLiteral("log-folder"), "Folder of the log file.", "path");
@@ -79,8 +83,21 @@ int main(int argc, char **argv)
         std::fprintf(stderr, "--existing must be overwrite, merge or skip\n");
         return 2;
     }
-    for (int i = 0; i < kCheckOptionCount; ++i)
-        s.*kCheckOptions[i].setting = parser.isSet(switches[i]) != optionDefault(kCheckOptions[i]);
+    for (int i = 0; i < kCheckOptionCount; ++i) {
+        const CheckOption &option = kCheckOptions[i];
+        if (!isNumberOption(option)) {
+            s.*option.setting = parser.isSet(switches[i]) != optionDefault(option);
+            continue;
+        }
+        bool ok = false;
+        const int n = parser.value(switches[i]).toInt(&ok);
+        if (!ok || n < option.minimum || n > option.maximum) {
+            std::fprintf(stderr, "--%s must be a whole number from %d to %d\n", option.commandLine, option.minimum,
+                         option.maximum);
+            return 2;
+        }
+        s.*option.number = n;
+    }
 
     DatabaseObjects db;
     TRunLog log;

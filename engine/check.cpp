@@ -403,6 +403,9 @@ CheckReport ConversionCheck::run()
     // The run reads back nothing it wrote: the verification stays off.
     TConversionSettings s = settings_;
     s.Verify = false;
+    // Its sessions stand in for the target one at a time: one table after
+    // the other.
+    s.ParallelTables = 1;
 
     // The scratch target and the run's record go into a folder of the check's
     // own, which goes with it.

@@ -8,6 +8,8 @@
 #include <QSysInfo>
 #include <QRegularExpression>
 
+#include <algorithm>
+
 namespace tavrex {
 
 namespace {
@@ -55,6 +57,27 @@ const char *const kRecordColumns =
     "\"PROCESS_ID\" number(12), "
     "\"CLAIMED\" date, "
     "\"UPDATED\" date";
+
+// The columns of TAVREX_RANGES, in their order.
+const char *const kRangeColumns =
+    "\"RANGE_ID\" varchar2(100) not null, "
+    "\"TARGET_TABLE\" varchar2(30), "
+    "\"RANGE_NO\" number(4), "
+    "\"RANGE_COUNT\" number(4), "
+    "\"FIRST_KEY\" varchar2(100), "
+    "\"END_KEY\" varchar2(100), "
+    "\"ROWS_BEFORE\" number(20), "
+    "\"RUN_ID\" varchar2(200), "
+    "\"STATE\" varchar2(10), "
+    "\"ROWS_READ\" number(20), "
+    "\"LAST_KEY\" varchar2(4000), "
+    "\"UPDATED\" date";
+
+// A range's row: its table and its number.
+QString rangeId(const QString &target, int number)
+{
+    return target + QLatin1Char(' ') + QString::number(number);
+}
 
 // Key columns as the record keeps them: a CSV-like list, each name quoted.
 QString joinColumns(const QStringList &columns)
@@ -167,21 +190,25 @@ void ConversionRecord::createTables()
         {conversionRecordTable(), QString::fromLatin1(kRecordColumns), QStringLiteral("TARGET_TABLE")},
         {claimTable(), QStringLiteral("\"NAME\" varchar2(1000) not null"), QStringLiteral("NAME")},
     };
-    for (const Table &t : tables) {
-        if (TableExists(session_, t.name, owner_))
-            continue;
-        try {
-            session_.execute(QStringLiteral("create table ") + quoteOracleName(t.name) + QStringLiteral(" (") +
-                             t.columns + QLatin1Char(')'));
-        } catch (const DatabaseError &e) {
-            if (isNameTaken(e))
-                continue;  // another run made it at the same moment
-            throw;
-        }
-        session_.execute(QStringLiteral("alter table ") + quoteOracleName(t.name) + QStringLiteral(" add constraint ") +
-                         quoteOracleName(t.name.left(OracleNameLimit - 3) + QStringLiteral("_PK")) +
-                         QStringLiteral(" primary key (") + quoteOracleName(t.key) + QLatin1Char(')'));
+    for (const Table &t : tables)
+        createTable(t.name, t.columns, t.key);
+}
+
+void ConversionRecord::createTable(const QString &name, const QString &columns, const QString &key)
+{
+    if (TableExists(session_, name, owner_))
+        return;
+    try {
+        session_.execute(QStringLiteral("create table ") + quoteOracleName(name) + QStringLiteral(" (") + columns +
+                         QLatin1Char(')'));
+    } catch (const DatabaseError &e) {
+        if (isNameTaken(e))
+            return;  // another run made it at the same moment
+        throw;
     }
+    session_.execute(QStringLiteral("alter table ") + quoteOracleName(name) + QStringLiteral(" add constraint ") +
+                     quoteOracleName(name.left(OracleNameLimit - 3) + QStringLiteral("_PK")) +
+                     QStringLiteral(" primary key (") + quoteOracleName(key) + QLatin1Char(')'));
 }
 
 void ConversionRecord::readAll()
@@ -218,6 +245,140 @@ void ConversionRecord::readAll()
         e.claimed = dateOf(value("CLAIMED"));
         entries_.insert(e.target, e);
     }
+    readRanges();
+}
+
+void ConversionRecord::readRanges()
+{
+    ranges_.clear();
+    // The table of ranges is made by the first copy in ranges.
+    if (!TableExists(session_, rangeTable(), owner_))
+        return;
+    auto reader = session_.query(QStringLiteral("select * from ") + quoteOracleName(rangeTable()));
+    QHash<QString, int> at;
+    const QVector<OracleColumn> &columns = reader->columns();
+    for (int i = 0; i < columns.size(); ++i)
+        at.insert(columns[i].name, i);
+    auto value = [&](const char *name) -> const OracleValue & {
+        static const OracleValue none;
+        const int i = at.value(QLatin1String(name), -1);
+        return i < 0 ? none : reader->value(i);
+    };
+    while (reader->next()) {
+        RangeEntry r;
+        r.target = textOf(value("TARGET_TABLE"));
+        r.number = textOf(value("RANGE_NO")).toInt();
+        r.count = textOf(value("RANGE_COUNT")).toInt();
+        r.firstKey = textOf(value("FIRST_KEY"));
+        r.endKey = textOf(value("END_KEY"));
+        r.rowsBefore = textOf(value("ROWS_BEFORE")).toLongLong();
+        r.run = textOf(value("RUN_ID"));
+        const std::optional<RecordState> state = recordStateFromText(textOf(value("STATE")));
+        r.rowsRead = textOf(value("ROWS_READ")).toLongLong();
+        r.lastKey = textOf(value("LAST_KEY"));
+        if (r.target.isEmpty() || !state || r.number < 1 || r.number > r.count)
+            continue;  // not a row this record wrote
+        r.state = *state;
+        ranges_.insert(rangeId(r.target, r.number), r);
+    }
+}
+
+std::vector<RangeEntry> ConversionRecord::rangesOf(const QString &target) const
+{
+    std::vector<RangeEntry> out;
+    for (const RangeEntry &r : ranges_)
+        if (r.target == target)
+            out.push_back(r);
+    std::sort(out.begin(), out.end(), [](const RangeEntry &a, const RangeEntry &b) { return a.number < b.number; });
+    // Ranges that do not make a whole (a row missing, counts that differ)
+    // are no ranges to go on from.
+    for (std::size_t i = 0; i < out.size(); ++i)
+        if (out[i].number != int(i) + 1 || out[i].count != int(out.size()))
+            return {};
+    return out;
+}
+
+void ConversionRecord::writeRanges(const QString &target, const std::vector<RangeEntry> &ranges)
+{
+    if (!ranges.empty())
+        createTable(rangeTable(), QString::fromLatin1(kRangeColumns), QStringLiteral("RANGE_ID"));
+    else if (!TableExists(session_, rangeTable(), owner_))
+        return;
+    session_.execute(QStringLiteral("delete from ") + quoteOracleName(rangeTable()) +
+                     QStringLiteral(" where \"TARGET_TABLE\" = ") + textLiteral(target));
+    if (!ranges.empty()) {
+        // The rows go in named, then set like any other, in the delete's
+        // transaction.
+        const QVector<OracleColumn> columns = session_.describe(describeStatement(rangeTable()));
+        OracleRowBatch rows(columns);
+        QStringList updates;
+        for (const RangeEntry &r : ranges) {
+            const int row = rows.appendRow();
+            for (int c = 0; c < columns.size(); ++c) {
+                if (columns[c].name == QLatin1String("RANGE_ID"))
+                    rows.at(row, c) = OracleValue::text(rangeId(target, r.number));
+                else if (columns[c].name == QLatin1String("TARGET_TABLE"))
+                    rows.at(row, c) = OracleValue::text(target);
+            }
+            updates << QStringLiteral("update ") + quoteOracleName(rangeTable()) +
+                           QStringLiteral(" set \"RANGE_NO\" = %1, \"RANGE_COUNT\" = %2, \"FIRST_KEY\" = %3, "
+                                          "\"END_KEY\" = %4, \"ROWS_BEFORE\" = %5, \"RUN_ID\" = %6, \"STATE\" = %7, "
+                                          "\"ROWS_READ\" = %8, \"LAST_KEY\" = %9, \"UPDATED\" = %10 "
+                                          "where \"RANGE_ID\" = %11")
+                               .arg(r.number)
+                               .arg(r.count)
+                               .arg(textLiteral(r.firstKey), textLiteral(r.endKey))
+                               .arg(r.rowsBefore)
+                               .arg(textLiteral(r.run), textLiteral(recordStateText(r.state)))
+                               .arg(r.rowsRead)
+                               .arg(textLiteral(r.lastKey), dateLiteral(QDateTime::currentDateTime()),
+                                    textLiteral(rangeId(target, r.number)));
+        }
+        rows.setStatementsBeforeCommit(updates);
+        const BatchResult inserted = session_.insertBatch(rangeTable(), rows);
+        if (!inserted.ok)
+            throw DatabaseError(inserted.message);
+    } else {
+        commit();
+    }
+    for (auto i = ranges_.begin(); i != ranges_.end();)
+        i = i->target == target ? ranges_.erase(i) : std::next(i);
+    for (const RangeEntry &r : ranges)
+        ranges_.insert(rangeId(target, r.number), r);
+}
+
+void ConversionRecord::setRangeState(const QString &target, int number, RecordState state)
+{
+    session_.execute(QStringLiteral("update ") + quoteOracleName(rangeTable()) +
+                     QStringLiteral(" set \"STATE\" = %1, \"UPDATED\" = %2 where \"RANGE_ID\" = %3")
+                         .arg(textLiteral(recordStateText(state)), dateLiteral(QDateTime::currentDateTime()),
+                              textLiteral(rangeId(target, number))));
+    commit();
+    auto found = ranges_.find(rangeId(target, number));
+    if (found != ranges_.end())
+        found->state = state;
+}
+
+QString ConversionRecord::rangeProgressStatement(const QString &target, int number, std::int64_t rowsRead,
+                                                 const QString &lastKey) const
+{
+    return QStringLiteral("update ") + quoteOracleName(rangeTable()) +
+           QStringLiteral(" set \"STATE\" = 'copying', \"ROWS_READ\" = %1, \"LAST_KEY\" = %2, \"UPDATED\" = %3 "
+                          "where \"RANGE_ID\" = %4")
+               .arg(rowsRead)
+               .arg(textLiteral(lastKey), dateLiteral(QDateTime::currentDateTime()),
+                    textLiteral(rangeId(target, number)));
+}
+
+void ConversionRecord::rangeProgressCommitted(const QString &target, int number, std::int64_t rowsRead,
+                                              const QString &lastKey)
+{
+    auto found = ranges_.find(rangeId(target, number));
+    if (found == ranges_.end())
+        return;
+    found->state = RecordState::Copying;
+    found->rowsRead = rowsRead;
+    found->lastKey = lastKey;
 }
 
 const RecordEntry *ConversionRecord::entryOfTarget(const QString &target) const

@@ -33,10 +33,16 @@ namespace tavrex {
 // server releases the lock when that session ends, so a claim of a run that
 // died never blocks; a second run finds the row locked (ORA-00054).
 //
+// TAVREX_RANGES holds one row per key range of a table copied in ranges at
+// once: the range's place and bounds, how many source rows come before it
+// in key order, and its state and committed progress, kept like a table's
+// (the progress in the transaction of the batch it describes).
+//
 // A target without these tables behaves as a first run; they are created
-// when a run first needs them.
+// when a run first needs them (TAVREX_RANGES by the first copy in ranges).
 inline QString conversionRecordTable() { return QStringLiteral("TAVREX_CONVERSIONS"); }
 inline QString claimTable() { return QStringLiteral("TAVREX_CLAIMS"); }
+inline QString rangeTable() { return QStringLiteral("TAVREX_RANGES"); }
 
 enum class RecordState {
     Created,   // the run has taken the table and is creating (or merging into) it
@@ -87,6 +93,23 @@ struct RecordEntry {
     QDateTime claimed;
 };
 
+// One row of TAVREX_RANGES: a key range of a table copied in ranges. The
+// range holds the keys from firstKey (empty: from the least) up to, not
+// including, endKey (empty: to the greatest); rowsBefore source rows come
+// before it in key order, so its rows are numbered after them.
+struct RangeEntry {
+    QString target;
+    int number = 0;                 // 1 to count
+    int count = 0;
+    QString firstKey;               // the key column's value as MySQL writes it
+    QString endKey;
+    std::int64_t rowsBefore = 0;
+    QString run;
+    RecordState state = RecordState::Created;
+    std::int64_t rowsRead = 0;      // the range's rows read up to its last committed batch
+    QString lastKey;                // the key of the last of them (encodeKey)
+};
+
 // The record in one Oracle session (the run's main one): reads, creates and
 // changes it. Every change is committed at once, except the progress of a
 // batch, which is a statement for the batch's own transaction.
@@ -123,14 +146,30 @@ public:
     // another run inserted at the same moment is as good.
     void ensureClaimRow(const QString &name);
 
+    // The key ranges of a table, in their order; empty when it has none.
+    std::vector<RangeEntry> rangesOf(const QString &target) const;
+    // Replaces the table's key ranges (none: removes them), committed.
+    void writeRanges(const QString &target, const std::vector<RangeEntry> &ranges);
+    // Changes the state of a range, committed.
+    void setRangeState(const QString &target, int number, RecordState state);
+    // The statement that records a range's batch, for the batch's own
+    // transaction, and its counterpart once the batch is committed.
+    QString rangeProgressStatement(const QString &target, int number, std::int64_t rowsRead,
+                                   const QString &lastKey) const;
+    void rangeProgressCommitted(const QString &target, int number, std::int64_t rowsRead, const QString &lastKey);
+
 private:
     void createTables();
+    // Creates a table of the record with its primary key, unless it is there.
+    void createTable(const QString &name, const QString &columns, const QString &key);
     void readAll();
+    void readRanges();
     void commit();
 
     OracleSession &session_;
     QString owner_;
     QHash<QString, RecordEntry> entries_;  // by target
+    QHash<QString, RangeEntry> ranges_;    // by range id (rangeId)
 };
 
 // The claims of one run, in a session of their own. A claim is held until

@@ -17,8 +17,13 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 
+#include <algorithm>
+#include <atomic>
+#include <optional>
 #include <stdexcept>
+#include <thread>
 
 namespace tavrex {
 
@@ -89,6 +94,8 @@ ConversionRun::ConversionRun(DatabaseObjects &db, const TConversionSettings &set
     : db_(db), settings_(settings), log_(log), control_(control), clock_([] { return QDateTime::currentDateTime(); })
 {
 }
+
+ConversionRun::~ConversionRun() = default;
 
 QString rowCountStatement(const QString &targetName)
 {
@@ -185,8 +192,15 @@ RunOutcome ConversionRun::run()
     const QString startLog = logPath(report_.started);
     ledger_.setPaths(ledgerPathForLog(startLog), reloadFolderForLog(startLog));
 
+    const QStringList &chosen = settings_.SelectedTables;
+    const bool atOnce = settings_.ParallelTables > 1 && chosen.size() > 1;
+    lanes_.clear();
     try {
         OpenDataConnection(db_, settings_);
+        // The lanes of the tables converted at once open their connections
+        // before the first table, like the data connection.
+        if (atOnce)
+            openLanes(lanes_, std::min(settings_.ParallelTables, int(chosen.size())));
     } catch (const std::exception &e) {
         // A replay that cannot reach its tables still leaves its record.
         report_.outcome = RunResultOutcome::Failed;
@@ -223,49 +237,37 @@ RunOutcome ConversionRun::run()
         log_.Append(QString());
         report_.errors << error;
     }
-    for (const QString &entry : tables) {
-        if (hooks_.progress) {
-            progress_ = RunProgress();
-            progress_.tablesDone = int(report_.tables.size() - missingTables_.size());
-            progress_.tableCount = int(tables.size());
-            progress_.table = entry;
-            progress_.rowsEstimated = estimatedRows(entry);
-            hooks_.progress(progress_);
-        }
-        control_.pump();
-        if (control_.StopRequested())
+    if (atOnce) {
+        if (!convertAtOnce(tables, overwrite, skip, buildIndexes))
             return stopRun();
-        TableResult result;
-        result.source = entry;
-        QElapsedTimer timer;
-        timer.start();
-        try {
-            convertTable(entry, overwrite, skip, buildIndexes, result);
-        } catch (const std::exception &e) {
-            // The table's own error: the run goes on with the next table.
-            const QString message = errorMessage(e);
-            log_.Append(message);
-            log_.Append(QString());
-            result.errors << message;
-            if (result.action == TableAction::Undecided || result.action == TableAction::Created)
-                result.action = TableAction::Failed;
-        }
-        if (result.action == TableAction::Undecided)
-            result.action = TableAction::Failed;
-        // A ledger that failed is an error of the table it failed in.
-        if (!ledger_.errorText().isEmpty() && !ledgerErrorReported_) {
-            ledgerErrorReported_ = true;
-            if (!result.errors.contains(ledger_.errorText())) {
-                log_.Append(ledger_.errorText());
-                result.errors << ledger_.errorText();
+    } else {
+        TableWork work{db_, log_, control_, oracleinsertdata_, claims_.get(), {}, {}};
+        if (hooks_.progress)
+            work.rows = [this](std::int64_t rows) {
+                progress_.rowsCopied = rows;
+                hooks_.progress(progress_);
+            };
+        for (const QString &entry : tables) {
+            if (hooks_.progress) {
+                progress_ = RunProgress();
+                progress_.tablesDone = int(report_.tables.size() - missingTables_.size());
+                progress_.tableCount = int(tables.size());
+                progress_.table = entry;
+                progress_.rowsEstimated = estimatedRows(db_.mysqlconnect, entry);
+                hooks_.progress(progress_);
             }
+            control_.pump();
+            if (control_.StopRequested())
+                return stopRun();
+            TableResult result;
+            runTable(work, entry, overwrite, skip, buildIndexes, result);
+            noteLedgerError(result);
+            report_.tables.push_back(result);
+            // A stop taken during the table ends the run here, whichever step
+            // it came in.
+            if (control_.StopRequested())
+                return stopRun();
         }
-        result.seconds = double(timer.nsecsElapsed()) / 1e9;
-        report_.tables.push_back(result);
-        // A stop taken during the table ends the run here, whichever step
-        // it came in.
-        if (control_.StopRequested())
-            return stopRun();
     }
     if (settings_.KeepDetails) {
         addForeignKeys();
@@ -283,6 +285,234 @@ RunOutcome ConversionRun::run()
         hooks_.closeMainWindow();
     log_.Append(captions_.Label32);
     return RunOutcome::Completed;
+}
+
+void ConversionRun::runTable(TableWork &w, const QString &entry, bool overwrite, bool skip, bool buildIndexes,
+                             TableResult &result)
+{
+    result.source = entry;
+    QElapsedTimer timer;
+    timer.start();
+    try {
+        convertTable(w, entry, overwrite, skip, buildIndexes, result);
+    } catch (const std::exception &e) {
+        // The table's own error: the run goes on with the next table.
+        const QString message = errorMessage(e);
+        w.log.Append(message);
+        w.log.Append(QString());
+        result.errors << message;
+        if (result.action == TableAction::Undecided || result.action == TableAction::Created)
+            result.action = TableAction::Failed;
+    }
+    if (result.action == TableAction::Undecided)
+        result.action = TableAction::Failed;
+    result.seconds = double(timer.nsecsElapsed()) / 1e9;
+}
+
+void ConversionRun::noteLedgerError(TableResult &result)
+{
+    const QString error = ledger_.errorText();
+    if (!error.isEmpty() && !ledgerErrorReported_) {
+        ledgerErrorReported_ = true;
+        if (!result.errors.contains(error)) {
+            log_.Append(error);
+            result.errors << error;
+        }
+    }
+}
+
+// A lane of the tables converted at once: connections, log, stop request
+// and row buffer of its own, and the thread that converts its table. The
+// window's thread starts a table on a free lane and reads what the lane
+// wrote once its thread has ended.
+struct ConversionRun::Lane {
+    DatabaseObjects db;
+    TRunLog log;            // the table's lines, written into the run's log when it ends
+    RunControl control;     // the run's stop request passed on
+    RowBuffer buffer;
+    std::unique_ptr<TableClaims> claims;
+    std::thread thread;
+    int position = -1;      // the table's place in the chosen order; -1: the lane is free
+    std::int64_t estimated = -1;
+    std::atomic<std::int64_t> rows{0};
+    std::atomic<bool> done{false};
+    TableResult result;
+};
+
+void ConversionRun::openLanes(std::vector<std::unique_ptr<Lane>> &lanes, int count)
+{
+    for (int i = 0; i < count; ++i) {
+        auto lane = std::make_unique<Lane>();
+        lane->db.mysqlconnect.params() = db_.mysqlconnect.params();
+        lane->db.mysqlconnect.connect();
+        lane->db.mysqlsjbconnection.params() = db_.mysqlsjbconnection.params();
+        lane->db.mysqlsjbconnection.connect();
+        lane->db.oracleconn.params() = db_.oracleconn.params();
+        lane->db.oracleconn.connect();
+        lane->db.oracledata.params() = db_.oracledata.params();
+        lane->db.oracledata.connect();
+        lanes.push_back(std::move(lane));
+    }
+}
+
+bool ConversionRun::convertAtOnce(const QStringList &tables, bool overwrite, bool skip, bool buildIndexes)
+{
+    std::vector<std::unique_ptr<Lane>> lanes = std::move(lanes_);
+    lanes_.clear();
+    {
+        const std::lock_guard<std::mutex> lock(turnMutex_);
+        setupTurn_ = 0;
+    }
+    std::mutex doneMutex;
+    std::condition_variable doneChanged;
+    // However this ends, every lane's thread has ended before its lane goes.
+    struct JoinLanes {
+        std::vector<std::unique_ptr<Lane>> &lanes;
+        ~JoinLanes()
+        {
+            for (auto &lane : lanes) {
+                lane->control.requestStop();
+                if (lane->thread.joinable())
+                    lane->thread.join();
+            }
+        }
+    } join{lanes};
+
+    std::vector<std::optional<TableResult>> results(std::size_t(tables.size()));
+    int next = 0;
+    int blocksWritten = 0;
+    QString lastBlock;
+    auto report = [&](const QString &block) {
+        if (!hooks_.progress)
+            return;
+        RunProgress p;
+        p.tablesDone = blocksWritten;
+        p.tableCount = int(tables.size());
+        p.logBlock = !block.isEmpty();
+        bool estimated = false;
+        p.rowsEstimated = 0;
+        for (const auto &lane : lanes) {
+            if (lane->position < 0 || lane->done.load())
+                continue;
+            TableProgress t;
+            t.table = tables.at(lane->position);
+            t.rowsCopied = lane->rows.load();
+            t.rowsEstimated = lane->estimated;
+            p.rowsCopied += t.rowsCopied;
+            if (t.rowsEstimated >= 0) {
+                estimated = true;
+                p.rowsEstimated += t.rowsEstimated;
+            }
+            p.running.push_back(t);
+        }
+        if (!estimated)
+            p.rowsEstimated = -1;
+        if (!block.isEmpty())
+            lastBlock = block;
+        p.table = !lastBlock.isEmpty() ? lastBlock : p.running.empty() ? QString() : p.running.front().table;
+        if (p.table.isEmpty())
+            return;
+        hooks_.progress(p);
+    };
+
+    for (;;) {
+        // A free lane takes the next table, unless a stop was requested.
+        for (auto &lane : lanes) {
+            if (control_.StopRequested() || next >= tables.size())
+                break;
+            if (lane->position >= 0)
+                continue;
+            Lane *l = lane.get();
+            const int position = next++;
+            const QString entry = tables.at(position);
+            l->position = position;
+            l->estimated = hooks_.progress ? estimatedRows(db_.mysqlconnect, entry) : -1;
+            l->rows = 0;
+            l->done = false;
+            l->result = TableResult();
+            l->log.Clear();
+            l->control.clearStop();
+            l->thread = std::thread([this, l, position, entry, overwrite, skip, buildIndexes, &doneMutex,
+                                     &doneChanged] {
+                bool passed = false;
+                auto passTurn = [this, &passed, position] {
+                    if (passed)
+                        return;
+                    passed = true;
+                    {
+                        const std::lock_guard<std::mutex> lock(turnMutex_);
+                        setupTurn_ = std::max(setupTurn_, position + 1);
+                    }
+                    turnChanged_.notify_all();
+                };
+                {
+                    std::unique_lock<std::mutex> lock(turnMutex_);
+                    turnChanged_.wait(lock, [this, position] { return setupTurn_ >= position; });
+                }
+                TableWork w{l->db, l->log, l->control, l->buffer, nullptr,
+                            [l](std::int64_t rows) { l->rows.store(rows); }, passTurn};
+                try {
+                    // The claims of the lane take a session of its own.
+                    if (record_ && keepRecord_ && !l->claims)
+                        l->claims = std::make_unique<TableClaims>(
+                            openOracleSession(oracleLoginFromParams(db_.oracleconn.params())));
+                    w.claims = l->claims.get();
+                    runTable(w, entry, overwrite, skip, buildIndexes, l->result);
+                } catch (const std::exception &e) {
+                    const QString message = errorMessage(e);
+                    l->log.Append(message);
+                    l->log.Append(QString());
+                    l->result.source = entry;
+                    l->result.errors << message;
+                    l->result.action = TableAction::Failed;
+                }
+                passTurn();
+                {
+                    const std::lock_guard<std::mutex> lock(doneMutex);
+                    l->done = true;
+                }
+                doneChanged.notify_all();
+            });
+            report(QString());
+        }
+        bool busy = false;
+        for (const auto &lane : lanes)
+            busy = busy || lane->position >= 0;
+        if (!busy)
+            break;
+        {
+            std::unique_lock<std::mutex> lock(doneMutex);
+            doneChanged.wait_for(lock, OracleWorker::kWaitSlice, [&lanes] {
+                for (const auto &lane : lanes)
+                    if (lane->position >= 0 && lane->done.load())
+                        return true;
+                return false;
+            });
+        }
+        // Each table that ended writes its lines into the log, together.
+        for (auto &lane : lanes) {
+            if (lane->position < 0 || !lane->done.load())
+                continue;
+            lane->thread.join();
+            report(tables.at(lane->position));
+            for (const QString &line : lane->log.lines())
+                log_.Append(line);
+            noteLedgerError(lane->result);
+            results[std::size_t(lane->position)] = std::move(lane->result);
+            ++blocksWritten;
+            lane->position = -1;
+        }
+        report(QString());
+        control_.pump();
+        if (control_.StopRequested())
+            for (auto &lane : lanes)
+                lane->control.requestStop();
+    }
+    // The report lists the tables in the chosen order.
+    for (std::optional<TableResult> &result : results)
+        if (result)
+            report_.tables.push_back(std::move(*result));
+    return !control_.StopRequested();
 }
 
 RunOutcome ConversionRun::stopRun()
@@ -360,12 +590,12 @@ void ConversionRun::finishRun(RunResultOutcome outcome, bool closingLines)
     }
 }
 
-std::int64_t ConversionRun::estimatedRows(const QString &entry)
+std::int64_t ConversionRun::estimatedRows(MySqlConnection &catalogue, const QString &entry)
 {
     // An estimate of the server's (information_schema.tables.table_rows):
     // enough for a progress bar, never for a count.
     try {
-        auto result = db_.mysqlconnect.listing(
+        auto result = catalogue.listing(
             QStringLiteral("select table_rows from information_schema.tables where table_schema = %1 and "
                            "table_name = %2")
                 .arg(mysqlTextLiteral(settings_.SourceDatabase), mysqlTextLiteral(entry)));
@@ -436,24 +666,26 @@ SourceTable ConversionRun::sourceOf(const QString &entry) const
     return source;
 }
 
-void ConversionRun::markTable(const QString &target, RecordState state, TableResult &result,
+void ConversionRun::markTable(TableWork &w, const QString &target, RecordState state, TableResult &result,
                               std::int64_t rowsWritten)
 {
     if (!record_ || !keepRecord_)
         return;
     try {
+        const std::lock_guard<std::recursive_mutex> lock(recordMutex_);
         record_->setState(target, state, rowsWritten);
     } catch (const DatabaseError &e) {
         const QString line = QStringLiteral("The record of conversions cannot be updated for table %1: %2")
                                  .arg(target, e.message());
-        log_.Append(line);
+        w.log.Append(line);
         result.errors << line;
     }
 }
 
-QString ConversionRun::targetNameFor(OracleSession &oracle, const QString &entry, const QString &sourceName,
+QString ConversionRun::targetNameFor(TableWork &w, const QString &entry, const QString &sourceName,
                                      const RecordEntry *earlier)
 {
+    OracleSession &oracle = w.db.oracleconn.session();
     // The table an earlier run made of this MySQL table keeps serving it,
     // whatever name shortening or numbering gave it then; any other table
     // takes a name of its own.
@@ -468,7 +700,7 @@ QString ConversionRun::targetNameFor(OracleSession &oracle, const QString &entry
             shortened = t;
     }
     if (!shortened.isEmpty() && shortened != sourceName && !writtenTargets_.contains(shortened))
-        log_.Append(QStringLiteral("Table %1 is converted into %2, which the run of %3 made of it")
+        w.log.Append(QStringLiteral("Table %1 is converted into %2, which the run of %3 made of it")
                         .arg(entry, shortened, earlier->run));
     if (shortened.isEmpty())
         shortened = ShortenTableName(oracle, sourceName, settings_.OracleUser);
@@ -481,12 +713,12 @@ QString ConversionRun::targetNameFor(OracleSession &oracle, const QString &entry
     const QString candidate = firstFreeName(cut, [&](const QString &name) {
         return name == cut || writtenTargets_.contains(name) || TableExists(oracle, name, settings_.OracleUser);
     });
-    log_.Append(QStringLiteral("Table %1 is converted into %2: %3 holds table %4 of this run")
+    w.log.Append(QStringLiteral("Table %1 is converted into %2: %3 holds table %4 of this run")
                     .arg(entry, candidate, shortened, inRun.value()));
     return candidate;
 }
 
-void ConversionRun::convertTable(const QString &entry, bool overwrite, bool skip, bool buildIndexes,
+void ConversionRun::convertTable(TableWork &w, const QString &entry, bool overwrite, bool skip, bool buildIndexes,
                                  TableResult &result)
 {
     const QString sourceName = ShapeName(entry, settings_.UppercaseNames);
@@ -494,20 +726,21 @@ void ConversionRun::convertTable(const QString &entry, bool overwrite, bool skip
     try {
         checkTableName(sourceName);
     } catch (const IdentifierError &e) {
-        log_.Append(e.message());
-        log_.Append(QString());
+        w.log.Append(e.message());
+        w.log.Append(QString());
         result.errors << e.message();
         result.action = TableAction::Failed;
         return;
     }
-    OracleSession &oracle = db_.oracleconn.session();
+    OracleSession &oracle = w.db.oracleconn.session();
     const SourceTable source = sourceOf(entry);
     std::optional<RecordEntry> earlier;
     if (record_) {
+        const std::lock_guard<std::recursive_mutex> lock(recordMutex_);
         if (const RecordEntry *e = record_->entryOfSource(source))
             earlier = *e;
     }
-    const QString targetName = targetNameFor(oracle, entry, sourceName, earlier ? &*earlier : nullptr);
+    const QString targetName = targetNameFor(w, entry, sourceName, earlier ? &*earlier : nullptr);
     result.target = targetName;
 
     // One run per table: the MySQL table and the Oracle table are claimed
@@ -524,15 +757,19 @@ void ConversionRun::convertTable(const QString &entry, bool overwrite, bool skip
                 }
             }
         }
-    } release{claims_.get()};
-    if (claims_) {
+    } release{w.claims};
+    if (w.claims) {
         const QStringList names{sourceClaimName(source), targetClaimName(targetName)};
-        for (const QString &name : names)
-            record_->ensureClaimRow(name);
-        if (!claims_->claim(names)) {
+        {
+            const std::lock_guard<std::recursive_mutex> lock(recordMutex_);
+            for (const QString &name : names)
+                record_->ensureClaimRow(name);
+        }
+        if (!w.claims->claim(names)) {
+            const std::lock_guard<std::recursive_mutex> lock(recordMutex_);
             const QString message = claimedByAnotherRunText(targetName, record_->reload(targetName));
-            log_.Append(message);
-            log_.Append(QString());
+            w.log.Append(message);
+            w.log.Append(QString());
             result.errors << message;
             result.action = TableAction::Failed;
             return;
@@ -547,7 +784,7 @@ void ConversionRun::convertTable(const QString &entry, bool overwrite, bool skip
     QStringList orderKey;
     QString afterCondition;  // a continued copy's MySQL condition
     if (settings_.Resume && !settings_.DefinitionsOnly)
-        orderKey = resumeKeyColumns(db_.mysqlconnect, settings_.SourceDatabase, entry, &why);
+        orderKey = resumeKeyColumns(w.db.mysqlconnect, settings_.SourceDatabase, entry, &why);
     if (settings_.Resume && earlier && earlier->target == targetName && exists &&
         interruptedRuns_.contains(earlier->run) && !settings_.DefinitionsOnly) {
         switch (earlier->state) {
@@ -566,7 +803,7 @@ void ConversionRun::convertTable(const QString &entry, bool overwrite, bool skip
             if (earlier->rowsRead > 0 && !earlier->keyColumns.isEmpty()) {
                 if (const auto key = decodeKey(earlier->lastKey))
                     afterCondition =
-                        keyAfterCondition(earlier->keyColumns, *key, db_.mysqlsjbconnection.characterSet());
+                        keyAfterCondition(earlier->keyColumns, *key, w.db.mysqlsjbconnection.characterSet());
             }
             if (!earlier->keyColumns.isEmpty() && earlier->keyColumns == orderKey &&
                 (earlier->rowsRead == 0 || !afterCondition.isEmpty())) {
@@ -582,8 +819,8 @@ void ConversionRun::convertTable(const QString &entry, bool overwrite, bool skip
                     QStringLiteral("Table %1 cannot be continued: the run of %2 appended rows to it without key order, and "
                                    "they cannot be told from the rows it held before")
                         .arg(targetName, earlier->run);
-                log_.Append(message);
-                log_.Append(QString());
+                w.log.Append(message);
+                w.log.Append(QString());
                 result.errors << message;
                 result.action = TableAction::Failed;
                 return;
@@ -592,13 +829,13 @@ void ConversionRun::convertTable(const QString &entry, bool overwrite, bool skip
         }
     }
     if (resume == Resume::SkipDone) {
-        log_.Append(QStringLiteral("Table %1 was converted by the run of %2: skipped").arg(targetName, earlier->run));
-        log_.Append(QString());
+        w.log.Append(QStringLiteral("Table %1 was converted by the run of %2: skipped").arg(targetName, earlier->run));
+        w.log.Append(QString());
         result.action = TableAction::Skipped;
         return;
     }
     if (resume == Resume::Restart) {
-        log_.Append(QStringLiteral("Table %1 is copied again from its start: %2").arg(targetName, why));
+        w.log.Append(QStringLiteral("Table %1 is copied again from its start: %2").arg(targetName, why));
         overwrite = true;
         skip = false;
     }
@@ -616,18 +853,44 @@ void ConversionRun::convertTable(const QString &entry, bool overwrite, bool skip
                 .arg(earlier->rowsRead)
                 .arg(skip ? QStringLiteral("it is skipped and stays incomplete")
                           : QStringLiteral("every row is appended again"));
-        log_.Append(line);
+        w.log.Append(line);
         if (skip)
             result.errors << line;
     }
+    // The key ranges the interrupted run copied the table in, when it did.
+    std::vector<RangeEntry> ranges;
+    if (continued && record_) {
+        const std::lock_guard<std::recursive_mutex> lock(recordMutex_);
+        ranges = record_->rangesOf(targetName);
+        if (!ranges.empty() && (ranges.front().run != earlier->run || earlier->keyColumns.size() != 1))
+            ranges.clear();
+    }
     if (continued) {
         orderKey = earlier->keyColumns;
-        if (earlier->state == RecordState::Copied)
-            log_.Append(QStringLiteral("Table %1 was copied by the run of %2: its copy is checked").arg(targetName, earlier->run));
-        else
-            log_.Append(QStringLiteral("Table %1 continues the copy of the run of %2 after row %3")
+        if (earlier->state == RecordState::Copied) {
+            w.log.Append(QStringLiteral("Table %1 was copied by the run of %2: its copy is checked")
+                             .arg(targetName, earlier->run));
+        } else if (!ranges.empty()) {
+            std::int64_t read = 0;
+            for (const RangeEntry &r : ranges)
+                read += r.rowsRead;
+            w.log.Append(QStringLiteral("Table %1 continues the copy of the run of %2 in %3 key ranges after %4 rows")
+                             .arg(targetName, earlier->run)
+                             .arg(ranges.size())
+                             .arg(read));
+        } else {
+            w.log.Append(QStringLiteral("Table %1 continues the copy of the run of %2 after row %3")
                             .arg(targetName, earlier->run)
                             .arg(earlier->rowsRead));
+        }
+    }
+    // A big table keyed by one integer column is copied in key ranges at
+    // once; its record names the key it is read in order of.
+    QString rangeKey = ranges.empty() ? QString() : orderKey.first();
+    if (!continued && !settings_.DefinitionsOnly && settings_.ParallelTables > 1 && !(exists && skip)) {
+        rangeKey = rangeKeyColumn(w.db.mysqlconnect, entry);
+        if (!rangeKey.isEmpty())
+            orderKey = QStringList{rangeKey};
     }
     result.action = continued              ? (earlier->created ? TableAction::Created : TableAction::Merged)
                     : exists && skip       ? TableAction::Skipped
@@ -650,91 +913,128 @@ void ConversionRun::convertTable(const QString &entry, bool overwrite, bool skip
         e.host = runIdentity_.host;
         e.process = runIdentity_.process;
         e.claimed = QDateTime::currentDateTime();
+        const std::lock_guard<std::recursive_mutex> lock(recordMutex_);
         record_->write(e);
     }
 
     if (exists && overwrite && !continued) {
-        log_.Append(QStringLiteral("Drop table ") + targetName + QStringLiteral("... "));
+        w.log.Append(QStringLiteral("Drop table ") + targetName + QStringLiteral("... "));
         // Kept details: other tables' foreign keys may refer to this one.
         const TStepResult dropped = DropTable(oracle, targetName, settings_.KeepDetails);
         if (dropped.Ok)
-            log_.RewriteLast(QStringLiteral("Drop table ") + targetName + QStringLiteral("...Done"));
+            w.log.RewriteLast(QStringLiteral("Drop table ") + targetName + QStringLiteral("...Done"));
         else {
-            log_.Append(dropped.ErrorText);
+            w.log.Append(dropped.ErrorText);
             result.errors << dropped.ErrorText;
         }
-        log_.Append(QString());
+        w.log.Append(QString());
     }
     if (exists && skip && !continued) {
-        log_.Append(QStringLiteral("Skip table ") + targetName + QStringLiteral("... "));
-        log_.Append(QString());
+        w.log.Append(QStringLiteral("Skip table ") + targetName + QStringLiteral("... "));
+        w.log.Append(QString());
     }
     if ((!exists || overwrite) && !continued) {
         writtenTargets_.insert(targetName, entry);
-        log_.Append(QStringLiteral("Create table ") + targetName + QStringLiteral("... "));
+        w.log.Append(QStringLiteral("Create table ") + targetName + QStringLiteral("... "));
         QStringList notes;  // lines that follow the step's outcome
         const TStepResult created =
             settings_.KeepDetails
-                ? CreateDetailedTable(db_.mysqlconnect, oracle, settings_.SourceDatabase, entry, targetName,
+                ? CreateDetailedTable(w.db.mysqlconnect, oracle, settings_.SourceDatabase, entry, targetName,
                                       settings_.UppercaseNames, &notes, &lastStatement_)
-                : CreateTable(db_.mysqlconnect, oracle, entry, targetName, settings_.UppercaseNames, &lastStatement_,
+                : CreateTable(w.db.mysqlconnect, oracle, entry, targetName, settings_.UppercaseNames, &lastStatement_,
                               &notes);
         if (created.Ok)
-            log_.RewriteLast(QStringLiteral("Create table ") + targetName + QStringLiteral("...Done"));
+            w.log.RewriteLast(QStringLiteral("Create table ") + targetName + QStringLiteral("...Done"));
         else {
-            log_.Append(created.ErrorText);
+            w.log.Append(created.ErrorText);
             result.errors << created.ErrorText;
             result.action = TableAction::Failed;
-            markTable(targetName, RecordState::Failed, result);
+            markTable(w, targetName, RecordState::Failed, result);
         }
         for (const QString &note : notes)
-            log_.Append(note);
-        log_.Append(QString());
-        if (buildIndexes && !control_.StopRequested()) {
+            w.log.Append(note);
+        w.log.Append(QString());
+        if (buildIndexes && !w.control.StopRequested()) {
             // The key step writes each error followed by a line of one blank.
-            const KeyStepContext context{&objectNames_, &control_};
+            const KeyStepContext context{&objectNames_, &w.control};
             QStringList keyNotes;  // kept details: lines that follow the step's errors
             const TStepResult keys =
                 settings_.KeepDetails
-                    ? CreateDetailedKeys(db_.mysqlconnect, db_.oracledata.session(), settings_.SourceDatabase, entry,
-                                         sourceName, targetName, settings_.UppercaseNames, log_, context, &keyNotes)
-                    : CreateKeysAndIndexes(db_.mysqlsjbconnection, db_.oracledata.session(), entry, sourceName,
-                                           targetName, settings_.UppercaseNames, log_, context);
+                    ? CreateDetailedKeys(w.db.mysqlconnect, w.db.oracledata.session(), settings_.SourceDatabase, entry,
+                                         sourceName, targetName, settings_.UppercaseNames, w.log, context, &keyNotes)
+                    : CreateKeysAndIndexes(w.db.mysqlsjbconnection, w.db.oracledata.session(), entry, sourceName,
+                                           targetName, settings_.UppercaseNames, w.log, context);
             result.errors << keys.Errors;
             if (!keyNotes.isEmpty()) {
                 for (const QString &note : keyNotes)
-                    log_.Append(note);
-                log_.Append(QString());
+                    w.log.Append(note);
+                w.log.Append(QString());
             }
         }
     }
     // A stop taken during the table's steps ends the table there.
-    if (control_.StopRequested())
+    if (w.control.StopRequested())
         return;
     if (settings_.DefinitionsOnly) {
         // All the run was asked for the table is done.
         if (result.action != TableAction::Skipped && result.action != TableAction::Failed)
-            markTable(targetName, RecordState::Copied, result);
+            markTable(w, targetName, RecordState::Copied, result);
     } else {
         if (skip && exists && !continued) {
-            log_.Append(QStringLiteral("Skip table ") + targetName);
-            log_.Append(QString());
+            w.log.Append(QStringLiteral("Skip table ") + targetName);
+            w.log.Append(QString());
         } else {
             writtenTargets_.insert(targetName, entry);
+            // The name is taken and the definition made: the next table of
+            // those converted at once may choose its own.
+            if (w.setupDone)
+                w.setupDone();
             // A table that held rows before its copy: they count in the check
             // of the rows after it, and its content cannot be verified unless
             // they are the rows of the copy this run continues.
             std::int64_t rowsBefore = 0;
             if ((exists && !overwrite) || continued) {
                 const QString sql = rowCountStatement(targetName);
-                rowsBefore = OracleWorker(oracle).run(control_, [&sql](OracleSession &o) { return o.queryCount(sql); });
+                rowsBefore =
+                    OracleWorker(oracle).run(w.control, [&sql](OracleSession &o) { return o.queryCount(sql); });
             }
             const std::int64_t foreignRows = continued && earlier->created ? 0 : rowsBefore;
             const bool copyDone = continued && earlier->state == RecordState::Copied;
             TStepResult copied;
             CopyCounts counts;
-            if (!copyDone) {
-                log_.Append(QStringLiteral("Insert table ") + targetName + QStringLiteral("... "));
+            if (!copyDone && !rangeKey.isEmpty()) {
+                CopyOptions options;
+                options.uppercaseNames = settings_.UppercaseNames;
+                options.continuePastRejected = settings_.RejectRows;
+                options.ledger = &ledger_;
+                options.sendAhead = sendAhead_;
+                options.orderKey = QStringList{rangeKey};
+                {
+                    struct TakeCounts {
+                        const CopyCounts &counts;
+                        TableResult &result;
+                        ~TakeCounts()
+                        {
+                            result.rowsRead = counts.rowsRead;
+                            result.rowsWritten = counts.rowsWritten;
+                            result.valuesRejected = counts.valuesRejected;
+                            result.rowsRejected = counts.rowsRejected;
+                        }
+                    } take{counts, result};
+                    copied = copyInRanges(w, entry, targetName, options, continued, ranges, &counts);
+                }
+                if (!copied.Ok)
+                    result.errors << copied.ErrorText;
+                for (const auto &[line, more] : counts.suppressedLines)
+                    w.log.Append(repeatedLineText(line, more));
+                if (copied.Ok && counts.rowsRejected == 0)
+                    ledger_.dropEarlierReloadFile(entry);
+                if (settings_.RejectRows && counts.rowsRejected > 0)
+                    w.log.Append(QStringLiteral("%1 %2 rejected")
+                                     .arg(counts.rowsRejected)
+                                     .arg(counts.rowsRejected == 1 ? "row" : "rows"));
+            } else if (!copyDone) {
+                w.log.Append(QStringLiteral("Insert table ") + targetName + QStringLiteral("... "));
                 CopyOptions options;
                 options.uppercaseNames = settings_.UppercaseNames;
                 options.continuePastRejected = settings_.RejectRows;
@@ -748,17 +1048,15 @@ void ConversionRun::convertTable(const QString &entry, bool overwrite, bool skip
                 }
                 if (record_ && keepRecord_) {
                     options.progressRecord = [this, targetName](std::int64_t rows, const QString &key) {
+                        const std::lock_guard<std::recursive_mutex> lock(recordMutex_);
                         return record_->progressStatement(targetName, rows, key);
                     };
                     options.progressCommitted = [this, targetName](std::int64_t rows, const QString &key) {
+                        const std::lock_guard<std::recursive_mutex> lock(recordMutex_);
                         record_->progressCommitted(targetName, rows, key);
                     };
                 }
-                if (hooks_.progress)
-                    options.progress = [this](std::int64_t rows) {
-                        progress_.rowsCopied = rows;
-                        hooks_.progress(progress_);
-                    };
+                options.progress = w.rows;
                 {
                     // The table's figures are the copy's, however the copy ends.
                     struct TakeCounts {
@@ -772,104 +1070,371 @@ void ConversionRun::convertTable(const QString &entry, bool overwrite, bool skip
                             result.rowsRejected = counts.rowsRejected;
                         }
                     } take{counts, result};
-                    copied = CopyRows(db_.mysqlsjbconnection, oracle, oracleinsertdata_, entry, targetName, log_,
-                                      control_, options, &counts);
+                    copied = CopyRows(w.db.mysqlsjbconnection, oracle, w.buffer, entry, targetName, w.log,
+                                      w.control, options, &counts);
                 }
                 if (copied.Ok)
-                    log_.RewriteLast(log_.LastLine() + QStringLiteral("...Done"));
+                    w.log.RewriteLast(w.log.LastLine() + QStringLiteral("...Done"));
                 else {
-                    log_.Append(copied.ErrorText);
+                    w.log.Append(copied.ErrorText);
                     result.errors << copied.ErrorText;
                 }
                 for (const auto &[line, more] : counts.suppressedLines)
-                    log_.Append(repeatedLineText(line, more));
+                    w.log.Append(repeatedLineText(line, more));
                 if (copied.Ok && counts.rowsRejected == 0)
                     ledger_.dropEarlierReloadFile(entry);
                 if (settings_.RejectRows && counts.rowsRejected > 0)
-                    log_.Append(QStringLiteral("%1 %2 rejected").arg(counts.rowsRejected).arg(counts.rowsRejected == 1 ? "row" : "rows"));
+                    w.log.Append(QStringLiteral("%1 %2 rejected")
+                                     .arg(counts.rowsRejected)
+                                     .arg(counts.rowsRejected == 1 ? "row" : "rows"));
             }
             // A stopped copy stays as the record says, to be continued.
             if (copied.Ok && !copyDone)
-                markTable(targetName, RecordState::Copied, result, rowsBefore + counts.rowsWritten);
-            else if (!copied.Ok && !control_.StopRequested())
-                markTable(targetName, RecordState::Failed, result);
+                markTable(w, targetName, RecordState::Copied, result, rowsBefore + counts.rowsWritten);
+            else if (!copied.Ok && !w.control.StopRequested())
+                markTable(w, targetName, RecordState::Failed, result);
             // A copy that failed before its first row (no target table) has
             // nothing to count.
             if (copied.Ok || counts.rowsRead > 0)
-                checkRowCount(oracle, targetName, rowsBefore, result);
-            if (settings_.Verify && !control_.StopRequested()) {
-                verifyCopy(entry, targetName, copied.Ok, foreignRows, result);
+                checkRowCount(w, targetName, rowsBefore, result);
+            if (settings_.Verify && !w.control.StopRequested()) {
+                verifyCopy(w, entry, targetName, copied.Ok, foreignRows, result);
                 if (result.verified == Verification::Equal)
-                    markTable(targetName, RecordState::Verified, result);
+                    markTable(w, targetName, RecordState::Verified, result);
             }
-            log_.Append(QString());
+            w.log.Append(QString());
         }
     }
     if (settings_.KeepDetails && !settings_.DefinitionsOnly && result.action == TableAction::Created &&
-        !control_.StopRequested()) {
+        !w.control.StopRequested()) {
         // The rows are in: each identity continues after its largest value.
         // Errors are written like the key step's, a line of one blank after each.
-        result.errors << ContinueIdentities(db_.mysqlconnect, oracle, settings_.SourceDatabase, entry, targetName,
-                                            settings_.UppercaseNames, log_, KeyStepContext{nullptr, &control_})
+        result.errors << ContinueIdentities(w.db.mysqlconnect, oracle, settings_.SourceDatabase, entry, targetName,
+                                            settings_.UppercaseNames, w.log, KeyStepContext{nullptr, &w.control})
                              .Errors;
     }
 }
 
-void ConversionRun::checkRowCount(OracleSession &oracle, const QString &targetName, std::int64_t rowsBefore,
+QString ConversionRun::rangeKeyColumn(MySqlConnection &catalogue, const QString &entry)
+{
+    const QStringList key = primaryKeyColumns(catalogue, entry);
+    if (key.size() != 1)
+        return QString();
+    static const QSet<QString> integers = {QStringLiteral("tinyint"), QStringLiteral("smallint"),
+                                           QStringLiteral("mediumint"), QStringLiteral("int"),
+                                           QStringLiteral("bigint")};
+    auto type = catalogue.listing(
+        QStringLiteral("select data_type from information_schema.columns where table_schema = %1 and table_name = %2 "
+                       "and column_name = %3")
+            .arg(mysqlTextLiteral(settings_.SourceDatabase), mysqlTextLiteral(entry), mysqlTextLiteral(key.first())));
+    if (!type->next() || !integers.contains(type->text(0).toLower()))
+        return QString();
+    std::int64_t threshold = settings_.RangeRowThreshold;
+    bool ok = false;
+    const std::int64_t fromEnvironment = qEnvironmentVariable("TAVREX_RANGE_THRESHOLD").trimmed().toLongLong(&ok);
+    if (ok && fromEnvironment >= 0)
+        threshold = fromEnvironment;
+    return estimatedRows(catalogue, entry) > threshold ? key.first() : QString();
+}
+
+namespace {
+
+// A key column's value as the record keeps a range's bounds: an integer's
+// digits, nothing else (the record lives in the target and is read back).
+bool isIntegerText(const QString &text)
+{
+    static const QRegularExpression integer(QStringLiteral("^-?[0-9]{1,20}$"));
+    return integer.match(text).hasMatch();
+}
+
+} // namespace
+
+TStepResult ConversionRun::copyInRanges(TableWork &w, const QString &entry, const QString &targetName,
+                                        const CopyOptions &options, bool continued, std::vector<RangeEntry> ranges,
+                                        CopyCounts *counts)
+{
+    const QString key = options.orderKey.first();
+    const QString column = quoteMySqlName(key);
+    if (ranges.empty()) {
+        // The bounds are the keys at the row positions that split the
+        // estimate evenly, so skewed keys split as evenly as dense ones and
+        // each range knows how many rows come before it. An estimate above
+        // the rows there are gives fewer ranges.
+        const std::int64_t estimate = std::max<std::int64_t>(0, estimatedRows(w.db.mysqlconnect, entry));
+        const int count = settings_.ParallelTables;
+        QStringList bounds;
+        std::vector<std::int64_t> positions;
+        for (int i = 1; i < count; ++i) {
+            const std::int64_t position = estimate / count * i;
+            if (position == 0 || (!positions.empty() && position <= positions.back()))
+                continue;
+            auto row = w.db.mysqlsjbconnection.listing(QStringLiteral("select %1 from %2 order by %1 limit 1 offset %3")
+                                                           .arg(column, quoteMySqlName(entry))
+                                                           .arg(position));
+            if (!row->next() || row->isNull(0))
+                break;
+            bounds << row->text(0);
+            positions.push_back(position);
+        }
+        for (int i = 0; i <= bounds.size(); ++i) {
+            RangeEntry r;
+            r.target = targetName;
+            r.number = i + 1;
+            r.count = int(bounds.size()) + 1;
+            r.firstKey = i == 0 ? QString() : bounds.at(i - 1);
+            r.endKey = i == bounds.size() ? QString() : bounds.at(i);
+            r.rowsBefore = i == 0 ? 0 : positions[std::size_t(i - 1)];
+            ranges.push_back(r);
+        }
+    }
+    for (RangeEntry &r : ranges) {
+        if ((!r.firstKey.isEmpty() && !isIntegerText(r.firstKey)) || (!r.endKey.isEmpty() && !isIntegerText(r.endKey)))
+            throw std::runtime_error(QStringLiteral("The record of conversions holds a key range of table %1 that "
+                                                    "cannot be read")
+                                         .arg(targetName)
+                                         .toStdString());
+        r.run = runIdentity_.id;
+        if (!continued) {
+            r.state = RecordState::Created;
+            r.rowsRead = 0;
+            r.lastKey.clear();
+        }
+    }
+    if (record_ && keepRecord_) {
+        // The table is being copied; how far, its ranges say.
+        const std::lock_guard<std::recursive_mutex> lock(recordMutex_);
+        record_->writeRanges(targetName, ranges);
+        record_->setState(targetName, RecordState::Copying);
+    }
+    if (continued) {
+        // The ledger's records of the rows each range committed.
+        std::vector<std::pair<std::int64_t, std::int64_t>> spans;
+        for (const RangeEntry &r : ranges)
+            if (r.rowsRead > 0)
+                spans.emplace_back(r.rowsBefore + 1, r.rowsBefore + r.rowsRead);
+        ledger_.carryOver(entry, targetName, spans);
+    }
+    w.log.Append(QStringLiteral("Insert table %1 in %2 key ranges of %3").arg(targetName).arg(ranges.size()).arg(key));
+
+    // One copy per range, each on connections of its own and a thread of its
+    // own; this thread passes the stop request on and sums the rows.
+    struct RangeCopy {
+        RangeEntry range;
+        MySqlConnection data;
+        OracleConnection oracle;
+        RowBuffer buffer;
+        TRunLog log;
+        RunControl control;
+        CopyOptions options;
+        CopyCounts counts;
+        TStepResult result;
+        std::atomic<std::int64_t> rows{0};
+        std::atomic<bool> done{false};
+        std::thread thread;
+    };
+    std::vector<std::unique_ptr<RangeCopy>> copies;
+    for (const RangeEntry &r : ranges) {
+        auto c = std::make_unique<RangeCopy>();
+        c->range = r;
+        c->data.params() = w.db.mysqlsjbconnection.params();
+        c->oracle.params() = w.db.oracleconn.params();
+        c->options = options;
+        QStringList conditions;
+        if (r.rowsRead > 0) {
+            const std::optional<std::vector<KeyValue>> last = decodeKey(r.lastKey);
+            const QString after =
+                last ? keyAfterCondition(options.orderKey, *last, w.db.mysqlsjbconnection.characterSet()) : QString();
+            if (after.isEmpty())
+                throw std::runtime_error(QStringLiteral("The record of conversions holds a key range of table %1 "
+                                                        "that cannot be read")
+                                             .arg(targetName)
+                                             .toStdString());
+            conditions << after;
+        } else if (!r.firstKey.isEmpty()) {
+            conditions << column + QStringLiteral(" >= ") + r.firstKey;
+        }
+        if (!r.endKey.isEmpty())
+            conditions << column + QStringLiteral(" < ") + r.endKey;
+        c->options.afterCondition = conditions.join(QStringLiteral(" and "));
+        c->options.rowsBefore = r.rowsBefore + r.rowsRead;
+        const int number = r.number;
+        const std::int64_t before = r.rowsBefore;
+        RangeCopy *raw = c.get();
+        c->options.progress = [raw](std::int64_t rows) { raw->rows.store(rows - raw->options.rowsBefore); };
+        if (record_ && keepRecord_) {
+            c->options.progressRecord = [this, targetName, number, before](std::int64_t rows, const QString &k) {
+                const std::lock_guard<std::recursive_mutex> lock(recordMutex_);
+                return record_->rangeProgressStatement(targetName, number, rows - before, k);
+            };
+            c->options.progressCommitted = [this, targetName, number, before](std::int64_t rows, const QString &k) {
+                const std::lock_guard<std::recursive_mutex> lock(recordMutex_);
+                record_->rangeProgressCommitted(targetName, number, rows - before, k);
+            };
+        }
+        c->log.Append(QStringLiteral("Insert table ") + targetName + QStringLiteral("... "));
+        copies.push_back(std::move(c));
+    }
+    struct JoinCopies {
+        std::vector<std::unique_ptr<RangeCopy>> &copies;
+        ~JoinCopies()
+        {
+            for (auto &c : copies) {
+                c->control.requestStop();
+                if (c->thread.joinable())
+                    c->thread.join();
+            }
+        }
+    } join{copies};
+    for (auto &c : copies) {
+        if (c->range.state == RecordState::Copied || c->range.state == RecordState::Verified) {
+            c->done = true;
+            continue;
+        }
+        // The connections are opened here, one after the other, before any
+        // range starts: one that cannot be opened fails its range.
+        try {
+            c->data.connect();
+            c->oracle.connect();
+        } catch (const std::exception &e) {
+            c->result.Ok = false;
+            c->result.ErrorText = errorMessage(e);
+            c->done = true;
+            continue;
+        }
+    }
+    for (auto &c : copies) {
+        if (c->done.load())
+            continue;
+        RangeCopy *raw = c.get();
+        const QString listed = entry;
+        c->thread = std::thread([raw, listed, targetName] {
+            try {
+                raw->result = CopyRows(raw->data, raw->oracle.session(), raw->buffer, listed, targetName, raw->log,
+                                       raw->control, raw->options, &raw->counts);
+            } catch (const std::exception &e) {
+                raw->result.Ok = false;
+                raw->result.ErrorText = errorMessage(e);
+            }
+            raw->done = true;
+        });
+    }
+    for (;;) {
+        bool all = true;
+        std::int64_t rows = 0;
+        for (const auto &c : copies) {
+            all = all && c->done.load();
+            rows += c->rows.load();
+        }
+        if (w.rows)
+            w.rows(rows);
+        if (all)
+            break;
+        std::this_thread::sleep_for(OracleWorker::kWaitSlice);
+        // The window's pump, when this is the window's thread (one table at
+        // a time); a lane's pump does nothing.
+        w.control.pump();
+        if (w.control.StopRequested())
+            for (auto &c : copies)
+                c->control.requestStop();
+    }
+    for (auto &c : copies)
+        if (c->thread.joinable())
+            c->thread.join();
+
+    // The ranges' lines in their order, their counts summed; the first
+    // range that failed gives the table its error.
+    TStepResult outcome;
+    for (auto &c : copies) {
+        const bool ran = c->range.state != RecordState::Copied && c->range.state != RecordState::Verified;
+        if (!ran)
+            continue;
+        if (c->result.Ok)
+            c->log.RewriteLast(c->log.LastLine() + QStringLiteral("...Done"));
+        else
+            c->log.Append(c->result.ErrorText);
+        for (const QString &line : c->log.lines())
+            w.log.Append(line);
+        counts->rowsRead += c->counts.rowsRead;
+        counts->rowsWritten += c->counts.rowsWritten;
+        counts->valuesRejected += c->counts.valuesRejected;
+        counts->rowsRejected += c->counts.rowsRejected;
+        for (const auto &line : c->counts.suppressedLines)
+            counts->suppressedLines.push_back(line);
+        if (!c->result.Ok && outcome.Ok) {
+            outcome.Ok = false;
+            outcome.ErrorText = c->result.ErrorText;
+        }
+        // A stopped range stays as the record says, to be continued.
+        if (record_ && keepRecord_ && (c->result.Ok || !w.control.StopRequested())) {
+            try {
+                const std::lock_guard<std::recursive_mutex> lock(recordMutex_);
+                record_->setRangeState(targetName, c->range.number,
+                                       c->result.Ok ? RecordState::Copied : RecordState::Failed);
+            } catch (const DatabaseError &) {
+                // the table's own state says what matters
+            }
+        }
+    }
+    return outcome;
+}
+
+void ConversionRun::checkRowCount(TableWork &w, const QString &targetName, std::int64_t rowsBefore,
                                   TableResult &result)
 {
     // Every copy ends with a count of the Oracle table: it must hold the rows
     // this run wrote and the rows it held before.
     const std::int64_t expected = rowsBefore + result.rowsWritten;
     QString problem;
+    OracleSession &oracle = w.db.oracleconn.session();
     try {
         const QString sql = rowCountStatement(targetName);
         const std::int64_t counted =
-            OracleWorker(oracle).run(control_, [&sql](OracleSession &o) { return o.queryCount(sql); });
+            OracleWorker(oracle).run(w.control, [&sql](OracleSession &o) { return o.queryCount(sql); });
         if (counted != expected)
             problem = QStringLiteral("Count table %1: %2 rows in Oracle, %3 expected").arg(targetName).arg(counted).arg(expected);
     } catch (const DatabaseError &e) {
         problem = QStringLiteral("Count table %1: %2").arg(targetName, e.message());
     }
     if (!problem.isEmpty()) {
-        log_.Append(problem);
+        w.log.Append(problem);
         result.errors << problem;
     }
 }
 
-void ConversionRun::verifyCopy(const QString &entry, const QString &targetName, bool copied, std::int64_t rowsBefore,
-                               TableResult &result)
+void ConversionRun::verifyCopy(TableWork &w, const QString &entry, const QString &targetName, bool copied,
+                               std::int64_t rowsBefore, TableResult &result)
 {
     const QString line = QStringLiteral("Verify table ") + targetName + QStringLiteral(": ");
     if (rowsBefore > 0) {
-        log_.Append(line + QStringLiteral("not verified: the table held %1 rows before the copy").arg(rowsBefore));
+        w.log.Append(line + QStringLiteral("not verified: the table held %1 rows before the copy").arg(rowsBefore));
         return;
     }
     if (!copied) {
-        log_.Append(line + QStringLiteral("not verified: the copy did not complete"));
+        w.log.Append(line + QStringLiteral("not verified: the copy did not complete"));
         return;
     }
     try {
-        const QStringList keys = primaryKeyColumns(db_.mysqlconnect, entry);
-        const VerifyResult v = verifyTable(db_.mysqlsjbconnection, db_.oracleconn.session(), entry, targetName,
-                                           keys, control_, settings_.UppercaseNames);
+        const QStringList keys = primaryKeyColumns(w.db.mysqlconnect, entry);
+        const VerifyResult v = verifyTable(w.db.mysqlsjbconnection, w.db.oracleconn.session(), entry, targetName,
+                                           keys, w.control, settings_.UppercaseNames);
         if (v.stopped) {
-            log_.Append(line + QStringLiteral("not verified: stopped"));
+            w.log.Append(line + QStringLiteral("not verified: stopped"));
             return;
         }
         if (v.equal()) {
             result.verified = Verification::Equal;
-            log_.Append(line + QStringLiteral("%1 %2 equal").arg(v.sourceRows).arg(v.sourceRows == 1 ? "row" : "rows"));
+            w.log.Append(line +
+                         QStringLiteral("%1 %2 equal").arg(v.sourceRows).arg(v.sourceRows == 1 ? "row" : "rows"));
             return;
         }
         result.verified = Verification::Differs;
         const QString differs = line + QStringLiteral("%1 of %2 rows differ").arg(v.differingRows()).arg(v.sourceRows);
-        log_.Append(differs);
+        w.log.Append(differs);
         result.errors << differs;
         for (const QString &key : v.differingKeys)
             ledger_.recordKey(entry, keys.join(QLatin1Char(',')), QStringLiteral("target row differs from source"), key);
     } catch (const DatabaseError &e) {
-        log_.Append(line + QStringLiteral("not verified: ") + e.message());
+        w.log.Append(line + QStringLiteral("not verified: ") + e.message());
         result.errors << line + e.message();
     }
 }

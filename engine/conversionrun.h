@@ -1,6 +1,7 @@
 #pragma once
 
 #include "connections/profiles.h"
+#include "connections/rowcopy.h"
 #include "connections/rowbuffer.h"
 #include "engine/conversionrecord.h"
 #include "engine/core/conversionsettings.h"
@@ -13,7 +14,10 @@
 #include <QSet>
 #include <QString>
 
+#include <condition_variable>
 #include <functional>
+#include <mutex>
+#include <vector>
 
 namespace tavrex {
 
@@ -34,14 +38,31 @@ enum class RunOutcome {
                 // the run saves stopped runs
 };
 
+// One table in work, with the rows read from it so far and the server's
+// estimate of its rows (-1 when unknown).
+struct TableProgress {
+    QString table;
+    std::int64_t rowsCopied = 0;
+    std::int64_t rowsEstimated = -1;
+};
+
 // Where a run is: reported at the top of each table, at every pump point of
 // the row copy (every 100 rows) and when the last table is done.
+//
+// With several tables at once, the run reports whenever a table starts, at
+// every pump of the window's thread while tables are in work, and right
+// before a table's lines go into the log (logBlock): running lists the
+// tables in work, rowsCopied and rowsEstimated are their sums (an unknown
+// estimate counting none; -1 when none is known), and table names the table
+// whose lines were written last (the first table in work before any).
 struct RunProgress {
     int tablesDone = 0;              // tables finished
     int tableCount = 0;              // tables chosen
     QString table;                   // the MySQL table in work; empty after the last
     std::int64_t rowsCopied = 0;     // rows read from it so far
     std::int64_t rowsEstimated = -1; // the server's estimate of its rows; -1 when unknown
+    std::vector<TableProgress> running;  // several tables at once: the tables in work
+    bool logBlock = false;           // several tables at once: table's lines follow in the log
 };
 
 // What the window does at fixed points of the run; each may be left empty.
@@ -97,6 +118,7 @@ bool saveFailedRunRecord(const QString &logPath, const TRunLog &log, RunReport r
 class ConversionRun {
 public:
     ConversionRun(DatabaseObjects &db, const TConversionSettings &settings, TRunLog &log, RunControl &control);
+    ~ConversionRun();
 
     void setCaptions(const RunCaptions &captions) { captions_ = captions; }
     void setHooks(RunHooks hooks) { hooks_ = std::move(hooks); }
@@ -135,18 +157,56 @@ public:
     const QString &lastStatement() const { return lastStatement_; }
 
 private:
-    void convertTable(const QString &entry, bool overwrite, bool skip, bool buildIndexes, TableResult &result);
-    QString targetNameFor(OracleSession &oracle, const QString &entry, const QString &sourceName,
+    // What one table's conversion works with: the run's own connections, log,
+    // stop request and row buffer, or those of a lane of the tables
+    // converted at once.
+    struct TableWork {
+        DatabaseObjects &db;
+        TRunLog &log;
+        RunControl &control;
+        RowBuffer &buffer;
+        TableClaims *claims;
+        // Rows read so far by the table's copy, at every pump point.
+        std::function<void(std::int64_t)> rows;
+        // Several tables at once: called once the table's name is chosen and
+        // its definition made, so the next table may take its turn.
+        std::function<void()> setupDone;
+    };
+    struct Lane;
+
+    void runTable(TableWork &w, const QString &entry, bool overwrite, bool skip, bool buildIndexes,
+                  TableResult &result);
+    void convertTable(TableWork &w, const QString &entry, bool overwrite, bool skip, bool buildIndexes,
+                      TableResult &result);
+    // Converts the tables several at once; false when a stop ended it.
+    bool convertAtOnce(const QStringList &tables, bool overwrite, bool skip, bool buildIndexes);
+    void openLanes(std::vector<std::unique_ptr<Lane>> &lanes, int count);
+    // A ledger that failed is an error of the table it failed in.
+    void noteLedgerError(TableResult &result);
+    QString targetNameFor(TableWork &w, const QString &entry, const QString &sourceName,
                           const RecordEntry *earlier);
     void openRecord();
     SourceTable sourceOf(const QString &entry) const;
     // Marks the table's entry, when the record is kept; a failure to write
     // it is an error of the table.
-    void markTable(const QString &target, RecordState state, TableResult &result, std::int64_t rowsWritten = -1);
-    std::int64_t estimatedRows(const QString &entry);
-    void checkRowCount(OracleSession &oracle, const QString &targetName, std::int64_t rowsBefore, TableResult &result);
-    void verifyCopy(const QString &entry, const QString &targetName, bool copied, std::int64_t rowsBefore,
-                    TableResult &result);
+    void markTable(TableWork &w, const QString &target, RecordState state, TableResult &result,
+                   std::int64_t rowsWritten = -1);
+    std::int64_t estimatedRows(MySqlConnection &catalogue, const QString &entry);
+    void checkRowCount(TableWork &w, const QString &targetName, std::int64_t rowsBefore, TableResult &result);
+    // The key column a table is copied in key ranges by: its primary key's
+    // one integer column, when its estimated rows pass the threshold; empty
+    // otherwise.
+    QString rangeKeyColumn(MySqlConnection &catalogue, const QString &entry);
+    // Copies the table in key ranges at once, each on connections of its
+    // own: new ranges split by the rows' positions in key order, or the
+    // ranges of an interrupted run (ranges), each continued after its last
+    // committed batch. The ranges' lines follow one another in the table's
+    // log; the counts are their sums.
+    TStepResult copyInRanges(TableWork &w, const QString &entry, const QString &targetName,
+                             const CopyOptions &options, bool continued, std::vector<RangeEntry> ranges,
+                             CopyCounts *counts);
+    void verifyCopy(TableWork &w, const QString &entry, const QString &targetName, bool copied,
+                    std::int64_t rowsBefore, TableResult &result);
     void finishRun(RunResultOutcome outcome, bool closingLines);
     // Ends a run whose stop request was seen: the record is saved when the
     // stop asks for it (a replay ended by a signal).
@@ -185,6 +245,15 @@ private:
     QSet<QString> interruptedRuns_;
     bool keepRecord_ = true;
     OracleSession *readRecordFrom_ = nullptr;
+    // Several tables at once: the record and the names of the run are shared
+    // by the lanes (the record's session under its lock), and the tables
+    // choose their names and make their definitions one at a time, in the
+    // chosen order (setupTurn_: the position of the table whose turn it is).
+    std::recursive_mutex recordMutex_;
+    std::mutex turnMutex_;
+    std::condition_variable turnChanged_;
+    int setupTurn_ = 0;
+    std::vector<std::unique_ptr<Lane>> lanes_;  // opened at the start, taken by convertAtOnce
 };
 
 } // namespace tavrex

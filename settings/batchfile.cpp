@@ -167,9 +167,9 @@ void ApplyBatchSettings(const BatchValues &v, ControlValues &c)
     c.cbcharsetIndex = int(serverCharSetEntries().indexOf(c.cbcharsetText));
     c.processtable = choiceValue(v, QStringLiteral("processtable"), 2);
     // A file written before an option existed has no line for it, which
-    // reads as off.
+    // reads as off (a number as its default).
     for (const CheckOption &option : kCheckOptions)
-        c.options.*option.setting = optionIsOn(v.value(QLatin1String(option.key)));
+        setOptionFromText(c.options, option, v.value(QLatin1String(option.key)));
 }
 
 bool batchAllTables(const BatchValues &values)
@@ -207,7 +207,7 @@ QStringList batchFileLines(const BatchRecording &r)
         QStringLiteral("character_set=") + r.characterSet,
     };
     for (const CheckOption &option : kCheckOptions)
-        lines.append(QLatin1String(option.key) + QLatin1Char('=') + optionText(r.options.*option.setting));
+        lines.append(QLatin1String(option.key) + QLatin1Char('=') + optionValueText(r.options, option));
     lines.append(QStringLiteral("alltables=") + (r.allTables ? QStringLiteral("1") : QStringLiteral("0")));
     if (!r.allTables)
         for (int i = 0; i < r.tables.size(); ++i)

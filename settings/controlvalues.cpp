@@ -27,7 +27,7 @@ void applyControlValues(const ControlValues &v, TConversionSettings &s)
                        : v.processtable == 1 ? TExistingTablePolicy::Merge
                                              : TExistingTablePolicy::Overwrite;
     for (const CheckOption &option : kCheckOptions)
-        s.*option.setting = v.options.*option.setting;
+        copyOption(s, v.options, option);
 }
 
 } // namespace tavrex

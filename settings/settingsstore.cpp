@@ -116,9 +116,10 @@ void LoadSettings(ControlValues &c)
         c.edtoracleusername = readText(store, QStringLiteral("oracleu"));
         c.edtoraclepassword = readText(store, QStringLiteral("oraclep"));
         c.processtable = readChoice(store, QStringLiteral("processtable"), 2);
-        // A missing option reads as off, whatever its default.
+        // A missing option reads as off, whatever its default (a number as its
+        // default).
         for (const CheckOption &option : kCheckOptions)
-            c.options.*option.setting = optionIsOn(readText(store, QLatin1String(option.key)));
+            setOptionFromText(c.options, option, readText(store, QLatin1String(option.key)));
         // Anything but "en" (missing, empty, another code) is Chinese, the
         // language the wizard starts in.
         c.language = readText(store, QStringLiteral("language")) == QLatin1String("en") ? QStringLiteral("en")
@@ -148,7 +149,7 @@ void SaveSettings(const ControlValues &c)
     store.setValue(QStringLiteral("oracleu"), c.edtoracleusername);
     store.setValue(QStringLiteral("processtable"), QString::number(c.processtable));
     for (const CheckOption &option : kCheckOptions)
-        store.setValue(QLatin1String(option.key), optionText(c.options.*option.setting));
+        store.setValue(QLatin1String(option.key), optionValueText(c.options, option));
     store.setValue(QStringLiteral("language"), c.language == QLatin1String("en") ? QStringLiteral("en")
                                                                                  : QStringLiteral("cn"));
 #ifndef Q_OS_WIN

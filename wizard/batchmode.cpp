@@ -23,6 +23,11 @@ void BatchReplay::start(Taaform1 &window)
     ControlValues controls = window.controlValues();
     try {
         ApplyBatchSettings(values_, controls);
+        for (const CheckOption &option : kCheckOptions) {
+            const auto over = overrides_.constFind(QLatin1String(option.key));
+            if (over != overrides_.constEnd())
+                setOptionFromText(controls.options, option, over.value());
+        }
     } catch (...) {
         // The values before the failing one stay applied.
         window.setControlValues(controls);
@@ -32,6 +37,13 @@ void BatchReplay::start(Taaform1 &window)
         controls.options.Resume = true;
     window.setControlValues(controls);
     window.armStartTimer();
+}
+
+void BatchReplay::keepFileValues(ControlValues &values) const
+{
+    for (const CheckOption &option : kCheckOptions)
+        if (overrides_.contains(QLatin1String(option.key)))
+            setOptionFromText(values.options, option, values_.value(QLatin1String(option.key)));
 }
 
 void BatchReplay::recordFailure(Taaform1 &window, const QString &error)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QHash>
+
 #include "settings/batchfile.h"
 
 #include <QDateTime>
@@ -38,8 +40,16 @@ public:
 
     const BatchValues &values() const { return values_; }
 
+    // A value that takes the place of the file's for this replay (the
+    // command line's --parallel N): the option of that batch key.
+    void overrideOption(const QString &key, const QString &value) { overrides_.insert(key, value); }
+    // Puts back the file's values of the options the command line took the
+    // place of, so that what is remembered after the replay is the file's.
+    void keepFileValues(ControlValues &values) const;
+
 private:
     BatchValues values_;
+    QHash<QString, QString> overrides_;
     QDateTime started_ = QDateTime::currentDateTime();
 };
 

@@ -18,6 +18,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QRadioButton>
 
 namespace tavrex {
@@ -100,12 +101,23 @@ Tmarfrm_bat::Tmarfrm_bat(Prompts &prompts, QWidget *parent) : QDialog(parent), p
     GroupBox2_->setObjectName(QStringLiteral("GroupBox2"));
     GroupBox2_->setGeometry(8, 164, 300, 120);
     // Two columns: the four options of the first design on the left, the
-    // later ones on the right.
+    // later ones on the right (closer together, so that they fit); a number
+    // shows its label and a spin box.
     for (int i = 0; i < kCheckOptionCount; ++i) {
         const char *name = kCheckOptions[i].control;
         const QString caption = batchWindowOptionCaption(QLatin1String(name));
+        if (isNumberOption(kCheckOptions[i])) {
+            const int top = 18 + 20 * (i - 4);
+            label(GroupBox2_, (QByteArrayLiteral("lbl") + name).constData(), caption, 140, top + 2, 100);
+            optionSpins_[i] = new QSpinBox(GroupBox2_);
+            optionSpins_[i]->setObjectName(QLatin1String(name));
+            optionSpins_[i]->setGeometry(245, top, 50, 18);
+            optionSpins_[i]->setRange(kCheckOptions[i].minimum, kCheckOptions[i].maximum);
+            optionSpins_[i]->setValue(numberDefault(kCheckOptions[i]));
+            continue;
+        }
         optionBoxes_[i] = i < 4 ? option(GroupBox2_, name, caption, 10, 22 + 24 * i, 125)
-                            : option(GroupBox2_, name, caption, 140, 22 + 24 * (i - 4), 155);
+                            : option(GroupBox2_, name, caption, 140, 18 + 20 * (i - 4), 155);
     }
 
     rgselecttable_ = new QGroupBox(QStringLiteral("要转换的表"), this);
@@ -158,8 +170,12 @@ void Tmarfrm_bat::fill(const BatchWindowInput &in)
     edtoraclepassword_->setText(in.oraclePassword);
     edtoracleexits_->setText(in.policyCaption);
     edtcharset_->setText(in.characterSet);
-    for (int i = 0; i < kCheckOptionCount; ++i)
-        optionBoxes_[i]->setChecked(in.options.*kCheckOptions[i].setting);
+    for (int i = 0; i < kCheckOptionCount; ++i) {
+        if (optionSpins_[i])
+            optionSpins_[i]->setValue(in.options.*kCheckOptions[i].number);
+        else
+            optionBoxes_[i]->setChecked(in.options.*kCheckOptions[i].setting);
+    }
     mysqltableselect_->clear();
     mysqltableselect_->addItems(in.selectedTables);
 }
@@ -193,8 +209,12 @@ BatchRecording Tmarfrm_bat::recording() const
     r.oracleUser = edtoracleusername_->text();
     r.oraclePassword = edtoraclepassword_->text();
     r.characterSet = edtcharset_->text();
-    for (int i = 0; i < kCheckOptionCount; ++i)
-        r.options.*kCheckOptions[i].setting = optionBoxes_[i]->isChecked();
+    for (int i = 0; i < kCheckOptionCount; ++i) {
+        if (optionSpins_[i])
+            r.options.*kCheckOptions[i].number = optionSpins_[i]->value();
+        else
+            r.options.*kCheckOptions[i].setting = optionBoxes_[i]->isChecked();
+    }
     r.allTables = tableChoice_->checkedId() == 1;
     for (int i = 0; i < mysqltableselect_->count(); ++i)
         r.tables.append(mysqltableselect_->item(i)->text());

@@ -11,6 +11,7 @@
 
 class QButtonGroup;
 class QCheckBox;
+class QSpinBox;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
@@ -103,6 +104,7 @@ private:
     QLineEdit *edtcharset_ = nullptr;
     // The check boxes of kCheckOptions, in its order.
     QCheckBox *optionBoxes_[kCheckOptionCount] = {};
+    QSpinBox *optionSpins_[kCheckOptionCount] = {};  // its numbers
     QListWidget *mysqltableselect_ = nullptr;
     QPushButton *bttableselect_ = nullptr;
     QPushButton *Button1_ = nullptr;

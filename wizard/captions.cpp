@@ -99,6 +99,10 @@ const CaptionRow kRows[] = {
      "so that a run interrupted by a kill, a stop or a lost connection is continued after its last committed batch.",
      "按主键顺序读取有主键的表，并把进度记录在目标库中 (TAVREX_CONVERSIONS)，这样被终止、停止或断开连接的转换"
      "可以从最后提交的批次之后继续。"},
+    {"lblspnparallel", "Tables at once", "同时转换的表数",
+     "Convert this many tables at once, each on connections of its own; a big table keyed by one integer column is "
+     "copied in that many key ranges at once. Each table's lines stay together in the log.",
+     "同时转换这么多张表，每张表使用自己的连接；以单个整数列为主键的大表按同样数目的键范围同时复制。日志中每张表的行保持在一起。"},
     {"lnklanguage", "中文", "English"},
     {"lblservicehint", "embedded:PATH, or net service / host:port/service", "embedded:路径，或网络服务名 / 主机:端口/服务名",
      "embedded:PATH for the built-in target (one file at PATH); for an Oracle server a net service name or a "
@@ -121,6 +125,7 @@ const struct {
     {"chkverify", "校验复制的数据"},
     {"chkkeepdetails", "保留列的属性"},
     {"chkresume", "可续传的转换"},
+    {"spnparallel", "同时转换表数"},
 };
 
 QString helpAddress(const QString &helpFolder, const QString &page)

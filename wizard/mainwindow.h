@@ -41,6 +41,7 @@
 
 class QButtonGroup;
 class QCheckBox;
+class QSpinBox;
 class QComboBox;
 class QGroupBox;
 class QLabel;
@@ -429,6 +430,9 @@ private:
     QButtonGroup *processtableItems_ = nullptr;
     // The check boxes of kCheckOptions, in its order, each named by its row.
     QCheckBox *optionBoxes_[kCheckOptionCount] = {};
+    // The spin boxes of its numbers (null for a check box; then the check
+    // box is null for a number).
+    QSpinBox *optionSpins_[kCheckOptionCount] = {};
     QComboBox *cbcharset = nullptr;
 
     // Page 5.

@@ -76,6 +76,12 @@ double RowRate::update(const RunProgress &progress)
         reset();
         return -1;
     }
+    // Several tables at once: their rows start at different moments, so no
+    // one rate is shown.
+    if (!progress.running.empty()) {
+        reset();
+        return -1;
+    }
     const std::int64_t now = clock_();
     lastMs_ = now;
     if (!started_ || progress.table != table_ || progress.tablesDone != tablesDone_) {
@@ -109,10 +115,19 @@ ProgressTexts progressTexts(const RunProgress &progress, double rowsPerSecond, c
         texts.rows = captions.allTablesDone;
         return texts;
     }
-    texts.rows = progress.rowsEstimated < 0
-                     ? captions.rowsNoEstimate.arg(progress.table, grouped(progress.rowsCopied))
-                     : captions.rowsProgress.arg(progress.table, grouped(progress.rowsCopied),
-                                                 grouped(progress.rowsEstimated));
+    auto rowsText = [&captions](const QString &table, std::int64_t copied, std::int64_t estimated) {
+        return estimated < 0 ? captions.rowsNoEstimate.arg(table, grouped(copied))
+                             : captions.rowsProgress.arg(table, grouped(copied), grouped(estimated));
+    };
+    if (!progress.running.empty()) {
+        // Several tables at once: a line for each.
+        QStringList lines;
+        for (const TableProgress &t : progress.running)
+            lines << rowsText(t.table, t.rowsCopied, t.rowsEstimated);
+        texts.rows = lines.join(QLatin1Char('\n'));
+        return texts;
+    }
+    texts.rows = rowsText(progress.table, progress.rowsCopied, progress.rowsEstimated);
     if (rowsPerSecond >= 0)
         texts.rate = captions.rowsPerSecond.arg(grouped(std::int64_t(rowsPerSecond + 0.5)));
     if (rowsPerSecond > 0 && secondsInTable >= kMinSecondsForRemaining &&
@@ -125,7 +140,8 @@ ProgressTexts progressTexts(const RunProgress &progress, double rowsPerSecond, c
 
 QString progressLine(const ProgressTexts &texts)
 {
-    QStringList parts{texts.tables, texts.rows};
+    // The lines of several tables at once share the one line.
+    QStringList parts{texts.tables, QString(texts.rows).replace(QLatin1Char('\n'), QStringLiteral("; "))};
     if (!texts.rate.isEmpty())
         parts << texts.rate;
     return parts.join(QStringLiteral(" | "));
@@ -486,6 +502,10 @@ void TableLogRanges::update(const RunProgress &progress, int logSize)
         tablesDone_ = -1;
         return;
     }
+    // Several tables at once: a table's lines go into the log together when
+    // it ends, right after the report that says so.
+    if (!progress.running.empty() && !progress.logBlock)
+        return;
     // A table's first report: another table, or the same name again after
     // the tables done have moved on.
     if (open && ranges_.back().table == progress.table && progress.tablesDone == tablesDone_)
@@ -499,14 +519,21 @@ void TableLogRanges::update(const RunProgress &progress, int logSize)
 std::vector<std::optional<TableLogRanges::Range>> TableLogRanges::forReport(const RunReport &report) const
 {
     std::vector<std::optional<Range>> out;
+    std::vector<bool> used(ranges_.size(), false);
     std::size_t next = 0;
     for (const TableResult &table : report.tables) {
         std::optional<Range> found;
-        for (std::size_t i = next; i < ranges_.size(); ++i) {
-            if (ranges_[i].table == table.source) {
-                found = ranges_[i];
-                next = i + 1;
-                break;
+        // In run order; with several tables at once the lines of a later
+        // table may come first, so an earlier range not yet taken serves too.
+        for (std::size_t pass = 0; pass < 2 && !found; ++pass) {
+            for (std::size_t i = pass == 0 ? next : 0; i < ranges_.size(); ++i) {
+                if (!used[i] && ranges_[i].table == table.source) {
+                    found = ranges_[i];
+                    used[i] = true;
+                    if (pass == 0)
+                        next = i + 1;
+                    break;
+                }
             }
         }
         out.push_back(found);

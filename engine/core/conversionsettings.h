@@ -15,10 +15,11 @@ enum class TExistingTablePolicy : std::int32_t {
     Skip = 2,
 };
 
-// The switches of one conversion, each shown as a check box on page 4. A
-// field's initializer is the option's designed default. The table that ties
-// each field to its check box, its stored key and its batch-file key is
-// settings/checkoptions.h; the run reads the fields by name.
+// The switches of one conversion, each shown on page 4 (a check box, or a
+// spin box for a number). A field's initializer is the option's designed
+// default. The table that ties each field to its control, its stored key and
+// its batch-file key is settings/checkoptions.h; the run reads the fields by
+// name.
 struct ConversionOptions {
     bool DefinitionsOnly = false;
     bool SkipIndexes = false;
@@ -28,7 +29,12 @@ struct ConversionOptions {
     bool Verify = false;           // read every copied table back and compare
     bool KeepDetails = false;      // keep column details (sizes, defaults, keys)
     bool Resume = false;           // read keyed tables in key order and continue an interrupted run
+    int ParallelTables = 1;        // tables converted at once (1 to 16)
 };
+
+// The range of "Tables at once".
+constexpr int kMinParallelTables = 1;
+constexpr int kMaxParallelTables = 16;
 
 // Every option of one conversion. The wizard keeps one instance whose fields
 // mirror its page controls; the settings store and the batch file fill it too.
@@ -48,6 +54,11 @@ struct TConversionSettings : ConversionOptions {
     TExistingTablePolicy ExistingTables = TExistingTablePolicy::Overwrite;
     QStringList SelectedTables;
     bool AllTables = false;        // batch mode only
+    // With several tables at once, a table whose primary key is one integer
+    // column and whose estimated rows pass this figure is copied in key
+    // ranges at once. The environment's TAVREX_RANGE_THRESHOLD, when it is
+    // a whole number, takes its place.
+    std::int64_t RangeRowThreshold = 1000000;
 };
 
 // The entries of the character-set drop-down, in order; entry 0 "Default"

@@ -118,7 +118,19 @@ QString csvField(const QString &text)
 
 RunLedger::~RunLedger()
 {
-    close();
+    closeFiles();
+}
+
+std::int64_t RunLedger::records() const
+{
+    const std::lock_guard<std::mutex> lock(mutex_);
+    return records_;
+}
+
+QString RunLedger::errorText() const
+{
+    const std::lock_guard<std::mutex> lock(mutex_);
+    return error_;
 }
 
 void RunLedger::fail(const QString &text)
@@ -129,7 +141,8 @@ void RunLedger::fail(const QString &text)
 
 void RunLedger::setPaths(const QString &ledgerPath, const QString &reloadFolder)
 {
-    close();
+    const std::lock_guard<std::mutex> lock(mutex_);
+    closeFiles();
     ledgerPath_ = ledgerPath;
     reloadFolder_ = reloadFolder;
     records_ = 0;
@@ -158,11 +171,13 @@ void RunLedger::setPaths(const QString &ledgerPath, const QString &reloadFolder)
 void RunLedger::recordValue(const QString &table, std::int64_t row, const QString &column, const QString &reason,
                             const QString &value)
 {
+    const std::lock_guard<std::mutex> lock(mutex_);
     appendRecord(table, QString::number(row), column, reason, value);
 }
 
 void RunLedger::recordKey(const QString &table, const QString &columns, const QString &reason, const QString &value)
 {
+    const std::lock_guard<std::mutex> lock(mutex_);
     appendRecord(table, QString(), columns, reason, value);
 }
 
@@ -191,6 +206,13 @@ void RunLedger::appendRecord(const QString &table, const QString &row, const QSt
 
 void RunLedger::carryOver(const QString &table, const QString &target, std::int64_t uptoRow)
 {
+    carryOver(table, target, {{1, uptoRow}});
+}
+
+void RunLedger::carryOver(const QString &table, const QString &target,
+                          const std::vector<std::pair<std::int64_t, std::int64_t>> &spans)
+{
+    const std::lock_guard<std::mutex> lock(mutex_);
     const QString reloadName = earlierReloads_.value(table);
     if (!reloadName.isEmpty() && !reloadFolder_.isEmpty()) {
         const QFileInfo file(reloadFolder_ + QLatin1Char('/') + reloadName);
@@ -205,14 +227,21 @@ void RunLedger::carryOver(const QString &table, const QString &target, std::int6
             continue;
         bool numbered = false;
         const std::int64_t row = r.at(1).toLongLong(&numbered);
-        if (numbered && row >= 1 && row <= uptoRow)
-            appendRecord(r.at(0), r.at(1), r.at(2), r.at(3), r.at(4));
+        if (!numbered)
+            continue;
+        for (const auto &[first, last] : spans) {
+            if (row >= first && row <= last) {
+                appendRecord(r.at(0), r.at(1), r.at(2), r.at(3), r.at(4));
+                break;
+            }
+        }
     }
 }
 
 void RunLedger::recordRow(const QString &table, std::int64_t row, const QString &reason)
 {
-    recordValue(table, row, QString(), reason, QString());
+    const std::lock_guard<std::mutex> lock(mutex_);
+    appendRecord(table, QString::number(row), QString(), reason, QString());
 }
 
 AppendingTextFile *RunLedger::reloadFile(const QString &table, const QString &target, const QStringList &fieldNames)
@@ -291,6 +320,7 @@ AppendingTextFile *RunLedger::reloadFile(const QString &table, const QString &ta
 void RunLedger::recordReloadRow(const QString &table, const QString &target, const QStringList &fieldNames,
                                 const QStringList &values)
 {
+    const std::lock_guard<std::mutex> lock(mutex_);
     if (reloadFolder_.isEmpty() || !error_.isEmpty())
         return;
     AppendingTextFile *file = reloadFile(table, target, fieldNames);
@@ -305,6 +335,7 @@ void RunLedger::recordReloadRow(const QString &table, const QString &target, con
 
 void RunLedger::dropEarlierReloadFile(const QString &table)
 {
+    const std::lock_guard<std::mutex> lock(mutex_);
     if (continued_.contains(table))
         return;  // it holds the rows the continued copy rejected before
     const QString name = earlierReloads_.take(table);
@@ -321,15 +352,22 @@ void RunLedger::dropEarlierReloadFile(const QString &table)
 
 void RunLedger::close()
 {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    closeFiles();
+}
+
+void RunLedger::closeFiles()
+{
     ledger_.reset();
     reloads_.clear();
 }
 
 void RunLedger::moveTo(const QString &ledgerPath, const QString &reloadFolder)
 {
+    const std::lock_guard<std::mutex> lock(mutex_);
     const bool hadLedger = ledger_ != nullptr;
     const bool hadReloads = !reloads_.isEmpty();
-    close();
+    closeFiles();
     if (hadLedger && ledgerPath != ledgerPath_) {
         QFile::remove(ledgerPath);
         if (!QFile::rename(ledgerPath_, ledgerPath))

@@ -10,6 +10,9 @@
 
 #include <cstdint>
 #include <memory>
+#include <mutex>
+#include <utility>
+#include <vector>
 
 namespace tavrex {
 
@@ -40,6 +43,10 @@ QString csvField(const QString &text);
 // A write that fails does not throw: the ledger keeps the first failure
 // (Cannot write the file "PATH": REASON) in errorText(), writes nothing more,
 // and the copy ends the table with it.
+//
+// Tables converted at once record into one ledger from their own threads:
+// each call is whole under the ledger's lock, so lines never mix, and the
+// records of a table keep their order.
 class RunLedger {
 public:
     RunLedger() = default;
@@ -75,10 +82,14 @@ public:
     // written again into this ledger, and its reload file is continued
     // rather than replaced, so the record of the table is whole.
     void carryOver(const QString &table, const QString &target, std::int64_t uptoRow);
+    // The same for a copy in key ranges: the records of the rows in each
+    // span (first and last row, both included) that the ranges committed.
+    void carryOver(const QString &table, const QString &target,
+                   const std::vector<std::pair<std::int64_t, std::int64_t>> &spans);
 
-    std::int64_t records() const { return records_; }
+    std::int64_t records() const;
     // The first failed write; empty while every write succeeded.
-    const QString &errorText() const { return error_; }
+    QString errorText() const;
 
     // Closes the files and moves them to new paths (an interactive run names
     // its files after the time of the log save). Does nothing when nothing
@@ -91,6 +102,7 @@ private:
                       const QString &value);
     AppendingTextFile *reloadFile(const QString &table, const QString &target, const QStringList &fieldNames);
     void fail(const QString &text);
+    void closeFiles();
 
     QString ledgerPath_;
     QString reloadFolder_;
@@ -102,6 +114,7 @@ private:
     QSet<QString> continued_;                                     // tables whose reload file goes on
     std::int64_t records_ = 0;
     QString error_;
+    mutable std::mutex mutex_;
 };
 
 // The records of a CSV text (RFC 4180: quoted fields may hold commas, quotes

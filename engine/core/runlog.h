@@ -3,6 +3,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <atomic>
 #include <chrono>
 #include <functional>
 #include <vector>
@@ -73,7 +74,9 @@ public:
     using Clock = std::chrono::steady_clock;
     static constexpr std::chrono::milliseconds kResponsivePeriod{40};
 
-    bool StopRequested() const { return stopRequested_; }
+    // The request may be made from another thread than the one that polls
+    // it (the run passes a stop on to the tables it converts at once).
+    bool StopRequested() const { return stopRequested_.load(std::memory_order_relaxed); }
     void requestStop() { stopRequested_ = true; }
     // A stop whose run saves its log, ledger and report all the same (a
     // replay ended by a signal).
@@ -110,7 +113,7 @@ public:
     void setResponsivePeriod(std::chrono::milliseconds period) { responsivePeriod_ = period; }
 
 private:
-    bool stopRequested_ = false;
+    std::atomic<bool> stopRequested_{false};
     bool saveWhenStopped_ = false;
     Pump pump_;
     Pump responsivePump_;

@@ -39,12 +39,13 @@ BatchRecording sampleRecording()
 }
 
 // Every line before "alltables": the fifteen of the first design, then the
-// later options in their order.
+// later options in their order (a number in decimals).
 const QStringList kOptionLines{
     "accessmode=0",       "mysqldatabase=shop",  "port=3306",      "mysqlu=root",   "mysqlp=s=cret",
     "host=db.example.org", "oracleh=embedded:/srv/t.db", "oracleu=scott", "oraclep=tiger", "processtable=1",
     "character_set=Default", "tabledefonly=0",   "skipindex=1",    "nameuppercase=1", "blobtotext=0",
     "rejectrows=0",        "verify=1",           "keepdetails=0",  "resume=0",
+    "paralleltables=1",
 };
 
 } // namespace
@@ -176,19 +177,54 @@ TEST(BatchFile, EachCheckOptionIsALineOfItsOwnAndComesBackAlone)
 {
     for (int i = 0; i < kCheckOptionCount; ++i) {
         SCOPED_TRACE(kCheckOptions[i].key);
+        // A number is "on" at its greatest value, "off" at its default.
+        auto set = [](ConversionOptions &o, const CheckOption &which, bool on) {
+            if (isNumberOption(which))
+                o.*which.number = on ? which.maximum : numberDefault(which);
+            else
+                o.*which.setting = on;
+        };
         BatchRecording r = sampleRecording();
         for (const CheckOption &other : kCheckOptions)
-            r.options.*other.setting = &other == &kCheckOptions[i];
+            set(r.options, other, &other == &kCheckOptions[i]);
         const QStringList lines = batchFileLines(r);
         ASSERT_EQ(lines.size(), 11 + kCheckOptionCount + 1);
         EXPECT_EQ(lines.at(10), "character_set=Default");
-        for (int j = 0; j < kCheckOptionCount; ++j)
-            EXPECT_EQ(lines.at(11 + j), QString(kCheckOptions[j].key) + (i == j ? "=1" : "=0"));
+        for (int j = 0; j < kCheckOptionCount; ++j) {
+            const CheckOption &o = kCheckOptions[j];
+            const QString value = isNumberOption(o) ? QString::number(i == j ? o.maximum : numberDefault(o))
+                                                    : QString(i == j ? "1" : "0");
+            EXPECT_EQ(lines.at(11 + j), QString(o.key) + "=" + value);
+        }
         ControlValues c;
         for (const CheckOption &other : kCheckOptions)
-            c.options.*other.setting = &other != &kCheckOptions[i];
+            set(c.options, other, &other != &kCheckOptions[i]);
         ApplyBatchSettings(parseBatchFile(lines.join("\r\n").toUtf8()), c);
         EXPECT_TRUE(sameOptions(c.options, r.options));
+    }
+}
+
+// "Tables at once" reads as a whole number within its bounds; a file
+// without the line, or with anything else, converts one table at a time.
+TEST(BatchFile, TablesAtOnceOutsideItsBoundsReadsAsOne)
+{
+    const struct {
+        const char *line;
+        int expected;
+    } cases[] = {
+        {nullptr, 1}, {"paralleltables=4", 4}, {"paralleltables=16", 16}, {"paralleltables= 2 ", 2},
+        {"paralleltables=17", 1}, {"paralleltables=0", 1}, {"paralleltables=-3", 1}, {"paralleltables=four", 1},
+        {"paralleltables=2.5", 1}, {"paralleltables=", 1},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.line ? c.line : "(no line)");
+        QStringList lines{"accessmode=0", "processtable=0"};
+        if (c.line)
+            lines << c.line;
+        ControlValues v;
+        v.options.ParallelTables = 9;
+        ApplyBatchSettings(parseBatchFile(lines.join("\r\n").toUtf8()), v);
+        EXPECT_EQ(v.options.ParallelTables, c.expected);
     }
 }
 

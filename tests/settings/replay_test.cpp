@@ -323,6 +323,26 @@ TEST_F(ReplayTest, LanguageOnTheCommandLineHoldsForThatReplayOnly)
     EXPECT_EQ(store.value("language").toString(), "cn") << "the remembered language stays";
 }
 
+TEST_F(ReplayTest, ParallelOnTheCommandLineHoldsForThatReplayOnly)
+{
+    const QString job = writeJob("atonce.qelt", "scott", {"tables1=alpha", "tables2=beta", "tables3=gamma"});
+    QString out, err;
+    ASSERT_EQ(runProgram({"--no-window", "--parallel", "3", job}, dir.path(), &out, &err), 0) << err.toStdString();
+    for (const char *line : {"Insert table ALPHA 2 Rows ...Done", "Insert table BETA 1 Rows ...Done",
+                             "Insert table GAMMA 0 Rows ...Done"})
+        EXPECT_TRUE(out.contains(line)) << out.toStdString();
+    QSettings store(dir.path() + "/config/Kestrova/Tavrex.conf", QSettings::IniFormat);
+    EXPECT_EQ(store.value("paralleltables").toString(), "1") << "the file's value is remembered";
+
+    // Anything but a whole number from 1 to 16: the usage, exit 2.
+    QTemporaryDir home;
+    for (const char *n : {"0", "17", "two", ""}) {
+        EXPECT_EQ(runProgram({"--no-window", "--parallel", n, job}, home.path(), &out, &err), 2) << n;
+        EXPECT_TRUE(err.contains("Usage: tavrex")) << err.toStdString();
+    }
+    EXPECT_EQ(runProgram({"--no-window", job, "--parallel"}, home.path(), &out, &err), 2);
+}
+
 TEST_F(ReplayTest, TheProgressLineGoesToAStandardErrorTerminalOnlyAndLeavesTheLogLinesWhole)
 {
     sandboxExec({"create table many (id int) engine=MyISAM", "insert into many select seq from seq_1_to_3000"},

@@ -57,7 +57,8 @@ TEST(SettingsStore, FirstStartKeepsTheDefaultsAndSaveWritesEveryValue)
     keys.sort();
     EXPECT_EQ(keys, (QStringList{"Character Set", "accessmode", "blobtotext", "host", "keepdetails", "language",
                                  "mysqldatabase", "mysqlp", "mysqlu", "nameuppercase", "oracleh", "oraclep", "oracleu",
-                                 "port", "processtable", "rejectrows", "resume", "skipindex", "tabledefonly",
+                                 "paralleltables", "port", "processtable", "rejectrows", "resume", "skipindex",
+                                 "tabledefonly",
                                  "verify"}));
     EXPECT_EQ(raw.value("nameuppercase").toString(), "1");
     for (const char *off : {"rejectrows", "verify", "keepdetails"})
@@ -103,16 +104,28 @@ TEST(SettingsStore, EachCheckOptionIsStoredUnderItsKeyAndComesBackAlone)
     for (const CheckOption &option : kCheckOptions) {
         SCOPED_TRACE(option.key);
         resetStore();
+        // A number is "on" at its greatest value, "off" at its default.
+        auto set = [](ConversionOptions &o, const CheckOption &which, bool on) {
+            if (isNumberOption(which))
+                o.*which.number = on ? which.maximum : numberDefault(which);
+            else
+                o.*which.setting = on;
+        };
         ControlValues c;
         for (const CheckOption &other : kCheckOptions)
-            c.options.*other.setting = &other == &option;
+            set(c.options, other, &other == &option);
         SaveSettings(c);
         const QSettings raw(QSettings::NativeFormat, QSettings::UserScope, "Kestrova", "Tavrex");
-        for (const CheckOption &other : kCheckOptions)
-            EXPECT_EQ(raw.value(other.key).toString(), &other == &option ? "1" : "0") << other.key;
+        for (const CheckOption &other : kCheckOptions) {
+            const bool on = &other == &option;
+            const QString stored = isNumberOption(other)
+                                       ? QString::number(on ? other.maximum : numberDefault(other))
+                                       : QString(on ? "1" : "0");
+            EXPECT_EQ(raw.value(other.key).toString(), stored) << other.key;
+        }
         ControlValues back;
         for (const CheckOption &other : kCheckOptions)
-            back.options.*other.setting = &other != &option;
+            set(back.options, other, &other != &option);
         LoadSettings(back);
         EXPECT_EQ(back, c);
     }

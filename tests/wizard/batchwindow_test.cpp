@@ -95,7 +95,7 @@ TEST(BatchWindow, RecordingWritesTheSettingsFileAndTheLauncher)
         "accessmode=0\r\nmysqldatabase=shop\r\nport=3306\r\nmysqlu=root\r\nmysqlp=pw\r\nhost=db.example.org\r\n"
         "oracleh=embedded:t.db\r\noracleu=scott\r\noraclep=tiger\r\nprocesstable=1\r\ncharacter_set=Default\r\n"
         "tabledefonly=0\r\nskipindex=1\r\nnameuppercase=0\r\nblobtotext=0\r\nrejectrows=1\r\nverify=0\r\n"
-        "keepdetails=1\r\nresume=0\r\nalltables=0\r\n"
+        "keepdetails=1\r\nresume=0\r\nparalleltables=1\r\nalltables=0\r\n"
         "tables1=orders\r\ntables2=order items\r\ntables3=" +
         QString("客户").toLocal8Bit() + "\r\n";
     EXPECT_EQ(readAll(settingsFile), expected);

@@ -34,15 +34,15 @@ TEST(CaptionTables, BothHoldTheSameKeysInTheSameOrderTheLaterRowsAfterTheFirst44
 {
     const QStringList english = englishTable(QStringLiteral("/opt/tavrex/help"));
     const QStringList chn = chnTable(QStringLiteral("/opt/tavrex/help"));
-    ASSERT_EQ(english.size(), 51);
+    ASSERT_EQ(english.size(), 52);
     EXPECT_EQ(keysOf(english), keysOf(chn));
     EXPECT_EQ(keysOf(english).first(), "Label1");
     EXPECT_EQ(keysOf(english).at(13), "Label15") << "row 14 comes before Label14";
     EXPECT_EQ(keysOf(english).at(42), "helpurl");
     EXPECT_EQ(keysOf(english).at(43), "queryclose");
     EXPECT_EQ(keysOf(english).mid(44),
-              (QStringList{"chkrejectrows", "chkverify", "chkkeepdetails", "chkresume", "lnklanguage",
-                           "lblservicehint", "helpmissing"}));
+              (QStringList{"chkrejectrows", "chkverify", "chkkeepdetails", "chkresume", "lblspnparallel",
+                           "lnklanguage", "lblservicehint", "helpmissing"}));
     EXPECT_EQ(keysOf(english).removeDuplicates(), 0);
 }
 

@@ -1,7 +1,8 @@
-// Every row of the check-box option table as the windows show it: a box of
-// page 4 with its captions in both languages, whose state reaches the run's
-// record and comes back from loaded values, and a box of the batch window
-// whose state the recording carries. No server is needed.
+// Every row of the option table as the windows show it: a box (or a spin
+// box for a number) of page 4 with its captions in both languages, whose
+// state reaches the run's record and comes back from loaded values, and a
+// control of the batch window whose state the recording carries. No server
+// is needed.
 
 #include "settings/checkoptions.h"
 #include "tests/support/qtprinters.h"
@@ -11,6 +12,8 @@
 #include "wizard/mainwindow.h"
 
 #include <QCheckBox>
+#include <QLabel>
+#include <QSpinBox>
 
 #include <gtest/gtest.h>
 
@@ -19,13 +22,24 @@ using namespace tavrex::test;
 
 namespace {
 
-// The options with only the one given on.
+// The options with only the one given on (a number at its greatest, the
+// others at their defaults).
 ConversionOptions onlyOn(const CheckOption &option)
 {
     ConversionOptions options;
-    for (const CheckOption &other : kCheckOptions)
-        options.*other.setting = &other == &option;
+    for (const CheckOption &other : kCheckOptions) {
+        if (isNumberOption(other))
+            options.*other.number = &other == &option ? other.maximum : numberDefault(other);
+        else
+            options.*other.setting = &other == &option;
+    }
     return options;
+}
+
+// Whether a check box's field is on, a number's away from its default.
+bool isOn(const ConversionOptions &options, const CheckOption &option)
+{
+    return isNumberOption(option) ? options.*option.number != numberDefault(option) : options.*option.setting;
 }
 
 } // namespace
@@ -42,6 +56,20 @@ TEST(CheckOptionBoxes, EachIsABoxOfPageFourThatTheRunsRecordFollows)
     const QStringList chn = chnTable(QString());
     for (const CheckOption &option : kCheckOptions) {
         SCOPED_TRACE(option.control);
+        if (isNumberOption(option)) {
+            auto *spin = window.findChild<QSpinBox *>(option.control);
+            ASSERT_TRUE(spin);
+            EXPECT_EQ(spin->value(), numberDefault(option)) << "the designed default";
+            EXPECT_EQ(spin->minimum(), option.minimum);
+            EXPECT_EQ(spin->maximum(), option.maximum);
+            const QString label = QStringLiteral("lbl") + option.control;
+            ASSERT_TRUE(window.findChild<QLabel *>(label));
+            EXPECT_NE(captionFor(english, label), "");
+            EXPECT_NE(captionFor(chn, label), "");
+            EXPECT_EQ(window.findChild<QLabel *>(label)->toolTip(),
+                      captionFor(toolTipTable(QStringLiteral("cn")), label));
+            continue;
+        }
         auto *box = window.findChild<QCheckBox *>(option.control);
         ASSERT_TRUE(box);
         EXPECT_EQ(box->isChecked(), optionDefault(option)) << "the designed default";
@@ -56,12 +84,33 @@ TEST(CheckOptionBoxes, EachIsABoxOfPageFourThatTheRunsRecordFollows)
     ASSERT_EQ(window.LanguageCode(), "en");
     for (const CheckOption &option : kCheckOptions) {
         SCOPED_TRACE(option.control);
-        const QString englishTip = captionFor(toolTipTable(QStringLiteral("en")), option.control);
+        // A number's tip is its label's.
+        const QString name = isNumberOption(option) ? QStringLiteral("lbl") + option.control : option.control;
+        const QString englishTip = captionFor(toolTipTable(QStringLiteral("en")), name);
         EXPECT_GT(englishTip.size(), 20);
-        EXPECT_EQ(window.findChild<QCheckBox *>(option.control)->toolTip(), englishTip);
+        EXPECT_EQ(window.findChild<QWidget *>(name)->toolTip(), englishTip);
     }
     for (const CheckOption &option : kCheckOptions) {
         SCOPED_TRACE(option.control);
+        if (isNumberOption(option)) {
+            // The number reaches its field of the record, and no other, and
+            // loaded values set it.
+            auto *spin = window.findChild<QSpinBox *>(option.control);
+            const TConversionSettings before = window.currentSettings();
+            spin->setValue(option.maximum);
+            const TConversionSettings after = window.currentSettings();
+            for (const CheckOption &other : kCheckOptions)
+                EXPECT_EQ(isOn(after, other), isOn(before, other) != (&other == &option)) << other.control;
+            spin->setValue(numberDefault(option));
+            ControlValues loaded = window.controlValues();
+            loaded.options = onlyOn(option);
+            window.setControlValues(loaded);
+            EXPECT_EQ(spin->value(), option.maximum);
+            EXPECT_EQ(window.controlValues(), loaded);
+            loaded.options = ConversionOptions{};
+            window.setControlValues(loaded);
+            continue;
+        }
         QCheckBox *box = window.findChild<QCheckBox *>(option.control);
 
         // Ticking the box turns its field of the record, and no other.
@@ -69,7 +118,7 @@ TEST(CheckOptionBoxes, EachIsABoxOfPageFourThatTheRunsRecordFollows)
         box->click();
         const TConversionSettings after = window.currentSettings();
         for (const CheckOption &other : kCheckOptions)
-            EXPECT_EQ(after.*other.setting, (before.*other.setting) != (&other == &option)) << other.control;
+            EXPECT_EQ(isOn(after, other), isOn(before, other) != (&other == &option)) << other.control;
         box->click();
 
         // Loaded values tick this box alone.
@@ -77,7 +126,8 @@ TEST(CheckOptionBoxes, EachIsABoxOfPageFourThatTheRunsRecordFollows)
         loaded.options = onlyOn(option);
         window.setControlValues(loaded);
         for (const CheckOption &other : kCheckOptions)
-            EXPECT_EQ(window.findChild<QCheckBox *>(other.control)->isChecked(), &other == &option) << other.control;
+            if (!isNumberOption(other))
+                EXPECT_EQ(window.findChild<QCheckBox *>(other.control)->isChecked(), &other == &option) << other.control;
         EXPECT_EQ(window.controlValues(), loaded);
     }
 }
@@ -91,12 +141,23 @@ TEST(CheckOptionBoxes, EachIsABoxOfTheBatchWindowThatTheRecordingCarries)
         BatchWindowInput in;
         in.options = onlyOn(option);
         window.fill(in);
-        auto *box = window.findChild<QCheckBox *>(option.control);
-        ASSERT_TRUE(box);
-        EXPECT_NE(box->text(), "");
-        EXPECT_EQ(box->text(), batchWindowOptionCaption(option.control));
+        if (isNumberOption(option)) {
+            auto *spin = window.findChild<QSpinBox *>(option.control);
+            ASSERT_TRUE(spin);
+            EXPECT_EQ(spin->value(), option.maximum);
+            auto *label = window.findChild<QLabel *>(QStringLiteral("lbl") + option.control);
+            ASSERT_TRUE(label);
+            EXPECT_NE(label->text(), "");
+            EXPECT_EQ(label->text(), batchWindowOptionCaption(option.control));
+        } else {
+            auto *box = window.findChild<QCheckBox *>(option.control);
+            ASSERT_TRUE(box);
+            EXPECT_NE(box->text(), "");
+            EXPECT_EQ(box->text(), batchWindowOptionCaption(option.control));
+        }
         for (const CheckOption &other : kCheckOptions)
-            EXPECT_EQ(window.findChild<QCheckBox *>(other.control)->isChecked(), &other == &option) << other.control;
+            if (!isNumberOption(other))
+                EXPECT_EQ(window.findChild<QCheckBox *>(other.control)->isChecked(), &other == &option) << other.control;
         EXPECT_TRUE(sameOptions(window.recording().options, in.options));
     }
 }

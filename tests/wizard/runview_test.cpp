@@ -192,6 +192,55 @@ TEST(TableLogRanges, ATableStoppedInWorkRunsToTheEndOfTheLog)
               (QStringList{"Insert table BIG 200 Rows ", "Operation aborted"}));
 }
 
+// Several tables at once: a line per table in work (one line on a
+// terminal), bars over their sums, no rate; each table's lines are the block
+// written after the report that says so, and the report's order (the chosen
+// one) finds them whatever order they ended in.
+TEST(SeveralTablesAtOnce, ALinePerTableInWorkAndEachTablesBlockFoundInTheChosenOrder)
+{
+    const RunViewCaptions en = runViewCaptions(QStringLiteral("en"));
+    RunProgress p = at(1, 5, "a", 3000, 7000);
+    p.running = {{"b", 1000, 4000}, {"c", 2000, -1}};
+    ProgressTexts t = progressTexts(p, -1, en);
+    EXPECT_EQ(t.rows, "b: 1,000 of about 4,000 rows\nc: 2,000 rows");
+    EXPECT_EQ(progressLine(t), "Tables: 1 of 5 done | b: 1,000 of about 4,000 rows; c: 2,000 rows");
+    RowRate rate([] { return std::int64_t(0); });
+    EXPECT_EQ(rate.update(p), -1);
+
+    TRunLog log;
+    TableLogRanges ranges;
+    log.Append("Start time:1/2/2024");
+    RunProgress working = at(0, 3, "a", 0, -1);
+    working.running = {{"a", 0, -1}, {"b", 0, -1}, {"c", 0, -1}};
+    ranges.update(working, log.size());
+    EXPECT_TRUE(ranges.ranges().empty()) << "tables in work have no lines yet";
+    // b ends first, then c, then a.
+    for (const char *table : {"b", "c", "a"}) {
+        RunProgress block = at(int(ranges.ranges().size()), 3, table, 0, -1);
+        block.logBlock = true;
+        block.running = {{"a", 10, -1}};
+        ranges.update(block, log.size());
+        ranges.update(working, log.size());
+        log.Append(QStringLiteral("Create table %1...Done").arg(QString::fromLatin1(table).toUpper()));
+        log.Append("");
+    }
+    ranges.update(at(3, 3, "", 0, -1), log.size());
+    log.Append("Summary: 3 tables without errors, 0 tables with errors");
+    RunReport report;
+    for (const char *name : {"a", "b", "c"}) {
+        TableResult r;
+        r.source = QString::fromLatin1(name);
+        report.tables.push_back(r);
+    }
+    const auto matched = ranges.forReport(report);
+    ASSERT_EQ(matched.size(), 3u);
+    for (std::size_t i = 0; i < 3; ++i) {
+        ASSERT_TRUE(matched[i].has_value()) << i;
+        EXPECT_EQ(TableLogRanges::linesOf(*matched[i], log),
+                  QStringList{QStringLiteral("Create table %1...Done").arg(report.tables[i].source.toUpper())});
+    }
+}
+
 TEST(ProgressTexts, TheTimeRemainingFollowsTheRateOnceATableHasRunAFewSeconds)
 {
     const RunViewCaptions en = runViewCaptions(QStringLiteral("en"));

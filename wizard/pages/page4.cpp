@@ -10,6 +10,7 @@
 #include <QListWidget>
 #include <QRadioButton>
 #include <QScrollArea>
+#include <QSpinBox>
 
 #include <algorithm>
 
@@ -54,10 +55,11 @@ void Taaform1::buildPage4(QWidget *sheet)
     }
     processtableItems_->button(0)->setChecked(true);
 
-    // The check-box options one below the other, each showing its default;
-    // the character set follows them. They share a column from the top of
-    // the options to the foot of the page: a later option draws the rows
-    // closer (optionRowPitch), and past that the column scrolls.
+    // The options one below the other, each showing its default (a number
+    // in a spin box after its label); the character set follows them. They
+    // share a column from the top of the options to the foot of the page: a
+    // later option draws the rows closer (optionRowPitch), and past that the
+    // column scrolls.
     auto *area = named(new QScrollArea(sheet), "optionsarea");
     area->setGeometry(200, kOptionsTop, 215, kPageHeight - kOptionsTop);
     area->setFrameShape(QFrame::NoFrame);
@@ -66,9 +68,18 @@ void Taaform1::buildPage4(QWidget *sheet)
     auto *column = named(new QWidget, "optionscolumn");
     const int pitch = optionRowPitch(kCheckOptionCount, area->height());
     for (int i = 0; i < kCheckOptionCount; ++i) {
-        optionBoxes_[i] = named(new QCheckBox(column), kCheckOptions[i].control);
+        const CheckOption &option = kCheckOptions[i];
+        if (isNumberOption(option)) {
+            label(column, (QByteArrayLiteral("lbl") + option.control).constData(), 4, pitch * i + 3, 130, 13);
+            optionSpins_[i] = named(new QSpinBox(column), option.control);
+            optionSpins_[i]->setGeometry(140, pitch * i, 60, 20);
+            optionSpins_[i]->setRange(option.minimum, option.maximum);
+            optionSpins_[i]->setValue(numberDefault(option));
+            continue;
+        }
+        optionBoxes_[i] = named(new QCheckBox(column), option.control);
         optionBoxes_[i]->setGeometry(4, pitch * i, 205, 20);
-        optionBoxes_[i]->setChecked(optionDefault(kCheckOptions[i]));
+        optionBoxes_[i]->setChecked(optionDefault(option));
     }
     const int charsetTop = pitch * kCheckOptionCount + 6;
     label(column, "Label33", 4, charsetTop, 198, 13);
@@ -106,8 +117,12 @@ void Taaform1::page4Values(ControlValues &v) const
     v.cbcharsetIndex = cbcharset->currentIndex();
     v.cbcharsetText = cbcharset->currentText();
     v.processtable = processtableItems_->checkedId();
-    for (int i = 0; i < kCheckOptionCount; ++i)
-        v.options.*kCheckOptions[i].setting = optionBoxes_[i]->isChecked();
+    for (int i = 0; i < kCheckOptionCount; ++i) {
+        if (optionSpins_[i])
+            v.options.*kCheckOptions[i].number = optionSpins_[i]->value();
+        else
+            v.options.*kCheckOptions[i].setting = optionBoxes_[i]->isChecked();
+    }
 }
 
 void Taaform1::setPage4Values(const ControlValues &v)
@@ -117,8 +132,12 @@ void Taaform1::setPage4Values(const ControlValues &v)
     if (cbcharset->currentText() != v.cbcharsetText)
         cbcharset->setEditText(v.cbcharsetText);
     chooseItem(processtableItems_, v.processtable);
-    for (int i = 0; i < kCheckOptionCount; ++i)
-        optionBoxes_[i]->setChecked(v.options.*kCheckOptions[i].setting);
+    for (int i = 0; i < kCheckOptionCount; ++i) {
+        if (optionSpins_[i])
+            optionSpins_[i]->setValue(v.options.*kCheckOptions[i].number);
+        else
+            optionBoxes_[i]->setChecked(v.options.*kCheckOptions[i].setting);
+    }
 }
 
 QString Taaform1::processtableCaption() const
