@@ -134,6 +134,30 @@ QString textOf(const OracleValue &v)
     return v.isNull() ? QString() : v.textValue();
 }
 
+// The rows of a query whose values are asked for by column name; a column
+// the table lacks (a record of an earlier version) reads as NULL.
+class RowsByName {
+public:
+    explicit RowsByName(std::unique_ptr<OracleRowReader> reader) : reader_(std::move(reader))
+    {
+        const QVector<OracleColumn> &columns = reader_->columns();
+        for (int i = 0; i < columns.size(); ++i)
+            at_.insert(columns[i].name, i);
+    }
+    bool next() { return reader_->next(); }
+    const OracleValue &value(const char *name) const
+    {
+        static const OracleValue none;
+        const int i = at_.value(QLatin1String(name), -1);
+        return i < 0 ? none : reader_->value(i);
+    }
+    QString text(const char *name) const { return textOf(value(name)); }
+
+private:
+    std::unique_ptr<OracleRowReader> reader_;
+    QHash<QString, int> at_;
+};
+
 } // namespace
 
 QString recordStateText(RecordState state)
@@ -214,35 +238,26 @@ void ConversionRecord::createTable(const QString &name, const QString &columns, 
 void ConversionRecord::readAll()
 {
     entries_.clear();
-    auto reader = session_.query(QStringLiteral("select * from ") + quoteOracleName(conversionRecordTable()));
-    QHash<QString, int> at;
-    const QVector<OracleColumn> &columns = reader->columns();
-    for (int i = 0; i < columns.size(); ++i)
-        at.insert(columns[i].name, i);
-    auto value = [&](const char *name) -> const OracleValue & {
-        static const OracleValue none;
-        const int i = at.value(QLatin1String(name), -1);
-        return i < 0 ? none : reader->value(i);
-    };
-    while (reader->next()) {
+    RowsByName rows(session_.query(QStringLiteral("select * from ") + quoteOracleName(conversionRecordTable())));
+    while (rows.next()) {
         RecordEntry e;
-        e.target = textOf(value("TARGET_TABLE"));
-        e.source.server = textOf(value("SOURCE_SERVER"));
-        e.source.database = textOf(value("SOURCE_DATABASE"));
-        e.source.table = textOf(value("SOURCE_TABLE"));
-        e.run = textOf(value("RUN_ID"));
-        const std::optional<RecordState> state = recordStateFromText(textOf(value("STATE")));
+        e.target = rows.text("TARGET_TABLE");
+        e.source.server = rows.text("SOURCE_SERVER");
+        e.source.database = rows.text("SOURCE_DATABASE");
+        e.source.table = rows.text("SOURCE_TABLE");
+        e.run = rows.text("RUN_ID");
+        const std::optional<RecordState> state = recordStateFromText(rows.text("STATE"));
         if (e.target.isEmpty() || !state)
             continue;  // not a row this record wrote
         e.state = *state;
-        e.created = textOf(value("ACTION")) != QLatin1String("merged");
-        e.rowsRead = textOf(value("ROWS_READ")).toLongLong();
-        e.rowsWritten = textOf(value("ROWS_WRITTEN")).toLongLong();
-        e.keyColumns = splitColumns(textOf(value("KEY_COLUMNS")));
-        e.lastKey = textOf(value("LAST_KEY"));
-        e.host = textOf(value("HOST"));
-        e.process = textOf(value("PROCESS_ID")).toLongLong();
-        e.claimed = dateOf(value("CLAIMED"));
+        e.created = rows.text("ACTION") != QLatin1String("merged");
+        e.rowsRead = rows.text("ROWS_READ").toLongLong();
+        e.rowsWritten = rows.text("ROWS_WRITTEN").toLongLong();
+        e.keyColumns = splitColumns(rows.text("KEY_COLUMNS"));
+        e.lastKey = rows.text("LAST_KEY");
+        e.host = rows.text("HOST");
+        e.process = rows.text("PROCESS_ID").toLongLong();
+        e.claimed = dateOf(rows.value("CLAIMED"));
         entries_.insert(e.target, e);
     }
     readRanges();
@@ -254,28 +269,19 @@ void ConversionRecord::readRanges()
     // The table of ranges is made by the first copy in ranges.
     if (!TableExists(session_, rangeTable(), owner_))
         return;
-    auto reader = session_.query(QStringLiteral("select * from ") + quoteOracleName(rangeTable()));
-    QHash<QString, int> at;
-    const QVector<OracleColumn> &columns = reader->columns();
-    for (int i = 0; i < columns.size(); ++i)
-        at.insert(columns[i].name, i);
-    auto value = [&](const char *name) -> const OracleValue & {
-        static const OracleValue none;
-        const int i = at.value(QLatin1String(name), -1);
-        return i < 0 ? none : reader->value(i);
-    };
-    while (reader->next()) {
+    RowsByName rows(session_.query(QStringLiteral("select * from ") + quoteOracleName(rangeTable())));
+    while (rows.next()) {
         RangeEntry r;
-        r.target = textOf(value("TARGET_TABLE"));
-        r.number = textOf(value("RANGE_NO")).toInt();
-        r.count = textOf(value("RANGE_COUNT")).toInt();
-        r.firstKey = textOf(value("FIRST_KEY"));
-        r.endKey = textOf(value("END_KEY"));
-        r.rowsBefore = textOf(value("ROWS_BEFORE")).toLongLong();
-        r.run = textOf(value("RUN_ID"));
-        const std::optional<RecordState> state = recordStateFromText(textOf(value("STATE")));
-        r.rowsRead = textOf(value("ROWS_READ")).toLongLong();
-        r.lastKey = textOf(value("LAST_KEY"));
+        r.target = rows.text("TARGET_TABLE");
+        r.number = rows.text("RANGE_NO").toInt();
+        r.count = rows.text("RANGE_COUNT").toInt();
+        r.firstKey = rows.text("FIRST_KEY");
+        r.endKey = rows.text("END_KEY");
+        r.rowsBefore = rows.text("ROWS_BEFORE").toLongLong();
+        r.run = rows.text("RUN_ID");
+        const std::optional<RecordState> state = recordStateFromText(rows.text("STATE"));
+        r.rowsRead = rows.text("ROWS_READ").toLongLong();
+        r.lastKey = rows.text("LAST_KEY");
         if (r.target.isEmpty() || !state || r.number < 1 || r.number > r.count)
             continue;  // not a row this record wrote
         r.state = *state;

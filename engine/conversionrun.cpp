@@ -39,6 +39,26 @@ private:
     RunControl &control_;
 };
 
+// Stops every worker of a list (a lane, a range's copy: each with its
+// control and its thread) and waits for its thread, however the caller
+// ends: no thread outlives what it works on.
+template <typename Workers>
+class StopAndJoin {
+public:
+    explicit StopAndJoin(Workers &workers) : workers_(workers) {}
+    ~StopAndJoin()
+    {
+        for (auto &w : workers_) {
+            w->control.requestStop();
+            if (w->thread.joinable())
+                w->thread.join();
+        }
+    }
+
+private:
+    Workers &workers_;
+};
+
 QString longTimeFormat(const QLocale &locale)
 {
     // The locale's long time without its time-zone part.
@@ -366,17 +386,7 @@ bool ConversionRun::convertAtOnce(const QStringList &tables, bool overwrite, boo
     std::mutex doneMutex;
     std::condition_variable doneChanged;
     // However this ends, every lane's thread has ended before its lane goes.
-    struct JoinLanes {
-        std::vector<std::unique_ptr<Lane>> &lanes;
-        ~JoinLanes()
-        {
-            for (auto &lane : lanes) {
-                lane->control.requestStop();
-                if (lane->thread.joinable())
-                    lane->thread.join();
-            }
-        }
-    } join{lanes};
+    const StopAndJoin<std::vector<std::unique_ptr<Lane>>> join(lanes);
 
     std::vector<std::optional<TableResult>> results(std::size_t(tables.size()));
     int next = 0;
@@ -1274,17 +1284,7 @@ TStepResult ConversionRun::copyInRanges(TableWork &w, const QString &entry, cons
         c->log.Append(QStringLiteral("Insert table ") + targetName + QStringLiteral("... "));
         copies.push_back(std::move(c));
     }
-    struct JoinCopies {
-        std::vector<std::unique_ptr<RangeCopy>> &copies;
-        ~JoinCopies()
-        {
-            for (auto &c : copies) {
-                c->control.requestStop();
-                if (c->thread.joinable())
-                    c->thread.join();
-            }
-        }
-    } join{copies};
+    const StopAndJoin<std::vector<std::unique_ptr<RangeCopy>>> join(copies);
     for (auto &c : copies) {
         if (c->range.state == RecordState::Copied || c->range.state == RecordState::Verified) {
             c->done = true;
