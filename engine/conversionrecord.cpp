@@ -395,10 +395,13 @@ const RecordEntry *ConversionRecord::entryOfTarget(const QString &target) const
 
 const RecordEntry *ConversionRecord::entryOfSource(const SourceTable &source) const
 {
+    // Two entries of one MySQL table (a run with other name settings made
+    // another table of it): the one a run took last.
+    const RecordEntry *latest = nullptr;
     for (const RecordEntry &e : entries_)
-        if (e.source == source)
-            return &e;
-    return nullptr;
+        if (e.source == source && (!latest || e.claimed > latest->claimed))
+            latest = &e;
+    return latest;
 }
 
 const RecordEntry *ConversionRecord::reload(const QString &target)
