@@ -220,8 +220,9 @@ TEST_F(ResumeTest, AReplayKilledAnywhereIsCompletedByItsResumeWithEveryRowOnce)
         replay.kill();
         // Whatever the moment, the record and the rows agree.
         const qint64 rows = rowsIn("BIG");
-        if (rows >= 0 && recordedRows("BIG") >= 0 && rows < kBigRows)
+        if (rows >= 0 && recordedRows("BIG") >= 0 && rows < kBigRows) {
             EXPECT_EQ(recordedRows("BIG"), rows);
+        }
         EXPECT_EQ(distinctIn("BIG", "ID"), rows) << "no row is there twice";
     }
 
@@ -268,7 +269,12 @@ TEST_F(ResumeTest, TwoReplaysOfOneJobAtOnceNeverWriteATableTwice)
             EXPECT_EQ(rowsIn("HEAP"), 300000) << out.toStdString();
         }
     }
-    EXPECT_EQ(codeA, 0) << a.out().toStdString();
+    // The first may meet the second in HEAP (the second went on to it while
+    // the first copied BIG): then it says so, and fails that table alone.
+    if (codeA != 0) {
+        EXPECT_EQ(codeA, 2) << a.out().toStdString();
+        EXPECT_TRUE(a.out().contains("Table HEAP is being converted by another run")) << a.out().toStdString();
+    }
     EXPECT_EQ(rowsIn("BIG"), kBigRows);
     EXPECT_EQ(distinctIn("BIG", "ID"), kBigRows);
     EXPECT_EQ(rowsIn("HEAP"), 300000) << "the table without a key holds its rows once";
