@@ -1,12 +1,17 @@
 #include "bench/benchsupport.h"
 
+#include "connections/profiles.h"
+#include "engine/conversionrun.h"
+
 #include <QFile>
+#include <QTemporaryDir>
 
 #include <mysql.h>
 
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
@@ -145,6 +150,66 @@ double peakRssOfChild(const std::function<std::vector<double>()> &fn, std::vecto
     if (results)
         results->assign(in + 1, in + kSlots);
     return in[0];
+}
+
+Spread spread(std::vector<double> v)
+{
+    Spread s;
+    if (v.empty())
+        return s;
+    std::sort(v.begin(), v.end());
+    s.min = v.front();
+    s.max = v.back();
+    const size_t n = v.size();
+    s.median = n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
+    return s;
+}
+
+TConversionSettings conversionSettings(const QString &database, const QStringList &tables, const QString &service)
+{
+    TConversionSettings s;
+    const Sandbox &sb = sandbox();
+    s.AccessMode = 0;
+    s.Port = sb.port;
+    s.MySqlUser = sb.user;
+    s.MySqlPassword = sb.password;
+    s.ConnectDatabase = database;
+    s.SourceDatabase = database;
+    s.OracleService = service;
+    s.OracleUser = QStringLiteral("bench");
+    s.SelectedTables = tables;
+    s.SkipIndexes = true;
+    return s;
+}
+
+double convert(const TConversionSettings &settings, QStringList *log)
+{
+    DatabaseObjects db;
+    db.mysqlconnect.params() = mysqlCatalogueProfile(settings);
+    db.mysqlconnect.connect();
+    step3Click(db, settings);
+    TRunLog runLog;
+    RunControl control;
+    QTemporaryDir logs;
+    ConversionRun run(db, settings, runLog, control);
+    run.setLogFolder(logs.path() + QLatin1Char('/'));
+    const auto start = std::chrono::steady_clock::now();
+    run.run();
+    db.oracleconn.close();
+    const double sec = seconds(start);
+    if (log)
+        *log = runLog.lines();
+    return sec;
+}
+
+bool ociAdapterAvailable(const char *builtDouble)
+{
+    if (qEnvironmentVariableIsSet("TAVREX_OCI_LIBRARY"))
+        return true;
+    if (!builtDouble)
+        return false;
+    qputenv("TAVREX_OCI_LIBRARY", builtDouble);
+    return true;
 }
 
 } // namespace tavrex::bench

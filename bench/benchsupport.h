@@ -4,6 +4,7 @@
 // the mixed-type test table, peak memory and a clock.
 
 #include "connections/common/params.h"
+#include "engine/core/conversionsettings.h"
 
 #include <QString>
 
@@ -40,6 +41,25 @@ double peakRssMiB();
 // Runs fn in a child process and returns the child's peak resident memory in
 // MiB; fn's figures (at most 8) are passed back in results.
 double peakRssOfChild(const std::function<std::vector<double>()> &fn, std::vector<double> *results = nullptr);
+
+// The median of a benchmark's figures with their least and greatest.
+struct Spread {
+    double median = 0, min = 0, max = 0;
+};
+Spread spread(std::vector<double> v);
+
+// A conversion of the sandbox's tables into the service (owner "bench"),
+// without keys or indexes: what every conversion benchmark runs.
+TConversionSettings conversionSettings(const QString &database, const QStringList &tables, const QString &service);
+
+// Runs the conversion (ConversionRun, as the window would after page 3) in
+// this process; returns its seconds, its log lines in *log when given.
+double convert(const TConversionSettings &settings, QStringList *log = nullptr);
+
+// Whether the Oracle client library adapter can be measured: a library named
+// by TAVREX_OCI_LIBRARY, else the test double this build made (builtDouble,
+// null when the build has none), which is then set as that library.
+bool ociAdapterAvailable(const char *builtDouble);
 
 inline double seconds(std::chrono::steady_clock::time_point since)
 {

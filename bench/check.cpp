@@ -33,38 +33,13 @@ constexpr int kRuns = 5;
 
 TConversionSettings settingsFor(const QString &service)
 {
-    TConversionSettings s;
-    const Sandbox &sb = sandbox();
-    s.AccessMode = 0;
-    s.Port = sb.port;
-    s.MySqlUser = sb.user;
-    s.MySqlPassword = sb.password;
-    s.ConnectDatabase = kDatabase;
-    s.SourceDatabase = kDatabase;
-    s.OracleService = service;
-    s.OracleUser = QStringLiteral("bench");
-    s.SelectedTables = {kTable};
-    s.SkipIndexes = true;
-    return s;
+    return conversionSettings(kDatabase, {kTable}, service);
 }
 
 std::vector<double> copy(const QString &targetFile)
 {
     QFile::remove(targetFile);
-    const TConversionSettings s = settingsFor(QStringLiteral("embedded:") + targetFile);
-    DatabaseObjects db;
-    db.mysqlconnect.params() = mysqlCatalogueProfile(s);
-    db.mysqlconnect.connect();
-    step3Click(db, s);
-    TRunLog log;
-    RunControl control;
-    QTemporaryDir logs;
-    ConversionRun run(db, s, log, control);
-    run.setLogFolder(logs.path() + QLatin1Char('/'));
-    const auto start = std::chrono::steady_clock::now();
-    run.run();
-    db.oracleconn.close();
-    return {seconds(start)};
+    return {convert(settingsFor(QStringLiteral("embedded:") + targetFile))};
 }
 
 std::vector<double> check(const QString &targetFile)
@@ -80,17 +55,6 @@ std::vector<double> check(const QString &targetFile)
     if (report.tables.size() != 1 || report.tables.front().rows != kRows)
         std::fprintf(stderr, "check: the table was not read whole\n");
     return {sec};
-}
-
-struct Spread {
-    double median = 0, min = 0, max = 0;
-};
-
-Spread spread(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    const size_t n = v.size();
-    return {n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2, v.front(), v.back()};
 }
 
 } // namespace

@@ -51,23 +51,6 @@ int repeats()
     return ok && n > 0 ? n : 5;
 }
 
-struct Spread {
-    double median = 0, min = 0, max = 0;
-};
-
-Spread spread(std::vector<double> v)
-{
-    Spread s;
-    if (v.empty())
-        return s;
-    std::sort(v.begin(), v.end());
-    s.min = v.front();
-    s.max = v.back();
-    const size_t n = v.size();
-    s.median = n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
-    return s;
-}
-
 // One run of one path: wall time of the run, its peak resident memory and
 // whether every table was copied cleanly.
 struct Run {
@@ -89,18 +72,7 @@ struct Workload {
 
 TConversionSettings settingsFor(const QStringList &tables, const QString &service, int tablesAtOnce)
 {
-    TConversionSettings s;
-    const Sandbox &sb = sandbox();
-    s.AccessMode = 0;
-    s.Port = sb.port;
-    s.MySqlUser = sb.user;
-    s.MySqlPassword = sb.password;
-    s.ConnectDatabase = kDatabase;
-    s.SourceDatabase = kDatabase;
-    s.OracleService = service;
-    s.OracleUser = QStringLiteral("bench");
-    s.SelectedTables = tables;
-    s.SkipIndexes = true;
+    TConversionSettings s = conversionSettings(kDatabase, tables, service);
     s.ParallelTables = tablesAtOnce;
     return s;
 }
@@ -109,22 +81,10 @@ TConversionSettings settingsFor(const QStringList &tables, const QString &servic
 // nothing but the steps' lines.
 std::vector<double> runInProcess(const QStringList &tables, const QString &service, int tablesAtOnce)
 {
-    const TConversionSettings s = settingsFor(tables, service, tablesAtOnce);
-    DatabaseObjects db;
-    db.mysqlconnect.params() = mysqlCatalogueProfile(s);
-    db.mysqlconnect.connect();
-    step3Click(db, s);
-    TRunLog log;
-    RunControl control;
-    QTemporaryDir logs;
-    ConversionRun run(db, s, log, control);
-    run.setLogFolder(logs.path() + QLatin1Char('/'));
-    const auto start = std::chrono::steady_clock::now();
-    run.run();
-    db.oracleconn.close();
-    const double sec = seconds(start);
+    QStringList log;
+    const double sec = convert(settingsFor(tables, service, tablesAtOnce), &log);
     bool clean = true;
-    for (const QString &line : log.lines()) {
+    for (const QString &line : log) {
         if (line.startsWith(QLatin1String("ORA-")) || line.endsWith(QLatin1String("Field")) ||
             line.startsWith(QLatin1String("Problem"))) {
             std::fprintf(stderr, "log: %s\n", qPrintable(line));
@@ -201,12 +161,10 @@ void ensureTables()
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
-    bool withAdapter = qEnvironmentVariableIsSet("TAVREX_OCI_LIBRARY");
 #ifdef TAVREX_OCI_DOUBLE
-    if (!withAdapter) {
-        qputenv("TAVREX_OCI_LIBRARY", TAVREX_OCI_DOUBLE);
-        withAdapter = true;
-    }
+    const bool withAdapter = ociAdapterAvailable(TAVREX_OCI_DOUBLE);
+#else
+    const bool withAdapter = ociAdapterAvailable(nullptr);
 #endif
     if (!withAdapter)
         std::fprintf(stderr, "No OCI test double in this build (tests off) and TAVREX_OCI_LIBRARY unset: the "

@@ -78,23 +78,6 @@ struct Run {
 };
 
 // Median and range of a series.
-struct Spread {
-    double median = 0, min = 0, max = 0;
-};
-
-Spread spread(std::vector<double> v)
-{
-    Spread s;
-    if (v.empty())
-        return s;
-    std::sort(v.begin(), v.end());
-    s.min = v.front();
-    s.max = v.back();
-    const size_t n = v.size();
-    s.median = n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
-    return s;
-}
-
 template <typename F>
 std::vector<double> field(const std::vector<Run> &runs, F f)
 {
@@ -138,19 +121,7 @@ double tableBytes(const QString &table)
 
 TConversionSettings settingsFor(const QString &table, const QString &service)
 {
-    TConversionSettings s;
-    const Sandbox &sb = sandbox();
-    s.AccessMode = 0;
-    s.Port = sb.port;
-    s.MySqlUser = sb.user;
-    s.MySqlPassword = sb.password;
-    s.ConnectDatabase = kDatabase;
-    s.SourceDatabase = kDatabase;
-    s.OracleService = service;
-    s.OracleUser = QStringLiteral("bench");
-    s.SelectedTables = {table};
-    s.SkipIndexes = true;
-    return s;
+    return conversionSettings(kDatabase, {table}, service);
 }
 
 // The real run in this process: seconds and the longest pump gap.
@@ -548,12 +519,10 @@ void reportWholeProcess(const QString &table)
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
-    bool withAdapter = qEnvironmentVariableIsSet("TAVREX_OCI_LIBRARY");
 #ifdef TAVREX_OCI_DOUBLE
-    if (!withAdapter) {
-        qputenv("TAVREX_OCI_LIBRARY", TAVREX_OCI_DOUBLE);
-        withAdapter = true;
-    }
+    const bool withAdapter = ociAdapterAvailable(TAVREX_OCI_DOUBLE);
+#else
+    const bool withAdapter = ociAdapterAvailable(nullptr);
 #endif
     if (!withAdapter)
         std::fprintf(stderr, "No OCI test double in this build (tests off) and TAVREX_OCI_LIBRARY unset: the "

@@ -1012,61 +1012,36 @@ void ConversionRun::convertTable(TableWork &w, const QString &entry, bool overwr
             const bool copyDone = continued && earlier->state == RecordState::Copied;
             TStepResult copied;
             CopyCounts counts;
-            if (!copyDone && !rangeKey.isEmpty()) {
+            if (!copyDone) {
+                // A table in key ranges writes its own insert lines, range by
+                // range, and records each range's progress.
+                const bool inRanges = !rangeKey.isEmpty();
+                if (!inRanges)
+                    w.log.Append(QStringLiteral("Insert table ") + targetName + QStringLiteral("... "));
                 CopyOptions options;
                 options.uppercaseNames = settings_.UppercaseNames;
                 options.continuePastRejected = settings_.RejectRows;
                 options.ledger = &ledger_;
                 options.sendAhead = sendAhead_;
-                options.orderKey = QStringList{rangeKey};
-                {
-                    struct TakeCounts {
-                        const CopyCounts &counts;
-                        TableResult &result;
-                        ~TakeCounts()
-                        {
-                            result.rowsRead = counts.rowsRead;
-                            result.rowsWritten = counts.rowsWritten;
-                            result.valuesRejected = counts.valuesRejected;
-                            result.rowsRejected = counts.rowsRejected;
-                        }
-                    } take{counts, result};
-                    copied = copyInRanges(w, entry, targetName, options, continued, ranges, &counts);
+                options.orderKey = inRanges ? QStringList{rangeKey} : orderKey;
+                if (!inRanges) {
+                    if (continued) {
+                        ledger_.carryOver(entry, targetName, earlier->rowsRead);
+                        options.rowsBefore = earlier->rowsRead;
+                        options.afterCondition = afterCondition;
+                    }
+                    if (record_ && keepRecord_) {
+                        options.progressRecord = [this, targetName](std::int64_t rows, const QString &key) {
+                            const std::lock_guard<std::recursive_mutex> lock(recordMutex_);
+                            return record_->progressStatement(targetName, rows, key);
+                        };
+                        options.progressCommitted = [this, targetName](std::int64_t rows, const QString &key) {
+                            const std::lock_guard<std::recursive_mutex> lock(recordMutex_);
+                            record_->progressCommitted(targetName, rows, key);
+                        };
+                    }
+                    options.progress = w.rows;
                 }
-                if (!copied.Ok)
-                    result.errors << copied.ErrorText;
-                for (const auto &[line, more] : counts.suppressedLines)
-                    w.log.Append(repeatedLineText(line, more));
-                if (copied.Ok && counts.rowsRejected == 0)
-                    ledger_.dropEarlierReloadFile(entry);
-                if (settings_.RejectRows && counts.rowsRejected > 0)
-                    w.log.Append(QStringLiteral("%1 %2 rejected")
-                                     .arg(counts.rowsRejected)
-                                     .arg(counts.rowsRejected == 1 ? "row" : "rows"));
-            } else if (!copyDone) {
-                w.log.Append(QStringLiteral("Insert table ") + targetName + QStringLiteral("... "));
-                CopyOptions options;
-                options.uppercaseNames = settings_.UppercaseNames;
-                options.continuePastRejected = settings_.RejectRows;
-                options.ledger = &ledger_;
-                options.sendAhead = sendAhead_;
-                options.orderKey = orderKey;
-                if (continued) {
-                    ledger_.carryOver(entry, targetName, earlier->rowsRead);
-                    options.rowsBefore = earlier->rowsRead;
-                    options.afterCondition = afterCondition;
-                }
-                if (record_ && keepRecord_) {
-                    options.progressRecord = [this, targetName](std::int64_t rows, const QString &key) {
-                        const std::lock_guard<std::recursive_mutex> lock(recordMutex_);
-                        return record_->progressStatement(targetName, rows, key);
-                    };
-                    options.progressCommitted = [this, targetName](std::int64_t rows, const QString &key) {
-                        const std::lock_guard<std::recursive_mutex> lock(recordMutex_);
-                        record_->progressCommitted(targetName, rows, key);
-                    };
-                }
-                options.progress = w.rows;
                 {
                     // The table's figures are the copy's, however the copy ends.
                     struct TakeCounts {
@@ -1080,13 +1055,16 @@ void ConversionRun::convertTable(TableWork &w, const QString &entry, bool overwr
                             result.rowsRejected = counts.rowsRejected;
                         }
                     } take{counts, result};
-                    copied = CopyRows(w.db.mysqlsjbconnection, oracle, w.buffer, entry, targetName, w.log,
-                                      w.control, options, &counts);
+                    copied = inRanges ? copyInRanges(w, entry, targetName, options, continued, ranges, &counts)
+                                      : CopyRows(w.db.mysqlsjbconnection, oracle, w.buffer, entry, targetName, w.log,
+                                                 w.control, options, &counts);
                 }
-                if (copied.Ok)
-                    w.log.RewriteLast(w.log.LastLine() + QStringLiteral("...Done"));
-                else {
-                    w.log.Append(copied.ErrorText);
+                if (copied.Ok) {
+                    if (!inRanges)
+                        w.log.RewriteLast(w.log.LastLine() + QStringLiteral("...Done"));
+                } else {
+                    if (!inRanges)
+                        w.log.Append(copied.ErrorText);
                     result.errors << copied.ErrorText;
                 }
                 for (const auto &[line, more] : counts.suppressedLines)
